@@ -1,0 +1,1 @@
+#include "print/barcode_data.h"
