@@ -1,0 +1,326 @@
+#include "print/page.h"
+
+#include <QFontDatabase>
+#include <QFontMetrics>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPrinter>
+
+#include <cfenv>
+#include <cmath>
+#include <limits>
+
+namespace qm {
+
+namespace {
+
+const QString kOcrFontFile = QStringLiteral("/usr/share/fonts/truetype/ocr-a/OCRA.ttf");
+constexpr int kFaceNameMax = 31; // a logical-font record holds 31 characters and a zero
+
+PageTarget* g_activeTarget = nullptr;
+
+} // namespace
+
+std::optional<int32_t> TryStrToInt(const QString& text) {
+    int i = 0;
+    const int n = int(text.size());
+    while (i < n && text[i] == QLatin1Char(' '))
+        ++i;
+    bool negative = false;
+    if (i < n && (text[i] == QLatin1Char('-') || text[i] == QLatin1Char('+'))) {
+        negative = text[i] == QLatin1Char('-');
+        ++i;
+    }
+    if (i == n)
+        return std::nullopt;
+    int64_t value = 0;
+    for (; i < n; ++i) {
+        const QChar c = text[i];
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return std::nullopt;
+        value = value * 10 + (c.unicode() - '0');
+        if (value > int64_t(std::numeric_limits<int32_t>::max()) + 1)
+            return std::nullopt;
+    }
+    if (negative)
+        value = -value;
+    if (value < std::numeric_limits<int32_t>::min() || value > std::numeric_limits<int32_t>::max())
+        return std::nullopt;
+    return int32_t(value);
+}
+
+int32_t StrToInt(const QString& text) {
+    if (auto v = TryStrToInt(text))
+        return *v;
+    throw ConversionError(QStringLiteral("'%1' is not a valid integer value").arg(text).toStdString());
+}
+
+int32_t RoundHalfEven(double v) {
+    // nearbyint follows the current rounding mode; make sure it is to-nearest-even.
+    const int mode = std::fegetround();
+    std::fesetround(FE_TONEAREST);
+    const double r = std::nearbyint(v);
+    std::fesetround(mode);
+    return int32_t(r);
+}
+
+int32_t InchToDot(double inch, double offsetInches, int32_t resolution, int32_t alignment) {
+    const long double dots =
+        (static_cast<long double>(inch) - static_cast<long double>(offsetInches)) *
+        static_cast<long double>(resolution);
+    return 3 * alignment + static_cast<int32_t>(std::trunc(dots));
+}
+
+// ---------------------------------------------------------------- image target
+
+ImagePageTarget::ImagePageTarget(int dpiX, int dpiY, int offsetX, int offsetY)
+    : dpiX_(dpiX), dpiY_(dpiY), offsetX_(offsetX), offsetY_(offsetY) {
+    if (dpiX <= 0 || dpiY <= 0 || offsetX < 0 || offsetY < 0)
+        throw PrintError("Image page: resolution must be positive and offsets not negative");
+    // The printable area of a US Letter sheet with equal margins on opposite sides.
+    const int width = int(std::lround(8.5 * dpiX)) - 2 * offsetX;
+    const int height = 11 * dpiY - 2 * offsetY;
+    if (width <= 0 || height <= 0)
+        throw PrintError("Image page: offsets leave no printable area");
+    image_ = QImage(width, height, QImage::Format_Grayscale8);
+    image_.setDotsPerMeterX(int(std::lround(dpiX / 0.0254)));
+    image_.setDotsPerMeterY(int(std::lround(dpiY / 0.0254)));
+    image_.fill(Qt::white);
+}
+
+QPainter& ImagePageTarget::BeginDoc() {
+    if (painter_)
+        throw PrintError("Image page: a document is already open");
+    image_.fill(Qt::white);
+    painter_ = std::make_unique<QPainter>();
+    if (!painter_->begin(&image_)) {
+        painter_.reset();
+        throw PrintError("Image page: cannot paint on the page image");
+    }
+    return *painter_;
+}
+
+void ImagePageTarget::EndDoc() {
+    if (!painter_)
+        throw PrintError("Image page: no document is open");
+    painter_->end();
+    painter_.reset();
+    ++ended_;
+}
+
+void ImagePageTarget::AbortDoc() noexcept {
+    if (painter_) {
+        painter_->end();
+        painter_.reset();
+    }
+}
+
+// ---------------------------------------------------------------- printer target
+
+PrinterPageTarget::~PrinterPageTarget() { AbortDoc(); }
+
+QPainter& PrinterPageTarget::BeginDoc() {
+    if (painter_)
+        throw PrintError("A print document is already open");
+    if (PrinterUnavailable(printer_))
+        throw PrintError("There is no printer available. Install a printer, or choose "
+                         "a printer or a PDF file in the Printer Setup.");
+    painter_ = std::make_unique<QPainter>();
+    if (!painter_->begin(&printer_)) {
+        painter_.reset();
+        const QString where = printer_.outputFileName().isEmpty() ? printer_.printerName()
+                                                                  : printer_.outputFileName();
+        throw PrintError(QStringLiteral("Unable to print on \"%1\".").arg(where).toStdString());
+    }
+    // Barcodes must not be JPEG-compressed in a PDF.
+    painter_->setRenderHint(QPainter::LosslessImageRendering, true);
+    return *painter_;
+}
+
+void PrinterPageTarget::EndDoc() {
+    if (!painter_)
+        throw PrintError("No print document is open");
+    const bool ok = painter_->end();
+    painter_.reset();
+    if (!ok || printer_.printerState() == QPrinter::Error)
+        throw PrintError(QStringLiteral("The document could not be printed on \"%1\".")
+                             .arg(printer_.outputFileName().isEmpty() ? printer_.printerName()
+                                                                      : printer_.outputFileName())
+                             .toStdString());
+}
+
+void PrinterPageTarget::AbortDoc() noexcept {
+    if (painter_) {
+        printer_.abort();
+        painter_->end();
+        painter_.reset();
+    }
+}
+
+int PrinterPageTarget::ResolutionX() const { return printer_.logicalDpiX(); }
+int PrinterPageTarget::ResolutionY() const { return printer_.logicalDpiY(); }
+
+int PrinterPageTarget::PhysicalOffsetX() const {
+    return int(printer_.pageRect(QPrinter::DevicePixel).left() -
+               printer_.paperRect(QPrinter::DevicePixel).left());
+}
+
+int PrinterPageTarget::PhysicalOffsetY() const {
+    return int(printer_.pageRect(QPrinter::DevicePixel).top() -
+               printer_.paperRect(QPrinter::DevicePixel).top());
+}
+
+QPrinter& CurrentPrinter() {
+    // Lives until the process ends: the printer setup's choice holds for the whole run.
+    static QPrinter* printer = [] {
+        auto* p = new QPrinter(QPrinter::HighResolution);
+        p->setPageSize(QPageSize(QPageSize::Letter));
+        p->setPageOrientation(QPageLayout::Portrait);
+        return p;
+    }();
+    return *printer;
+}
+
+bool PrinterUnavailable(const QPrinter& printer) {
+    if (printer.outputFormat() == QPrinter::PdfFormat)
+        return printer.outputFileName().isEmpty();
+    return !printer.isValid() || printer.printerName().isEmpty();
+}
+
+PageTarget& ActivePageTarget() {
+    if (g_activeTarget)
+        return *g_activeTarget;
+    static PrinterPageTarget* printerTarget = new PrinterPageTarget(CurrentPrinter());
+    return *printerTarget;
+}
+
+void SetActivePageTarget(PageTarget* target) { g_activeTarget = target; }
+
+QFont BasePrintFont() {
+    QFont f(QStringLiteral("Arial"));
+    f.setPointSize(8);
+    f.setBold(false);
+    return f;
+}
+
+bool RegisterPrintFonts() {
+    static int id = -1;
+    if (id < 0)
+        id = QFontDatabase::addApplicationFont(kOcrFontFile);
+    if (id < 0)
+        return false;
+    const QStringList families = QFontDatabase::applicationFontFamilies(id);
+    QFont::insertSubstitution(QStringLiteral("OCR A Extended"),
+                              families.isEmpty() ? QStringLiteral("OCRA") : families.first());
+    return true;
+}
+
+// ---------------------------------------------------------------- page
+
+PrintPage::PrintPage(PageTarget& target) : target_(target), painter_(target.BeginDoc()) {}
+
+PrintPage::~PrintPage() {
+    if (open_)
+        target_.AbortDoc();
+}
+
+void PrintPage::PreparePage(const QFont& source) {
+    metrics_.resolutionX = target_.ResolutionX();
+    metrics_.resolutionY = target_.ResolutionY();
+    if (metrics_.resolutionX <= 0 || metrics_.resolutionY <= 0)
+        throw PrintError("The printer reports no resolution");
+    metrics_.offsetX = double(target_.PhysicalOffsetX()) / metrics_.resolutionX;
+    metrics_.offsetY = double(target_.PhysicalOffsetY()) / metrics_.resolutionY;
+    font_ = CanvasFont{};
+    font_.face = source.family();
+    font_.pointSize = source.pointSize() > 0 ? source.pointSize() : 8;
+    font_.bold = source.bold();
+    font_.escapement = 0;
+    font_.color = Qt::black;
+    metrics_.baseFace = font_.face;
+    saved_ = font_;
+    painter_.setBackgroundMode(Qt::OpaqueMode);
+    painter_.setBackground(Qt::white);
+    painter_.setRenderHint(QPainter::SmoothPixmapTransform, false);
+}
+
+void PrintPage::SetAlignment(const QString& leftRight, const QString& topBottom) {
+    metrics_.leftRight = leftRight;
+    metrics_.topBottom = topBottom;
+}
+
+int32_t PrintPage::InchToDotX(double x) const {
+    return InchToDot(x, metrics_.offsetX, metrics_.resolutionX, StrToInt(metrics_.leftRight));
+}
+
+int32_t PrintPage::InchToDotY(double y) const {
+    return InchToDot(y, metrics_.offsetY, metrics_.resolutionY, StrToInt(metrics_.topBottom));
+}
+
+void PrintPage::SetFontSize(int points) { font_.pointSize = points; }
+void PrintPage::SetFontBold(bool bold) { font_.bold = bold; }
+
+void PrintPage::SetRotatedFont(int angle, const QString& face) {
+    font_.face = face.left(kFaceNameMax);
+    font_.escapement = angle;
+}
+
+void PrintPage::RestoreBaseFont() {
+    if (saved_)
+        font_ = *saved_;
+}
+
+int32_t PrintPage::FontHeight() const {
+    return -int32_t(std::lround(double(font_.pointSize) * metrics_.resolutionY / 72.0));
+}
+
+QFont PrintPage::QtFont() const {
+    QFont f(font_.face);
+    // The height is the character height without internal leading: Qt's pixel size.
+    f.setPixelSize(std::max(1, -FontHeight()));
+    f.setWeight(font_.bold ? QFont::Bold : QFont::Normal);
+    f.setItalic(false);
+    f.setUnderline(false);
+    f.setStrikeOut(false);
+    f.setKerning(false);
+    f.setStyleStrategy(QFont::PreferOutline);
+    return f;
+}
+
+void PrintPage::TextOut(int32_t x, int32_t y, const QString& text) {
+    const QFont f = QtFont();
+    painter_.setFont(f);
+    const QFontMetrics fm = painter_.fontMetrics();
+    const int w = fm.horizontalAdvance(text);
+    const int h = fm.ascent() + fm.descent();
+    painter_.save();
+    painter_.translate(x, y);
+    // The escapement counts counter-clockwise; Qt turns clockwise on a y-down page.
+    painter_.rotate(-font_.escapement / 10.0);
+    painter_.fillRect(QRect(0, 0, w, h), Qt::white);
+    painter_.setPen(font_.color);
+    painter_.drawText(QPoint(0, fm.ascent()), text);
+    painter_.restore();
+}
+
+int32_t PrintPage::TextWidth(const QString& text) {
+    painter_.setFont(QtFont());
+    return painter_.fontMetrics().horizontalAdvance(text);
+}
+
+void PrintPage::StretchBitmap(int32_t x, int32_t y, int32_t width, int32_t height,
+                              const QImage& bitmap) {
+    if (bitmap.isNull() || width <= 0 || height <= 0)
+        return;
+    painter_.save();
+    painter_.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    painter_.drawImage(QRect(x, y, width, height), bitmap);
+    painter_.restore();
+}
+
+void PrintPage::EndDoc() {
+    open_ = false;
+    target_.EndDoc();
+}
+
+} // namespace qm

@@ -1,0 +1,198 @@
+#pragma once
+// Page geometry and drawing primitives of a printed mailer page.
+//
+// Positions on the sheet are inches from the paper's left and top edges. A page
+// turns them into device dots with the printer's resolution, its physical offset
+// and the user's alignment (three dots per unit). All drawing goes through a
+// PageTarget: a QPrinter (CUPS printer or PDF file) or an in-memory image.
+
+#include <QColor>
+#include <QFont>
+#include <QImage>
+#include <QPainter>
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+
+class QPrinter;
+
+namespace qm {
+
+// A failure of the printer or of the page: shown by the standard error display.
+class PrintError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// A text that should hold a decimal integer and does not.
+class ConversionError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Reads a signed decimal integer (leading blanks and one sign allowed) in the 32-bit
+// range; throws ConversionError "'<text>' is not a valid integer value" otherwise.
+int32_t StrToInt(const QString& text);
+// The same without throwing.
+std::optional<int32_t> TryStrToInt(const QString& text);
+
+// Where one printed document goes. Each mailer or label is a document of one page.
+class PageTarget {
+public:
+    virtual ~PageTarget() = default;
+    // Opens the document and returns the painter of its page; throws PrintError.
+    virtual QPainter& BeginDoc() = 0;
+    // Ends the document; the page goes to the printer (or the file, or the image).
+    virtual void EndDoc() = 0;
+    // Drops a document that an error interrupted; never throws.
+    virtual void AbortDoc() noexcept = 0;
+    // Dots per inch along x and y.
+    virtual int ResolutionX() const = 0;
+    virtual int ResolutionY() const = 0;
+    // Dots from the paper's left and top edges to the first printable dot.
+    virtual int PhysicalOffsetX() const = 0;
+    virtual int PhysicalOffsetY() const = 0;
+};
+
+// A page in memory: white, 8-bit grey, at the given resolution, representing the
+// printable area of a US Letter sheet that begins offsetX/offsetY dots from the
+// paper's edges. The last ended page stays readable through Image().
+class ImagePageTarget : public PageTarget {
+public:
+    ImagePageTarget(int dpiX, int dpiY, int offsetX = 0, int offsetY = 0);
+    QPainter& BeginDoc() override;
+    void EndDoc() override;
+    void AbortDoc() noexcept override;
+    int ResolutionX() const override { return dpiX_; }
+    int ResolutionY() const override { return dpiY_; }
+    int PhysicalOffsetX() const override { return offsetX_; }
+    int PhysicalOffsetY() const override { return offsetY_; }
+
+    const QImage& Image() const { return image_; }
+    int DocumentsEnded() const { return ended_; }
+
+private:
+    int dpiX_, dpiY_, offsetX_, offsetY_;
+    QImage image_;
+    std::unique_ptr<QPainter> painter_;
+    int ended_ = 0;
+};
+
+// The system printer or a PDF file, as chosen in the printer setup.
+class PrinterPageTarget : public PageTarget {
+public:
+    explicit PrinterPageTarget(QPrinter& printer) : printer_(printer) {}
+    ~PrinterPageTarget() override;
+    QPainter& BeginDoc() override;
+    void EndDoc() override;
+    void AbortDoc() noexcept override;
+    int ResolutionX() const override;
+    int ResolutionY() const override;
+    int PhysicalOffsetX() const override;
+    int PhysicalOffsetY() const override;
+
+private:
+    QPrinter& printer_;
+    std::unique_ptr<QPainter> painter_;
+};
+
+// The printer of this run of the program: US Letter, full resolution. The printer
+// setup dialog changes it; the choice holds until the program ends.
+QPrinter& CurrentPrinter();
+// True when the printer has nowhere to print: no system printer, and Qt fell back to
+// a PDF printer without a file.
+bool PrinterUnavailable(const QPrinter& printer);
+
+// Where the print commands send their documents: the current printer unless a
+// replacement was installed (the tests install an image page). Not owned.
+PageTarget& ActivePageTarget();
+void SetActivePageTarget(PageTarget* target);
+
+// The base print font: Arial, 8 points, regular, black.
+QFont BasePrintFont();
+
+// Makes the OCR-A face available as "OCR A Extended". Call once at start, after the
+// application object exists. Returns false when the font file could not be loaded.
+bool RegisterPrintFonts();
+
+// The state of the page being printed.
+struct PageMetrics {
+    int32_t resolutionX = 0;
+    int32_t resolutionY = 0;
+    double offsetX = 0; // inches
+    double offsetY = 0; // inches
+    QString leftRight = QStringLiteral("0");
+    QString topBottom = QStringLiteral("0");
+    QString baseFace;
+};
+
+// The canvas font as the printing code sets it up: face, size in points, style and
+// rotation in tenths of a degree counter-clockwise.
+struct CanvasFont {
+    QString face;
+    int pointSize = 8;
+    bool bold = false;
+    int escapement = 0;
+    QColor color = Qt::black;
+};
+
+// One document of one page on a target. The destructor abandons a document that
+// was not ended, so an error never leaves a document open.
+class PrintPage {
+public:
+    explicit PrintPage(PageTarget& target); // BeginDoc
+    ~PrintPage();
+    PrintPage(const PrintPage&) = delete;
+    PrintPage& operator=(const PrintPage&) = delete;
+
+    void PreparePage(const QFont& source);
+    void SetAlignment(const QString& leftRight, const QString& topBottom);
+
+    int32_t InchToDotX(double x) const;
+    int32_t InchToDotY(double y) const;
+
+    void SetFontSize(int points);
+    void SetFontBold(bool bold);
+    void SetRotatedFont(int angle, const QString& face);
+    void RestoreBaseFont();
+
+    // Font height in dots: -(points x vertical resolution / 72), halves away from 0.
+    int32_t FontHeight() const;
+    const CanvasFont& Font() const { return font_; }
+    // The face actually used, cut to 31 characters as a logical-font record holds it.
+    QFont QtFont() const;
+
+    // Text with its reference point at the top-left corner of its unrotated cell; the
+    // cell is turned with the font and filled white first.
+    void TextOut(int32_t x, int32_t y, const QString& text);
+    // Width of a text in dots with the current font, along its own direction.
+    int32_t TextWidth(const QString& text);
+
+    // Draws the whole bitmap into the rectangle (x, y, width, height), no smoothing.
+    void StretchBitmap(int32_t x, int32_t y, int32_t width, int32_t height, const QImage& bitmap);
+
+    void EndDoc();
+
+    const PageMetrics& Metrics() const { return metrics_; }
+    QPainter& Painter() { return painter_; }
+
+private:
+    PageTarget& target_;
+    QPainter& painter_;
+    bool open_ = true;
+    PageMetrics metrics_;
+    CanvasFont font_;
+    std::optional<CanvasFont> saved_;
+};
+
+// R(v): v rounded to the nearest integer, halves to the even neighbour.
+int32_t RoundHalfEven(double v);
+
+// Inches to dots as the page does it: 3 x alignment + trunc((inch - offset) x res),
+// computed in extended precision.
+int32_t InchToDot(double inch, double offsetInches, int32_t resolution, int32_t alignment);
+
+} // namespace qm
