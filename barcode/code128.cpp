@@ -38,7 +38,9 @@ constexpr std::array<std::uint16_t, 107> MakePatterns() {
 constexpr std::array<std::uint16_t, 107> kPatterns = MakePatterns();
 
 bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
-bool IsLower(unsigned char c) { return c >= 'a' && c <= 'z'; }
+// Characters only set B has: the lowercase letters and ` { | } ~ DEL (codes 96
+// to 127). Set A holds control characters at those values instead.
+bool NeedsSetB(unsigned char c) { return c >= 96 && c <= 127; }
 bool IsControl(unsigned char c) { return c < 32; }
 
 // Length of the run of digits starting at index i.
@@ -59,7 +61,7 @@ CodeSet ChooseCodeSet(std::string_view text) {
   if (DigitRun(text, 0) >= 4) return CodeSet::C;
   for (unsigned char c : text) {
     if (IsControl(c)) return CodeSet::A;
-    if (IsLower(c)) return CodeSet::B;
+    if (NeedsSetB(c)) return CodeSet::B;
   }
   return CodeSet::B;
 }
@@ -71,7 +73,8 @@ Code128Sequence EncodeCode128(std::string_view text, bool gs1) {
   for (std::size_t i = 0; i < text.size(); ++i) {
     const auto c = static_cast<unsigned char>(text[i]);
     const bool fnc1 = gs1 && c == kFnc1Byte;
-    if (!fnc1 && (c == 0 || c > 128))
+    // 128 would come out as FNC3 (value 96), which carries no character.
+    if (!fnc1 && (c == 0 || c > 127))
       throw BarcodeError("Code 128: character code " + std::to_string(c) + " at position " +
                          std::to_string(i + 1) + " cannot be encoded");
   }
@@ -113,14 +116,14 @@ Code128Sequence EncodeCode128(std::string_view text, bool gs1) {
       }
     }
     if (set == CodeSet::B && IsControl(c)) {
-      if (p + 1 < n && IsLower(at(p + 1))) {
+      if (p + 1 < n && NeedsSetB(at(p + 1))) {
         seq.push_back(kCode128Shift);
         shifted = true;
       } else {
         seq.push_back(kCode128CodeA);
       }
       set = CodeSet::A;
-    } else if (set == CodeSet::A && IsLower(c)) {
+    } else if (set == CodeSet::A && NeedsSetB(c)) {
       if (p + 1 < n && IsControl(at(p + 1))) {
         seq.push_back(kCode128Shift);
         shifted = true;

@@ -30,15 +30,17 @@ inline constexpr unsigned char kFnc1Byte = 202;
 using Code128Sequence = std::vector<std::uint8_t>;
 
 // Code set a text (or the rest of one) begins in: C for four or more leading
-// digits, else A or B by whichever of a control character or a lowercase letter
+// digits, else A or B by whichever of a control character (below 32) or a
+// character of set B alone (lowercase letters and ` { | } ~ DEL, 96 to 127)
 // comes first, B when there is neither.
 CodeSet ChooseCodeSet(std::string_view text);
 
 // Symbol sequence: start, FNC1 when gs1, data with code changes and Shifts,
 // check value, Stop. With gs1 set, byte 202 is an FNC1 marker: a leading one
 // is the FNC1 after the start, later ones are encoded as FNC1 (102) in place.
-// Without gs1 the text must hold codes 1 to 128 only. Throws BarcodeError for
-// an empty text or a character that has no value.
+// Other characters must have codes 1 to 127. Throws BarcodeError for an empty
+// text or a character without a value of its own (0, 128 and above: 128 would
+// be FNC3).
 Code128Sequence EncodeCode128(std::string_view text, bool gs1);
 
 // Bar/space pattern of a value: bit 10 (bit 12 for Stop) is the first module,
