@@ -1,0 +1,106 @@
+#include "print/mailer_barcodes.h"
+
+#include "barcode/barcode_bmp.h"
+#include "print/barcode_data.h"
+#include "print/page.h"
+
+namespace qm {
+
+namespace {
+
+const QString kOcrFace = QStringLiteral("OCR A Extended");
+
+void DrawStretched(PrintPage& page, const TBarcodeBmp& symbol, double x, double y, int width) {
+    const QImage& bmp = symbol.Bitmap();
+    page.StretchBitmap(page.InchToDotX(x), page.InchToDotY(y), width, bmp.height(), bmp);
+}
+
+void DrawNatural(PrintPage& page, const TBarcodeBmp& symbol, double x, double y) {
+    const QImage& bmp = symbol.Bitmap();
+    page.StretchBitmap(page.InchToDotX(x), page.InchToDotY(y), bmp.width(), bmp.height(), bmp);
+}
+
+} // namespace
+
+MailerSymbolSizes SymbolSizesFor(int h, int v) {
+    MailerSymbolSizes s{};
+    s.codeScale = RoundHalfEven(double(h) / 1000 * 15);
+    s.codeHeight = RoundHalfEven(double(v) * 0.75);
+    s.codeShortHeight = RoundHalfEven(double(v) * 0.4);
+    s.codeWidth = RoundHalfEven(double(h) * 2.5);
+    s.zipScale = RoundHalfEven(double(h) / 1000 * 23);
+    s.zipHeight = RoundHalfEven(double(v) * 0.14);
+    return s;
+}
+
+QString MailerSymbolText(const QString& data) {
+    const QChar fnc1(kFnc1Char);
+    return fnc1 + data.left(kBarcodeZipElementLength) + fnc1 + data.mid(kBarcodeZipElementLength);
+}
+
+void DrawMailerBarcodes(PrintPage& page, const QString& dataT, const QString& dataF) {
+    const MailerSymbolSizes s = SymbolSizesFor(page.Metrics().resolutionX, page.Metrics().resolutionY);
+    {
+        TBarcodeBmp t;
+        t.SetScale(s.codeScale);
+        t.SetHeight(s.codeHeight);
+        t.SetInterpret(false);
+        t.SetBarcodeType(bcEAN128);
+        t.SetBarcodeText(MailerSymbolText(dataT));
+
+        TBarcodeBmp f;
+        f.SetScale(s.codeScale);
+        f.SetHeight(s.codeHeight);
+        f.SetInterpret(false);
+        f.SetBarcodeType(bcEAN128);
+        f.SetBarcodeText(MailerSymbolText(dataF));
+
+        t.SetRotate(bcRotate180);
+        DrawStretched(page, t, 0.62, 4.1, s.codeWidth);
+        DrawStretched(page, f, 4.7, 5.0, s.codeWidth);
+        f.SetHeight(s.codeShortHeight);
+        DrawStretched(page, f, 5.2, 0.8, s.codeWidth);
+    }
+
+    const QString ht = ReadableNumber(dataT);
+    const QString hf = ReadableNumber(dataF);
+    struct Row {
+        const QString* text;
+        bool ocr;
+        int size;
+        int angle;
+        double x, y;
+    };
+    const Row rows[] = {
+        {&ht, true, 11, 1800, 3.08, 4.02}, {&hf, true, 11, 1800, 7.2, 4.92},
+        {&hf, true, 10, 1800, 7.6, 0.78},  {&ht, true, 10, 1800, 7.7, 0.45},
+        {&ht, true, 10, 2700, 7.91, 3.8},  {&ht, true, 8, 2700, 8.1, 1.46},
+        {&ht, false, 6, 1800, 1.47, 3.17},
+    };
+    for (const Row& row : rows) {
+        page.SetFontSize(row.size);
+        page.SetRotatedFont(row.angle, row.ocr ? kOcrFace : page.Metrics().baseFace);
+        page.TextOut(page.InchToDotX(row.x), page.InchToDotY(row.y), *row.text);
+    }
+}
+
+void DrawZipBarcodes(PrintPage& page, const QString& senderZip, const QString& addresseeZip,
+                     const QString& printExtraLabel, const QString& extraLabel) {
+    const MailerSymbolSizes s = SymbolSizesFor(page.Metrics().resolutionX, page.Metrics().resolutionY);
+    TBarcodeBmp zip;
+    zip.SetBarcodeType(bcPOSTNET);
+    zip.SetInterpret(true);
+    zip.SetHeight(s.zipHeight);
+    zip.SetScale(s.zipScale);
+    zip.SetRotate(bcRotate180);
+
+    zip.SetBarcodeText(senderZip);
+    DrawNatural(page, zip, senderZip.size() <= 5 ? 5.3 : 4.5, 3.55);
+
+    if (printExtraLabel == QLatin1String("Yes") && extraLabel == QLatin1String("Addressed To")) {
+        zip.SetBarcodeText(addresseeZip);
+        DrawNatural(page, zip, zip.BarcodeText().size() <= 5 ? 1.08 : 0.15, 5.63);
+    }
+}
+
+} // namespace qm

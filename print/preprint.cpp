@@ -1,0 +1,181 @@
+#include "print/preprint.h"
+
+#include "print/align_dialog.h"
+#include "print/barcode_data.h"
+#include "print/mailer_barcodes.h"
+#include "print/masked_edit.h"
+#include "print/page.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+#include <QVBoxLayout>
+
+namespace qm {
+
+QString StepSerial(const QString& serial, int delta) {
+    int64_t n = int64_t(StrToInt(serial)) + delta;
+    QString s = QString::number(n);
+    if (s == QLatin1String("10000000"))
+        s = QStringLiteral("0000001");
+    else if (s == QLatin1String("-1"))
+        s = QStringLiteral("9999999");
+    return s.rightJustified(7, QLatin1Char('0'));
+}
+
+int PrePrintBarcodes(int count, const QString& custId, const QString& firstSerial,
+                     const QString& leftRight, const QString& topBottom, const QFont& fontSource,
+                     PageTarget& target) {
+    QString serial = firstSerial;
+    int printed = 0;
+    for (int i = 0; i < count; ++i) {
+        const QString t = BuildBarcodeData(custId, serial, QStringLiteral("00000"),
+                                           QStringLiteral("T"));
+        const QString f = BuildBarcodeData(custId, serial, QStringLiteral("00000"),
+                                           QStringLiteral("F"));
+        PrintPage page(target);
+        page.SetAlignment(leftRight, topBottom);
+        page.PreparePage(fontSource);
+        DrawMailerBarcodes(page, t, f);
+        page.RestoreBaseFont();
+        page.EndDoc();
+        ++printed;
+        if (i + 1 < count)
+            serial = StepSerial(serial, 1);
+    }
+    return printed;
+}
+
+namespace {
+
+QLabel* BoldLabel(const QString& text, QWidget* parent) {
+    auto* l = new QLabel(text, parent);
+    QFont f = l->font();
+    f.setBold(true);
+    l->setFont(f);
+    return l;
+}
+
+const char* kHelpHint = "Click on \"Help\" for more information";
+
+} // namespace
+
+TF_PrintBarCode::TF_PrintBarCode(const QString& custId, const QString& serialNum, QWidget* parent)
+    : QDialog(parent), serialNum_(serialNum), custId_(custId) {
+    setObjectName(QStringLiteral("F_PrintBarCode"));
+    setWindowTitle(QStringLiteral("Print Bar Code's"));
+
+    auto* group = new QGroupBox(this);
+    auto* intro = new QLabel(QStringLiteral("Please enter the starting Identifier Serial Number, "
+                                            "and how many labels you will be printing Bar Code's on."),
+                             group);
+    intro->setWordWrap(true);
+    auto* lblCust = new QLabel(QStringLiteral("Customer ID (DUNS #)"), group);
+    auto* lblSerial = new QLabel(QStringLiteral("Enter Identifier Serial Number"), group);
+    auto* lblCount = new QLabel(QStringLiteral("Number of Labels"), group);
+    editCustID_ = new RequiredDigitsEdit(9, group);
+    editCustID_->setObjectName(QStringLiteral("editCustID"));
+    editSerialNum_ = new RequiredDigitsEdit(7, group);
+    editSerialNum_->setObjectName(QStringLiteral("editSerialNum"));
+    editNumLabels_ = new LimitedSpinBox(1, group);
+    editNumLabels_->setObjectName(QStringLiteral("editNumLabels"));
+    editNumLabels_->setRange(1, 1000);
+    editNumLabels_->setSingleStep(1);
+    editNumLabels_->setValue(1);
+    for (QWidget* w : {static_cast<QWidget*>(lblCust), static_cast<QWidget*>(lblSerial),
+                       static_cast<QWidget*>(editCustID_), static_cast<QWidget*>(editSerialNum_)})
+        w->setToolTip(QString::fromLatin1(kHelpHint));
+    editSerialNum_->SetValue(serialNum);
+    editCustID_->SetValue(custId);
+
+    auto* grid = new QGridLayout(group);
+    grid->addWidget(intro, 0, 0, 1, 2);
+    grid->addWidget(lblCust, 1, 0);
+    grid->addWidget(editCustID_, 1, 1);
+    grid->addWidget(lblSerial, 2, 0);
+    grid->addWidget(editSerialNum_, 2, 1);
+    grid->addWidget(lblCount, 3, 0);
+    grid->addWidget(editNumLabels_, 3, 1);
+
+    panelBarCode_ = new QWidget(this);
+    panelBarCode_->setObjectName(QStringLiteral("panelBarCode"));
+    auto* help = new QVBoxLayout(panelBarCode_);
+    help->addWidget(BoldLabel(QStringLiteral("Customer ID:"), panelBarCode_));
+    for (const char* line :
+         {"You may request a nine-digit customer ID (i.e., your DUNS number) from your postal "
+          "representative, or from the issuer of DUNS numbers by telephone or on the web at "
+          "www.dnb.com.",
+          "This number uniquely identifies business entities at specific physical addresses.  If "
+          "you are generating mailings at multiple locations, you must use the DUNS number "
+          "appropriate for each mailing location."}) {
+        auto* l = new QLabel(QString::fromLatin1(line), panelBarCode_);
+        l->setWordWrap(true);
+        help->addWidget(l);
+    }
+    help->addWidget(BoldLabel(QStringLiteral("Identifier Serial Number:"), panelBarCode_));
+    help->addWidget(new QLabel(QStringLiteral("You will self-assign an eight-digit Identifier"),
+                               panelBarCode_));
+    auto* serialHelp = new QLabel(QStringLiteral("Serial Number.  This number must remain unique "
+                                                 "for at least 2 years in order to ensure that it "
+                                                 "identifies only one mailpiece."),
+                                  panelBarCode_);
+    serialHelp->setWordWrap(true);
+    help->addWidget(serialHelp);
+    panelBarCode_->hide();
+
+    auto* btnOK = new QPushButton(QStringLiteral("OK"), this);
+    btnOK->setObjectName(QStringLiteral("btnOK"));
+    btnOK->setDefault(true);
+    auto* btnCancel = new QPushButton(QStringLiteral("Cancel"), this);
+    btnCancel->setObjectName(QStringLiteral("btnCancel"));
+    btnHelp_ = new QPushButton(QStringLiteral("Help"), this);
+    btnHelp_->setObjectName(QStringLiteral("btnHelp"));
+    connect(btnOK, &QPushButton::clicked, this, &TF_PrintBarCode::btnOKClick);
+    connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(btnHelp_, &QPushButton::clicked, this, &TF_PrintBarCode::btnHelpClick);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(btnOK);
+    buttons->addWidget(btnCancel);
+    buttons->addWidget(btnHelp_);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(group);
+    layout->addLayout(buttons);
+    layout->addWidget(panelBarCode_);
+    group->setMinimumWidth(360);
+}
+
+void TF_PrintBarCode::btnHelpClick() {
+    panelBarCode_->show();
+    btnHelp_->setEnabled(false);
+    resize(width(), std::max(383, sizeHint().height()));
+    if (const QScreen* screen = this->screen())
+        move(screen->availableGeometry().center() - rect().center());
+}
+
+void TF_PrintBarCode::btnOKClick() {
+    if (!editCustID_->CheckOrComplain() || !editSerialNum_->CheckOrComplain())
+        return;
+    const QString countText = editNumLabels_->findChild<QLineEdit*>()->text().trimmed();
+    const auto count = TryStrToInt(countText);
+    if (!count) {
+        // Keep the dialog open rather than run with an unknown count.
+        QMessageBox::critical(this, windowTitle(),
+                              QStringLiteral("'%1' is not a valid integer value").arg(countText));
+        editNumLabels_->setFocus();
+        return;
+    }
+    labelCount_ = *count;
+    serialNum_ = editSerialNum_->text();
+    custId_ = editCustID_->text();
+    accept();
+}
+
+} // namespace qm

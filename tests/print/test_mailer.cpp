@@ -1,0 +1,326 @@
+// The mailer layout: a printed mailer read back from page images and from a PDF.
+#include "decode.h"
+#include "ink.h"
+#include "mailer_fixture.h"
+#include "print/barcode_data.h"
+#include "print/mailer.h"
+#include "print/mailer_barcodes.h"
+#include "print/page.h"
+
+#include <QFontMetrics>
+#include <QPrinter>
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using namespace qm;
+using namespace qm::test;
+
+namespace {
+
+const QString kDataT = QStringLiteral("420627019214712345678900000015");
+const QString kDataF = QStringLiteral("420454599290912345678900000019");
+const QString kGs = QStringLiteral("\x1d");
+// Anti-aliased glyph edges may reach a few dots past the text cell.
+constexpr int kFringe = 3;
+
+QString Decoded(const QString& data) { return data.left(8) + kGs + data.mid(8); }
+
+// A printed sheet and how paper inches map onto its pixels.
+struct Sheet {
+    QImage image;
+    int dpi;
+    int offsetX = 0, offsetY = 0; // printable area in dots from the paper edge
+    int alignX = 0, alignY = 0;   // 3 x alignment, in dots
+    int X(double inch) const {
+        return alignX + int(std::trunc((inch - double(offsetX) / dpi) * dpi));
+    }
+    int Y(double inch) const {
+        return alignY + int(std::trunc((inch - double(offsetY) / dpi) * dpi));
+    }
+    int D(double inches) const { return int(std::lround(inches * dpi)); }
+    // Pixel rectangle of a paper rectangle given in inches.
+    QRect Area(double x0, double y0, double x1, double y1) const {
+        return QRect(QPoint(X(x0), Y(y0)), QPoint(X(x1), Y(y1)));
+    }
+};
+
+Sheet PrintToImage(const PrintRequest& r, bool barcodeMode, int dpi, int offX = 0, int offY = 0,
+                   QString* result = nullptr) {
+    ImagePageTarget target(dpi, dpi, offX, offY);
+    const QString data = PrintMailer(r, barcodeMode, BasePrintFont(), target);
+    if (result)
+        *result = data;
+    Sheet s{target.Image(), dpi, offX, offY};
+    s.alignX = 3 * r[kSlotLeftRight].toInt();
+    s.alignY = 3 * r[kSlotTopBottom].toInt();
+    return s;
+}
+
+// The three 128-type symbols, each decoded from its own part of the sheet.
+void ExpectMailerSymbols(const Sheet& s) {
+    const double m = 0.25; // quiet zone around a symbol
+    EXPECT_EQ(DecodeSymbols(s.image.copy(s.Area(0.62 - m, 4.1 - 0.05, 3.12 + m, 4.85 + 0.05))),
+              QStringList{Decoded(kDataT)})
+        << "T symbol";
+    EXPECT_EQ(DecodeSymbols(s.image.copy(s.Area(4.7 - m, 5.0 - 0.05, 7.2 + m, 5.75 + 0.05))),
+              QStringList{Decoded(kDataF)})
+        << "tall F symbol";
+    EXPECT_EQ(DecodeSymbols(s.image.copy(s.Area(5.2 - m, 0.8 - 0.05, 7.7 + m, 1.2 + 0.05))),
+              QStringList{Decoded(kDataF)})
+        << "short F symbol";
+}
+
+// A text turned by 180 degrees drawn at (x, y): its ink ends near x and lies above y.
+void ExpectText1800At(const Sheet& s, double x, double y, double maxWidth, double cellHeight,
+                      const char* what) {
+    const QRect window(QPoint(s.X(x) - s.D(maxWidth), s.Y(y) - s.D(cellHeight)),
+                       QPoint(s.X(x) + kFringe, s.Y(y) + kFringe));
+    const QRect ink = InkBox(s.image, window);
+    ASSERT_FALSE(ink.isNull()) << what;
+    EXPECT_GE(ink.right(), s.X(x) - s.D(0.03)) << what;
+    EXPECT_LE(ink.right(), s.X(x) + kFringe) << what;
+    EXPECT_LE(ink.bottom(), s.Y(y) + kFringe) << what;
+    EXPECT_GE(ink.bottom(), s.Y(y) - s.D(0.05)) << what;
+}
+
+// A text turned by 270 degrees at (x, y): it runs down from y, its tops toward x.
+void ExpectText2700At(const Sheet& s, double x, double y, double maxWidth, double cellHeight,
+                      const char* what) {
+    const QRect window(QPoint(s.X(x) - s.D(cellHeight), s.Y(y) - kFringe),
+                       QPoint(s.X(x) + kFringe, s.Y(y) + s.D(maxWidth)));
+    const QRect ink = InkBox(s.image, window);
+    ASSERT_FALSE(ink.isNull()) << what;
+    EXPECT_LE(ink.right(), s.X(x) + kFringe) << what;
+    EXPECT_GE(ink.right(), s.X(x) - s.D(0.05)) << what;
+    EXPECT_GE(ink.top(), s.Y(y) - kFringe) << what;
+    EXPECT_LE(ink.top(), s.Y(y) + s.D(0.03)) << what;
+}
+
+// A right-aligned receipt text: as read upside down it ends at x 0.3, which is the
+// left edge of its ink on the sheet.
+QRect AmountInk(const Sheet& s, double y, double cellHeight) {
+    return InkBox(s.image, QRect(QPoint(s.X(0.3) - kFringe, s.Y(y) - s.D(cellHeight)),
+                                 QPoint(s.X(1.0), s.Y(y) + kFringe)));
+}
+
+void ExpectTextRows(const Sheet& s) {
+    ExpectText1800At(s, 7.5, 4.65, 3.0, 0.12, "sender block 1, line 1");
+    ExpectText1800At(s, 7.55, 2.85, 3.0, 0.12, "sender block 2, line 2");
+    ExpectText1800At(s, 7.1, 6.7, 3.0, 0.12, "addressee block 1, line 1");
+    ExpectText1800At(s, 7.55, 1.7, 3.0, 0.12, "addressee block 2, city line");
+    ExpectText1800At(s, 2.8, 6.6, 2.6, 0.12, "extra label, line 1");
+    ExpectText1800At(s, 7.5, 3.95, 2.0, 0.12, "reference");
+    ExpectText2700At(s, 4.3, 3.8, 3.0, 0.12, "vertical sender block");
+    ExpectText2700At(s, 8.21, 3.8, 3.0, 0.12, "vertical reference");
+    ExpectText1800At(s, 1.45, 2.88, 1.2, 0.08, "receipt sender");
+    ExpectText1800At(s, 1.45, 1.43, 1.0, 0.08, "caption Postage");
+    ExpectText1800At(s, 1.3, 3.3, 1.0, 0.1, "RECEIPT");
+    ExpectText1800At(s, 1.4, 0.78, 1.4, 0.1, "POSTMARK OR DATE");
+    for (double y : {1.43, 1.33, 1.23}) {
+        const QRect ink = AmountInk(s, y, 0.08);
+        ASSERT_FALSE(ink.isNull()) << "amount at " << y;
+        EXPECT_GE(ink.left(), s.X(0.3) - kFringe) << "amount at " << y;
+        EXPECT_LE(ink.left(), s.X(0.3) + s.D(0.02)) << "amount at " << y;
+    }
+    const QRect total = AmountInk(s, 0.98, 0.1);
+    ASSERT_FALSE(total.isNull());
+    EXPECT_LE(total.left(), s.X(0.3) + s.D(0.02));
+    EXPECT_GE(total.left(), s.X(0.3) - kFringe);
+}
+
+} // namespace
+
+TEST(Mailer, FormTextHelpers) {
+    EXPECT_EQ(UpperAscii(QStringLiteral("Müller street 5ß")), QStringLiteral("MüLLER STREET 5ß"));
+    EXPECT_EQ(TrimForm(QStringLiteral("\t  12.40 \r\n")), QStringLiteral("12.40"));
+    EXPECT_EQ(TrimForm(QStringLiteral(" ")), QString());
+    struct Case {
+        const char* in;
+        const char* out;
+    };
+    for (const Case c : {Case{"62701", "62701"}, Case{"1234", "01234"}, Case{"", "00000"},
+                         Case{"12345-6789", "12345"}, Case{"12a45", "00000"},
+                         Case{"123  -    ", "00000"}})
+        EXPECT_EQ(FiveDigitZip(QString::fromLatin1(c.in)), QString::fromLatin1(c.out)) << c.in;
+}
+
+TEST(Mailer, SymbolSizesFollowResolution) {
+    const MailerSymbolSizes s600 = SymbolSizesFor(600, 600);
+    EXPECT_EQ(s600.codeScale, 9);
+    EXPECT_EQ(s600.codeHeight, 450);
+    EXPECT_EQ(s600.codeShortHeight, 240);
+    EXPECT_EQ(s600.codeWidth, 1500);
+    EXPECT_EQ(s600.zipScale, 14);
+    EXPECT_EQ(s600.zipHeight, 84);
+    const MailerSymbolSizes s300 = SymbolSizesFor(300, 300);
+    EXPECT_EQ(s300.codeScale, 4) << "4.5 rounds to even";
+    EXPECT_EQ(s300.codeHeight, 225);
+    EXPECT_EQ(s300.codeWidth, 750);
+    EXPECT_EQ(MailerSymbolText(kDataT),
+              QChar(202) + kDataT.left(8) + QChar(202) + kDataT.mid(8));
+}
+
+TEST(Mailer, PrintedAt600DpiDecodesAndPlacesEveryRow) {
+    QString result;
+    const Sheet s = PrintToImage(SamplePrintRequest(), true, 600, 0, 0, &result);
+    EXPECT_EQ(result, kDataT);
+    ExpectMailerSymbols(s);
+    ExpectTextRows(s);
+    // The tall symbols are 0.75 inch high, the short one 0.4 inch, all 2.5 inches wide.
+    const QRect t = InkBox(s.image, s.Area(0.5, 4.05, 3.3, 4.95));
+    EXPECT_EQ(t.height(), 450);
+    EXPECT_NEAR(t.left(), s.X(0.62), 9 * 11) << "quiet zone of 10 modules";
+    const QRect shortF = InkBox(s.image, s.Area(5.1, 0.79, 7.8, 1.3));
+    EXPECT_EQ(shortF.top(), s.Y(0.8));
+    EXPECT_EQ(shortF.height(), 240);
+}
+
+TEST(Mailer, AlignmentOffsetsAndPrinterMarginsMoveEverything) {
+    struct Case {
+        int dpi, offX, offY;
+        const char* lr;
+        const char* tb;
+    };
+    for (const Case c : {Case{300, 0, 0, "0", "0"}, Case{300, 30, 60, "5", "-7"},
+                         Case{600, 100, 100, "-10", "15"}}) {
+        PrintRequest r = SamplePrintRequest();
+        r[kSlotLeftRight] = QString::fromLatin1(c.lr);
+        r[kSlotTopBottom] = QString::fromLatin1(c.tb);
+        SCOPED_TRACE(::testing::Message() << c.dpi << " dpi, offsets " << c.offX << "/" << c.offY
+                                          << ", alignment " << c.lr << "/" << c.tb);
+        const Sheet s = PrintToImage(r, true, c.dpi, c.offX, c.offY);
+        ExpectMailerSymbols(s);
+        ExpectTextRows(s);
+    }
+}
+
+TEST(Mailer, AmountsOfDifferentLengthsEndAtTheSamePlace) {
+    PrintRequest r = SamplePrintRequest();
+    r[kSlotPostage] = QStringLiteral("          2.40");
+    r[kSlotCertFee] = QStringLiteral("        12.40");
+    const Sheet s = PrintToImage(r, true, 600);
+    const QRect a = AmountInk(s, 1.43, 0.08);
+    const QRect b = AmountInk(s, 1.33, 0.08);
+    EXPECT_NEAR(a.left(), b.left(), 3);
+    EXPECT_GT(b.right(), a.right() + s.D(0.02)) << "the longer amount reaches further";
+    // Restricted delivery off: the caption prints, the amount does not.
+    EXPECT_TRUE(AmountInk(s, 1.13, 0.08).isNull());
+    ExpectText1800At(s, 1.45, 1.13, 1.0, 0.08, "caption Restricted");
+}
+
+TEST(Mailer, TrackingNumbersAreInOcrA) {
+    const Sheet s = PrintToImage(SamplePrintRequest(), true, 600);
+    // Row 1 of the tracking numbers: 11 points, turned by 180 degrees, at (3.08, 4.02).
+    QFont ocr(QStringLiteral("OCRA"));
+    ocr.setPixelSize(92); // 11 points at 600 dpi
+    ocr.setKerning(false);
+    const int expected = QFontMetrics(ocr).horizontalAdvance(ReadableNumber(kDataT));
+    const QRect ink = InkBox(s.image, QRect(QPoint(s.X(3.08) - s.D(3.2), s.Y(4.02) - 100),
+                                            QPoint(s.X(3.08) + 2, s.Y(4.02) - 4)));
+    ASSERT_FALSE(ink.isNull());
+    EXPECT_NEAR(ink.width(), expected, expected * 0.03);
+    // The same text in the fallback face would be clearly narrower or wider.
+    QFont sans(QStringLiteral("DejaVu Sans"));
+    sans.setPixelSize(92);
+    EXPECT_GT(std::abs(QFontMetrics(sans).horizontalAdvance(ReadableNumber(kDataT)) - expected),
+              expected * 0.05);
+}
+
+TEST(Mailer, PdfRasterisedDecodesAndPlacesRows) {
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(QStringLiteral("mailer.pdf"));
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setPageSize(QPageSize(QPageSize::Letter));
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(pdf);
+    PrinterPageTarget target(printer);
+    EXPECT_EQ(PrintMailer(SamplePrintRequest(), true, BasePrintFont(), target), kDataT);
+    const QImage page = RasterisePdf(pdf, 600);
+    ASSERT_EQ(page.size(), QSize(5100, 6600));
+    Sheet s{page, 600};
+    ExpectMailerSymbols(s);
+    ExpectTextRows(s);
+}
+
+TEST(Mailer, PreNumberedModePrintsNoCodeSymbols) {
+    PrintRequest r = SamplePrintRequest();
+    r[kSlotCustomerOrMailer] = QStringLiteral("420000009214712345678900000015");
+    r[kSlotSerial].clear();
+    QString result;
+    const Sheet s = PrintToImage(r, false, 600, 0, 0, &result);
+    EXPECT_EQ(result, r[kSlotCustomerOrMailer]);
+    EXPECT_TRUE(DecodeSymbols(s.image).isEmpty());
+    EXPECT_TRUE(InkBox(s.image, s.Area(0.7, 4.15, 3.0, 4.8)).isNull()) << "no T symbol";
+    EXPECT_TRUE(InkBox(s.image, s.Area(4.8, 5.05, 7.0, 5.7)).isNull()) << "no F symbol";
+    EXPECT_FALSE(InkBox(s.image, s.Area(5.3, 3.55, 7.0, 3.69)).isNull()) << "sender ZIP symbol";
+    EXPECT_FALSE(InkBox(s.image, s.Area(1.08, 5.63, 3.0, 5.77)).isNull()) << "extra label ZIP";
+    ExpectTextRows(s);
+}
+
+// The POSTNET symbols: natural size, at the place chosen by the ZIP's length.
+TEST(Mailer, ZipSymbolsAndExtraLabelFollowTheSettings) {
+    struct Case {
+        const char* senderZip;
+        const char* addresseeZip;
+        const char* printExtra;
+        const char* extraLabel;
+        double senderX;
+        double extraX; // 0: no extra label symbol
+        bool extraLines;
+        bool senderLinesOnLabel;
+    };
+    const Case cases[] = {
+        {"45459", "62701", "Yes", "Addressed To", 5.3, 1.08, true, false},
+        {"45459-1234", "62701-4321", "Yes", "Addressed To", 4.5, 0.15, true, false},
+        {"45459", "62701", "Yes", "Your Name and Address", 5.3, 0, true, true},
+        {"45459", "62701", "No", "Addressed To", 5.3, 0, false, false},
+        {"45459", "62701", "yes", "Addressed To", 5.3, 0, false, false},
+    };
+    for (const Case& c : cases) {
+        PrintRequest r = SamplePrintRequest();
+        r[kSlotSenderZip] = QString::fromLatin1(c.senderZip);
+        r[kSlotAddresseeZip] = QString::fromLatin1(c.addresseeZip);
+        r[kSlotPrintExtraLabel] = QString::fromLatin1(c.printExtra);
+        r[kSlotExtraLabel] = QString::fromLatin1(c.extraLabel);
+        SCOPED_TRACE(::testing::Message() << c.senderZip << " " << c.addresseeZip << " "
+                                          << c.printExtra << " " << c.extraLabel);
+        const Sheet s = PrintToImage(r, true, 600);
+        // Sender ZIP symbol: 84 dots high, its top-left corner at (x, 3.55).
+        const QRect sender = InkBox(s.image, s.Area(4.3, 3.5, 7.3, 3.75));
+        ASSERT_FALSE(sender.isNull());
+        EXPECT_EQ(sender.height(), 84);
+        EXPECT_NEAR(sender.left(), s.X(c.senderX) + 10 * 14, 2 * 14);
+        const QRect extra = InkBox(s.image, s.Area(0.05, 5.58, 2.75, 5.8));
+        if (c.extraX > 0) {
+            ASSERT_FALSE(extra.isNull());
+            EXPECT_EQ(extra.height(), 84);
+            EXPECT_NEAR(extra.left(), s.X(c.extraX) + 10 * 14, 2 * 14);
+        } else {
+            EXPECT_TRUE(extra.isNull());
+        }
+        const QRect lines = InkBox(s.image, s.Area(0.1, 5.9, 2.85, 6.65));
+        EXPECT_EQ(!lines.isNull(), c.extraLines);
+        if (c.extraLines) {
+            // Whose first line the label carries: compare with the other blocks.
+            const QRect sender1 = InkBox(s.image, s.Area(4.4, 4.53, 7.52, 4.66));
+            const QRect addressee1 = InkBox(s.image, s.Area(3.6, 6.58, 7.12, 6.71));
+            const QRect label1 = InkBox(s.image, s.Area(0.1, 6.48, 2.82, 6.61));
+            EXPECT_EQ(label1.width(), c.senderLinesOnLabel ? sender1.width() : addressee1.width());
+        }
+    }
+}
+
+TEST(Mailer, PrinterErrorPropagatesAndLeavesNoDocumentOpen) {
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat); // and no file: nowhere to print
+    PrinterPageTarget target(printer);
+    EXPECT_THROW(PrintMailer(SamplePrintRequest(), true, BasePrintFont(), target), PrintError);
+    ImagePageTarget image(300, 300);
+    PrintRequest r = SamplePrintRequest();
+    r[kSlotLeftRight] = QStringLiteral("abc");
+    EXPECT_THROW(PrintMailer(r, true, BasePrintFont(), image), ConversionError);
+    EXPECT_EQ(image.DocumentsEnded(), 0);
+    EXPECT_NO_THROW(PrintMailer(SamplePrintRequest(), true, BasePrintFont(), image));
+    EXPECT_EQ(image.DocumentsEnded(), 1);
+}

@@ -1,0 +1,166 @@
+// Pre-printed barcode labels and the two dialogs of the print options.
+#include "decode.h"
+#include "print/barcode_data.h"
+#include "print/extra_label_dialog.h"
+#include "print/page.h"
+#include "print/preprint.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace qm;
+using namespace qm::test;
+
+namespace {
+
+// Keeps a copy of every page that was ended.
+class CollectingTarget : public ImagePageTarget {
+public:
+    using ImagePageTarget::ImagePageTarget;
+    void EndDoc() override {
+        ImagePageTarget::EndDoc();
+        pages.push_back(Image().copy());
+    }
+    std::vector<QImage> pages;
+};
+
+QString Decoded(const QString& data) { return data.left(8) + QChar(0x1d) + data.mid(8); }
+
+} // namespace
+
+TEST(StepSerial, WrapsAndPads) {
+    struct Case {
+        const char* serial;
+        int delta;
+        const char* next;
+    };
+    for (const Case c : {Case{"0000000", 1, "0000001"}, Case{"0000041", 1, "0000042"},
+                         Case{"9999999", 1, "0000001"}, Case{"0000009", 1, "0000010"},
+                         Case{"0000000", -1, "9999999"}, Case{"0000100", -1, "0000099"},
+                         Case{"0000001", -1, "0000000"}})
+        EXPECT_EQ(StepSerial(QString::fromLatin1(c.serial), c.delta), QString::fromLatin1(c.next))
+            << c.serial << " " << c.delta;
+    EXPECT_THROW(StepSerial(QString(), 1), ConversionError);
+}
+
+TEST(PrePrint, ThreeLabelsFrom9999998WrapTo0000001) {
+    CollectingTarget target(300, 300);
+    const QString first = QStringLiteral("9999998");
+    EXPECT_EQ(PrePrintBarcodes(3, QStringLiteral("123456789"), first, QStringLiteral("0"),
+                               QStringLiteral("0"), BasePrintFont(), target),
+              3);
+    EXPECT_EQ(first, QStringLiteral("9999998"));
+    ASSERT_EQ(target.pages.size(), 3u);
+    const char* serials[] = {"9999998", "9999999", "0000001"};
+    for (int i = 0; i < 3; ++i) {
+        const QString s = QString::fromLatin1(serials[i]);
+        const QString t = BuildBarcodeData(QStringLiteral("123456789"), s, QStringLiteral("00000"),
+                                           QStringLiteral("T"));
+        const QString f = BuildBarcodeData(QStringLiteral("123456789"), s, QStringLiteral("00000"),
+                                           QStringLiteral("F"));
+        const QImage& page = target.pages[size_t(i)];
+        // T symbol at (0.62, 4.1), tall F at (4.7, 5.0) on a 300-dpi page.
+        EXPECT_EQ(DecodeSymbols(page.copy(QRect(110, 1215, 870, 250))), QStringList{Decoded(t)})
+            << s.toStdString();
+        EXPECT_EQ(DecodeSymbols(page.copy(QRect(1335, 1485, 870, 250))), QStringList{Decoded(f)})
+            << s.toStdString();
+    }
+}
+
+TEST(PrePrint, CarriesZip00000AndNothingForZeroCount) {
+    CollectingTarget target(300, 300);
+    EXPECT_EQ(PrePrintBarcodes(0, QStringLiteral("123456789"), QStringLiteral("0000001"),
+                               QStringLiteral("0"), QStringLiteral("0"), BasePrintFont(), target),
+              0);
+    EXPECT_TRUE(target.pages.empty());
+    EXPECT_EQ(ReadableNumber(BuildBarcodeData(QStringLiteral("123456789"), QStringLiteral("0000001"),
+                                              QStringLiteral("00000"), QStringLiteral("T"))),
+              QStringLiteral("9214 7123 4567 8900 0000 15"));
+}
+
+TEST(PrePrint, ErrorEndsTheRunAfterTheLabelsPrinted) {
+    CollectingTarget target(300, 300);
+    EXPECT_THROW(PrePrintBarcodes(2, QStringLiteral("123456789"), QStringLiteral("0000001"),
+                                  QStringLiteral("zz"), QStringLiteral("0"), BasePrintFont(),
+                                  target),
+                 ConversionError);
+    EXPECT_TRUE(target.pages.empty());
+}
+
+TEST(PrintBarCodeDialog, ShowsValuesAndStoresOnOK) {
+    TF_PrintBarCode d(QStringLiteral("123456789"), QStringLiteral("0000042"));
+    EXPECT_EQ(d.windowTitle(), QStringLiteral("Print Bar Code's"));
+    auto* cust = d.findChild<QLineEdit*>(QStringLiteral("editCustID"));
+    auto* serial = d.findChild<QLineEdit*>(QStringLiteral("editSerialNum"));
+    auto* count = d.findChild<QSpinBox*>(QStringLiteral("editNumLabels"));
+    EXPECT_EQ(cust->text(), QStringLiteral("123456789"));
+    EXPECT_EQ(serial->text(), QStringLiteral("0000042"));
+    EXPECT_EQ(count->value(), 1);
+    EXPECT_EQ(count->maximum(), 1000);
+    count->setValue(12);
+    serial->setText(QStringLiteral("0000100"));
+    d.findChild<QPushButton*>(QStringLiteral("btnOK"))->click();
+    EXPECT_EQ(d.result(), QDialog::Accepted);
+    EXPECT_EQ(d.LabelCount(), 12);
+    EXPECT_EQ(d.SerialNum(), QStringLiteral("0000100"));
+    EXPECT_EQ(d.CustID(), QStringLiteral("123456789"));
+}
+
+TEST(PrintBarCodeDialog, HelpShowsPanelOnce) {
+    TF_PrintBarCode d(QStringLiteral("00-000-0000"), QStringLiteral("0000001"));
+    EXPECT_EQ(d.findChild<QLineEdit*>(QStringLiteral("editCustID"))->text(),
+              QStringLiteral("000000000"));
+    d.show();
+    auto* help = d.findChild<QPushButton*>(QStringLiteral("btnHelp"));
+    auto* panel = d.findChild<QWidget*>(QStringLiteral("panelBarCode"));
+    EXPECT_FALSE(panel->isVisible());
+    help->click();
+    EXPECT_TRUE(panel->isVisible());
+    EXPECT_FALSE(help->isEnabled());
+    EXPECT_GE(d.height(), 383);
+}
+
+TEST(ExtraLabelDialog, OpeningWithNoDisablesTheCombo) {
+    TF_ExtraLabel d(QStringLiteral("No"), QStringLiteral("Addressed To"));
+    EXPECT_EQ(d.windowTitle(), QStringLiteral("Extra Label"));
+    auto* combo = d.findChild<QComboBox*>(QStringLiteral("cbExtraLabel"));
+    EXPECT_FALSE(combo->isEnabled());
+    d.findChild<QRadioButton*>(QStringLiteral("rgExtraLabelYes"))->click();
+    EXPECT_TRUE(combo->isEnabled());
+    EXPECT_EQ(combo->count(), 2);
+}
+
+TEST(ExtraLabelDialog, OkStoresSelectionAndUnknownTextBecomesAddressedTo) {
+    struct Case {
+        const char* typed;
+        const char* stored;
+    };
+    for (const Case c : {Case{"Your Name and Address", "Your Name and Address"},
+                         Case{"Addressed To", "Addressed To"}, Case{"Elsewhere", "Addressed To"}}) {
+        TF_ExtraLabel d(QStringLiteral("No"), QStringLiteral("Your Name and Address"));
+        d.findChild<QRadioButton*>(QStringLiteral("rgExtraLabelYes"))->click();
+        d.findChild<QComboBox*>(QStringLiteral("cbExtraLabel"))->setEditText(QString::fromLatin1(c.typed));
+        d.findChild<QPushButton*>(QStringLiteral("btnOK"))->click();
+        EXPECT_EQ(d.PrintExtraLabel(), QStringLiteral("Yes"));
+        EXPECT_EQ(d.ExtraLabel(), QString::fromLatin1(c.stored)) << c.typed;
+    }
+}
+
+TEST(ExtraLabelDialog, CancelAndNoSelectionKeepTheSettings) {
+    TF_ExtraLabel cancel(QStringLiteral("Yes"), QStringLiteral("Addressed To"));
+    cancel.findChild<QRadioButton*>(QStringLiteral("rgExtraLabelNo"))->click();
+    cancel.findChild<QPushButton*>(QStringLiteral("btnCancel"))->click();
+    EXPECT_EQ(cancel.result(), QDialog::Rejected);
+    EXPECT_EQ(cancel.PrintExtraLabel(), QStringLiteral("Yes"));
+
+    TF_ExtraLabel none(QStringLiteral("Maybe"), QStringLiteral("Odd"));
+    EXPECT_TRUE(none.findChild<QComboBox*>(QStringLiteral("cbExtraLabel"))->isEnabled());
+    none.findChild<QPushButton*>(QStringLiteral("btnOK"))->click();
+    EXPECT_EQ(none.PrintExtraLabel(), QStringLiteral("Maybe"));
+    EXPECT_EQ(none.ExtraLabel(), QStringLiteral("Odd"));
+}
