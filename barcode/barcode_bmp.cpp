@@ -42,18 +42,29 @@ QImage NewBitmap(std::int64_t width, std::int64_t height) {
 
 class ImageCanvas final : public BarCanvas {
  public:
-  explicit ImageCanvas(QImage& image) : image_(image) {}
+  explicit ImageCanvas(QImage& image)
+      : bits_(image.bits()), stride_(image.bytesPerLine()), width_(image.width()), height_(image.height()) {}
   void FillBlack(int x, int y, int width, int height) override {
     const int x0 = std::max(x, 0);
-    const int x1 = std::min<std::int64_t>(std::int64_t(x) + width, image_.width());
+    const int x1 = int(std::min<std::int64_t>(std::int64_t(x) + width, width_));
     const int y0 = std::max(y, 0);
-    const int y1 = std::min<std::int64_t>(std::int64_t(y) + height, image_.height());
+    const int y1 = int(std::min<std::int64_t>(std::int64_t(y) + height, height_));
     if (x0 >= x1 || y0 >= y1) return;
-    for (int row = y0; row < y1; ++row) std::memset(image_.scanLine(row) + x0, kBlack, size_t(x1 - x0));
+    uchar* row = bits_ + std::ptrdiff_t(y0) * stride_ + x0;
+    for (int r = y0; r < y1; ++r, row += stride_) std::memset(row, kBlack, size_t(x1 - x0));
+  }
+  // Copies row `from` onto the rows [to, end).
+  void CopyRow(int from, int to, int end) {
+    const uchar* src = bits_ + std::ptrdiff_t(from) * stride_;
+    for (int r = std::max(to, 0); r < std::min(end, height_); ++r)
+      std::memcpy(bits_ + std::ptrdiff_t(r) * stride_, src, size_t(width_));
   }
 
  private:
-  QImage& image_;
+  uchar* bits_;
+  qsizetype stride_;
+  int width_;
+  int height_;
 };
 
 // Pixel (x, y) of the W x H source goes to the place the rotation gives it.
@@ -260,7 +271,12 @@ void TBarcodeBmp::Render() {
     if (type_ == bcPOSTNET) {
       DrawPostnet(canvas, left, 0, std::string_view(bytes.constData(), size_t(bytes.size())), scale_, height_);
     } else {
-      DrawCode128(canvas, left, 0, seq, scale_, std::max(height_ - reserve, 0));
+      // Code 128 bars run over the full bar height: draw one row, copy it down.
+      const int barHeight = std::min(height_ - reserve, height_);
+      if (barHeight > 0) {
+        DrawCode128(canvas, left, 0, seq, scale_, 1);
+        canvas.CopyRow(0, 1, barHeight);
+      }
     }
   }
 
