@@ -60,6 +60,11 @@ double BestSeconds(const std::function<long()>& run) {
   return best;
 }
 
+struct Size {
+  int w = 0, h = 0;
+};
+Size oursMailerSize, zintMailerSize, oursPostnetSize, zintPostnetSize;
+
 long OursMailer(const std::vector<Piece>& pieces) {
   long pixels = 0;
   for (const Piece& p : pieces) {
@@ -73,6 +78,7 @@ long OursMailer(const std::vector<Piece>& pieces) {
     bmp.SetBarcodeText(QChar(qm::kFnc1Char) + data.left(8) + QChar(qm::kFnc1Char) + data.mid(8));
     bmp.EndLoading();
     pixels += bmp.Bitmap().width();
+    oursMailerSize = {bmp.Bitmap().width(), bmp.Bitmap().height()};
   }
   return pixels;
 }
@@ -92,6 +98,7 @@ long ZintMailer(const std::vector<Piece>& pieces) {
                                                int(text.size()), 0);
     if (err >= ZINT_ERROR) throw std::runtime_error(std::string("zint: ") + symbol->errtxt);
     pixels += symbol->bitmap_width;
+    zintMailerSize = {symbol->bitmap_width, symbol->bitmap_height};
     ZBarcode_Delete(symbol);
   }
   return pixels;
@@ -110,6 +117,7 @@ long OursPostnet(const std::vector<Piece>& pieces) {
     bmp.SetBarcodeText(p.zip);
     bmp.EndLoading();
     pixels += bmp.Bitmap().width();
+    oursPostnetSize = {bmp.Bitmap().width(), bmp.Bitmap().height()};
   }
   return pixels;
 }
@@ -121,11 +129,13 @@ long ZintPostnet(const std::vector<Piece>& pieces) {
     zint_symbol* symbol = ZBarcode_Create();
     symbol->symbology = BARCODE_POSTNET;
     symbol->scale = kPostnetScale / 2.0f;
+    symbol->height = float(kPostnetHeight) / kPostnetScale;
     symbol->whitespace_width = 10;
     const int err = ZBarcode_Encode_and_Buffer(symbol, reinterpret_cast<const unsigned char*>(text.data()),
                                                int(text.size()), 180);
     if (err >= ZINT_ERROR) throw std::runtime_error(std::string("zint: ") + symbol->errtxt);
     pixels += symbol->bitmap_width;
+    zintPostnetSize = {symbol->bitmap_width, symbol->bitmap_height};
     ZBarcode_Delete(symbol);
   }
   return pixels;
@@ -142,10 +152,10 @@ int main(int argc, char** argv) {
     const double zintMailer = BestSeconds([&] { return ZintMailer(pieces); });
     const double oursPostnet = BestSeconds([&] { return OursPostnet(pieces); });
     const double zintPostnet = BestSeconds([&] { return ZintPostnet(pieces); });
-    std::printf("mailer  GS1-128 x %d (scale %d, height %d): ours %.3f s, zint %.3f s\n", kSymbols, kMailerScale,
-                kMailerHeight, oursMailer, zintMailer);
-    std::printf("POSTNET x %d (scale %d, height %d, half turn): ours %.3f s, zint %.3f s\n", kSymbols,
-                kPostnetScale, kPostnetHeight, oursPostnet, zintPostnet);
+    std::printf("mailer  GS1-128 x %d, last %dx%d (zint %dx%d): ours %.3f s, zint %.3f s\n", kSymbols,
+                oursMailerSize.w, oursMailerSize.h, zintMailerSize.w, zintMailerSize.h, oursMailer, zintMailer);
+    std::printf("POSTNET x %d, last %dx%d (zint %dx%d), half turn: ours %.3f s, zint %.3f s\n", kSymbols,
+                oursPostnetSize.w, oursPostnetSize.h, zintPostnetSize.w, zintPostnetSize.h, oursPostnet, zintPostnet);
     std::printf("ratio mailer-vs-zint %.3f\n", oursMailer / zintMailer);
     std::printf("ratio postnet-vs-zint %.3f\n", oursPostnet / zintPostnet);
   } catch (const std::exception& e) {
