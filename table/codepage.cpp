@@ -1,0 +1,149 @@
+#include "codepage.h"
+
+#include <iconv.h>
+
+#include <array>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+namespace qm::table {
+
+namespace {
+
+void AppendUtf8(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out.push_back(static_cast<char>(c));
+    } else if (c < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else if (c < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    }
+}
+
+// Decodes one UTF-8 character at p (n bytes left); returns its length, and
+// U+FFFD with length 1 for a malformed sequence.
+size_t NextUtf8(const unsigned char* p, size_t n, char32_t& c) {
+    unsigned char b = p[0];
+    if (b < 0x80) {
+        c = b;
+        return 1;
+    }
+    size_t len = b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC0 ? 2 : 0;
+    if (len == 0 || len > n || b > 0xF4) {
+        c = 0xFFFD;
+        return 1;
+    }
+    char32_t v = b & (0x7F >> len);
+    for (size_t i = 1; i < len; ++i) {
+        if ((p[i] & 0xC0) != 0x80) {
+            c = 0xFFFD;
+            return 1;
+        }
+        v = (v << 6) | (p[i] & 0x3F);
+    }
+    c = v;
+    return len;
+}
+
+struct CodePage {
+    std::array<std::string, 256> toUtf8;
+    std::vector<int16_t> fromUnicode; // code point < 0x10000 -> byte, -1 none
+
+    explicit CodePage(const char* name) : fromUnicode(0x10000, -1) {
+        iconv_t cd = iconv_open("UTF-32LE", name);
+        for (int b = 0; b < 256; ++b) {
+            char32_t cp = static_cast<char32_t>(b); // undefined bytes keep their own code
+            if (cd != reinterpret_cast<iconv_t>(-1)) {
+                char in = static_cast<char>(b);
+                char outBuf[8];
+                char* ip = &in;
+                char* op = outBuf;
+                size_t il = 1, ol = sizeof outBuf;
+                iconv(cd, nullptr, nullptr, nullptr, nullptr);
+                if (iconv(cd, &ip, &il, &op, &ol) != static_cast<size_t>(-1) && ol == 4) {
+                    uint32_t v;
+                    std::memcpy(&v, outBuf, 4);
+                    cp = v;
+                }
+            }
+            AppendUtf8(toUtf8[b], cp);
+            if (cp < 0x10000 && fromUnicode[cp] < 0) fromUnicode[cp] = static_cast<int16_t>(b);
+        }
+        if (cd != reinterpret_cast<iconv_t>(-1)) iconv_close(cd);
+        // ASCII is ASCII, whatever the table says about control codes.
+        for (int b = 0; b < 0x80; ++b) {
+            toUtf8[b].assign(1, static_cast<char>(b));
+            fromUnicode[b] = static_cast<int16_t>(b);
+        }
+    }
+};
+
+const CodePage& Page(TTableLanguage lang) {
+    static const CodePage oem("IBM437");
+    static const CodePage ansi("WINDOWS-1252");
+    return lang == TTableLanguage::tlOem ? oem : ansi;
+}
+
+} // namespace
+
+void DecodeText(TTableLanguage lang, const char* p, size_t n, std::string& out) {
+    const CodePage* page = nullptr;
+    for (size_t i = 0; i < n; ++i) {
+        unsigned char b = static_cast<unsigned char>(p[i]);
+        if (b < 0x80) {
+            out.push_back(static_cast<char>(b));
+        } else {
+            if (!page) page = &Page(lang);
+            out += page->toUtf8[b];
+        }
+    }
+}
+
+void EncodeText(TTableLanguage lang, std::string_view utf8, char* dst, size_t width) {
+    const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
+    size_t n = utf8.size();
+    size_t i = 0, w = 0;
+    const CodePage* page = nullptr;
+    while (w < width && i < n) {
+        if (p[i] < 0x80) {
+            dst[w++] = static_cast<char>(p[i++]);
+            continue;
+        }
+        char32_t c;
+        i += NextUtf8(p + i, n - i, c);
+        if (!page) page = &Page(lang);
+        int16_t b = c < 0x10000 ? page->fromUnicode[c] : -1;
+        dst[w++] = b >= 0 ? static_cast<char>(b) : '?';
+    }
+    if (w < width) std::memset(dst + w, ' ', width - w);
+}
+
+size_t Utf8Length(std::string_view utf8) {
+    size_t count = 0;
+    for (unsigned char c : utf8)
+        if ((c & 0xC0) != 0x80) ++count;
+    return count;
+}
+
+std::string_view Utf8Prefix(std::string_view utf8, size_t chars) {
+    size_t i = 0, count = 0;
+    while (i < utf8.size()) {
+        if ((static_cast<unsigned char>(utf8[i]) & 0xC0) != 0x80) {
+            if (count == chars) break;
+            ++count;
+        }
+        ++i;
+    }
+    return utf8.substr(0, i);
+}
+
+} // namespace qm::table

@@ -1,0 +1,132 @@
+// The file layer: bytes of a dBase table file (header, field descriptors,
+// records, end-of-file byte) and the byte-range locks on it.
+//
+// Failures throw EZezudError (via Fail); the table component decides how a
+// failure is reported. All file access goes through IFile (file_io.h).
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "file_io.h"
+
+namespace qm::table {
+
+// One field of an open table.
+struct TFieldDef {
+    std::string name; // upper case, at most 11 characters
+    char type = 'C';  // C, D, F, L, M, N (B, G and P are read as M)
+    int width = 0;
+    int decimals = 0;
+    int offset = 0; // inside the record; 1 for the first field
+};
+
+// A field definition given to CreateDBF.
+struct TFieldSpec {
+    std::string name;
+    char type = 'C';
+    int width = 0;
+    int decimals = 0;
+};
+
+// What the close has to write: 1 unchanged, 2 records rewritten, 3 records appended.
+enum class TChangeState { Unchanged = 1, Rewritten = 2, Appended = 3 };
+
+// Byte-range lock regions, far beyond the data so that locks never block reading.
+inline constexpr off_t kLockBase = off_t(1) << 30;
+inline constexpr off_t kAppendLockOffset = kLockBase + 1;
+inline constexpr off_t kFileLockOffset = kLockBase + 1;
+inline constexpr off_t kFileLockLength = (off_t(1) << 30) - 1;
+// Sharing modes: shared opens hold a read lock here, exclusive opens a write lock.
+inline constexpr off_t kSharingLockOffset = (off_t(1) << 31) + (off_t(1) << 30);
+
+// The write-through switch: when on, an append also rewrites the header and
+// the end-of-file byte, and every write is flushed at once. Off by default.
+void SetWriteThrough(bool on);
+bool WriteThrough();
+
+// "name" -> "name.DBF" when the file-name part has no extension.
+std::string AddDefaultExtension(const std::string& fileName, const std::string& ext = "DBF");
+// Absolute, normalised path.
+std::string FullPath(const std::string& fileName);
+// Upper-cased full path, the form messages about an open table show.
+std::string DisplayPath(const std::string& fullPath);
+
+class TDbfFile {
+public:
+    TDbfFile() = default;
+    ~TDbfFile(); // releases the file; call Close() to write what the change state requires
+    TDbfFile(const TDbfFile&) = delete;
+    TDbfFile& operator=(const TDbfFile&) = delete;
+
+    // Creates the table file (and its memo file when a field is M, B, G or P).
+    // With noReplace an existing file is left alone and counts as success
+    // (another copy of the program created it first).
+    static void Create(const std::string& fileName, const std::vector<TFieldSpec>& fields,
+                       bool noReplace = false);
+
+    // Opens an existing table; fileName is used as given (add the extension first).
+    void Open(const std::string& fileName, bool exclusive, bool readOnly, bool autoFixRecCount);
+    bool IsOpen() const { return file_ != nullptr; }
+    // Writes what the change state requires and releases the file (also on failure).
+    void Close();
+    // Releases the file without writing anything.
+    void Abandon();
+
+    void ReadRecord(uint32_t n, char* buf);
+    // n > record count appends as record count + 1.
+    void WriteRecord(uint32_t n, const char* buf);
+    void WriteDeletionFlag(uint32_t n, char flag);
+    void RewriteHeader();
+    // Shared tables: the count from the file size; a torn last record does not count.
+    uint32_t RefreshCountFromSize();
+    // Pack: cut the file after `count` records, write the end-of-file byte, rewrite
+    // the header and flush.
+    void CutAfter(uint32_t count);
+
+    bool TryLock(off_t offset, off_t length);
+    bool Unlock(off_t offset, off_t length);
+    off_t RecordLockOffset(uint32_t n) const {
+        return kLockBase + headerLength_ + off_t(n - 1) * recordLength_;
+    }
+
+    uint8_t Version() const { return header_[0]; }
+    bool HasMemo() const { return (header_[0] & 0x80) != 0; }
+    int HeaderLength() const { return headerLength_; }
+    int RecordLength() const { return recordLength_; }
+    uint32_t RecordCount() const { return count_; }
+    const std::vector<TFieldDef>& Fields() const { return fields_; }
+    const std::string& Path() const { return path_; }         // as opened
+    const std::string& DisplayName() const { return display_; } // upper-cased full path
+    bool Shared() const { return !exclusive_; }
+    bool Exclusive() const { return exclusive_; }
+    bool ReadOnly() const { return readOnly_; }
+    TChangeState State() const { return state_; }
+    const uint8_t* Header() const { return header_; }
+    uint8_t ProductionIndexFlag() const { return header_[28]; }
+
+private:
+    off_t RecordOffset(uint32_t n) const {
+        return off_t(headerLength_) + off_t(n - 1) * recordLength_;
+    }
+    void WriteEof(uint32_t count);
+    void CloseShared();
+
+    std::unique_ptr<IFile> file_;
+    std::string path_;
+    std::string display_;
+    bool exclusive_ = false;
+    bool readOnly_ = false;
+    uint8_t header_[32] = {};
+    int headerLength_ = 0;
+    int recordLength_ = 0;
+    uint32_t count_ = 0;
+    std::vector<TFieldDef> fields_;
+    TChangeState state_ = TChangeState::Unchanged;
+};
+
+} // namespace qm::table

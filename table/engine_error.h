@@ -1,0 +1,98 @@
+// Error state and reporting of the dBase table engine.
+//
+// Every engine operation that fails records an error code and a context text
+// (ending in the operation's name in brackets) and hands them to the reporter.
+// Report mode shows "Program halted." through an installable hook and ends the
+// process with the code; exception mode throws EZezudError instead. While
+// reporting is switched off the failure is only recorded and the caller checks it.
+#pragma once
+
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <type_traits>
+
+namespace qm::table {
+
+class EZezudError : public std::runtime_error {
+public:
+    EZezudError(int code, std::string context);
+    int Code() const { return code_; }
+    const std::string& Context() const { return context_; }
+
+private:
+    int code_;
+    std::string context_;
+};
+
+enum class TErrorMode { Report, Exception };
+
+// The fixed description of an error code ("Undefined error" for unknown codes).
+const char* ErrorDescription(int code);
+
+// "Error # " + code + " (" + description + ")" + "\n" + context.
+std::string ErrorReportText(int code, const std::string& context);
+
+// Caption of the halt box.
+inline constexpr const char* kHaltCaption = "Program halted.";
+
+// Shown before the process ends in report mode: (caption, text).
+using THaltHook = std::function<void(const std::string& caption, const std::string& text)>;
+void SetHaltHook(THaltHook hook);
+
+void SetErrorMode(TErrorMode mode);
+TErrorMode ErrorMode();
+
+int LastErrorCode();
+const std::string& LastErrorContext();
+void ClearLastError();
+
+bool ReportingOn();
+void SetReporting(bool on);
+
+// Switches reporting off for its lifetime and restores the previous setting.
+class TReportingOff {
+public:
+    TReportingOff();
+    ~TReportingOff();
+    TReportingOff(const TReportingOff&) = delete;
+    TReportingOff& operator=(const TReportingOff&) = delete;
+
+private:
+    bool previous_;
+};
+
+// Records the failure and throws EZezudError. Engine internals use this;
+// the public entry points decide what a failure means (see DispatchFailure).
+[[noreturn]] void Fail(int code, std::string context);
+
+// Called at a public entry point with a failure that reached it: returns
+// normally when reporting is off (the caller returns its failure value),
+// rethrows in exception mode, and in report mode shows the halt box and
+// ends the process with the error code.
+void DispatchFailure(const EZezudError& error);
+
+// Runs an engine operation and dispatches a failure; returns a value-initialised
+// result (false, 0) when the failure was only recorded.
+template <class F>
+std::invoke_result_t<F> Guarded(F&& body) {
+    using R = std::invoke_result_t<F>;
+    try {
+        return body();
+    } catch (const EZezudError& e) {
+        DispatchFailure(e);
+        if constexpr (!std::is_void_v<R>) return R{};
+    }
+}
+
+// Non-fatal message boxes of the engine and the table component
+// (lock failures, field-list corrections, "Could not create ...").
+using TMessageHook = std::function<void(const std::string& text)>;
+void SetMessageHook(TMessageHook hook);
+void ShowEngineMessage(const std::string& text);
+
+// The system error number of a failed file call mapped to the engine's codes.
+enum class TIoKind { Open, Read, Write, Lock };
+int CodeFromErrno(int err, TIoKind kind);
+
+} // namespace qm::table

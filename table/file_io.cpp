@@ -1,0 +1,127 @@
+#include "file_io.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace qm::table {
+
+namespace {
+
+class PosixFile final : public IFile {
+public:
+    explicit PosixFile(int fd) : fd_(fd) {}
+    ~PosixFile() override { ::close(fd_); }
+    PosixFile(const PosixFile&) = delete;
+    PosixFile& operator=(const PosixFile&) = delete;
+
+    ssize_t ReadAt(void* buf, size_t len, off_t offset) override {
+        for (;;) {
+            ssize_t r = ::pread(fd_, buf, len, offset);
+            if (r >= 0) return r;
+            if (errno != EINTR) return -errno;
+        }
+    }
+    ssize_t WriteAt(const void* buf, size_t len, off_t offset) override {
+        for (;;) {
+            ssize_t r = ::pwrite(fd_, buf, len, offset);
+            if (r >= 0) return r;
+            if (errno != EINTR) return -errno;
+        }
+    }
+    int Truncate(off_t size) override { return ::ftruncate(fd_, size) == 0 ? 0 : -errno; }
+    int Sync() override { return ::fsync(fd_) == 0 ? 0 : -errno; }
+    int Lock(off_t offset, off_t len, TLockKind kind) override {
+        struct flock fl {};
+        fl.l_type = kind == TLockKind::Read ? F_RDLCK : kind == TLockKind::Write ? F_WRLCK : F_UNLCK;
+        fl.l_whence = SEEK_SET;
+        fl.l_start = offset;
+        fl.l_len = len;
+        fl.l_pid = 0;
+        if (::fcntl(fd_, F_OFD_SETLK, &fl) == 0) return 0;
+        return -errno;
+    }
+    off_t Size() override {
+        struct stat st {};
+        if (::fstat(fd_, &st) != 0) return -errno;
+        return st.st_size;
+    }
+
+private:
+    int fd_;
+};
+
+class PosixFs final : public IFileSystem {
+public:
+    std::unique_ptr<IFile> Open(const std::string& path, TOpenMode mode, int& err) override {
+        int flags = O_CLOEXEC;
+        switch (mode) {
+        case TOpenMode::ReadOnly: flags |= O_RDONLY; break;
+        case TOpenMode::ReadWrite: flags |= O_RDWR; break;
+        case TOpenMode::CreateNew: flags |= O_RDWR | O_CREAT | O_EXCL; break;
+        case TOpenMode::CreateTruncate: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
+        }
+        int fd = ::open(path.c_str(), flags, 0666);
+        if (fd < 0) {
+            err = errno;
+            return nullptr;
+        }
+        struct stat st {};
+        if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+            ::close(fd);
+            err = EACCES;
+            return nullptr;
+        }
+        err = 0;
+        return std::make_unique<PosixFile>(fd);
+    }
+    int Remove(const std::string& path) override {
+        return ::unlink(path.c_str()) == 0 ? 0 : -errno;
+    }
+    int LinkNoReplace(const std::string& from, const std::string& to) override {
+        return ::link(from.c_str(), to.c_str()) == 0 ? 0 : -errno;
+    }
+    bool Exists(const std::string& path) override { return ::access(path.c_str(), F_OK) == 0; }
+};
+
+IFileSystem* g_fs = nullptr;
+
+} // namespace
+
+IFileSystem& PosixFileSystem() {
+    static PosixFs fs;
+    return fs;
+}
+
+IFileSystem& FileSystem() { return g_fs ? *g_fs : PosixFileSystem(); }
+void SetFileSystem(IFileSystem* fs) { g_fs = fs; }
+
+int WriteAll(IFile& f, const void* buf, size_t len, off_t offset) {
+    const char* p = static_cast<const char*>(buf);
+    while (len > 0) {
+        ssize_t r = f.WriteAt(p, len, offset);
+        if (r < 0) return static_cast<int>(r);
+        if (r == 0) return -ENOSPC;
+        p += r;
+        len -= static_cast<size_t>(r);
+        offset += r;
+    }
+    return 0;
+}
+
+int ReadAll(IFile& f, void* buf, size_t len, off_t offset) {
+    char* p = static_cast<char*>(buf);
+    while (len > 0) {
+        ssize_t r = f.ReadAt(p, len, offset);
+        if (r < 0) return static_cast<int>(r);
+        if (r == 0) return -ENODATA;
+        p += r;
+        len -= static_cast<size_t>(r);
+        offset += r;
+    }
+    return 0;
+}
+
+} // namespace qm::table

@@ -1,0 +1,584 @@
+#include "tzdbf.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
+
+namespace qm::table {
+
+namespace {
+
+std::string TrimBlanks(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+    return std::string(s);
+}
+
+std::string Upper(std::string s) {
+    for (char& c : s)
+        if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
+    return s;
+}
+
+bool ParseIntPart(const std::string& s, int& out) {
+    std::string_view v = s;
+    if (v.empty()) {
+        out = 0;
+        return true;
+    }
+    if (v.front() == '+') v.remove_prefix(1);
+    auto r = std::from_chars(v.data(), v.data() + v.size(), out);
+    return r.ec == std::errc() && r.ptr == v.data() + v.size();
+}
+
+std::string BaseName(const std::string& path) {
+    size_t slash = path.find_last_of('/');
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    size_t dot = name.find_last_of('.');
+    if (dot != std::string::npos) name.resize(dot);
+    return name;
+}
+
+} // namespace
+
+bool ParseFieldLine(const std::string& line, TFieldSpec& given, TFieldSpec& used, bool& corrected,
+                    bool& skip) {
+    corrected = false;
+    skip = false;
+    if (std::count(line.begin(), line.end(), ',') != 3) return false;
+    std::vector<std::string> parts;
+    size_t start = 0;
+    for (int i = 0; i < 4; ++i) {
+        size_t comma = line.find(',', start);
+        parts.push_back(TrimBlanks(std::string_view(line).substr(
+            start, comma == std::string::npos ? std::string::npos : comma - start)));
+        start = comma + 1;
+    }
+    given.name = parts[0].substr(0, 10);
+    given.type = parts[1].empty() ? ' ' : parts[1][0];
+    if (!ParseIntPart(parts[2], given.width) || !ParseIntPart(parts[3], given.decimals)) return false;
+    if (given.type == 'X' || given.type == 'x') {
+        skip = true;
+        return true;
+    }
+    used = given;
+    char t = used.type >= 'a' && used.type <= 'z' ? char(used.type - 'a' + 'A') : used.type;
+    used.type = t;
+    if (std::string_view("BCDFGLMNP").find(t) == std::string_view::npos) used.type = 'C';
+    if (used.type == 'N') {
+        if (used.width > 20) used.width = 20;
+        if (used.decimals > 18) used.decimals = 18;
+        if (used.decimals > 0 && used.width - used.decimals < 2)
+            used.decimals = std::max(0, used.width - 2);
+    }
+    if (used.type == 'C' && used.width == 255) {
+        used.width = 254;
+        used.decimals = 0;
+    }
+    corrected = used.type != given.type || used.width != given.width ||
+                used.decimals != given.decimals;
+    return true;
+}
+
+TTzDbf::TTzDbf(std::string name) : name_(std::move(name)) {}
+
+TTzDbf::~TTzDbf() {
+    try {
+        TReportingOff quiet;
+        Close();
+    } catch (...) {
+        // A destructor must not throw; the failure stays in the error state.
+    }
+}
+
+void TTzDbf::SetDbfFileName(const std::string& name) {
+    const bool wasOpen = Active();
+    if (wasOpen) Close();
+    fileName_ = TrimBlanks(name);
+    if (!fileName_.empty()) fileName_ = AddDefaultExtension(fileName_);
+    if (wasOpen) Open();
+}
+
+void TTzDbf::SetHideDeletedRecs(bool on) {
+    hideDeleted_ = on;
+    area_.skipDeleted = on;
+}
+
+void TTzDbf::SetExclusive(bool on) {
+    if (on == exclusive_) return;
+    exclusive_ = on;
+    if (Active()) {
+        Close();
+        Open();
+    }
+}
+
+void TTzDbf::SetActive(bool on) {
+    if (on)
+        Open();
+    else
+        Close();
+}
+
+TWorkArea& TTzDbf::Area(const char* operation) {
+    if (!area_.IsOpen())
+        Fail(1103, "Database is not open [" + name_ + "." + operation + "]");
+    return area_;
+}
+
+void TTzDbf::RequireEditable(const char* operation) {
+    Area(operation);
+    if (readOnly_) throw EDatabaseError("Cannot modify a read-only dataset");
+}
+
+bool TTzDbf::CreateFromFields() {
+    if (dbfFields_.empty()) {
+        ShowEngineMessage("FieldList.Count is <= 0 trying to create a database");
+        return false;
+    }
+    std::vector<TFieldSpec> specs;
+    for (const std::string& line : dbfFields_) {
+        TFieldSpec given, used;
+        bool corrected = false, skip = false;
+        if (!ParseFieldLine(line, given, used, corrected, skip)) return false;
+        if (skip) continue;
+        if (corrected) {
+            char buf[512];
+            std::snprintf(buf, sizeof buf,
+                          "Invalid field definition for %s: %s,%c,%d,%d. Will use corrected "
+                          "definition: %s,%c,%d,%d",
+                          name_.c_str(), given.name.c_str(), given.type, given.width,
+                          given.decimals, used.name.c_str(), used.type, used.width, used.decimals);
+            ShowEngineMessage(buf);
+        }
+        specs.push_back(used);
+    }
+    try {
+        TReportingOff quiet;
+        TDbfFile::Create(fileName_, specs, /*noReplace=*/true);
+    } catch (const EZezudError&) {
+        return false;
+    }
+    return true;
+}
+
+void TTzDbf::OpenArea() {
+    const int slot = FreeUserSlot();
+    if (slot == 0) Fail(220, "No free workarea available [Select(0)]");
+    if (createIfNotFound_ && !FileSystem().Exists(fileName_)) {
+        if (!CreateFromFields()) ShowEngineMessage("Could not create \"" + fileName_ + "\"");
+    }
+    const std::string alias = Upper(name_.empty() ? BaseName(fileName_) : name_);
+    BindSlot(slot, &area_);
+    try {
+        area_.Use(fileName_, alias, exclusive_, readOnly_, autoFix_, language_);
+    } catch (...) {
+        ReleaseSlot(slot);
+        throw;
+    }
+    slot_ = slot;
+    area_.skipDeleted = hideDeleted_;
+    state_ = TDataSetState::dsBrowse;
+    area_.FirstVisible();
+}
+
+void TTzDbf::Open() {
+    if (Active()) return;
+    if (fileName_.empty()) throw EDatabaseError("Missing DbfFilename property");
+    Guarded([&] { OpenArea(); });
+    if (Active()) Scrolled();
+}
+
+void TTzDbf::Close() {
+    if (!Active()) return;
+    const int slot = slot_;
+    slot_ = 0;
+    state_ = TDataSetState::dsInactive;
+    struct Release {
+        int slot;
+        ~Release() { ReleaseSlot(slot); }
+    } release{slot};
+    Guarded([&] { area_.CloseArea(); });
+}
+
+// ---- navigation
+
+void TTzDbf::Scrolled() {
+    if (AfterScroll) AfterScroll(*this);
+}
+
+void TTzDbf::Changed() {
+    if (AfterDataChange) AfterDataChange(*this);
+}
+
+void TTzDbf::First() {
+    Guarded([&] {
+        Area("First");
+        if (state_ == TDataSetState::dsEdit || state_ == TDataSetState::dsInsert) Post();
+        area_.FirstVisible();
+    });
+    Scrolled();
+}
+
+void TTzDbf::Last() {
+    Guarded([&] {
+        Area("Last");
+        if (state_ == TDataSetState::dsEdit || state_ == TDataSetState::dsInsert) Post();
+        area_.LastVisible();
+    });
+    Scrolled();
+}
+
+void TTzDbf::Next() {
+    Guarded([&] {
+        Area("Next");
+        if (state_ == TDataSetState::dsEdit || state_ == TDataSetState::dsInsert) Post();
+        area_.NextVisible();
+    });
+    Scrolled();
+}
+
+void TTzDbf::Prior() {
+    Guarded([&] {
+        Area("Prior");
+        if (state_ == TDataSetState::dsEdit || state_ == TDataSetState::dsInsert) Post();
+        area_.PriorVisible();
+    });
+    Scrolled();
+}
+
+bool TTzDbf::Eof() const { return !area_.IsOpen() || area_.Eof(); }
+bool TTzDbf::Bof() const { return !area_.IsOpen() || area_.Bof(); }
+uint32_t TTzDbf::RecNo() const { return area_.IsOpen() ? area_.RecNo() : 0; }
+bool TTzDbf::Deleted() const { return area_.IsOpen() && area_.Deleted(); }
+
+void TTzDbf::SetRecNo(uint32_t n) {
+    Guarded([&] {
+        Area("SetRecNo");
+        if (state_ == TDataSetState::dsEdit || state_ == TDataSetState::dsInsert) Post();
+        area_.Go(n);
+    });
+    Scrolled();
+}
+
+uint32_t TTzDbf::RecCount() {
+    return Guarded([&] { return Area("RecCount").Count(); });
+}
+
+bool TTzDbf::IsEmpty() { return RecCount() == 0; }
+
+// ---- fields
+
+int TTzDbf::FieldCount() const { return area_.IsOpen() ? int(area_.Fields().size()) : 0; }
+const TFieldDef& TTzDbf::FieldDef(int i) const { return area_.Fields().at(size_t(i)); }
+int TTzDbf::FieldIndex(std::string_view name) const {
+    return area_.IsOpen() ? area_.FieldIndex(name) : -1;
+}
+
+std::string TTzDbf::GetField(std::string_view name) {
+    return Guarded([&] {
+        Area("GetField");
+        const int i = area_.FieldIndex(name);
+        if (i < 0) throw EDatabaseError(name_ + ": Field '" + std::string(name) + "' not found");
+        return area_.FieldText(i);
+    });
+}
+
+std::string TTzDbf::GetField(int i) {
+    return Guarded([&] {
+        Area("GetField");
+        if (i < 0 || i >= FieldCount()) throw EDatabaseError(name_ + ": Field index out of range");
+        return area_.FieldText(i);
+    });
+}
+
+std::string TTzDbf::FieldDisplay(int i) const {
+    if (!area_.IsOpen() || i < 0 || i >= FieldCount()) return std::string();
+    return area_.FieldDisplay(i);
+}
+
+void TTzDbf::SetField(std::string_view name, std::string_view text) {
+    Guarded([&] {
+        Area("SetField");
+        const int i = area_.FieldIndex(name);
+        if (i < 0) throw EDatabaseError(name_ + ": Field '" + std::string(name) + "' not found");
+        SetField(i, text);
+    });
+}
+
+void TTzDbf::SetField(int i, std::string_view text) {
+    Guarded([&] {
+        RequireEditable("SetField");
+        if (i < 0 || i >= FieldCount()) throw EDatabaseError(name_ + ": Field index out of range");
+        if (state_ != TDataSetState::dsEdit && state_ != TDataSetState::dsInsert) Edit();
+        SetTypedFromText(i, text);
+    });
+}
+
+void TTzDbf::SetTypedFromText(int i, std::string_view text) {
+    const TFieldDef& f = FieldDef(i);
+    TTypedValue& v = area_.Typed()[size_t(i)];
+    const std::string quoted = "'" + std::string(text) + "'";
+    switch (f.type) {
+    case 'C': v.text = std::string(Utf8Prefix(text, size_t(f.width))); break;
+    case 'D': {
+        if (IsBlankDateText(text)) {
+            v.date = TDate{};
+            break;
+        }
+        TDate d;
+        if (!ParseEngineDate(text, d)) throw EConvertError(quoted + " is not a valid date");
+        v.date = d;
+        break;
+    }
+    case 'N':
+    case 'F': {
+        std::string t = TrimBlanks(text);
+        std::string_view s = t;
+        if (!s.empty() && s.front() == '+') s.remove_prefix(1);
+        if (f.decimals > 0) {
+            double d = 0;
+            auto r = std::from_chars(s.data(), s.data() + s.size(), d);
+            if (!t.empty() && (r.ec != std::errc() || r.ptr != s.data() + s.size()))
+                throw EConvertError(quoted + " is not a valid floating point value");
+            v.number = t.empty() ? 0 : d;
+        } else {
+            int64_t n = 0;
+            auto r = std::from_chars(s.data(), s.data() + s.size(), n);
+            if (!t.empty() && (r.ec != std::errc() || r.ptr != s.data() + s.size()))
+                throw EConvertError(quoted + " is not a valid integer value");
+            v.integer = t.empty() ? 0 : n;
+        }
+        break;
+    }
+    case 'L': {
+        std::string t = TrimBlanks(text);
+        char c = t.empty() ? 'F' : t[0];
+        if (c == 'T' || c == 't' || c == 'Y' || c == 'y')
+            v.logical = true;
+        else if (c == 'F' || c == 'f' || c == 'N' || c == 'n')
+            v.logical = false;
+        else
+            throw EConvertError(quoted + " is not a valid boolean value");
+        break;
+    }
+    default: throw EDatabaseError("Field '" + f.name + "' cannot be modified");
+    }
+}
+
+void TTzDbf::ClearRecord() {
+    Guarded([&] {
+        RequireEditable("ClearRecord");
+        if (state_ != TDataSetState::dsEdit && state_ != TDataSetState::dsInsert) Edit();
+        area_.BlankTyped();
+    });
+}
+
+// ---- dataset states
+
+void TTzDbf::Edit() {
+    Guarded([&] {
+        RequireEditable("Edit");
+        if (state_ == TDataSetState::dsEdit || state_ == TDataSetState::dsInsert) return;
+        if (area_.Eof() && area_.Bof()) {
+            area_.BlankTyped();
+            state_ = TDataSetState::dsInsert;
+            return;
+        }
+        area_.Go(area_.RecNo()); // the record as it is in the file now
+        state_ = TDataSetState::dsEdit;
+    });
+}
+
+void TTzDbf::Insert() {
+    Guarded([&] {
+        RequireEditable("Insert");
+        if (state_ == TDataSetState::dsEdit || state_ == TDataSetState::dsInsert) Post();
+        area_.BlankTyped();
+        state_ = TDataSetState::dsInsert;
+    });
+}
+
+bool TTzDbf::LockedOperation(const char* word, const TLockFailedEvent& event, bool append,
+                             const std::function<void()>& op) {
+    if (readOnly_) return false;
+    bool retry = false;
+    do {
+        retry = false;
+        if (append ? area_.ALock() : area_.RLock()) {
+            try {
+                op();
+            } catch (...) {
+                area_.UnLock();
+                throw;
+            }
+            area_.UnLock();
+            return true;
+        }
+        if (event)
+            event(*this, retry);
+        else
+            ShowEngineMessage(std::string("Lock failed [") + word + "]");
+    } while (retry);
+    return false;
+}
+
+void TTzDbf::Post() {
+    Guarded([&] {
+        Area("Post");
+        if (state_ == TDataSetState::dsInsert) {
+            area_.SetDeletedFlag(false);
+            const bool done = LockedOperation("Insert", OnALockFailedOnInsert, true,
+                                              [&] { area_.Append(); });
+            state_ = TDataSetState::dsBrowse;
+            if (done)
+                KeepVisible(area_.RecNo());
+            else
+                Reread();
+        } else if (state_ == TDataSetState::dsEdit) {
+            if (area_.RecNo() < 1) throw EDatabaseError("Dataset error: 1402");
+            if (area_.RecNo() > area_.Count()) throw EDatabaseError("Dataset error: 1403");
+            const bool done = LockedOperation("Post", OnRLockFailedOnPost, false,
+                                              [&] { area_.Replace(); });
+            state_ = TDataSetState::dsBrowse;
+            if (done)
+                KeepVisible(area_.RecNo());
+            else
+                Reread();
+        } else {
+            throw EDatabaseError("Dataset not in edit or insert mode");
+        }
+    });
+    Changed();
+}
+
+void TTzDbf::Cancel() {
+    Guarded([&] {
+        Area("Cancel");
+        if (state_ == TDataSetState::dsEdit || state_ == TDataSetState::dsInsert) {
+            state_ = TDataSetState::dsBrowse;
+            Reread();
+        }
+    });
+}
+
+void TTzDbf::Reread() {
+    const uint32_t n = area_.RecNo();
+    const uint32_t count = area_.Count();
+    if (count == 0) {
+        area_.SetEmpty();
+    } else if (n >= 1 && n <= count) {
+        area_.Go(n);
+        if (area_.Hidden()) KeepVisible(n);
+    } else {
+        area_.FirstVisible();
+    }
+}
+
+void TTzDbf::KeepVisible(uint32_t newRec) {
+    if (!area_.Hidden()) return;
+    area_.UnLock();
+    if (area_.NextVisible()) return;
+    area_.Go(newRec);
+    if (!area_.PriorVisible()) area_.SetEmpty();
+}
+
+void TTzDbf::Delete() {
+    Guarded([&] {
+        RequireEditable("Delete");
+        if (state_ == TDataSetState::dsEdit || state_ == TDataSetState::dsInsert) {
+            state_ = TDataSetState::dsBrowse;
+            Reread();
+        }
+        if (area_.Eof() && area_.Bof())
+            throw EDatabaseError("Cannot perform this operation on an empty dataset");
+        const uint32_t n = area_.RecNo();
+        if (LockedOperation("Delete", OnRLockFailedOnDelete, false, [&] { area_.DeleteRec(); }))
+            KeepVisible(n);
+        else
+            Reread();
+    });
+    Changed();
+}
+
+void TTzDbf::Restore() {
+    Guarded([&] {
+        RequireEditable("Restore");
+        if (BeforeRestore) BeforeRestore(*this);
+        if (!LockedOperation("Restore", OnRLockFailedOnRestore, false, [&] { area_.RecallRec(); }))
+            Reread();
+        if (AfterRestore) AfterRestore(*this);
+    });
+    Changed();
+}
+
+// ---- record operations
+
+bool TTzDbf::ALock() {
+    return Guarded([&] { return Area("ALock").ALock(); });
+}
+bool TTzDbf::RLock() {
+    return Guarded([&] { return Area("RLock").RLock(); });
+}
+bool TTzDbf::FLock() {
+    return Guarded([&] { return Area("FLock").FLock(); });
+}
+void TTzDbf::UnLock() {
+    Guarded([&] { Area("UnLock").UnLock(); });
+}
+
+void TTzDbf::AppendRec() {
+    Guarded([&] {
+        Area("AppendRec");
+        area_.Append();
+        state_ = TDataSetState::dsBrowse;
+        KeepVisible(area_.RecNo());
+    });
+    Changed();
+}
+
+void TTzDbf::DeleteRec() {
+    Guarded([&] {
+        Area("DeleteRec");
+        const uint32_t n = area_.RecNo();
+        area_.DeleteRec();
+        KeepVisible(n);
+    });
+    Changed();
+}
+
+void TTzDbf::RecallRec() {
+    Guarded([&] { Area("RecallRec").RecallRec(); });
+    Changed();
+}
+
+void TTzDbf::Pack() {
+    Guarded([&] {
+        Area("Pack");
+        if (state_ == TDataSetState::dsEdit || state_ == TDataSetState::dsInsert)
+            state_ = TDataSetState::dsBrowse;
+        area_.Pack();
+        area_.FirstVisible();
+    });
+    Changed();
+    Scrolled();
+}
+
+void TTzDbf::AppendFrom(const std::string& fileName) {
+    Guarded([&] {
+        Area("AppendFrom");
+        state_ = TDataSetState::dsBrowse;
+        area_.AppendFrom(fileName);
+    });
+    Changed();
+}
+
+bool TTzDbf::PeekRecord(uint32_t n, std::vector<std::string>& values, bool& deleted) {
+    return Guarded([&] {
+        Area("PeekRecord").PeekRecord(n, values, deleted);
+        return true;
+    });
+}
+
+} // namespace qm::table

@@ -1,0 +1,187 @@
+// TTzDbf: the table component over one dBase table.
+//
+//   TTzDbf log("TzDbfReport");
+//   log.SetDbfFileName(folder + "/Reports/report3.dbf");
+//   log.SetDbfFields({"sentname0, C, 30, 0", ...});
+//   log.Open();                      // creates the table from DbfFields when missing
+//   log.ClearRecord();
+//   log.SetField("sentname0", "John Smith");
+//   if (log.ALock()) { log.AppendRec(); log.UnLock(); }
+//   log.Close();
+//
+// Engine failures go through the engine's error mechanism (engine_error.h): in
+// exception mode they throw EZezudError; in report mode they end the program.
+// Dataset-level misuse throws EDatabaseError, impossible field values EConvertError.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "codepage.h"
+#include "dbf_file.h"
+#include "engine_date.h"
+#include "engine_error.h"
+#include "work_area.h"
+
+namespace qm::table {
+
+class EDatabaseError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+class EConvertError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+enum class TDataSetState { dsInactive, dsBrowse, dsEdit, dsInsert };
+enum class TCreateIndex { ciNotFound, ciAlways, ciVerifyHeader, ciNever };
+
+// Parses one DbfFields line ("name, C, 30, 0") into a definition, applying the
+// corrections; returns false when the line is malformed. `corrected` tells whether
+// the definition was changed; `skip` is set for a line of type X.
+bool ParseFieldLine(const std::string& line, TFieldSpec& given, TFieldSpec& used, bool& corrected,
+                    bool& skip);
+
+class TTzDbf {
+public:
+    using TLockFailedEvent = std::function<void(TTzDbf& sender, bool& retry)>;
+    using TNotifyEvent = std::function<void(TTzDbf& sender)>;
+
+    explicit TTzDbf(std::string name = std::string());
+    ~TTzDbf();
+    TTzDbf(const TTzDbf&) = delete;
+    TTzDbf& operator=(const TTzDbf&) = delete;
+
+    const std::string& Name() const { return name_; }
+
+    // ---- published properties
+    const std::string& DbfFileName() const { return fileName_; }
+    void SetDbfFileName(const std::string& name);
+    const std::vector<std::string>& DbfFields() const { return dbfFields_; }
+    void SetDbfFields(std::vector<std::string> lines) { dbfFields_ = std::move(lines); }
+    TTableLanguage TableLanguage() const { return language_; }
+    void SetTableLanguage(TTableLanguage lang) { language_ = lang; }
+    bool HideDeletedRecs() const { return hideDeleted_; }
+    void SetHideDeletedRecs(bool on);
+    bool ShowProgress() const { return showProgress_; }
+    void SetShowProgress(bool on) { showProgress_ = on; }
+    bool ReadOnly() const { return readOnly_; }
+    void SetReadOnly(bool on) { readOnly_ = on; }
+    bool AutoFixRecCount() const { return autoFix_; }
+    void SetAutoFixRecCount(bool on) { autoFix_ = on; }
+    TCreateIndex CreateIndex() const { return createIndex_; }
+    void SetCreateIndex(TCreateIndex ci) { createIndex_ = ci; }
+    bool CreateIfNotFound() const { return createIfNotFound_; }
+    void SetCreateIfNotFound(bool on) { createIfNotFound_ = on; }
+    bool Exclusive() const { return exclusive_; }
+    void SetExclusive(bool on); // reopens an open table in the new mode
+    const std::vector<std::string>& IndexList() const { return indexList_; }
+    void SetIndexList(std::vector<std::string> lines) { indexList_ = std::move(lines); }
+
+    std::function<void(const std::string& name, bool& canMake)> OnBeforeMakeIndex;
+    std::function<void(const std::string& name)> OnAfterMakeIndex;
+    TLockFailedEvent OnALockFailedOnInsert;
+    TLockFailedEvent OnRLockFailedOnDelete;
+    TLockFailedEvent OnRLockFailedOnPost;
+    TLockFailedEvent OnRLockFailedOnRestore;
+    TNotifyEvent BeforeRestore;
+    TNotifyEvent AfterRestore;
+    TNotifyEvent AfterScroll; // after every cursor move
+    TNotifyEvent AfterDataChange; // after a write to the file (post, append, delete, pack)
+
+    // ---- open and close
+    bool Active() const { return area_.IsOpen(); }
+    void SetActive(bool on);
+    void Open();
+    void Close(); // an unposted edit is dropped
+    TDataSetState State() const { return Active() ? state_ : TDataSetState::dsInactive; }
+    int WorkArea() const { return slot_; }
+
+    // ---- navigation
+    void First();
+    void GoTop() { First(); }
+    void Last();
+    void Next();
+    void Prior();
+    bool Eof() const;
+    bool Bof() const;
+    uint32_t RecNo() const;
+    void SetRecNo(uint32_t n); // go to a physical record
+    uint32_t RecCount();       // all records in the file, deleted ones included
+    uint32_t RecordCount() { return RecCount(); }
+    bool IsEmpty();
+    bool Deleted() const; // current record marked deleted
+
+    // ---- fields
+    int FieldCount() const;
+    const TFieldDef& FieldDef(int i) const;
+    int FieldIndex(std::string_view name) const; // -1 when there is no such field
+    std::string GetField(std::string_view name);
+    std::string GetField(int i);
+    // Display value of the current record (text without trailing blanks ...).
+    std::string FieldDisplay(int i) const;
+    void SetField(std::string_view name, std::string_view text);
+    void SetField(int i, std::string_view text);
+    void ClearRecord();
+
+    // ---- dataset states
+    void Edit();
+    void Insert();
+    void Append() { Insert(); }
+    void Post();
+    void Cancel();
+    void Delete();  // the current record, under a record lock
+    void Restore(); // recall the current record, under a record lock
+
+    // ---- record operations
+    bool ALock();
+    bool RLock();
+    bool FLock();
+    void UnLock();
+    void AppendRec();
+    void DeleteRec();
+    void RecallRec();
+    void Pack();
+    void AppendFrom(const std::string& fileName);
+
+    // Reads record n (1..RecCount) without moving the cursor: display values.
+    bool PeekRecord(uint32_t n, std::vector<std::string>& values, bool& deleted);
+
+private:
+    TWorkArea& Area(const char* operation);
+    void RequireEditable(const char* operation);
+    bool CreateFromFields();
+    void OpenArea();
+    void KeepVisible(uint32_t newRec);
+    void Reread();
+    void Scrolled();
+    void Changed();
+    bool LockedOperation(const char* word, const TLockFailedEvent& event, bool append,
+                         const std::function<void()>& op);
+    void SetTypedFromText(int i, std::string_view text);
+
+    std::string name_;
+    std::string fileName_;
+    std::vector<std::string> dbfFields_;
+    TTableLanguage language_ = TTableLanguage::tlOem;
+    bool hideDeleted_ = false;
+    bool showProgress_ = true;
+    bool readOnly_ = false;
+    bool autoFix_ = false;
+    TCreateIndex createIndex_ = TCreateIndex::ciNotFound;
+    bool createIfNotFound_ = true;
+    bool exclusive_ = false;
+    std::vector<std::string> indexList_;
+
+    TWorkArea area_;
+    int slot_ = 0;
+    TDataSetState state_ = TDataSetState::dsInactive;
+};
+
+} // namespace qm::table

@@ -1,0 +1,624 @@
+#include "work_area.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "engine_error.h"
+
+namespace qm::table {
+
+namespace {
+
+std::array<TWorkArea*, kSlotCount + 1> g_slots{};
+
+std::string_view Trim(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\0')) s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\0')) s.remove_suffix(1);
+    return s;
+}
+
+double ParseDouble(std::string_view s) {
+    s = Trim(s);
+    if (!s.empty() && s.front() == '+') s.remove_prefix(1);
+    double v = 0;
+    auto r = std::from_chars(s.data(), s.data() + s.size(), v);
+    if (r.ec != std::errc() || !std::isfinite(v)) return 0;
+    return v;
+}
+
+int64_t ParseInteger(std::string_view s) {
+    s = Trim(s);
+    if (!s.empty() && s.front() == '+') s.remove_prefix(1);
+    int64_t v = 0;
+    auto r = std::from_chars(s.data(), s.data() + s.size(), v);
+    if (r.ec == std::errc() && r.ptr == s.data() + s.size()) return v;
+    double d = ParseDouble(s);
+    if (d >= 9.2e18) return INT64_MAX;
+    if (d <= -9.2e18) return INT64_MIN;
+    return std::llround(d);
+}
+
+std::string PadText(std::string_view text, int width) {
+    std::string s(text);
+    size_t len = Utf8Length(text);
+    if (len < size_t(width)) s.append(size_t(width) - len, ' ');
+    return s;
+}
+
+std::string RTrim(std::string s) {
+    while (!s.empty() && s.back() == ' ') s.pop_back();
+    return s;
+}
+
+std::string FieldKey(std::string_view name) {
+    std::string k(name.substr(0, 10));
+    for (char& c : k)
+        if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
+    return k;
+}
+
+} // namespace
+
+void FormatNumber(double value, int width, int decimals, char* dst) {
+    if (width <= 0) return;
+    char buf[400];
+    int n = -1;
+    if (std::isfinite(value) && std::fabs(value) < 1e300) {
+        if (value == 0) value = 0; // no "-0.00"
+        n = std::snprintf(buf, sizeof buf, "%.*f", std::clamp(decimals, 0, 18), value);
+        // "-0.00" after rounding a tiny negative number
+        if (n > 0 && buf[0] == '-' && std::strspn(buf + 1, "0.") == size_t(n - 1))
+            n = std::snprintf(buf, sizeof buf, "%.*f", std::clamp(decimals, 0, 18), 0.0);
+    }
+    if (n < 0 || n > width) {
+        std::memset(dst, '*', size_t(width));
+        return;
+    }
+    std::memset(dst, ' ', size_t(width - n));
+    std::memcpy(dst + (width - n), buf, size_t(n));
+}
+
+void FormatInteger(int64_t value, int width, char* dst) {
+    if (width <= 0) return;
+    char buf[32];
+    auto r = std::to_chars(buf, buf + sizeof buf, value);
+    int n = int(r.ptr - buf);
+    if (n > width) {
+        std::memset(dst, '*', size_t(width));
+        return;
+    }
+    std::memset(dst, ' ', size_t(width - n));
+    std::memcpy(dst + (width - n), buf, size_t(n));
+}
+
+// ---- slots
+
+TWorkArea* WorkAreaAt(int slot) {
+    return slot >= 1 && slot <= kSlotCount ? g_slots[size_t(slot)] : nullptr;
+}
+
+int FreeUserSlot() {
+    for (int i = 1; i <= kUserSlots; ++i)
+        if (!g_slots[size_t(i)]) return i;
+    return 0;
+}
+
+void BindSlot(int slot, TWorkArea* area) { g_slots[size_t(slot)] = area; }
+void ReleaseSlot(int slot) {
+    if (slot >= 1 && slot <= kSlotCount) g_slots[size_t(slot)] = nullptr;
+}
+
+void CheckAliasFree(const std::string& alias, const TWorkArea* self) {
+    for (int i = 1; i <= kSlotCount; ++i) {
+        TWorkArea* a = g_slots[size_t(i)];
+        if (a && a != self && a->IsOpen() && a->Alias() == alias)
+            Fail(220, "Alias name \"" + alias + "\" already in use. [USE]");
+    }
+}
+
+TWorkArea& SelectArea(int slot, const std::string& operation) {
+    TWorkArea* a = WorkAreaAt(slot);
+    if (!a || !a->IsOpen())
+        Fail(215, "No database in use [" + operation + "]  WorkArea = " + std::to_string(slot));
+    return *a;
+}
+
+// ---- opening and closing
+
+void TWorkArea::Use(const std::string& fileName, const std::string& alias, bool exclusive,
+                    bool readOnly, bool autoFixRecCount, TTableLanguage lang) {
+    alias_ = alias;
+    CheckAliasFree(alias_, this);
+    file_.Open(fileName, exclusive, readOnly, autoFixRecCount);
+    fullName_ = FullPath(fileName);
+    lang_ = lang;
+    autoFix_ = autoFixRecCount;
+    raw_.assign(size_t(file_.RecordLength()), ' ');
+    scratch_.assign(raw_.size(), ' ');
+    typed_.assign(file_.Fields().size(), TTypedValue{});
+    lockState_ = TLockState::None;
+    lockedRecs_.clear();
+    if (file_.RecordCount() == 0)
+        SetEmpty();
+    else
+        Go(1);
+}
+
+void TWorkArea::CloseArea() {
+    lockState_ = TLockState::None;
+    lockedRecs_.clear();
+    recNo_ = 0;
+    eof_ = bof_ = true;
+    file_.Close(); // releases the file and every lock on it, also on failure
+}
+
+// ---- records and cursor
+
+uint32_t TWorkArea::Count() {
+    if (file_.Shared()) return file_.RefreshCountFromSize();
+    return file_.RecordCount();
+}
+
+void TWorkArea::Go(uint32_t n) {
+    if (n > file_.RecordCount() && file_.Shared()) file_.RefreshCountFromSize();
+    file_.ReadRecord(n, raw_.data());
+    deleted_ = raw_[0] == '*';
+    RawToTyped();
+    recNo_ = n;
+    eof_ = bof_ = false;
+}
+
+void TWorkArea::SetEmpty() {
+    BlankTyped();
+    recNo_ = 0;
+    eof_ = bof_ = true;
+}
+
+void TWorkArea::BlankTyped() {
+    std::fill(raw_.begin(), raw_.end(), ' ');
+    deleted_ = false;
+    RawToTyped();
+}
+
+bool TWorkArea::VisibleAt(uint32_t n) {
+    if (!skipDeleted) return true;
+    file_.ReadRecord(n, scratch_.data());
+    return scratch_[0] != '*';
+}
+
+bool TWorkArea::FirstVisible() {
+    const uint32_t count = Count();
+    for (uint32_t n = 1; n <= count; ++n) {
+        if (VisibleAt(n)) {
+            Go(n);
+            return true;
+        }
+    }
+    SetEmpty();
+    return false;
+}
+
+bool TWorkArea::LastVisible() {
+    for (uint32_t n = Count(); n >= 1; --n) {
+        if (VisibleAt(n)) {
+            Go(n);
+            return true;
+        }
+    }
+    SetEmpty();
+    return false;
+}
+
+bool TWorkArea::NextVisible() {
+    const uint32_t count = Count();
+    for (uint32_t n = recNo_ + 1; n <= count && n > recNo_; ++n) {
+        if (VisibleAt(n)) {
+            Go(n);
+            return true;
+        }
+    }
+    eof_ = true;
+    return false;
+}
+
+bool TWorkArea::PriorVisible() {
+    if (recNo_ > 0) {
+        for (uint32_t n = std::min(recNo_ - 1, Count()); n >= 1; --n) {
+            if (VisibleAt(n)) {
+                Go(n);
+                return true;
+            }
+        }
+    }
+    bof_ = true;
+    return false;
+}
+
+// ---- typed record
+
+void TWorkArea::DecodeField(int i, const char* raw, TTypedValue& v) const {
+    const TFieldDef& f = file_.Fields()[size_t(i)];
+    const char* p = raw + f.offset;
+    switch (f.type) {
+    case 'C':
+        v.text.clear();
+        DecodeText(lang_, p, size_t(f.width), v.text);
+        break;
+    case 'D': v.date = f.width == 8 ? LoadDate(p) : TDate{}; break;
+    case 'N':
+    case 'F':
+        if (f.decimals > 0)
+            v.number = ParseDouble(std::string_view(p, size_t(f.width)));
+        else
+            v.integer = ParseInteger(std::string_view(p, size_t(f.width)));
+        break;
+    case 'L': v.logical = f.width > 0 && (*p == 'T' || *p == 't' || *p == 'Y' || *p == 'y'); break;
+    case 'M': {
+        int64_t b = ParseInteger(std::string_view(p, size_t(f.width)));
+        v.memo = int32_t(std::clamp<int64_t>(b, INT32_MIN + 1, INT32_MAX));
+        break;
+    }
+    default: break;
+    }
+}
+
+void TWorkArea::EncodeField(int i, const TTypedValue& v, char* raw) const {
+    const TFieldDef& f = file_.Fields()[size_t(i)];
+    char* p = raw + f.offset;
+    const size_t w = size_t(f.width);
+    switch (f.type) {
+    case 'C': EncodeText(lang_, v.text, p, w); break;
+    case 'D':
+        if (w == 8)
+            StoreDate(v.date, p);
+        else
+            std::memset(p, ' ', w);
+        break;
+    case 'N':
+    case 'F':
+        if (f.decimals > 0)
+            FormatNumber(v.number, f.width, f.decimals, p);
+        else
+            FormatInteger(v.integer, f.width, p);
+        break;
+    case 'L':
+        if (w > 0) {
+            std::memset(p, ' ', w);
+            *p = v.logical ? 'T' : 'F';
+        }
+        break;
+    case 'M': FormatInteger(v.memo, f.width, p); break;
+    default: std::memset(p, ' ', w); break;
+    }
+}
+
+void TWorkArea::RawToTyped() {
+    const int n = int(typed_.size());
+    for (int i = 0; i < n; ++i) DecodeField(i, raw_.data(), typed_[size_t(i)]);
+}
+
+void TWorkArea::TypedToRaw() {
+    raw_[0] = deleted_ ? '*' : ' ';
+    const int n = int(typed_.size());
+    for (int i = 0; i < n; ++i) EncodeField(i, typed_[size_t(i)], raw_.data());
+}
+
+std::string TWorkArea::ValueText(int i, const TTypedValue& v) const {
+    const TFieldDef& f = file_.Fields()[size_t(i)];
+    switch (f.type) {
+    case 'C': return PadText(v.text, f.width);
+    case 'D': return FormatEngineDate(v.date);
+    case 'L': return v.logical ? "T" : "F";
+    case 'M': return std::string(); // memo text: memo files
+    case 'N':
+    case 'F': {
+        std::string s(size_t(f.width), ' ');
+        if (f.decimals > 0)
+            FormatNumber(v.number, f.width, f.decimals, s.data());
+        else
+            FormatInteger(v.integer, f.width, s.data());
+        return s;
+    }
+    default: return std::string();
+    }
+}
+
+std::string TWorkArea::ValueDisplay(int i, const TTypedValue& v) const {
+    const TFieldDef& f = file_.Fields()[size_t(i)];
+    switch (f.type) {
+    case 'C': return RTrim(v.text);
+    case 'D': return v.date.Empty() ? std::string() : FormatEngineDate(v.date);
+    case 'N':
+    case 'F': return std::string(Trim(ValueText(i, v)));
+    default: return ValueText(i, v);
+    }
+}
+
+std::string TWorkArea::FieldText(int i) const { return ValueText(i, typed_[size_t(i)]); }
+std::string TWorkArea::FieldDisplay(int i) const { return ValueDisplay(i, typed_[size_t(i)]); }
+
+int TWorkArea::FieldIndex(std::string_view name) const {
+    const std::string key = FieldKey(name);
+    const auto& fields = file_.Fields();
+    for (size_t i = 0; i < fields.size(); ++i)
+        if (std::string_view(fields[i].name).substr(0, 10) == key) return int(i);
+    return -1;
+}
+
+void TWorkArea::PeekRecord(uint32_t n, std::vector<std::string>& values, bool& deleted) {
+    if (n > file_.RecordCount() && file_.Shared()) file_.RefreshCountFromSize();
+    file_.ReadRecord(n, scratch_.data());
+    deleted = scratch_[0] == '*';
+    values.resize(typed_.size());
+    TTypedValue v;
+    for (size_t i = 0; i < typed_.size(); ++i) {
+        DecodeField(int(i), scratch_.data(), v);
+        values[i] = ValueDisplay(int(i), v);
+    }
+}
+
+// ---- locks
+
+bool TWorkArea::ALock() {
+    if (lockState_ == TLockState::Append) return true;
+    if (lockState_ != TLockState::None) return false;
+    if (file_.Shared() && !file_.TryLock(kAppendLockOffset, 1)) return false;
+    lockState_ = TLockState::Append;
+    return true;
+}
+
+bool TWorkArea::HoldsRecordLock(uint32_t n) const {
+    return lockState_ == TLockState::Records &&
+           std::find(lockedRecs_.begin(), lockedRecs_.end(), n) != lockedRecs_.end();
+}
+
+bool TWorkArea::RLock() {
+    if (HoldsRecordLock(recNo_)) return true;
+    if (lockState_ == TLockState::File || lockState_ == TLockState::Append) return false;
+    if (recNo_ < 1) return false;
+    if (file_.Shared() && !file_.TryLock(file_.RecordLockOffset(recNo_), file_.RecordLength()))
+        return false;
+    lockedRecs_.push_back(recNo_);
+    lockState_ = TLockState::Records;
+    return true;
+}
+
+bool TWorkArea::FLock() {
+    if (lockState_ == TLockState::File) return true;
+    if (lockState_ != TLockState::None) return false;
+    if (file_.Shared() && !file_.TryLock(kFileLockOffset, kFileLockLength)) return false;
+    lockState_ = TLockState::File;
+    return true;
+}
+
+void TWorkArea::UnLock() {
+    if (file_.Shared() && file_.IsOpen()) {
+        switch (lockState_) {
+        case TLockState::Records:
+            for (uint32_t n : lockedRecs_) file_.Unlock(file_.RecordLockOffset(n), file_.RecordLength());
+            break;
+        case TLockState::File: file_.Unlock(kFileLockOffset, kFileLockLength); break;
+        case TLockState::Append: file_.Unlock(kAppendLockOffset, 1); break;
+        case TLockState::None: break;
+        }
+    }
+    lockedRecs_.clear();
+    lockState_ = TLockState::None;
+}
+
+// ---- record operations
+
+void TWorkArea::Append() {
+    const std::string& path = file_.DisplayName();
+    if (file_.Shared() && lockState_ != TLockState::File && lockState_ != TLockState::Append)
+        Fail(5, "File must be locked to append: " + path + " [APPEND]");
+    if (file_.Shared()) file_.RefreshCountFromSize();
+    TypedToRaw();
+    const uint32_t n = file_.RecordCount() + 1;
+    file_.WriteRecord(n, raw_.data());
+    recNo_ = n;
+    eof_ = bof_ = false;
+}
+
+void TWorkArea::Replace() {
+    const std::string& path = file_.DisplayName();
+    const uint32_t count = Count();
+    if (recNo_ < 1) Fail(212, "Database \"" + path + "\" is empty. [REPLACE]");
+    if (recNo_ > count) Fail(212, "Database \"" + path + "\" is at EOF. [REPLACE]");
+    if (file_.Shared() && lockState_ != TLockState::File && !HoldsRecordLock(recNo_))
+        Fail(1200, "Record #" + std::to_string(recNo_) + " in " + path + " [REPLACE]");
+    TypedToRaw();
+    file_.WriteRecord(recNo_, raw_.data());
+}
+
+void TWorkArea::DeleteRec() {
+    const std::string& path = file_.DisplayName();
+    if (file_.Shared() && lockState_ != TLockState::File && !HoldsRecordLock(recNo_))
+        Fail(1200, path + " Record not locked [DeleteRec]");
+    if (recNo_ >= 1 && recNo_ <= Count()) {
+        deleted_ = true;
+        raw_[0] = '*';
+        file_.WriteDeletionFlag(recNo_, '*');
+    }
+}
+
+void TWorkArea::RecallRec() {
+    const std::string& path = file_.DisplayName();
+    if (file_.Shared() && lockState_ != TLockState::File && !HoldsRecordLock(recNo_))
+        Fail(1200, path + " Record not locked [RecallRec]");
+    if (recNo_ < 1 || recNo_ > Count()) Fail(1103, path + " at EOF [RecallRec]");
+    deleted_ = false;
+    raw_[0] = ' ';
+    file_.WriteDeletionFlag(recNo_, ' ');
+}
+
+void TWorkArea::Pack() {
+    if (Count() == 0) return;
+    const std::string path = file_.Path();
+    const std::string display = file_.DisplayName();
+    const bool wasShared = file_.Shared();
+    const bool readOnly = file_.ReadOnly();
+    if (wasShared) {
+        UnLock();
+        file_.Close();
+        try {
+            TReportingOff quiet;
+            file_.Open(path, true, false, autoFix_);
+        } catch (const EZezudError&) {
+            // Another copy has the table open: leave it unchanged.
+            try {
+                file_.Open(path, false, readOnly, autoFix_);
+            } catch (const EZezudError& e) {
+                Fail(e.Code(), "Cannot re-open database sharable. " + display + " [Pack]");
+            }
+            if (file_.RecordCount() == 0)
+                SetEmpty();
+            else
+                Go(std::clamp<uint32_t>(recNo_, 1, file_.RecordCount()));
+            return;
+        }
+    }
+    const bool writeThrough = WriteThrough();
+    SetWriteThrough(false);
+    struct Restore {
+        bool on;
+        ~Restore() { SetWriteThrough(on); }
+    } restore{writeThrough};
+
+    const uint32_t count = file_.RecordCount();
+    uint32_t survivors = 0;
+    bool moved = false;
+    for (uint32_t n = 1; n <= count; ++n) {
+        file_.ReadRecord(n, scratch_.data());
+        if (scratch_[0] == '*') {
+            moved = true;
+            continue;
+        }
+        ++survivors;
+        if (moved) file_.WriteRecord(survivors, scratch_.data());
+    }
+    file_.CutAfter(survivors);
+    if (survivors == 0)
+        SetEmpty();
+    else
+        Go(1);
+    if (wasShared) {
+        file_.Close();
+        try {
+            file_.Open(path, false, readOnly, autoFix_);
+        } catch (const EZezudError& e) {
+            Fail(e.Code(), "Cannot re-open database sharable. " + display + " [Pack]");
+        }
+        if (file_.RecordCount() == 0)
+            SetEmpty();
+        else
+            Go(1);
+    }
+}
+
+void TWorkArea::AppendFrom(const std::string& fileName) {
+    const std::string name = AddDefaultExtension(fileName);
+    const std::string full = FullPath(name);
+    if (full == fullName_)
+        Fail(214, "Attempting to append file to itself. [AppendFrom(" + name + ")]");
+    TWorkArea* source = nullptr;
+    for (int i = 1; i <= kSlotCount; ++i) {
+        TWorkArea* a = WorkAreaAt(i);
+        if (a && a->IsOpen() && a->FullName() == full) source = a;
+    }
+    TWorkArea own;
+    struct SlotGuard {
+        bool bound = false;
+        ~SlotGuard() {
+            if (bound) ReleaseSlot(kAppendFromSlot);
+        }
+    } guard;
+    if (!source) {
+        if (!FileSystem().Exists(name)) Fail(2, "[AppendFrom(" + name + ")]");
+        own.Use(name, "*FROMFILE", false, true, false, lang_);
+        BindSlot(kAppendFromSlot, &own);
+        guard.bound = true;
+        source = &own;
+    }
+    const uint32_t before = recNo_;
+
+    const auto& tf = Fields();
+    const auto& sf = source->Fields();
+    bool same = tf.size() == sf.size();
+    for (size_t i = 0; same && i < tf.size(); ++i)
+        same = tf[i].name == sf[i].name && tf[i].type == sf[i].type && tf[i].width == sf[i].width &&
+               tf[i].decimals == sf[i].decimals;
+    std::vector<int> map(tf.size(), -1);
+    bool any = false;
+    for (size_t i = 0; i < tf.size(); ++i) {
+        map[i] = source->FieldIndex(tf[i].name);
+        any = any || map[i] >= 0;
+    }
+    if (!any) return;
+
+    const uint32_t count = source->Count();
+    for (uint32_t n = 1; n <= count; ++n) {
+        source->Go(n);
+        for (size_t i = 0; i < tf.size(); ++i) {
+            TTypedValue& t = typed_[i];
+            if (same) {
+                t = source->typed_[i];
+                if (tf[i].type == 'M' && t.memo != 0)
+                    Fail(1019, file_.DisplayName() + " No Memo Field [AppendFrom]");
+                continue;
+            }
+            t = TTypedValue{};
+            if (map[i] < 0) continue;
+            const TFieldDef& sd = sf[size_t(map[i])];
+            const TTypedValue& s = source->typed_[size_t(map[i])];
+            const bool sNum = sd.type == 'N' || sd.type == 'F';
+            switch (tf[i].type) {
+            case 'C':
+                if (sNum) {
+                    std::string buf(size_t(tf[i].width), ' ');
+                    if (sd.decimals > 0)
+                        FormatNumber(s.number, tf[i].width, sd.decimals, buf.data());
+                    else
+                        FormatInteger(s.integer, tf[i].width, buf.data());
+                    t.text = buf;
+                } else if (sd.type == 'M') {
+                    if (s.memo != 0) Fail(1019, file_.DisplayName() + " No Memo Field [AppendFrom]");
+                } else {
+                    t.text = std::string(Utf8Prefix(source->FieldText(map[i]), size_t(tf[i].width)));
+                }
+                break;
+            case 'N':
+            case 'F':
+                if (sNum) {
+                    t.number = sd.decimals > 0 ? s.number : double(s.integer);
+                    t.integer = sd.decimals > 0 ? std::llround(s.number) : s.integer;
+                } else if (sd.type == 'C') {
+                    t.number = ParseDouble(s.text);
+                    t.integer = ParseInteger(s.text);
+                }
+                break;
+            case 'L': t.logical = sd.type == 'L' ? s.logical : false; break;
+            case 'D': t.date = sd.type == 'D' ? s.date : TDate{}; break;
+            case 'M':
+                if ((sd.type == 'M' && s.memo != 0) || (sd.type == 'C' && !Trim(s.text).empty()))
+                    Fail(1019, file_.DisplayName() + " No Memo Field [AppendFrom]");
+                break;
+            default: break;
+            }
+        }
+        deleted_ = source->Deleted();
+        Append();
+    }
+    // Back to the record that was current before, or the last one.
+    const uint32_t total = Count();
+    if (total == 0)
+        SetEmpty();
+    else
+        Go(before >= 1 && before <= total ? before : total);
+}
+
+} // namespace qm::table

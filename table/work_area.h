@@ -1,0 +1,146 @@
+// Work areas: the engine's state for one open table (file, typed record,
+// cursor, locks) in a process-wide table of numbered slots. Slots 1..33 are
+// for the table components, 34 and 35 are the engine's own.
+//
+// Operations throw EZezudError through Fail(); the component reports them.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "codepage.h"
+#include "dbf_file.h"
+#include "engine_date.h"
+
+namespace qm::table {
+
+inline constexpr int kUserSlots = 33;
+inline constexpr int kSlotCount = 35;
+inline constexpr int kAppendFromSlot = 35;
+
+// One slot of the typed record.
+struct TTypedValue {
+    std::string text;   // C: the text, UTF-8, at most the field width in characters
+    TDate date;         // D
+    double number = 0;  // N, F with decimals
+    int64_t integer = 0;// N, F without decimals
+    bool logical = false;
+    int32_t memo = 0;   // M: first memo block, 0 for none
+};
+
+enum class TLockState { None = 0, File = 1, Append = 2, Records = 3 };
+
+// Stored form of a number: right-justified in width with `decimals` digits after
+// the point; a number that does not fit fills the width with asterisks.
+void FormatNumber(double value, int width, int decimals, char* dst);
+void FormatInteger(int64_t value, int width, char* dst);
+
+class TWorkArea {
+public:
+    TWorkArea() = default;
+    TWorkArea(const TWorkArea&) = delete;
+    TWorkArea& operator=(const TWorkArea&) = delete;
+
+    // Opens the table (Part of USE): the file, the buffers, record 1 or the empty state.
+    void Use(const std::string& fileName, const std::string& alias, bool exclusive, bool readOnly,
+             bool autoFixRecCount, TTableLanguage lang);
+    void CloseArea();
+    bool IsOpen() const { return file_.IsOpen(); }
+
+    TDbfFile& File() { return file_; }
+    const TDbfFile& File() const { return file_; }
+    const std::vector<TFieldDef>& Fields() const { return file_.Fields(); }
+    const std::string& Alias() const { return alias_; }
+    const std::string& FullName() const { return fullName_; }
+    TTableLanguage Language() const { return lang_; }
+
+    // Record count; recomputed from the file size on a shared table.
+    uint32_t Count();
+    uint32_t RecNo() const { return recNo_; }
+    bool Eof() const { return eof_; }
+    bool Bof() const { return bof_; }
+    bool Deleted() const { return deleted_; }
+    void SetDeletedFlag(bool d) { deleted_ = d; }
+    bool skipDeleted = false;
+
+    // Reads record n into the raw and typed record and makes it current.
+    void Go(uint32_t n);
+    // Blank record image, both end flags set (empty table or no visible record).
+    void SetEmpty();
+    void SetEnds(bool bof, bool eof) { bof_ = bof; eof_ = eof; }
+    void SetRecNo(uint32_t n) { recNo_ = n; }
+    // Record-order navigation over visible records; false when there is none.
+    bool FirstVisible();
+    bool LastVisible();
+    bool NextVisible();  // sets Eof and stays when there is no next
+    bool PriorVisible(); // sets Bof and stays when there is no prior
+    bool Hidden() const { return skipDeleted && deleted_; }
+
+    // Typed record.
+    std::vector<TTypedValue>& Typed() { return typed_; }
+    void BlankTyped(); // blank raw record and the typed record derived from it
+    void RawToTyped();
+    void TypedToRaw();
+    // Field text of fixed form (GetField).
+    std::string FieldText(int i) const;
+    // Display value: text without trailing blanks, numbers without padding, dates
+    // in the engine format, empty for empty dates.
+    std::string FieldDisplay(int i) const;
+    // Field lookup: case-insensitive, the name cut to 10 characters; -1 if none.
+    int FieldIndex(std::string_view name) const;
+
+    // Reads any record into a scratch buffer and gives its display values.
+    void PeekRecord(uint32_t n, std::vector<std::string>& values, bool& deleted);
+
+    // Locks (Part of shared access).
+    TLockState LockState() const { return lockState_; }
+    bool ALock();
+    bool RLock();
+    bool FLock();
+    void UnLock();
+    bool HoldsRecordLock(uint32_t n) const;
+
+    // Record operations.
+    void Append();
+    void Replace();
+    void DeleteRec();
+    void RecallRec();
+    void Pack();
+    void AppendFrom(const std::string& fileName);
+
+private:
+    void DecodeField(int i, const char* raw, TTypedValue& v) const;
+    void EncodeField(int i, const TTypedValue& v, char* raw) const;
+    std::string ValueText(int i, const TTypedValue& v) const;
+    std::string ValueDisplay(int i, const TTypedValue& v) const;
+    bool VisibleAt(uint32_t n);
+
+    TDbfFile file_;
+    std::string alias_;
+    std::string fullName_;
+    TTableLanguage lang_ = TTableLanguage::tlOem;
+    bool autoFix_ = false;
+    std::vector<char> raw_;
+    std::vector<char> scratch_;
+    bool deleted_ = false;
+    std::vector<TTypedValue> typed_;
+    uint32_t recNo_ = 0;
+    bool eof_ = true;
+    bool bof_ = true;
+    TLockState lockState_ = TLockState::None;
+    std::vector<uint32_t> lockedRecs_;
+};
+
+// The slot table. Slots hold non-owning pointers to the areas of open tables.
+TWorkArea* WorkAreaAt(int slot);
+int FreeUserSlot(); // 0 when all of 1..33 are taken
+void BindSlot(int slot, TWorkArea* area);
+void ReleaseSlot(int slot);
+// Fails with 220 when another open area has the alias.
+void CheckAliasFree(const std::string& alias, const TWorkArea* self);
+// Fails with 215 for an empty slot.
+TWorkArea& SelectArea(int slot, const std::string& operation);
+
+} // namespace qm::table

@@ -1,0 +1,93 @@
+// Shared helpers of the table engine tests.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "engine_date.h"
+#include "engine_error.h"
+#include "file_io.h"
+
+namespace qm::table::testing {
+
+inline std::vector<uint8_t> ReadBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+inline void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+inline std::vector<uint8_t> Hex(const std::string& hex) {
+    std::vector<uint8_t> out;
+    int nibble = -1;
+    for (char c : hex) {
+        int v = (c >= '0' && c <= '9') ? c - '0' : (c >= 'a' && c <= 'f') ? c - 'a' + 10
+              : (c >= 'A' && c <= 'F') ? c - 'A' + 10 : -1;
+        if (v < 0) continue;
+        if (nibble < 0) {
+            nibble = v;
+        } else {
+            out.push_back(uint8_t(nibble * 16 + v));
+            nibble = -1;
+        }
+    }
+    return out;
+}
+
+inline uint32_t Le32(const std::vector<uint8_t>& b, size_t at) {
+    return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 |
+           uint32_t(b[at + 3]) << 24;
+}
+inline uint16_t Le16(const std::vector<uint8_t>& b, size_t at) {
+    return uint16_t(b[at] | b[at + 1] << 8);
+}
+
+// The mailing log's field list, exactly as the log defines it.
+inline std::vector<std::string> LogFieldLines() {
+    return {"sentname0, C, 30, 0", "sentname1, C, 30, 0", "sentname2, C, 30, 0",
+            "sentname3, C, 30, 0", "city, C, 35, 0",      "state, C, 4, 0",
+            "zip, C, 10, 0",       "rdate, D, 8, 0",      "mailernum, C, 35, 0",
+            "postage, C, 15, 0",   "certified, C, 15, 0", "restricted, C, 15, 0",
+            "return, C, 15, 0",    "total, C, 15, 0",     "comments, C, 35, 0",
+            "re, C, 25, 0"};
+}
+
+// A temporary folder, exception mode, a fixed clock (2008-03-05) and the
+// month-first four-digit-year date format; everything restored afterwards.
+class TableTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char tmpl[] = "/tmp/qm_table_XXXXXX";
+        dir_ = mkdtemp(tmpl);
+        SetErrorMode(TErrorMode::Exception);
+        SetReporting(true);
+        ClearLastError();
+        SetDateClock([] { return TDate{2008, 3, 5}; });
+        SetSystemShortDateFormat("M/d/yyyy");
+        messages_.clear();
+        SetMessageHook([this](const std::string& m) { messages_.push_back(m); });
+    }
+    void TearDown() override {
+        SetMessageHook(nullptr);
+        SetDateClock(nullptr);
+        SetFileSystem(nullptr);
+        std::error_code ec;
+        std::filesystem::remove_all(dir_, ec);
+    }
+    std::string Path(const std::string& name) const { return dir_ + "/" + name; }
+
+    std::string dir_;
+    std::vector<std::string> messages_;
+};
+
+} // namespace qm::table::testing
