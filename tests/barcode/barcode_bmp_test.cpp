@@ -176,6 +176,37 @@ TEST(TBarcodeBmp, Code128BarsQuietZonesAndTextReserve) {
   EXPECT_GT(textPixels, 20) << "readable text drawn under the bars";
 }
 
+TEST(TBarcodeBmp, HeightBelowTheTextReserveDrawsNoBars) {
+  TBarcodeBmp bmp;
+  bmp.SetBarcodeText("ABC");
+  bmp.SetHeight(5);  // reserve is 5 × Scale: bars of height 0, text clipped at the top
+  EXPECT_EQ(bmp.Bitmap().size(), QSize(88, 5));
+  EXPECT_TRUE(OnlyTwoColours(bmp.Bitmap()));
+  EXPECT_EQ(bmp.Bitmap().pixelIndex(10, 0), 0) << "no start bar";
+  bmp.SetHeight(1);
+  EXPECT_EQ(bmp.Bitmap().size(), QSize(88, 1));
+}
+
+TEST(TBarcodeBmp, ReadableTextLeavesOutTheFnc1Markers) {
+  // Same digits, same width of text: the markers are not shown as characters.
+  auto textColumns = [](TBarCodeType type, const QString& text) {
+    TBarcodeBmp bmp;
+    bmp.SetScale(2);
+    bmp.SetHeight(80);
+    bmp.SetBarcodeType(type);
+    bmp.SetBarcodeText(text);
+    const QImage& image = bmp.Bitmap();
+    int first = image.width(), last = -1;
+    for (int y = 70; y < 80; ++y)  // below the bars only the text is black
+      for (int x = 0; x < image.width(); ++x)
+        if (image.pixelIndex(x, y) == 1) first = std::min(first, x), last = std::max(last, x);
+    return last - first;
+  };
+  const int plain = textColumns(bcEAN128, "12345678");
+  EXPECT_GT(plain, 40);
+  EXPECT_EQ(textColumns(bcEAN128, QChar(202) + QString("1234") + QChar(202) + "5678"), plain);
+}
+
 TEST(TBarcodeBmp, PostnetBarsIgnoreInterpret) {
   TBarcodeBmp bmp;
   bmp.SetBarcodeType(bcPOSTNET);
