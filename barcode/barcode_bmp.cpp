@@ -3,6 +3,7 @@
 #include <QFontMetrics>
 #include <QPainter>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -272,7 +273,7 @@ void TBarcodeBmp::Render() {
       DrawPostnet(canvas, left, 0, std::string_view(bytes.constData(), size_t(bytes.size())), scale_, height_);
     } else {
       // Code 128 bars run over the full bar height: draw one row, copy it down.
-      const int barHeight = std::min(height_ - reserve, height_);
+      const int barHeight = height_ - reserve;
       if (barHeight > 0) {
         DrawCode128(canvas, left, 0, seq, scale_, 1);
         canvas.CopyRow(0, 1, barHeight);
