@@ -3,6 +3,7 @@
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QPageLayout>
+#include <QPaintEngine>
 #include <QPageSize>
 #include <QPrinter>
 
@@ -314,7 +315,33 @@ void PrintPage::StretchBitmap(int32_t x, int32_t y, int32_t width, int32_t heigh
         return;
     painter_.save();
     painter_.setRenderHint(QPainter::SmoothPixmapTransform, false);
-    painter_.drawImage(QRect(x, y, width, height), bitmap);
+    const QRect target(x, y, width, height);
+    const QList<QRgb> colours = bitmap.colorTable();
+    // On an image page the raster engine copies the bitmap as it is.
+    const bool raster =
+        painter_.paintEngine() && painter_.paintEngine()->type() == QPaintEngine::Raster;
+    if (raster) {
+        painter_.drawImage(target, bitmap);
+    } else if (bitmap.format() == QImage::Format_Indexed8 && colours.size() == 2) {
+        // A two-colour bitmap goes to the device at one bit per pixel, black at index 0
+        // and white at 1: exact, and a PDF keeps it as a 1-bit grey image, a
+        // twenty-fourth of the room of RGB.
+        const bool dark[2] = {qGray(colours[0]) < 128, qGray(colours[1]) < 128};
+        QImage mono(bitmap.size(), QImage::Format_Mono);
+        mono.setColorTable({qRgb(0, 0, 0), qRgb(255, 255, 255)});
+        mono.fill(1);
+        const int w = bitmap.width();
+        for (int row = 0, h = bitmap.height(); row < h; ++row) {
+            const uchar* in = bitmap.constScanLine(row);
+            uchar* out = mono.scanLine(row);
+            for (int col = 0; col < w; ++col)
+                if (dark[in[col] & 1])
+                    out[col >> 3] &= uchar(~(0x80u >> (col & 7)));
+        }
+        painter_.drawImage(target, mono);
+    } else {
+        painter_.drawImage(target, bitmap);
+    }
     painter_.restore();
 }
 
