@@ -1,0 +1,92 @@
+// A second running copy for the multi-process tests:
+//   mp_helper append PATH COUNT TAG      append COUNT records under ALock
+//   mp_helper append-forever PATH TAG    append until killed, "n" on stdout every 100
+//   mp_helper hold PATH [RECNO]          open shared (and RLock RECNO), say "ready", wait for stdin
+//   mp_helper open-exclusive PATH        open exclusively in report mode (exits with the code)
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+#include <string>
+
+#include "tzdbf.h"
+
+using namespace qm::table;
+
+namespace {
+
+void OpenShared(TTzDbf& t, const char* path) {
+    t.SetDbfFileName(path);
+    t.SetDbfFields({"tag,C,8,0", "seq,N,8,0", "pad,C,40,0"});
+    t.Open();
+}
+
+void AppendOne(TTzDbf& t, const std::string& tag, long seq) {
+    t.ClearRecord();
+    t.SetField("tag", tag);
+    t.SetField("seq", std::to_string(seq));
+    t.SetField("pad", tag + ":" + std::to_string(seq) + std::string(30, '.'));
+    while (!t.ALock()) usleep(50);
+    t.AppendRec();
+    t.UnLock();
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 3) return 64;
+    const std::string cmd = argv[1];
+    SetErrorMode(TErrorMode::Exception);
+    try {
+        if (cmd == "append" && argc == 5) {
+            TTzDbf t("Appender");
+            OpenShared(t, argv[2]);
+            const long n = std::atol(argv[3]);
+            for (long i = 1; i <= n; ++i) AppendOne(t, argv[4], i);
+            t.Close();
+            return 0;
+        }
+        if (cmd == "append-forever" && argc == 4) {
+            TTzDbf t("Appender");
+            OpenShared(t, argv[2]);
+            for (long i = 1;; ++i) {
+                AppendOne(t, argv[3], i);
+                if (i % 100 == 0) {
+                    std::printf("%ld\n", i);
+                    std::fflush(stdout);
+                }
+            }
+        }
+        if (cmd == "hold") {
+            TTzDbf t("Holder");
+            OpenShared(t, argv[2]);
+            if (argc == 4) {
+                t.SetRecNo(uint32_t(std::atol(argv[3])));
+                if (!t.RLock()) return 3;
+            }
+            std::printf("ready\n");
+            std::fflush(stdout);
+            std::string line;
+            std::getline(std::cin, line);
+            t.Close();
+            return 0;
+        }
+        if (cmd == "open-exclusive") {
+            SetErrorMode(TErrorMode::Report);
+            SetHaltHook([](const std::string& caption, const std::string& text) {
+                std::fprintf(stderr, "%s|%s\n", caption.c_str(), text.c_str());
+            });
+            TTzDbf t("Exclusive");
+            t.SetExclusive(true);
+            t.SetDbfFileName(argv[2]);
+            t.Open();
+            t.Close();
+            return 0;
+        }
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s\n", e.what());
+        return 70;
+    }
+    return 64;
+}

@@ -1,0 +1,210 @@
+// Real processes sharing one table: appends under ALock, sharing modes,
+// record locks, and a copy killed in the middle of appending.
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <map>
+
+#include "table_test_util.h"
+#include "tzdbf.h"
+
+namespace qm::table {
+namespace {
+
+// A child process running the helper, with a pipe to its stdin and from its stdout.
+class Child {
+public:
+    explicit Child(std::vector<std::string> args) {
+        int in[2], out[2];
+        if (pipe(in) != 0 || pipe(out) != 0) std::abort();
+        pid_ = fork();
+        if (pid_ == 0) {
+            dup2(in[0], 0);
+            dup2(out[1], 1);
+            close(in[1]);
+            close(out[0]);
+            std::vector<char*> argv;
+            std::string helper = QM_MP_HELPER;
+            argv.push_back(helper.data());
+            for (auto& a : args) argv.push_back(a.data());
+            argv.push_back(nullptr);
+            execv(helper.c_str(), argv.data());
+            _exit(127);
+        }
+        close(in[0]);
+        close(out[1]);
+        toChild_ = in[1];
+        fromChild_ = fdopen(out[0], "r");
+    }
+    ~Child() {
+        if (pid_ > 0) {
+            kill(pid_, SIGKILL);
+            Wait();
+        }
+        if (toChild_ >= 0) close(toChild_);
+        if (fromChild_) fclose(fromChild_);
+    }
+    std::string ReadLine() {
+        char buf[256];
+        if (!fgets(buf, sizeof buf, fromChild_)) return std::string();
+        std::string s(buf);
+        if (!s.empty() && s.back() == '\n') s.pop_back();
+        return s;
+    }
+    void Release() {
+        close(toChild_);
+        toChild_ = -1;
+    }
+    // Exit status, or 128 + signal.
+    int Wait() {
+        int status = 0;
+        waitpid(pid_, &status, 0);
+        pid_ = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+    void Kill() { kill(pid_, SIGKILL); }
+
+private:
+    pid_t pid_ = -1;
+    int toChild_ = -1;
+    FILE* fromChild_ = nullptr;
+};
+
+class MultiProcessTest : public testing::TableTest {
+protected:
+    std::string Table() const { return Path("shared.dbf"); }
+    void Create() {
+        TTzDbf t;
+        t.SetDbfFileName(Table());
+        t.SetDbfFields({"tag,C,8,0", "seq,N,8,0", "pad,C,40,0"});
+        t.Open();
+        t.Close();
+    }
+    // tag -> sequence numbers in file order; every record checked for damage.
+    std::map<std::string, std::vector<long>> ReadAll(uint32_t& count) {
+        std::map<std::string, std::vector<long>> seen;
+        TTzDbf t("Reader");
+        t.SetDbfFileName(Table());
+        t.SetCreateIfNotFound(false);
+        t.Open();
+        count = t.RecCount();
+        for (t.First(); !t.Eof(); t.Next()) {
+            const std::string tag = t.FieldDisplay(0);
+            const long seq = std::stol(t.FieldDisplay(1));
+            EXPECT_EQ(t.FieldDisplay(2), tag + ":" + std::to_string(seq) + std::string(30, '.'));
+            EXPECT_FALSE(t.Deleted());
+            seen[tag].push_back(seq);
+        }
+        return seen;
+    }
+};
+
+TEST_F(MultiProcessTest, TwoCopiesAppendUnderALock) {
+    Create();
+    Child a({"append", Table(), "10000", "A"});
+    Child b({"append", Table(), "10000", "B"});
+    EXPECT_EQ(a.Wait(), 0);
+    EXPECT_EQ(b.Wait(), 0);
+    uint32_t count = 0;
+    auto seen = ReadAll(count);
+    EXPECT_EQ(count, 20000u);
+    for (const char* tag : {"A", "B"}) {
+        const auto& s = seen[tag];
+        ASSERT_EQ(s.size(), 10000u) << tag;
+        for (size_t i = 0; i < s.size(); ++i) ASSERT_EQ(s[i], long(i + 1)) << tag;
+    }
+    // The last copy to close wrote the full count and the end-of-file byte.
+    auto bytes = testing::ReadBytes(Table());
+    EXPECT_EQ(testing::Le32(bytes, 4), 20000u);
+    EXPECT_EQ(bytes.size(), size_t(32 * 3 + 33) + 20000u * 57 + 1);
+    EXPECT_EQ(bytes.back(), 0x1A);
+}
+
+TEST_F(MultiProcessTest, ExclusiveAgainstSharedCopyIs32) {
+    Create();
+    Child holder({"hold", Table()});
+    ASSERT_EQ(holder.ReadLine(), "ready");
+    // In this process, in exception mode:
+    TTzDbf t;
+    t.SetExclusive(true);
+    t.SetDbfFileName(Table());
+    try {
+        t.Open();
+        FAIL();
+    } catch (const EZezudError& e) {
+        EXPECT_EQ(e.Code(), 32);
+    }
+    // A copy in report mode ends with exit code 32.
+    Child ex({"open-exclusive", Table()});
+    EXPECT_EQ(ex.Wait(), 32);
+    holder.Release();
+    EXPECT_EQ(holder.Wait(), 0);
+    Child ex2({"open-exclusive", Table()});
+    EXPECT_EQ(ex2.Wait(), 0);
+}
+
+TEST_F(MultiProcessTest, RLockRefusedWhileOtherCopyHoldsIt) {
+    Create();
+    {
+        TTzDbf t;
+        t.SetDbfFileName(Table());
+        t.Open();
+        ASSERT_TRUE(t.ALock());
+        for (int i = 0; i < 2; ++i) {
+            t.ClearRecord();
+            t.SetField("tag", "x");
+            t.AppendRec();
+        }
+        t.UnLock();
+    }
+    Child holder({"hold", Table(), "1"});
+    ASSERT_EQ(holder.ReadLine(), "ready");
+    TTzDbf t;
+    t.SetDbfFileName(Table());
+    t.Open();
+    t.SetRecNo(1);
+    EXPECT_FALSE(t.RLock());
+    EXPECT_FALSE(t.FLock());
+    t.SetRecNo(2);
+    EXPECT_TRUE(t.RLock());
+    t.UnLock();
+    EXPECT_TRUE(t.ALock()); // appends are not blocked by a record lock
+    t.UnLock();
+    holder.Release();
+    EXPECT_EQ(holder.Wait(), 0);
+    t.SetRecNo(1);
+    EXPECT_TRUE(t.RLock());
+}
+
+TEST_F(MultiProcessTest, KilledWhileAppendingLeavesTableIntact) {
+    Create();
+    long total = 0;
+    for (int round = 0; round < 3; ++round) {
+        Child c({"append-forever", Table(), "K" + std::to_string(round)});
+        // Let it write a few hundred records, then kill it mid-stream.
+        for (int i = 0; i <= round; ++i) ASSERT_FALSE(c.ReadLine().empty());
+        c.Kill();
+        EXPECT_EQ(c.Wait(), 128 + SIGKILL);
+        uint32_t count = 0;
+        auto seen = ReadAll(count);
+        long sum = 0;
+        for (auto& [tag, s] : seen) {
+            for (size_t i = 0; i < s.size(); ++i) ASSERT_EQ(s[i], long(i + 1)) << tag;
+            sum += long(s.size());
+        }
+        EXPECT_EQ(sum, long(count));
+        EXPECT_GE(long(count), total + 100 * (round + 1));
+        total = count;
+    }
+    // The table takes further appends from any copy.
+    Child a({"append", Table(), "10", "Z"});
+    EXPECT_EQ(a.Wait(), 0);
+    uint32_t count = 0;
+    auto seen = ReadAll(count);
+    EXPECT_EQ(seen["Z"].size(), 10u);
+}
+
+} // namespace
+} // namespace qm::table
