@@ -97,13 +97,16 @@ const CodePage& Page(TTableLanguage lang) {
 
 void DecodeText(TTableLanguage lang, const char* p, size_t n, std::string& out) {
     const CodePage* page = nullptr;
-    for (size_t i = 0; i < n; ++i) {
-        unsigned char b = static_cast<unsigned char>(p[i]);
-        if (b < 0x80) {
-            out.push_back(static_cast<char>(b));
-        } else {
+    size_t i = 0;
+    while (i < n) {
+        size_t run = i;
+        while (run < n && static_cast<unsigned char>(p[run]) < 0x80) ++run;
+        out.append(p + i, run - i); // ASCII runs in one piece
+        i = run;
+        if (i < n) {
             if (!page) page = &Page(lang);
-            out += page->toUtf8[b];
+            out += page->toUtf8[static_cast<unsigned char>(p[i])];
+            ++i;
         }
     }
 }

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -103,6 +104,7 @@ std::string DisplayPath(const std::string& fullPath) { return UpperAscii(fullPat
 TDbfFile::~TDbfFile() { Abandon(); }
 
 void TDbfFile::Abandon() {
+    aheadCount_ = 0;
     file_.reset();
     fields_.clear();
     count_ = 0;
@@ -335,7 +337,32 @@ void TDbfFile::ReadRecord(uint32_t n, char* buf) {
     if (r < 0) FailIo(r, TIoKind::Read, "File:  " + display_ + "  [GetDbfRecord]");
 }
 
+void TDbfFile::ReadRecordAhead(uint32_t n, char* buf) {
+    const int64_t now = std::chrono::duration_cast<std::chrono::milliseconds>(
+                            std::chrono::steady_clock::now().time_since_epoch())
+                            .count();
+    if (aheadCount_ > 0 && n >= aheadFirst_ && n < aheadFirst_ + aheadCount_ &&
+        now - aheadTime_ <= kReadAheadMaxAgeMs) {
+        std::memcpy(buf, ahead_.data() + size_t(n - aheadFirst_) * size_t(recordLength_),
+                    size_t(recordLength_));
+        return;
+    }
+    aheadCount_ = 0;
+    if (n < 1 || n > count_) return ReadRecord(n, buf);
+    const uint32_t window = std::max<uint32_t>(1, uint32_t(65536 / recordLength_));
+    const uint32_t k = std::min(window, count_ - n + 1);
+    if (k < 2) return ReadRecord(n, buf);
+    ahead_.resize(size_t(k) * size_t(recordLength_));
+    if (ReadAll(*file_, ahead_.data(), ahead_.size(), RecordOffset(n)) < 0)
+        return ReadRecord(n, buf); // reports the failure of this record precisely
+    aheadFirst_ = n;
+    aheadCount_ = k;
+    aheadTime_ = now;
+    std::memcpy(buf, ahead_.data(), size_t(recordLength_));
+}
+
 void TDbfFile::WriteRecord(uint32_t n, const char* buf) {
+    aheadCount_ = 0;
     const std::string failText = "File:  " + display_ + " [Replace/Append/PutDbfRecord]";
     if (readOnly_) Fail(5, failText);
     const bool append = n > count_;
@@ -366,6 +393,7 @@ void TDbfFile::WriteRecord(uint32_t n, const char* buf) {
 }
 
 void TDbfFile::WriteDeletionFlag(uint32_t n, char flag) {
+    aheadCount_ = 0;
     const std::string failText = "File:  " + display_ + " [DeleteRec/RecallRec]";
     if (readOnly_) Fail(5, failText);
     if (n > count_) Fail(212, failText);
@@ -439,6 +467,7 @@ void TDbfFile::Close() {
 }
 
 void TDbfFile::CutAfter(uint32_t count) {
+    aheadCount_ = 0;
     const std::string failText = "Error packing " + display_;
     const off_t end = off_t(headerLength_) + off_t(count) * recordLength_;
     if (int r = file_->Truncate(end); r < 0) FailIo(r, TIoKind::Write, failText);
@@ -450,10 +479,12 @@ void TDbfFile::CutAfter(uint32_t count) {
 }
 
 bool TDbfFile::TryLock(off_t offset, off_t length) {
+    aheadCount_ = 0;
     return file_ && file_->Lock(offset, length, TLockKind::Write) == 0;
 }
 
 bool TDbfFile::Unlock(off_t offset, off_t length) {
+    aheadCount_ = 0;
     return file_ && file_->Lock(offset, length, TLockKind::Unlock) == 0;
 }
 

@@ -78,6 +78,11 @@ public:
     void Abandon();
 
     void ReadRecord(uint32_t n, char* buf);
+    // The same for a forward walk: served from a read-ahead window of whole
+    // records that any write or lock operation of this handle drops and that
+    // is refilled when older than kReadAheadMaxAgeMs.
+    void ReadRecordAhead(uint32_t n, char* buf);
+    void DropReadAhead() { aheadCount_ = 0; }
     // n > record count appends as record count + 1.
     void WriteRecord(uint32_t n, const char* buf);
     void WriteDeletionFlag(uint32_t n, char flag);
@@ -127,6 +132,12 @@ private:
     uint32_t count_ = 0;
     std::vector<TFieldDef> fields_;
     TChangeState state_ = TChangeState::Unchanged;
+    std::vector<char> ahead_;
+    uint32_t aheadFirst_ = 0;
+    uint32_t aheadCount_ = 0;
+    int64_t aheadTime_ = 0;
 };
+
+inline constexpr int kReadAheadMaxAgeMs = 100;
 
 } // namespace qm::table

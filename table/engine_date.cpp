@@ -67,25 +67,28 @@ bool IsValidDate(int y, int m, int d) {
 std::string FormatEngineDate(const TDate& date) {
     if (date.Empty()) return BlankDateTemplate();
     const TEngineDateFormat& f = g_format;
-    char y[8], m[4], d[4];
-    if (f.fourDigitYear)
-        std::snprintf(y, sizeof y, "%04d", date.year % 10000);
-    else
-        std::snprintf(y, sizeof y, "%02d", date.year % 100);
-    std::snprintf(m, sizeof m, "%02d", date.month % 100);
-    std::snprintf(d, sizeof d, "%02d", date.day % 100);
-    std::string s;
-    const char* parts[3] = {m, d, y};
-    switch (f.order) {
-    case TDateOrder::MonthDayYear: parts[0] = m; parts[1] = d; parts[2] = y; break;
-    case TDateOrder::DayMonthYear: parts[0] = d; parts[1] = m; parts[2] = y; break;
-    case TDateOrder::YearMonthDay: parts[0] = y; parts[1] = m; parts[2] = d; break;
+    auto two = [](char* p, int v) {
+        p[0] = char('0' + (v / 10) % 10);
+        p[1] = char('0' + v % 10);
+    };
+    char y[4], m[2], d[2];
+    const int yl = f.fourDigitYear ? 4 : 2;
+    if (f.fourDigitYear) {
+        two(y, (date.year / 100) % 100);
+        two(y + 2, date.year % 100);
+    } else {
+        two(y, date.year % 100);
     }
-    s += parts[0];
-    s += f.separator;
-    s += parts[1];
-    s += f.separator;
-    s += parts[2];
+    two(m, date.month);
+    two(d, date.day);
+    std::string s;
+    s.reserve(10);
+    auto put = [&](const char* p, int n) { s.append(p, size_t(n)); };
+    switch (f.order) {
+    case TDateOrder::MonthDayYear: put(m, 2); s += f.separator; put(d, 2); s += f.separator; put(y, yl); break;
+    case TDateOrder::DayMonthYear: put(d, 2); s += f.separator; put(m, 2); s += f.separator; put(y, yl); break;
+    case TDateOrder::YearMonthDay: put(y, yl); s += f.separator; put(m, 2); s += f.separator; put(d, 2); break;
+    }
     return s;
 }
 
@@ -147,9 +150,10 @@ void StoreDate(const TDate& date, char* dst8) {
         std::memset(dst8, ' ', 8);
         return;
     }
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%04d%02d%02d", date.year, date.month, date.day);
-    std::memcpy(dst8, buf, 8);
+    const int parts[8] = {date.year / 1000, (date.year / 100) % 10, (date.year / 10) % 10,
+                          date.year % 10,   date.month / 10,        date.month % 10,
+                          date.day / 10,    date.day % 10};
+    for (int i = 0; i < 8; ++i) dst8[i] = char('0' + parts[i]);
 }
 
 TDate LoadDate(const char* s) {

@@ -293,6 +293,14 @@ std::string TTzDbf::GetField(int i) {
     });
 }
 
+void TTzDbf::GetField(int i, std::string& out) {
+    Guarded([&] {
+        Area("GetField");
+        if (i < 0 || i >= FieldCount()) throw EDatabaseError(name_ + ": Field index out of range");
+        area_.FieldText(i, out);
+    });
+}
+
 std::string TTzDbf::FieldDisplay(int i) const {
     if (!area_.IsOpen() || i < 0 || i >= FieldCount()) return std::string();
     return area_.FieldDisplay(i);
@@ -319,16 +327,16 @@ void TTzDbf::SetField(int i, std::string_view text) {
 void TTzDbf::SetTypedFromText(int i, std::string_view text) {
     const TFieldDef& f = FieldDef(i);
     TTypedValue& v = area_.Typed()[size_t(i)];
-    const std::string quoted = "'" + std::string(text) + "'";
+    auto quoted = [&] { return "'" + std::string(text) + "'"; };
     switch (f.type) {
-    case 'C': v.text = std::string(Utf8Prefix(text, size_t(f.width))); break;
+    case 'C': v.text.assign(Utf8Prefix(text, size_t(f.width))); break;
     case 'D': {
         if (IsBlankDateText(text)) {
             v.date = TDate{};
             break;
         }
         TDate d;
-        if (!ParseEngineDate(text, d)) throw EConvertError(quoted + " is not a valid date");
+        if (!ParseEngineDate(text, d)) throw EConvertError(quoted() + " is not a valid date");
         v.date = d;
         break;
     }
@@ -341,13 +349,13 @@ void TTzDbf::SetTypedFromText(int i, std::string_view text) {
             double d = 0;
             auto r = std::from_chars(s.data(), s.data() + s.size(), d);
             if (!t.empty() && (r.ec != std::errc() || r.ptr != s.data() + s.size()))
-                throw EConvertError(quoted + " is not a valid floating point value");
+                throw EConvertError(quoted() + " is not a valid floating point value");
             v.number = t.empty() ? 0 : d;
         } else {
             int64_t n = 0;
             auto r = std::from_chars(s.data(), s.data() + s.size(), n);
             if (!t.empty() && (r.ec != std::errc() || r.ptr != s.data() + s.size()))
-                throw EConvertError(quoted + " is not a valid integer value");
+                throw EConvertError(quoted() + " is not a valid integer value");
             v.integer = t.empty() ? 0 : n;
         }
         break;
@@ -360,7 +368,7 @@ void TTzDbf::SetTypedFromText(int i, std::string_view text) {
         else if (c == 'F' || c == 'f' || c == 'N' || c == 'n')
             v.logical = false;
         else
-            throw EConvertError(quoted + " is not a valid boolean value");
+            throw EConvertError(quoted() + " is not a valid boolean value");
         break;
     }
     default: throw EDatabaseError("Field '" + f.name + "' cannot be modified");

@@ -124,6 +124,7 @@ public:
     int FieldIndex(std::string_view name) const; // -1 when there is no such field
     std::string GetField(std::string_view name);
     std::string GetField(int i);
+    void GetField(int i, std::string& out); // the same into a caller's buffer
     // Display value of the current record (text without trailing blanks ...).
     std::string FieldDisplay(int i) const;
     void SetField(std::string_view name, std::string_view text);

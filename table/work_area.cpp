@@ -142,6 +142,7 @@ void TWorkArea::Use(const std::string& fileName, const std::string& alias, bool 
     typed_.assign(file_.Fields().size(), TTypedValue{});
     lockState_ = TLockState::None;
     lockedRecs_.clear();
+    countFresh_ = false;
     if (file_.RecordCount() == 0)
         SetEmpty();
     else
@@ -163,9 +164,12 @@ uint32_t TWorkArea::Count() {
     return file_.RecordCount();
 }
 
-void TWorkArea::Go(uint32_t n) {
+void TWorkArea::Go(uint32_t n, bool ahead) {
     if (n > file_.RecordCount() && file_.Shared()) file_.RefreshCountFromSize();
-    file_.ReadRecord(n, raw_.data());
+    if (ahead)
+        file_.ReadRecordAhead(n, raw_.data());
+    else
+        file_.ReadRecord(n, raw_.data());
     deleted_ = raw_[0] == '*';
     RawToTyped();
     recNo_ = n;
@@ -179,14 +183,22 @@ void TWorkArea::SetEmpty() {
 }
 
 void TWorkArea::BlankTyped() {
+    // What decoding a record of blanks gives, without decoding it.
     std::fill(raw_.begin(), raw_.end(), ' ');
     deleted_ = false;
-    RawToTyped();
+    for (TTypedValue& v : typed_) {
+        v.text.clear();
+        v.date = TDate{};
+        v.number = 0;
+        v.integer = 0;
+        v.logical = false;
+        v.memo = 0;
+    }
 }
 
 bool TWorkArea::VisibleAt(uint32_t n) {
     if (!skipDeleted) return true;
-    file_.ReadRecord(n, scratch_.data());
+    file_.ReadRecordAhead(n, scratch_.data());
     return scratch_[0] != '*';
 }
 
@@ -194,7 +206,7 @@ bool TWorkArea::FirstVisible() {
     const uint32_t count = Count();
     for (uint32_t n = 1; n <= count; ++n) {
         if (VisibleAt(n)) {
-            Go(n);
+            Go(n, true);
             return true;
         }
     }
@@ -214,10 +226,13 @@ bool TWorkArea::LastVisible() {
 }
 
 bool TWorkArea::NextVisible() {
-    const uint32_t count = Count();
+    // Records of a shared table only grow: ask the file size only at the end.
+    uint32_t count = file_.RecordCount();
+    if (recNo_ >= count) count = Count();
     for (uint32_t n = recNo_ + 1; n <= count && n > recNo_; ++n) {
+        if (n == count && file_.Shared()) count = Count();
         if (VisibleAt(n)) {
-            Go(n);
+            Go(n, true);
             return true;
         }
     }
@@ -339,6 +354,18 @@ std::string TWorkArea::ValueDisplay(int i, const TTypedValue& v) const {
 }
 
 std::string TWorkArea::FieldText(int i) const { return ValueText(i, typed_[size_t(i)]); }
+
+void TWorkArea::FieldText(int i, std::string& out) const {
+    const TFieldDef& f = file_.Fields()[size_t(i)];
+    const TTypedValue& v = typed_[size_t(i)];
+    if (f.type == 'C') {
+        out.assign(v.text);
+        size_t len = Utf8Length(v.text);
+        if (len < size_t(f.width)) out.append(size_t(f.width) - len, ' ');
+        return;
+    }
+    out = ValueText(i, v);
+}
 std::string TWorkArea::FieldDisplay(int i) const { return ValueDisplay(i, typed_[size_t(i)]); }
 
 int TWorkArea::FieldIndex(std::string_view name) const {
@@ -368,6 +395,7 @@ bool TWorkArea::ALock() {
     if (lockState_ != TLockState::None) return false;
     if (file_.Shared() && !file_.TryLock(kAppendLockOffset, 1)) return false;
     lockState_ = TLockState::Append;
+    countFresh_ = false;
     return true;
 }
 
@@ -392,6 +420,7 @@ bool TWorkArea::FLock() {
     if (lockState_ != TLockState::None) return false;
     if (file_.Shared() && !file_.TryLock(kFileLockOffset, kFileLockLength)) return false;
     lockState_ = TLockState::File;
+    countFresh_ = false;
     return true;
 }
 
@@ -408,6 +437,7 @@ void TWorkArea::UnLock() {
     }
     lockedRecs_.clear();
     lockState_ = TLockState::None;
+    countFresh_ = false;
 }
 
 // ---- record operations
@@ -416,10 +446,18 @@ void TWorkArea::Append() {
     const std::string& path = file_.DisplayName();
     if (file_.Shared() && lockState_ != TLockState::File && lockState_ != TLockState::Append)
         Fail(5, "File must be locked to append: " + path + " [APPEND]");
-    if (file_.Shared()) file_.RefreshCountFromSize();
+    if (file_.Shared() && !countFresh_) {
+        file_.RefreshCountFromSize();
+        countFresh_ = true; // nobody else appends while we hold the lock
+    }
     TypedToRaw();
     const uint32_t n = file_.RecordCount() + 1;
-    file_.WriteRecord(n, raw_.data());
+    try {
+        file_.WriteRecord(n, raw_.data());
+    } catch (...) {
+        countFresh_ = false;
+        throw;
+    }
     recNo_ = n;
     eof_ = bof_ = false;
 }

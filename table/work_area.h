@@ -65,8 +65,9 @@ public:
     void SetDeletedFlag(bool d) { deleted_ = d; }
     bool skipDeleted = false;
 
-    // Reads record n into the raw and typed record and makes it current.
-    void Go(uint32_t n);
+    // Reads record n into the raw and typed record and makes it current
+    // (ahead: through the read-ahead window of a forward walk).
+    void Go(uint32_t n, bool ahead = false);
     // Blank record image, both end flags set (empty table or no visible record).
     void SetEmpty();
     void SetEnds(bool bof, bool eof) { bof_ = bof; eof_ = eof; }
@@ -85,6 +86,7 @@ public:
     void TypedToRaw();
     // Field text of fixed form (GetField).
     std::string FieldText(int i) const;
+    void FieldText(int i, std::string& out) const; // the same into a caller's buffer
     // Display value: text without trailing blanks, numbers without padding, dates
     // in the engine format, empty for empty dates.
     std::string FieldDisplay(int i) const;
@@ -131,6 +133,9 @@ private:
     bool bof_ = true;
     TLockState lockState_ = TLockState::None;
     std::vector<uint32_t> lockedRecs_;
+    // The count was taken from the file size under a lock that excludes other
+    // appenders and that has been held since: no need to ask the file again.
+    bool countFresh_ = false;
 };
 
 // The slot table. Slots hold non-owning pointers to the areas of open tables.
