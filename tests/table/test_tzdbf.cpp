@@ -550,3 +550,36 @@ TEST_F(TzDbfTest, SetExclusiveReopens) {
 
 } // namespace
 } // namespace qm::table
+
+namespace qm::table {
+namespace {
+
+// A forward walk reads ahead; taking a lock or starting an edit reads the file again.
+TEST_F(TzDbfTest, ReadAheadNeverOutlivesALockOrAnEdit) {
+    MakeTable("t.dbf", {"a", "b", "c"});
+    TTzDbf reader("Reader"), writer("Writer");
+    reader.SetDbfFileName(Path("t.dbf"));
+    writer.SetDbfFileName(Path("t.dbf"));
+    reader.Open();
+    writer.Open();
+    reader.First(); // record 1, records 2 and 3 read ahead
+    writer.SetRecNo(2);
+    writer.Edit();
+    writer.SetField("name", "B2");
+    writer.Post();
+    reader.Next();
+    reader.Edit(); // the edit starts from the record as it is in the file
+    EXPECT_EQ(reader.FieldDisplay(0), "B2");
+    reader.Cancel();
+    writer.SetRecNo(3);
+    writer.Edit();
+    writer.SetField("name", "C3");
+    writer.Post();
+    ASSERT_TRUE(reader.ALock());
+    reader.UnLock();
+    reader.Next();
+    EXPECT_EQ(reader.FieldDisplay(0), "C3");
+}
+
+} // namespace
+} // namespace qm::table

@@ -1,0 +1,94 @@
+// Cross-check with an independent dBase reader and writer: Perl's XBase module.
+#include <cstdio>
+
+#include "table_test_util.h"
+#include "tzdbf.h"
+
+namespace qm::table {
+namespace {
+
+std::string RunPerl(const std::string& mode, const std::string& file) {
+    const std::string cmd = "perl '" QM_XBASE_SCRIPT "' " + mode + " '" + file + "' 2>&1";
+    FILE* p = popen(cmd.c_str(), "r");
+    if (!p) return "popen failed";
+    std::string out;
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+    const int status = pclose(p);
+    if (status != 0) out += "\nexit status " + std::to_string(status);
+    return out;
+}
+
+class XBaseTest : public testing::TableTest {};
+
+TEST_F(XBaseTest, XBaseReadsWhatWeWrite) {
+    const std::string path = Path("ours.dbf");
+    {
+        TTzDbf t("Ours");
+        t.SetDbfFileName(path);
+        t.SetDbfFields({"name,C,12,0", "qty,N,6,0", "price,N,9,2", "ok,L,1,0", "day,D,8,0",
+                        "rate,F,10,3", "note,M,10,0"});
+        t.Open();
+        ASSERT_TRUE(t.ALock());
+        struct Row {
+            const char* name;
+            const char* qty;
+            const char* price;
+            const char* ok;
+            const char* day;
+            const char* rate;
+        } rows[] = {{"Alice", "42", "1234.5", "T", "3/5/2008", "2.25"},
+                    {"Bob", "-7", "0.01", "F", "", "-1.5"},
+                    {"Café Zoë", "0", "99999999", "Y", "12/31/1999", "0"}};
+        for (const Row& r : rows) {
+            t.ClearRecord();
+            t.SetField("name", r.name);
+            t.SetField("qty", r.qty);
+            t.SetField("price", r.price);
+            t.SetField("ok", r.ok);
+            t.SetField("day", r.day);
+            t.SetField("rate", r.rate);
+            t.AppendRec();
+        }
+        t.UnLock();
+        t.SetRecNo(2);
+        ASSERT_TRUE(t.RLock());
+        t.DeleteRec();
+        t.UnLock();
+        t.Close();
+    }
+    // XBase strips trailing blanks, gives logicals as 1/0, dates as YYYYMMDD and
+    // empty values as undef; the text stays in code page 437 (é 0x82, ë 0x89).
+    EXPECT_EQ(RunPerl("dump", path),
+              "version 139 count 3\n"
+              "fields NAME:C:12:0,QTY:N:6:0,PRICE:N:9:2,OK:L:1:0,DAY:D:8:0,RATE:F:10:3,"
+              "NOTE:M:10:0\n"
+              "0|Alice|42|1234.5|1|20080305|2.25|U\n"
+              "1|Bob|-7|0.01|0|U|-1.5|U\n"
+              "0|Caf\x82 Zo\x89|0|U|1|19991231|0|U\n");
+}
+
+TEST_F(XBaseTest, WeReadWhatXBaseWrites) {
+    const std::string path = Path("theirs.dbf");
+    ASSERT_EQ(RunPerl("write", path), "");
+    TTzDbf t;
+    t.SetDbfFileName(path);
+    t.SetCreateIfNotFound(false);
+    t.Open();
+    ASSERT_EQ(t.RecCount(), 3u);
+    ASSERT_EQ(t.FieldCount(), 6);
+    std::string seen;
+    for (t.First(); !t.Eof(); t.Next()) {
+        seen += t.Deleted() ? "*" : " ";
+        for (int i = 0; i < t.FieldCount(); ++i) seen += t.GetField(i) + "|";
+        seen += "\n";
+    }
+    EXPECT_EQ(seen,
+              " Alice       |    42|  1234.50|T|03/05/2008|     2.250|\n"
+              "*Bob         |    -7|     0.01|F|  /  /    |    -1.500|\n"
+              " Café Zoö    |     0|     0.00|F|12/31/1999|     0.000|\n");
+}
+
+} // namespace
+} // namespace qm::table
