@@ -1,0 +1,80 @@
+// The Qt model over a table: rows, columns, texts, edits through the locked post.
+#include <QAbstractItemModelTester>
+#include <QCoreApplication>
+#include <QSignalSpy>
+
+#include "table_test_util.h"
+#include "tzdbf_model.h"
+
+namespace qm::table {
+namespace {
+
+class TzDbfModelTest : public testing::TableTest {
+protected:
+    void SetUp() override {
+        TableTest::SetUp();
+        table_.SetDbfFileName(Path("addr.dbf"));
+        table_.SetDbfFields({"name,C,10,0", "qty,N,5,0", "ok,L,1,0", "day,D,8,0", "note,M,10,0"});
+        table_.Open();
+        ASSERT_TRUE(table_.ALock());
+        for (const char* n : {"Ann", "Ben", "Cy"}) {
+            table_.ClearRecord();
+            table_.SetField("name", n);
+            table_.SetField("qty", "7");
+            table_.SetField("day", "3/5/2008");
+            table_.AppendRec();
+        }
+        table_.UnLock();
+    }
+    TTzDbf table_{"TzDbfAddress"};
+};
+
+TEST_F(TzDbfModelTest, ShowsRecordsAndFields) {
+    TTzDbfModel model(table_);
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    EXPECT_EQ(model.rowCount(), 3);
+    EXPECT_EQ(model.columnCount(), 5);
+    EXPECT_EQ(model.headerData(0, Qt::Horizontal).toString(), "NAME");
+    EXPECT_EQ(model.data(model.index(1, 0)).toString(), "Ben");
+    EXPECT_EQ(model.data(model.index(1, 1)).toString(), "7");
+    EXPECT_EQ(model.data(model.index(1, 2)).toString(), "F");
+    EXPECT_EQ(model.data(model.index(1, 3)).toString(), "03/05/2008");
+    EXPECT_FALSE(model.flags(model.index(0, 4)) & Qt::ItemIsEditable); // memo
+    EXPECT_TRUE(model.flags(model.index(0, 0)) & Qt::ItemIsEditable);
+    // reading does not move the table's cursor
+    EXPECT_EQ(table_.RecNo(), 3u);
+}
+
+TEST_F(TzDbfModelTest, EditsAndDeletes) {
+    TTzDbfModel model(table_);
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+    QSignalSpy errors(&model, &TTzDbfModel::errorOccurred);
+    EXPECT_TRUE(model.setData(model.index(0, 0), "Anna"));
+    EXPECT_EQ(changed.count(), 1);
+    EXPECT_EQ(model.data(model.index(0, 0)).toString(), "Anna");
+    EXPECT_FALSE(model.setData(model.index(0, 1), "many"));
+    ASSERT_EQ(errors.count(), 1);
+    EXPECT_EQ(errors.at(0).at(0).toString(), "'many' is not a valid integer value");
+    EXPECT_EQ(table_.State(), TDataSetState::dsBrowse);
+    EXPECT_EQ(model.data(model.index(0, 1)).toString(), "7");
+
+    EXPECT_TRUE(model.removeRows(1, 1));
+    EXPECT_EQ(model.rowCount(), 3); // deleted records stay visible unless hidden
+    EXPECT_TRUE(model.data(model.index(1, 0), TTzDbfModel::DeletedRole).toBool());
+    table_.SetHideDeletedRecs(true);
+    model.Refresh();
+    EXPECT_EQ(model.rowCount(), 2);
+    EXPECT_EQ(model.RecNoAt(1), 3u);
+    EXPECT_EQ(model.RowOf(2), -1);
+    EXPECT_EQ(model.data(model.index(1, 0)).toString(), "Cy");
+}
+
+} // namespace
+} // namespace qm::table
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
