@@ -312,11 +312,22 @@ void TDbfFile::Open(const std::string& fileName, bool exclusive, bool readOnly,
     fields_ = std::move(fields);
     file_ = std::move(f);
     state_ = TChangeState::Unchanged;
-    if (autoFixRecCount || !exclusive_)
-        count_ = size > headerLength_ ? uint32_t(std::min<off_t>((size - headerLength_) / recordLength_, UINT32_MAX))
-                                      : 0;
-    else
+    const uint32_t sizeCount =
+        size > headerLength_
+            ? uint32_t(std::min<off_t>((size - headerLength_) / recordLength_, UINT32_MAX))
+            : 0;
+    if (autoFixRecCount || !exclusive_) {
+        count_ = sizeCount;
+    } else {
         count_ = headerCount;
+        // Records appended after the last header rewrite (a copy that crashed)
+        // overwrote the end-of-file byte: the header is stale, the file is right.
+        // Bytes after an end-of-file byte (padding of other programs) do not count.
+        const off_t end = off_t(headerLength_) + off_t(headerCount) * recordLength_;
+        uint8_t atEnd = 0x1A;
+        if (sizeCount > headerCount && file_->ReadAt(&atEnd, 1, end) == 1 && atEnd != 0x1A)
+            count_ = sizeCount;
+    }
 }
 
 uint32_t TDbfFile::RefreshCountFromSize() {

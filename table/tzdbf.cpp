@@ -589,4 +589,25 @@ bool TTzDbf::PeekRecord(uint32_t n, std::vector<std::string>& values, bool& dele
     });
 }
 
+bool RunTableCommand(const std::function<void()>& command, std::initializer_list<TTzDbf*> tables,
+                     const std::function<void(const std::string& text)>& showError) {
+    try {
+        command();
+        return true;
+    } catch (const EZezudError& e) {
+        {
+            TReportingOff quiet;
+            for (TTzDbf* t : tables) {
+                try {
+                    if (t) t->Close();
+                } catch (const std::exception&) {
+                    // already reporting the first failure
+                }
+            }
+        }
+        if (showError) showError(e.what());
+        return false;
+    }
+}
+
 } // namespace qm::table

@@ -16,6 +16,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -184,5 +185,12 @@ private:
     int slot_ = 0;
     TDataSetState state_ = TDataSetState::dsInactive;
 };
+
+// A command boundary for the program's exception mode: runs `command`; when an
+// engine error ends it, closes `tables` (quietly: a second failure must not hide
+// the first), shows the engine's text ("Error # " ... context) through
+// `showError` and returns false, so the program goes on.
+bool RunTableCommand(const std::function<void()>& command, std::initializer_list<TTzDbf*> tables,
+                     const std::function<void(const std::string& text)>& showError);
 
 } // namespace qm::table

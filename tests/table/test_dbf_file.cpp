@@ -308,12 +308,13 @@ TEST_F(DbfFileTest, AutoFixRecCount) {
     const std::string path = Path("t.dbf");
     TDbfFile::Create(path, {{"A", 'C', 3, 0}});
     auto b = ReadBytes(path);
+    b[4] = 1;
     b.pop_back(); // end-of-file byte
-    for (const char* r : {" one", " two", " six"}) b.insert(b.end(), r, r + 4);
-    WriteBytes(path, b);
+    for (const char* r : {" one", "\x1A", "two", " six"}) b.insert(b.end(), r, r + std::strlen(r));
+    WriteBytes(path, b); // count 1, record, end-of-file byte, then 7 more bytes
     TDbfFile plain;
     plain.Open(path, true, true, false);
-    EXPECT_EQ(plain.RecordCount(), 0u);
+    EXPECT_EQ(plain.RecordCount(), 1u);
     plain.Abandon();
     TDbfFile fixed;
     fixed.Open(path, true, true, true);
@@ -443,6 +444,37 @@ TEST_F(DbfFileTest, RecordNumberOutOfRange) {
     } catch (const EZezudError& e) {
         EXPECT_EQ(e.Code(), 213);
     }
+}
+
+} // namespace
+} // namespace qm::table
+
+namespace qm::table {
+namespace {
+
+// After a crash the header count is older than the records; an exclusive open
+// (log clearing, pack) must still see them all, or a pack would cut them off.
+TEST_F(DbfFileTest, StaleHeaderAfterCrashIsCorrectedOnExclusiveOpen) {
+    const std::string path = Path("t.dbf");
+    TDbfFile::Create(path, {{"A", 'C', 3, 0}});
+    auto b = ReadBytes(path);
+    b[4] = 1; // header says 1; the file holds 3 and no end-of-file byte
+    b.pop_back();
+    for (const char* r : {" one", " two", " six"}) b.insert(b.end(), r, r + 4);
+    WriteBytes(path, b);
+    TDbfFile f;
+    f.Open(path, true, false, false);
+    EXPECT_EQ(f.RecordCount(), 3u);
+    f.Abandon();
+
+    // Padding after a proper end-of-file byte is not data.
+    auto c = ReadBytes(path);
+    c.resize(65 + 4);
+    c.push_back(0x1A);
+    c.resize(512, 0);
+    WriteBytes(path, c);
+    f.Open(path, true, false, false);
+    EXPECT_EQ(f.RecordCount(), 1u);
 }
 
 } // namespace

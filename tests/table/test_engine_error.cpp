@@ -112,3 +112,44 @@ TEST(EngineErrorTest, ExceptionModeThrowsAtCommandBoundary) {
 
 } // namespace
 } // namespace qm::table
+
+namespace qm::table {
+namespace {
+
+// In exception mode an engine error ends the command, not the program: the
+// boundary closes the tables and shows the engine's text.
+TEST(EngineErrorTest, CommandBoundaryClosesTablesAndGoesOn) {
+    SetErrorMode(TErrorMode::Exception);
+    char tmpl[] = "/tmp/qm_table_XXXXXX";
+    const std::string dir = mkdtemp(tmpl);
+    TTzDbf log("TzDbfReport");
+    log.SetDbfFileName(dir + "/report3.dbf");
+    log.SetDbfFields({"a,C,3,0"});
+    std::string shown;
+    const bool ok = RunTableCommand(
+        [&] {
+            log.Open();
+            log.ClearRecord();
+            log.AppendRec(); // no append lock on a shared table: code 5
+        },
+        {&log}, [&](const std::string& text) { shown = text; });
+    EXPECT_FALSE(ok);
+    EXPECT_FALSE(log.Active());
+    EXPECT_EQ(shown.rfind("Error # 5 (File access denied)\nFile must be locked to append: ", 0), 0u)
+        << shown;
+    // The next command works.
+    EXPECT_TRUE(RunTableCommand(
+        [&] {
+            log.Open();
+            ASSERT_TRUE(log.ALock());
+            log.ClearRecord();
+            log.AppendRec();
+            log.UnLock();
+            log.Close();
+        },
+        {&log}, nullptr));
+    std::filesystem::remove_all(dir);
+}
+
+} // namespace
+} // namespace qm::table
