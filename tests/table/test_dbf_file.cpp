@@ -479,3 +479,28 @@ TEST_F(DbfFileTest, StaleHeaderAfterCrashIsCorrectedOnExclusiveOpen) {
 
 } // namespace
 } // namespace qm::table
+
+namespace qm::table {
+namespace {
+
+TEST_F(DbfFileTest, WriteThroughKeepsHeaderCurrent) {
+    const std::string path = Path("t.dbf");
+    TDbfFile::Create(path, {{"A", 'C', 3, 0}});
+    SetWriteThrough(true);
+    TTzDbf t;
+    t.SetExclusive(true);
+    t.SetDbfFileName(path);
+    t.Open();
+    t.ClearRecord();
+    t.SetField("a", "one");
+    t.AppendRec();
+    SetWriteThrough(false);
+    // Before any close: count 1 in the header, the end-of-file byte after the record.
+    auto b = ReadBytes(path);
+    EXPECT_EQ(Le32(b, 4), 1u);
+    ASSERT_EQ(b.size(), 65u + 4 + 1);
+    EXPECT_EQ(b.back(), 0x1A);
+}
+
+} // namespace
+} // namespace qm::table
