@@ -324,6 +324,27 @@ void TTzDbf::SetField(int i, std::string_view text) {
     });
 }
 
+void TTzDbf::SetFieldDate(int i, const TDate& date) {
+    Guarded([&] {
+        RequireEditable("SetField");
+        if (i < 0 || i >= FieldCount() || FieldDef(i).type != 'D')
+            throw EDatabaseError(name_ + ": Field index out of range");
+        if (state_ != TDataSetState::dsEdit && state_ != TDataSetState::dsInsert) Edit();
+        TTypedValue& v = area_.Typed()[size_t(i)];
+        TDate checked;
+        if (date.Empty()) {
+            v.date = TDate{};
+        } else if (IsValidDate(date.year, date.month, date.day) &&
+                   ParseEngineDate(FormatEngineDate(date).substr(0, 10), checked) &&
+                   checked == date) {
+            v.date = date;
+        } else {
+            ShowEngineMessage("        Invalid date       ");
+            v.date = TDate{};
+        }
+    });
+}
+
 void TTzDbf::SetTypedFromText(int i, std::string_view text) {
     const TFieldDef& f = FieldDef(i);
     TTypedValue& v = area_.Typed()[size_t(i)];

@@ -130,6 +130,10 @@ public:
     std::string FieldDisplay(int i) const;
     void SetField(std::string_view name, std::string_view text);
     void SetField(int i, std::string_view text);
+    // A date value from a bound control: turned into the system's short date
+    // text and checked; an impossible date shows "        Invalid date       "
+    // and leaves the field empty.
+    void SetFieldDate(int i, const TDate& date);
     void ClearRecord();
 
     // ---- dataset states

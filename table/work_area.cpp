@@ -143,10 +143,15 @@ void TWorkArea::Use(const std::string& fileName, const std::string& alias, bool 
     lockState_ = TLockState::None;
     lockedRecs_.clear();
     countFresh_ = false;
-    if (file_.RecordCount() == 0)
-        SetEmpty();
-    else
-        Go(1);
+    try {
+        if (file_.RecordCount() == 0)
+            SetEmpty();
+        else
+            Go(1);
+    } catch (...) {
+        file_.Abandon(); // a failed open leaves the table closed
+        throw;
+    }
 }
 
 void TWorkArea::CloseArea() {

@@ -504,3 +504,28 @@ TEST_F(DbfFileTest, WriteThroughKeepsHeaderCurrent) {
 
 } // namespace
 } // namespace qm::table
+
+namespace qm::table {
+namespace {
+
+TEST_F(DbfFileTest, FailedOpenLeavesTableClosed) {
+    const std::string path = Path("t.dbf");
+    TDbfFile::Create(path, {{"A", 'C', 3, 0}});
+    auto b = ReadBytes(path);
+    b[4] = 2; // two records promised, none there
+    WriteBytes(path, b);
+    TTzDbf t;
+    t.SetExclusive(true);
+    t.SetDbfFileName(path);
+    try {
+        t.Open();
+        FAIL();
+    } catch (const EZezudError& e) {
+        EXPECT_EQ(e.Code(), 213);
+    }
+    EXPECT_FALSE(t.Active());
+    EXPECT_EQ(FreeUserSlot(), 1);
+}
+
+} // namespace
+} // namespace qm::table

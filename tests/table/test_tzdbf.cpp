@@ -583,3 +583,63 @@ TEST_F(TzDbfTest, ReadAheadNeverOutlivesALockOrAnEdit) {
 
 } // namespace
 } // namespace qm::table
+
+namespace qm::table {
+namespace {
+
+TEST_F(TzDbfTest, FieldNamesAndDateValues) {
+    TTzDbf t;
+    t.SetDbfFileName(Path("t.dbf"));
+    t.SetDbfFields({"restricted,C,15,0", "day,D,8,0"});
+    t.Open();
+    t.ClearRecord();
+    t.SetField("Restricted_fee", "2.65"); // compared without case, cut to 10
+    EXPECT_EQ(t.GetField("RESTRICTED"), "2.65           ");
+    t.SetFieldDate(1, TDate{2008, 2, 29});
+    EXPECT_EQ(t.GetField("day"), "02/29/2008");
+    // A two-digit system format cannot hold a year outside its hundred years.
+    SetSystemShortDateFormat("M/d/yy");
+    t.SetFieldDate(1, TDate{1900, 1, 1});
+    ASSERT_EQ(messages_.size(), 1u);
+    EXPECT_EQ(messages_[0], "        Invalid date       ");
+    EXPECT_EQ(t.GetField("day"), "  /  /  ");
+}
+
+TEST_F(TzDbfTest, RecordOperationErrors) {
+    TTzDbf t;
+    t.SetDbfFileName(Path("t.dbf"));
+    t.SetDbfFields({"a,C,3,0"});
+    t.SetExclusive(true);
+    t.Open();
+    const std::string path = DisplayPath(Path("t.dbf"));
+    struct Case {
+        std::function<void()> op;
+        int code;
+        std::string context;
+    } cases[] = {
+        {[&] { t.RecallRec(); }, 1103, path + " at EOF [RecallRec]"},
+        {[&] { t.SetRecNo(1); }, 212, "Invalid record number = 1 (" + path + ")  [GetDbfRecord]"},
+    };
+    for (const Case& c : cases) {
+        try {
+            c.op();
+            ADD_FAILURE() << c.context;
+        } catch (const EZezudError& e) {
+            EXPECT_EQ(e.Code(), c.code);
+            EXPECT_EQ(e.Context(), c.context);
+        }
+    }
+    t.DeleteRec(); // no current record: nothing happens
+    EXPECT_EQ(t.RecCount(), 0u);
+    t.Close();
+    try {
+        t.GetField("a");
+        FAIL();
+    } catch (const EZezudError& e) {
+        EXPECT_EQ(e.Code(), 1103);
+        EXPECT_EQ(e.Context(), "Database is not open [.GetField]");
+    }
+}
+
+} // namespace
+} // namespace qm::table
