@@ -35,8 +35,10 @@ void ReadTable(bool exclusive, bool autoFix, bool hideDeleted) {
     t.SetHideDeletedRecs(hideDeleted);
     t.SetTableLanguage(hideDeleted ? TTableLanguage::tlAnsi : TTableLanguage::tlOem);
     t.SetDbfFileName(TempPath());
+    bool opened = false;
     try {
         t.Open();
+        opened = true;
         const uint32_t count = t.RecCount();
         int seen = 0;
         for (t.First(); !t.Eof() && seen < 512; t.Next(), ++seen) {
@@ -55,6 +57,10 @@ void ReadTable(bool exclusive, bool autoFix, bool hideDeleted) {
         t.Close();
     } catch (const EZezudError& e) {
         CheckCoded(e);
+        if (!opened && t.Active()) {
+            std::fprintf(stderr, "a failed open left the table open\n");
+            std::abort();
+        }
     }
 }
 
