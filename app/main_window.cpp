@@ -1,0 +1,624 @@
+#include "app/main_window.h"
+
+#include "app/about.h"
+#include "app/core/program_folder.h"
+#include "app/core/sender.h"
+#include "app/core/settings.h"
+#include "app/help_window.h"
+#include "app/pictures.h"
+#include "app/ui/ask_with_buttons.h"
+#include "app/ui/error_display.h"
+#include "app/your_address.h"
+#include "app/ui/zip_edit.h"
+#include "entry/entry_form.h"
+#include "entry/money.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QFocusEvent>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLoggingCategory>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QTimer>
+#include <QUrl>
+
+Q_LOGGING_CATEGORY(lcStartup, "qm.startup", QtWarningMsg)
+
+namespace qm {
+namespace {
+
+const QString kTrackingPage = QStringLiteral("https://www.usps.com/shipping/trackandconfirm.htm");
+const QString kRegistrationMessage = QStringLiteral(
+    "This software prints the newly required Bar Code on the your Reredozirod. Thus the U.S. "
+    "Postal Service Requires that you register with them.  The DUNS numbers are no longer used. "
+    "You must have a mailer ID issued by the U.S. Postal Server.  If you do not have a USPS "
+    "mailer ID contact them at 800 522 9085 option 3 then option 6. ");
+
+QAction* AddItem(QMenu* menu, const char* name, const QString& caption) {
+    QAction* a = menu->addAction(caption);
+    a->setObjectName(QString::fromLatin1(name));
+    return a;
+}
+
+QMenu* AddSubmenu(QMenu* menu, const char* name, const QString& caption) {
+    QMenu* sub = menu->addMenu(caption);
+    sub->setObjectName(QString::fromLatin1(name));
+    sub->menuAction()->setObjectName(QString::fromLatin1(name));
+    return sub;
+}
+
+QLabel* AddLabel(QWidget* parent, const char* name, const QString& caption, QRect geometry) {
+    auto* l = new QLabel(caption, parent);
+    l->setObjectName(QString::fromLatin1(name));
+    l->setGeometry(geometry);
+    return l;
+}
+
+QLineEdit* AddEdit(QWidget* parent, const char* name, int maxLength, QRect geometry) {
+    auto* e = new QLineEdit(parent);
+    e->setObjectName(QString::fromLatin1(name));
+    if (maxLength > 0)
+        e->setMaxLength(maxLength);
+    e->setGeometry(geometry);
+    return e;
+}
+
+QPlainTextEdit* AddMemo(QWidget* parent, const char* name, QRect geometry) {
+    auto* m = new QPlainTextEdit(parent);
+    m->setObjectName(QString::fromLatin1(name));
+    m->setGeometry(geometry);
+    m->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    m->setTabChangesFocus(true);
+    m->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    return m;
+}
+
+} // namespace
+
+TF_Main::TF_Main(TF_About* splash, QWidget* parent) : QMainWindow(parent), splash_(splash) {
+    setObjectName(QStringLiteral("F_Main"));
+    BuildMenu();
+    BuildForm();
+    ApplyLook();
+    FormCreate();
+}
+
+TF_Main::~TF_Main() = default;
+
+void TF_Main::BuildMenu() {
+    QMenuBar* bar = menuBar();
+    bar->setObjectName(QStringLiteral("MainMenu1"));
+
+    menuFile = bar->addMenu(QStringLiteral("File"));
+    menuFile->setObjectName(QStringLiteral("File1"));
+    MIReadWriteToDB = AddItem(menuFile, "MIReadWriteToDB", QStringLiteral("&Read/Write to a database"));
+    menuFile->addSeparator();
+    MIPrint = AddItem(menuFile, "MIPrint", QStringLiteral("&Print"));
+    MIMassPrint = AddItem(menuFile, "MIMassPrint", QStringLiteral("&Mass Print"));
+    MIMassPrint->setEnabled(false);
+    MIPrintBarCodes = AddItem(menuFile, "MIPrintBarCodes", QStringLiteral("Print &Bar Codes"));
+    menuFile->addSeparator();
+    MIExit = AddItem(menuFile, "MIExit", QStringLiteral("&Exit"));
+
+    menuOptions = bar->addMenu(QStringLiteral("&Options"));
+    menuOptions->setObjectName(QStringLiteral("Options1"));
+    MailerNumber1 = AddItem(menuOptions, "MailerNumber1", QStringLiteral("&Mailer Number"));
+    YourNameAddress1 = AddItem(menuOptions, "YourNameAddress1", QStringLiteral("&Your Name && Address"));
+    MIPrintOptions = AddSubmenu(menuOptions, "MIPrintOptions", QStringLiteral("Print &Options"));
+    MIPrinterSetup = AddItem(MIPrintOptions, "MIPrinterSetup", QStringLiteral("&Printer Setup"));
+    MIPrinterAlignment = AddItem(MIPrintOptions, "MIPrinterAlignment", QStringLiteral("Printer &Alignment"));
+    MIExtraLabel = AddItem(MIPrintOptions, "MIExtraLabel", QStringLiteral("&Extra Label"));
+    BarCodes1 = AddSubmenu(menuOptions, "BarCodes1", QStringLiteral("&BarCode's"));
+    groupBarCodes = new QActionGroup(this);
+    groupBarCodes->setObjectName(QStringLiteral("groupBarCodes"));
+    groupBarCodes->setExclusive(true);
+    PrintBarCodeMI = AddItem(BarCodes1, "PrintBarCodeMI", QStringLiteral("&Print"));
+    DontPrintBarCodeMI = AddItem(BarCodes1, "DontPrintBarCodeMI", QStringLiteral("&Don't Print"));
+    for (QAction* a : {PrintBarCodeMI, DontPrintBarCodeMI}) {
+        a->setCheckable(true);
+        groupBarCodes->addAction(a);
+    }
+    defaultPostage1 = AddSubmenu(menuOptions, "defaultPostage1", QStringLiteral("&Default Postage"));
+    SaveValues1 = AddItem(defaultPostage1, "SaveValues1", QStringLiteral("&Save Values"));
+    MINameAddressTextFiles =
+        AddSubmenu(menuOptions, "MINameAddressTextFiles", QStringLiteral("&Name && Address Text Files"));
+    MIImport = AddItem(MINameAddressTextFiles, "MIImport", QStringLiteral("&Import"));
+    MIExport = AddItem(MINameAddressTextFiles, "MIExport", QStringLiteral("&Export"));
+
+    TrackItem1 = bar->addAction(QStringLiteral("Track Item"));
+    TrackItem1->setObjectName(QStringLiteral("TrackItem1"));
+
+    menuReport = bar->addMenu(QStringLiteral("&Report"));
+    menuReport->setObjectName(QStringLiteral("Report1"));
+    PrintReport1 = AddSubmenu(menuReport, "PrintReport1", QStringLiteral("&Print"));
+    miPrintFull = AddItem(PrintReport1, "miPrintFull", QStringLiteral("Full Detail"));
+    miPrintShort = AddItem(PrintReport1, "miPrintShort", QStringLiteral("Short Detail"));
+    PreviewReport1 = AddSubmenu(menuReport, "PreviewReport1", QStringLiteral("Pre&view"));
+    miPreviewFull = AddItem(PreviewReport1, "miPreviewFull", QStringLiteral("&Full Detail"));
+    miPreviewShort = AddItem(PreviewReport1, "miPreviewShort", QStringLiteral("&Short Detail"));
+    ClearReport1 = AddItem(menuReport, "ClearReport1", QStringLiteral("&Clear"));
+    SortRepost1 = AddSubmenu(menuReport, "SortRepost1", QStringLiteral("&Sort"));
+    groupSort = new QActionGroup(this);
+    groupSort->setObjectName(QStringLiteral("groupSort"));
+    groupSort->setExclusive(true);
+    MIByMailerNumber = AddItem(SortRepost1, "MIByMailerNumber", QStringLiteral("&By Mailer Number"));
+    MIByName = AddItem(SortRepost1, "MIByName", QStringLiteral("By &Name"));
+    MIByDate = AddItem(SortRepost1, "MIByDate", QStringLiteral("By &Date"));
+    MIByZipCode = AddItem(SortRepost1, "MIByZipCode", QStringLiteral("By &ZipCode"));
+    for (QAction* a : {MIByMailerNumber, MIByName, MIByDate, MIByZipCode}) {
+        a->setCheckable(true);
+        groupSort->addAction(a);
+    }
+
+    menuHelp = bar->addMenu(QStringLiteral("&Help"));
+    menuHelp->setObjectName(QStringLiteral("Help1"));
+    Content1 = AddItem(menuHelp, "Content1", QStringLiteral("&Content"));
+    menuHelp->addSeparator();
+    MIOrderSupplies = AddItem(menuHelp, "MIOrderSupplies", QStringLiteral("&Order Supplies"));
+    MITechnicalSupport = AddItem(menuHelp, "MITechnicalSupport", QStringLiteral("&Technical Support"));
+    menuHelp->addSeparator();
+    miAbout = AddItem(menuHelp, "miAbout", QStringLiteral("&About"));
+
+    const std::pair<QAction*, void (TF_Main::*)()> handlers[] = {
+        {MIReadWriteToDB, &TF_Main::MIReadWriteToDBClick},
+        {MIPrint, &TF_Main::MIPrintClick},
+        {MIMassPrint, &TF_Main::MIMassPrintClick},
+        {MIPrintBarCodes, &TF_Main::MIPrintBarCodesClick},
+        {MIExit, &TF_Main::MIExitClick},
+        {MailerNumber1, &TF_Main::MailerNumber1Click},
+        {YourNameAddress1, &TF_Main::YourNameAddress1Click},
+        {MIPrinterSetup, &TF_Main::MIPrinterSetupClick},
+        {MIPrinterAlignment, &TF_Main::MIPrinterAlignmentClick},
+        {MIExtraLabel, &TF_Main::MIExtraLabelClick},
+        {PrintBarCodeMI, &TF_Main::PrintBarCodeMIClick},
+        {DontPrintBarCodeMI, &TF_Main::DontPrintBarCodeMIClick},
+        {SaveValues1, &TF_Main::SaveValues1Click},
+        {MIImport, &TF_Main::MIImportClick},
+        {MIExport, &TF_Main::MIExportClick},
+        {TrackItem1, &TF_Main::TrackItem1Click},
+        {miPrintFull, &TF_Main::miPrintFullClick},
+        {miPrintShort, &TF_Main::miPrintShortClick},
+        {miPreviewFull, &TF_Main::miPreviewFullClick},
+        {miPreviewShort, &TF_Main::miPreviewShortClick},
+        {ClearReport1, &TF_Main::ClearReport1Click},
+        {MIByMailerNumber, &TF_Main::MIByMailerNumberClick},
+        {MIByName, &TF_Main::MIByNameClick},
+        {MIByDate, &TF_Main::MIByDateClick},
+        {MIByZipCode, &TF_Main::MIByZipCodeClick},
+        {Content1, &TF_Main::Content1Click},
+        {MIOrderSupplies, &TF_Main::MIAboutClick},
+        {MITechnicalSupport, &TF_Main::MIAboutClick},
+        {miAbout, &TF_Main::MIAboutClick},
+    };
+    for (const auto& [action, handler] : handlers)
+        connect(action, &QAction::triggered, this, handler);
+}
+
+void TF_Main::BuildForm() {
+    auto* central = new QWidget(this);
+    central->setObjectName(QStringLiteral("panelForm"));
+    setCentralWidget(central);
+
+    Image1 = new QLabel(central);
+    Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->setGeometry(16, 6, 250, 52);
+    Image1->setPixmap(ProductLogo(QSize(250, 52)));
+    imageCompany = new QLabel(central);
+    imageCompany->setObjectName(QStringLiteral("imageCompany"));
+    imageCompany->setGeometry(30, 63, 197, 41);
+    imageCompany->setScaledContents(true);
+    imageCompany->setPixmap(CompanyPicture(QSize(197, 41)));
+
+    // Sender block, top right.
+    gbYour = new QGroupBox(QStringLiteral("Your Name and Address"), central);
+    gbYour->setObjectName(QStringLiteral("gbYour"));
+    gbYour->setGeometry(352, 4, 281, 100);
+    gbYour->setFocusPolicy(Qt::TabFocus);
+    QLabel** senderLabels[] = {&lblYourAddress1, &lblYourAddress2, &lblYourAddress3,
+                               &lblYourAddress4, &lblYourAddress5};
+    for (int i = 0; i < 5; ++i) {
+        const QByteArray name = "lblYourAddress" + QByteArray::number(i + 1);
+        *senderLabels[i] = AddLabel(gbYour, name.constData(), QString(), QRect(8, 16 + 16 * i, 265, 16));
+    }
+    btnChangeYourAddress = new QPushButton(QStringLiteral("Change"), gbYour);
+    btnChangeYourAddress->setObjectName(QStringLiteral("btnChangeYourAddress"));
+    btnChangeYourAddress->setGeometry(229, 0, 48, 17);
+
+    // Comment and reference.
+    lblComment = AddLabel(central, "lblComment", QStringLiteral("Comment:"), QRect(16, 119, 62, 18));
+    editComment = AddEdit(central, "editComment", 35, QRect(80, 116, 256, 22));
+    lblRe = AddLabel(central, "lblRe", QStringLiteral("RE:"), QRect(352, 119, 28, 18));
+    editRe = AddEdit(central, "editRe", 25, QRect(382, 116, 251, 22));
+
+    // Addressee.
+    gbAddress = new QGroupBox(QStringLiteral("Addressed To"), central);
+    gbAddress->setObjectName(QStringLiteral("gbAddress"));
+    gbAddress->setGeometry(16, 148, 320, 160);
+    memoAddress = AddMemo(gbAddress, "memoAddress", QRect(10, 22, 265, 60));
+    editCity = AddEdit(gbAddress, "editCity", 35, QRect(10, 90, 148, 22));
+    editState = AddEdit(gbAddress, "editState", 4, QRect(164, 90, 25, 22));
+    editZip = AddEdit(gbAddress, "editZip", 0, QRect(195, 90, 80, 22));
+    SetupZipEdit(editZip);
+    tzmemoAddress = AddMemo(gbAddress, "tzmemoAddress", QRect(10, 22, 265, 60));
+    tzeditCity = AddEdit(gbAddress, "tzeditCity", 35, QRect(10, 90, 148, 22));
+    tzeditState = AddEdit(gbAddress, "tzeditState", 4, QRect(164, 90, 25, 22));
+    tzeditZip = AddEdit(gbAddress, "tzeditZip", 0, QRect(195, 90, 80, 22));
+    SetupZipEdit(tzeditZip);
+    for (QWidget* w : std::initializer_list<QWidget*>{tzmemoAddress, tzeditCity, tzeditState, tzeditZip})
+        w->hide();
+    btnPaste = new QPushButton(QStringLiteral("P&aste"), gbAddress);
+    btnPaste->setObjectName(QStringLiteral("btnPaste"));
+    btnPaste->setGeometry(10, 122, 75, 25);
+    btnClear = new QPushButton(QStringLiteral("&Clear"), gbAddress);
+    btnClear->setObjectName(QStringLiteral("btnClear"));
+    btnClear->setGeometry(95, 122, 75, 25);
+
+    // Fees.
+    gbFees = new QGroupBox(QStringLiteral("Fees"), central);
+    gbFees->setObjectName(QStringLiteral("gbFees"));
+    gbFees->setGeometry(352, 148, 281, 250);
+    lblPostage = AddLabel(gbFees, "lblPostage", QStringLiteral("Postage"), QRect(30, 25, 150, 18));
+    editPostage = AddEdit(gbFees, "editPostage", 0, QRect(190, 22, 73, 22));
+    lblCertFee = AddLabel(gbFees, "lblCertFee", QStringLiteral("Certified Fee"), QRect(30, 53, 150, 18));
+    editCertFee = AddEdit(gbFees, "editCertFee", 0, QRect(190, 50, 73, 22));
+    lblReturn = AddLabel(gbFees, "lblReturn", QStringLiteral("Return Receipt"), QRect(30, 81, 150, 18));
+    editReturn = AddEdit(gbFees, "editReturn", 0, QRect(190, 78, 73, 22));
+    cbRestricted = new QCheckBox(gbFees);
+    cbRestricted->setObjectName(QStringLiteral("cbRestricted"));
+    cbRestricted->setGeometry(10, 109, 18, 18);
+    lblRestricted = AddLabel(gbFees, "lblRestricted", QStringLiteral("Restricted Delivery Fee"),
+                             QRect(30, 109, 158, 18));
+    editRestricted = AddEdit(gbFees, "editRestricted", 0, QRect(190, 106, 73, 22));
+    lblTotal = AddLabel(gbFees, "lblTotal", QStringLiteral("Total"), QRect(30, 143, 150, 18));
+    editTotal = AddEdit(gbFees, "editTotal", 0, QRect(190, 140, 73, 22));
+    editTotal->setReadOnly(true);
+    editTotal->setFocusPolicy(Qt::ClickFocus);
+    btnPrint = new QPushButton(QStringLiteral("&Print"), gbFees);
+    btnPrint->setObjectName(QStringLiteral("btnPrint"));
+    btnPrint->setGeometry(60, 180, 161, 56);
+    QFont big = btnPrint->font();
+    big.setBold(true);
+    big.setPointSizeF(big.pointSizeF() * 1.6);
+    btnPrint->setFont(big);
+
+    lblRestricted->setEnabled(false);
+    editRestricted->setEnabled(false);
+
+    // Tab order: addressee side first, then the fee group.
+    QWidget* order[] = {editComment, editRe, memoAddress, editCity, editState, editZip,
+                        btnPaste, btnClear, editPostage, editCertFee, editReturn, cbRestricted,
+                        editRestricted, btnPrint, btnChangeYourAddress};
+    for (size_t i = 1; i < std::size(order); ++i)
+        setTabOrder(order[i - 1], order[i]);
+
+    // Handlers.
+    connect(btnChangeYourAddress, &QPushButton::clicked, this, &TF_Main::YourNameAddress1Click);
+    connect(btnPrint, &QPushButton::clicked, this, &TF_Main::btnPrintClick);
+    connect(btnPaste, &QPushButton::clicked, this, &TF_Main::btnPasteClick);
+    connect(btnClear, &QPushButton::clicked, this, &TF_Main::btnClearClick);
+    connect(cbRestricted, &QCheckBox::clicked, this, &TF_Main::cbRestrictedClick);
+    for (QLineEdit* e : {editRe, editComment, editCity, editState, editZip, editPostage, editCertFee,
+                         editRestricted, editReturn, tzeditCity, tzeditState, tzeditZip})
+        connect(e, &QLineEdit::textChanged, this, &TF_Main::editPostageChange);
+    connect(memoAddress, &QPlainTextEdit::textChanged, this, &TF_Main::memoAddressChange);
+    for (QWidget* w : std::initializer_list<QWidget*>{editPostage, editCertFee, editReturn,
+                                                      editRestricted, cbRestricted, memoAddress})
+        w->installEventFilter(this);
+    qApp->installEventFilter(this);
+}
+
+void TF_Main::ApplyLook() {
+    setFixedSize(643, 490);
+    const QColor paleGreen(192, 220, 192), green(0, 128, 0);
+    QPalette p = centralWidget()->palette();
+    p.setColor(QPalette::Window, paleGreen);
+    p.setColor(QPalette::WindowText, green);
+    centralWidget()->setPalette(p);
+    centralWidget()->setAutoFillBackground(true);
+    // Captions of labels and group boxes in bold; every other control keeps a plain font.
+    QFont plain = font();
+    QFont bold = plain;
+    bold.setBold(true);
+    const auto children = centralWidget()->findChildren<QWidget*>();
+    for (QWidget* w : children) {
+        if (qobject_cast<QLabel*>(w) || qobject_cast<QGroupBox*>(w))
+            w->setFont(bold);
+        else if (w != btnPrint)
+            w->setFont(plain);
+    }
+    for (QLineEdit* e : {editPostage, editCertFee, editReturn, editRestricted, editTotal})
+        e->setFont(bold);
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+}
+
+void TF_Main::FormCreate() {
+    GlobalVariables& g = Globals();
+    LoadSettings(g, [this](GlobalVariables& s) { ChooseBrand(s); });
+    setWindowTitle(ApplicationTitle());
+
+    if (g.Company == QLatin1String("Osterby")) {
+        QPixmap logo;
+        if (logo.load(ProgramFolder() + QStringLiteral("Scr_logo.bmp"))) {
+            imageCompany->setPixmap(logo);
+            imageCompany->setGeometry(30, 63, 197, 97);
+        }
+    }
+
+    editPostage->setText(RecalcFees(g.Postage));
+    editCertFee->setText(RecalcFees(g.CertFee));
+    editReturn->setText(RecalcFees(g.Return));
+    editPostageExit();
+
+    (g.PrintBarCode ? PrintBarCodeMI : DontPrintBarCodeMI)->setChecked(true);
+
+    // The log table's file is ProgramFolder + "Reports/report3.dbf"; it is opened when used.
+    QDir().mkpath(ProgramFolder() + QStringLiteral("Addresses"));
+    QDir().mkpath(ProgramFolder() + QStringLiteral("Reports"));
+
+    g.ConfirmNumbers = true;
+
+    if (splash_ && splash_->Timer1->isActive()) {
+        QEventLoop wait;
+        connect(splash_->Timer1, &QTimer::timeout, &wait, &QEventLoop::quit);
+        connect(splash_, &QObject::destroyed, &wait, &QEventLoop::quit);
+        wait.exec();
+    }
+    editPostage->setFocus();
+    FirstShow = true;
+}
+
+void TF_Main::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (!FirstShow)
+        return;
+    FirstShow = false;
+    qCInfo(lcStartup) << "main window shown";
+    // The checks open dialogs; the window shows first.
+    QTimer::singleShot(0, this, &TF_Main::FormShow);
+}
+
+void TF_Main::FormShow() {
+    if (splash_) {
+        splash_->close();
+        delete splash_;
+    }
+    GlobalVariables& g = Globals();
+    if (g.Line1.isEmpty() && g.City.isEmpty() && g.State.isEmpty() && g.Zip.isEmpty()) {
+        TF_YourAddress dialog(this);
+        dialog.exec();
+    }
+    ShowSenderLabels();
+    if (g.CustID == QLatin1String("00-000-0000") && g.PrintBarCode) {
+        QMessageBox::information(this, ApplicationTitle(),
+                                 QStringLiteral("If you have labels without any Bar Code's, you must "
+                                                "select a \"Customer ID\" number."));
+        ShowMailerNumberAtStart();
+    }
+    if (g.BarCodeApp) {
+        if (AskWithButtons(QStringLiteral("Bar Code Printing Registration"), kRegistrationMessage,
+                           {QStringLiteral("&Never Print again")}, this) == 1)
+            g.BarCodeApp = false;
+    }
+    editPostage->setFocus();
+}
+
+void TF_Main::ShowMailerNumberAtStart() {
+    // The Mailer Number dialog joins here when it is built.
+}
+
+void TF_Main::closeEvent(QCloseEvent* event) {
+    try {
+        SaveSettings(Globals());
+    } catch (const SettingsWriteError& e) {
+        // The window and its tables stay open; the next close tries the whole save again.
+        event->ignore();
+        ShowError(this, e);
+        return;
+    }
+    CloseTables();
+    qApp->removeEventFilter(this);
+    event->accept();
+}
+
+void TF_Main::CloseTables() {
+    // The log and address tables close here once the window owns them.
+}
+
+bool TF_Main::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+        // Key preview: Escape anywhere in the main window closes it.
+        auto* w = qobject_cast<QWidget*>(watched);
+        if (w && w->window() == this && QApplication::activeModalWidget() == nullptr &&
+            QApplication::activePopupWidget() == nullptr) {
+            close();
+            return true;
+        }
+    }
+    if (event->type() == QEvent::FocusOut) {
+        const auto reason = static_cast<QFocusEvent*>(event)->reason();
+        if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason) {
+            if (watched == editPostage)
+                editPostageExit();
+            else if (watched == editCertFee)
+                editCertFeeExit();
+            else if (watched == editReturn)
+                editReturnExit();
+            else if (watched == editRestricted)
+                editRestrictedExit();
+            else if (watched == cbRestricted)
+                editPostageChange();
+            else if (watched == memoAddress)
+                memoAddressExit();
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// --- Start-up helpers -----------------------------------------------------------------------
+
+void TF_Main::ChooseBrand(GlobalVariables& g) {
+    const QString path = ProgramFolder() + QStringLiteral("Scr_logo.bmp");
+    if (QFile::exists(path)) {
+        QPixmap logo;
+        if (logo.load(path)) {
+            imageCompany->setPixmap(logo);
+            g.Company = QStringLiteral("Osterby");
+        }
+    }
+    if (g.Company.isEmpty())
+        g.Company = QStringLiteral("Larkfield");
+}
+
+void TF_Main::ShowSenderLabels() {
+    const auto texts = SenderLabelTexts(Globals());
+    QLabel* labels[] = {lblYourAddress1, lblYourAddress2, lblYourAddress3, lblYourAddress4,
+                        lblYourAddress5};
+    for (int i = 0; i < 5; ++i)
+        labels[i]->setText(texts[static_cast<size_t>(i)]);
+}
+
+// --- Entry form -----------------------------------------------------------------------------
+
+void TF_Main::MarkPrinted() { qm::MarkPrinted(this); }
+
+void TF_Main::MarkEdited() { qm::MarkEdited(this); }
+
+QString TF_Main::RecalcFees(const QString& text) {
+    const RecalcResult r = qm::RecalcFees(
+        text, {editPostage->text(), editCertFee->text(), editRestricted->text(), editReturn->text()});
+    editTotal->setText(r.totalText);
+    return r.fieldText;
+}
+
+void TF_Main::ExitField(QLineEdit* edit) { edit->setText(RecalcFees(edit->text())); }
+
+void TF_Main::editPostageExit() { ExitField(editPostage); }
+void TF_Main::editCertFeeExit() { ExitField(editCertFee); }
+void TF_Main::editReturnExit() { ExitField(editReturn); }
+void TF_Main::editRestrictedExit() { ExitField(editRestricted); }
+
+void TF_Main::editPostageChange() { MarkEdited(); }
+
+void TF_Main::memoAddressChange() {
+    MarkEdited();
+    if (inLineRule_)
+        return;
+    inLineRule_ = true;
+    KeepFourLines(memoAddress);
+    inLineRule_ = false;
+}
+
+void TF_Main::memoAddressExit() {
+    // Writing lines 1 to 4 back into their places counts as a change of each line.
+    if (!memoAddress->document()->isEmpty())
+        memoAddressChange();
+}
+
+void TF_Main::cbRestrictedClick() {
+    const bool on = cbRestricted->isChecked();
+    lblRestricted->setEnabled(on);
+    editRestricted->setEnabled(on);
+    if (on)
+        editRestricted->setText(Globals().Restricted);
+    else
+        editRestricted->clear();
+    editRestrictedExit();
+}
+
+void TF_Main::btnClearClick() { ClearAddressee(this); }
+
+void TF_Main::SaveValues1Click() {
+    GlobalVariables& g = Globals();
+    g.Postage = editPostage->text().trimmed();
+    g.CertFee = editCertFee->text().trimmed();
+    g.Return = editReturn->text().trimmed();
+    // A blank restricted field (restricted delivery off) keeps the stored default.
+    const QString restricted = editRestricted->text().trimmed();
+    if (!restricted.isEmpty())
+        g.Restricted = restricted;
+}
+
+// --- Menu commands of this window -----------------------------------------------------------
+
+void TF_Main::MIExitClick() { close(); }
+
+void TF_Main::YourNameAddress1Click() {
+    TF_YourAddress dialog(this);
+    if (dialog.exec() == QDialog::Accepted)
+        ShowSenderLabels();
+    gbYour->setFocus();
+}
+
+void TF_Main::PrintBarCodeMIClick() {
+    PrintBarCodeMI->setChecked(true);
+    Globals().PrintBarCode = true;
+}
+
+void TF_Main::DontPrintBarCodeMIClick() {
+    DontPrintBarCodeMI->setChecked(true);
+    GlobalVariables& g = Globals();
+    g.PrintBarCode = false;
+    g.Increment = true;
+}
+
+void TF_Main::TrackItem1Click() { QDesktopServices::openUrl(QUrl(kTrackingPage)); }
+
+void TF_Main::Content1Click() {
+    try {
+        if (!help_)
+            help_ = new TF_Help(this);
+        help_->ShowContents(ProgramFolder() + QStringLiteral("Quill3.hlp"));
+        help_->show();
+        help_->raise();
+    } catch (const std::exception& e) {
+        ShowError(this, e);
+    }
+}
+
+void TF_Main::MIAboutClick() {
+    TF_About about(this);
+    about.IsSplash = 0;
+    about.exec();
+}
+
+// --- Commands whose windows come with later parts of the program ----------------------------
+
+void TF_Main::MIReadWriteToDBClick() { ShowNotAvailableYet(this); }
+void TF_Main::MIPrintClick() { ShowNotAvailableYet(this); }
+void TF_Main::MIMassPrintClick() { ShowNotAvailableYet(this); }
+void TF_Main::MIPrintBarCodesClick() { ShowNotAvailableYet(this); }
+void TF_Main::MailerNumber1Click() { ShowNotAvailableYet(this); }
+void TF_Main::MIPrinterSetupClick() { ShowNotAvailableYet(this); }
+void TF_Main::MIPrinterAlignmentClick() { ShowNotAvailableYet(this); }
+void TF_Main::MIExtraLabelClick() { ShowNotAvailableYet(this); }
+void TF_Main::MIImportClick() { ShowNotAvailableYet(this); }
+void TF_Main::MIExportClick() { ShowNotAvailableYet(this); }
+void TF_Main::miPrintFullClick() { ShowNotAvailableYet(this); }
+void TF_Main::miPrintShortClick() { ShowNotAvailableYet(this); }
+void TF_Main::miPreviewFullClick() { ShowNotAvailableYet(this); }
+void TF_Main::miPreviewShortClick() { ShowNotAvailableYet(this); }
+void TF_Main::ClearReport1Click() { ShowNotAvailableYet(this); }
+void TF_Main::MIByMailerNumberClick() { ShowNotAvailableYet(this); }
+void TF_Main::MIByNameClick() { ShowNotAvailableYet(this); }
+void TF_Main::MIByDateClick() { ShowNotAvailableYet(this); }
+void TF_Main::MIByZipCodeClick() { ShowNotAvailableYet(this); }
+void TF_Main::btnPrintClick() { ShowNotAvailableYet(this); }
+void TF_Main::btnPasteClick() { ShowNotAvailableYet(this); }
+
+} // namespace qm

@@ -1,0 +1,198 @@
+#pragma once
+// The main window: menu bar, sender block and the entry form for one mail piece.
+// Every control, menu item and action carries its component name as object name.
+#include <QMainWindow>
+#include <QPointer>
+
+class QAction;
+class QActionGroup;
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace qm {
+
+struct GlobalVariables;
+class TF_About;
+class TF_Help;
+
+class TF_Main : public QMainWindow {
+    Q_OBJECT
+public:
+    // splash: the start-up splash to wait for and close at the first showing (may be null).
+    explicit TF_Main(TF_About* splash = nullptr, QWidget* parent = nullptr);
+    ~TF_Main() override;
+
+    // While true, the first showing runs the start-up checks and reminders.
+    bool FirstShow = false;
+
+    // Menu "File"
+    QMenu* menuFile;
+    QAction* MIReadWriteToDB;
+    QAction* MIPrint;
+    QAction* MIMassPrint;
+    QAction* MIPrintBarCodes;
+    QAction* MIExit;
+    // Menu "&Options"
+    QMenu* menuOptions;
+    QAction* MailerNumber1;
+    QAction* YourNameAddress1;
+    QMenu* MIPrintOptions;
+    QAction* MIPrinterSetup;
+    QAction* MIPrinterAlignment;
+    QAction* MIExtraLabel;
+    QMenu* BarCodes1;
+    QActionGroup* groupBarCodes;
+    QAction* PrintBarCodeMI;
+    QAction* DontPrintBarCodeMI;
+    QMenu* defaultPostage1;
+    QAction* SaveValues1;
+    QMenu* MINameAddressTextFiles;
+    QAction* MIImport;
+    QAction* MIExport;
+    // "Track Item" on the bar itself
+    QAction* TrackItem1;
+    // Menu "&Report"
+    QMenu* menuReport;
+    QMenu* PrintReport1;
+    QAction* miPrintFull;
+    QAction* miPrintShort;
+    QMenu* PreviewReport1;
+    QAction* miPreviewFull;
+    QAction* miPreviewShort;
+    QAction* ClearReport1;
+    QMenu* SortRepost1;
+    QActionGroup* groupSort;
+    QAction* MIByMailerNumber;
+    QAction* MIByName;
+    QAction* MIByDate;
+    QAction* MIByZipCode;
+    // Menu "&Help"
+    QMenu* menuHelp;
+    QAction* Content1;
+    QAction* MIOrderSupplies;
+    QAction* MITechnicalSupport;
+    QAction* miAbout;
+
+    // Pictures
+    QLabel* Image1;
+    QLabel* imageCompany;
+    // Sender block
+    QGroupBox* gbYour;
+    QLabel* lblYourAddress1;
+    QLabel* lblYourAddress2;
+    QLabel* lblYourAddress3;
+    QLabel* lblYourAddress4;
+    QLabel* lblYourAddress5;
+    QPushButton* btnChangeYourAddress;
+    // Entry form
+    QLabel* lblComment;
+    QLineEdit* editComment;
+    QLabel* lblRe;
+    QLineEdit* editRe;
+    QGroupBox* gbAddress;
+    QPlainTextEdit* memoAddress;
+    QLineEdit* editCity;
+    QLineEdit* editState;
+    QLineEdit* editZip;
+    QPushButton* btnPaste;
+    QPushButton* btnClear;
+    // Address-table mode: data-bound twins of the free-entry controls, hidden until a table opens.
+    QPlainTextEdit* tzmemoAddress;
+    QLineEdit* tzeditCity;
+    QLineEdit* tzeditState;
+    QLineEdit* tzeditZip;
+    // Fees
+    QGroupBox* gbFees;
+    QLabel* lblPostage;
+    QLineEdit* editPostage;
+    QLabel* lblCertFee;
+    QLineEdit* editCertFee;
+    QLabel* lblReturn;
+    QLineEdit* editReturn;
+    QCheckBox* cbRestricted;
+    QLabel* lblRestricted;
+    QLineEdit* editRestricted;
+    QLabel* lblTotal;
+    QLineEdit* editTotal;
+    QPushButton* btnPrint;
+
+    // Fills the brand when the setting is empty (called by LoadSettings).
+    void ChooseBrand(GlobalVariables& g);
+    void ShowSenderLabels();
+    void MarkPrinted();
+    void MarkEdited();
+    // The fee text formatted, with editTotal recomputed from the fields as they stand.
+    QString RecalcFees(const QString& text);
+
+public slots:
+    // File
+    void MIReadWriteToDBClick();
+    void MIPrintClick();
+    void MIMassPrintClick();
+    void MIPrintBarCodesClick();
+    void MIExitClick();
+    // Options
+    void MailerNumber1Click();
+    void YourNameAddress1Click();
+    void MIPrinterSetupClick();
+    void MIPrinterAlignmentClick();
+    void MIExtraLabelClick();
+    void PrintBarCodeMIClick();
+    void DontPrintBarCodeMIClick();
+    void SaveValues1Click();
+    void MIImportClick();
+    void MIExportClick();
+    void TrackItem1Click();
+    // Report
+    void miPrintFullClick();
+    void miPrintShortClick();
+    void miPreviewFullClick();
+    void miPreviewShortClick();
+    void ClearReport1Click();
+    void MIByMailerNumberClick();
+    void MIByNameClick();
+    void MIByDateClick();
+    void MIByZipCodeClick();
+    // Help
+    void Content1Click();
+    void MIAboutClick();
+    // Entry form
+    void btnPrintClick();
+    void btnPasteClick();
+    void btnClearClick();
+    void cbRestrictedClick();
+    void editPostageExit();
+    void editCertFeeExit();
+    void editReturnExit();
+    void editRestrictedExit();
+    void editPostageChange();
+    void memoAddressChange();
+    void memoAddressExit();
+    // Start-up customer-ID check: the Mailer Number dialog with the stored values.
+    void ShowMailerNumberAtStart();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void FormCreate();
+    void FormShow();
+    void CloseTables();
+    void BuildMenu();
+    void BuildForm();
+    void ApplyLook();
+    void ExitField(QLineEdit* edit);
+
+    QPointer<TF_About> splash_;
+    QPointer<TF_Help> help_;
+    bool inLineRule_ = false;
+};
+
+} // namespace qm

@@ -1,0 +1,394 @@
+#include "app/main_window.h"
+
+#include "app/ui/memo_lines.h"
+#include "app/your_address.h"
+#include "entry/entry_form.h"
+#include "test_support.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QDir>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+namespace qm {
+namespace {
+
+using test::OnNextModal;
+
+QString Blanks(int n) { return QString(n, u' '); }
+
+class MainWindowTest : public test::ProgramFolderTest {
+protected:
+    // A shown, active main window over the quiet settings (plus extra lines).
+    std::unique_ptr<TF_Main> Open(const QByteArray& extra = {}) {
+        WriteQuietSettings(extra);
+        auto w = std::make_unique<TF_Main>();
+        w->show();
+        w->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(w.get()));
+        QApplication::processEvents();
+        return w;
+    }
+    // Types text into a fee field and leaves it with the Tab key's focus move.
+    void TypeAndLeave(TF_Main& w, QLineEdit* edit, const QString& text) {
+        edit->setFocus(Qt::TabFocusReason);
+        edit->selectAll();
+        QTest::keyClicks(edit, text);
+        w.btnPrint->setFocus(Qt::TabFocusReason);
+        QApplication::processEvents();
+    }
+};
+
+TEST_F(MainWindowTest, MenuBarHoldsEveryItemWithItsCaption) {
+    auto w = Open();
+    const struct {
+        const char* name;
+        const char* caption;
+    } items[] = {
+        {"MIReadWriteToDB", "&Read/Write to a database"}, {"MIPrint", "&Print"},
+        {"MIMassPrint", "&Mass Print"}, {"MIPrintBarCodes", "Print &Bar Codes"}, {"MIExit", "&Exit"},
+        {"MailerNumber1", "&Mailer Number"}, {"YourNameAddress1", "&Your Name && Address"},
+        {"MIPrintOptions", "Print &Options"}, {"MIPrinterSetup", "&Printer Setup"},
+        {"MIPrinterAlignment", "Printer &Alignment"}, {"MIExtraLabel", "&Extra Label"},
+        {"BarCodes1", "&BarCode's"}, {"PrintBarCodeMI", "&Print"}, {"DontPrintBarCodeMI", "&Don't Print"},
+        {"defaultPostage1", "&Default Postage"}, {"SaveValues1", "&Save Values"},
+        {"MINameAddressTextFiles", "&Name && Address Text Files"}, {"MIImport", "&Import"},
+        {"MIExport", "&Export"}, {"TrackItem1", "Track Item"}, {"PrintReport1", "&Print"},
+        {"miPrintFull", "Full Detail"}, {"miPrintShort", "Short Detail"},
+        {"PreviewReport1", "Pre&view"}, {"miPreviewFull", "&Full Detail"},
+        {"miPreviewShort", "&Short Detail"}, {"ClearReport1", "&Clear"}, {"SortRepost1", "&Sort"},
+        {"MIByMailerNumber", "&By Mailer Number"}, {"MIByName", "By &Name"}, {"MIByDate", "By &Date"},
+        {"MIByZipCode", "By &ZipCode"}, {"Content1", "&Content"}, {"MIOrderSupplies", "&Order Supplies"},
+        {"MITechnicalSupport", "&Technical Support"}, {"miAbout", "&About"},
+    };
+    for (const auto& item : items) {
+        auto* a = w->findChild<QAction*>(QString::fromLatin1(item.name));
+        ASSERT_NE(a, nullptr) << item.name;
+        EXPECT_EQ(a->text(), QString::fromLatin1(item.caption)) << item.name;
+    }
+    QStringList bar;
+    for (QAction* a : w->menuBar()->actions())
+        bar << a->text();
+    EXPECT_EQ(bar, QStringList({"File", "&Options", "Track Item", "&Report", "&Help"}));
+    EXPECT_FALSE(w->MIMassPrint->isEnabled());
+    EXPECT_TRUE(w->PrintBarCodeMI->isChecked());
+    EXPECT_FALSE(w->DontPrintBarCodeMI->isChecked());
+    for (QAction* a : {w->MIByMailerNumber, w->MIByName, w->MIByDate, w->MIByZipCode})
+        EXPECT_FALSE(a->isChecked());
+    OnNextModal([](QWidget* modal) { modal->close(); }); // the command's message box
+    w->MIByName->trigger();
+    EXPECT_TRUE(w->MIByName->isChecked());
+    EXPECT_EQ(w->menuFile->actions().size(), 7); // five items and two separators
+    EXPECT_EQ(w->menuHelp->actions().size(), 6);
+}
+
+TEST_F(MainWindowTest, BarcodeModeRadioItemsSetTheSettings) {
+    auto w = Open("[Values]\r\nPrintBarCode=0\r\nIncrement=0\r\n");
+    EXPECT_TRUE(w->DontPrintBarCodeMI->isChecked());
+    w->PrintBarCodeMI->trigger();
+    EXPECT_TRUE(Globals().PrintBarCode);
+    EXPECT_FALSE(w->DontPrintBarCodeMI->isChecked());
+    w->DontPrintBarCodeMI->trigger();
+    EXPECT_FALSE(Globals().PrintBarCode);
+    EXPECT_TRUE(Globals().Increment); // switching to pre-numbered always counts up
+}
+
+TEST_F(MainWindowTest, StartFillsFeesFoldersBrandAndSenderLabels) {
+    auto w = Open();
+    EXPECT_EQ(w->windowTitle(), "Quillmark");
+    EXPECT_EQ(w->editPostage->text(), Blanks(10) + "0.39");
+    EXPECT_EQ(w->editCertFee->text(), Blanks(10) + "2.40");
+    EXPECT_EQ(w->editReturn->text(), Blanks(10) + "1.85");
+    EXPECT_EQ(w->editTotal->text(), Blanks(10) + "4.64");
+    EXPECT_EQ(w->editRestricted->text(), "");
+    EXPECT_FALSE(w->editRestricted->isEnabled());
+    EXPECT_FALSE(w->lblRestricted->isEnabled());
+    EXPECT_TRUE(QDir(PathOf("Addresses")).exists());
+    EXPECT_TRUE(QDir(PathOf("Reports")).exists());
+    EXPECT_EQ(w->lblYourAddress1->text(), "Ann Sender");
+    EXPECT_EQ(w->lblYourAddress2->text(), "Dover DE 19901");
+    EXPECT_TRUE(w->btnPrint->isEnabled());
+    EXPECT_TRUE(w->editPostage->font().bold());
+    EXPECT_EQ(w->editComment->maxLength(), 35);
+    EXPECT_EQ(w->editRe->maxLength(), 25);
+    EXPECT_EQ(w->editCity->maxLength(), 35);
+    EXPECT_EQ(w->editState->maxLength(), 4);
+    EXPECT_EQ(w->editZip->displayText(), "     -    ");
+    EXPECT_EQ(w->editTotal->focusPolicy() & Qt::TabFocus, 0);
+    EXPECT_TRUE(w->editTotal->isReadOnly());
+}
+
+TEST_F(MainWindowTest, TabOrderThroughTheFeeGroup) {
+    auto w = Open();
+    QWidget* expected[] = {w->editPostage, w->editCertFee, w->editReturn, w->cbRestricted,
+                           w->editRestricted, w->btnPrint};
+    for (size_t i = 0; i + 1 < std::size(expected); ++i)
+        EXPECT_EQ(expected[i]->nextInFocusChain(), expected[i + 1]) << i;
+    EXPECT_EQ(QApplication::focusWidget(), w->editPostage); // the fee group holds the focus
+}
+
+TEST_F(MainWindowTest, LeavingAFeeFieldFormatsItAndTheTotal) {
+    auto w = Open();
+    const struct {
+        const char* typed;
+        QString shown;
+        QString total;
+    } cases[] = {
+        {"2.4", Blanks(10) + "2.40", Blanks(10) + "6.65"},
+        {"12.5", Blanks(8) + "12.50", Blanks(8) + "16.75"},
+        {"3", Blanks(10) + "3.00", Blanks(10) + "7.25"},
+        {"2.456", Blanks(10) + "2.456", Blanks(10) + "6.706"},
+        {"abc", " ", Blanks(10) + "4.25"},
+        {"0", " ", Blanks(10) + "4.25"},
+        {"-2", " ", Blanks(10) + "4.25"},
+    };
+    for (const auto& c : cases) {
+        TypeAndLeave(*w, w->editPostage, QString::fromLatin1(c.typed));
+        EXPECT_EQ(w->editPostage->text(), c.shown) << c.typed;
+        EXPECT_EQ(w->editTotal->text(), c.total) << c.typed;
+    }
+}
+
+TEST_F(MainWindowTest, RestrictedDeliveryAddsAndRemovesItsFee) {
+    auto w = Open();
+    w->cbRestricted->click();
+    EXPECT_TRUE(w->editRestricted->isEnabled());
+    EXPECT_TRUE(w->lblRestricted->isEnabled());
+    EXPECT_EQ(w->editRestricted->text(), Blanks(10) + "3.50");
+    EXPECT_EQ(w->editTotal->text(), Blanks(10) + "8.14");
+    w->cbRestricted->click();
+    EXPECT_FALSE(w->editRestricted->isEnabled());
+    EXPECT_EQ(w->editRestricted->text(), " ");
+    EXPECT_EQ(w->editTotal->text(), Blanks(10) + "4.64");
+}
+
+TEST_F(MainWindowTest, PrintedFormDimsUntilTheNextChange) {
+    auto w = Open();
+    const auto names = MarkedControlNames();
+    ASSERT_EQ(names.size(), 15);
+    auto colours = [&](const QColor& c) {
+        for (const QString& name : names) {
+            auto* control = w->findChild<QWidget*>(name);
+            ASSERT_NE(control, nullptr) << name.toStdString();
+            EXPECT_EQ(control->palette().color(QPalette::Base), c) << name.toStdString();
+        }
+    };
+    // Every change source brightens the form again.
+    const std::function<void()> changes[] = {
+        [&] { QTest::keyClicks(w->editComment, "x"); },
+        [&] { QTest::keyClicks(w->memoAddress, "x"); },
+        [&] { w->editZip->setText("1"); },
+        [&] { w->cbRestricted->click(); },
+        [&] { // leaving the check box
+            w->cbRestricted->setFocus(Qt::TabFocusReason);
+            w->editComment->setFocus(Qt::TabFocusReason);
+        },
+        [&] { w->tzeditCity->setText("x"); },
+    };
+    for (const auto& change : changes) {
+        w->MarkPrinted();
+        colours(QColor(192, 192, 192));
+        EXPECT_FALSE(w->btnPrint->isEnabled());
+        EXPECT_TRUE(w->MIPrint->isEnabled());
+        change();
+        QApplication::processEvents();
+        colours(Qt::white);
+        EXPECT_TRUE(w->btnPrint->isEnabled());
+    }
+}
+
+TEST_F(MainWindowTest, AddresseeMemoKeepsFourDisplayedLines) {
+    auto w = Open();
+    w->memoAddress->setFocus();
+    QTest::keyClicks(w->memoAddress, "One");
+    for (const char* line : {"Two", "Three", "Four", "Five"}) {
+        QTest::keyClick(w->memoAddress, Qt::Key_Return);
+        QTest::keyClicks(w->memoAddress, line);
+    }
+    EXPECT_EQ(w->memoAddress->toPlainText(), "One\nTwo\nThree\nFour\n");
+    EXPECT_EQ(DisplayedLines(w->memoAddress), QStringList({"One", "Two", "Three", "Four"}));
+
+    // A fourth line long enough to wrap loses its wrapped part.
+    w->memoAddress->setPlainText("One\nTwo\nThree\n" + QString("word ").repeated(30).trimmed());
+    const QStringList lines = DisplayedLines(w->memoAddress);
+    ASSERT_EQ(lines.size(), 4);
+    EXPECT_TRUE(lines[3].startsWith("word"));
+    EXPECT_LT(w->memoAddress->toPlainText().size(), 14 + 149);
+}
+
+TEST_F(MainWindowTest, ClearEmptiesTheAddresseeOnly) {
+    auto w = Open();
+    w->memoAddress->setPlainText("John Smith\n12 Main St");
+    w->editCity->setText("Springfield");
+    w->editState->setText("IL");
+    w->editZip->setText("62701");
+    w->editComment->setText("note");
+    w->editRe->setText("case 7");
+    w->btnClear->click();
+    EXPECT_EQ(w->memoAddress->toPlainText(), " ");
+    EXPECT_EQ(w->editCity->text(), "");
+    EXPECT_EQ(w->editState->text(), "");
+    EXPECT_EQ(w->editZip->displayText(), "     -    ");
+    EXPECT_EQ(w->editComment->text(), "note");
+    EXPECT_EQ(w->editRe->text(), "case 7");
+    EXPECT_EQ(w->editPostage->text(), Blanks(10) + "0.39");
+}
+
+TEST_F(MainWindowTest, SaveValuesStoresTheTrimmedFeeTexts) {
+    auto w = Open();
+    TypeAndLeave(*w, w->editPostage, "0.44");
+    TypeAndLeave(*w, w->editReturn, "abc");
+    w->SaveValues1->trigger();
+    EXPECT_EQ(Globals().Postage, "0.44");
+    EXPECT_EQ(Globals().CertFee, "2.40");
+    EXPECT_EQ(Globals().Return, ""); // a blank field saves an empty default
+    EXPECT_EQ(Globals().Restricted, "3.50");
+
+    w->cbRestricted->click();
+    TypeAndLeave(*w, w->editRestricted, "4.1");
+    w->SaveValues1->trigger();
+    EXPECT_EQ(Globals().Restricted, "4.10");
+    w->cbRestricted->click(); // off: the field holds a single blank
+    w->SaveValues1->trigger();
+    EXPECT_EQ(Globals().Restricted, "4.10");
+}
+
+TEST_F(MainWindowTest, EscapeAnywhereClosesAndSavesTheSettings) {
+    auto w = Open();
+    w->editComment->setFocus();
+    Globals().SerialNum = "0000042";
+    QTest::keyClick(w->editComment, Qt::Key_Escape);
+    EXPECT_FALSE(w->isVisible());
+    EXPECT_TRUE(ReadFile("quill4.ini").contains("SerialNum=0000042\r\n"));
+}
+
+TEST_F(MainWindowTest, UnwritableSettingsKeepTheWindowOpenAndTheNextCloseRetries) {
+    auto w = Open();
+    QFile::setPermissions(PathOf("quill4.ini"), QFileDevice::ReadOwner);
+    QString shown;
+    OnNextModal([&](QWidget* modal) {
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            shown = box->text();
+            EXPECT_EQ(box->icon(), QMessageBox::Critical);
+            EXPECT_EQ(box->windowTitle(), "Quillmark");
+        }
+        modal->close();
+    });
+    w->MIExit->trigger();
+    EXPECT_EQ(shown, "Unable to write to " + PathOf("quill4.ini"));
+    EXPECT_TRUE(w->isVisible());
+
+    QFile::setPermissions(PathOf("quill4.ini"), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    EXPECT_TRUE(w->close());
+    EXPECT_FALSE(w->isVisible());
+    EXPECT_TRUE(ReadFile("quill4.ini").contains("PrintBarCode=1\r\n"));
+}
+
+TEST_F(MainWindowTest, SenderDialogStoresDisplayedLinesAndUpdatesTheLabels) {
+    auto w = Open();
+    Globals().Line1 = "John Smith";
+    Globals().Line3 = "Suite 4";
+    OnNextModal([&](QWidget* modal) {
+        auto* dialog = qobject_cast<TF_YourAddress*>(modal);
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_EQ(dialog->memoYourAddress->toPlainText(), "John Smith\nSuite 4");
+        EXPECT_EQ(dialog->editYourZip->displayText(), "19901-    ");
+        dialog->editYourCity->setText("Dover ");
+        dialog->btnOK->click();
+    });
+    w->YourNameAddress1->trigger();
+    const GlobalVariables& g = Globals();
+    EXPECT_EQ(g.Line1, "John Smith");
+    EXPECT_EQ(g.Line2, "Suite 4");
+    EXPECT_EQ(g.Line3, "");
+    EXPECT_EQ(g.Line4, "");
+    EXPECT_EQ(g.City, "Dover "); // as typed
+    EXPECT_EQ(g.Zip, "19901");
+    EXPECT_EQ(w->lblYourAddress2->text(), "Suite 4");
+    EXPECT_EQ(w->lblYourAddress3->text(), "Dover  DE 19901");
+
+    OnNextModal([&](QWidget* modal) {
+        auto* dialog = qobject_cast<TF_YourAddress*>(modal);
+        ASSERT_NE(dialog, nullptr);
+        dialog->memoYourAddress->setPlainText("Someone Else");
+        QTest::keyClick(dialog, Qt::Key_Escape);
+    });
+    w->btnChangeYourAddress->click();
+    EXPECT_EQ(g.Line1, "John Smith");
+    EXPECT_EQ(w->lblYourAddress1->text(), "John Smith");
+}
+
+TEST_F(MainWindowTest, FirstStartAsksForTheSenderAndShowsTheReminderOnce) {
+    // No settings file: the sender dialog opens, then the registration reminder.
+    std::vector<QString> seen;
+    std::function<void(QWidget*)> answer = [&](QWidget* modal) {
+        seen.push_back(modal->windowTitle());
+        if (auto* dialog = qobject_cast<TF_YourAddress*>(modal)) {
+            dialog->btnCancel->click();
+            OnNextModal(answer);
+        } else if (auto* button = modal->findChild<QPushButton*>("button1")) {
+            EXPECT_EQ(button->text(), "&Never Print again");
+            button->click();
+        }
+    };
+    OnNextModal(answer);
+    auto w = std::make_unique<TF_Main>();
+    EXPECT_EQ(Globals().Company, "Larkfield");
+    w->show();
+    QTRY_COMPARE_WITH_TIMEOUT(seen.size(), size_t(2), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(QApplication::activeModalWidget() == nullptr, 5000);
+    EXPECT_EQ(seen[0], "Your Name and Address");
+    EXPECT_EQ(seen[1], "Bar Code Printing Registration");
+    EXPECT_FALSE(Globals().BarCodeApp);
+    ASSERT_TRUE(w->close());
+    EXPECT_TRUE(ReadFile("quill4.ini").contains("BarCodeApp=0\r\n"));
+}
+
+TEST_F(MainWindowTest, PartnerLogoChoosesThePartnerBrand) {
+    QImage logo(20, 10, QImage::Format_RGB32);
+    logo.fill(Qt::red);
+    ASSERT_TRUE(logo.save(PathOf("Scr_logo.bmp"), "BMP"));
+    WriteFile("quill4.ini", "[Type]\r\nBarCodeApp=0\r\n[YourAddress]\r\nLine1=A\r\n");
+    TF_Main w;
+    EXPECT_EQ(Globals().Company, "Osterby");
+    EXPECT_EQ(w.imageCompany->geometry(), QRect(30, 63, 197, 97));
+}
+
+TEST_F(MainWindowTest, CustomerIdMessageOnlyForTheUnsetIdInBarcodeMode) {
+    const struct {
+        const char* settings;
+        bool message;
+    } cases[] = {
+        {"[Values]\r\nCustID=00-000-0000\r\nPrintBarCode=1\r\n", true},
+        {"[Values]\r\nCustID=00-000-0000\r\nPrintBarCode=0\r\n", false},
+        {"[Values]\r\nCustID=000000000\r\nPrintBarCode=1\r\n", false},
+    };
+    for (const auto& c : cases) {
+        Globals() = GlobalVariables{};
+        QString text;
+        OnNextModal([&](QWidget* modal) {
+            if (auto* box = qobject_cast<QMessageBox*>(modal))
+                text = box->text();
+            modal->close();
+        }, 1500);
+        WriteQuietSettings(c.settings);
+        auto w = std::make_unique<TF_Main>();
+        w->show();
+        QTest::qWait(1600);
+        EXPECT_EQ(!text.isEmpty(), c.message) << c.settings;
+        if (c.message) {
+            EXPECT_EQ(text, "If you have labels without any Bar Code's, you must select a \"Customer ID\" number.");
+        }
+        w->close();
+    }
+}
+
+} // namespace
+} // namespace qm
