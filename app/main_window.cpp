@@ -12,6 +12,11 @@
 #include "app/ui/zip_edit.h"
 #include "entry/entry_form.h"
 #include "entry/money.h"
+#include "entry/print_run.h"
+#include "print/align_dialog.h"
+#include "print/extra_label_dialog.h"
+#include "print/page.h"
+#include "print/printer_setup.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -403,12 +408,7 @@ void TF_Main::FormShow() {
         dialog.exec();
     }
     ShowSenderLabels();
-    if (g.CustID == QLatin1String("00-000-0000") && g.PrintBarCode) {
-        QMessageBox::information(this, ApplicationTitle(),
-                                 QStringLiteral("If you have labels without any Bar Code's, you must "
-                                                "select a \"Customer ID\" number."));
-        ShowMailerNumberAtStart();
-    }
+    ShowMailerNumberAtStart();
     if (g.BarCodeApp) {
         if (AskWithButtons(QStringLiteral("Bar Code Printing Registration"), kRegistrationMessage,
                            {QStringLiteral("&Never Print again")}, this) == 1)
@@ -417,9 +417,7 @@ void TF_Main::FormShow() {
     editPostage->setFocus();
 }
 
-void TF_Main::ShowMailerNumberAtStart() {
-    // The Mailer Number dialog joins here when it is built.
-}
+void TF_Main::ShowMailerNumberAtStart() { RunFirstShowCustomerCheck(this, Globals()); }
 
 void TF_Main::closeEvent(QCloseEvent* event) {
     try {
@@ -600,13 +598,28 @@ void TF_Main::MIAboutClick() {
 // --- Commands whose windows come with later parts of the program ----------------------------
 
 void TF_Main::MIReadWriteToDBClick() { ShowNotAvailableYet(this); }
-void TF_Main::MIPrintClick() { ShowNotAvailableYet(this); }
+// File, Print prints the piece again even while the Print button is disabled.
+void TF_Main::MIPrintClick() { btnPrintClick(); }
 void TF_Main::MIMassPrintClick() { ShowNotAvailableYet(this); }
-void TF_Main::MIPrintBarCodesClick() { ShowNotAvailableYet(this); }
-void TF_Main::MailerNumber1Click() { ShowNotAvailableYet(this); }
-void TF_Main::MIPrinterSetupClick() { ShowNotAvailableYet(this); }
-void TF_Main::MIPrinterAlignmentClick() { ShowNotAvailableYet(this); }
-void TF_Main::MIExtraLabelClick() { ShowNotAvailableYet(this); }
+void TF_Main::MIPrintBarCodesClick() { RunPrePrint(this, Globals(), ActivePageTarget()); }
+void TF_Main::MailerNumber1Click() { RunMailerNumberCommand(this, Globals()); }
+void TF_Main::MIPrinterSetupClick() { RunPrinterSetup(this); }
+void TF_Main::MIPrinterAlignmentClick() {
+    GlobalVariables& g = Globals();
+    TF_Align dialog(g.LeftRight, g.TopBottom, this);
+    if (dialog.exec() == QDialog::Accepted) {
+        g.LeftRight = dialog.LeftRight();
+        g.TopBottom = dialog.TopBottom();
+    }
+}
+void TF_Main::MIExtraLabelClick() {
+    GlobalVariables& g = Globals();
+    TF_ExtraLabel dialog(g.PrintExtraLabel, g.ExtraLabel, this);
+    if (dialog.exec() == QDialog::Accepted) {
+        g.PrintExtraLabel = dialog.PrintExtraLabel();
+        g.ExtraLabel = dialog.ExtraLabel();
+    }
+}
 void TF_Main::MIImportClick() { ShowNotAvailableYet(this); }
 void TF_Main::MIExportClick() { ShowNotAvailableYet(this); }
 void TF_Main::miPrintFullClick() { ShowNotAvailableYet(this); }
@@ -618,7 +631,7 @@ void TF_Main::MIByMailerNumberClick() { ShowNotAvailableYet(this); }
 void TF_Main::MIByNameClick() { ShowNotAvailableYet(this); }
 void TF_Main::MIByDateClick() { ShowNotAvailableYet(this); }
 void TF_Main::MIByZipCodeClick() { ShowNotAvailableYet(this); }
-void TF_Main::btnPrintClick() { ShowNotAvailableYet(this); }
+void TF_Main::btnPrintClick() { RunSinglePrint(this, Globals(), ActivePageTarget()); }
 void TF_Main::btnPasteClick() { ShowNotAvailableYet(this); }
 
 } // namespace qm

@@ -130,7 +130,7 @@ TEST_F(MainCommandsTest, TrackItemHelpAndNotYetAvailableCommands) {
     UrlCatcher catcher;
     QDesktopServices::setUrlHandler("https", &catcher, "open");
     TF_Main w;
-    w.FirstShow = false;
+    w.FirstShow = false; // no start-up checks
     w.TrackItem1->trigger();
     QDesktopServices::unsetUrlHandler("https");
     ASSERT_EQ(catcher.urls.size(), 1);
@@ -159,7 +159,7 @@ TEST_F(MainCommandsTest, TrackItemHelpAndNotYetAvailableCommands) {
             info = box->text();
         modal->close();
     });
-    w.MIPrinterAlignment->trigger();
+    w.miPrintFull->trigger();
     EXPECT_EQ(info, "This command is not available yet.");
 }
 

@@ -55,11 +55,11 @@ protected:
         QFile f(PathOf(name));
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
-    // Settings under which the first showing asks nothing.
-    void WriteQuietSettings(const QByteArray& extra = {}) {
+    // Settings under which the first showing asks nothing; values go into [Values].
+    void WriteQuietSettings(const QByteArray& values = {}) {
         WriteFile("quill4.ini", "[Type]\r\nCompany=Larkfield\r\nBarCodeApp=0\r\n"
                                 "[YourAddress]\r\nLine1=Ann Sender\r\nCity=Dover\r\nState=DE\r\n"
-                                "Zip=19901\r\n" + extra);
+                                "Zip=19901\r\n[Values]\r\nCustID=123456789\r\n" + values);
     }
 
     QTemporaryDir dir_;
