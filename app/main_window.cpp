@@ -244,8 +244,8 @@ void TF_Main::BuildForm() {
     btnChangeYourAddress->setGeometry(229, 0, 48, 17);
 
     // Comment and reference.
-    lblComment = AddLabel(central, "lblComment", QStringLiteral("Comment:"), QRect(16, 119, 62, 18));
-    editComment = AddEdit(central, "editComment", 35, QRect(80, 116, 256, 22));
+    lblComment = AddLabel(central, "lblComment", QStringLiteral("Comment:"), QRect(16, 119, 76, 18));
+    editComment = AddEdit(central, "editComment", 35, QRect(94, 116, 242, 22));
     lblRe = AddLabel(central, "lblRe", QStringLiteral("RE:"), QRect(352, 119, 28, 18));
     editRe = AddEdit(central, "editRe", 25, QRect(382, 116, 251, 22));
 

@@ -1,5 +1,6 @@
 #include "app/pictures.h"
 
+#include <QFontMetrics>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
@@ -77,11 +78,15 @@ QPixmap CompanyPicture(QSize size) {
     p.drawLine(QPointF(h * 0.15, h * 0.82), QPointF(h * 1.1, h * 0.82));
     QFont f(QStringLiteral("Liberation Sans"));
     f.setBold(true);
-    f.setPixelSize(static_cast<int>(h * 0.42));
+    const QString name = QStringLiteral("LARKFIELD FORMS");
+    const QRectF box(h * 1.2, 0, w - h * 1.3, h);
+    int px = static_cast<int>(h * 0.42);
+    f.setPixelSize(px);
+    while (px > 6 && QFontMetrics(f).horizontalAdvance(name) > box.width())
+        f.setPixelSize(--px);
     p.setFont(f);
     p.setPen(Qt::white);
-    p.drawText(QRectF(h * 1.2, 0, w - h * 1.3, h), Qt::AlignLeft | Qt::AlignVCenter,
-               QStringLiteral("LARKFIELD FORMS"));
+    p.drawText(box, Qt::AlignLeft | Qt::AlignVCenter, name);
     return pm;
 }
 
