@@ -1,10 +1,13 @@
 #include "app/main_window.h"
 
+#include "app/table_engine_setup.h"
+
 #include "app/ui/ask_with_buttons.h"
 #include "app/ui/memo_lines.h"
 #include "app/your_address.h"
 #include "entry/entry_form.h"
 #include "test_support.h"
+#include "tzdbf.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -364,6 +367,22 @@ TEST_F(MainWindowTest, PartnerLogoChoosesThePartnerBrand) {
     TF_Main w;
     EXPECT_EQ(Globals().Company, "Osterby");
     EXPECT_EQ(w.imageCompany->geometry(), QRect(30, 63, 197, 97));
+}
+
+// With the engine set up as at start, a damaged table ends the command that opened it,
+// with the engine's text, and the program goes on.
+TEST_F(MainWindowTest, DamagedTableEndsTheCommandNotTheProgram) {
+    InstallTableEngine();
+    WriteFile("damaged.dbf", QByteArray("\x03\x7a\x0c\x09not a table at all", 24));
+    table::TTzDbf table("TzDbfDamaged");
+    table.SetDbfFileName(PathOf("damaged.dbf").toStdString());
+    std::string shown;
+    const bool ok = table::RunTableCommand([&] { table.Open(); }, {&table},
+                                           [&](const std::string& text) { shown = text; });
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(shown.rfind("Error # ", 0), 0u) << shown;
+    EXPECT_FALSE(table.Active());
+    EXPECT_EQ(ReadFile("damaged.dbf").size(), 24) << "a failed open must not touch the file";
 }
 
 } // namespace

@@ -1,0 +1,25 @@
+#include "app/table_engine_setup.h"
+
+#include "app/core/program_folder.h"
+#include "engine_date.h"
+#include "engine_error.h"
+
+#include <QApplication>
+#include <QLocale>
+#include <QMessageBox>
+
+namespace qm {
+
+void InstallTableEngine() {
+    table::SetSystemShortDateFormat(QLocale::system().dateFormat(QLocale::ShortFormat).toStdString());
+    table::SetErrorMode(table::TErrorMode::Exception);
+    table::SetMessageHook([](const std::string& text) {
+        QMessageBox::information(QApplication::activeWindow(), ApplicationTitle(), QString::fromStdString(text));
+    });
+    table::SetHaltHook([](const std::string& caption, const std::string& text) {
+        QMessageBox::critical(QApplication::activeWindow(), QString::fromStdString(caption),
+                              QString::fromStdString(text));
+    });
+}
+
+} // namespace qm
