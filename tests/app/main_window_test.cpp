@@ -373,7 +373,8 @@ TEST_F(MainWindowTest, PartnerLogoChoosesThePartnerBrand) {
 // with the engine's text, and the program goes on.
 TEST_F(MainWindowTest, DamagedTableEndsTheCommandNotTheProgram) {
     InstallTableEngine();
-    WriteFile("damaged.dbf", QByteArray("\x03\x7a\x0c\x09not a table at all", 24));
+    const QByteArray damaged("\x03\x7a\x0c\x09not a table at all");
+    WriteFile("damaged.dbf", damaged);
     table::TTzDbf table("TzDbfDamaged");
     table.SetDbfFileName(PathOf("damaged.dbf").toStdString());
     std::string shown;
@@ -382,7 +383,7 @@ TEST_F(MainWindowTest, DamagedTableEndsTheCommandNotTheProgram) {
     EXPECT_FALSE(ok);
     EXPECT_EQ(shown.rfind("Error # ", 0), 0u) << shown;
     EXPECT_FALSE(table.Active());
-    EXPECT_EQ(ReadFile("damaged.dbf").size(), 24) << "a failed open must not touch the file";
+    EXPECT_EQ(ReadFile("damaged.dbf"), damaged) << "a failed open must not touch the file";
 }
 
 } // namespace
