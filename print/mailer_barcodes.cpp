@@ -16,8 +16,16 @@ void DrawStretched(PrintPage& page, const TBarcodeBmp& symbol, double x, double 
 }
 
 void DrawNatural(PrintPage& page, const TBarcodeBmp& symbol, double x, double y) {
-    const QImage& bmp = symbol.Bitmap();
-    page.StretchBitmap(page.InchToDotX(x), page.InchToDotY(y), bmp.width(), bmp.height(), bmp);
+    DrawStretched(page, symbol, x, y, symbol.Bitmap().width());
+}
+
+// A GS1-128 tracking symbol of the mailer, without readable text.
+void SetUpTrackingSymbol(TBarcodeBmp& symbol, const MailerSymbolSizes& s, const QString& data) {
+    symbol.SetScale(s.codeScale);
+    symbol.SetHeight(s.codeHeight);
+    symbol.SetInterpret(false);
+    symbol.SetBarcodeType(bcEAN128);
+    symbol.SetBarcodeText(MailerSymbolText(data));
 }
 
 } // namespace
@@ -42,18 +50,9 @@ void DrawMailerBarcodes(PrintPage& page, const QString& dataT, const QString& da
     const MailerSymbolSizes s = SymbolSizesFor(page.Metrics().resolutionX, page.Metrics().resolutionY);
     {
         TBarcodeBmp t;
-        t.SetScale(s.codeScale);
-        t.SetHeight(s.codeHeight);
-        t.SetInterpret(false);
-        t.SetBarcodeType(bcEAN128);
-        t.SetBarcodeText(MailerSymbolText(dataT));
-
+        SetUpTrackingSymbol(t, s, dataT);
         TBarcodeBmp f;
-        f.SetScale(s.codeScale);
-        f.SetHeight(s.codeHeight);
-        f.SetInterpret(false);
-        f.SetBarcodeType(bcEAN128);
-        f.SetBarcodeText(MailerSymbolText(dataF));
+        SetUpTrackingSymbol(f, s, dataF);
 
         t.SetRotate(bcRotate180);
         DrawStretched(page, t, 0.62, 4.1, s.codeWidth);
