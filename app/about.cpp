@@ -3,14 +3,13 @@
 #include "app/core/program_folder.h"
 #include "app/core/settings.h"
 #include "app/pictures.h"
+#include "app/ui/dialog_parts.h"
 
 #include <QDesktopServices>
 #include <QEvent>
 #include <QFrame>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
-#include <QScreen>
 #include <QTimer>
 #include <QUrl>
 
@@ -138,8 +137,7 @@ void TF_About::FormShow() {
         labelVersion->setText(VersionLine(QString()));
 #endif
     }
-    if (QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    CentreOnScreen(this);
 }
 
 void TF_About::ShowBrand() {

@@ -7,9 +7,10 @@
 #include "app/help_window.h"
 #include "app/pictures.h"
 #include "app/ui/ask_with_buttons.h"
+#include "app/ui/dialog_parts.h"
 #include "app/ui/error_display.h"
-#include "app/your_address.h"
 #include "app/ui/zip_edit.h"
+#include "app/your_address.h"
 #include "entry/entry_form.h"
 #include "entry/money.h"
 #include "entry/print_run.h"
@@ -37,7 +38,6 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QScreen>
 #include <QTimer>
 #include <QUrl>
 
@@ -347,8 +347,7 @@ void TF_Main::ApplyLook() {
     }
     for (QLineEdit* e : {editPostage, editCertFee, editReturn, editRestricted, editTotal})
         e->setFont(bold);
-    if (QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    CentreOnScreen(this);
 }
 
 void TF_Main::FormCreate() {

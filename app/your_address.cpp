@@ -2,6 +2,7 @@
 
 #include "app/core/format_zip.h"
 #include "app/core/settings.h"
+#include "app/ui/dialog_parts.h"
 #include "app/ui/memo_lines.h"
 #include "app/ui/zip_edit.h"
 #include "entry/entry_form.h"
@@ -9,11 +10,9 @@
 #include <QEvent>
 #include <QFocusEvent>
 #include <QGroupBox>
-#include <QGuiApplication>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QScreen>
 
 namespace qm {
 
@@ -63,8 +62,7 @@ TF_YourAddress::TF_YourAddress(QWidget* parent) : QDialog(parent) {
     connect(memoYourAddress, &QPlainTextEdit::textChanged, this,
             &TF_YourAddress::memoYourAddressChange);
 
-    if (QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    CentreOnScreen(this);
 }
 
 void TF_YourAddress::FormCreate() {

@@ -1,5 +1,6 @@
 #include "entry/mailer_dialog.h"
 
+#include "app/ui/dialog_parts.h"
 #include "entry/mailer_numbers.h"
 #include "print/masked_edit.h"
 
@@ -7,7 +8,6 @@
 #include <QDesktopServices>
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMouseEvent>
@@ -15,24 +15,12 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScreen>
 #include <QUrl>
 #include <QVBoxLayout>
 
 namespace qm {
 
 namespace {
-
-QLabel* Label(const QString& text, QWidget* parent, bool bold = false) {
-    auto* l = new QLabel(text, parent);
-    l->setWordWrap(true);
-    if (bold) {
-        QFont f = l->font();
-        f.setBold(true);
-        l->setFont(f);
-    }
-    return l;
-}
 
 const char* kDnBAddress = "http://www.dnb.com";
 
@@ -72,9 +60,9 @@ TF_Mailer::TF_Mailer(GlobalVariables& g, bool fromPrintRun, QWidget* parent)
     // Barcode mode.
     gbPrintBarcode_ = new QGroupBox(this);
     gbPrintBarcode_->setObjectName(QStringLiteral("gbPrintBarcode"));
-    auto* lblCust = Label(QStringLiteral("Mailer Number"), gbPrintBarcode_);
+    auto* lblCust = WrappedLabel(QStringLiteral("Mailer Number"), gbPrintBarcode_);
     lblCust->setToolTip(QStringLiteral("Click on \"Help\" for information on the Customer ID"));
-    auto* lblSerial = Label(QStringLiteral("Enter Identifier Serial Number"), gbPrintBarcode_);
+    auto* lblSerial = WrappedLabel(QStringLiteral("Enter Identifier Serial Number"), gbPrintBarcode_);
     lblSerial->setToolTip(
         QStringLiteral("Click on \"Help\" for information on the Identifier Serial Number"));
     editCustID_ = new RequiredDigitsEdit(9, gbPrintBarcode_);
@@ -90,7 +78,7 @@ TF_Mailer::TF_Mailer(GlobalVariables& g, bool fromPrintRun, QWidget* parent)
     // Pre-numbered mode.
     gbNoBarCode_ = new QGroupBox(this);
     gbNoBarCode_->setObjectName(QStringLiteral("gbNoBarCode"));
-    auto* lblMailer = Label(QStringLiteral("22 Digit Mailer Number"), gbNoBarCode_);
+    auto* lblMailer = WrappedLabel(QStringLiteral("22 Digit Mailer Number"), gbNoBarCode_);
     editMailerNum_ = new RequiredDigitsEdit(22, gbNoBarCode_);
     editMailerNum_->setObjectName(QStringLiteral("editMailerNum"));
     auto* rgCountType = new QGroupBox(QStringLiteral("Count Type"), gbNoBarCode_);
@@ -111,13 +99,10 @@ TF_Mailer::TF_Mailer(GlobalVariables& g, bool fromPrintRun, QWidget* parent)
     cbDontShow_->setObjectName(QStringLiteral("cbDontShow"));
     cbDontShow_->setVisible(fromPrintRun);
 
-    auto* btnOK = new QPushButton(QStringLiteral("OK"), this);
-    btnOK->setObjectName(QStringLiteral("btnOK"));
+    auto* btnOK = NamedButton(QStringLiteral("OK"), "btnOK", this);
     btnOK->setDefault(true);
-    auto* btnCancel = new QPushButton(QStringLiteral("Cancel"), this);
-    btnCancel->setObjectName(QStringLiteral("btnCancel"));
-    btnHelp_ = new QPushButton(QStringLiteral("Help"), this);
-    btnHelp_->setObjectName(QStringLiteral("btnHelp"));
+    auto* btnCancel = NamedButton(QStringLiteral("Cancel"), "btnCancel", this);
+    btnHelp_ = NamedButton(QStringLiteral("Help"), "btnHelp", this);
     connect(btnOK, &QPushButton::clicked, this, &TF_Mailer::btnOKClick);
     connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(btnHelp_, &QPushButton::clicked, this, &TF_Mailer::btnHelpClick);
@@ -126,24 +111,24 @@ TF_Mailer::TF_Mailer(GlobalVariables& g, bool fromPrintRun, QWidget* parent)
     panelBarCode_ = new QWidget(this);
     panelBarCode_->setObjectName(QStringLiteral("panelBarCode"));
     auto* helpBarcode = new QVBoxLayout(panelBarCode_);
-    helpBarcode->addWidget(Label(QStringLiteral("Customer ID:"), panelBarCode_, true));
-    helpBarcode->addWidget(Label(
+    helpBarcode->addWidget(WrappedLabel(QStringLiteral("Customer ID:"), panelBarCode_, true));
+    helpBarcode->addWidget(WrappedLabel(
         QStringLiteral("You may request a nine-digit customer ID (i.e., your DUNS"), panelBarCode_));
-    helpBarcode->addWidget(Label(QStringLiteral("number) from your postal representative or by "
+    helpBarcode->addWidget(WrappedLabel(QStringLiteral("number) from your postal representative or by "
                                                 "contacting Dun & Bradstreet"),
                                  panelBarCode_));
     helpBarcode->addWidget(
-        Label(QStringLiteral("by telephone (see their web site) or via Internet at"), panelBarCode_));
+        WrappedLabel(QStringLiteral("by telephone (see their web site) or via Internet at"), panelBarCode_));
     helpBarcode->addWidget(new LinkLabel(QString::fromLatin1(kDnBAddress), panelBarCode_));
-    helpBarcode->addWidget(Label(
+    helpBarcode->addWidget(WrappedLabel(
         QStringLiteral("This number uniquely identifies business entities at specific physical "
                        "addresses.  If you are generating mailings at multiple locations, you must "
                        "use the DUNS number appropriate for each mailing location."),
         panelBarCode_));
-    helpBarcode->addWidget(Label(QStringLiteral("Identifier Serial Number:"), panelBarCode_, true));
+    helpBarcode->addWidget(WrappedLabel(QStringLiteral("Identifier Serial Number:"), panelBarCode_, true));
     helpBarcode->addWidget(
-        Label(QStringLiteral("You will self-assign an eight-digit Identifier"), panelBarCode_));
-    helpBarcode->addWidget(Label(
+        WrappedLabel(QStringLiteral("You will self-assign an eight-digit Identifier"), panelBarCode_));
+    helpBarcode->addWidget(WrappedLabel(
         QStringLiteral("Serial Number.  This number must remain unique for at least 2 years in "
                        "order to ensure that it identifies only one mailpiece."),
         panelBarCode_));
@@ -152,16 +137,16 @@ TF_Mailer::TF_Mailer(GlobalVariables& g, bool fromPrintRun, QWidget* parent)
     panelMailerNum_ = new QWidget(this);
     panelMailerNum_->setObjectName(QStringLiteral("panelMailerNum"));
     auto* helpMailer = new QVBoxLayout(panelMailerNum_);
-    helpMailer->addWidget(Label(QStringLiteral("20 Digit Mailer Number:"), panelMailerNum_, true));
+    helpMailer->addWidget(WrappedLabel(QStringLiteral("20 Digit Mailer Number:"), panelMailerNum_, true));
     helpMailer->addWidget(
-        Label(QStringLiteral("You have chosen not to print the bar code's,"), panelMailerNum_));
-    helpMailer->addWidget(Label(
+        WrappedLabel(QStringLiteral("You have chosen not to print the bar code's,"), panelMailerNum_));
+    helpMailer->addWidget(WrappedLabel(
         QStringLiteral("thus your mailers must have the bar code already printed on them.  You "
                        "must enter all 22 digits of the next Mailer Number in your printer."),
         panelMailerNum_));
-    helpMailer->addWidget(Label(QStringLiteral("Increment/Decrement:"), panelMailerNum_, true));
+    helpMailer->addWidget(WrappedLabel(QStringLiteral("Increment/Decrement:"), panelMailerNum_, true));
     helpMailer->addWidget(
-        Label(QStringLiteral("You can select either \"Increment\", or "), panelMailerNum_));
+        WrappedLabel(QStringLiteral("You can select either \"Increment\", or "), panelMailerNum_));
     auto* block = new QPlainTextEdit(panelMailerNum_);
     block->setReadOnly(true);
     block->setFrameShape(QFrame::NoFrame);
@@ -173,31 +158,26 @@ TF_Mailer::TF_Mailer(GlobalVariables& g, bool fromPrintRun, QWidget* parent)
                        "counter decrement the number for each new label. "));
     block->setMaximumHeight(block->fontMetrics().lineSpacing() * 6);
     helpMailer->addWidget(block);
-    helpMailer->addWidget(Label(
+    helpMailer->addWidget(WrappedLabel(
         QStringLiteral("To determine the order of your mailer numbers, look at the last 10 digits "
                        "of the Mailer Number and ignore the last digit.  The remaining 9 digits "
                        "will be"),
         panelMailerNum_));
     auto* unique = new QHBoxLayout;
     unique->addWidget(new QLabel(QStringLiteral("your"), panelMailerNum_));
-    unique->addWidget(Label(QStringLiteral("unique number"), panelMailerNum_, true));
+    unique->addWidget(WrappedLabel(QStringLiteral("unique number"), panelMailerNum_, true));
     unique->addWidget(new QLabel(QStringLiteral(". These"), panelMailerNum_));
-    unique->addWidget(Label(QStringLiteral("unique numbers"), panelMailerNum_, true));
+    unique->addWidget(WrappedLabel(QStringLiteral("unique numbers"), panelMailerNum_, true));
     unique->addWidget(new QLabel(QStringLiteral("should be consecutive."), panelMailerNum_));
     unique->addStretch();
     helpMailer->addLayout(unique);
     panelMailerNum_->hide();
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(btnOK);
-    buttons->addWidget(btnCancel);
-    buttons->addWidget(btnHelp_);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(gbPrintBarcode_);
     layout->addWidget(gbNoBarCode_);
     layout->addWidget(cbDontShow_);
-    layout->addLayout(buttons);
+    layout->addLayout(ButtonRow({btnOK, btnCancel, btnHelp_}));
     layout->addWidget(panelBarCode_);
     layout->addWidget(panelMailerNum_);
     layout->addStretch();
@@ -250,8 +230,7 @@ void TF_Mailer::btnHelpClick() {
     panel->show();
     btnHelp_->setEnabled(false);
     resize(385, height() + (barcodeMode_ ? 152 : 200));
-    if (const QScreen* screen = this->screen())
-        move(screen->availableGeometry().center() - rect().center());
+    CentreOnScreen(this);
 }
 
 } // namespace qm

@@ -1,5 +1,6 @@
 #include "print/align_dialog.h"
 
+#include "app/ui/dialog_parts.h"
 #include "print/page.h"
 
 #include <QApplication>
@@ -89,21 +90,15 @@ TF_Align::TF_Align(int leftRight, int topBottom, QWidget* parent)
     grid->addWidget(spinLeftRight_, 2, 0, Qt::AlignCenter);
     grid->addWidget(SpinUpDown_, 2, 1, Qt::AlignCenter);
 
-    auto* btnOK = new QPushButton(QStringLiteral("OK"), this);
-    btnOK->setObjectName(QStringLiteral("btnOK"));
+    auto* btnOK = NamedButton(QStringLiteral("OK"), "btnOK", this);
     btnOK->setDefault(true);
-    auto* btnCancel = new QPushButton(QStringLiteral("Cancel"), this);
-    btnCancel->setObjectName(QStringLiteral("btnCancel"));
+    auto* btnCancel = NamedButton(QStringLiteral("Cancel"), "btnCancel", this);
     connect(btnOK, &QPushButton::clicked, this, &TF_Align::btnOKClick);
     connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(btnOK);
-    buttons->addWidget(btnCancel);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(group);
-    layout->addLayout(buttons);
+    layout->addLayout(ButtonRow({btnOK, btnCancel}));
     group->setMinimumWidth(320);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 }

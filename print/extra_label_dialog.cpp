@@ -1,5 +1,7 @@
 #include "print/extra_label_dialog.h"
 
+#include "app/ui/dialog_parts.h"
+
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QGroupBox>
@@ -57,22 +59,16 @@ TF_ExtraLabel::TF_ExtraLabel(const QString& printExtraLabel, const QString& extr
     groupLayout->addWidget(caption);
     groupLayout->addWidget(cbExtraLabel_);
 
-    auto* btnOK = new QPushButton(QStringLiteral("OK"), this);
-    btnOK->setObjectName(QStringLiteral("btnOK"));
+    auto* btnOK = NamedButton(QStringLiteral("OK"), "btnOK", this);
     btnOK->setDefault(true);
-    auto* btnCancel = new QPushButton(QStringLiteral("Cancel"), this);
-    btnCancel->setObjectName(QStringLiteral("btnCancel"));
+    auto* btnCancel = NamedButton(QStringLiteral("Cancel"), "btnCancel", this);
     connect(btnOK, &QPushButton::clicked, this, &TF_ExtraLabel::btnOKClick);
     connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(rgExtraLabel_, &QButtonGroup::idToggled, this, [this] { rgExtraLabelClick(); });
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(btnOK);
-    buttons->addWidget(btnCancel);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(group);
-    layout->addLayout(buttons);
+    layout->addLayout(ButtonRow({btnOK, btnCancel}));
     group->setMinimumWidth(340);
     rgExtraLabelClick();
 }

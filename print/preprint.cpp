@@ -1,5 +1,6 @@
 #include "print/preprint.h"
 
+#include "app/ui/dialog_parts.h"
 #include "print/align_dialog.h"
 #include "print/barcode_data.h"
 #include "print/mailer_barcodes.h"
@@ -8,13 +9,10 @@
 
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QGuiApplication>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QScreen>
 #include <QVBoxLayout>
 
 namespace qm {
@@ -53,14 +51,6 @@ int PrePrintBarcodes(int count, const QString& custId, const QString& firstSeria
 }
 
 namespace {
-
-QLabel* BoldLabel(const QString& text, QWidget* parent) {
-    auto* l = new QLabel(text, parent);
-    QFont f = l->font();
-    f.setBold(true);
-    l->setFont(f);
-    return l;
-}
 
 const char* kHelpHint = "Click on \"Help\" for more information";
 
@@ -114,40 +104,28 @@ TF_PrintBarCode::TF_PrintBarCode(const QString& custId, const QString& serialNum
           "This number uniquely identifies business entities at specific physical addresses.  If "
           "you are generating mailings at multiple locations, you must use the DUNS number "
           "appropriate for each mailing location."}) {
-        auto* l = new QLabel(QString::fromLatin1(line), panelBarCode_);
-        l->setWordWrap(true);
-        help->addWidget(l);
+        help->addWidget(WrappedLabel(QString::fromLatin1(line), panelBarCode_));
     }
     help->addWidget(BoldLabel(QStringLiteral("Identifier Serial Number:"), panelBarCode_));
     help->addWidget(new QLabel(QStringLiteral("You will self-assign an eight-digit Identifier"),
                                panelBarCode_));
-    auto* serialHelp = new QLabel(QStringLiteral("Serial Number.  This number must remain unique "
-                                                 "for at least 2 years in order to ensure that it "
-                                                 "identifies only one mailpiece."),
-                                  panelBarCode_);
-    serialHelp->setWordWrap(true);
-    help->addWidget(serialHelp);
+    help->addWidget(WrappedLabel(QStringLiteral("Serial Number.  This number must remain unique "
+                                                "for at least 2 years in order to ensure that it "
+                                                "identifies only one mailpiece."),
+                                 panelBarCode_));
     panelBarCode_->hide();
 
-    auto* btnOK = new QPushButton(QStringLiteral("OK"), this);
-    btnOK->setObjectName(QStringLiteral("btnOK"));
+    auto* btnOK = NamedButton(QStringLiteral("OK"), "btnOK", this);
     btnOK->setDefault(true);
-    auto* btnCancel = new QPushButton(QStringLiteral("Cancel"), this);
-    btnCancel->setObjectName(QStringLiteral("btnCancel"));
-    btnHelp_ = new QPushButton(QStringLiteral("Help"), this);
-    btnHelp_->setObjectName(QStringLiteral("btnHelp"));
+    auto* btnCancel = NamedButton(QStringLiteral("Cancel"), "btnCancel", this);
+    btnHelp_ = NamedButton(QStringLiteral("Help"), "btnHelp", this);
     connect(btnOK, &QPushButton::clicked, this, &TF_PrintBarCode::btnOKClick);
     connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(btnHelp_, &QPushButton::clicked, this, &TF_PrintBarCode::btnHelpClick);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(btnOK);
-    buttons->addWidget(btnCancel);
-    buttons->addWidget(btnHelp_);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(group);
-    layout->addLayout(buttons);
+    layout->addLayout(ButtonRow({btnOK, btnCancel, btnHelp_}));
     layout->addWidget(panelBarCode_);
     group->setMinimumWidth(360);
 }
@@ -156,8 +134,7 @@ void TF_PrintBarCode::btnHelpClick() {
     panelBarCode_->show();
     btnHelp_->setEnabled(false);
     resize(width(), std::max(383, sizeHint().height()));
-    if (const QScreen* screen = this->screen())
-        move(screen->availableGeometry().center() - rect().center());
+    CentreOnScreen(this);
 }
 
 void TF_PrintBarCode::btnOKClick() {

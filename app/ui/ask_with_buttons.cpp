@@ -1,10 +1,10 @@
 #include "app/ui/ask_with_buttons.h"
 
+#include "app/ui/dialog_parts.h"
+
 #include <QFontMetrics>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
-#include <QScreen>
 
 #include <algorithm>
 #include <stdexcept>
@@ -51,8 +51,7 @@ AskDialog::AskDialog(const QString& caption, const QString& message, const QStri
         connect(button, &QPushButton::clicked, this, [this, result] { done(result); });
         button->setFocus();
     }
-    if (QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    CentreOnScreen(this);
 }
 
 int AskWithButtons(const QString& caption, const QString& message, const QStringList& buttons,
