@@ -73,6 +73,18 @@ QLabel* AddLabel(QWidget* parent, const char* name, const QString& caption, QRec
     return l;
 }
 
+// Makes the items checkable and mutually exclusive, like a radio group.
+QActionGroup* AddRadioGroup(QObject* owner, const char* name, std::initializer_list<QAction*> items) {
+    auto* group = new QActionGroup(owner);
+    group->setObjectName(QString::fromLatin1(name));
+    group->setExclusive(true);
+    for (QAction* item : items) {
+        item->setCheckable(true);
+        group->addAction(item);
+    }
+    return group;
+}
+
 QLineEdit* AddEdit(QWidget* parent, const char* name, int maxLength, QRect geometry) {
     auto* e = new QLineEdit(parent);
     e->setObjectName(QString::fromLatin1(name));
@@ -128,15 +140,9 @@ void TF_Main::BuildMenu() {
     MIPrinterAlignment = AddItem(MIPrintOptions, "MIPrinterAlignment", QStringLiteral("Printer &Alignment"));
     MIExtraLabel = AddItem(MIPrintOptions, "MIExtraLabel", QStringLiteral("&Extra Label"));
     BarCodes1 = AddSubmenu(menuOptions, "BarCodes1", QStringLiteral("&BarCode's"));
-    groupBarCodes = new QActionGroup(this);
-    groupBarCodes->setObjectName(QStringLiteral("groupBarCodes"));
-    groupBarCodes->setExclusive(true);
     PrintBarCodeMI = AddItem(BarCodes1, "PrintBarCodeMI", QStringLiteral("&Print"));
     DontPrintBarCodeMI = AddItem(BarCodes1, "DontPrintBarCodeMI", QStringLiteral("&Don't Print"));
-    for (QAction* a : {PrintBarCodeMI, DontPrintBarCodeMI}) {
-        a->setCheckable(true);
-        groupBarCodes->addAction(a);
-    }
+    groupBarCodes = AddRadioGroup(this, "groupBarCodes", {PrintBarCodeMI, DontPrintBarCodeMI});
     defaultPostage1 = AddSubmenu(menuOptions, "defaultPostage1", QStringLiteral("&Default Postage"));
     SaveValues1 = AddItem(defaultPostage1, "SaveValues1", QStringLiteral("&Save Values"));
     MINameAddressTextFiles =
@@ -157,17 +163,11 @@ void TF_Main::BuildMenu() {
     miPreviewShort = AddItem(PreviewReport1, "miPreviewShort", QStringLiteral("&Short Detail"));
     ClearReport1 = AddItem(menuReport, "ClearReport1", QStringLiteral("&Clear"));
     SortRepost1 = AddSubmenu(menuReport, "SortRepost1", QStringLiteral("&Sort"));
-    groupSort = new QActionGroup(this);
-    groupSort->setObjectName(QStringLiteral("groupSort"));
-    groupSort->setExclusive(true);
     MIByMailerNumber = AddItem(SortRepost1, "MIByMailerNumber", QStringLiteral("&By Mailer Number"));
     MIByName = AddItem(SortRepost1, "MIByName", QStringLiteral("By &Name"));
     MIByDate = AddItem(SortRepost1, "MIByDate", QStringLiteral("By &Date"));
     MIByZipCode = AddItem(SortRepost1, "MIByZipCode", QStringLiteral("By &ZipCode"));
-    for (QAction* a : {MIByMailerNumber, MIByName, MIByDate, MIByZipCode}) {
-        a->setCheckable(true);
-        groupSort->addAction(a);
-    }
+    groupSort = AddRadioGroup(this, "groupSort", {MIByMailerNumber, MIByName, MIByDate, MIByZipCode});
 
     menuHelp = bar->addMenu(QStringLiteral("&Help"));
     menuHelp->setObjectName(QStringLiteral("Help1"));

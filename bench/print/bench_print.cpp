@@ -2,6 +2,7 @@
 // compared with an office laser printer of 40 pages a minute (1.5 s a page).
 #include "print/mailer.h"
 #include "print/page.h"
+#include "tests/print/mailer_fixture.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -60,32 +61,13 @@ private:
     std::unique_ptr<QPainter> painter_;
 };
 
+// The test suite's sample piece, with addressee, reference and serial varied per mailer.
 PrintRequest Request(int i) {
-    PrintRequest r;
-    r[0] = QStringLiteral("Acme Widgets");
-    r[1] = QStringLiteral("100 Oak Road");
-    r[2] = QStringLiteral("Centerville OH 45459");
-    r[5] = QStringLiteral("45459");
+    PrintRequest r = test::SamplePrintRequest();
     r[6] = QStringLiteral("Addressee %1").arg(i);
     r[7] = QStringLiteral("%1 Main St").arg(i + 10);
-    r[8] = QStringLiteral("Springfield IL 62701");
-    r[11] = QStringLiteral("62701");
     r[12] = QStringLiteral("Invoice %1").arg(i);
-    r[13] = QStringLiteral("Second notice");
-    r[14] = QStringLiteral("N");
-    r[15] = QStringLiteral("123456789");
     r[16] = QString::number(i + 1).rightJustified(7, QLatin1Char('0'));
-    r[17] = QStringLiteral("          0.39");
-    r[18] = QStringLiteral("          2.40");
-    r[19] = QStringLiteral("          1.85");
-    r[20] = QStringLiteral(" ");
-    r[21] = QStringLiteral("          4.64");
-    r[22] = QStringLiteral("0");
-    r[23] = QStringLiteral("0");
-    r[24] = QStringLiteral("Yes");
-    r[25] = QStringLiteral("Addressed To");
-    r[26] = QStringLiteral("-1");
-    r[27] = QStringLiteral("-1");
     return r;
 }
 
