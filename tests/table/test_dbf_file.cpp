@@ -446,12 +446,6 @@ TEST_F(DbfFileTest, RecordNumberOutOfRange) {
     }
 }
 
-} // namespace
-} // namespace qm::table
-
-namespace qm::table {
-namespace {
-
 // After a crash the header count is older than the records; an exclusive open
 // (log clearing, pack) must still see them all, or a pack would cut them off.
 TEST_F(DbfFileTest, StaleHeaderAfterCrashIsCorrectedOnExclusiveOpen) {
@@ -477,12 +471,6 @@ TEST_F(DbfFileTest, StaleHeaderAfterCrashIsCorrectedOnExclusiveOpen) {
     EXPECT_EQ(f.RecordCount(), 1u);
 }
 
-} // namespace
-} // namespace qm::table
-
-namespace qm::table {
-namespace {
-
 TEST_F(DbfFileTest, WriteThroughKeepsHeaderCurrent) {
     const std::string path = Path("t.dbf");
     TDbfFile::Create(path, {{"A", 'C', 3, 0}});
@@ -501,12 +489,6 @@ TEST_F(DbfFileTest, WriteThroughKeepsHeaderCurrent) {
     ASSERT_EQ(b.size(), 65u + 4 + 1);
     EXPECT_EQ(b.back(), 0x1A);
 }
-
-} // namespace
-} // namespace qm::table
-
-namespace qm::table {
-namespace {
 
 TEST_F(DbfFileTest, FailedOpenLeavesTableClosed) {
     const std::string path = Path("t.dbf");

@@ -110,12 +110,6 @@ TEST(EngineErrorTest, ExceptionModeThrowsAtCommandBoundary) {
     EXPECT_EQ(FreeUserSlot(), 1);
 }
 
-} // namespace
-} // namespace qm::table
-
-namespace qm::table {
-namespace {
-
 // In exception mode an engine error ends the command, not the program: the
 // boundary closes the tables and shows the engine's text.
 TEST(EngineErrorTest, CommandBoundaryClosesTablesAndGoesOn) {

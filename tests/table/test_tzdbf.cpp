@@ -548,12 +548,6 @@ TEST_F(TzDbfTest, SetExclusiveReopens) {
     EXPECT_TRUE(t.Exclusive());
 }
 
-} // namespace
-} // namespace qm::table
-
-namespace qm::table {
-namespace {
-
 // A forward walk reads ahead; taking a lock or starting an edit reads the file again.
 TEST_F(TzDbfTest, ReadAheadNeverOutlivesALockOrAnEdit) {
     MakeTable("t.dbf", {"a", "b", "c"});
@@ -580,12 +574,6 @@ TEST_F(TzDbfTest, ReadAheadNeverOutlivesALockOrAnEdit) {
     reader.Next();
     EXPECT_EQ(reader.FieldDisplay(0), "C3");
 }
-
-} // namespace
-} // namespace qm::table
-
-namespace qm::table {
-namespace {
 
 TEST_F(TzDbfTest, FieldNamesAndDateValues) {
     TTzDbf t;
