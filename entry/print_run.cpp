@@ -166,9 +166,8 @@ QString PrintAndLog(QWidget* form, const GlobalVariables& g, PageTarget& target)
     }
 }
 
-void SaveNumbersIfChanged(QWidget* parent, const GlobalVariables& g, const QString& serialBefore,
-                          const QString& mailerBefore, const QString& custBefore) {
-    if (g.SerialNum == serialBefore && g.MailerNum == mailerBefore && g.CustID == custBefore)
+void SaveNumbersIfChanged(QWidget* parent, const GlobalVariables& g, const NumberCopies& before) {
+    if (!before.NumbersDiffer(g))
         return;
     try {
         SaveSettings(g);
@@ -199,7 +198,7 @@ bool RunSinglePrint(QWidget* form, GlobalVariables& g, PageTarget& target) {
     }
     const bool printed = !PrintAndLog(form, g, target).isEmpty();
     // Printed or not, the number stays used up: keep it on disk.
-    SaveNumbersIfChanged(form, g, copies.serialNum, copies.mailerNum, copies.custId);
+    SaveNumbersIfChanged(form, g, copies);
     return printed;
 }
 
@@ -220,7 +219,7 @@ void RunMailerNumberCommand(QWidget* parent, GlobalVariables& g) {
         ShowError(parent, e);
         return;
     }
-    SaveNumbersIfChanged(parent, g, before.serialNum, before.mailerNum, before.custId);
+    SaveNumbersIfChanged(parent, g, before);
 }
 
 void RunFirstShowCustomerCheck(QWidget* parent, GlobalVariables& g) {
@@ -230,7 +229,7 @@ void RunFirstShowCustomerCheck(QWidget* parent, GlobalVariables& g) {
     const NumberCopies before = NumberCopies::Of(g);
     TF_Mailer dialog(g, false, parent);
     if (dialog.exec() == QDialog::Accepted)
-        SaveNumbersIfChanged(parent, g, before.serialNum, before.mailerNum, before.custId);
+        SaveNumbersIfChanged(parent, g, before);
 }
 
 int RunPrePrint(QWidget* parent, GlobalVariables& g, PageTarget& target) {
@@ -251,7 +250,7 @@ int RunPrePrint(QWidget* parent, GlobalVariables& g, PageTarget& target) {
     }
     g.SerialNum = dialog.SerialNum();
     g.CustID = dialog.CustID();
-    SaveNumbersIfChanged(parent, g, copies.serialNum, copies.mailerNum, copies.custId);
+    SaveNumbersIfChanged(parent, g, copies);
     if (g.PrintBarCode && CustomerIdUnset(g.CustID)) {
         QMessageBox::critical(parent, ApplicationTitle(), PrePrintUnsetCustomerMessage());
         return 0;

@@ -3,6 +3,7 @@
 // commands that advance, confirm and restore the mailer numbers around it.
 
 #include "app/core/settings.h"
+#include "entry/mailer_numbers.h"
 #include "print/print_request.h"
 
 #include <QString>
@@ -56,8 +57,7 @@ int RunPrePrint(QWidget* parent, GlobalVariables& g, PageTarget& target);
 // Writes the settings file when a command changed the serial number, the mailer number
 // or the customer ID, so that a crash never hands out a tracking number again. A write
 // error is shown by the error display.
-void SaveNumbersIfChanged(QWidget* parent, const GlobalVariables& g, const QString& serialBefore,
-                          const QString& mailerBefore, const QString& custBefore);
+void SaveNumbersIfChanged(QWidget* parent, const GlobalVariables& g, const NumberCopies& before);
 
 // Message texts.
 QString SinglePrintUnsetCustomerMessage();
