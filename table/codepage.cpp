@@ -111,23 +111,37 @@ void DecodeText(TTableLanguage lang, const char* p, size_t n, std::string& out) 
     }
 }
 
+namespace {
+
+// The stored byte of the character at p[i] (n bytes in all); advances i past it.
+inline char EncodeNext(TTableLanguage lang, const CodePage*& page, const unsigned char* p, size_t n,
+                       size_t& i) {
+    if (p[i] < 0x80) return static_cast<char>(p[i++]);
+    char32_t c;
+    i += NextUtf8(p + i, n - i, c);
+    if (!page) page = &Page(lang);
+    int16_t b = c < 0x10000 ? page->fromUnicode[c] : -1;
+    return b >= 0 ? static_cast<char>(b) : '?';
+}
+
+} // namespace
+
 void EncodeText(TTableLanguage lang, std::string_view utf8, char* dst, size_t width) {
     const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
-    size_t n = utf8.size();
     size_t i = 0, w = 0;
     const CodePage* page = nullptr;
-    while (w < width && i < n) {
-        if (p[i] < 0x80) {
-            dst[w++] = static_cast<char>(p[i++]);
-            continue;
-        }
-        char32_t c;
-        i += NextUtf8(p + i, n - i, c);
-        if (!page) page = &Page(lang);
-        int16_t b = c < 0x10000 ? page->fromUnicode[c] : -1;
-        dst[w++] = b >= 0 ? static_cast<char>(b) : '?';
-    }
+    while (w < width && i < utf8.size()) dst[w++] = EncodeNext(lang, page, p, utf8.size(), i);
     if (w < width) std::memset(dst + w, ' ', width - w);
+}
+
+std::string EncodeString(TTableLanguage lang, std::string_view utf8) {
+    const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
+    std::string out;
+    out.reserve(utf8.size());
+    size_t i = 0;
+    const CodePage* page = nullptr;
+    while (i < utf8.size()) out.push_back(EncodeNext(lang, page, p, utf8.size(), i));
+    return out;
 }
 
 size_t Utf8Length(std::string_view utf8) {

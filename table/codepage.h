@@ -17,6 +17,9 @@ void DecodeText(TTableLanguage lang, const char* p, size_t n, std::string& out);
 // padded with blanks. Characters the code page lacks become '?'.
 void EncodeText(TTableLanguage lang, std::string_view utf8, char* dst, size_t width);
 
+// The stored bytes of UTF-8 text, one a character, as many as it needs.
+std::string EncodeString(TTableLanguage lang, std::string_view utf8);
+
 // Number of characters (code points) in UTF-8 text.
 size_t Utf8Length(std::string_view utf8);
 
