@@ -212,55 +212,27 @@ void TTzDbf::Changed() {
     if (AfterDataChange) AfterDataChange(*this);
 }
 
-void TTzDbf::First() {
+template <class Move>
+void TTzDbf::Navigate(const char* operation, Move&& move) {
     Guarded([&] {
-        Area("First");
-        if (state_ == TDataSetState::dsEdit || state_ == TDataSetState::dsInsert) Post();
-        area_.FirstVisible();
+        Area(operation);
+        if (Editing()) Post();
+        move();
     });
     Scrolled();
 }
 
-void TTzDbf::Last() {
-    Guarded([&] {
-        Area("Last");
-        if (state_ == TDataSetState::dsEdit || state_ == TDataSetState::dsInsert) Post();
-        area_.LastVisible();
-    });
-    Scrolled();
-}
-
-void TTzDbf::Next() {
-    Guarded([&] {
-        Area("Next");
-        if (state_ == TDataSetState::dsEdit || state_ == TDataSetState::dsInsert) Post();
-        area_.NextVisible();
-    });
-    Scrolled();
-}
-
-void TTzDbf::Prior() {
-    Guarded([&] {
-        Area("Prior");
-        if (state_ == TDataSetState::dsEdit || state_ == TDataSetState::dsInsert) Post();
-        area_.PriorVisible();
-    });
-    Scrolled();
-}
+void TTzDbf::First() { Navigate("First", [&] { area_.FirstVisible(); }); }
+void TTzDbf::Last() { Navigate("Last", [&] { area_.LastVisible(); }); }
+void TTzDbf::Next() { Navigate("Next", [&] { area_.NextVisible(); }); }
+void TTzDbf::Prior() { Navigate("Prior", [&] { area_.PriorVisible(); }); }
 
 bool TTzDbf::Eof() const { return !area_.IsOpen() || area_.Eof(); }
 bool TTzDbf::Bof() const { return !area_.IsOpen() || area_.Bof(); }
 uint32_t TTzDbf::RecNo() const { return area_.IsOpen() ? area_.RecNo() : 0; }
 bool TTzDbf::Deleted() const { return area_.IsOpen() && area_.Deleted(); }
 
-void TTzDbf::SetRecNo(uint32_t n) {
-    Guarded([&] {
-        Area("SetRecNo");
-        if (state_ == TDataSetState::dsEdit || state_ == TDataSetState::dsInsert) Post();
-        area_.Go(n);
-    });
-    Scrolled();
-}
+void TTzDbf::SetRecNo(uint32_t n) { Navigate("SetRecNo", [&] { area_.Go(n); }); }
 
 uint32_t TTzDbf::RecCount() {
     return Guarded([&] { return Area("RecCount").Count(); });
@@ -319,7 +291,7 @@ void TTzDbf::SetField(int i, std::string_view text) {
     Guarded([&] {
         RequireEditable("SetField");
         if (i < 0 || i >= FieldCount()) throw EDatabaseError(name_ + ": Field index out of range");
-        if (state_ != TDataSetState::dsEdit && state_ != TDataSetState::dsInsert) Edit();
+        if (!Editing()) Edit();
         SetTypedFromText(i, text);
     });
 }
@@ -329,7 +301,7 @@ void TTzDbf::SetFieldDate(int i, const TDate& date) {
         RequireEditable("SetField");
         if (i < 0 || i >= FieldCount() || FieldDef(i).type != 'D')
             throw EDatabaseError(name_ + ": Field index out of range");
-        if (state_ != TDataSetState::dsEdit && state_ != TDataSetState::dsInsert) Edit();
+        if (!Editing()) Edit();
         TTypedValue& v = area_.Typed()[size_t(i)];
         TDate checked;
         if (date.Empty()) {
@@ -399,7 +371,7 @@ void TTzDbf::SetTypedFromText(int i, std::string_view text) {
 void TTzDbf::ClearRecord() {
     Guarded([&] {
         RequireEditable("ClearRecord");
-        if (state_ != TDataSetState::dsEdit && state_ != TDataSetState::dsInsert) Edit();
+        if (!Editing()) Edit();
         area_.BlankTyped();
     });
 }
@@ -409,7 +381,7 @@ void TTzDbf::ClearRecord() {
 void TTzDbf::Edit() {
     Guarded([&] {
         RequireEditable("Edit");
-        if (state_ == TDataSetState::dsEdit || state_ == TDataSetState::dsInsert) return;
+        if (Editing()) return;
         if (area_.Eof() && area_.Bof()) {
             area_.BlankTyped();
             state_ = TDataSetState::dsInsert;
@@ -423,7 +395,7 @@ void TTzDbf::Edit() {
 void TTzDbf::Insert() {
     Guarded([&] {
         RequireEditable("Insert");
-        if (state_ == TDataSetState::dsEdit || state_ == TDataSetState::dsInsert) Post();
+        if (Editing()) Post();
         area_.BlankTyped();
         state_ = TDataSetState::dsInsert;
     });
@@ -485,7 +457,7 @@ void TTzDbf::Post() {
 void TTzDbf::Cancel() {
     Guarded([&] {
         Area("Cancel");
-        if (state_ == TDataSetState::dsEdit || state_ == TDataSetState::dsInsert) {
+        if (Editing()) {
             state_ = TDataSetState::dsBrowse;
             Reread();
         }
@@ -516,7 +488,7 @@ void TTzDbf::KeepVisible(uint32_t newRec) {
 void TTzDbf::Delete() {
     Guarded([&] {
         RequireEditable("Delete");
-        if (state_ == TDataSetState::dsEdit || state_ == TDataSetState::dsInsert) {
+        if (Editing()) {
             state_ = TDataSetState::dsBrowse;
             Reread();
         }
@@ -585,7 +557,7 @@ void TTzDbf::RecallRec() {
 void TTzDbf::Pack() {
     Guarded([&] {
         Area("Pack");
-        if (state_ == TDataSetState::dsEdit || state_ == TDataSetState::dsInsert)
+        if (Editing())
             state_ = TDataSetState::dsBrowse;
         area_.Pack();
         area_.FirstVisible();

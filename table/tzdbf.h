@@ -168,6 +168,12 @@ private:
     void Reread();
     void Scrolled();
     void Changed();
+    bool Editing() const {
+        return state_ == TDataSetState::dsEdit || state_ == TDataSetState::dsInsert;
+    }
+    // Posts a pending edit, moves the cursor with `move` and reports the scroll.
+    template <class Move>
+    void Navigate(const char* operation, Move&& move);
     bool LockedOperation(const char* word, const TLockFailedEvent& event, bool append,
                          const std::function<void()>& op);
     void SetTypedFromText(int i, std::string_view text);
