@@ -21,9 +21,15 @@ std::string_view Trim(std::string_view s) {
     return s;
 }
 
-double ParseDouble(std::string_view s) {
+// A stored number without its padding and without a leading '+'.
+std::string_view NumberText(std::string_view s) {
     s = Trim(s);
     if (!s.empty() && s.front() == '+') s.remove_prefix(1);
+    return s;
+}
+
+double ParseDouble(std::string_view s) {
+    s = NumberText(s);
     double v = 0;
     auto r = std::from_chars(s.data(), s.data() + s.size(), v);
     if (r.ec != std::errc() || !std::isfinite(v)) return 0;
@@ -31,8 +37,7 @@ double ParseDouble(std::string_view s) {
 }
 
 int64_t ParseInteger(std::string_view s) {
-    s = Trim(s);
-    if (!s.empty() && s.front() == '+') s.remove_prefix(1);
+    s = NumberText(s);
     int64_t v = 0;
     auto r = std::from_chars(s.data(), s.data() + s.size(), v);
     if (r.ec == std::errc() && r.ptr == s.data() + s.size()) return v;
