@@ -104,7 +104,7 @@ std::string DisplayPath(const std::string& fullPath) { return UpperAscii(fullPat
 TDbfFile::~TDbfFile() { Abandon(); }
 
 void TDbfFile::Abandon() {
-    aheadCount_ = 0;
+    DropReadAhead();
     file_.reset();
     fields_.clear();
     count_ = 0;
@@ -358,7 +358,7 @@ void TDbfFile::ReadRecordAhead(uint32_t n, char* buf) {
                     size_t(recordLength_));
         return;
     }
-    aheadCount_ = 0;
+    DropReadAhead();
     if (n < 1 || n > count_) return ReadRecord(n, buf);
     const uint32_t window = std::max<uint32_t>(1, uint32_t(65536 / recordLength_));
     const uint32_t k = std::min(window, count_ - n + 1);
@@ -373,7 +373,7 @@ void TDbfFile::ReadRecordAhead(uint32_t n, char* buf) {
 }
 
 void TDbfFile::WriteRecord(uint32_t n, const char* buf) {
-    aheadCount_ = 0;
+    DropReadAhead();
     const std::string failText = "File:  " + display_ + " [Replace/Append/PutDbfRecord]";
     if (readOnly_) Fail(5, failText);
     const bool append = n > count_;
@@ -404,7 +404,7 @@ void TDbfFile::WriteRecord(uint32_t n, const char* buf) {
 }
 
 void TDbfFile::WriteDeletionFlag(uint32_t n, char flag) {
-    aheadCount_ = 0;
+    DropReadAhead();
     const std::string failText = "File:  " + display_ + " [DeleteRec/RecallRec]";
     if (readOnly_) Fail(5, failText);
     if (n > count_) Fail(212, failText);
@@ -478,7 +478,7 @@ void TDbfFile::Close() {
 }
 
 void TDbfFile::CutAfter(uint32_t count) {
-    aheadCount_ = 0;
+    DropReadAhead();
     const std::string failText = "Error packing " + display_;
     const off_t end = off_t(headerLength_) + off_t(count) * recordLength_;
     if (int r = file_->Truncate(end); r < 0) FailIo(r, TIoKind::Write, failText);
@@ -490,12 +490,12 @@ void TDbfFile::CutAfter(uint32_t count) {
 }
 
 bool TDbfFile::TryLock(off_t offset, off_t length) {
-    aheadCount_ = 0;
+    DropReadAhead();
     return file_ && file_->Lock(offset, length, TLockKind::Write) == 0;
 }
 
 bool TDbfFile::Unlock(off_t offset, off_t length) {
-    aheadCount_ = 0;
+    DropReadAhead();
     return file_ && file_->Lock(offset, length, TLockKind::Unlock) == 0;
 }
 

@@ -70,7 +70,6 @@ public:
     void Go(uint32_t n, bool ahead = false);
     // Blank record image, both end flags set (empty table or no visible record).
     void SetEmpty();
-    void SetEnds(bool bof, bool eof) { bof_ = bof; eof_ = eof; }
     void SetRecNo(uint32_t n) { recNo_ = n; }
     // Record-order navigation over visible records; false when there is none.
     bool FirstVisible();
