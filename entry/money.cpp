@@ -40,17 +40,14 @@ QString FormatMoney(double v) {
     return QString(blanks, u' ') + s;
 }
 
-namespace {
-// The value a fee field adds to the total: what it shows, nothing for a blank field.
-double Counted(const QString& text) {
+double CountedFee(const QString& text) {
     const auto v = ParseMoney(text);
     return v && *v > 0 ? *v : 0.0;
 }
-} // namespace
 
 RecalcResult RecalcFees(const QString& text, const FeeTexts& fields) {
-    const double total = Counted(fields.postage) + Counted(fields.certFee) +
-                         Counted(fields.restricted) + Counted(fields.returnReceipt);
+    const double total = CountedFee(fields.postage) + CountedFee(fields.certFee) +
+                         CountedFee(fields.restricted) + CountedFee(fields.returnReceipt);
     const auto value = ParseMoney(text);
     RecalcResult r;
     r.totalText = FormatMoney(total);

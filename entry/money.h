@@ -15,6 +15,10 @@ std::optional<double> ParseMoney(const QString& text);
 // significant digits, and ".00" or "0" so that at least two decimals show.
 QString FormatMoney(double v);
 
+// The value a fee text adds to the total: the fee when it parses and is greater than 0, else 0
+// (the field then shows a blank).
+double CountedFee(const QString& text);
+
 // The four fee fields as they stand.
 struct FeeTexts {
     QString postage;

@@ -47,10 +47,10 @@ QString ZipText(const QWidget* form, const char* name) {
 
 // The money text of a fee as the receipt shows it, with its value when it counts.
 QString ShownFee(const QString& text, double& sum) {
-    const std::optional<double> v = ParseMoney(text);
-    if (!v || !(*v > 0))
+    const double fee = CountedFee(text);
+    if (fee == 0)
         return QStringLiteral(" ");
-    sum += *v;
+    sum += fee;
     return text;
 }
 
