@@ -452,6 +452,10 @@ void TWorkArea::UnLock() {
 
 // ---- record operations
 
+bool TWorkArea::MayWriteCurrent() const {
+    return !file_.Shared() || lockState_ == TLockState::File || HoldsRecordLock(recNo_);
+}
+
 void TWorkArea::Append() {
     const std::string& path = file_.DisplayName();
     if (file_.Shared() && lockState_ != TLockState::File && lockState_ != TLockState::Append)
@@ -477,7 +481,7 @@ void TWorkArea::Replace() {
     const uint32_t count = Count();
     if (recNo_ < 1) Fail(212, "Database \"" + path + "\" is empty. [REPLACE]");
     if (recNo_ > count) Fail(212, "Database \"" + path + "\" is at EOF. [REPLACE]");
-    if (file_.Shared() && lockState_ != TLockState::File && !HoldsRecordLock(recNo_))
+    if (!MayWriteCurrent())
         Fail(1200, "Record #" + std::to_string(recNo_) + " in " + path + " [REPLACE]");
     TypedToRaw();
     file_.WriteRecord(recNo_, raw_.data());
@@ -485,7 +489,7 @@ void TWorkArea::Replace() {
 
 void TWorkArea::DeleteRec() {
     const std::string& path = file_.DisplayName();
-    if (file_.Shared() && lockState_ != TLockState::File && !HoldsRecordLock(recNo_))
+    if (!MayWriteCurrent())
         Fail(1200, path + " Record not locked [DeleteRec]");
     if (recNo_ >= 1 && recNo_ <= Count()) {
         deleted_ = true;
@@ -496,7 +500,7 @@ void TWorkArea::DeleteRec() {
 
 void TWorkArea::RecallRec() {
     const std::string& path = file_.DisplayName();
-    if (file_.Shared() && lockState_ != TLockState::File && !HoldsRecordLock(recNo_))
+    if (!MayWriteCurrent())
         Fail(1200, path + " Record not locked [RecallRec]");
     if (recNo_ < 1 || recNo_ > Count()) Fail(1103, path + " at EOF [RecallRec]");
     deleted_ = false;
@@ -518,15 +522,7 @@ void TWorkArea::Pack() {
             file_.Open(path, true, false, autoFix_);
         } catch (const EZezudError&) {
             // Another copy has the table open: leave it unchanged.
-            try {
-                file_.Open(path, false, readOnly, autoFix_);
-            } catch (const EZezudError& e) {
-                Fail(e.Code(), "Cannot re-open database sharable. " + display + " [Pack]");
-            }
-            if (file_.RecordCount() == 0)
-                SetEmpty();
-            else
-                Go(std::clamp<uint32_t>(recNo_, 1, file_.RecordCount()));
+            ReopenShared(path, display, readOnly, recNo_);
             return;
         }
     }
@@ -556,16 +552,21 @@ void TWorkArea::Pack() {
         Go(1);
     if (wasShared) {
         file_.Close();
-        try {
-            file_.Open(path, false, readOnly, autoFix_);
-        } catch (const EZezudError& e) {
-            Fail(e.Code(), "Cannot re-open database sharable. " + display + " [Pack]");
-        }
-        if (file_.RecordCount() == 0)
-            SetEmpty();
-        else
-            Go(1);
+        ReopenShared(path, display, readOnly, 1);
     }
+}
+
+void TWorkArea::ReopenShared(const std::string& path, const std::string& display, bool readOnly,
+                             uint32_t goTo) {
+    try {
+        file_.Open(path, false, readOnly, autoFix_);
+    } catch (const EZezudError& e) {
+        Fail(e.Code(), "Cannot re-open database sharable. " + display + " [Pack]");
+    }
+    if (file_.RecordCount() == 0)
+        SetEmpty();
+    else
+        Go(std::clamp<uint32_t>(goTo, 1, file_.RecordCount()));
 }
 
 void TWorkArea::AppendFrom(const std::string& fileName) {

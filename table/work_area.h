@@ -117,6 +117,12 @@ private:
     std::string ValueText(int i, const TTypedValue& v) const;
     std::string ValueDisplay(int i, const TTypedValue& v) const;
     bool VisibleAt(uint32_t n);
+    // A shared table may write the current record: under the file lock or its record lock.
+    bool MayWriteCurrent() const;
+    // Pack: opens the table shared again and moves to record `goTo` (clamped), or to
+    // the empty state.
+    void ReopenShared(const std::string& path, const std::string& display, bool readOnly,
+                      uint32_t goTo);
 
     TDbfFile file_;
     std::string alias_;
