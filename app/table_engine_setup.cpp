@@ -11,10 +11,12 @@
 namespace qm {
 
 void InstallTableEngine() {
-    table::SetSystemShortDateFormat(QLocale::system().dateFormat(QLocale::ShortFormat).toStdString());
+    table::SetSystemShortDateFormat(
+        QLocale::system().dateFormat(QLocale::ShortFormat).toStdString());
     table::SetErrorMode(table::TErrorMode::Exception);
     table::SetMessageHook([](const std::string& text) {
-        QMessageBox::information(QApplication::activeWindow(), ApplicationTitle(), QString::fromStdString(text));
+        QMessageBox::information(QApplication::activeWindow(), ApplicationTitle(),
+                                 QString::fromStdString(text));
     });
     table::SetHaltHook([](const std::string& caption, const std::string& text) {
         QMessageBox::critical(QApplication::activeWindow(), QString::fromStdString(caption),
