@@ -24,14 +24,12 @@ BrandContact MakerContact() {
 
 BrandContact PartnerContact() {
     return {QStringLiteral("17 Quay Street, Suite 200"), QStringLiteral("Port Alden, ME 04999"),
-            QStringLiteral("https://www.osterby-office.example"),
-            MakerContact().eMail,
+            QStringLiteral("https://www.osterby-office.example"), MakerContact().eMail,
             QStringLiteral("Copyright \u00A9 2026 Osterby Office Supply")};
 }
 
 QString VersionLine(const QString& fileVersion) {
-    if (fileVersion.isEmpty())
-        return QStringLiteral("Version 3.0");
+    if (fileVersion.isEmpty()) return QStringLiteral("Version 3.0");
     return QStringLiteral("Version ") + fileVersion.split(u'.').mid(0, 3).join(u'.');
 }
 
@@ -45,8 +43,7 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const QColor& color, bool b
     QFont f = l->font();
     f.setBold(bold);
     f.setUnderline(underline);
-    if (pixelSize > 0)
-        f.setPixelSize(pixelSize);
+    if (pixelSize > 0) f.setPixelSize(pixelSize);
     l->setFont(f);
     QPalette p = l->palette();
     p.setColor(QPalette::WindowText, color);
@@ -57,8 +54,7 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const QColor& color, bool b
 
 } // namespace
 
-TF_About::TF_About(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint) {
+TF_About::TF_About(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint) {
     setObjectName(QStringLiteral("F_About"));
     setWindowTitle(ApplicationTitle());
     setFixedSize(308, 302);
@@ -168,20 +164,21 @@ void TF_About::ShowBrand() {
     }
 }
 
-void TF_About::Timer1Timer() { Timer1->stop(); }
+void TF_About::Timer1Timer() {
+    Timer1->stop();
+}
 
 void TF_About::labelWebSiteClick() {
     QDesktopServices::openUrl(QUrl::fromUserInput(labelWebSite->text()));
 }
 
 void TF_About::labelEMailClick() {
-    QDesktopServices::openUrl(
-        QUrl(QStringLiteral("mailto:") + labelEMail->text() + QStringLiteral("?Subject=") + ApplicationTitle()));
+    QDesktopServices::openUrl(QUrl(QStringLiteral("mailto:") + labelEMail->text() +
+                                   QStringLiteral("?Subject=") + ApplicationTitle()));
 }
 
 void TF_About::reject() {
-    if (IsSplash != 1)
-        QDialog::reject();
+    if (IsSplash != 1) QDialog::reject();
 }
 
 bool TF_About::eventFilter(QObject* watched, QEvent* event) {
@@ -190,20 +187,15 @@ bool TF_About::eventFilter(QObject* watched, QEvent* event) {
     auto* label = static_cast<QLabel*>(watched);
     switch (event->type()) {
     case QEvent::Enter:
-    case QEvent::HoverMove:
-        label->setCursor(Qt::PointingHandCursor);
-        break;
-    case QEvent::Leave:
-        label->unsetCursor();
-        break;
+    case QEvent::HoverMove: label->setCursor(Qt::PointingHandCursor); break;
+    case QEvent::Leave: label->unsetCursor(); break;
     case QEvent::MouseButtonRelease:
         if (watched == labelWebSite)
             labelWebSiteClick();
         else
             labelEMailClick();
         return true;
-    default:
-        break;
+    default: break;
     }
     return QDialog::eventFilter(watched, event);
 }

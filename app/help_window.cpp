@@ -28,7 +28,8 @@ void TF_Help::ShowContents(const QString& helpFile) {
     if (!info.isFile() || !info.isReadable())
         throw std::runtime_error(
             QStringLiteral("Cannot open the help file %1.").arg(helpFile).toStdString());
-    browserHelp->setSource(QUrl::fromLocalFile(info.absoluteFilePath()), QTextDocument::HtmlResource);
+    browserHelp->setSource(QUrl::fromLocalFile(info.absoluteFilePath()),
+                           QTextDocument::HtmlResource);
 }
 
 } // namespace qm

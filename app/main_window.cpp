@@ -74,7 +74,8 @@ QLabel* AddLabel(QWidget* parent, const char* name, const QString& caption, QRec
 }
 
 // Makes the items checkable and mutually exclusive, like a radio group.
-QActionGroup* AddRadioGroup(QObject* owner, const char* name, std::initializer_list<QAction*> items) {
+QActionGroup* AddRadioGroup(QObject* owner, const char* name,
+                            std::initializer_list<QAction*> items) {
     auto* group = new QActionGroup(owner);
     group->setObjectName(QString::fromLatin1(name));
     group->setExclusive(true);
@@ -88,8 +89,7 @@ QActionGroup* AddRadioGroup(QObject* owner, const char* name, std::initializer_l
 QLineEdit* AddEdit(QWidget* parent, const char* name, int maxLength, QRect geometry) {
     auto* e = new QLineEdit(parent);
     e->setObjectName(QString::fromLatin1(name));
-    if (maxLength > 0)
-        e->setMaxLength(maxLength);
+    if (maxLength > 0) e->setMaxLength(maxLength);
     e->setGeometry(geometry);
     return e;
 }
@@ -122,7 +122,8 @@ void TF_Main::BuildMenu() {
 
     menuFile = bar->addMenu(QStringLiteral("File"));
     menuFile->setObjectName(QStringLiteral("File1"));
-    MIReadWriteToDB = AddItem(menuFile, "MIReadWriteToDB", QStringLiteral("&Read/Write to a database"));
+    MIReadWriteToDB =
+        AddItem(menuFile, "MIReadWriteToDB", QStringLiteral("&Read/Write to a database"));
     menuFile->addSeparator();
     MIPrint = AddItem(menuFile, "MIPrint", QStringLiteral("&Print"));
     MIMassPrint = AddItem(menuFile, "MIMassPrint", QStringLiteral("&Mass Print"));
@@ -134,19 +135,22 @@ void TF_Main::BuildMenu() {
     menuOptions = bar->addMenu(QStringLiteral("&Options"));
     menuOptions->setObjectName(QStringLiteral("Options1"));
     MailerNumber1 = AddItem(menuOptions, "MailerNumber1", QStringLiteral("&Mailer Number"));
-    YourNameAddress1 = AddItem(menuOptions, "YourNameAddress1", QStringLiteral("&Your Name && Address"));
+    YourNameAddress1 =
+        AddItem(menuOptions, "YourNameAddress1", QStringLiteral("&Your Name && Address"));
     MIPrintOptions = AddSubmenu(menuOptions, "MIPrintOptions", QStringLiteral("Print &Options"));
     MIPrinterSetup = AddItem(MIPrintOptions, "MIPrinterSetup", QStringLiteral("&Printer Setup"));
-    MIPrinterAlignment = AddItem(MIPrintOptions, "MIPrinterAlignment", QStringLiteral("Printer &Alignment"));
+    MIPrinterAlignment =
+        AddItem(MIPrintOptions, "MIPrinterAlignment", QStringLiteral("Printer &Alignment"));
     MIExtraLabel = AddItem(MIPrintOptions, "MIExtraLabel", QStringLiteral("&Extra Label"));
     BarCodes1 = AddSubmenu(menuOptions, "BarCodes1", QStringLiteral("&BarCode's"));
     PrintBarCodeMI = AddItem(BarCodes1, "PrintBarCodeMI", QStringLiteral("&Print"));
     DontPrintBarCodeMI = AddItem(BarCodes1, "DontPrintBarCodeMI", QStringLiteral("&Don't Print"));
     groupBarCodes = AddRadioGroup(this, "groupBarCodes", {PrintBarCodeMI, DontPrintBarCodeMI});
-    defaultPostage1 = AddSubmenu(menuOptions, "defaultPostage1", QStringLiteral("&Default Postage"));
+    defaultPostage1 =
+        AddSubmenu(menuOptions, "defaultPostage1", QStringLiteral("&Default Postage"));
     SaveValues1 = AddItem(defaultPostage1, "SaveValues1", QStringLiteral("&Save Values"));
-    MINameAddressTextFiles =
-        AddSubmenu(menuOptions, "MINameAddressTextFiles", QStringLiteral("&Name && Address Text Files"));
+    MINameAddressTextFiles = AddSubmenu(menuOptions, "MINameAddressTextFiles",
+                                        QStringLiteral("&Name && Address Text Files"));
     MIImport = AddItem(MINameAddressTextFiles, "MIImport", QStringLiteral("&Import"));
     MIExport = AddItem(MINameAddressTextFiles, "MIExport", QStringLiteral("&Export"));
 
@@ -163,18 +167,21 @@ void TF_Main::BuildMenu() {
     miPreviewShort = AddItem(PreviewReport1, "miPreviewShort", QStringLiteral("&Short Detail"));
     ClearReport1 = AddItem(menuReport, "ClearReport1", QStringLiteral("&Clear"));
     SortRepost1 = AddSubmenu(menuReport, "SortRepost1", QStringLiteral("&Sort"));
-    MIByMailerNumber = AddItem(SortRepost1, "MIByMailerNumber", QStringLiteral("&By Mailer Number"));
+    MIByMailerNumber =
+        AddItem(SortRepost1, "MIByMailerNumber", QStringLiteral("&By Mailer Number"));
     MIByName = AddItem(SortRepost1, "MIByName", QStringLiteral("By &Name"));
     MIByDate = AddItem(SortRepost1, "MIByDate", QStringLiteral("By &Date"));
     MIByZipCode = AddItem(SortRepost1, "MIByZipCode", QStringLiteral("By &ZipCode"));
-    groupSort = AddRadioGroup(this, "groupSort", {MIByMailerNumber, MIByName, MIByDate, MIByZipCode});
+    groupSort =
+        AddRadioGroup(this, "groupSort", {MIByMailerNumber, MIByName, MIByDate, MIByZipCode});
 
     menuHelp = bar->addMenu(QStringLiteral("&Help"));
     menuHelp->setObjectName(QStringLiteral("Help1"));
     Content1 = AddItem(menuHelp, "Content1", QStringLiteral("&Content"));
     menuHelp->addSeparator();
     MIOrderSupplies = AddItem(menuHelp, "MIOrderSupplies", QStringLiteral("&Order Supplies"));
-    MITechnicalSupport = AddItem(menuHelp, "MITechnicalSupport", QStringLiteral("&Technical Support"));
+    MITechnicalSupport =
+        AddItem(menuHelp, "MITechnicalSupport", QStringLiteral("&Technical Support"));
     menuHelp->addSeparator();
     miAbout = AddItem(menuHelp, "miAbout", QStringLiteral("&About"));
 
@@ -237,14 +244,16 @@ void TF_Main::BuildForm() {
                                &lblYourAddress4, &lblYourAddress5};
     for (int i = 0; i < 5; ++i) {
         const QByteArray name = "lblYourAddress" + QByteArray::number(i + 1);
-        *senderLabels[i] = AddLabel(gbYour, name.constData(), QString(), QRect(8, 16 + 16 * i, 265, 16));
+        *senderLabels[i] =
+            AddLabel(gbYour, name.constData(), QString(), QRect(8, 16 + 16 * i, 265, 16));
     }
     btnChangeYourAddress = new QPushButton(QStringLiteral("Change"), gbYour);
     btnChangeYourAddress->setObjectName(QStringLiteral("btnChangeYourAddress"));
     btnChangeYourAddress->setGeometry(229, 0, 48, 17);
 
     // Comment and reference.
-    lblComment = AddLabel(central, "lblComment", QStringLiteral("Comment:"), QRect(16, 119, 76, 18));
+    lblComment =
+        AddLabel(central, "lblComment", QStringLiteral("Comment:"), QRect(16, 119, 76, 18));
     editComment = AddEdit(central, "editComment", 35, QRect(94, 116, 242, 22));
     lblRe = AddLabel(central, "lblRe", QStringLiteral("RE:"), QRect(352, 119, 28, 18));
     editRe = AddEdit(central, "editRe", 25, QRect(382, 116, 251, 22));
@@ -263,7 +272,8 @@ void TF_Main::BuildForm() {
     tzeditState = AddEdit(gbAddress, "tzeditState", 4, QRect(164, 90, 25, 22));
     tzeditZip = AddEdit(gbAddress, "tzeditZip", 0, QRect(195, 90, 80, 22));
     SetupZipEdit(tzeditZip);
-    for (QWidget* w : std::initializer_list<QWidget*>{tzmemoAddress, tzeditCity, tzeditState, tzeditZip})
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{tzmemoAddress, tzeditCity, tzeditState, tzeditZip})
         w->hide();
     btnPaste = new QPushButton(QStringLiteral("P&aste"), gbAddress);
     btnPaste->setObjectName(QStringLiteral("btnPaste"));
@@ -278,9 +288,11 @@ void TF_Main::BuildForm() {
     gbFees->setGeometry(352, 148, 281, 250);
     lblPostage = AddLabel(gbFees, "lblPostage", QStringLiteral("Postage"), QRect(30, 25, 150, 18));
     editPostage = AddEdit(gbFees, "editPostage", 0, QRect(190, 22, 73, 22));
-    lblCertFee = AddLabel(gbFees, "lblCertFee", QStringLiteral("Certified Fee"), QRect(30, 53, 150, 18));
+    lblCertFee =
+        AddLabel(gbFees, "lblCertFee", QStringLiteral("Certified Fee"), QRect(30, 53, 150, 18));
     editCertFee = AddEdit(gbFees, "editCertFee", 0, QRect(190, 50, 73, 22));
-    lblReturn = AddLabel(gbFees, "lblReturn", QStringLiteral("Return Receipt"), QRect(30, 81, 150, 18));
+    lblReturn =
+        AddLabel(gbFees, "lblReturn", QStringLiteral("Return Receipt"), QRect(30, 81, 150, 18));
     editReturn = AddEdit(gbFees, "editReturn", 0, QRect(190, 78, 73, 22));
     cbRestricted = new QCheckBox(gbFees);
     cbRestricted->setObjectName(QStringLiteral("cbRestricted"));
@@ -304,11 +316,11 @@ void TF_Main::BuildForm() {
     editRestricted->setEnabled(false);
 
     // Tab order: addressee side first, then the fee group.
-    QWidget* order[] = {editComment, editRe, memoAddress, editCity, editState, editZip,
-                        btnPaste, btnClear, editPostage, editCertFee, editReturn, cbRestricted,
-                        editRestricted, btnPrint, btnChangeYourAddress};
-    for (size_t i = 1; i < std::size(order); ++i)
-        setTabOrder(order[i - 1], order[i]);
+    QWidget* order[] = {
+        editComment, editRe,       memoAddress,    editCity,    editState,
+        editZip,     btnPaste,     btnClear,       editPostage, editCertFee,
+        editReturn,  cbRestricted, editRestricted, btnPrint,    btnChangeYourAddress};
+    for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 
     // Handlers.
     connect(btnChangeYourAddress, &QPushButton::clicked, this, &TF_Main::YourNameAddress1Click);
@@ -316,8 +328,9 @@ void TF_Main::BuildForm() {
     connect(btnPaste, &QPushButton::clicked, this, &TF_Main::btnPasteClick);
     connect(btnClear, &QPushButton::clicked, this, &TF_Main::btnClearClick);
     connect(cbRestricted, &QCheckBox::clicked, this, &TF_Main::cbRestrictedClick);
-    for (QLineEdit* e : {editRe, editComment, editCity, editState, editZip, editPostage, editCertFee,
-                         editRestricted, editReturn, tzeditCity, tzeditState, tzeditZip})
+    for (QLineEdit* e :
+         {editRe, editComment, editCity, editState, editZip, editPostage, editCertFee,
+          editRestricted, editReturn, tzeditCity, tzeditState, tzeditZip})
         connect(e, &QLineEdit::textChanged, this, &TF_Main::editPostageChange);
     connect(memoAddress, &QPlainTextEdit::textChanged, this, &TF_Main::memoAddressChange);
     for (QWidget* w : std::initializer_list<QWidget*>{editPostage, editCertFee, editReturn,
@@ -388,8 +401,7 @@ void TF_Main::FormCreate() {
 
 void TF_Main::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
-    if (!FirstShow)
-        return;
+    if (!FirstShow) return;
     FirstShow = false;
     qCInfo(lcStartup) << "main window shown";
     // The checks open dialogs; the window shows first.
@@ -416,7 +428,9 @@ void TF_Main::FormShow() {
     editPostage->setFocus();
 }
 
-void TF_Main::ShowMailerNumberAtStart() { RunFirstShowCustomerCheck(this, Globals()); }
+void TF_Main::ShowMailerNumberAtStart() {
+    RunFirstShowCustomerCheck(this, Globals());
+}
 
 void TF_Main::closeEvent(QCloseEvent* event) {
     try {
@@ -478,44 +492,57 @@ void TF_Main::ChooseBrand(GlobalVariables& g) {
             g.Company = QStringLiteral("Osterby");
         }
     }
-    if (g.Company.isEmpty())
-        g.Company = QStringLiteral("Larkfield");
+    if (g.Company.isEmpty()) g.Company = QStringLiteral("Larkfield");
 }
 
 void TF_Main::ShowSenderLabels() {
     const auto texts = SenderLabelTexts(Globals());
     QLabel* labels[] = {lblYourAddress1, lblYourAddress2, lblYourAddress3, lblYourAddress4,
                         lblYourAddress5};
-    for (int i = 0; i < 5; ++i)
-        labels[i]->setText(texts[static_cast<size_t>(i)]);
+    for (int i = 0; i < 5; ++i) labels[i]->setText(texts[static_cast<size_t>(i)]);
 }
 
 // --- Entry form -----------------------------------------------------------------------------
 
-void TF_Main::MarkPrinted() { qm::MarkPrinted(this); }
+void TF_Main::MarkPrinted() {
+    qm::MarkPrinted(this);
+}
 
-void TF_Main::MarkEdited() { qm::MarkEdited(this); }
+void TF_Main::MarkEdited() {
+    qm::MarkEdited(this);
+}
 
 QString TF_Main::RecalcFees(const QString& text) {
-    const RecalcResult r = qm::RecalcFees(
-        text, {editPostage->text(), editCertFee->text(), editRestricted->text(), editReturn->text()});
+    const RecalcResult r = qm::RecalcFees(text, {editPostage->text(), editCertFee->text(),
+                                                 editRestricted->text(), editReturn->text()});
     editTotal->setText(r.totalText);
     return r.fieldText;
 }
 
-void TF_Main::ExitField(QLineEdit* edit) { edit->setText(RecalcFees(edit->text())); }
+void TF_Main::ExitField(QLineEdit* edit) {
+    edit->setText(RecalcFees(edit->text()));
+}
 
-void TF_Main::editPostageExit() { ExitField(editPostage); }
-void TF_Main::editCertFeeExit() { ExitField(editCertFee); }
-void TF_Main::editReturnExit() { ExitField(editReturn); }
-void TF_Main::editRestrictedExit() { ExitField(editRestricted); }
+void TF_Main::editPostageExit() {
+    ExitField(editPostage);
+}
+void TF_Main::editCertFeeExit() {
+    ExitField(editCertFee);
+}
+void TF_Main::editReturnExit() {
+    ExitField(editReturn);
+}
+void TF_Main::editRestrictedExit() {
+    ExitField(editRestricted);
+}
 
-void TF_Main::editPostageChange() { MarkEdited(); }
+void TF_Main::editPostageChange() {
+    MarkEdited();
+}
 
 void TF_Main::memoAddressChange() {
     MarkEdited();
-    if (inLineRule_)
-        return;
+    if (inLineRule_) return;
     inLineRule_ = true;
     KeepFourLines(memoAddress);
     inLineRule_ = false;
@@ -523,8 +550,7 @@ void TF_Main::memoAddressChange() {
 
 void TF_Main::memoAddressExit() {
     // Writing lines 1 to 4 back into their places counts as a change of each line.
-    if (!memoAddress->document()->isEmpty())
-        memoAddressChange();
+    if (!memoAddress->document()->isEmpty()) memoAddressChange();
 }
 
 void TF_Main::cbRestrictedClick() {
@@ -538,7 +564,9 @@ void TF_Main::cbRestrictedClick() {
     editRestrictedExit();
 }
 
-void TF_Main::btnClearClick() { ClearAddressee(this); }
+void TF_Main::btnClearClick() {
+    ClearAddressee(this);
+}
 
 void TF_Main::SaveValues1Click() {
     GlobalVariables& g = Globals();
@@ -547,18 +575,18 @@ void TF_Main::SaveValues1Click() {
     g.Return = editReturn->text().trimmed();
     // A blank restricted field (restricted delivery off) keeps the stored default.
     const QString restricted = editRestricted->text().trimmed();
-    if (!restricted.isEmpty())
-        g.Restricted = restricted;
+    if (!restricted.isEmpty()) g.Restricted = restricted;
 }
 
 // --- Menu commands of this window -----------------------------------------------------------
 
-void TF_Main::MIExitClick() { close(); }
+void TF_Main::MIExitClick() {
+    close();
+}
 
 void TF_Main::YourNameAddress1Click() {
     TF_YourAddress dialog(this);
-    if (dialog.exec() == QDialog::Accepted)
-        ShowSenderLabels();
+    if (dialog.exec() == QDialog::Accepted) ShowSenderLabels();
     gbYour->setFocus();
 }
 
@@ -574,12 +602,13 @@ void TF_Main::DontPrintBarCodeMIClick() {
     g.Increment = true;
 }
 
-void TF_Main::TrackItem1Click() { QDesktopServices::openUrl(QUrl(kTrackingPage)); }
+void TF_Main::TrackItem1Click() {
+    QDesktopServices::openUrl(QUrl(kTrackingPage));
+}
 
 void TF_Main::Content1Click() {
     try {
-        if (!help_)
-            help_ = new TF_Help(this);
+        if (!help_) help_ = new TF_Help(this);
         help_->ShowContents(ProgramFolder() + QStringLiteral("Quill3.hlp"));
         help_->show();
         help_->raise();
@@ -596,13 +625,25 @@ void TF_Main::MIAboutClick() {
 
 // --- Commands whose windows come with later parts of the program ----------------------------
 
-void TF_Main::MIReadWriteToDBClick() { ShowNotAvailableYet(this); }
+void TF_Main::MIReadWriteToDBClick() {
+    ShowNotAvailableYet(this);
+}
 // File, Print prints the piece again even while the Print button is disabled.
-void TF_Main::MIPrintClick() { btnPrintClick(); }
-void TF_Main::MIMassPrintClick() { ShowNotAvailableYet(this); }
-void TF_Main::MIPrintBarCodesClick() { RunPrePrint(this, Globals(), ActivePageTarget()); }
-void TF_Main::MailerNumber1Click() { RunMailerNumberCommand(this, Globals()); }
-void TF_Main::MIPrinterSetupClick() { RunPrinterSetup(this); }
+void TF_Main::MIPrintClick() {
+    btnPrintClick();
+}
+void TF_Main::MIMassPrintClick() {
+    ShowNotAvailableYet(this);
+}
+void TF_Main::MIPrintBarCodesClick() {
+    RunPrePrint(this, Globals(), ActivePageTarget());
+}
+void TF_Main::MailerNumber1Click() {
+    RunMailerNumberCommand(this, Globals());
+}
+void TF_Main::MIPrinterSetupClick() {
+    RunPrinterSetup(this);
+}
 void TF_Main::MIPrinterAlignmentClick() {
     GlobalVariables& g = Globals();
     TF_Align dialog(g.LeftRight, g.TopBottom, this);
@@ -619,18 +660,44 @@ void TF_Main::MIExtraLabelClick() {
         g.ExtraLabel = dialog.ExtraLabel();
     }
 }
-void TF_Main::MIImportClick() { ShowNotAvailableYet(this); }
-void TF_Main::MIExportClick() { ShowNotAvailableYet(this); }
-void TF_Main::miPrintFullClick() { ShowNotAvailableYet(this); }
-void TF_Main::miPrintShortClick() { ShowNotAvailableYet(this); }
-void TF_Main::miPreviewFullClick() { ShowNotAvailableYet(this); }
-void TF_Main::miPreviewShortClick() { ShowNotAvailableYet(this); }
-void TF_Main::ClearReport1Click() { ShowNotAvailableYet(this); }
-void TF_Main::MIByMailerNumberClick() { ShowNotAvailableYet(this); }
-void TF_Main::MIByNameClick() { ShowNotAvailableYet(this); }
-void TF_Main::MIByDateClick() { ShowNotAvailableYet(this); }
-void TF_Main::MIByZipCodeClick() { ShowNotAvailableYet(this); }
-void TF_Main::btnPrintClick() { RunSinglePrint(this, Globals(), ActivePageTarget()); }
-void TF_Main::btnPasteClick() { ShowNotAvailableYet(this); }
+void TF_Main::MIImportClick() {
+    ShowNotAvailableYet(this);
+}
+void TF_Main::MIExportClick() {
+    ShowNotAvailableYet(this);
+}
+void TF_Main::miPrintFullClick() {
+    ShowNotAvailableYet(this);
+}
+void TF_Main::miPrintShortClick() {
+    ShowNotAvailableYet(this);
+}
+void TF_Main::miPreviewFullClick() {
+    ShowNotAvailableYet(this);
+}
+void TF_Main::miPreviewShortClick() {
+    ShowNotAvailableYet(this);
+}
+void TF_Main::ClearReport1Click() {
+    ShowNotAvailableYet(this);
+}
+void TF_Main::MIByMailerNumberClick() {
+    ShowNotAvailableYet(this);
+}
+void TF_Main::MIByNameClick() {
+    ShowNotAvailableYet(this);
+}
+void TF_Main::MIByDateClick() {
+    ShowNotAvailableYet(this);
+}
+void TF_Main::MIByZipCodeClick() {
+    ShowNotAvailableYet(this);
+}
+void TF_Main::btnPrintClick() {
+    RunSinglePrint(this, Globals(), ActivePageTarget());
+}
+void TF_Main::btnPasteClick() {
+    ShowNotAvailableYet(this);
+}
 
 } // namespace qm

@@ -45,7 +45,8 @@ QPixmap ProductLogo(QSize size) {
     if (below) {
         f.setPixelSize(std::max(8, static_cast<int>(size.height() * 0.3)));
         p.setFont(f);
-        p.drawText(QRectF(0, h, w, size.height() - h), Qt::AlignCenter, QStringLiteral("Quillmark"));
+        p.drawText(QRectF(0, h, w, size.height() - h), Qt::AlignCenter,
+                   QStringLiteral("Quillmark"));
     } else {
         f.setPixelSize(static_cast<int>(h * 0.55));
         p.setFont(f);
@@ -82,8 +83,7 @@ QPixmap CompanyPicture(QSize size) {
     const QRectF box(h * 1.2, 0, w - h * 1.3, h);
     int px = static_cast<int>(h * 0.42);
     f.setPixelSize(px);
-    while (px > 6 && QFontMetrics(f).horizontalAdvance(name) > box.width())
-        f.setPixelSize(--px);
+    while (px > 6 && QFontMetrics(f).horizontalAdvance(name) > box.width()) f.setPixelSize(--px);
     p.setFont(f);
     p.setPen(Qt::white);
     p.drawText(box, Qt::AlignLeft | Qt::AlignVCenter, name);

@@ -69,8 +69,7 @@ void TF_YourAddress::FormCreate() {
     const GlobalVariables& g = Globals();
     QStringList lines;
     for (const QString* line : {&g.Line1, &g.Line2, &g.Line3, &g.Line4})
-        if (!line->isEmpty())
-            lines.append(*line);
+        if (!line->isEmpty()) lines.append(*line);
     memoYourAddress->setPlainText(lines.join(u'\n'));
     editYourCity->setText(g.City);
     editYourState->setText(g.State);
@@ -78,14 +77,15 @@ void TF_YourAddress::FormCreate() {
 }
 
 void TF_YourAddress::memoYourAddressChange() {
-    if (inLineRule_)
-        return;
+    if (inLineRule_) return;
     inLineRule_ = true;
     KeepFourLines(memoYourAddress);
     inLineRule_ = false;
 }
 
-void TF_YourAddress::memoYourAddressExit() { memoYourAddressChange(); }
+void TF_YourAddress::memoYourAddressExit() {
+    memoYourAddressChange();
+}
 
 void TF_YourAddress::btnOKClick() {
     GlobalVariables& g = Globals();
@@ -99,7 +99,9 @@ void TF_YourAddress::btnOKClick() {
     accept();
 }
 
-void TF_YourAddress::btnCancelClick() { reject(); }
+void TF_YourAddress::btnCancelClick() {
+    reject();
+}
 
 bool TF_YourAddress::eventFilter(QObject* watched, QEvent* event) {
     if (watched == memoYourAddress && event->type() == QEvent::FocusOut) {

@@ -21,108 +21,125 @@ constexpr int kBlack = 1;
 constexpr std::int64_t kMaxSide = 32767;
 
 const QList<QRgb>& TwoColours() {
-  static const QList<QRgb> table = {qRgb(255, 255, 255), qRgb(0, 0, 0)};
-  return table;
+    static const QList<QRgb> table = {qRgb(255, 255, 255), qRgb(0, 0, 0)};
+    return table;
 }
 
 QImage NewBitmap(std::int64_t width, std::int64_t height) {
-  if (width < 1 || height < 1 || width > kMaxSide || height > kMaxSide)
-    throw BarcodeError("Barcode bitmap of " + std::to_string(width) + " x " + std::to_string(height) +
-                       " pixels is out of range (1 to " + std::to_string(kMaxSide) + " each)");
-  QImage image(int(width), int(height), QImage::Format_Indexed8);
-  if (image.isNull())
-    throw BarcodeError("Barcode bitmap of " + std::to_string(width) + " x " + std::to_string(height) +
-                       " pixels could not be created");
-  image.setColorTable(TwoColours());
-  image.fill(kWhite);
-  const int dpm = qRound(TBarcodeBmp::kTextDpi / 0.0254);
-  image.setDotsPerMeterX(dpm);
-  image.setDotsPerMeterY(dpm);
-  return image;
+    if (width < 1 || height < 1 || width > kMaxSide || height > kMaxSide)
+        throw BarcodeError("Barcode bitmap of " + std::to_string(width) + " x " +
+                           std::to_string(height) + " pixels is out of range (1 to " +
+                           std::to_string(kMaxSide) + " each)");
+    QImage image(int(width), int(height), QImage::Format_Indexed8);
+    if (image.isNull())
+        throw BarcodeError("Barcode bitmap of " + std::to_string(width) + " x " +
+                           std::to_string(height) + " pixels could not be created");
+    image.setColorTable(TwoColours());
+    image.fill(kWhite);
+    const int dpm = qRound(TBarcodeBmp::kTextDpi / 0.0254);
+    image.setDotsPerMeterX(dpm);
+    image.setDotsPerMeterY(dpm);
+    return image;
 }
 
 class ImageCanvas final : public BarCanvas {
- public:
-  explicit ImageCanvas(QImage& image)
-      : bits_(image.bits()), stride_(image.bytesPerLine()), width_(image.width()), height_(image.height()) {}
-  void FillBlack(int x, int y, int width, int height) override {
-    const int x0 = std::max(x, 0);
-    const int x1 = int(std::min<std::int64_t>(std::int64_t(x) + width, width_));
-    const int y0 = std::max(y, 0);
-    const int y1 = int(std::min<std::int64_t>(std::int64_t(y) + height, height_));
-    if (x0 >= x1 || y0 >= y1) return;
-    uchar* row = bits_ + std::ptrdiff_t(y0) * stride_ + x0;
-    for (int r = y0; r < y1; ++r, row += stride_) std::memset(row, kBlack, size_t(x1 - x0));
-  }
-  // Copies row `from` onto the rows [to, end).
-  void CopyRow(int from, int to, int end) {
-    const uchar* src = bits_ + std::ptrdiff_t(from) * stride_;
-    for (int r = std::max(to, 0); r < std::min(end, height_); ++r)
-      std::memcpy(bits_ + std::ptrdiff_t(r) * stride_, src, size_t(width_));
-  }
+public:
+    explicit ImageCanvas(QImage& image)
+        : bits_(image.bits()), stride_(image.bytesPerLine()), width_(image.width()),
+          height_(image.height()) {}
+    void FillBlack(int x, int y, int width, int height) override {
+        const int x0 = std::max(x, 0);
+        const int x1 = int(std::min<std::int64_t>(std::int64_t(x) + width, width_));
+        const int y0 = std::max(y, 0);
+        const int y1 = int(std::min<std::int64_t>(std::int64_t(y) + height, height_));
+        if (x0 >= x1 || y0 >= y1) return;
+        uchar* row = bits_ + std::ptrdiff_t(y0) * stride_ + x0;
+        for (int r = y0; r < y1; ++r, row += stride_) std::memset(row, kBlack, size_t(x1 - x0));
+    }
+    // Copies row `from` onto the rows [to, end).
+    void CopyRow(int from, int to, int end) {
+        const uchar* src = bits_ + std::ptrdiff_t(from) * stride_;
+        for (int r = std::max(to, 0); r < std::min(end, height_); ++r)
+            std::memcpy(bits_ + std::ptrdiff_t(r) * stride_, src, size_t(width_));
+    }
 
- private:
-  uchar* bits_;
-  qsizetype stride_;
-  int width_;
-  int height_;
+private:
+    uchar* bits_;
+    qsizetype stride_;
+    int width_;
+    int height_;
 };
 
 // Pixel (x, y) of the W x H source goes to the place the rotation gives it.
 QImage Rotated(const QImage& src, TbcRotate rotate) {
-  const int w = src.width();
-  const int h = src.height();
-  const bool quarter = rotate == bcRotate90 || rotate == bcRotate270;
-  QImage dst = NewBitmap(quarter ? h : w, quarter ? w : h);
-  for (int y = 0; y < h; ++y) {
-    const uchar* in = src.constScanLine(y);
-    switch (rotate) {
-      case bcRotate90:
-        for (int x = 0; x < w; ++x) dst.scanLine(x)[h - 1 - y] = in[x];
-        break;
-      case bcRotate180: {
-        uchar* out = dst.scanLine(h - 1 - y);
-        for (int x = 0; x < w; ++x) out[w - 1 - x] = in[x];
-        break;
-      }
-      case bcRotate270:
-        for (int x = 0; x < w; ++x) dst.scanLine(w - 1 - x)[y] = in[x];
-        break;
-      case bcNoRotate:
-        std::memcpy(dst.scanLine(y), in, size_t(w));
-        break;
+    const int w = src.width();
+    const int h = src.height();
+    const bool quarter = rotate == bcRotate90 || rotate == bcRotate270;
+    QImage dst = NewBitmap(quarter ? h : w, quarter ? w : h);
+    for (int y = 0; y < h; ++y) {
+        const uchar* in = src.constScanLine(y);
+        switch (rotate) {
+        case bcRotate90:
+            for (int x = 0; x < w; ++x) dst.scanLine(x)[h - 1 - y] = in[x];
+            break;
+        case bcRotate180: {
+            uchar* out = dst.scanLine(h - 1 - y);
+            for (int x = 0; x < w; ++x) out[w - 1 - x] = in[x];
+            break;
+        }
+        case bcRotate270:
+            for (int x = 0; x < w; ++x) dst.scanLine(w - 1 - x)[y] = in[x];
+            break;
+        case bcNoRotate: std::memcpy(dst.scanLine(y), in, size_t(w)); break;
+        }
     }
-  }
-  return dst;
+    return dst;
 }
 
-bool IsCode128Type(TBarCodeType type) { return type == bcCode128 || type == bcEAN128; }
+bool IsCode128Type(TBarCodeType type) {
+    return type == bcCode128 || type == bcEAN128;
+}
 
 void CheckBuilt(int type) {
-  if (!IsBarCodeTypeBuilt(type))
-    throw BarcodeError(std::string("Barcode type ") + BarCodeTypeName(type) + " (" + std::to_string(type) +
-                       ") is not supported; only Code 128, EAN-128 and POSTNET can be drawn");
+    if (!IsBarCodeTypeBuilt(type))
+        throw BarcodeError(std::string("Barcode type ") + BarCodeTypeName(type) + " (" +
+                           std::to_string(type) +
+                           ") is not supported; only Code 128, EAN-128 and POSTNET can be drawn");
 }
 
-}  // namespace
+} // namespace
 
 const char* BarCodeTypeName(int type) {
-  static const char* const kNames[kBarCodeTypeCount] = {
-      "Code 128", "Code 39", "Code 39 full ASCII", "UPC-A", "Interleaved 2 of 5", "Code 93", "EAN-13",
-      "EAN-8",    "EAN-128", "POSTNET",            "UPC-E", "UPC/EAN 2-digit add-on", "UPC/EAN 5-digit add-on",
-  };
-  return type >= 0 && type < kBarCodeTypeCount ? kNames[type] : "unknown";
+    static const char* const kNames[kBarCodeTypeCount] = {
+        "Code 128",
+        "Code 39",
+        "Code 39 full ASCII",
+        "UPC-A",
+        "Interleaved 2 of 5",
+        "Code 93",
+        "EAN-13",
+        "EAN-8",
+        "EAN-128",
+        "POSTNET",
+        "UPC-E",
+        "UPC/EAN 2-digit add-on",
+        "UPC/EAN 5-digit add-on",
+    };
+    return type >= 0 && type < kBarCodeTypeCount ? kNames[type] : "unknown";
 }
 
-bool IsBarCodeTypeBuilt(int type) { return type == bcCode128 || type == bcEAN128 || type == bcPOSTNET; }
+bool IsBarCodeTypeBuilt(int type) {
+    return type == bcCode128 || type == bcEAN128 || type == bcPOSTNET;
+}
 
 QString FilterBarcodeText(TBarCodeType type, const QString& text) {
-  auto isDigit = [](char16_t c) { return c >= u'0' && c <= u'9'; };
-  auto isCode39 = [&](char16_t c) {
-    return isDigit(c) || (c >= u'A' && c <= u'Z') || QStringView(u" -.$/+%*").contains(QChar(c));
-  };
-  qsizetype maxLength = -1;
-  switch (type) {
+    auto isDigit = [](char16_t c) { return c >= u'0' && c <= u'9'; };
+    auto isCode39 = [&](char16_t c) {
+        return isDigit(c) || (c >= u'A' && c <= u'Z') ||
+               QStringView(u" -.$/+%*").contains(QChar(c));
+    };
+    qsizetype maxLength = -1;
+    switch (type) {
     case bcUPCA: maxLength = 11; break;
     case bcEAN13: maxLength = 12; break;
     case bcEAN8: maxLength = 7; break;
@@ -131,42 +148,34 @@ QString FilterBarcodeText(TBarCodeType type, const QString& text) {
     case bcUPC2ext: maxLength = 2; break;
     case bcUPC5ext: maxLength = 5; break;
     default: break;
-  }
-  QString kept;
-  kept.reserve(text.size());
-  for (QChar qc : text) {
-    char16_t c = qc.unicode();
-    if (c == 0) continue;
-    bool keep = false;
-    switch (type) {
-      case bcCode128:
-      case bcCode39Ext:
-      case bcCode93:
-        keep = c <= 128;
-        break;
-      case bcEAN128:
-        keep = c <= 128 || c == kFnc1Char;
-        break;
-      case bcCode39:
-        if (c >= u'a' && c <= u'z') c = char16_t(c - u'a' + u'A');
-        keep = isCode39(c);
-        break;
-      case bcEAN8:
-      case bcUPC5ext:
-        keep = true;
-        break;
-      default:
-        keep = isDigit(c);
-        break;
     }
-    if (keep) kept += QChar(c);
-  }
-  if (maxLength >= 0) kept.truncate(maxLength);
-  return kept;
+    QString kept;
+    kept.reserve(text.size());
+    for (QChar qc : text) {
+        char16_t c = qc.unicode();
+        if (c == 0) continue;
+        bool keep = false;
+        switch (type) {
+        case bcCode128:
+        case bcCode39Ext:
+        case bcCode93: keep = c <= 128; break;
+        case bcEAN128: keep = c <= 128 || c == kFnc1Char; break;
+        case bcCode39:
+            if (c >= u'a' && c <= u'z') c = char16_t(c - u'a' + u'A');
+            keep = isCode39(c);
+            break;
+        case bcEAN8:
+        case bcUPC5ext: keep = true; break;
+        default: keep = isDigit(c); break;
+        }
+        if (keep) kept += QChar(c);
+    }
+    if (maxLength >= 0) kept.truncate(maxLength);
+    return kept;
 }
 
 TBarcodeBmp::TBarcodeBmp(QObject* owner) : QObject(owner), font_(QStringLiteral("Courier New")) {
-  Render();
+    Render();
 }
 
 TBarcodeBmp::~TBarcodeBmp() = default;
@@ -176,143 +185,160 @@ namespace {
 // Sets a property, renders, and puts the old value back when rendering fails.
 template <class Owner, class T>
 void SetAndRender(Owner& owner, T& field, T value, void (Owner::*render)()) {
-  T old = std::move(field);
-  field = std::move(value);
-  try {
-    (owner.*render)();
-  } catch (...) {
-    field = std::move(old);
-    throw;
-  }
+    T old = std::move(field);
+    field = std::move(value);
+    try {
+        (owner.*render)();
+    } catch (...) {
+        field = std::move(old);
+        throw;
+    }
 }
 
-}  // namespace
+} // namespace
 
 void TBarcodeBmp::SetHeight(int height) {
-  if (height < 1) throw BarcodeError("Barcode height must be at least 1 pixel, not " + std::to_string(height));
-  SetAndRender(*this, height_, height, &TBarcodeBmp::Render);
+    if (height < 1)
+        throw BarcodeError("Barcode height must be at least 1 pixel, not " +
+                           std::to_string(height));
+    SetAndRender(*this, height_, height, &TBarcodeBmp::Render);
 }
 
 void TBarcodeBmp::SetBarcodeText(const QString& text) {
-  SetAndRender(*this, text_, FilterBarcodeText(type_, text), &TBarcodeBmp::Render);
+    SetAndRender(*this, text_, FilterBarcodeText(type_, text), &TBarcodeBmp::Render);
 }
 
 void TBarcodeBmp::SetBarcodeType(TBarCodeType type) {
-  CheckBuilt(type);
-  const TBarCodeType oldType = type_;
-  QString oldText = text_;
-  type_ = type;
-  text_ = FilterBarcodeText(type, text_);
-  try {
-    Render();
-  } catch (...) {
-    type_ = oldType;
-    text_ = std::move(oldText);
-    throw;
-  }
+    CheckBuilt(type);
+    const TBarCodeType oldType = type_;
+    QString oldText = text_;
+    type_ = type;
+    text_ = FilterBarcodeText(type, text_);
+    try {
+        Render();
+    } catch (...) {
+        type_ = oldType;
+        text_ = std::move(oldText);
+        throw;
+    }
 }
 
 void TBarcodeBmp::SetBarcodeTypeValue(int type) {
-  CheckBuilt(type);
-  SetBarcodeType(static_cast<TBarCodeType>(type));
+    CheckBuilt(type);
+    SetBarcodeType(static_cast<TBarCodeType>(type));
 }
 
-void TBarcodeBmp::SetFont(const QFont& font) { SetAndRender(*this, font_, font, &TBarcodeBmp::Render); }
+void TBarcodeBmp::SetFont(const QFont& font) {
+    SetAndRender(*this, font_, font, &TBarcodeBmp::Render);
+}
 
 void TBarcodeBmp::SetFont(const QFont* font) {
-  if (font != nullptr) SetFont(*font);
+    if (font != nullptr) SetFont(*font);
 }
 
 void TBarcodeBmp::SetScale(int scale) {
-  if (scale < 1) throw BarcodeError("Barcode scale must be at least 1 pixel per module, not " + std::to_string(scale));
-  SetAndRender(*this, scale_, scale, &TBarcodeBmp::Render);
+    if (scale < 1)
+        throw BarcodeError("Barcode scale must be at least 1 pixel per module, not " +
+                           std::to_string(scale));
+    SetAndRender(*this, scale_, scale, &TBarcodeBmp::Render);
 }
 
-void TBarcodeBmp::SetInterpret(bool interpret) { SetAndRender(*this, interpret_, interpret, &TBarcodeBmp::Render); }
+void TBarcodeBmp::SetInterpret(bool interpret) {
+    SetAndRender(*this, interpret_, interpret, &TBarcodeBmp::Render);
+}
 
 void TBarcodeBmp::SetRotate(TbcRotate rotate) {
-  if (rotate < bcNoRotate || rotate > bcRotate270)
-    throw BarcodeError("Barcode rotation " + std::to_string(int(rotate)) + " is out of range (0 to 3)");
-  SetAndRender(*this, rotate_, rotate, &TBarcodeBmp::Render);
+    if (rotate < bcNoRotate || rotate > bcRotate270)
+        throw BarcodeError("Barcode rotation " + std::to_string(int(rotate)) +
+                           " is out of range (0 to 3)");
+    SetAndRender(*this, rotate_, rotate, &TBarcodeBmp::Render);
 }
 
-void TBarcodeBmp::SetRotateValue(int rotate) { SetRotate(static_cast<TbcRotate>(rotate)); }
+void TBarcodeBmp::SetRotateValue(int rotate) {
+    SetRotate(static_cast<TbcRotate>(rotate));
+}
 
-void TBarcodeBmp::BeginLoading() { loading_ = true; }
+void TBarcodeBmp::BeginLoading() {
+    loading_ = true;
+}
 
 void TBarcodeBmp::EndLoading() {
-  loading_ = false;
-  Render();
+    loading_ = false;
+    Render();
 }
 
 void TBarcodeBmp::Render() {
-  if (loading_) return;
+    if (loading_) return;
 
-  const bool hasText = !text_.isEmpty();
-  Code128Sequence seq;
-  QByteArray bytes;
-  std::int64_t modules = 20;
-  if (hasText) {
-    bytes = text_.toLatin1();  // the filter leaves codes up to 128 and the FNC1 marker 202
-    if (IsCode128Type(type_)) {
-      seq = EncodeCode128(std::string_view(bytes.constData(), size_t(bytes.size())), type_ == bcEAN128);
-      modules = Code128SymbolModules(seq) + 20;
-    } else if (type_ == bcPOSTNET) {
-      modules = PostnetSymbolUnits(int(bytes.size())) + 20;
-    } else {
-      CheckBuilt(type_);
+    const bool hasText = !text_.isEmpty();
+    Code128Sequence seq;
+    QByteArray bytes;
+    std::int64_t modules = 20;
+    if (hasText) {
+        bytes = text_.toLatin1(); // the filter leaves codes up to 128 and the FNC1 marker 202
+        if (IsCode128Type(type_)) {
+            seq = EncodeCode128(std::string_view(bytes.constData(), size_t(bytes.size())),
+                                type_ == bcEAN128);
+            modules = Code128SymbolModules(seq) + 20;
+        } else if (type_ == bcPOSTNET) {
+            modules = PostnetSymbolUnits(int(bytes.size())) + 20;
+        } else {
+            CheckBuilt(type_);
+        }
     }
-  }
-  QImage image = NewBitmap(modules * scale_, height_);
+    QImage image = NewBitmap(modules * scale_, height_);
 
-  const int reserve = interpret_ ? 5 * scale_ : 0;
-  if (hasText) {
-    ImageCanvas canvas(image);
-    const int left = 10 * scale_;
-    if (type_ == bcPOSTNET) {
-      DrawPostnet(canvas, left, 0, std::string_view(bytes.constData(), size_t(bytes.size())), scale_, height_);
-    } else {
-      // Code 128 bars run over the full bar height: draw one row, copy it down.
-      const int barHeight = height_ - reserve;
-      if (barHeight > 0) {
-        DrawCode128(canvas, left, 0, seq, scale_, 1);
-        canvas.CopyRow(0, 1, barHeight);
-      }
+    const int reserve = interpret_ ? 5 * scale_ : 0;
+    if (hasText) {
+        ImageCanvas canvas(image);
+        const int left = 10 * scale_;
+        if (type_ == bcPOSTNET) {
+            DrawPostnet(canvas, left, 0, std::string_view(bytes.constData(), size_t(bytes.size())),
+                        scale_, height_);
+        } else {
+            // Code 128 bars run over the full bar height: draw one row, copy it down.
+            const int barHeight = height_ - reserve;
+            if (barHeight > 0) {
+                DrawCode128(canvas, left, 0, seq, scale_, 1);
+                canvas.CopyRow(0, 1, barHeight);
+            }
+        }
     }
-  }
 
-  if (interpret_ && hasText && IsCode128Type(type_)) {
-    font_.setPointSize(8 * scale_);
-    QString shown = text_;
-    shown.remove(QChar(kFnc1Char));
-    // Draw on a grey image without smoothing, then keep it two-coloured: the
-    // text cell is white, the glyphs black.
-    QImage grey(image.size(), QImage::Format_Grayscale8);
-    grey.setDotsPerMeterX(image.dotsPerMeterX());
-    grey.setDotsPerMeterY(image.dotsPerMeterY());
-    grey.fill(255);
-    QFont font = font_;
-    font.setStyleStrategy(QFont::NoAntialias);
-    const QFontMetrics metrics(font, &grey);
-    const int textWidth = metrics.horizontalAdvance(shown);
-    const int textHeight = metrics.height();
-    const QRect cell(image.width() / 2 - textWidth / 2, height_ - textHeight, textWidth, textHeight);
-    {
-      QPainter painter(&grey);
-      painter.setFont(font);
-      painter.setPen(Qt::black);
-      painter.drawText(cell.left(), cell.top() + metrics.ascent(), shown);
+    if (interpret_ && hasText && IsCode128Type(type_)) {
+        font_.setPointSize(8 * scale_);
+        QString shown = text_;
+        shown.remove(QChar(kFnc1Char));
+        // Draw on a grey image without smoothing, then keep it two-coloured: the
+        // text cell is white, the glyphs black.
+        QImage grey(image.size(), QImage::Format_Grayscale8);
+        grey.setDotsPerMeterX(image.dotsPerMeterX());
+        grey.setDotsPerMeterY(image.dotsPerMeterY());
+        grey.fill(255);
+        QFont font = font_;
+        font.setStyleStrategy(QFont::NoAntialias);
+        const QFontMetrics metrics(font, &grey);
+        const int textWidth = metrics.horizontalAdvance(shown);
+        const int textHeight = metrics.height();
+        const QRect cell(image.width() / 2 - textWidth / 2, height_ - textHeight, textWidth,
+                         textHeight);
+        {
+            QPainter painter(&grey);
+            painter.setFont(font);
+            painter.setPen(Qt::black);
+            painter.drawText(cell.left(), cell.top() + metrics.ascent(), shown);
+        }
+        const QRect clipped = cell.intersected(image.rect());
+        for (int y = clipped.top(); y <= clipped.bottom(); ++y) {
+            const uchar* in = grey.constScanLine(y);
+            uchar* out = image.scanLine(y);
+            for (int x = clipped.left(); x <= clipped.right(); ++x)
+                out[x] = in[x] < 128 ? kBlack : kWhite;
+        }
     }
-    const QRect clipped = cell.intersected(image.rect());
-    for (int y = clipped.top(); y <= clipped.bottom(); ++y) {
-      const uchar* in = grey.constScanLine(y);
-      uchar* out = image.scanLine(y);
-      for (int x = clipped.left(); x <= clipped.right(); ++x) out[x] = in[x] < 128 ? kBlack : kWhite;
-    }
-  }
 
-  if (rotate_ != bcNoRotate) image = Rotated(image, rotate_);
-  bitmap_ = std::move(image);
+    if (rotate_ != bcNoRotate) image = Rotated(image, rotate_);
+    bitmap_ = std::move(image);
 }
 
-}  // namespace qm
+} // namespace qm

@@ -27,80 +27,80 @@ namespace qm {
 QString FilterBarcodeText(TBarCodeType type, const QString& text);
 
 class TBarcodeBmp : public QObject {
-  Q_OBJECT
-  Q_PROPERTY(int Height READ Height WRITE SetHeight)
-  Q_PROPERTY(QImage Bitmap READ Bitmap)
-  Q_PROPERTY(QString BarcodeText READ BarcodeText WRITE SetBarcodeText)
-  Q_PROPERTY(int BarcodeType READ BarcodeTypeValue WRITE SetBarcodeTypeValue)
-  Q_PROPERTY(QFont Font READ Font WRITE SetFont)
-  Q_PROPERTY(int Scale READ Scale WRITE SetScale)
-  Q_PROPERTY(bool Interpret READ Interpret WRITE SetInterpret)
-  Q_PROPERTY(int Rotate READ RotateValue WRITE SetRotateValue)
+    Q_OBJECT
+    Q_PROPERTY(int Height READ Height WRITE SetHeight)
+    Q_PROPERTY(QImage Bitmap READ Bitmap)
+    Q_PROPERTY(QString BarcodeText READ BarcodeText WRITE SetBarcodeText)
+    Q_PROPERTY(int BarcodeType READ BarcodeTypeValue WRITE SetBarcodeTypeValue)
+    Q_PROPERTY(QFont Font READ Font WRITE SetFont)
+    Q_PROPERTY(int Scale READ Scale WRITE SetScale)
+    Q_PROPERTY(bool Interpret READ Interpret WRITE SetInterpret)
+    Q_PROPERTY(int Rotate READ RotateValue WRITE SetRotateValue)
 
- public:
-  // Defaults: Height 50, Scale 1, Interpret on, bcCode128, bcNoRotate, empty
-  // text, font "Courier New", a white bitmap 20 × 50.
-  explicit TBarcodeBmp(QObject* owner = nullptr);
-  ~TBarcodeBmp() override;
+public:
+    // Defaults: Height 50, Scale 1, Interpret on, bcCode128, bcNoRotate, empty
+    // text, font "Courier New", a white bitmap 20 × 50.
+    explicit TBarcodeBmp(QObject* owner = nullptr);
+    ~TBarcodeBmp() override;
 
-  // Height of the symbol before rotation, in pixels (at least 1).
-  int Height() const { return height_; }
-  void SetHeight(int height);
+    // Height of the symbol before rotation, in pixels (at least 1).
+    int Height() const { return height_; }
+    void SetHeight(int height);
 
-  // The last rendering. After a quarter turn its height is the symbol width.
-  const QImage& Bitmap() const { return bitmap_; }
+    // The last rendering. After a quarter turn its height is the symbol width.
+    const QImage& Bitmap() const { return bitmap_; }
 
-  // The filtered text (what the symbol carries), not the text that was set.
-  const QString& BarcodeText() const { return text_; }
-  void SetBarcodeText(const QString& text);
+    // The filtered text (what the symbol carries), not the text that was set.
+    const QString& BarcodeText() const { return text_; }
+    void SetBarcodeText(const QString& text);
 
-  TBarCodeType BarcodeType() const { return type_; }
-  // Throws BarcodeError for a type that is not built (see IsBarCodeTypeBuilt).
-  void SetBarcodeType(TBarCodeType type);
+    TBarCodeType BarcodeType() const { return type_; }
+    // Throws BarcodeError for a type that is not built (see IsBarCodeTypeBuilt).
+    void SetBarcodeType(TBarCodeType type);
 
-  // Font of the human-readable text; its size is set to 8 × Scale points when
-  // the text is drawn. A null pointer changes nothing.
-  const QFont& Font() const { return font_; }
-  void SetFont(const QFont& font);
-  void SetFont(const QFont* font);
+    // Font of the human-readable text; its size is set to 8 × Scale points when
+    // the text is drawn. A null pointer changes nothing.
+    const QFont& Font() const { return font_; }
+    void SetFont(const QFont& font);
+    void SetFont(const QFont* font);
 
-  // Pixels per module (Code 128) or per bar and gap (POSTNET), at least 1.
-  int Scale() const { return scale_; }
-  void SetScale(int scale);
+    // Pixels per module (Code 128) or per bar and gap (POSTNET), at least 1.
+    int Scale() const { return scale_; }
+    void SetScale(int scale);
 
-  // Human-readable text under Code 128 symbols (POSTNET has none).
-  bool Interpret() const { return interpret_; }
-  void SetInterpret(bool interpret);
+    // Human-readable text under Code 128 symbols (POSTNET has none).
+    bool Interpret() const { return interpret_; }
+    void SetInterpret(bool interpret);
 
-  TbcRotate Rotate() const { return rotate_; }
-  void SetRotate(TbcRotate rotate);
+    TbcRotate Rotate() const { return rotate_; }
+    void SetRotate(TbcRotate rotate);
 
-  // While loading (settings applied one by one from stored values) nothing is
-  // rendered; EndLoading renders once.
-  void BeginLoading();
-  void EndLoading();
-  bool IsLoading() const { return loading_; }
+    // While loading (settings applied one by one from stored values) nothing is
+    // rendered; EndLoading renders once.
+    void BeginLoading();
+    void EndLoading();
+    bool IsLoading() const { return loading_; }
 
-  // Resolution at which the font's points become bitmap pixels.
-  static constexpr int kTextDpi = 96;
+    // Resolution at which the font's points become bitmap pixels.
+    static constexpr int kTextDpi = 96;
 
- private:
-  int BarcodeTypeValue() const { return type_; }
-  void SetBarcodeTypeValue(int type);
-  int RotateValue() const { return rotate_; }
-  void SetRotateValue(int rotate);
+private:
+    int BarcodeTypeValue() const { return type_; }
+    void SetBarcodeTypeValue(int type);
+    int RotateValue() const { return rotate_; }
+    void SetRotateValue(int rotate);
 
-  void Render();
+    void Render();
 
-  int height_ = 50;
-  QImage bitmap_;
-  QString text_;
-  TBarCodeType type_ = bcCode128;
-  QFont font_;
-  int scale_ = 1;
-  bool interpret_ = true;
-  TbcRotate rotate_ = bcNoRotate;
-  bool loading_ = false;
+    int height_ = 50;
+    QImage bitmap_;
+    QString text_;
+    TBarCodeType type_ = bcCode128;
+    QFont font_;
+    int scale_ = 1;
+    bool interpret_ = true;
+    TbcRotate rotate_ = bcNoRotate;
+    bool loading_ = false;
 };
 
-}  // namespace qm
+} // namespace qm

@@ -49,11 +49,13 @@ std::uint16_t Code128Pattern(int value);
 int Code128Modules(int value);
 
 // Modules of the whole symbol without quiet zones: 11 × N + 2.
-inline int Code128SymbolModules(const Code128Sequence& seq) { return 11 * int(seq.size()) + 2; }
+inline int Code128SymbolModules(const Code128Sequence& seq) {
+    return 11 * int(seq.size()) + 2;
+}
 
 // Draws the sequence with its left edge at x and top at y, each module
 // moduleWidth pixels wide and barHeight high. Stops at a value outside 0 to 106.
 void DrawCode128(BarCanvas& canvas, int x, int y, const Code128Sequence& seq, int moduleWidth,
                  int barHeight);
 
-}  // namespace qm
+} // namespace qm

@@ -13,7 +13,9 @@ int PostnetCheckDigit(std::string_view digits);
 
 // Number of units of a POSTNET symbol of n digits, without quiet zones:
 // frame bar, (n + 1) digits of ten units, gap, frame bar.
-inline int PostnetSymbolUnits(int n) { return 10 * (n + 1) + 3; }
+inline int PostnetSymbolUnits(int n) {
+    return 10 * (n + 1) + 3;
+}
 
 // Draws the bars of the digits and their check digit: frame bar, five bars a
 // digit (weights 7 4 2 1 0, two of them full), frame bar; bars and gaps `unit`
@@ -22,4 +24,4 @@ inline int PostnetSymbolUnits(int n) { return 10 * (n + 1) + 3; }
 // frame bar.
 void DrawPostnet(BarCanvas& canvas, int x, int y, std::string_view digits, int unit, int barHeight);
 
-}  // namespace qm
+} // namespace qm

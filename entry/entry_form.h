@@ -10,7 +10,9 @@ namespace qm {
 
 // The fifteen controls that MarkPrinted dims and MarkEdited brightens.
 const QStringList& MarkedControlNames();
-inline QColor PrintedColor() { return QColor(192, 192, 192); }
+inline QColor PrintedColor() {
+    return QColor(192, 192, 192);
+}
 
 // Silver fields and Print disabled after a piece has been printed.
 void MarkPrinted(QWidget* form);

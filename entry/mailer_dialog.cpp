@@ -62,7 +62,8 @@ TF_Mailer::TF_Mailer(GlobalVariables& g, bool fromPrintRun, QWidget* parent)
     gbPrintBarcode_->setObjectName(QStringLiteral("gbPrintBarcode"));
     auto* lblCust = WrappedLabel(QStringLiteral("Mailer Number"), gbPrintBarcode_);
     lblCust->setToolTip(QStringLiteral("Click on \"Help\" for information on the Customer ID"));
-    auto* lblSerial = WrappedLabel(QStringLiteral("Enter Identifier Serial Number"), gbPrintBarcode_);
+    auto* lblSerial =
+        WrappedLabel(QStringLiteral("Enter Identifier Serial Number"), gbPrintBarcode_);
     lblSerial->setToolTip(
         QStringLiteral("Click on \"Help\" for information on the Identifier Serial Number"));
     editCustID_ = new RequiredDigitsEdit(9, gbPrintBarcode_);
@@ -112,22 +113,25 @@ TF_Mailer::TF_Mailer(GlobalVariables& g, bool fromPrintRun, QWidget* parent)
     panelBarCode_->setObjectName(QStringLiteral("panelBarCode"));
     auto* helpBarcode = new QVBoxLayout(panelBarCode_);
     helpBarcode->addWidget(WrappedLabel(QStringLiteral("Customer ID:"), panelBarCode_, true));
-    helpBarcode->addWidget(WrappedLabel(
-        QStringLiteral("You may request a nine-digit customer ID (i.e., your DUNS"), panelBarCode_));
-    helpBarcode->addWidget(WrappedLabel(QStringLiteral("number) from your postal representative or by "
-                                                "contacting Dun & Bradstreet"),
-                                 panelBarCode_));
     helpBarcode->addWidget(
-        WrappedLabel(QStringLiteral("by telephone (see their web site) or via Internet at"), panelBarCode_));
+        WrappedLabel(QStringLiteral("You may request a nine-digit customer ID (i.e., your DUNS"),
+                     panelBarCode_));
+    helpBarcode->addWidget(
+        WrappedLabel(QStringLiteral("number) from your postal representative or by "
+                                    "contacting Dun & Bradstreet"),
+                     panelBarCode_));
+    helpBarcode->addWidget(WrappedLabel(
+        QStringLiteral("by telephone (see their web site) or via Internet at"), panelBarCode_));
     helpBarcode->addWidget(new LinkLabel(QString::fromLatin1(kDnBAddress), panelBarCode_));
     helpBarcode->addWidget(WrappedLabel(
         QStringLiteral("This number uniquely identifies business entities at specific physical "
                        "addresses.  If you are generating mailings at multiple locations, you must "
                        "use the DUNS number appropriate for each mailing location."),
         panelBarCode_));
-    helpBarcode->addWidget(WrappedLabel(QStringLiteral("Identifier Serial Number:"), panelBarCode_, true));
     helpBarcode->addWidget(
-        WrappedLabel(QStringLiteral("You will self-assign an eight-digit Identifier"), panelBarCode_));
+        WrappedLabel(QStringLiteral("Identifier Serial Number:"), panelBarCode_, true));
+    helpBarcode->addWidget(WrappedLabel(
+        QStringLiteral("You will self-assign an eight-digit Identifier"), panelBarCode_));
     helpBarcode->addWidget(WrappedLabel(
         QStringLiteral("Serial Number.  This number must remain unique for at least 2 years in "
                        "order to ensure that it identifies only one mailpiece."),
@@ -137,25 +141,27 @@ TF_Mailer::TF_Mailer(GlobalVariables& g, bool fromPrintRun, QWidget* parent)
     panelMailerNum_ = new QWidget(this);
     panelMailerNum_->setObjectName(QStringLiteral("panelMailerNum"));
     auto* helpMailer = new QVBoxLayout(panelMailerNum_);
-    helpMailer->addWidget(WrappedLabel(QStringLiteral("20 Digit Mailer Number:"), panelMailerNum_, true));
     helpMailer->addWidget(
-        WrappedLabel(QStringLiteral("You have chosen not to print the bar code's,"), panelMailerNum_));
+        WrappedLabel(QStringLiteral("20 Digit Mailer Number:"), panelMailerNum_, true));
+    helpMailer->addWidget(WrappedLabel(
+        QStringLiteral("You have chosen not to print the bar code's,"), panelMailerNum_));
     helpMailer->addWidget(WrappedLabel(
         QStringLiteral("thus your mailers must have the bar code already printed on them.  You "
                        "must enter all 22 digits of the next Mailer Number in your printer."),
         panelMailerNum_));
-    helpMailer->addWidget(WrappedLabel(QStringLiteral("Increment/Decrement:"), panelMailerNum_, true));
+    helpMailer->addWidget(
+        WrappedLabel(QStringLiteral("Increment/Decrement:"), panelMailerNum_, true));
     helpMailer->addWidget(
         WrappedLabel(QStringLiteral("You can select either \"Increment\", or "), panelMailerNum_));
     auto* block = new QPlainTextEdit(panelMailerNum_);
     block->setReadOnly(true);
     block->setFrameShape(QFrame::NoFrame);
-    block->setPlainText(
-        QStringLiteral("\"Decrement\" depending on the order you have the Mailer's in your printer. \n"
-                       "Some printers  pull paper from the bottom of the pile and some from the top. \n"
-                       "Thus if your printer takes paper from the bottom of the pile, you must use \n"
-                       "the mailer number from the bottom of the pile of mailers and have the \n"
-                       "counter decrement the number for each new label. "));
+    block->setPlainText(QStringLiteral(
+        "\"Decrement\" depending on the order you have the Mailer's in your printer. \n"
+        "Some printers  pull paper from the bottom of the pile and some from the top. \n"
+        "Thus if your printer takes paper from the bottom of the pile, you must use \n"
+        "the mailer number from the bottom of the pile of mailers and have the \n"
+        "counter decrement the number for each new label. "));
     block->setMaximumHeight(block->fontMetrics().lineSpacing() * 6);
     helpMailer->addWidget(block);
     helpMailer->addWidget(WrappedLabel(
@@ -208,17 +214,14 @@ void TF_Mailer::showEvent(QShowEvent* event) {
 
 void TF_Mailer::btnOKClick() {
     if (barcodeMode_) {
-        if (!editCustID_->CheckOrComplain() || !editSerialNum_->CheckOrComplain())
-            return;
+        if (!editCustID_->CheckOrComplain() || !editSerialNum_->CheckOrComplain()) return;
         g_.CustID = editCustID_->text();
         g_.SerialNum = editSerialNum_->text();
     } else {
-        if (!editMailerNum_->CheckOrComplain())
-            return;
+        if (!editMailerNum_->CheckOrComplain()) return;
         const QString digits = editMailerNum_->text();
         // An untouched field that could not show a full number keeps the stored one.
-        if (digits.size() == 22)
-            g_.MailerNum = MailerNumFromTracking(digits);
+        if (digits.size() == 22) g_.MailerNum = MailerNumFromTracking(digits);
         g_.Increment = rbIncrement_->isChecked();
     }
     g_.ConfirmNumbers = !cbDontShow_->isChecked();

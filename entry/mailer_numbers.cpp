@@ -13,20 +13,15 @@ const QString kKindT = QStringLiteral("T");
 
 MailerNumberParts SplitMailerNum(const QString& m) {
     switch (m.size()) {
-    case 30:
-        return {m.mid(13, 9), m.mid(22, 7)};
-    case 22:
-        return {m.mid(5, 9), m.mid(14, 7)};
-    default:
-        return {m.mid(2, 9), m.mid(11, 7)};
+    case 30: return {m.mid(13, 9), m.mid(22, 7)};
+    case 22: return {m.mid(5, 9), m.mid(14, 7)};
+    default: return {m.mid(2, 9), m.mid(11, 7)};
     }
 }
 
 QString TrackingDigits(const QString& m) {
-    if (m.size() == 30)
-        return m.mid(8);
-    if (m.size() == 22)
-        return m;
+    if (m.size() == 30) return m.mid(8);
+    if (m.size() == 22) return m;
     const MailerNumberParts p = SplitMailerNum(m);
     return BuildBarcodeData(p.id, p.serial, kZeroZip, kKindT).mid(kBarcodeZipElementLength);
 }
@@ -50,14 +45,17 @@ void StepNumber(GlobalVariables& g, bool forward) {
 
 } // namespace
 
-void AdvanceNumber(GlobalVariables& g) { StepNumber(g, true); }
+void AdvanceNumber(GlobalVariables& g) {
+    StepNumber(g, true);
+}
 
-void StepBackNumber(GlobalVariables& g) { StepNumber(g, false); }
+void StepBackNumber(GlobalVariables& g) {
+    StepNumber(g, false);
+}
 
 void SetBarcodeMode(GlobalVariables& g, bool barcodeMode) {
     g.PrintBarCode = barcodeMode;
-    if (!barcodeMode)
-        g.Increment = true;
+    if (!barcodeMode) g.Increment = true;
 }
 
 QString WithoutHyphens(const QString& text) {
@@ -68,8 +66,7 @@ QString WithoutHyphens(const QString& text) {
 
 bool CustomerIdUnset(const QString& custId) {
     for (QChar c : custId)
-        if (c >= QLatin1Char('1') && c <= QLatin1Char('9'))
-            return false;
+        if (c >= QLatin1Char('1') && c <= QLatin1Char('9')) return false;
     return true;
 }
 

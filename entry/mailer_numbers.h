@@ -44,7 +44,9 @@ QString WithoutHyphens(const QString& text);
 // The numbers a command may change and must put back when it is cancelled.
 struct NumberCopies {
     QString serialNum, custId, mailerNum;
-    static NumberCopies Of(const GlobalVariables& g) { return {g.SerialNum, g.CustID, g.MailerNum}; }
+    static NumberCopies Of(const GlobalVariables& g) {
+        return {g.SerialNum, g.CustID, g.MailerNum};
+    }
     void RestoreTo(GlobalVariables& g) const {
         g.SerialNum = serialNum;
         g.CustID = custId;

@@ -8,12 +8,10 @@ namespace qm {
 
 std::optional<double> ParseMoney(const QString& text) {
     const QString t = text.trimmed();
-    if (t.isEmpty())
-        return std::nullopt;
+    if (t.isEmpty()) return std::nullopt;
     bool ok = false;
     const double v = QLocale::c().toDouble(t, &ok);
-    if (!ok || !std::isfinite(v))
-        return std::nullopt;
+    if (!ok || !std::isfinite(v)) return std::nullopt;
     return v;
 }
 
@@ -29,8 +27,7 @@ QString FormatMoney(double v) {
         blanks = 5;
     else if (v < 100000)
         blanks = 3;
-    if (v == 0)
-        v = 0; // no "-0"
+    if (v == 0) v = 0; // no "-0"
     QString s = QString::number(v, 'g', 15);
     const qsizetype point = s.indexOf(u'.');
     if (point < 0)

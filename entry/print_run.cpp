@@ -48,8 +48,7 @@ QString ZipText(const QWidget* form, const char* name) {
 // The money text of a fee as the receipt shows it, with its value when it counts.
 QString ShownFee(const QString& text, double& sum) {
     const double fee = CountedFee(text);
-    if (fee == 0)
-        return QStringLiteral(" ");
+    if (fee == 0) return QStringLiteral(" ");
     sum += fee;
     return text;
 }
@@ -79,16 +78,15 @@ QString PrePrintConfirmMessage() {
 EntryFields ReadEntryFields(const QWidget* form) {
     EntryFields f;
     for (int i = 0; i < 5; ++i)
-        if (const auto* l = form->findChild<const QLabel*>(QStringLiteral("lblYourAddress%1").arg(i + 1)))
+        if (const auto* l =
+                form->findChild<const QLabel*>(QStringLiteral("lblYourAddress%1").arg(i + 1)))
             f.senderLabels[size_t(i)] = l->text();
 
     const auto* memo = form->findChild<const QPlainTextEdit*>(QStringLiteral("memoAddress"));
     const bool freeEntry = memo && !memo->isHidden();
-    if (!freeEntry)
-        memo = form->findChild<const QPlainTextEdit*>(QStringLiteral("tzmemoAddress"));
+    if (!freeEntry) memo = form->findChild<const QPlainTextEdit*>(QStringLiteral("tzmemoAddress"));
     if (memo)
-        for (int i = 0; i < 4; ++i)
-            f.addresseeLines[size_t(i)] = DisplayedLineAt(memo, i + 1);
+        for (int i = 0; i < 4; ++i) f.addresseeLines[size_t(i)] = DisplayedLineAt(memo, i + 1);
     f.city = LineEditText(form, freeEntry ? "editCity" : "tzeditCity");
     f.state = LineEditText(form, freeEntry ? "editState" : "tzeditState");
     f.zipText = ZipText(form, freeEntry ? "editZip" : "tzeditZip");
@@ -107,12 +105,12 @@ EntryFields ReadEntryFields(const QWidget* form) {
 
 PrintRequest BuildPrintRequest(const EntryFields& f, const GlobalVariables& g) {
     PrintRequest r; // every slot empty
-    for (int i = 0; i < 5; ++i)
-        r[size_t(i)] = f.senderLabels[size_t(i)];
+    for (int i = 0; i < 5; ++i) r[size_t(i)] = f.senderLabels[size_t(i)];
     r[kSlotSenderZip] = g.Zip;
 
     const QString zip = FormatZip(f.zipText);
-    QString cityLine = TrimForm(f.city) + QLatin1Char(' ') + TrimForm(f.state) + QLatin1Char(' ') + zip;
+    QString cityLine =
+        TrimForm(f.city) + QLatin1Char(' ') + TrimForm(f.state) + QLatin1Char(' ') + zip;
     std::array<QString, 4> lines = f.addresseeLines;
     for (QString& line : lines) {
         if (TrimForm(line).isEmpty()) {
@@ -121,8 +119,7 @@ PrintRequest BuildPrintRequest(const EntryFields& f, const GlobalVariables& g) {
             break;
         }
     }
-    for (int i = 0; i < 4; ++i)
-        r[size_t(kSlotAddressee1 + i)] = lines[size_t(i)];
+    for (int i = 0; i < 4; ++i) r[size_t(kSlotAddressee1 + i)] = lines[size_t(i)];
     r[10] = cityLine;
     r[kSlotAddresseeZip] = zip;
 
@@ -142,8 +139,8 @@ PrintRequest BuildPrintRequest(const EntryFields& f, const GlobalVariables& g) {
     r[kSlotRestrictedFee] = ShownFee(f.restrictedFee, sum);
     const std::optional<double> shownTotal = ParseMoney(f.total);
     // The field's own text when it agrees with the fees, else the sum itself.
-    r[kSlotTotal] = shownTotal && FormatMoney(*shownTotal) == FormatMoney(sum) ? f.total
-                                                                               : FormatMoney(sum);
+    r[kSlotTotal] =
+        shownTotal && FormatMoney(*shownTotal) == FormatMoney(sum) ? f.total : FormatMoney(sum);
     r[kSlotLeftRight] = QString::number(g.LeftRight);
     r[kSlotTopBottom] = QString::number(g.TopBottom);
     r[kSlotPrintExtraLabel] = g.PrintExtraLabel;
@@ -167,8 +164,7 @@ QString PrintAndLog(QWidget* form, const GlobalVariables& g, PageTarget& target)
 }
 
 void SaveNumbersIfChanged(QWidget* parent, const GlobalVariables& g, const NumberCopies& before) {
-    if (!before.NumbersDiffer(g))
-        return;
+    if (!before.NumbersDiffer(g)) return;
     try {
         SaveSettings(g);
     } catch (const std::exception& e) {
@@ -223,13 +219,11 @@ void RunMailerNumberCommand(QWidget* parent, GlobalVariables& g) {
 }
 
 void RunFirstShowCustomerCheck(QWidget* parent, GlobalVariables& g) {
-    if (!g.PrintBarCode || !CustomerIdUnset(g.CustID))
-        return;
+    if (!g.PrintBarCode || !CustomerIdUnset(g.CustID)) return;
     QMessageBox::information(parent, ApplicationTitle(), FirstShowCustomerMessage());
     const NumberCopies before = NumberCopies::Of(g);
     TF_Mailer dialog(g, false, parent);
-    if (dialog.exec() == QDialog::Accepted)
-        SaveNumbersIfChanged(parent, g, before);
+    if (dialog.exec() == QDialog::Accepted) SaveNumbersIfChanged(parent, g, before);
 }
 
 int RunPrePrint(QWidget* parent, GlobalVariables& g, PageTarget& target) {

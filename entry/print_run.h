@@ -18,7 +18,7 @@ class PageTarget;
 
 // What the print reads from the entry form, as the fields show it.
 struct EntryFields {
-    std::array<QString, 5> senderLabels; // lblYourAddress1 to 5
+    std::array<QString, 5> senderLabels;   // lblYourAddress1 to 5
     std::array<QString, 4> addresseeLines; // displayed lines 1 to 4 of the visible memo
     QString city, state, zipText;          // zipText as the masked field holds it
     QString re, comment;

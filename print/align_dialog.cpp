@@ -21,8 +21,7 @@ LimitedSpinBox::LimitedSpinBox(int maxTyped, QWidget* parent)
 
 int LimitedSpinBox::TypedValue() const {
     const auto v = TryStrToInt(lineEdit()->text().trimmed());
-    if (!v)
-        return minimum();
+    if (!v) return minimum();
     return *v;
 }
 

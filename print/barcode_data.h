@@ -39,4 +39,4 @@ QString BuildBarcodeData(const QString& custId, const QString& serial, const QSt
 // Groups beyond the end of a shorter string are empty.
 QString ReadableNumber(const QString& data);
 
-}  // namespace qm
+} // namespace qm

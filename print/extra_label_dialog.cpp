@@ -41,8 +41,7 @@ TF_ExtraLabel::TF_ExtraLabel(const QString& printExtraLabel, const QString& extr
         rb->setObjectName(QStringLiteral("rgExtraLabel") + QString::fromLatin1(item));
         rgExtraLabel_->addButton(rb, id++);
         radioLayout->addWidget(rb);
-        if (printExtraLabel == QLatin1String(item))
-            rb->setChecked(true);
+        if (printExtraLabel == QLatin1String(item)) rb->setChecked(true);
     }
 
     auto* caption = new QLabel(QStringLiteral("Address for Extra Label:"), group);

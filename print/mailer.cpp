@@ -60,25 +60,21 @@ void Lines(PrintPage& page, const PrintRequest& r, int first, double x, const do
 
 QString TrimForm(const QString& text) {
     qsizetype b = 0, e = text.size();
-    while (b < e && text[b].unicode() <= 0x20)
-        ++b;
-    while (e > b && text[e - 1].unicode() <= 0x20)
-        --e;
+    while (b < e && text[b].unicode() <= 0x20) ++b;
+    while (e > b && text[e - 1].unicode() <= 0x20) --e;
     return text.mid(b, e - b);
 }
 
 QString UpperAscii(const QString& text) {
     QString s = text;
     for (QChar& c : s)
-        if (c >= QLatin1Char('a') && c <= QLatin1Char('z'))
-            c = QChar(c.unicode() - 'a' + 'A');
+        if (c >= QLatin1Char('a') && c <= QLatin1Char('z')) c = QChar(c.unicode() - 'a' + 'A');
     return s;
 }
 
 QString FiveDigitZip(const QString& zipText) {
     const QString first = zipText.left(5);
-    if (!IsBarcodeInteger(first))
-        return QStringLiteral("00000");
+    if (!IsBarcodeInteger(first)) return QStringLiteral("00000");
     return QString::number(first.toInt()).rightJustified(5, QLatin1Char('0'));
 }
 
@@ -91,11 +87,11 @@ QString PrintMailer(const PrintRequest& r, bool barcodeMode, const QFont& fontSo
     QString dataT;
     if (barcodeMode) {
         const QString zipT = FiveDigitZip(r[kSlotAddresseeZip]);
-        dataT = BuildBarcodeData(r[kSlotCustomerOrMailer], r[kSlotSerial], zipT,
-                                 QStringLiteral("T"));
+        dataT =
+            BuildBarcodeData(r[kSlotCustomerOrMailer], r[kSlotSerial], zipT, QStringLiteral("T"));
         const QString zipF = FiveDigitZip(r[kSlotSenderZip]);
-        const QString dataF = BuildBarcodeData(r[kSlotCustomerOrMailer], r[kSlotSerial], zipF,
-                                               QStringLiteral("F"));
+        const QString dataF =
+            BuildBarcodeData(r[kSlotCustomerOrMailer], r[kSlotSerial], zipF, QStringLiteral("F"));
         DrawMailerBarcodes(page, dataT, dataF);
     } else {
         dataT = r[kSlotCustomerOrMailer];
@@ -120,8 +116,7 @@ QString PrintMailer(const PrintRequest& r, bool barcodeMode, const QFont& fontSo
 
     SelectFont(page, FormFont::F2);
     const double xs[5] = {4.3, 4.15, 4.0, 3.85, 3.7};
-    for (int i = 0; i < 5; ++i)
-        Text(page, xs[i], 3.8, UpperAscii(r[size_t(kSlotSender1 + i)]));
+    for (int i = 0; i < 5; ++i) Text(page, xs[i], 3.8, UpperAscii(r[size_t(kSlotSender1 + i)]));
     Text(page, 8.21, 3.8, re);
     Text(page, 8.06, 3.8, r[kSlotComment]);
 
@@ -134,8 +129,7 @@ QString PrintMailer(const PrintRequest& r, bool barcodeMode, const QFont& fontSo
     for (int i = 0; i < 4; ++i)
         TextEndingAt(page, 0.3, feeYs[i], TrimForm(r[size_t(kSlotPostage + i)]));
     const char* captions[4] = {"Postage", "Certified Fee", "Return Receipt", "Restricted"};
-    for (int i = 0; i < 4; ++i)
-        Text(page, 1.45, feeYs[i], QString::fromLatin1(captions[i]));
+    for (int i = 0; i < 4; ++i) Text(page, 1.45, feeYs[i], QString::fromLatin1(captions[i]));
 
     SelectFont(page, FormFont::F4);
     Text(page, 1.3, 3.3, QStringLiteral("RECEIPT"));

@@ -47,7 +47,8 @@ QString MailerSymbolText(const QString& data) {
 }
 
 void DrawMailerBarcodes(PrintPage& page, const QString& dataT, const QString& dataF) {
-    const MailerSymbolSizes s = SymbolSizesFor(page.Metrics().resolutionX, page.Metrics().resolutionY);
+    const MailerSymbolSizes s =
+        SymbolSizesFor(page.Metrics().resolutionX, page.Metrics().resolutionY);
     {
         TBarcodeBmp t;
         SetUpTrackingSymbol(t, s, dataT);
@@ -85,7 +86,8 @@ void DrawMailerBarcodes(PrintPage& page, const QString& dataT, const QString& da
 
 void DrawZipBarcodes(PrintPage& page, const QString& senderZip, const QString& addresseeZip,
                      const QString& printExtraLabel, const QString& extraLabel) {
-    const MailerSymbolSizes s = SymbolSizesFor(page.Metrics().resolutionX, page.Metrics().resolutionY);
+    const MailerSymbolSizes s =
+        SymbolSizesFor(page.Metrics().resolutionX, page.Metrics().resolutionY);
     TBarcodeBmp zip;
     zip.SetBarcodeType(bcPOSTNET);
     zip.SetInterpret(true);

@@ -14,17 +14,17 @@ RequiredDigitsEdit::RequiredDigitsEdit(int digits, QWidget* parent) : QLineEdit(
 void RequiredDigitsEdit::SetValue(const QString& value) {
     QString digits;
     for (QChar c : value)
-        if (c.isDigit())
-            digits += c;
+        if (c.isDigit()) digits += c;
     setText(digits);
     setModified(false);
 }
 
-bool RequiredDigitsEdit::Acceptable() const { return !isModified() || hasAcceptableInput(); }
+bool RequiredDigitsEdit::Acceptable() const {
+    return !isModified() || hasAcceptableInput();
+}
 
 bool RequiredDigitsEdit::CheckOrComplain() {
-    if (Acceptable())
-        return true;
+    if (Acceptable()) return true;
     QMessageBox::critical(window(), QApplication::applicationName(),
                           QString::fromLatin1(kInvalidMaskedInput));
     setFocus();
@@ -34,11 +34,9 @@ bool RequiredDigitsEdit::CheckOrComplain() {
 void RequiredDigitsEdit::focusOutEvent(QFocusEvent* event) {
     QLineEdit::focusOutEvent(event);
     // A click on Cancel or a closing window does not count as leaving the field.
-    if (Acceptable() || event->reason() == Qt::PopupFocusReason || !window()->isVisible())
-        return;
+    if (Acceptable() || event->reason() == Qt::PopupFocusReason || !window()->isVisible()) return;
     QTimer::singleShot(0, this, [this] {
-        if (window()->isVisible() && !Acceptable() && !hasFocus())
-            CheckOrComplain();
+        if (window()->isVisible() && !Acceptable() && !hasFocus()) CheckOrComplain();
     });
 }
 

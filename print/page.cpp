@@ -3,8 +3,8 @@
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QPageLayout>
-#include <QPaintEngine>
 #include <QPageSize>
+#include <QPaintEngine>
 #include <QPrinter>
 
 #include <cfenv>
@@ -25,35 +25,30 @@ PageTarget* g_activeTarget = nullptr;
 std::optional<int32_t> TryStrToInt(const QString& text) {
     int i = 0;
     const int n = int(text.size());
-    while (i < n && text[i] == QLatin1Char(' '))
-        ++i;
+    while (i < n && text[i] == QLatin1Char(' ')) ++i;
     bool negative = false;
     if (i < n && (text[i] == QLatin1Char('-') || text[i] == QLatin1Char('+'))) {
         negative = text[i] == QLatin1Char('-');
         ++i;
     }
-    if (i == n)
-        return std::nullopt;
+    if (i == n) return std::nullopt;
     int64_t value = 0;
     for (; i < n; ++i) {
         const QChar c = text[i];
-        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-            return std::nullopt;
+        if (c < QLatin1Char('0') || c > QLatin1Char('9')) return std::nullopt;
         value = value * 10 + (c.unicode() - '0');
-        if (value > int64_t(std::numeric_limits<int32_t>::max()) + 1)
-            return std::nullopt;
+        if (value > int64_t(std::numeric_limits<int32_t>::max()) + 1) return std::nullopt;
     }
-    if (negative)
-        value = -value;
+    if (negative) value = -value;
     if (value < std::numeric_limits<int32_t>::min() || value > std::numeric_limits<int32_t>::max())
         return std::nullopt;
     return int32_t(value);
 }
 
 int32_t StrToInt(const QString& text) {
-    if (auto v = TryStrToInt(text))
-        return *v;
-    throw ConversionError(QStringLiteral("'%1' is not a valid integer value").arg(text).toStdString());
+    if (auto v = TryStrToInt(text)) return *v;
+    throw ConversionError(
+        QStringLiteral("'%1' is not a valid integer value").arg(text).toStdString());
 }
 
 int32_t RoundHalfEven(double v) {
@@ -81,8 +76,7 @@ ImagePageTarget::ImagePageTarget(int dpiX, int dpiY, int offsetX, int offsetY)
     // The printable area of a US Letter sheet with equal margins on opposite sides.
     const int width = int(std::lround(8.5 * dpiX)) - 2 * offsetX;
     const int height = 11 * dpiY - 2 * offsetY;
-    if (width <= 0 || height <= 0)
-        throw PrintError("Image page: offsets leave no printable area");
+    if (width <= 0 || height <= 0) throw PrintError("Image page: offsets leave no printable area");
     image_ = QImage(width, height, QImage::Format_Grayscale8);
     image_.setDotsPerMeterX(int(std::lround(dpiX / 0.0254)));
     image_.setDotsPerMeterY(int(std::lround(dpiY / 0.0254)));
@@ -90,8 +84,7 @@ ImagePageTarget::ImagePageTarget(int dpiX, int dpiY, int offsetX, int offsetY)
 }
 
 QPainter& ImagePageTarget::BeginDoc() {
-    if (painter_)
-        throw PrintError("Image page: a document is already open");
+    if (painter_) throw PrintError("Image page: a document is already open");
     image_.fill(Qt::white);
     painter_ = std::make_unique<QPainter>();
     if (!painter_->begin(&image_)) {
@@ -102,8 +95,7 @@ QPainter& ImagePageTarget::BeginDoc() {
 }
 
 void ImagePageTarget::EndDoc() {
-    if (!painter_)
-        throw PrintError("Image page: no document is open");
+    if (!painter_) throw PrintError("Image page: no document is open");
     painter_->end();
     painter_.reset();
     ++ended_;
@@ -118,11 +110,12 @@ void ImagePageTarget::AbortDoc() noexcept {
 
 // ---------------------------------------------------------------- printer target
 
-PrinterPageTarget::~PrinterPageTarget() { AbortDoc(); }
+PrinterPageTarget::~PrinterPageTarget() {
+    AbortDoc();
+}
 
 QPainter& PrinterPageTarget::BeginDoc() {
-    if (painter_)
-        throw PrintError("A print document is already open");
+    if (painter_) throw PrintError("A print document is already open");
     if (PrinterUnavailable(printer_))
         throw PrintError("There is no printer available. Install a printer, or choose "
                          "a printer or a PDF file in the Printer Setup.");
@@ -139,8 +132,7 @@ QPainter& PrinterPageTarget::BeginDoc() {
 }
 
 void PrinterPageTarget::EndDoc() {
-    if (!painter_)
-        throw PrintError("No print document is open");
+    if (!painter_) throw PrintError("No print document is open");
     const bool ok = painter_->end();
     painter_.reset();
     if (!ok || printer_.printerState() == QPrinter::Error)
@@ -158,8 +150,12 @@ void PrinterPageTarget::AbortDoc() noexcept {
     }
 }
 
-int PrinterPageTarget::ResolutionX() const { return printer_.logicalDpiX(); }
-int PrinterPageTarget::ResolutionY() const { return printer_.logicalDpiY(); }
+int PrinterPageTarget::ResolutionX() const {
+    return printer_.logicalDpiX();
+}
+int PrinterPageTarget::ResolutionY() const {
+    return printer_.logicalDpiY();
+}
 
 int PrinterPageTarget::PhysicalOffsetX() const {
     return int(printer_.pageRect(QPrinter::DevicePixel).left() -
@@ -183,19 +179,19 @@ QPrinter& CurrentPrinter() {
 }
 
 bool PrinterUnavailable(const QPrinter& printer) {
-    if (printer.outputFormat() == QPrinter::PdfFormat)
-        return printer.outputFileName().isEmpty();
+    if (printer.outputFormat() == QPrinter::PdfFormat) return printer.outputFileName().isEmpty();
     return !printer.isValid() || printer.printerName().isEmpty();
 }
 
 PageTarget& ActivePageTarget() {
-    if (g_activeTarget)
-        return *g_activeTarget;
+    if (g_activeTarget) return *g_activeTarget;
     static PrinterPageTarget* printerTarget = new PrinterPageTarget(CurrentPrinter());
     return *printerTarget;
 }
 
-void SetActivePageTarget(PageTarget* target) { g_activeTarget = target; }
+void SetActivePageTarget(PageTarget* target) {
+    g_activeTarget = target;
+}
 
 QFont BasePrintFont() {
     QFont f(QStringLiteral("Arial"));
@@ -206,10 +202,8 @@ QFont BasePrintFont() {
 
 bool RegisterPrintFonts() {
     static int id = -1;
-    if (id < 0)
-        id = QFontDatabase::addApplicationFont(kOcrFontFile);
-    if (id < 0)
-        return false;
+    if (id < 0) id = QFontDatabase::addApplicationFont(kOcrFontFile);
+    if (id < 0) return false;
     const QStringList families = QFontDatabase::applicationFontFamilies(id);
     QFont::insertSubstitution(QStringLiteral("OCR A Extended"),
                               families.isEmpty() ? QStringLiteral("OCRA") : families.first());
@@ -221,8 +215,7 @@ bool RegisterPrintFonts() {
 PrintPage::PrintPage(PageTarget& target) : target_(target), painter_(target.BeginDoc()) {}
 
 PrintPage::~PrintPage() {
-    if (open_)
-        target_.AbortDoc();
+    if (open_) target_.AbortDoc();
 }
 
 void PrintPage::PreparePage(const QFont& source) {
@@ -258,8 +251,12 @@ int32_t PrintPage::InchToDotY(double y) const {
     return InchToDot(y, metrics_.offsetY, metrics_.resolutionY, StrToInt(metrics_.topBottom));
 }
 
-void PrintPage::SetFontSize(int points) { font_.pointSize = points; }
-void PrintPage::SetFontBold(bool bold) { font_.bold = bold; }
+void PrintPage::SetFontSize(int points) {
+    font_.pointSize = points;
+}
+void PrintPage::SetFontBold(bool bold) {
+    font_.bold = bold;
+}
 
 void PrintPage::SetRotatedFont(int angle, const QString& face) {
     font_.face = face.left(kFaceNameMax);
@@ -267,8 +264,7 @@ void PrintPage::SetRotatedFont(int angle, const QString& face) {
 }
 
 void PrintPage::RestoreBaseFont() {
-    if (saved_)
-        font_ = *saved_;
+    if (saved_) font_ = *saved_;
 }
 
 int32_t PrintPage::FontHeight() const {
@@ -311,8 +307,7 @@ int32_t PrintPage::TextWidth(const QString& text) {
 
 void PrintPage::StretchBitmap(int32_t x, int32_t y, int32_t width, int32_t height,
                               const QImage& bitmap) {
-    if (bitmap.isNull() || width <= 0 || height <= 0)
-        return;
+    if (bitmap.isNull() || width <= 0 || height <= 0) return;
     painter_.save();
     painter_.setRenderHint(QPainter::SmoothPixmapTransform, false);
     const QRect target(x, y, width, height);
@@ -335,8 +330,7 @@ void PrintPage::StretchBitmap(int32_t x, int32_t y, int32_t width, int32_t heigh
             const uchar* in = bitmap.constScanLine(row);
             uchar* out = mono.scanLine(row);
             for (int col = 0; col < w; ++col)
-                if (dark[in[col] & 1])
-                    out[col >> 3] &= uchar(~(0x80u >> (col & 7)));
+                if (dark[in[col] & 1]) out[col >> 3] &= uchar(~(0x80u >> (col & 7)));
         }
         painter_.drawImage(target, mono);
     } else {

@@ -33,10 +33,10 @@ int PrePrintBarcodes(int count, const QString& custId, const QString& firstSeria
     QString serial = firstSerial;
     int printed = 0;
     for (int i = 0; i < count; ++i) {
-        const QString t = BuildBarcodeData(custId, serial, QStringLiteral("00000"),
-                                           QStringLiteral("T"));
-        const QString f = BuildBarcodeData(custId, serial, QStringLiteral("00000"),
-                                           QStringLiteral("F"));
+        const QString t =
+            BuildBarcodeData(custId, serial, QStringLiteral("00000"), QStringLiteral("T"));
+        const QString f =
+            BuildBarcodeData(custId, serial, QStringLiteral("00000"), QStringLiteral("F"));
         PrintPage page(target);
         page.SetAlignment(leftRight, topBottom);
         page.PreparePage(fontSource);
@@ -44,8 +44,7 @@ int PrePrintBarcodes(int count, const QString& custId, const QString& firstSeria
         page.RestoreBaseFont();
         page.EndDoc();
         ++printed;
-        if (i + 1 < count)
-            serial = StepSerial(serial, 1);
+        if (i + 1 < count) serial = StepSerial(serial, 1);
     }
     return printed;
 }
@@ -62,9 +61,10 @@ TF_PrintBarCode::TF_PrintBarCode(const QString& custId, const QString& serialNum
     setWindowTitle(QStringLiteral("Print Bar Code's"));
 
     auto* group = new QGroupBox(this);
-    auto* intro = new QLabel(QStringLiteral("Please enter the starting Identifier Serial Number, "
-                                            "and how many labels you will be printing Bar Code's on."),
-                             group);
+    auto* intro =
+        new QLabel(QStringLiteral("Please enter the starting Identifier Serial Number, "
+                                  "and how many labels you will be printing Bar Code's on."),
+                   group);
     intro->setWordWrap(true);
     auto* lblCust = new QLabel(QStringLiteral("Customer ID (DUNS #)"), group);
     auto* lblSerial = new QLabel(QStringLiteral("Enter Identifier Serial Number"), group);
@@ -138,8 +138,7 @@ void TF_PrintBarCode::btnHelpClick() {
 }
 
 void TF_PrintBarCode::btnOKClick() {
-    if (!editCustID_->CheckOrComplain() || !editSerialNum_->CheckOrComplain())
-        return;
+    if (!editCustID_->CheckOrComplain() || !editSerialNum_->CheckOrComplain()) return;
     const QString countText = editNumLabels_->findChild<QLineEdit*>()->text().trimmed();
     const auto count = TryStrToInt(countText);
     if (!count) {

@@ -12,13 +12,13 @@ using PrintRequest = std::array<QString, kPrintRequestSlots>;
 
 // Slots read by the mailer layout.
 enum PrintRequestSlot : int {
-    kSlotSender1 = 0,      // 0 to 4: sender lines
+    kSlotSender1 = 0, // 0 to 4: sender lines
     kSlotSenderZip = 5,
-    kSlotAddressee1 = 6,   // 6 to 10: addressee lines, 10 the city line when not moved up
+    kSlotAddressee1 = 6, // 6 to 10: addressee lines, 10 the city line when not moved up
     kSlotAddresseeZip = 11,
     kSlotReference = 12,
     kSlotComment = 13,
-    kSlotRestricted = 14,  // "Y" or "N"
+    kSlotRestricted = 14, // "Y" or "N"
     kSlotCustomerOrMailer = 15,
     kSlotSerial = 16,
     kSlotPostage = 17,

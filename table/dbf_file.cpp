@@ -3,8 +3,8 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 
@@ -17,7 +17,9 @@ namespace {
 
 bool g_writeThrough = false;
 
-uint16_t Get16(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
+uint16_t Get16(const uint8_t* p) {
+    return uint16_t(p[0] | (p[1] << 8));
+}
 uint32_t Get32(const uint8_t* p) {
     return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
 }
@@ -32,7 +34,9 @@ void Put32(uint8_t* p, uint32_t v) {
     p[3] = uint8_t(v >> 24);
 }
 
-char Upper(char c) { return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c; }
+char Upper(char c) {
+    return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c;
+}
 
 std::string UpperAscii(std::string s) {
     for (char& c : s) c = Upper(c);
@@ -47,7 +51,8 @@ std::string FileNamePart(const std::string& path) {
 std::string WithExtension(const std::string& path, const std::string& ext) {
     std::string name = FileNamePart(path);
     size_t dot = name.find_last_of('.');
-    std::string base = dot == std::string::npos ? path : path.substr(0, path.size() - (name.size() - dot));
+    std::string base =
+        dot == std::string::npos ? path : path.substr(0, path.size() - (name.size() - dot));
     return base + "." + ext;
 }
 
@@ -76,15 +81,21 @@ void CreateMemoFile(const std::string& tablePath) {
     Put16(h + 20, 512);
     int err = 0;
     auto f = FileSystem().Open(memoPath, TOpenMode::CreateTruncate, err);
-    if (!f) Fail(CodeFromErrno(err, TIoKind::Open), "Cannot create memo file " + memoPath + " [CreateDbf()]");
+    if (!f)
+        Fail(CodeFromErrno(err, TIoKind::Open),
+             "Cannot create memo file " + memoPath + " [CreateDbf()]");
     if (int r = WriteAll(*f, h, sizeof h, 0); r < 0)
         FailIo(r, TIoKind::Write, "Cannot create memo file " + memoPath + " [CreateDbf()]");
 }
 
 } // namespace
 
-void SetWriteThrough(bool on) { g_writeThrough = on; }
-bool WriteThrough() { return g_writeThrough; }
+void SetWriteThrough(bool on) {
+    g_writeThrough = on;
+}
+bool WriteThrough() {
+    return g_writeThrough;
+}
 
 std::string AddDefaultExtension(const std::string& fileName, const std::string& ext) {
     std::string name = FileNamePart(fileName);
@@ -99,9 +110,13 @@ std::string FullPath(const std::string& fileName) {
     return p.lexically_normal().string();
 }
 
-std::string DisplayPath(const std::string& fullPath) { return UpperAscii(fullPath); }
+std::string DisplayPath(const std::string& fullPath) {
+    return UpperAscii(fullPath);
+}
 
-TDbfFile::~TDbfFile() { Abandon(); }
+TDbfFile::~TDbfFile() {
+    Abandon();
+}
 
 void TDbfFile::Abandon() {
     DropReadAhead();
@@ -124,9 +139,18 @@ void TDbfFile::Create(const std::string& fileName, const std::vector<TFieldSpec>
         f.name = UpperAscii(f.name);
         if (f.name.empty() || f.name.find('\0') != std::string::npos) Fail(211, badDef);
         switch (f.type) {
-        case 'D': f.width = 8; f.decimals = 0; break;
-        case 'L': f.width = 1; f.decimals = 0; break;
-        case 'M': case 'B': case 'G': case 'P':
+        case 'D':
+            f.width = 8;
+            f.decimals = 0;
+            break;
+        case 'L':
+            f.width = 1;
+            f.decimals = 0;
+            break;
+        case 'M':
+        case 'B':
+        case 'G':
+        case 'P':
             f.width = 10;
             f.decimals = 0;
             memo = true;
@@ -135,7 +159,8 @@ void TDbfFile::Create(const std::string& fileName, const std::vector<TFieldSpec>
             if (f.width < 1 || f.width > 254) Fail(211, badDef);
             f.decimals = 0;
             break;
-        case 'N': case 'F':
+        case 'N':
+        case 'F':
             if (f.width < 1 || f.width > 20 || f.decimals < 0 || f.decimals > 18 ||
                 (f.decimals > 0 && f.decimals > f.width - 2))
                 Fail(211, badDef);
@@ -332,8 +357,7 @@ void TDbfFile::Open(const std::string& fileName, bool exclusive, bool readOnly,
 
 uint32_t TDbfFile::RefreshCountFromSize() {
     off_t size = file_->Size();
-    if (size < 0)
-        FailIo(int(size), TIoKind::Read, "File:  " + display_ + "  [GetDbfRecord]");
+    if (size < 0) FailIo(int(size), TIoKind::Read, "File:  " + display_ + "  [GetDbfRecord]");
     off_t n = size > headerLength_ ? (size - headerLength_) / recordLength_ : 0;
     count_ = uint32_t(std::min<off_t>(n, UINT32_MAX));
     return count_;

@@ -105,7 +105,7 @@ public:
     int RecordLength() const { return recordLength_; }
     uint32_t RecordCount() const { return count_; }
     const std::vector<TFieldDef>& Fields() const { return fields_; }
-    const std::string& Path() const { return path_; }         // as opened
+    const std::string& Path() const { return path_; }           // as opened
     const std::string& DisplayName() const { return display_; } // upper-cased full path
     bool Shared() const { return !exclusive_; }
     bool Exclusive() const { return exclusive_; }

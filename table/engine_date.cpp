@@ -1,9 +1,9 @@
 #include "engine_date.h"
 
 #include <cctype>
-#include <ctime>
-#include <cstring>
 #include <cstdio>
+#include <cstring>
+#include <ctime>
 
 namespace qm::table {
 
@@ -12,14 +12,17 @@ namespace {
 TEngineDateFormat g_format = EngineDateFormatFrom("M/d/yyyy");
 TDateClock g_clock;
 
-bool IsSeparator(char c) { return c == '/' || c == '-' || c == '.'; }
+bool IsSeparator(char c) {
+    return c == '/' || c == '-' || c == '.';
+}
 
 } // namespace
 
 TEngineDateFormat EngineDateFormatFrom(std::string_view fmt) {
     TEngineDateFormat f;
     std::string lower;
-    for (char c : fmt) lower.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
+    for (char c : fmt)
+        lower.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
     f.fourDigitYear = lower.find("yyyy") != std::string::npos;
     size_t i = 0;
     while (i < fmt.size() && !std::isalpha(static_cast<unsigned char>(fmt[i]))) ++i;
@@ -41,10 +44,16 @@ TEngineDateFormat EngineDateFormatFrom(std::string_view fmt) {
     return f;
 }
 
-void SetSystemShortDateFormat(std::string_view fmt) { g_format = EngineDateFormatFrom(fmt); }
-const TEngineDateFormat& EngineDateFormat() { return g_format; }
+void SetSystemShortDateFormat(std::string_view fmt) {
+    g_format = EngineDateFormatFrom(fmt);
+}
+const TEngineDateFormat& EngineDateFormat() {
+    return g_format;
+}
 
-void SetDateClock(TDateClock clock) { g_clock = std::move(clock); }
+void SetDateClock(TDateClock clock) {
+    g_clock = std::move(clock);
+}
 
 TDate Today() {
     if (g_clock) return g_clock();
@@ -85,9 +94,27 @@ std::string FormatEngineDate(const TDate& date) {
     s.reserve(10);
     auto put = [&](const char* p, int n) { s.append(p, size_t(n)); };
     switch (f.order) {
-    case TDateOrder::MonthDayYear: put(m, 2); s += f.separator; put(d, 2); s += f.separator; put(y, yl); break;
-    case TDateOrder::DayMonthYear: put(d, 2); s += f.separator; put(m, 2); s += f.separator; put(y, yl); break;
-    case TDateOrder::YearMonthDay: put(y, yl); s += f.separator; put(m, 2); s += f.separator; put(d, 2); break;
+    case TDateOrder::MonthDayYear:
+        put(m, 2);
+        s += f.separator;
+        put(d, 2);
+        s += f.separator;
+        put(y, yl);
+        break;
+    case TDateOrder::DayMonthYear:
+        put(d, 2);
+        s += f.separator;
+        put(m, 2);
+        s += f.separator;
+        put(y, yl);
+        break;
+    case TDateOrder::YearMonthDay:
+        put(y, yl);
+        s += f.separator;
+        put(m, 2);
+        s += f.separator;
+        put(d, 2);
+        break;
     }
     return s;
 }
@@ -127,9 +154,21 @@ bool ParseEngineDate(std::string_view text, TDate& out) {
     if (k != 2) return false;
     int yi = 2, mi = 0, di = 1;
     switch (g_format.order) {
-    case TDateOrder::MonthDayYear: mi = 0; di = 1; yi = 2; break;
-    case TDateOrder::DayMonthYear: di = 0; mi = 1; yi = 2; break;
-    case TDateOrder::YearMonthDay: yi = 0; mi = 1; di = 2; break;
+    case TDateOrder::MonthDayYear:
+        mi = 0;
+        di = 1;
+        yi = 2;
+        break;
+    case TDateOrder::DayMonthYear:
+        di = 0;
+        mi = 1;
+        yi = 2;
+        break;
+    case TDateOrder::YearMonthDay:
+        yi = 0;
+        mi = 1;
+        di = 2;
+        break;
     }
     if (digits[mi] < 1 || digits[mi] > 2 || digits[di] < 1 || digits[di] > 2) return false;
     if (digits[yi] != 2 && digits[yi] != 4) return false;

@@ -35,7 +35,8 @@ const char* ErrorDescription(int code) {
     case 1: return "Invalid DOS function code";
     case 2: return "File not found";
     case 3: return "Path not found";
-    case 4: case 18: return "Too many open files";
+    case 4:
+    case 18: return "Too many open files";
     case 5: return "File access denied";
     case 6: return "Invalid file handle";
     case 8: return "Not enough memory";
@@ -44,7 +45,8 @@ const char* ErrorDescription(int code) {
     case 11: return "Format invalid";
     case 12: return "Invalid file access code";
     case 13: return "Data invalid";
-    case 14: case 20: return "Unknown unit";
+    case 14:
+    case 20: return "Unknown unit";
     case 15: return "Invalid drive number";
     case 16: return "Cannot remove current directory";
     case 17: return "Cannot rename across drives";
@@ -155,20 +157,38 @@ std::string ErrorReportText(int code, const std::string& context) {
     return "Error # " + std::to_string(code) + " (" + ErrorDescription(code) + ")\n" + context;
 }
 
-void SetHaltHook(THaltHook hook) { State().halt = std::move(hook); }
-void SetErrorMode(TErrorMode mode) { State().mode = mode; }
-TErrorMode ErrorMode() { return State().mode; }
-int LastErrorCode() { return State().code; }
-const std::string& LastErrorContext() { return State().context; }
+void SetHaltHook(THaltHook hook) {
+    State().halt = std::move(hook);
+}
+void SetErrorMode(TErrorMode mode) {
+    State().mode = mode;
+}
+TErrorMode ErrorMode() {
+    return State().mode;
+}
+int LastErrorCode() {
+    return State().code;
+}
+const std::string& LastErrorContext() {
+    return State().context;
+}
 void ClearLastError() {
     State().code = 0;
     State().context.clear();
 }
-bool ReportingOn() { return State().reporting; }
-void SetReporting(bool on) { State().reporting = on; }
+bool ReportingOn() {
+    return State().reporting;
+}
+void SetReporting(bool on) {
+    State().reporting = on;
+}
 
-TReportingOff::TReportingOff() : previous_(State().reporting) { State().reporting = false; }
-TReportingOff::~TReportingOff() { State().reporting = previous_; }
+TReportingOff::TReportingOff() : previous_(State().reporting) {
+    State().reporting = false;
+}
+TReportingOff::~TReportingOff() {
+    State().reporting = previous_;
+}
 
 void Fail(int code, std::string context) {
     State().code = code;
@@ -191,7 +211,9 @@ void DispatchFailure(const EZezudError& error) {
     std::exit(error.Code());
 }
 
-void SetMessageHook(TMessageHook hook) { State().message = std::move(hook); }
+void SetMessageHook(TMessageHook hook) {
+    State().message = std::move(hook);
+}
 
 void ShowEngineMessage(const std::string& text) {
     if (State().message) {
@@ -205,12 +227,17 @@ int CodeFromErrno(int err, TIoKind kind) {
     switch (err) {
     case ENOENT: return 2;
     case ENOTDIR: return 3;
-    case EMFILE: case ENFILE: return 4;
-    case EACCES: case EPERM: case EROFS: return 5;
+    case EMFILE:
+    case ENFILE: return 4;
+    case EACCES:
+    case EPERM:
+    case EROFS: return 5;
     case EBADF: return 6;
     case ENOMEM: return 8;
     case EAGAIN: return kind == TIoKind::Lock ? 33 : 31;
-    case ENOSPC: case EDQUOT: case EFBIG: return kind == TIoKind::Read ? 100 : 101;
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG: return kind == TIoKind::Read ? 100 : 101;
     case EIO: return kind == TIoKind::Read ? 30 : 29;
     default: break;
     }

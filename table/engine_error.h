@@ -74,8 +74,7 @@ void DispatchFailure(const EZezudError& error);
 
 // Runs an engine operation and dispatches a failure; returns a value-initialised
 // result (false, 0) when the failure was only recorded.
-template <class F>
-std::invoke_result_t<F> Guarded(F&& body) {
+template <class F> std::invoke_result_t<F> Guarded(F&& body) {
     using R = std::invoke_result_t<F>;
     try {
         return body();

@@ -35,7 +35,9 @@ public:
     int Sync() override { return ::fsync(fd_) == 0 ? 0 : -errno; }
     int Lock(off_t offset, off_t len, TLockKind kind) override {
         struct flock fl {};
-        fl.l_type = kind == TLockKind::Read ? F_RDLCK : kind == TLockKind::Write ? F_WRLCK : F_UNLCK;
+        fl.l_type = kind == TLockKind::Read    ? F_RDLCK
+                    : kind == TLockKind::Write ? F_WRLCK
+                                               : F_UNLCK;
         fl.l_whence = SEEK_SET;
         fl.l_start = offset;
         fl.l_len = len;
@@ -95,8 +97,12 @@ IFileSystem& PosixFileSystem() {
     return fs;
 }
 
-IFileSystem& FileSystem() { return g_fs ? *g_fs : PosixFileSystem(); }
-void SetFileSystem(IFileSystem* fs) { g_fs = fs; }
+IFileSystem& FileSystem() {
+    return g_fs ? *g_fs : PosixFileSystem();
+}
+void SetFileSystem(IFileSystem* fs) {
+    g_fs = fs;
+}
 
 int WriteAll(IFile& f, const void* buf, size_t len, off_t offset) {
     const char* p = static_cast<const char*>(buf);

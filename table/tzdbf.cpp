@@ -57,7 +57,8 @@ bool ParseFieldLine(const std::string& line, TFieldSpec& given, TFieldSpec& used
     }
     given.name = parts[0].substr(0, 10);
     given.type = parts[1].empty() ? ' ' : parts[1][0];
-    if (!ParseIntPart(parts[2], given.width) || !ParseIntPart(parts[3], given.decimals)) return false;
+    if (!ParseIntPart(parts[2], given.width) || !ParseIntPart(parts[3], given.decimals))
+        return false;
     if (given.type == 'X' || given.type == 'x') {
         skip = true;
         return true;
@@ -76,8 +77,8 @@ bool ParseFieldLine(const std::string& line, TFieldSpec& given, TFieldSpec& used
         used.width = 254;
         used.decimals = 0;
     }
-    corrected = used.type != given.type || used.width != given.width ||
-                used.decimals != given.decimals;
+    corrected =
+        used.type != given.type || used.width != given.width || used.decimals != given.decimals;
     return true;
 }
 
@@ -122,8 +123,7 @@ void TTzDbf::SetActive(bool on) {
 }
 
 TWorkArea& TTzDbf::Area(const char* operation) {
-    if (!area_.IsOpen())
-        Fail(1103, "Database is not open [" + name_ + "." + operation + "]");
+    if (!area_.IsOpen()) Fail(1103, "Database is not open [" + name_ + "." + operation + "]");
     return area_;
 }
 
@@ -212,8 +212,7 @@ void TTzDbf::Changed() {
     if (AfterDataChange) AfterDataChange(*this);
 }
 
-template <class Move>
-void TTzDbf::Navigate(const char* operation, Move&& move) {
+template <class Move> void TTzDbf::Navigate(const char* operation, Move&& move) {
     Guarded([&] {
         Area(operation);
         if (Editing()) Post();
@@ -222,28 +221,52 @@ void TTzDbf::Navigate(const char* operation, Move&& move) {
     Scrolled();
 }
 
-void TTzDbf::First() { Navigate("First", [&] { area_.FirstVisible(); }); }
-void TTzDbf::Last() { Navigate("Last", [&] { area_.LastVisible(); }); }
-void TTzDbf::Next() { Navigate("Next", [&] { area_.NextVisible(); }); }
-void TTzDbf::Prior() { Navigate("Prior", [&] { area_.PriorVisible(); }); }
+void TTzDbf::First() {
+    Navigate("First", [&] { area_.FirstVisible(); });
+}
+void TTzDbf::Last() {
+    Navigate("Last", [&] { area_.LastVisible(); });
+}
+void TTzDbf::Next() {
+    Navigate("Next", [&] { area_.NextVisible(); });
+}
+void TTzDbf::Prior() {
+    Navigate("Prior", [&] { area_.PriorVisible(); });
+}
 
-bool TTzDbf::Eof() const { return !area_.IsOpen() || area_.Eof(); }
-bool TTzDbf::Bof() const { return !area_.IsOpen() || area_.Bof(); }
-uint32_t TTzDbf::RecNo() const { return area_.IsOpen() ? area_.RecNo() : 0; }
-bool TTzDbf::Deleted() const { return area_.IsOpen() && area_.Deleted(); }
+bool TTzDbf::Eof() const {
+    return !area_.IsOpen() || area_.Eof();
+}
+bool TTzDbf::Bof() const {
+    return !area_.IsOpen() || area_.Bof();
+}
+uint32_t TTzDbf::RecNo() const {
+    return area_.IsOpen() ? area_.RecNo() : 0;
+}
+bool TTzDbf::Deleted() const {
+    return area_.IsOpen() && area_.Deleted();
+}
 
-void TTzDbf::SetRecNo(uint32_t n) { Navigate("SetRecNo", [&] { area_.Go(n); }); }
+void TTzDbf::SetRecNo(uint32_t n) {
+    Navigate("SetRecNo", [&] { area_.Go(n); });
+}
 
 uint32_t TTzDbf::RecCount() {
     return Guarded([&] { return Area("RecCount").Count(); });
 }
 
-bool TTzDbf::IsEmpty() { return RecCount() == 0; }
+bool TTzDbf::IsEmpty() {
+    return RecCount() == 0;
+}
 
 // ---- fields
 
-int TTzDbf::FieldCount() const { return area_.IsOpen() ? int(area_.Fields().size()) : 0; }
-const TFieldDef& TTzDbf::FieldDef(int i) const { return area_.Fields().at(size_t(i)); }
+int TTzDbf::FieldCount() const {
+    return area_.IsOpen() ? int(area_.Fields().size()) : 0;
+}
+const TFieldDef& TTzDbf::FieldDef(int i) const {
+    return area_.Fields().at(size_t(i));
+}
 int TTzDbf::FieldIndex(std::string_view name) const {
     return area_.IsOpen() ? area_.FieldIndex(name) : -1;
 }
@@ -430,8 +453,8 @@ void TTzDbf::Post() {
         Area("Post");
         if (state_ == TDataSetState::dsInsert) {
             area_.SetDeletedFlag(false);
-            const bool done = LockedOperation("Insert", OnALockFailedOnInsert, true,
-                                              [&] { area_.Append(); });
+            const bool done =
+                LockedOperation("Insert", OnALockFailedOnInsert, true, [&] { area_.Append(); });
             state_ = TDataSetState::dsBrowse;
             if (done)
                 KeepVisible(area_.RecNo());
@@ -440,8 +463,8 @@ void TTzDbf::Post() {
         } else if (state_ == TDataSetState::dsEdit) {
             if (area_.RecNo() < 1) throw EDatabaseError("Dataset error: 1402");
             if (area_.RecNo() > area_.Count()) throw EDatabaseError("Dataset error: 1403");
-            const bool done = LockedOperation("Post", OnRLockFailedOnPost, false,
-                                              [&] { area_.Replace(); });
+            const bool done =
+                LockedOperation("Post", OnRLockFailedOnPost, false, [&] { area_.Replace(); });
             state_ = TDataSetState::dsBrowse;
             if (done)
                 KeepVisible(area_.RecNo());
@@ -557,8 +580,7 @@ void TTzDbf::RecallRec() {
 void TTzDbf::Pack() {
     Guarded([&] {
         Area("Pack");
-        if (Editing())
-            state_ = TDataSetState::dsBrowse;
+        if (Editing()) state_ = TDataSetState::dsBrowse;
         area_.Pack();
         area_.FirstVisible();
     });

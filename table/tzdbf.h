@@ -93,7 +93,7 @@ public:
     TLockFailedEvent OnRLockFailedOnRestore;
     TNotifyEvent BeforeRestore;
     TNotifyEvent AfterRestore;
-    TNotifyEvent AfterScroll; // after every cursor move
+    TNotifyEvent AfterScroll;     // after every cursor move
     TNotifyEvent AfterDataChange; // after a write to the file (post, append, delete, pack)
 
     // ---- open and close
@@ -172,8 +172,7 @@ private:
         return state_ == TDataSetState::dsEdit || state_ == TDataSetState::dsInsert;
     }
     // Posts a pending edit, moves the cursor with `move` and reports the scroll.
-    template <class Move>
-    void Navigate(const char* operation, Move&& move);
+    template <class Move> void Navigate(const char* operation, Move&& move);
     bool LockedOperation(const char* word, const TLockFailedEvent& event, bool append,
                          const std::function<void()>& op);
     void SetTypedFromText(int i, std::string_view text);

@@ -112,7 +112,9 @@ int FreeUserSlot() {
     return 0;
 }
 
-void BindSlot(int slot, TWorkArea* area) { g_slots[size_t(slot)] = area; }
+void BindSlot(int slot, TWorkArea* area) {
+    g_slots[size_t(slot)] = area;
+}
 void ReleaseSlot(int slot) {
     if (slot >= 1 && slot <= kSlotCount) g_slots[size_t(slot)] = nullptr;
 }
@@ -363,7 +365,9 @@ std::string TWorkArea::ValueDisplay(int i, const TTypedValue& v) const {
     }
 }
 
-std::string TWorkArea::FieldText(int i) const { return ValueText(i, typed_[size_t(i)]); }
+std::string TWorkArea::FieldText(int i) const {
+    return ValueText(i, typed_[size_t(i)]);
+}
 
 void TWorkArea::FieldText(int i, std::string& out) const {
     const TFieldDef& f = file_.Fields()[size_t(i)];
@@ -376,7 +380,9 @@ void TWorkArea::FieldText(int i, std::string& out) const {
     }
     out = ValueText(i, v);
 }
-std::string TWorkArea::FieldDisplay(int i) const { return ValueDisplay(i, typed_[size_t(i)]); }
+std::string TWorkArea::FieldDisplay(int i) const {
+    return ValueDisplay(i, typed_[size_t(i)]);
+}
 
 int TWorkArea::FieldIndex(std::string_view name) const {
     const std::string key = FieldKey(name);
@@ -438,7 +444,8 @@ void TWorkArea::UnLock() {
     if (file_.Shared() && file_.IsOpen()) {
         switch (lockState_) {
         case TLockState::Records:
-            for (uint32_t n : lockedRecs_) file_.Unlock(file_.RecordLockOffset(n), file_.RecordLength());
+            for (uint32_t n : lockedRecs_)
+                file_.Unlock(file_.RecordLockOffset(n), file_.RecordLength());
             break;
         case TLockState::File: file_.Unlock(kFileLockOffset, kFileLockLength); break;
         case TLockState::Append: file_.Unlock(kAppendLockOffset, 1); break;
@@ -489,8 +496,7 @@ void TWorkArea::Replace() {
 
 void TWorkArea::DeleteRec() {
     const std::string& path = file_.DisplayName();
-    if (!MayWriteCurrent())
-        Fail(1200, path + " Record not locked [DeleteRec]");
+    if (!MayWriteCurrent()) Fail(1200, path + " Record not locked [DeleteRec]");
     if (recNo_ >= 1 && recNo_ <= Count()) {
         deleted_ = true;
         raw_[0] = '*';
@@ -500,8 +506,7 @@ void TWorkArea::DeleteRec() {
 
 void TWorkArea::RecallRec() {
     const std::string& path = file_.DisplayName();
-    if (!MayWriteCurrent())
-        Fail(1200, path + " Record not locked [RecallRec]");
+    if (!MayWriteCurrent()) Fail(1200, path + " Record not locked [RecallRec]");
     if (recNo_ < 1 || recNo_ > Count()) Fail(1103, path + " at EOF [RecallRec]");
     deleted_ = false;
     raw_[0] = ' ';
@@ -635,9 +640,11 @@ void TWorkArea::AppendFrom(const std::string& fileName) {
                         FormatInteger(s.integer, tf[i].width, buf.data());
                     t.text = buf;
                 } else if (sd.type == 'M') {
-                    if (s.memo != 0) Fail(1019, file_.DisplayName() + " No Memo Field [AppendFrom]");
+                    if (s.memo != 0)
+                        Fail(1019, file_.DisplayName() + " No Memo Field [AppendFrom]");
                 } else {
-                    t.text = std::string(Utf8Prefix(source->FieldText(map[i]), size_t(tf[i].width)));
+                    t.text =
+                        std::string(Utf8Prefix(source->FieldText(map[i]), size_t(tf[i].width)));
                 }
                 break;
             case 'N':

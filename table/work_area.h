@@ -22,12 +22,12 @@ inline constexpr int kAppendFromSlot = 35;
 
 // One slot of the typed record.
 struct TTypedValue {
-    std::string text;   // C: the text, UTF-8, at most the field width in characters
-    TDate date;         // D
-    double number = 0;  // N, F with decimals
-    int64_t integer = 0;// N, F without decimals
+    std::string text;    // C: the text, UTF-8, at most the field width in characters
+    TDate date;          // D
+    double number = 0;   // N, F with decimals
+    int64_t integer = 0; // N, F without decimals
     bool logical = false;
-    int32_t memo = 0;   // M: first memo block, 0 for none
+    int32_t memo = 0; // M: first memo block, 0 for none
 };
 
 enum class TLockState { None = 0, File = 1, Append = 2, Records = 3 };

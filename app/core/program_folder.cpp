@@ -10,15 +10,13 @@ QString& Override() {
 }
 
 QString WithSlash(QString folder) {
-    if (!folder.endsWith(u'/'))
-        folder += u'/';
+    if (!folder.endsWith(u'/')) folder += u'/';
     return folder;
 }
 } // namespace
 
 QString ProgramFolder() {
-    if (!Override().isEmpty())
-        return Override();
+    if (!Override().isEmpty()) return Override();
     return WithSlash(QCoreApplication::applicationDirPath());
 }
 

@@ -10,6 +10,8 @@ QString ProgramFolder();
 void SetProgramFolderOverride(const QString& folder);
 
 // The application title, also the main window's caption.
-inline QString ApplicationTitle() { return QStringLiteral("Quillmark"); }
+inline QString ApplicationTitle() {
+    return QStringLiteral("Quillmark");
+}
 
 } // namespace qm

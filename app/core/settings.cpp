@@ -10,7 +10,9 @@ GlobalVariables& Globals() {
     return g;
 }
 
-QString SettingsFilePath() { return ProgramFolder() + QStringLiteral("quill4.ini"); }
+QString SettingsFilePath() {
+    return ProgramFolder() + QStringLiteral("quill4.ini");
+}
 
 void LoadSettings(GlobalVariables& g, const std::function<void(GlobalVariables&)>& chooseBrand) {
     IniProfile ini;
@@ -21,8 +23,7 @@ void LoadSettings(GlobalVariables& g, const std::function<void(GlobalVariables&)
     }
     const GlobalVariables d;
     g.Company = ini.ReadString("Type", "Company", d.Company);
-    if (g.Company.isEmpty() && chooseBrand)
-        chooseBrand(g);
+    if (g.Company.isEmpty() && chooseBrand) chooseBrand(g);
     g.Line1 = ini.ReadString("YourAddress", "Line1", d.Line1);
     g.Line2 = ini.ReadString("YourAddress", "Line2", d.Line2);
     g.Line3 = ini.ReadString("YourAddress", "Line3", d.Line3);

@@ -24,7 +24,7 @@ struct GlobalVariables {
     bool Increment = true;
     QString MailerNum = QStringLiteral("71000000000000000000");
     // [Printing]
-    QString PrintExtraLabel = QStringLiteral("Yes");   // "Yes" or "No"
+    QString PrintExtraLabel = QStringLiteral("Yes");     // "Yes" or "No"
     QString ExtraLabel = QStringLiteral("Addressed To"); // or "Your Name and Address"
     // [Print Align], hundredths of an inch
     int LeftRight = 0;
@@ -52,7 +52,8 @@ public:
 
 // Reads every key into g. chooseBrand runs right after Company has been read, when it is
 // empty, before any other key is read; it may set g.Company.
-void LoadSettings(GlobalVariables& g, const std::function<void(GlobalVariables&)>& chooseBrand = {});
+void LoadSettings(GlobalVariables& g,
+                  const std::function<void(GlobalVariables&)>& chooseBrand = {});
 // Writes every key from g, in order. Throws SettingsWriteError; the file is then unchanged.
 void SaveSettings(const GlobalVariables& g);
 

@@ -15,8 +15,7 @@ AskDialog::AskDialog(const QString& caption, const QString& message, const QStri
                      QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowStaysOnTopHint) {
-    if (buttons.isEmpty())
-        throw std::invalid_argument("AskWithButtons needs at least one button");
+    if (buttons.isEmpty()) throw std::invalid_argument("AskWithButtons needs at least one button");
     setObjectName(QStringLiteral("AskWithButtons"));
     setWindowTitle(caption);
     const QFontMetrics fm(font());
@@ -24,8 +23,7 @@ AskDialog::AskDialog(const QString& caption, const QString& message, const QStri
 
     int width = 325;
     int w = 0;
-    for (const QString& b : buttons)
-        w = std::max(w, fm.horizontalAdvance(b));
+    for (const QString& b : buttons) w = std::max(w, fm.horizontalAdvance(b));
     w += 10;
     const int needed = n * w + (n + 1) * 10;
     width = std::max(width, needed);

@@ -30,8 +30,7 @@ QPushButton* NamedButton(const QString& caption, const char* objectName, QWidget
 QHBoxLayout* ButtonRow(std::initializer_list<QPushButton*> buttons) {
     auto* row = new QHBoxLayout;
     row->addStretch();
-    for (QPushButton* button : buttons)
-        row->addWidget(button);
+    for (QPushButton* button : buttons) row->addWidget(button);
     return row;
 }
 

@@ -15,7 +15,8 @@ void ShowError(QWidget* parent, const std::exception& error) {
 }
 
 void ShowNotAvailableYet(QWidget* parent) {
-    QMessageBox::information(parent, ApplicationTitle(), QStringLiteral("This command is not available yet."));
+    QMessageBox::information(parent, ApplicationTitle(),
+                             QStringLiteral("This command is not available yet."));
 }
 
 } // namespace qm

@@ -24,19 +24,18 @@ QList<DisplayedLine> DisplayedLineRanges(const QPlainTextEdit* edit) {
         for (int i = 0; i < layout->lineCount(); ++i) {
             const QTextLine line = layout->lineAt(i);
             const int start = line.textStart();
-            const int length = std::min<int>(line.textLength(), static_cast<int>(text.size()) - start);
+            const int length =
+                std::min<int>(line.textLength(), static_cast<int>(text.size()) - start);
             lines.append({block.position() + start, length, text.mid(start, length)});
         }
     }
-    if (!lines.isEmpty() && lines.last().text.isEmpty())
-        lines.removeLast();
+    if (!lines.isEmpty() && lines.last().text.isEmpty()) lines.removeLast();
     return lines;
 }
 
 QStringList DisplayedLines(const QPlainTextEdit* edit) {
     QStringList out;
-    for (const DisplayedLine& l : DisplayedLineRanges(edit))
-        out.append(l.text);
+    for (const DisplayedLine& l : DisplayedLineRanges(edit)) out.append(l.text);
     return out;
 }
 

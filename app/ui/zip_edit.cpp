@@ -5,8 +5,12 @@
 
 namespace qm {
 
-void SetupZipEdit(QLineEdit* edit) { edit->setInputMask(QStringLiteral("00000-0000; ")); }
+void SetupZipEdit(QLineEdit* edit) {
+    edit->setInputMask(QStringLiteral("00000-0000; "));
+}
 
-QString ZipEditText(const QLineEdit* edit) { return edit->displayText(); }
+QString ZipEditText(const QLineEdit* edit) {
+    return edit->displayText();
+}
 
 } // namespace qm

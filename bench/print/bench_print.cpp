@@ -31,8 +31,7 @@ public:
     QPainter& BeginDoc() override {
         if (!painter_) {
             painter_ = std::make_unique<QPainter>();
-            if (!painter_->begin(&printer_))
-                throw PrintError("cannot open the PDF file");
+            if (!painter_->begin(&printer_)) throw PrintError("cannot open the PDF file");
             painter_->setRenderHint(QPainter::LosslessImageRendering, true);
         } else {
             printer_.newPage();
@@ -43,8 +42,7 @@ public:
     void EndDoc() override { painter_->restore(); }
     void AbortDoc() noexcept override {}
     void Finish() {
-        if (painter_)
-            painter_->end();
+        if (painter_) painter_->end();
         painter_.reset();
     }
     int ResolutionX() const override { return printer_.logicalDpiX(); }
@@ -81,24 +79,21 @@ template <class F> double MsPerMailer(F&& printAll) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     RegisterPrintFonts();
 
     ImagePageTarget image(600, 600, 0, 0);
     PrintMailer(Request(0), true, BasePrintFont(), image); // warm the font caches
     const double imageMs = MsPerMailer([&] {
-        for (int i = 0; i < kMailers; ++i)
-            PrintMailer(Request(i), true, BasePrintFont(), image);
+        for (int i = 0; i < kMailers; ++i) PrintMailer(Request(i), true, BasePrintFont(), image);
     });
 
     QTemporaryDir dir;
     const QString pdf = dir.filePath(QStringLiteral("mailers.pdf"));
     PdfBookTarget book(pdf);
     const double pdfMs = MsPerMailer([&] {
-        for (int i = 0; i < kMailers; ++i)
-            PrintMailer(Request(i), true, BasePrintFont(), book);
+        for (int i = 0; i < kMailers; ++i) PrintMailer(Request(i), true, BasePrintFont(), book);
         book.Finish();
     });
 

@@ -22,8 +22,7 @@ int main(int argc, char** argv) {
     }
     // Settings under which the first showing asks nothing.
     QFile ini(dir.filePath("quill4.ini"));
-    if (!ini.open(QIODevice::WriteOnly))
-        return 1;
+    if (!ini.open(QIODevice::WriteOnly)) return 1;
     ini.write("[Type]\r\nCompany=Larkfield\r\nBarCodeApp=0\r\n[YourAddress]\r\nLine1=Bench\r\n"
               "City=Dover\r\nState=DE\r\nZip=19901\r\n[Values]\r\nCustID=123456789\r\n");
     ini.close();
@@ -49,8 +48,7 @@ int main(int argc, char** argv) {
                 seconds = timer.nsecsElapsed() / 1e9;
                 break;
             }
-            if (p.state() == QProcess::NotRunning)
-                break;
+            if (p.state() == QProcess::NotRunning) break;
         }
         p.kill();
         p.waitForFinished(5000);

@@ -25,12 +25,11 @@ struct Field {
     char type;
     int width;
 };
-const Field kLog[] = {{"SENTNAME0", 'C', 30}, {"SENTNAME1", 'C', 30}, {"SENTNAME2", 'C', 30},
-                      {"SENTNAME3", 'C', 30}, {"CITY", 'C', 35},      {"STATE", 'C', 4},
-                      {"ZIP", 'C', 10},       {"RDATE", 'D', 8},      {"MAILERNUM", 'C', 35},
-                      {"POSTAGE", 'C', 15},   {"CERTIFIED", 'C', 15}, {"RESTRICTED", 'C', 15},
-                      {"RETURN", 'C', 15},    {"TOTAL", 'C', 15},     {"COMMENTS", 'C', 35},
-                      {"RE", 'C', 25}};
+const Field kLog[] = {
+    {"SENTNAME0", 'C', 30}, {"SENTNAME1", 'C', 30}, {"SENTNAME2", 'C', 30}, {"SENTNAME3", 'C', 30},
+    {"CITY", 'C', 35},      {"STATE", 'C', 4},      {"ZIP", 'C', 10},       {"RDATE", 'D', 8},
+    {"MAILERNUM", 'C', 35}, {"POSTAGE", 'C', 15},   {"CERTIFIED", 'C', 15}, {"RESTRICTED", 'C', 15},
+    {"RETURN", 'C', 15},    {"TOTAL", 'C', 15},     {"COMMENTS", 'C', 35},  {"RE", 'C', 25}};
 constexpr int kFields = 16;
 
 // The texts of record i, as the log entry hands them over (dates as stored digits
@@ -66,7 +65,8 @@ double OursAppend(const std::string& path, bool lockEach) {
     TTzDbf t("TzDbfReport");
     std::vector<std::string> lines;
     for (const Field& f : kLog)
-        lines.push_back(std::string(f.name) + ", " + f.type + ", " + std::to_string(f.width) + ", 0");
+        lines.push_back(std::string(f.name) + ", " + f.type + ", " + std::to_string(f.width) +
+                        ", 0");
     t.SetDbfFields(lines);
     t.SetDbfFileName(path);
     t.Open();

@@ -52,8 +52,7 @@ TEST(AskWithButtons, LayoutRules) {
 
     // Many wide captions widen the window; a long message raises it.
     QStringList wide;
-    for (int i = 0; i < 6; ++i)
-        wide << QStringLiteral("A rather long caption %1").arg(i);
+    for (int i = 0; i < 6; ++i) wide << QStringLiteral("A rather long caption %1").arg(i);
     const QString message = QString("word ").repeated(200);
     AskDialog big("Caption", message, wide);
     const int bw = fm.horizontalAdvance(wide[0]) + 10;
@@ -139,8 +138,7 @@ TEST_F(MainCommandsTest, TrackItemHelpAndNotYetAvailableCommands) {
     // No help file beside the program: an error, no window.
     QString error;
     OnNextModal([&](QWidget* modal) {
-        if (auto* box = qobject_cast<QMessageBox*>(modal))
-            error = box->text();
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) error = box->text();
         modal->close();
     });
     w.Content1->trigger();
@@ -155,8 +153,7 @@ TEST_F(MainCommandsTest, TrackItemHelpAndNotYetAvailableCommands) {
 
     QString info;
     OnNextModal([&](QWidget* modal) {
-        if (auto* box = qobject_cast<QMessageBox*>(modal))
-            info = box->text();
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) info = box->text();
         modal->close();
     });
     w.miPrintFull->trigger();

@@ -26,7 +26,9 @@ namespace {
 
 using test::OnNextModal;
 
-QString Blanks(int n) { return QString(n, u' '); }
+QString Blanks(int n) {
+    return QString(n, u' ');
+}
 
 class MainWindowTest : public test::ProgramFolderTest {
 protected:
@@ -56,21 +58,42 @@ TEST_F(MainWindowTest, MenuBarHoldsEveryItemWithItsCaption) {
         const char* name;
         const char* caption;
     } items[] = {
-        {"MIReadWriteToDB", "&Read/Write to a database"}, {"MIPrint", "&Print"},
-        {"MIMassPrint", "&Mass Print"}, {"MIPrintBarCodes", "Print &Bar Codes"}, {"MIExit", "&Exit"},
-        {"MailerNumber1", "&Mailer Number"}, {"YourNameAddress1", "&Your Name && Address"},
-        {"MIPrintOptions", "Print &Options"}, {"MIPrinterSetup", "&Printer Setup"},
-        {"MIPrinterAlignment", "Printer &Alignment"}, {"MIExtraLabel", "&Extra Label"},
-        {"BarCodes1", "&BarCode's"}, {"PrintBarCodeMI", "&Print"}, {"DontPrintBarCodeMI", "&Don't Print"},
-        {"defaultPostage1", "&Default Postage"}, {"SaveValues1", "&Save Values"},
-        {"MINameAddressTextFiles", "&Name && Address Text Files"}, {"MIImport", "&Import"},
-        {"MIExport", "&Export"}, {"TrackItem1", "Track Item"}, {"PrintReport1", "&Print"},
-        {"miPrintFull", "Full Detail"}, {"miPrintShort", "Short Detail"},
-        {"PreviewReport1", "Pre&view"}, {"miPreviewFull", "&Full Detail"},
-        {"miPreviewShort", "&Short Detail"}, {"ClearReport1", "&Clear"}, {"SortRepost1", "&Sort"},
-        {"MIByMailerNumber", "&By Mailer Number"}, {"MIByName", "By &Name"}, {"MIByDate", "By &Date"},
-        {"MIByZipCode", "By &ZipCode"}, {"Content1", "&Content"}, {"MIOrderSupplies", "&Order Supplies"},
-        {"MITechnicalSupport", "&Technical Support"}, {"miAbout", "&About"},
+        {"MIReadWriteToDB", "&Read/Write to a database"},
+        {"MIPrint", "&Print"},
+        {"MIMassPrint", "&Mass Print"},
+        {"MIPrintBarCodes", "Print &Bar Codes"},
+        {"MIExit", "&Exit"},
+        {"MailerNumber1", "&Mailer Number"},
+        {"YourNameAddress1", "&Your Name && Address"},
+        {"MIPrintOptions", "Print &Options"},
+        {"MIPrinterSetup", "&Printer Setup"},
+        {"MIPrinterAlignment", "Printer &Alignment"},
+        {"MIExtraLabel", "&Extra Label"},
+        {"BarCodes1", "&BarCode's"},
+        {"PrintBarCodeMI", "&Print"},
+        {"DontPrintBarCodeMI", "&Don't Print"},
+        {"defaultPostage1", "&Default Postage"},
+        {"SaveValues1", "&Save Values"},
+        {"MINameAddressTextFiles", "&Name && Address Text Files"},
+        {"MIImport", "&Import"},
+        {"MIExport", "&Export"},
+        {"TrackItem1", "Track Item"},
+        {"PrintReport1", "&Print"},
+        {"miPrintFull", "Full Detail"},
+        {"miPrintShort", "Short Detail"},
+        {"PreviewReport1", "Pre&view"},
+        {"miPreviewFull", "&Full Detail"},
+        {"miPreviewShort", "&Short Detail"},
+        {"ClearReport1", "&Clear"},
+        {"SortRepost1", "&Sort"},
+        {"MIByMailerNumber", "&By Mailer Number"},
+        {"MIByName", "By &Name"},
+        {"MIByDate", "By &Date"},
+        {"MIByZipCode", "By &ZipCode"},
+        {"Content1", "&Content"},
+        {"MIOrderSupplies", "&Order Supplies"},
+        {"MITechnicalSupport", "&Technical Support"},
+        {"miAbout", "&About"},
     };
     for (const auto& item : items) {
         auto* a = w->findChild<QAction*>(QString::fromLatin1(item.name));
@@ -78,8 +101,7 @@ TEST_F(MainWindowTest, MenuBarHoldsEveryItemWithItsCaption) {
         EXPECT_EQ(a->text(), QString::fromLatin1(item.caption)) << item.name;
     }
     QStringList bar;
-    for (QAction* a : w->menuBar()->actions())
-        bar << a->text();
+    for (QAction* a : w->menuBar()->actions()) bar << a->text();
     EXPECT_EQ(bar, QStringList({"File", "&Options", "Track Item", "&Report", "&Help"}));
     EXPECT_FALSE(w->MIMassPrint->isEnabled());
     EXPECT_TRUE(w->PrintBarCodeMI->isChecked());
@@ -131,8 +153,8 @@ TEST_F(MainWindowTest, StartFillsFeesFoldersBrandAndSenderLabels) {
 
 TEST_F(MainWindowTest, TabOrderThroughTheFeeGroup) {
     auto w = Open();
-    QWidget* expected[] = {w->editPostage, w->editCertFee, w->editReturn, w->cbRestricted,
-                           w->editRestricted, w->btnPrint};
+    QWidget* expected[] = {w->editPostage,  w->editCertFee,    w->editReturn,
+                           w->cbRestricted, w->editRestricted, w->btnPrint};
     for (size_t i = 0; i + 1 < std::size(expected); ++i)
         EXPECT_EQ(expected[i]->nextInFocusChain(), expected[i + 1]) << i;
     EXPECT_EQ(QApplication::focusWidget(), w->editPostage); // the fee group holds the focus
@@ -351,7 +373,8 @@ TEST_F(MainWindowTest, FirstStartAsksForTheSenderAndShowsTheReminderOnce) {
     auto w = std::make_unique<TF_Main>();
     EXPECT_EQ(Globals().Company, "Larkfield");
     w->show();
-    QTRY_VERIFY_WITH_TIMEOUT(!seen.empty() && seen.back() == "Bar Code Printing Registration", 8000);
+    QTRY_VERIFY_WITH_TIMEOUT(!seen.empty() && seen.back() == "Bar Code Printing Registration",
+                             8000);
     QTRY_VERIFY_WITH_TIMEOUT(QApplication::activeModalWidget() == nullptr, 5000);
     EXPECT_EQ(seen.front(), "Your Name and Address");
     EXPECT_FALSE(Globals().BarCodeApp);

@@ -41,13 +41,28 @@ TEST(ProfileInteger, DecimalAndHexadecimal) {
         const char* text;
         std::optional<int> value;
     } cases[] = {
-        {"0", 0},          {"26", 26},       {"-5", -5},           {"+7", 7},
-        {"0x1A", 26},      {"0X1a", 26},     {"$1A", 26},          {"$ff", 255},
-        {"$FFFFFFFF", -1}, {"-$10", -16},    {"2147483647", 2147483647},
+        {"0", 0},
+        {"26", 26},
+        {"-5", -5},
+        {"+7", 7},
+        {"0x1A", 26},
+        {"0X1a", 26},
+        {"$1A", 26},
+        {"$ff", 255},
+        {"$FFFFFFFF", -1},
+        {"-$10", -16},
+        {"2147483647", 2147483647},
         {"-2147483648", -2147483647 - 1},
-        {"2147483648", std::nullopt},        {"$100000000", std::nullopt},
-        {"", std::nullopt}, {"yes", std::nullopt}, {"0x", std::nullopt}, {"$", std::nullopt},
-        {"12abc", std::nullopt}, {"1A", std::nullopt}, {"1.5", std::nullopt}, {"-", std::nullopt},
+        {"2147483648", std::nullopt},
+        {"$100000000", std::nullopt},
+        {"", std::nullopt},
+        {"yes", std::nullopt},
+        {"0x", std::nullopt},
+        {"$", std::nullopt},
+        {"12abc", std::nullopt},
+        {"1A", std::nullopt},
+        {"1.5", std::nullopt},
+        {"-", std::nullopt},
     };
     for (const auto& c : cases)
         EXPECT_EQ(ParseProfileInteger(QString::fromLatin1(c.text)), c.value) << c.text;
@@ -61,7 +76,7 @@ TEST(IniProfile, ReadsWithoutRegardToCaseTrimsAndUnquotes) {
     EXPECT_EQ(ini.ReadString("VALUES", "mailernum", "?"), "7100");
     EXPECT_EQ(ini.ReadString("Values", "A", "?"), "x y");
     EXPECT_EQ(ini.ReadString("Values", "B", "?"), "\"mixed'"); // quotes must match
-    EXPECT_EQ(ini.ReadString("Values", "C", "default"), "");    // present but empty: not the default
+    EXPECT_EQ(ini.ReadString("Values", "C", "default"), "");   // present but empty: not the default
     EXPECT_EQ(ini.ReadString("Values", "D", "?"), "  padded  ");
     EXPECT_EQ(ini.ReadString("Values", "Missing", "default"), "default");
     EXPECT_EQ(ini.ReadString("Nowhere", "A", "default"), "default");
@@ -77,9 +92,9 @@ TEST(IniProfile, ValuesAreCutTo2047Characters) {
 TEST(IniProfile, WriteKeepsSpellingAndPlaceAppendsNewKeysAndSections) {
     IniProfile ini = IniProfile::FromText(
         "[type]\r\ncompany=Old\r\nOther=1\r\n\r\n[Values]\r\nPostage=0.39\r\n");
-    ini.WriteString("Type", "Company", "Larkfield");  // existing key, other case
-    ini.WriteBool("TYPE", "BarCodeApp", false);       // new key in existing section
-    ini.WriteString("System Path", "default", "/x");  // new section
+    ini.WriteString("Type", "Company", "Larkfield"); // existing key, other case
+    ini.WriteBool("TYPE", "BarCodeApp", false);      // new key in existing section
+    ini.WriteString("System Path", "default", "/x"); // new section
     ini.WriteInteger("values", "POSTAGE", -3);
     EXPECT_EQ(ini.ToText(), "[type]\r\ncompany=Larkfield\r\nOther=1\r\nBarCodeApp=0\r\n\r\n"
                             "[Values]\r\nPostage=-3\r\n[System Path]\r\ndefault=/x\r\n");
@@ -172,7 +187,8 @@ TEST_F(SettingsFile, FirstRunWritesEveryKeyInOrderAndReadsItBack) {
 }
 
 TEST_F(SettingsFile, ExistingFileKeepsItsLinesSpellingAndOrder) {
-    WriteIni("; written by hand\r\n[values]\r\npostage=1.00\r\nNote=keep\r\n[type]\r\nbarcodeapp=0\r\n");
+    WriteIni(
+        "; written by hand\r\n[values]\r\npostage=1.00\r\nNote=keep\r\n[type]\r\nbarcodeapp=0\r\n");
     GlobalVariables g;
     LoadSettings(g, [](GlobalVariables& s) { s.Company = "Larkfield"; });
     SaveSettings(g);
@@ -205,12 +221,14 @@ TEST(FormatZip, NormalisesTheMaskedText) {
         const char* text;
         const char* expected;
     } cases[] = {
-        {"12345-    ", "12345"},    {"12345-6789", "12345-6789"}, {"     -    ", ""},
-        {"     -6789", "6789"},     {"123  -    ", "123  "},     {"", ""},
-        {"12345", "12345"},         {" -12 ", "12"},
+        {"12345-    ", "12345"}, {"12345-6789", "12345-6789"},
+        {"     -    ", ""},      {"     -6789", "6789"},
+        {"123  -    ", "123  "}, {"", ""},
+        {"12345", "12345"},      {" -12 ", "12"},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(FormatZip(QString::fromLatin1(c.text)), QString::fromLatin1(c.expected)) << c.text;
+        EXPECT_EQ(FormatZip(QString::fromLatin1(c.text)), QString::fromLatin1(c.expected))
+            << c.text;
 }
 
 TEST(SenderLabels, CityLineGoesIntoTheFirstEmptyLine) {

@@ -23,12 +23,10 @@ inline void OnNextModal(std::function<void(QWidget*)> action, int timeoutMs = 50
     auto deadline = QDeadlineTimer(timeoutMs);
     QObject::connect(timer, &QTimer::timeout, [timer, action, deadline] {
         QWidget* modal = QApplication::activeModalWidget();
-        if (modal == nullptr && !deadline.hasExpired())
-            return;
+        if (modal == nullptr && !deadline.hasExpired()) return;
         timer->stop();
         timer->deleteLater();
-        if (modal)
-            action(modal);
+        if (modal) action(modal);
     });
     timer->start(20);
 }
@@ -59,7 +57,8 @@ protected:
     void WriteQuietSettings(const QByteArray& values = {}) {
         WriteFile("quill4.ini", "[Type]\r\nCompany=Larkfield\r\nBarCodeApp=0\r\n"
                                 "[YourAddress]\r\nLine1=Ann Sender\r\nCity=Dover\r\nState=DE\r\n"
-                                "Zip=19901\r\n[Values]\r\nCustID=123456789\r\n" + values);
+                                "Zip=19901\r\n[Values]\r\nCustID=123456789\r\n" +
+                                    values);
     }
 
     QTemporaryDir dir_;

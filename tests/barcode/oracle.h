@@ -32,16 +32,18 @@ std::vector<std::string> ZintDump(const QString& symbology, const QString& data,
 
 // Records every rectangle filled, for comparing bar layouts.
 struct Rect {
-  int x, y, w, h;
-  bool operator==(const Rect&) const = default;
+    int x, y, w, h;
+    bool operator==(const Rect&) const = default;
 };
 class RecordingCanvas final : public BarCanvas {
- public:
-  void FillBlack(int x, int y, int width, int height) override { rects.push_back({x, y, width, height}); }
-  std::vector<Rect> rects;
+public:
+    void FillBlack(int x, int y, int width, int height) override {
+        rects.push_back({x, y, width, height});
+    }
+    std::vector<Rect> rects;
 };
 
 // One row of a bitmap as '0' (white) and '1' (black) characters.
 std::string RowBits(const QImage& image, int row);
 
-}  // namespace qm::test
+} // namespace qm::test

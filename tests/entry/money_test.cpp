@@ -5,7 +5,9 @@
 namespace qm {
 namespace {
 
-QString Blanks(int n) { return QString(n, u' '); }
+QString Blanks(int n) {
+    return QString(n, u' ');
+}
 
 TEST(FormatMoney, BlanksByMagnitudeAndAtLeastTwoDecimals) {
     const struct {
@@ -30,8 +32,7 @@ TEST(FormatMoney, BlanksByMagnitudeAndAtLeastTwoDecimals) {
         {100000, Blanks(1) + "100000.00"},
         {-2, Blanks(10) + "-2.00"}, // negatives count as below 10
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(FormatMoney(c.v), c.expected) << c.v;
+    for (const auto& c : cases) EXPECT_EQ(FormatMoney(c.v), c.expected) << c.v;
 }
 
 TEST(ParseMoney, BlanksAroundAllowedPointOnly) {
@@ -50,7 +51,10 @@ TEST(RecalcFees, FormatsTheFeeAndTotalsTheShownFees) {
         QString total;
     } cases[] = {
         // Leaving the postage field after typing 2.4: the total takes the typed text.
-        {"2.4", {"2.4", "          2.40", "", "          1.85"}, Blanks(10) + "2.40", Blanks(10) + "6.65"},
+        {"2.4",
+         {"2.4", "          2.40", "", "          1.85"},
+         Blanks(10) + "2.40",
+         Blanks(10) + "6.65"},
         {"12.5", {"12.5", "", "", ""}, Blanks(8) + "12.50", Blanks(8) + "12.50"},
         {"3", {"3", "", "", ""}, Blanks(10) + "3.00", Blanks(10) + "3.00"},
         {"2.456", {"2.456", "", "", ""}, Blanks(10) + "2.456", Blanks(10) + "2.456"},
@@ -59,7 +63,9 @@ TEST(RecalcFees, FormatsTheFeeAndTotalsTheShownFees) {
         {"0", {"0", "          2.40", "", ""}, " ", Blanks(10) + "2.40"},
         {"-2", {"-2", "          2.40", "", ""}, " ", Blanks(10) + "2.40"},
         // Restricted delivery counts like the other fees.
-        {"3.50", {"          0.39", "          2.40", "3.50", "          1.85"}, Blanks(10) + "3.50",
+        {"3.50",
+         {"          0.39", "          2.40", "3.50", "          1.85"},
+         Blanks(10) + "3.50",
          Blanks(10) + "8.14"},
         // Nothing usable anywhere: the total still shows.
         {"", {"", " ", "", "x"}, " ", Blanks(10) + "0.00"},

@@ -13,11 +13,10 @@ namespace qm::test {
 inline QStringList DecodeSymbols(const QImage& image) {
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("symbols.png"));
-    if (!image.save(file))
-        return {QStringLiteral("<cannot save image>")};
+    if (!image.save(file)) return {QStringLiteral("<cannot save image>")};
     QProcess zbar;
-    zbar.start(QStringLiteral(QM_ZBARIMG), {QStringLiteral("--nodbus"), QStringLiteral("--raw"),
-                                            QStringLiteral("-q"), file});
+    zbar.start(QStringLiteral(QM_ZBARIMG),
+               {QStringLiteral("--nodbus"), QStringLiteral("--raw"), QStringLiteral("-q"), file});
     zbar.waitForFinished(60000);
     const QString out = QString::fromLatin1(zbar.readAllStandardOutput());
     QStringList symbols = out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
@@ -30,15 +29,14 @@ inline QImage RasterisePdf(const QString& pdf, int dpi) {
     QTemporaryDir dir;
     const QString prefix = dir.filePath(QStringLiteral("page"));
     QProcess p;
-    p.start(QStringLiteral(QM_PDFTOPPM), {QStringLiteral("-q"), QStringLiteral("-r"),
-                                          QString::number(dpi), QStringLiteral("-png"),
-                                          QStringLiteral("-f"), QStringLiteral("1"),
-                                          QStringLiteral("-l"), QStringLiteral("1"), pdf, prefix});
+    p.start(QStringLiteral(QM_PDFTOPPM),
+            {QStringLiteral("-q"), QStringLiteral("-r"), QString::number(dpi),
+             QStringLiteral("-png"), QStringLiteral("-f"), QStringLiteral("1"),
+             QStringLiteral("-l"), QStringLiteral("1"), pdf, prefix});
     p.waitForFinished(120000);
     QDir d(dir.path());
     const QStringList pngs = d.entryList({QStringLiteral("page*.png")});
-    if (pngs.isEmpty())
-        return {};
+    if (pngs.isEmpty()) return {};
     QImageReader::setAllocationLimit(0);
     return QImage(d.filePath(pngs.first())).convertToFormat(QImage::Format_Grayscale8);
 }

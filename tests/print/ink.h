@@ -11,8 +11,7 @@ inline QRect InkBox(const QImage& image, QRect region = {}, int threshold = 128)
     const QImage grey = image.format() == QImage::Format_Grayscale8
                             ? image
                             : image.convertToFormat(QImage::Format_Grayscale8);
-    if (region.isNull())
-        region = grey.rect();
+    if (region.isNull()) region = grey.rect();
     region = region.intersected(grey.rect());
     int left = INT_MAX, top = INT_MAX, right = INT_MIN, bottom = INT_MIN;
     for (int y = region.top(); y <= region.bottom(); ++y) {
@@ -26,8 +25,7 @@ inline QRect InkBox(const QImage& image, QRect region = {}, int threshold = 128)
             }
         }
     }
-    if (left == INT_MAX)
-        return {};
+    if (left == INT_MAX) return {};
     return QRect(QPoint(left, top), QPoint(right, bottom));
 }
 
@@ -38,8 +36,7 @@ inline int CountGrey(const QImage& image, QRect region, int low, int high) {
     region = region.intersected(grey.rect());
     for (int y = region.top(); y <= region.bottom(); ++y) {
         const uchar* row = grey.constScanLine(y);
-        for (int x = region.left(); x <= region.right(); ++x)
-            n += row[x] > low && row[x] < high;
+        for (int x = region.left(); x <= region.right(); ++x) n += row[x] > low && row[x] < high;
     }
     return n;
 }

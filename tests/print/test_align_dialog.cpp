@@ -12,7 +12,9 @@ namespace {
 LimitedSpinBox* Spin(TF_Align& d, const char* name) {
     return d.findChild<LimitedSpinBox*>(QString::fromLatin1(name));
 }
-QLineEdit* Edit(LimitedSpinBox* s) { return s->findChild<QLineEdit*>(); }
+QLineEdit* Edit(LimitedSpinBox* s) {
+    return s->findChild<QLineEdit*>();
+}
 } // namespace
 
 TEST(AlignDialog, ShowsValuesClampedAndStoresOnOK) {

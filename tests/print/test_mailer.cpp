@@ -24,7 +24,9 @@ const QString kGs = QStringLiteral("\x1d");
 // Anti-aliased glyph edges may reach a few dots past the text cell.
 constexpr int kFringe = 3;
 
-QString Decoded(const QString& data) { return data.left(8) + kGs + data.mid(8); }
+QString Decoded(const QString& data) {
+    return data.left(8) + kGs + data.mid(8);
+}
 
 // A printed sheet and how paper inches map onto its pixels.
 struct Sheet {
@@ -49,8 +51,7 @@ Sheet PrintToImage(const PrintRequest& r, bool barcodeMode, int dpi, int offX = 
                    QString* result = nullptr) {
     ImagePageTarget target(dpi, dpi, offX, offY);
     const QString data = PrintMailer(r, barcodeMode, BasePrintFont(), target);
-    if (result)
-        *result = data;
+    if (result) *result = data;
     Sheet s{target.Image(), dpi, offX, offY};
     s.alignX = 3 * r[kSlotLeftRight].toInt();
     s.alignY = 3 * r[kSlotTopBottom].toInt();
@@ -139,9 +140,9 @@ TEST(Mailer, FormTextHelpers) {
         const char* in;
         const char* out;
     };
-    for (const Case c : {Case{"62701", "62701"}, Case{"1234", "01234"}, Case{"", "00000"},
-                         Case{"12345-6789", "12345"}, Case{"12a45", "00000"},
-                         Case{"123  -    ", "00000"}})
+    for (const Case c :
+         {Case{"62701", "62701"}, Case{"1234", "01234"}, Case{"", "00000"},
+          Case{"12345-6789", "12345"}, Case{"12a45", "00000"}, Case{"123  -    ", "00000"}})
         EXPECT_EQ(FiveDigitZip(QString::fromLatin1(c.in)), QString::fromLatin1(c.out)) << c.in;
 }
 
@@ -157,8 +158,7 @@ TEST(Mailer, SymbolSizesFollowResolution) {
     EXPECT_EQ(s300.codeScale, 4) << "4.5 rounds to even";
     EXPECT_EQ(s300.codeHeight, 225);
     EXPECT_EQ(s300.codeWidth, 750);
-    EXPECT_EQ(MailerSymbolText(kDataT),
-              QChar(202) + kDataT.left(8) + QChar(202) + kDataT.mid(8));
+    EXPECT_EQ(MailerSymbolText(kDataT), QChar(202) + kDataT.left(8) + QChar(202) + kDataT.mid(8));
 }
 
 TEST(Mailer, PrintedAt600DpiDecodesAndPlacesEveryRow) {

@@ -172,8 +172,7 @@ TEST(PageText, CellIsFilledWhite) {
     page.TextOut(300, 300, QStringLiteral("I"));
     const QImage& img = target.Image();
     int white = 0;
-    for (int x = 300 - w; x < 300; ++x)
-        white += qGray(img.pixel(x, 295)) > 200;
+    for (int x = 300 - w; x < 300; ++x) white += qGray(img.pixel(x, 295)) > 200;
     EXPECT_GT(white, 0) << "the text cell is opaque";
     EXPECT_LT(qGray(img.pixel(310, 310)), 50) << "outside the cell stays black";
     page.EndDoc();

@@ -29,7 +29,9 @@ public:
     std::vector<QImage> pages;
 };
 
-QString Decoded(const QString& data) { return data.left(8) + QChar(0x1d) + data.mid(8); }
+QString Decoded(const QString& data) {
+    return data.left(8) + QChar(0x1d) + data.mid(8);
+}
 
 } // namespace
 
@@ -78,9 +80,10 @@ TEST(PrePrint, CarriesZip00000AndNothingForZeroCount) {
                                QStringLiteral("0"), QStringLiteral("0"), BasePrintFont(), target),
               0);
     EXPECT_TRUE(target.pages.empty());
-    EXPECT_EQ(ReadableNumber(BuildBarcodeData(QStringLiteral("123456789"), QStringLiteral("0000001"),
-                                              QStringLiteral("00000"), QStringLiteral("T"))),
-              QStringLiteral("9214 7123 4567 8900 0000 15"));
+    EXPECT_EQ(
+        ReadableNumber(BuildBarcodeData(QStringLiteral("123456789"), QStringLiteral("0000001"),
+                                        QStringLiteral("00000"), QStringLiteral("T"))),
+        QStringLiteral("9214 7123 4567 8900 0000 15"));
 }
 
 TEST(PrePrint, ErrorEndsTheRunAfterTheLabelsPrinted) {
@@ -144,7 +147,8 @@ TEST(ExtraLabelDialog, OkStoresSelectionAndUnknownTextBecomesAddressedTo) {
                          Case{"Addressed To", "Addressed To"}, Case{"Elsewhere", "Addressed To"}}) {
         TF_ExtraLabel d(QStringLiteral("No"), QStringLiteral("Your Name and Address"));
         d.findChild<QRadioButton*>(QStringLiteral("rgExtraLabelYes"))->click();
-        d.findChild<QComboBox*>(QStringLiteral("cbExtraLabel"))->setEditText(QString::fromLatin1(c.typed));
+        d.findChild<QComboBox*>(QStringLiteral("cbExtraLabel"))
+            ->setEditText(QString::fromLatin1(c.typed));
         d.findChild<QPushButton*>(QStringLiteral("btnOK"))->click();
         EXPECT_EQ(d.PrintExtraLabel(), QStringLiteral("Yes"));
         EXPECT_EQ(d.ExtraLabel(), QString::fromLatin1(c.stored)) << c.typed;

@@ -31,8 +31,10 @@ inline std::vector<uint8_t> Hex(const std::string& hex) {
     std::vector<uint8_t> out;
     int nibble = -1;
     for (char c : hex) {
-        int v = (c >= '0' && c <= '9') ? c - '0' : (c >= 'a' && c <= 'f') ? c - 'a' + 10
-              : (c >= 'A' && c <= 'F') ? c - 'A' + 10 : -1;
+        int v = (c >= '0' && c <= '9')   ? c - '0'
+                : (c >= 'a' && c <= 'f') ? c - 'a' + 10
+                : (c >= 'A' && c <= 'F') ? c - 'A' + 10
+                                         : -1;
         if (v < 0) continue;
         if (nibble < 0) {
             nibble = v;
@@ -54,12 +56,11 @@ inline uint16_t Le16(const std::vector<uint8_t>& b, size_t at) {
 
 // The mailing log's field list, exactly as the log defines it.
 inline std::vector<std::string> LogFieldLines() {
-    return {"sentname0, C, 30, 0", "sentname1, C, 30, 0", "sentname2, C, 30, 0",
-            "sentname3, C, 30, 0", "city, C, 35, 0",      "state, C, 4, 0",
-            "zip, C, 10, 0",       "rdate, D, 8, 0",      "mailernum, C, 35, 0",
-            "postage, C, 15, 0",   "certified, C, 15, 0", "restricted, C, 15, 0",
-            "return, C, 15, 0",    "total, C, 15, 0",     "comments, C, 35, 0",
-            "re, C, 25, 0"};
+    return {
+        "sentname0, C, 30, 0", "sentname1, C, 30, 0", "sentname2, C, 30, 0", "sentname3, C, 30, 0",
+        "city, C, 35, 0",      "state, C, 4, 0",      "zip, C, 10, 0",       "rdate, D, 8, 0",
+        "mailernum, C, 35, 0", "postage, C, 15, 0",   "certified, C, 15, 0", "restricted, C, 15, 0",
+        "return, C, 15, 0",    "total, C, 15, 0",     "comments, C, 35, 0",  "re, C, 25, 0"};
 }
 
 // A temporary folder, exception mode, a fixed clock (2008-03-05) and the

@@ -178,7 +178,8 @@ TEST_F(DbfFileTest, OpenRejectsDamagedFiles) {
         {"type I", withDescriptor('I'), 211, "] in "},
         {"terminator first", withDescriptor('C', 0x0D), 222, " [Use/OpenDbf]"},
         {"short descriptors", goodHeader, 100, " [Use/OpenDbf]"},
-        {"record length", shortRecord, 210, "(Record length does not match the fields) [USE/OpenDBF]"},
+        {"record length", shortRecord, 210,
+         "(Record length does not match the fields) [USE/OpenDBF]"},
         {"0x02 too short", std::vector<uint8_t>(100, 0x02), 210,
          "(Header is less than 521 bytes) [USE/OpenDBF]"},
     };
@@ -212,8 +213,8 @@ TEST_F(DbfFileTest, TypeIMessageNamesFieldAndFile) {
         f.Open(Path("t.dbf"), false, false, false);
         FAIL();
     } catch (const EZezudError& e) {
-        EXPECT_EQ(e.Context(), "Field: CNT [I] in " + DisplayPath(Path("t.dbf")) +
-                                   " is not a valid field type");
+        EXPECT_EQ(e.Context(),
+                  "Field: CNT [I] in " + DisplayPath(Path("t.dbf")) + " is not a valid field type");
     }
 }
 
@@ -237,7 +238,9 @@ TEST_F(DbfFileTest, OtherVersionsOpen) {
     std::vector<uint8_t> v2(521, 0);
     v2[0] = 0x02;
     v2[1] = 2; // count 2
-    v2[3] = 3; v2[4] = 5; v2[5] = 108;
+    v2[3] = 3;
+    v2[4] = 5;
+    v2[5] = 108;
     v2[6] = 5; // record length
     std::memcpy(&v2[8], "NAME", 4);
     v2[8 + 11] = 'C';
@@ -261,16 +264,16 @@ TEST_F(DbfFileTest, OtherVersionsOpen) {
     t.Close();
     auto after = ReadBytes(Path("old.dbf"));
     EXPECT_EQ(std::string(after.begin() + 526, after.end()), "*qq  ");
-    EXPECT_EQ(after[1], 2);    // count kept
-    EXPECT_EQ(after[3], 3);    // month, day, year - 1900 at 3, 4, 5
+    EXPECT_EQ(after[1], 2); // count kept
+    EXPECT_EQ(after[3], 3); // month, day, year - 1900 at 3, 4, 5
     EXPECT_EQ(after[5], 108);
 
     // dBase 7: 68-byte prolog, 48-byte descriptors, type at 32, width at 33.
     std::vector<uint8_t> v4(68, 0);
     v4[0] = 0x04;
-    v4[4] = 1;                 // count
-    v4[8] = 68 + 48 + 1;       // header length
-    v4[10] = 4;                // record length
+    v4[4] = 1;           // count
+    v4[8] = 68 + 48 + 1; // header length
+    v4[10] = 4;          // record length
     uint8_t d[48] = {'N', 'U', 'M'};
     d[32] = 'N';
     d[33] = 3;
@@ -291,7 +294,7 @@ TEST_F(DbfFileTest, NumberStoredForms) {
         int width, decimals;
         const char* stored;
     } cases[] = {
-        {123.456, 5, 2, "*****"}, {12.3, 5, 2, "12.30"}, {1.5, 6, 2, "  1.50"},
+        {123.456, 5, 2, "*****"}, {12.3, 5, 2, "12.30"},   {1.5, 6, 2, "  1.50"},
         {-0.001, 6, 2, "  0.00"}, {-12.5, 6, 1, " -12.5"}, {99999, 4, 0, "****"},
     };
     for (const Case& c : cases) {
@@ -430,7 +433,8 @@ TEST_F(DbfFileTest, RecordNumberOutOfRange) {
         FAIL();
     } catch (const EZezudError& e) {
         EXPECT_EQ(e.Code(), 212);
-        EXPECT_EQ(e.Context(), "Invalid record number = 3 (" + DisplayPath(path) + ")  [GetDbfRecord]");
+        EXPECT_EQ(e.Context(),
+                  "Invalid record number = 3 (" + DisplayPath(path) + ")  [GetDbfRecord]");
     }
     // A header count beyond the data is an unexpected end of file.
     f.Abandon();

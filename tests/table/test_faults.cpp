@@ -19,7 +19,8 @@ public:
 
     class File : public IFile {
     public:
-        File(FaultyFileSystem& fs, std::unique_ptr<IFile> inner) : fs_(fs), inner_(std::move(inner)) {}
+        File(FaultyFileSystem& fs, std::unique_ptr<IFile> inner)
+            : fs_(fs), inner_(std::move(inner)) {}
         ssize_t ReadAt(void* b, size_t n, off_t o) override { return inner_->ReadAt(b, n, o); }
         ssize_t WriteAt(const void* b, size_t n, off_t o) override {
             const int k = ++fs_.writes;
@@ -62,7 +63,8 @@ TEST_F(FaultTest, EveryWriteFailing) {
     for (bool torn : {false, true}) {
         for (int failAt = 1; failAt <= 12; ++failAt) {
             SCOPED_TRACE((torn ? "torn write " : "failed write ") + std::to_string(failAt));
-            const std::string path = Path("t" + std::to_string(failAt) + (torn ? "x" : "") + ".dbf");
+            const std::string path =
+                Path("t" + std::to_string(failAt) + (torn ? "x" : "") + ".dbf");
             FaultyFileSystem fs;
             fs.failAt = failAt;
             fs.partial = torn ? 7 : 0;

@@ -84,10 +84,9 @@ TEST_F(XBaseTest, WeReadWhatXBaseWrites) {
         for (int i = 0; i < t.FieldCount(); ++i) seen += t.GetField(i) + "|";
         seen += "\n";
     }
-    EXPECT_EQ(seen,
-              " Alice       |    42|  1234.50|T|03/05/2008|     2.250|\n"
-              "*Bob         |    -7|     0.01|F|  /  /    |    -1.500|\n"
-              " Café Zoö    |     0|     0.00|F|12/31/1999|     0.000|\n");
+    EXPECT_EQ(seen, " Alice       |    42|  1234.50|T|03/05/2008|     2.250|\n"
+                    "*Bob         |    -7|     0.01|F|  /  /    |    -1.500|\n"
+                    " Café Zoö    |     0|     0.00|F|12/31/1999|     0.000|\n");
 }
 
 } // namespace

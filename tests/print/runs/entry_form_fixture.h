@@ -38,11 +38,15 @@ inline std::unique_ptr<QWidget> MakeEntryForm() {
     add(new QLineEdit, "editRe");
     add(new QLineEdit, "editComment");
     add(new QCheckBox, "cbRestricted");
-    static_cast<QLineEdit*>(add(new QLineEdit, "editPostage"))->setText(QStringLiteral("          0.39"));
-    static_cast<QLineEdit*>(add(new QLineEdit, "editCertFee"))->setText(QStringLiteral("          2.40"));
-    static_cast<QLineEdit*>(add(new QLineEdit, "editReturn"))->setText(QStringLiteral("          1.85"));
+    static_cast<QLineEdit*>(add(new QLineEdit, "editPostage"))
+        ->setText(QStringLiteral("          0.39"));
+    static_cast<QLineEdit*>(add(new QLineEdit, "editCertFee"))
+        ->setText(QStringLiteral("          2.40"));
+    static_cast<QLineEdit*>(add(new QLineEdit, "editReturn"))
+        ->setText(QStringLiteral("          1.85"));
     static_cast<QLineEdit*>(add(new QLineEdit, "editRestricted"))->setText(QString());
-    static_cast<QLineEdit*>(add(new QLineEdit, "editTotal"))->setText(QStringLiteral("          4.64"));
+    static_cast<QLineEdit*>(add(new QLineEdit, "editTotal"))
+        ->setText(QStringLiteral("          4.64"));
     add(new QPushButton(QStringLiteral("&Print")), "btnPrint");
     form->resize(400, 600);
     return form;

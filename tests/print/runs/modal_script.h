@@ -33,11 +33,9 @@ public:
 private:
     void Poll() {
         QWidget* w = QApplication::activeModalWidget();
-        if (!w || !w->isVisible() || w->property("qm_scripted").toBool())
-            return;
+        if (!w || !w->isVisible() || w->property("qm_scripted").toBool()) return;
         w->setProperty("qm_scripted", true);
-        if (auto* box = qobject_cast<QMessageBox*>(w))
-            messages << box->text();
+        if (auto* box = qobject_cast<QMessageBox*>(w)) messages << box->text();
         if (steps_.empty()) {
             // Unexpected window: record it and close it so the test does not hang.
             messages << QStringLiteral("<unexpected %1>").arg(w->objectName());
@@ -61,8 +59,7 @@ private:
 // Steps for the usual answers.
 inline ModalScript::Step PressButton(const char* objectName) {
     return [name = QString::fromLatin1(objectName)](QWidget* w) {
-        if (auto* b = w->findChild<QAbstractButton*>(name))
-            b->click();
+        if (auto* b = w->findChild<QAbstractButton*>(name)) b->click();
     };
 }
 

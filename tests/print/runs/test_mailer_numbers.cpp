@@ -33,7 +33,8 @@ TEST(AdvanceNumber, NonIntegerSerialChangesNothing) {
             AdvanceNumber(g);
             FAIL() << "no conversion error";
         } catch (const ConversionError& e) {
-            EXPECT_NE(std::string(e.what()).find("is not a valid integer value"), std::string::npos);
+            EXPECT_NE(std::string(e.what()).find("is not a valid integer value"),
+                      std::string::npos);
         }
         EXPECT_EQ(g.SerialNum, before.SerialNum);
         EXPECT_EQ(g.MailerNum, before.MailerNum);
@@ -179,8 +180,8 @@ TEST(PrintRequest, MoveRuleAndModes) {
 TEST(PrintRequest, TotalIsTheSumOfTheFeesShown) {
     GlobalVariables g;
     EntryFields f = Fields();
-    f.postage = QStringLiteral("-2");              // not yet formatted: shows as a blank
-    f.total = QStringLiteral("          2.25");    // 4.25 - 2 counted a negative fee
+    f.postage = QStringLiteral("-2");           // not yet formatted: shows as a blank
+    f.total = QStringLiteral("          2.25"); // 4.25 - 2 counted a negative fee
     f.restricted = true;
     f.restrictedFee = QStringLiteral("abc");
     const PrintRequest r = BuildPrintRequest(f, g);

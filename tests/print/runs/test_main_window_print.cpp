@@ -46,12 +46,12 @@ protected:
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write("[Type]\r\nCompany=Larkfield\r\nBarCodeApp=0\r\n"
                 "[YourAddress]\r\nLine1=Ann Sender\r\nCity=Dover\r\nState=DE\r\nZip=19901\r\n"
-                "[Values]\r\n" + values);
+                "[Values]\r\n" +
+                values);
     }
     QString Saved(const char* key) {
         QFile f(dir_.filePath(QStringLiteral("quill4.ini")));
-        if (!f.open(QIODevice::ReadOnly))
-            return {};
+        if (!f.open(QIODevice::ReadOnly)) return {};
         for (const QString& line : QString::fromLatin1(f.readAll()).split(QStringLiteral("\r\n")))
             if (line.startsWith(QLatin1String(key) + QLatin1Char('=')))
                 return line.mid(int(qstrlen(key)) + 1);
@@ -73,7 +73,8 @@ protected:
 TEST_F(MainWindowPrint, PrintButtonThenFilePrintOnTheDimmedForm) {
     WriteSettings("CustID=123456789\r\nSerialNum=0000041\r\n");
     TF_Main w;
-    Child<QPlainTextEdit>(&w, "memoAddress")->setPlainText(QStringLiteral("John Smith\n12 Main St"));
+    Child<QPlainTextEdit>(&w, "memoAddress")
+        ->setPlainText(QStringLiteral("John Smith\n12 Main St"));
     Child<QLineEdit>(&w, "editCity")->setText(QStringLiteral("Springfield"));
     Child<QLineEdit>(&w, "editState")->setText(QStringLiteral("IL"));
     Child<QLineEdit>(&w, "editZip")->setText(QStringLiteral("62701"));
@@ -142,7 +143,8 @@ TEST_F(MainWindowPrint, AlignmentAndExtraLabelMenuItemsStoreTheirSettings) {
         ModalScript script;
         script.Then([&](QWidget* d) {
             Child<QRadioButton>(d, "rgExtraLabelYes")->click();
-            Child<QComboBox>(d, "cbExtraLabel")->setEditText(QStringLiteral("Your Name and Address"));
+            Child<QComboBox>(d, "cbExtraLabel")
+                ->setEditText(QStringLiteral("Your Name and Address"));
             PressButton("btnOK")(d);
         });
         Action(&w, "MIExtraLabel")->trigger();

@@ -16,8 +16,8 @@
 #include <QLineEdit>
 #include <QPalette>
 #include <QProcess>
-#include <QSpinBox>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -77,8 +77,7 @@ protected:
     void TearDown() override { SetProgramFolderOverride(QString()); }
     QString SavedValue(const char* key) {
         QFile f(SettingsFilePath());
-        if (!f.open(QIODevice::ReadOnly))
-            return QStringLiteral("<no settings file>");
+        if (!f.open(QIODevice::ReadOnly)) return QStringLiteral("<no settings file>");
         const QString text = QString::fromLatin1(f.readAll());
         for (const QString& line : text.split(QStringLiteral("\r\n")))
             if (line.startsWith(QLatin1String(key) + QLatin1Char('=')))
@@ -200,7 +199,8 @@ TEST_F(PrintFlows, DoNotShowAgainSkipsTheDialogOnLaterPrints) {
     {
         ModalScript script; // no steps: any window would be unexpected
         EXPECT_TRUE(RunSinglePrint(form.get(), g_, target_));
-        EXPECT_TRUE(script.messages.isEmpty()) << script.messages.join(QLatin1Char('|')).toStdString();
+        EXPECT_TRUE(script.messages.isEmpty())
+            << script.messages.join(QLatin1Char('|')).toStdString();
     }
     EXPECT_EQ(g_.SerialNum, QStringLiteral("0000043"));
     EXPECT_EQ(target_.DocumentsEnded(), 2);
@@ -328,7 +328,8 @@ TEST_F(PrintFlows, NumbersSurviveAProcessThatNeverClosesItsWindow) {
     env.insert(QStringLiteral("QM_CHILD_FOLDER"), dir_.path());
     child.setProcessEnvironment(env);
     child.start(QCoreApplication::applicationFilePath(),
-                {QStringLiteral("--gtest_filter=PrintFlows.NumbersSurviveAProcessThatNeverClosesItsWindow")});
+                {QStringLiteral(
+                    "--gtest_filter=PrintFlows.NumbersSurviveAProcessThatNeverClosesItsWindow")});
     ASSERT_TRUE(child.waitForFinished(60000));
     EXPECT_EQ(child.exitCode(), 0);
     EXPECT_EQ(SavedValue("SerialNum"), QStringLiteral("0000043"));
