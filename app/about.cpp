@@ -1,9 +1,9 @@
 #include "app/about.h"
 
-#include "app/core/program_folder.h"
-#include "app/core/settings.h"
 #include "app/pictures.h"
-#include "app/ui/dialog_parts.h"
+#include "core/program_folder.h"
+#include "core/settings.h"
+#include "widgets/dialog_parts.h"
 
 #include <QDesktopServices>
 #include <QEvent>

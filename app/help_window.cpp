@@ -1,6 +1,6 @@
 #include "app/help_window.h"
 
-#include "app/core/program_folder.h"
+#include "core/program_folder.h"
 
 #include <QFileInfo>
 #include <QTextBrowser>

@@ -1,23 +1,26 @@
 #include "app/main_window.h"
 
 #include "app/about.h"
-#include "app/core/program_folder.h"
-#include "app/core/sender.h"
-#include "app/core/settings.h"
 #include "app/help_window.h"
 #include "app/pictures.h"
-#include "app/ui/ask_with_buttons.h"
-#include "app/ui/dialog_parts.h"
-#include "app/ui/error_display.h"
-#include "app/ui/zip_edit.h"
+#include "app/window_dialogs.h"
 #include "app/your_address.h"
-#include "entry/entry_form.h"
+#include "core/program_folder.h"
+#include "core/sender.h"
+#include "core/settings.h"
 #include "entry/money.h"
+#include "entry/piece_log.h"
 #include "entry/print_run.h"
 #include "print/align_dialog.h"
 #include "print/extra_label_dialog.h"
 #include "print/page.h"
 #include "print/printer_setup.h"
+#include "widgets/ask_with_buttons.h"
+#include "widgets/dialog_parts.h"
+#include "widgets/error_display.h"
+#include "widgets/memo_lines.h"
+#include "widgets/wait_cursor.h"
+#include "widgets/zip_edit.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -429,7 +432,8 @@ void TF_Main::FormShow() {
 }
 
 void TF_Main::ShowMailerNumberAtStart() {
-    RunFirstShowCustomerCheck(this, Globals());
+    WindowDialogs dialogs(this);
+    RunFirstShowCustomerCheck(Globals(), dialogs);
 }
 
 void TF_Main::closeEvent(QCloseEvent* event) {
@@ -504,12 +508,54 @@ void TF_Main::ShowSenderLabels() {
 
 // --- Entry form -----------------------------------------------------------------------------
 
+QList<QWidget*> TF_Main::MarkedControls() const {
+    return {editPostage, editCertFee,   editRestricted, editReturn,  editTotal,
+            editRe,      editComment,   memoAddress,    editCity,    editState,
+            editZip,     tzmemoAddress, tzeditCity,     tzeditState, tzeditZip};
+}
+
+void TF_Main::SetMarked(const QColor& color, bool printEnabled) {
+    for (QWidget* w : MarkedControls()) {
+        QPalette p = w->palette();
+        p.setColor(QPalette::Base, color);
+        w->setPalette(p);
+    }
+    btnPrint->setEnabled(printEnabled);
+}
+
 void TF_Main::MarkPrinted() {
-    qm::MarkPrinted(this);
+    SetMarked(PrintedColor(), false);
 }
 
 void TF_Main::MarkEdited() {
-    qm::MarkEdited(this);
+    SetMarked(Qt::white, true);
+}
+
+EntryFields TF_Main::FilledEntryFields() const {
+    EntryFields f;
+    const QLabel* sender[] = {lblYourAddress1, lblYourAddress2, lblYourAddress3, lblYourAddress4,
+                              lblYourAddress5};
+    for (size_t i = 0; i < 5; ++i) f.senderLabels[i] = sender[i]->text();
+    // The address-table controls stand in for the free-entry ones while a table is open.
+    const bool freeEntry = !memoAddress->isHidden();
+    const QPlainTextEdit* memo = freeEntry ? memoAddress : tzmemoAddress;
+    for (int i = 0; i < 4; ++i) f.addresseeLines[size_t(i)] = DisplayedLineAt(memo, i + 1);
+    f.city = (freeEntry ? editCity : tzeditCity)->text();
+    f.state = (freeEntry ? editState : tzeditState)->text();
+    f.zipText = ZipEditText(freeEntry ? editZip : tzeditZip);
+    f.re = editRe->text();
+    f.comment = editComment->text();
+    f.restricted = cbRestricted->isChecked();
+    f.postage = editPostage->text();
+    f.certFee = editCertFee->text();
+    f.returnFee = editReturn->text();
+    f.restrictedFee = editRestricted->text();
+    f.total = editTotal->text();
+    return f;
+}
+
+void TF_Main::SetPieceLog(PieceLog* log) {
+    pieceLog_ = log;
 }
 
 QString TF_Main::RecalcFees(const QString& text) {
@@ -565,7 +611,13 @@ void TF_Main::cbRestrictedClick() {
 }
 
 void TF_Main::btnClearClick() {
-    ClearAddressee(this);
+    // The memo holds a single blank, city and state are empty, every ZIP place is blank.
+    // Comment, reference and fees keep their texts.
+    memoAddress->clear();
+    memoAddress->setPlainText(QStringLiteral(" "));
+    editCity->clear();
+    editState->clear();
+    editZip->clear();
 }
 
 void TF_Main::SaveValues1Click() {
@@ -636,10 +688,13 @@ void TF_Main::MIMassPrintClick() {
     ShowNotAvailableYet(this);
 }
 void TF_Main::MIPrintBarCodesClick() {
-    RunPrePrint(this, Globals(), ActivePageTarget());
+    WindowDialogs dialogs(this);
+    WaitCursor wait;
+    RunPrePrint(Globals(), ActivePageTarget(), dialogs);
 }
 void TF_Main::MailerNumber1Click() {
-    RunMailerNumberCommand(this, Globals());
+    WindowDialogs dialogs(this);
+    RunMailerNumberCommand(Globals(), dialogs);
 }
 void TF_Main::MIPrinterSetupClick() {
     RunPrinterSetup(this);
@@ -694,7 +749,12 @@ void TF_Main::MIByZipCodeClick() {
     ShowNotAvailableYet(this);
 }
 void TF_Main::btnPrintClick() {
-    RunSinglePrint(this, Globals(), ActivePageTarget());
+    WindowDialogs dialogs(this);
+    NoPieceLog noLog;
+    WaitCursor wait;
+    const PrintOutcome outcome = RunSinglePrint(FilledEntryFields(), Globals(), ActivePageTarget(),
+                                                dialogs, pieceLog_ ? *pieceLog_ : noLog);
+    if (outcome.Printed()) MarkPrinted();
 }
 void TF_Main::btnPasteClick() {
     ShowNotAvailableYet(this);

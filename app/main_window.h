@@ -1,6 +1,10 @@
 #pragma once
 // The main window: menu bar, sender block and the entry form for one mail piece.
 // Every control, menu item and action carries its component name as object name.
+#include "entry/entry_fields.h"
+
+#include <QColor>
+#include <QList>
 #include <QMainWindow>
 #include <QPointer>
 
@@ -17,6 +21,7 @@ class QPushButton;
 namespace qm {
 
 struct GlobalVariables;
+class PieceLog;
 class TF_About;
 class TF_Help;
 
@@ -124,8 +129,18 @@ public:
     // Fills the brand when the setting is empty (called by LoadSettings).
     void ChooseBrand(GlobalVariables& g);
     void ShowSenderLabels();
+    // Silver fields and Print disabled after a piece has been printed; white fields and
+    // Print enabled on the next change.
     void MarkPrinted();
     void MarkEdited();
+    static QColor PrintedColor() { return QColor(192, 192, 192); }
+    // The fifteen controls that MarkPrinted dims and MarkEdited brightens.
+    QList<QWidget*> MarkedControls() const;
+    // The entry form as the print reads it: the free-entry controls, or the
+    // address-table ones while the free-entry memo is hidden.
+    EntryFields FilledEntryFields() const;
+    // The mailing log the prints enter their pieces into (not owned; null: none).
+    void SetPieceLog(PieceLog* log);
     // The fee text formatted, with editTotal recomputed from the fields as they stand.
     QString RecalcFees(const QString& text);
 
@@ -189,10 +204,12 @@ private:
     void BuildForm();
     void ApplyLook();
     void ExitField(QLineEdit* edit);
+    void SetMarked(const QColor& color, bool printEnabled);
 
     QPointer<TF_About> splash_;
     QPointer<TF_Help> help_;
     bool inLineRule_ = false;
+    PieceLog* pieceLog_ = nullptr;
 };
 
 } // namespace qm

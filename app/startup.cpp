@@ -1,9 +1,9 @@
 #include "app/startup.h"
 
 #include "app/about.h"
-#include "app/core/program_folder.h"
 #include "app/main_window.h"
 #include "app/table_engine_setup.h"
+#include "core/program_folder.h"
 #include "print/page.h"
 
 #include <QApplication>

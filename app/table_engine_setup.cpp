@@ -1,6 +1,6 @@
 #include "app/table_engine_setup.h"
 
-#include "app/core/program_folder.h"
+#include "core/program_folder.h"
 #include "engine_date.h"
 #include "engine_error.h"
 

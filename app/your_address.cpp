@@ -1,11 +1,10 @@
 #include "app/your_address.h"
 
-#include "app/core/format_zip.h"
-#include "app/core/settings.h"
-#include "app/ui/dialog_parts.h"
-#include "app/ui/memo_lines.h"
-#include "app/ui/zip_edit.h"
-#include "entry/entry_form.h"
+#include "core/format_zip.h"
+#include "core/settings.h"
+#include "widgets/dialog_parts.h"
+#include "widgets/memo_lines.h"
+#include "widgets/zip_edit.h"
 
 #include <QEvent>
 #include <QFocusEvent>

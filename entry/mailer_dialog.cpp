@@ -1,8 +1,8 @@
 #include "entry/mailer_dialog.h"
 
-#include "app/ui/dialog_parts.h"
 #include "entry/mailer_numbers.h"
-#include "print/masked_edit.h"
+#include "widgets/dialog_parts.h"
+#include "widgets/masked_edit.h"
 
 #include <QCheckBox>
 #include <QDesktopServices>
@@ -10,6 +10,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPlainTextEdit>
@@ -25,6 +26,13 @@ namespace {
 const char* kDnBAddress = "http://www.dnb.com";
 
 } // namespace
+
+QString WrongCheckDigitMessage(const QString& tracking22) {
+    return QStringLiteral("The mailer number %1 is not a valid tracking number: its last digit "
+                          "(the check digit) is wrong. Please type the number exactly as it is "
+                          "printed on your mailer.")
+        .arg(tracking22);
+}
 
 LinkLabel::LinkLabel(const QString& text, QWidget* parent) : QWidget(parent), text_(text) {
     setObjectName(QStringLiteral("labelDnB"));
@@ -199,7 +207,8 @@ void TF_Mailer::FormCreate() {
         editSerialNum_->SetValue(g_.SerialNum);
         editCustID_->SetValue(g_.CustID);
     } else {
-        editMailerNum_->SetValue(TrackingDigits(g_.MailerNum));
+        // A damaged number leaves the field empty for the user to repair.
+        editMailerNum_->SetValue(g_.MailerNum.isEmpty() ? QString() : TrackingDigits(g_.MailerNum));
         (g_.Increment ? rbIncrement_ : rbDecrement_)->setChecked(true);
     }
 }
@@ -220,8 +229,13 @@ void TF_Mailer::btnOKClick() {
     } else {
         if (!editMailerNum_->CheckOrComplain()) return;
         const QString digits = editMailerNum_->text();
-        // An untouched field that could not show a full number keeps the stored one.
-        if (digits.size() == 22) g_.MailerNum = MailerNumFromTracking(digits);
+        if (!TrackingCheckDigitRight(digits)) {
+            QMessageBox::critical(this, windowTitle(), WrongCheckDigitMessage(digits));
+            editMailerNum_->setFocus();
+            return;
+        }
+        // Kept exactly as typed.
+        g_.MailerNum = MailerNumFromTracking(digits);
         g_.Increment = rbIncrement_->isChecked();
     }
     g_.ConfirmNumbers = !cbDontShow_->isChecked();

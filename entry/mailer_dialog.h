@@ -2,7 +2,7 @@
 // The Mailer Number dialog: customer ID and serial number in barcode mode, the next
 // mailer number and the counting direction in pre-numbered mode.
 
-#include "app/core/settings.h"
+#include "core/settings.h"
 
 #include <QDialog>
 
@@ -15,6 +15,9 @@ class QRadioButton;
 namespace qm {
 
 class RequiredDigitsEdit;
+
+// The refusal of a 22-digit mailer number whose check digit is wrong.
+QString WrongCheckDigitMessage(const QString& tracking22);
 
 class TF_Mailer : public QDialog {
     Q_OBJECT

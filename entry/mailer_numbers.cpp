@@ -1,14 +1,20 @@
 #include "entry/mailer_numbers.h"
 
+#include "core/serial_number.h"
 #include "print/barcode_data.h"
-#include "print/page.h"
-#include "print/preprint.h"
+
+#include <algorithm>
 
 namespace qm {
 
 namespace {
 const QString kZeroZip = QStringLiteral("00000");
 const QString kKindT = QStringLiteral("T");
+
+bool AllDigits(const QString& text) {
+    return std::all_of(text.begin(), text.end(),
+                       [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); });
+}
 } // namespace
 
 MailerNumberParts SplitMailerNum(const QString& m) {
@@ -26,6 +32,11 @@ QString TrackingDigits(const QString& m) {
     return BuildBarcodeData(p.id, p.serial, kZeroZip, kKindT).mid(kBarcodeZipElementLength);
 }
 
+bool TrackingCheckDigitRight(const QString& tracking22) {
+    if (tracking22.size() != 22 || !AllDigits(tracking22)) return false;
+    return tracking22[21] == QChar(u'0' + Gs1CheckDigit(tracking22.left(21)));
+}
+
 QString MailerNumFromTracking(const QString& tracking22) {
     return QStringLiteral("420") + kZeroZip + tracking22;
 }
@@ -40,6 +51,15 @@ void StepNumber(GlobalVariables& g, bool forward) {
     const MailerNumberParts p = SplitMailerNum(g.MailerNum);
     const int delta = (g.Increment == forward) ? 1 : -1;
     const QString t = StepSerial(p.serial, delta);
+    if (g.MailerNum.size() == 22 || g.MailerNum.size() == 30) {
+        // The prefix and ID stay as the mailers carry them; only serial and check digit move.
+        const QString head = TrackingDigits(g.MailerNum).left(14);
+        if (AllDigits(head)) {
+            const QString digits = head + t;
+            g.MailerNum = MailerNumFromTracking(digits + QChar(u'0' + Gs1CheckDigit(digits)));
+            return;
+        }
+    }
     g.MailerNum = BuildBarcodeData(p.id, t, kZeroZip, kKindT);
 }
 

@@ -8,7 +8,7 @@
 //   30 chars   a barcode data text "420" + "00000" + the 22 digits: ID at 14-22, serial at 23-29
 // Stepping always stores the 30-character form.
 
-#include "app/core/settings.h"
+#include "core/settings.h"
 
 #include <QString>
 
@@ -24,10 +24,14 @@ struct MailerNumberParts {
 MailerNumberParts SplitMailerNum(const QString& mailerNum);
 // The 22-digit tracking number of a stored mailer number.
 QString TrackingDigits(const QString& mailerNum);
+// True when a 22-digit tracking number ends in the GS1 modulo-10 check digit of the 21
+// digits before it.
+bool TrackingCheckDigitRight(const QString& tracking22);
 // The stored 30-character form of a 22-digit tracking number.
 QString MailerNumFromTracking(const QString& tracking22);
 
-// Steps the number of the current mode to the next one. Throws ConversionError before
+// Steps the number of the current mode to the next one. A pre-numbered tracking number
+// keeps its first 14 digits (prefix and ID) as stored. Throws ConversionError before
 // changing anything when the serial is not an integer.
 void AdvanceNumber(GlobalVariables& g);
 // Steps it back by one (the menu's Mailer Number dialog confirms the next number and

@@ -1,57 +1,77 @@
 #include "entry/print_run.h"
 
-#include "app/core/format_zip.h"
-#include "app/core/program_folder.h"
-#include "app/ui/error_display.h"
-#include "app/ui/memo_lines.h"
-#include "app/ui/zip_edit.h"
-#include "entry/entry_form.h"
-#include "entry/mailer_dialog.h"
+#include "core/integer.h"
+#include "core/serial_number.h"
+#include "core/settings_lock.h"
 #include "entry/mailer_numbers.h"
-#include "entry/money.h"
+#include "entry/piece_log.h"
+#include "print/barcode_data.h"
 #include "print/mailer.h"
 #include "print/page.h"
 #include "print/preprint.h"
 
-#include <QCheckBox>
-#include <QGuiApplication>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMessageBox>
-#include <QPlainTextEdit>
+#include <optional>
 
 namespace qm {
 
 namespace {
 
-// The hourglass while the command works; the normal cursor again in every case.
-class WaitCursor {
+PrintOutcome Outcome(PrintOutcome::Result result, const QString& message = {}) {
+    PrintOutcome o;
+    o.result = result;
+    o.message = message;
+    return o;
+}
+
+PrintOutcome Refused(RunDialogs& dialogs, const QString& message) {
+    dialogs.Refuse(message);
+    return Outcome(PrintOutcome::Result::Refused, message);
+}
+
+PrintOutcome Failed(RunDialogs& dialogs, const QString& message) {
+    dialogs.ShowError(message);
+    return Outcome(PrintOutcome::Result::Failed, message);
+}
+
+QString Text(const std::exception& e) {
+    return QString::fromStdString(e.what());
+}
+
+// Takes the numbering lock (adopting numbers another copy stored), or says why not.
+std::optional<NumberTransaction> BeginNumbers(GlobalVariables& g, RunDialogs& dialogs,
+                                              QString& error) {
+    try {
+        return std::optional<NumberTransaction>(std::in_place, g);
+    } catch (const SettingsLockError& e) {
+        error = Text(e);
+        dialogs.ShowError(error);
+        return std::nullopt;
+    }
+}
+
+// Steps the number of the current mode. A stored number that is not a number is
+// emptied for the user to repair in the Mailer Number dialog; returns false then.
+bool AdvanceOrEmptyDamaged(GlobalVariables& g) {
+    try {
+        AdvanceNumber(g);
+        return true;
+    } catch (const ConversionError&) {
+        (g.PrintBarCode ? g.SerialNum : g.MailerNum).clear();
+        return false;
+    }
+}
+
+// Closes the log when the run ends, however it ends.
+class LogUse {
 public:
-    WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
+    explicit LogUse(PieceLog& log) : log_(log) {}
+    ~LogUse() { log_.Close(); }
+    LogUse(const LogUse&) = delete;
+    LogUse& operator=(const LogUse&) = delete;
+
+private:
+    PieceLog& log_;
 };
-
-QString LineEditText(const QWidget* form, const char* name) {
-    if (const auto* e = form->findChild<const QLineEdit*>(QString::fromLatin1(name)))
-        return e->text();
-    return {};
-}
-
-QString ZipText(const QWidget* form, const char* name) {
-    if (const auto* e = form->findChild<const QLineEdit*>(QString::fromLatin1(name)))
-        return ZipEditText(e);
-    return {};
-}
-
-// The money text of a fee as the receipt shows it, with its value when it counts.
-QString ShownFee(const QString& text, double& sum) {
-    const double fee = CountedFee(text);
-    if (fee == 0) return QStringLiteral(" ");
-    sum += fee;
-    return text;
-}
 
 } // namespace
 
@@ -75,190 +95,178 @@ QString PrePrintConfirmMessage() {
                           "would you like to continue?");
 }
 
-EntryFields ReadEntryFields(const QWidget* form) {
-    EntryFields f;
-    for (int i = 0; i < 5; ++i)
-        if (const auto* l =
-                form->findChild<const QLabel*>(QStringLiteral("lblYourAddress%1").arg(i + 1)))
-            f.senderLabels[size_t(i)] = l->text();
-
-    const auto* memo = form->findChild<const QPlainTextEdit*>(QStringLiteral("memoAddress"));
-    const bool freeEntry = memo && !memo->isHidden();
-    if (!freeEntry) memo = form->findChild<const QPlainTextEdit*>(QStringLiteral("tzmemoAddress"));
-    if (memo)
-        for (int i = 0; i < 4; ++i) f.addresseeLines[size_t(i)] = DisplayedLineAt(memo, i + 1);
-    f.city = LineEditText(form, freeEntry ? "editCity" : "tzeditCity");
-    f.state = LineEditText(form, freeEntry ? "editState" : "tzeditState");
-    f.zipText = ZipText(form, freeEntry ? "editZip" : "tzeditZip");
-
-    f.re = LineEditText(form, "editRe");
-    f.comment = LineEditText(form, "editComment");
-    if (const auto* cb = form->findChild<const QCheckBox*>(QStringLiteral("cbRestricted")))
-        f.restricted = cb->isChecked();
-    f.postage = LineEditText(form, "editPostage");
-    f.certFee = LineEditText(form, "editCertFee");
-    f.returnFee = LineEditText(form, "editReturn");
-    f.restrictedFee = LineEditText(form, "editRestricted");
-    f.total = LineEditText(form, "editTotal");
-    return f;
+QString EmptyAddresseeQuestion() {
+    return QStringLiteral("The addressee is empty. Print anyway?");
 }
 
-PrintRequest BuildPrintRequest(const EntryFields& f, const GlobalVariables& g) {
-    PrintRequest r; // every slot empty
-    for (int i = 0; i < 5; ++i) r[size_t(i)] = f.senderLabels[size_t(i)];
-    r[kSlotSenderZip] = g.Zip;
-
-    const QString zip = FormatZip(f.zipText);
-    QString cityLine =
-        TrimForm(f.city) + QLatin1Char(' ') + TrimForm(f.state) + QLatin1Char(' ') + zip;
-    std::array<QString, 4> lines = f.addresseeLines;
-    for (QString& line : lines) {
-        if (TrimForm(line).isEmpty()) {
-            line = cityLine;
-            cityLine.clear();
-            break;
-        }
-    }
-    for (int i = 0; i < 4; ++i) r[size_t(kSlotAddressee1 + i)] = lines[size_t(i)];
-    r[10] = cityLine;
-    r[kSlotAddresseeZip] = zip;
-
-    r[kSlotReference] = f.re.left(25);
-    r[kSlotComment] = f.comment;
-    r[kSlotRestricted] = f.restricted ? QStringLiteral("Y") : QStringLiteral("N");
-    if (g.PrintBarCode) {
-        r[kSlotCustomerOrMailer] = WithoutHyphens(g.CustID);
-        r[kSlotSerial] = g.SerialNum;
-    } else {
-        r[kSlotCustomerOrMailer] = g.MailerNum;
-    }
-    double sum = 0;
-    r[kSlotPostage] = ShownFee(f.postage, sum);
-    r[kSlotCertFee] = ShownFee(f.certFee, sum);
-    r[kSlotReturnFee] = ShownFee(f.returnFee, sum);
-    r[kSlotRestrictedFee] = ShownFee(f.restrictedFee, sum);
-    const std::optional<double> shownTotal = ParseMoney(f.total);
-    // The field's own text when it agrees with the fees, else the sum itself.
-    r[kSlotTotal] =
-        shownTotal && FormatMoney(*shownTotal) == FormatMoney(sum) ? f.total : FormatMoney(sum);
-    r[kSlotLeftRight] = QString::number(g.LeftRight);
-    r[kSlotTopBottom] = QString::number(g.TopBottom);
-    r[kSlotPrintExtraLabel] = g.PrintExtraLabel;
-    r[kSlotExtraLabel] = g.ExtraLabel;
-    r[26] = QStringLiteral("-1");
-    r[27] = QStringLiteral("-1");
-    return r;
+QString NotLoggedWarning(const QString& barcodeData, const QString& error) {
+    const QString number =
+        barcodeData.size() > kBarcodeZipElementLength ? ReadableNumber(barcodeData) : barcodeData;
+    return QStringLiteral("The mail piece with tracking number %1 was printed, but it could not "
+                          "be entered in the mailing log:\n\n%2")
+        .arg(number, error);
 }
 
-QString PrintAndLog(QWidget* form, const GlobalVariables& g, PageTarget& target) {
-    WaitCursor wait;
-    try {
-        const PrintRequest request = BuildPrintRequest(ReadEntryFields(form), g);
-        const QString printed = PrintMailer(request, g.PrintBarCode, BasePrintFont(), target);
-        MarkPrinted(form);
-        return printed;
-    } catch (const std::exception& e) {
-        ShowError(form, e);
-        return {};
-    }
-}
-
-void SaveNumbersIfChanged(QWidget* parent, const GlobalVariables& g, const NumberCopies& before) {
-    if (!before.NumbersDiffer(g)) return;
-    try {
-        SaveSettings(g);
-    } catch (const std::exception& e) {
-        ShowError(parent, e);
-    }
-}
-
-bool RunSinglePrint(QWidget* form, GlobalVariables& g, PageTarget& target) {
+PrintOutcome PrintOnePiece(const EntryFields& fields, GlobalVariables& g, PageTarget& target,
+                           RunDialogs& dialogs, PieceLog& log) {
+    QString error;
+    std::optional<NumberTransaction> numbers = BeginNumbers(g, dialogs, error);
+    if (!numbers) return Outcome(PrintOutcome::Result::Failed, error);
     const NumberCopies copies = NumberCopies::Of(g);
-    try {
-        AdvanceNumber(g);
-    } catch (const std::exception& e) {
-        ShowError(form, e);
-        return false;
-    }
-    if (g.ConfirmNumbers) {
-        TF_Mailer dialog(g, true, form);
-        if (dialog.exec() != QDialog::Accepted) {
+    const bool readable = AdvanceOrEmptyDamaged(g);
+    if (g.ConfirmNumbers || !readable) {
+        if (!dialogs.EditNumbers(g, true)) {
             copies.RestoreTo(g);
-            return false;
+            return Outcome(PrintOutcome::Result::Cancelled);
         }
     }
     if (g.PrintBarCode && CustomerIdUnset(g.CustID)) {
-        QMessageBox::critical(form, ApplicationTitle(), SinglePrintUnsetCustomerMessage());
         copies.RestoreTo(g);
-        return false;
+        return Refused(dialogs, SinglePrintUnsetCustomerMessage());
     }
-    const bool printed = !PrintAndLog(form, g, target).isEmpty();
-    // Printed or not, the number stays used up: keep it on disk.
-    SaveNumbersIfChanged(form, g, copies);
-    return printed;
+    // The number is used up before the piece is printed: a crash or a failed print never
+    // hands it out again.
+    try {
+        numbers->Save();
+    } catch (const SettingsWriteError& e) {
+        copies.RestoreTo(g);
+        return Failed(dialogs, Text(e));
+    }
+    numbers.reset();
+
+    const PrintRequest request = BuildPrintRequest(fields, g);
+    PrintOutcome outcome = Outcome(PrintOutcome::Result::Printed);
+    try {
+        outcome.barcodeData = PrintMailer(request, g.PrintBarCode, BasePrintFont(), target);
+    } catch (const std::exception& e) {
+        return Failed(dialogs, Text(e));
+    }
+    const QString logError = log.Append(request, outcome.barcodeData);
+    if (!logError.isEmpty()) {
+        outcome.warning = NotLoggedWarning(outcome.barcodeData, logError);
+        dialogs.Warn(outcome.warning);
+    }
+    return outcome;
 }
 
-void RunMailerNumberCommand(QWidget* parent, GlobalVariables& g) {
+PrintOutcome RunSinglePrint(const EntryFields& fields, GlobalVariables& g, PageTarget& target,
+                            RunDialogs& dialogs, PieceLog& log) {
+    LogUse use(log);
+    if (AddresseeEmpty(fields) && !dialogs.AskYesNo(EmptyAddresseeQuestion(), false))
+        return Outcome(PrintOutcome::Result::Cancelled);
+    return PrintOnePiece(fields, g, target, dialogs, log);
+}
+
+void RunMailerNumberCommand(GlobalVariables& g, RunDialogs& dialogs) {
+    QString error;
+    std::optional<NumberTransaction> numbers = BeginNumbers(g, dialogs, error);
+    if (!numbers) return;
     const NumberCopies before = NumberCopies::Of(g);
     const NumberCopies copies{WithoutHyphens(g.SerialNum).left(7), WithoutHyphens(g.CustID),
                               g.MailerNum};
-    try {
-        AdvanceNumber(g);
-        TF_Mailer dialog(g, false, parent);
-        if (dialog.exec() != QDialog::Accepted) {
-            copies.RestoreTo(g);
-            return;
-        }
-        StepBackNumber(g);
-    } catch (const std::exception& e) {
+    const bool readable = AdvanceOrEmptyDamaged(g);
+    if (!dialogs.EditNumbers(g, false)) {
         copies.RestoreTo(g);
-        ShowError(parent, e);
         return;
     }
-    SaveNumbersIfChanged(parent, g, before);
+    try {
+        StepBackNumber(g);
+    } catch (const ConversionError& e) {
+        // The dialog takes whole numbers only; a damaged one that was kept stays as it is.
+        if (readable) {
+            copies.RestoreTo(g);
+            dialogs.ShowError(Text(e));
+            return;
+        }
+    }
+    if (!before.NumbersDiffer(g)) return;
+    try {
+        numbers->Save();
+    } catch (const SettingsWriteError& e) {
+        dialogs.ShowError(Text(e));
+    }
 }
 
-void RunFirstShowCustomerCheck(QWidget* parent, GlobalVariables& g) {
+void RunFirstShowCustomerCheck(GlobalVariables& g, RunDialogs& dialogs) {
     if (!g.PrintBarCode || !CustomerIdUnset(g.CustID)) return;
-    QMessageBox::information(parent, ApplicationTitle(), FirstShowCustomerMessage());
+    dialogs.Inform(FirstShowCustomerMessage());
+    QString error;
+    std::optional<NumberTransaction> numbers = BeginNumbers(g, dialogs, error);
+    if (!numbers) return;
     const NumberCopies before = NumberCopies::Of(g);
-    TF_Mailer dialog(g, false, parent);
-    if (dialog.exec() == QDialog::Accepted) SaveNumbersIfChanged(parent, g, before);
+    if (!dialogs.EditNumbers(g, false) || !before.NumbersDiffer(g)) return;
+    try {
+        numbers->Save();
+    } catch (const SettingsWriteError& e) {
+        dialogs.ShowError(Text(e));
+    }
 }
 
-int RunPrePrint(QWidget* parent, GlobalVariables& g, PageTarget& target) {
-    if (QMessageBox::question(parent, ApplicationTitle(), PrePrintConfirmMessage(),
-                              QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
-        return 0;
+PrintOutcome RunPrePrint(GlobalVariables& g, PageTarget& target, RunDialogs& dialogs) {
+    if (!dialogs.AskYesNo(PrePrintConfirmMessage(), true))
+        return Outcome(PrintOutcome::Result::Cancelled);
+    QString error;
+    std::optional<NumberTransaction> numbers = BeginNumbers(g, dialogs, error);
+    if (!numbers) return Outcome(PrintOutcome::Result::Failed, error);
     const NumberCopies copies = NumberCopies::Of(g);
-    try {
-        AdvanceNumber(g);
-    } catch (const std::exception& e) {
-        ShowError(parent, e);
-        return 0;
-    }
-    TF_PrintBarCode dialog(g.CustID, g.SerialNum, parent);
-    if (dialog.exec() != QDialog::Accepted) {
+    AdvanceOrEmptyDamaged(g);
+    QString custId = g.CustID, first = g.SerialNum;
+    int count = 0;
+    if (!dialogs.EditPrePrint(custId, first, count)) {
         copies.RestoreTo(g);
-        return 0;
+        return Outcome(PrintOutcome::Result::Cancelled);
     }
-    g.SerialNum = dialog.SerialNum();
-    g.CustID = dialog.CustID();
-    SaveNumbersIfChanged(parent, g, copies);
+    g.SerialNum = first;
+    g.CustID = custId;
     if (g.PrintBarCode && CustomerIdUnset(g.CustID)) {
-        QMessageBox::critical(parent, ApplicationTitle(), PrePrintUnsetCustomerMessage());
-        return 0;
+        // The dialog's values stay, as typed.
+        try {
+            if (copies.NumbersDiffer(g)) numbers->Save();
+        } catch (const SettingsWriteError& e) {
+            dialogs.ShowError(Text(e));
+        }
+        return Refused(dialogs, PrePrintUnsetCustomerMessage());
     }
-    WaitCursor wait;
+    // Every label of the run is reserved before the first one prints.
+    QString last = first;
     try {
-        return PrePrintBarcodes(dialog.LabelCount(), WithoutHyphens(g.CustID), g.SerialNum,
-                                QString::number(g.LeftRight), QString::number(g.TopBottom),
-                                BasePrintFont(), target);
+        for (int i = 1; i < count; ++i) last = StepSerial(last, 1);
+        g.SerialNum = count > 0 ? last : copies.serialNum;
+        numbers->Save();
     } catch (const std::exception& e) {
-        // The labels printed before the error stay printed; say why the run stopped.
-        ShowError(parent, e);
-        return 0;
+        copies.RestoreTo(g);
+        return Failed(dialogs, Text(e));
     }
+    numbers.reset();
+
+    PrintOutcome outcome = Outcome(PrintOutcome::Result::Printed);
+    QString lastPrinted;
+    try {
+        outcome.labels = PrePrintBarcodes(
+            count, WithoutHyphens(g.CustID), first, QString::number(g.LeftRight),
+            QString::number(g.TopBottom), BasePrintFont(), target, [&](const QString& serial) {
+                lastPrinted = serial;
+                ++outcome.labels;
+            });
+        return outcome;
+    } catch (const std::exception& e) {
+        outcome.result = PrintOutcome::Result::Failed;
+        outcome.message = Text(e);
+    }
+    // The labels after the last printed one are free again, unless another copy has
+    // moved the number on since.
+    std::optional<NumberTransaction> again = BeginNumbers(g, dialogs, error);
+    if (again && g.SerialNum == last) {
+        g.SerialNum = outcome.labels > 0 ? lastPrinted : copies.serialNum;
+        try {
+            again->Save();
+        } catch (const SettingsWriteError&) {
+            g.SerialNum = last; // stays reserved: never reused
+        }
+    }
+    again.reset();
+    dialogs.ShowError(outcome.message);
+    return outcome;
 }
 
 } // namespace qm

@@ -1,68 +1,85 @@
 #pragma once
-// Printing a mail piece from the entry form: the print request, print-and-log, and the
-// commands that advance, confirm and restore the mailer numbers around it.
+// The road from the Print button to the page: a filled entry value, the settings in
+// memory and a page target go in, an outcome comes out. Questions and messages go through
+// RunDialogs, which the window implements and tests fake.
 
-#include "app/core/settings.h"
-#include "entry/mailer_numbers.h"
+#include "core/settings.h"
+#include "entry/entry_fields.h"
 #include "print/print_request.h"
 
 #include <QString>
 
-#include <array>
-
-class QWidget;
-
 namespace qm {
 
 class PageTarget;
+class PieceLog;
 
-// What the print reads from the entry form, as the fields show it.
-struct EntryFields {
-    std::array<QString, 5> senderLabels;   // lblYourAddress1 to 5
-    std::array<QString, 4> addresseeLines; // displayed lines 1 to 4 of the visible memo
-    QString city, state, zipText;          // zipText as the masked field holds it
-    QString re, comment;
-    bool restricted = false;
-    QString postage, certFee, returnFee, restrictedFee, total;
+struct PrintOutcome {
+    enum class Result {
+        Printed,   // barcodeData holds the printed piece's data text
+        Cancelled, // the user stopped the run; nothing was printed
+        Refused,   // a rule stopped the run; message says which
+        Failed,    // an error stopped the run; message says what
+    };
+    Result result = Result::Cancelled;
+    QString barcodeData;
+    QString message;
+    // Something the user must know although the piece was printed.
+    QString warning;
+    // Pre-print: the labels printed (also when an error ended the run).
+    int labels = 0;
+
+    bool Printed() const { return result == Result::Printed; }
 };
 
-// Reads the fields of the main window (free entry, or the address-table controls when
-// the free-entry memo is hidden).
-EntryFields ReadEntryFields(const QWidget* form);
+// The dialogs and messages a run needs.
+class RunDialogs {
+public:
+    virtual ~RunDialogs() = default;
+    // The Mailer Number dialog over g (OK stores into g). fromPrintRun shows the check box
+    // "Do not show this screen again". Returns true on OK.
+    virtual bool EditNumbers(GlobalVariables& g, bool fromPrintRun) = 0;
+    // The Print Bar Code dialog; OK stores its fields. Returns true on OK.
+    virtual bool EditPrePrint(QString& custId, QString& serialNum, int& labelCount) = 0;
+    // A question with Yes and No; returns true for Yes.
+    virtual bool AskYesNo(const QString& question, bool yesIsDefault) = 0;
+    // A rule refuses the command.
+    virtual void Refuse(const QString& message) = 0;
+    virtual void Inform(const QString& message) = 0;
+    // An error, shown as the standard error display shows it.
+    virtual void ShowError(const QString& message) = 0;
+    virtual void Warn(const QString& message) = 0;
+};
 
-// The 28 slots of the print request. The total on the receipt is the sum of the fees
-// the receipt shows: every fee that is a number greater than 0; any other fee text
-// prints as a single blank.
-PrintRequest BuildPrintRequest(const EntryFields& fields, const GlobalVariables& g);
+// One piece: takes the numbering lock, adopts a number another copy stored, advances,
+// confirms (the Mailer Number dialog when g.ConfirmNumbers, or when the stored number is
+// damaged), refuses an unset customer ID, stores the number, prints and enters the piece
+// in the log. The mass print calls it once per address record.
+PrintOutcome PrintOnePiece(const EntryFields& fields, GlobalVariables& g, PageTarget& target,
+                           RunDialogs& dialogs, PieceLog& log);
 
-// Prints the piece on the entry form, then dims the form. A print error is shown by the
-// error display; the form stays as it was. Returns the barcode data text of the printed
-// piece, or an empty text when nothing was printed.
-QString PrintAndLog(QWidget* form, const GlobalVariables& g, PageTarget& target);
+// The Print button (and File, Print): asks first when the addressee is empty, then prints
+// one piece. The log is closed in every case.
+PrintOutcome RunSinglePrint(const EntryFields& fields, GlobalVariables& g, PageTarget& target,
+                            RunDialogs& dialogs, PieceLog& log);
 
-// The Print button (and File, Print): advance, confirm, refuse an unset customer ID,
-// print. Returns true when a piece was printed.
-bool RunSinglePrint(QWidget* form, GlobalVariables& g, PageTarget& target);
+// File, Print Bar Codes: the pre-print run, one document of one page per label. SerialNum
+// ends at the last label printed.
+PrintOutcome RunPrePrint(GlobalVariables& g, PageTarget& target, RunDialogs& dialogs);
 
 // Options, Mailer Number: show the next number; OK keeps the last used one.
-void RunMailerNumberCommand(QWidget* parent, GlobalVariables& g);
+void RunMailerNumberCommand(GlobalVariables& g, RunDialogs& dialogs);
 
 // The check at the first showing of the main window: in barcode mode an unset customer
 // ID is asked for with the Mailer Number dialog (stored values, no stepping).
-void RunFirstShowCustomerCheck(QWidget* parent, GlobalVariables& g);
-
-// File, Print Bar Codes: the pre-print run. Returns the number of labels printed.
-int RunPrePrint(QWidget* parent, GlobalVariables& g, PageTarget& target);
-
-// Writes the settings file when a command changed the serial number, the mailer number
-// or the customer ID, so that a crash never hands out a tracking number again. A write
-// error is shown by the error display.
-void SaveNumbersIfChanged(QWidget* parent, const GlobalVariables& g, const NumberCopies& before);
+void RunFirstShowCustomerCheck(GlobalVariables& g, RunDialogs& dialogs);
 
 // Message texts.
 QString SinglePrintUnsetCustomerMessage();
 QString PrePrintUnsetCustomerMessage();
 QString FirstShowCustomerMessage();
 QString PrePrintConfirmMessage();
+QString EmptyAddresseeQuestion();
+QString NotLoggedWarning(const QString& barcodeData, const QString& error);
 
 } // namespace qm

@@ -1,7 +1,7 @@
 #include "print/align_dialog.h"
 
-#include "app/ui/dialog_parts.h"
 #include "print/page.h"
+#include "widgets/dialog_parts.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>

@@ -1,6 +1,6 @@
 #include "print/extra_label_dialog.h"
 
-#include "app/ui/dialog_parts.h"
+#include "widgets/dialog_parts.h"
 
 #include <QButtonGroup>
 #include <QComboBox>

@@ -58,13 +58,6 @@ void Lines(PrintPage& page, const PrintRequest& r, int first, double x, const do
 
 } // namespace
 
-QString TrimForm(const QString& text) {
-    qsizetype b = 0, e = text.size();
-    while (b < e && text[b].unicode() <= 0x20) ++b;
-    while (e > b && text[e - 1].unicode() <= 0x20) --e;
-    return text.mid(b, e - b);
-}
-
 QString UpperAscii(const QString& text) {
     QString s = text;
     for (QChar& c : s)

@@ -1,6 +1,7 @@
 #pragma once
 // The mailer layout: one mail piece printed onto one pre-printed mailer form.
 
+#include "core/form_text.h"
 #include "print/print_request.h"
 
 #include <QFont>
@@ -10,8 +11,6 @@ namespace qm {
 
 class PageTarget;
 
-// Trim as the form does it: blanks and control characters off both ends.
-QString TrimForm(const QString& text);
 // Upper case for the letters a to z only; every other character stays.
 QString UpperAscii(const QString& text);
 // The first five characters of a ZIP text as five digits, or "00000" when they are

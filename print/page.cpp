@@ -22,35 +22,6 @@ PageTarget* g_activeTarget = nullptr;
 
 } // namespace
 
-std::optional<int32_t> TryStrToInt(const QString& text) {
-    int i = 0;
-    const int n = int(text.size());
-    while (i < n && text[i] == QLatin1Char(' ')) ++i;
-    bool negative = false;
-    if (i < n && (text[i] == QLatin1Char('-') || text[i] == QLatin1Char('+'))) {
-        negative = text[i] == QLatin1Char('-');
-        ++i;
-    }
-    if (i == n) return std::nullopt;
-    int64_t value = 0;
-    for (; i < n; ++i) {
-        const QChar c = text[i];
-        if (c < QLatin1Char('0') || c > QLatin1Char('9')) return std::nullopt;
-        value = value * 10 + (c.unicode() - '0');
-        if (value > int64_t(std::numeric_limits<int32_t>::max()) + 1) return std::nullopt;
-    }
-    if (negative) value = -value;
-    if (value < std::numeric_limits<int32_t>::min() || value > std::numeric_limits<int32_t>::max())
-        return std::nullopt;
-    return int32_t(value);
-}
-
-int32_t StrToInt(const QString& text) {
-    if (auto v = TryStrToInt(text)) return *v;
-    throw ConversionError(
-        QStringLiteral("'%1' is not a valid integer value").arg(text).toStdString());
-}
-
 int32_t RoundHalfEven(double v) {
     // nearbyint follows the current rounding mode; make sure it is to-nearest-even.
     const int mode = std::fegetround();
@@ -111,43 +82,77 @@ void ImagePageTarget::AbortDoc() noexcept {
 // ---------------------------------------------------------------- printer target
 
 PrinterPageTarget::~PrinterPageTarget() {
-    AbortDoc();
+    if (inRun_ && painter_)
+        painter_->end(); // keep the pages of an unfinished run
+    else
+        AbortDoc();
+}
+
+QString PrinterPageTarget::Where() const {
+    return printer_.outputFileName().isEmpty() ? printer_.printerName() : printer_.outputFileName();
 }
 
 QPainter& PrinterPageTarget::BeginDoc() {
-    if (painter_) throw PrintError("A print document is already open");
+    if (pageOpen_) throw PrintError("A print document is already open");
+    if (painter_) {
+        // The next page of a run.
+        if (!printer_.newPage())
+            throw PrintError(
+                QStringLiteral("Unable to start a new page on \"%1\".").arg(Where()).toStdString());
+        pageOpen_ = true;
+        return *painter_;
+    }
     if (PrinterUnavailable(printer_))
         throw PrintError("There is no printer available. Install a printer, or choose "
                          "a printer or a PDF file in the Printer Setup.");
     painter_ = std::make_unique<QPainter>();
     if (!painter_->begin(&printer_)) {
         painter_.reset();
-        const QString where = printer_.outputFileName().isEmpty() ? printer_.printerName()
-                                                                  : printer_.outputFileName();
-        throw PrintError(QStringLiteral("Unable to print on \"%1\".").arg(where).toStdString());
+        throw PrintError(QStringLiteral("Unable to print on \"%1\".").arg(Where()).toStdString());
     }
     // Barcodes must not be JPEG-compressed in a PDF.
     painter_->setRenderHint(QPainter::LosslessImageRendering, true);
+    pageOpen_ = true;
     return *painter_;
 }
 
-void PrinterPageTarget::EndDoc() {
-    if (!painter_) throw PrintError("No print document is open");
+void PrinterPageTarget::EndPainter() {
     const bool ok = painter_->end();
     painter_.reset();
     if (!ok || printer_.printerState() == QPrinter::Error)
         throw PrintError(QStringLiteral("The document could not be printed on \"%1\".")
-                             .arg(printer_.outputFileName().isEmpty() ? printer_.printerName()
-                                                                      : printer_.outputFileName())
+                             .arg(Where())
                              .toStdString());
 }
 
+void PrinterPageTarget::EndDoc() {
+    if (!pageOpen_) throw PrintError("No print document is open");
+    pageOpen_ = false;
+    if (!inRun_) EndPainter();
+}
+
 void PrinterPageTarget::AbortDoc() noexcept {
-    if (painter_) {
-        printer_.abort();
-        painter_->end();
-        painter_.reset();
+    if (!painter_) return;
+    if (inRun_) {
+        // The pages before stay in the document; EndRun finishes it.
+        pageOpen_ = false;
+        return;
     }
+    pageOpen_ = false;
+    printer_.abort();
+    painter_->end();
+    painter_.reset();
+}
+
+void PrinterPageTarget::BeginRun() {
+    if (inRun_ || painter_) throw PrintError("A print document is already open");
+    inRun_ = true;
+}
+
+void PrinterPageTarget::EndRun() {
+    inRun_ = false;
+    pageOpen_ = false;
+    if (painter_) EndPainter();
 }
 
 int PrinterPageTarget::ResolutionX() const {

@@ -6,6 +6,8 @@
 // and the user's alignment (three dots per unit). All drawing goes through a
 // PageTarget: a QPrinter (CUPS printer or PDF file) or an in-memory image.
 
+#include "core/integer.h"
+
 #include <QColor>
 #include <QFont>
 #include <QImage>
@@ -27,18 +29,6 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// A text that should hold a decimal integer and does not.
-class ConversionError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
-
-// Reads a signed decimal integer (leading blanks and one sign allowed) in the 32-bit
-// range; throws ConversionError "'<text>' is not a valid integer value" otherwise.
-int32_t StrToInt(const QString& text);
-// The same without throwing.
-std::optional<int32_t> TryStrToInt(const QString& text);
-
 // Where one printed document goes. Each mailer or label is a document of one page.
 class PageTarget {
 public:
@@ -55,6 +45,34 @@ public:
     // Dots from the paper's left and top edges to the first printable dot.
     virtual int PhysicalOffsetX() const = 0;
     virtual int PhysicalOffsetY() const = 0;
+    // Between BeginRun and EndRun every document is a page of one document (a run of
+    // labels into one PDF file or one print job). EndRun ends that document; it throws
+    // PrintError when the document could not be finished.
+    virtual void BeginRun() {}
+    virtual void EndRun() {}
+};
+
+// A run of pages on a target as one document; the destructor ends a run that was not
+// ended, keeping the pages printed so far.
+class PageRun {
+public:
+    explicit PageRun(PageTarget& target) : target_(target) { target_.BeginRun(); }
+    ~PageRun() {
+        if (open_) try {
+                target_.EndRun();
+            } catch (...) { // already unwinding from the error that ended the run
+            }
+    }
+    PageRun(const PageRun&) = delete;
+    PageRun& operator=(const PageRun&) = delete;
+    void End() {
+        open_ = false;
+        target_.EndRun();
+    }
+
+private:
+    PageTarget& target_;
+    bool open_ = true;
 };
 
 // A page in memory: white, 8-bit grey, at the given resolution, representing the
@@ -93,10 +111,17 @@ public:
     int ResolutionY() const override;
     int PhysicalOffsetX() const override;
     int PhysicalOffsetY() const override;
+    void BeginRun() override;
+    void EndRun() override;
 
 private:
+    QString Where() const;
+    void EndPainter();
+
     QPrinter& printer_;
     std::unique_ptr<QPainter> painter_;
+    bool inRun_ = false;
+    bool pageOpen_ = false;
 };
 
 // The printer of this run of the program: US Letter, full resolution. The printer

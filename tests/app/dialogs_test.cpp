@@ -1,8 +1,8 @@
 #include "app/about.h"
 #include "app/help_window.h"
 #include "app/main_window.h"
-#include "app/ui/ask_with_buttons.h"
 #include "test_support.h"
+#include "widgets/ask_with_buttons.h"
 
 #include <QDesktopServices>
 #include <QLabel>

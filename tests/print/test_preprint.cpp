@@ -1,15 +1,19 @@
 // Pre-printed barcode labels and the two dialogs of the print options.
+#include "core/serial_number.h"
 #include "decode.h"
 #include "print/barcode_data.h"
 #include "print/extra_label_dialog.h"
 #include "print/page.h"
 #include "print/preprint.h"
+#include "print/print_barcode_dialog.h"
 
 #include <QComboBox>
 #include <QLineEdit>
+#include <QPrinter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -93,6 +97,41 @@ TEST(PrePrint, ErrorEndsTheRunAfterTheLabelsPrinted) {
                                   target),
                  ConversionError);
     EXPECT_TRUE(target.pages.empty());
+}
+
+// A run of labels into a PDF file is one document with a page per label.
+TEST(PrePrint, ThreeLabelsIntoAPdfFileGiveThreePages) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString pdf = dir.filePath(QStringLiteral("labels.pdf"));
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(pdf);
+    printer.setPageSize(QPageSize(QPageSize::Letter));
+    printer.setFullPage(false);
+    PrinterPageTarget target(printer);
+    QStringList reported;
+    EXPECT_EQ(PrePrintBarcodes(3, QStringLiteral("123456789"), QStringLiteral("0000041"),
+                               QStringLiteral("0"), QStringLiteral("0"), BasePrintFont(), target,
+                               [&](const QString& serial) { reported << serial; }),
+              3);
+    EXPECT_EQ(reported, (QStringList{QStringLiteral("0000041"), QStringLiteral("0000042"),
+                                     QStringLiteral("0000043")}));
+    const char* expected[] = {"9214712345678900000411", "9214712345678900000428",
+                              "9214712345678900000435"};
+    for (int page = 1; page <= 4; ++page) {
+        const QImage image = RasterisePdfPage(pdf, 150, page);
+        if (page == 4) {
+            EXPECT_TRUE(image.isNull()) << "a fourth page";
+            break;
+        }
+        ASSERT_FALSE(image.isNull()) << "page " << page;
+        QStringList tracking;
+        for (const QString& symbol : DecodeSymbols(image))
+            if (symbol.contains(QLatin1String("92147"))) tracking << symbol.mid(9);
+        EXPECT_EQ(tracking, QStringList{QString::fromLatin1(expected[page - 1])})
+            << "page " << page;
+    }
 }
 
 TEST(PrintBarCodeDialog, ShowsValuesAndStoresOnOK) {

@@ -1,4 +1,7 @@
-// GoogleTest main for tests that need a QApplication; widgets run on the offscreen platform.
+// GoogleTest main for tests that need a QApplication; widgets run on the offscreen platform
+// and the print fonts are registered.
+#include "print/page.h"
+
 #include <QApplication>
 
 #include <gtest/gtest.h>
@@ -6,6 +9,7 @@
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    qm::RegisterPrintFonts();
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

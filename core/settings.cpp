@@ -1,0 +1,158 @@
+#include "core/settings.h"
+
+#include "core/ini_profile.h"
+#include "core/program_folder.h"
+#include "core/settings_lock.h"
+
+#include <memory>
+
+namespace qm {
+
+GlobalVariables& Globals() {
+    static GlobalVariables g;
+    return g;
+}
+
+QString SettingsFilePath() {
+    return ProgramFolder() + QStringLiteral("quill4.ini");
+}
+
+void LoadSettings(GlobalVariables& g, const std::function<void(GlobalVariables&)>& chooseBrand) {
+    IniProfile ini;
+    try {
+        ini = IniProfile::Load(SettingsFilePath());
+    } catch (const IniError&) {
+        // An unreadable file reads like a missing one: every key takes its default.
+    }
+    const GlobalVariables d;
+    g.Company = ini.ReadString("Type", "Company", d.Company);
+    if (g.Company.isEmpty() && chooseBrand) chooseBrand(g);
+    g.Line1 = ini.ReadString("YourAddress", "Line1", d.Line1);
+    g.Line2 = ini.ReadString("YourAddress", "Line2", d.Line2);
+    g.Line3 = ini.ReadString("YourAddress", "Line3", d.Line3);
+    g.Line4 = ini.ReadString("YourAddress", "Line4", d.Line4);
+    g.City = ini.ReadString("YourAddress", "City", d.City);
+    g.State = ini.ReadString("YourAddress", "State", d.State);
+    g.Zip = ini.ReadString("YourAddress", "Zip", d.Zip);
+    g.Postage = ini.ReadString("Values", "Postage", d.Postage);
+    g.CertFee = ini.ReadString("Values", "CertFee", d.CertFee);
+    g.Return = ini.ReadString("Values", "Return", d.Return);
+    g.Restricted = ini.ReadString("Values", "Restricted", d.Restricted);
+    g.PrintBarCode = ini.ReadBool("Values", "PrintBarCode", d.PrintBarCode);
+    g.CustID = ini.ReadString("Values", "CustID", d.CustID);
+    g.SerialNum = ini.ReadString("Values", "SerialNum", d.SerialNum);
+    g.Increment = ini.ReadBool("Values", "Increment", d.Increment);
+    g.MailerNum = ini.ReadString("Values", "MailerNum", d.MailerNum);
+    g.SeenSerialNum = g.SerialNum;
+    g.SeenMailerNum = g.MailerNum;
+    g.PrintExtraLabel = ini.ReadString("Printing", "PrintExtraLabel", d.PrintExtraLabel);
+    g.ExtraLabel = ini.ReadString("Printing", "ExtraLabel", d.ExtraLabel);
+    g.LeftRight = ini.ReadInteger("Print Align", "LeftRight", d.LeftRight);
+    g.TopBottom = ini.ReadInteger("Print Align", "TopBottom", d.TopBottom);
+    g.BarCodeApp = ini.ReadBool("Type", "BarCodeApp", d.BarCodeApp);
+    g.SystemPathDefault =
+        ini.ReadString("System Path", "Default", ProgramFolder() + QStringLiteral("Addresses"));
+}
+
+namespace {
+
+IniProfile LoadForWriting(const QString& path) {
+    try {
+        return IniProfile::Load(path);
+    } catch (const IniError&) {
+        // Writing over a file we cannot read would lose its other lines.
+        throw SettingsWriteError(QStringLiteral("Unable to write to %1").arg(path).toStdString());
+    }
+}
+
+void SaveProfile(const IniProfile& ini, const QString& path) {
+    try {
+        ini.Save(path);
+    } catch (const IniError& e) {
+        throw SettingsWriteError(e.what());
+    }
+}
+
+// The numbers as stored, or the given ones when the key is missing.
+QString StoredValue(const IniProfile& ini, const char* key, const QString& ours) {
+    return ini.Value(QStringLiteral("Values"), QString::fromLatin1(key)).value_or(ours);
+}
+
+void WriteNumberKeys(IniProfile& ini, const GlobalVariables& g) {
+    ini.WriteString("Values", "CustID", g.CustID);
+    ini.WriteString("Values", "SerialNum", g.SerialNum);
+    ini.WriteBool("Values", "Increment", g.Increment);
+    ini.WriteString("Values", "MailerNum", g.MailerNum);
+}
+
+} // namespace
+
+NumberTransaction::NumberTransaction(GlobalVariables& g)
+    : g_(g), lock_(std::make_unique<SettingsLock>(SettingsFilePath())) {
+    IniProfile ini;
+    try {
+        ini = IniProfile::Load(SettingsFilePath());
+    } catch (const IniError&) {
+        return; // an unreadable file holds no newer number; Save reports it
+    }
+    const QString serial = StoredValue(ini, "SerialNum", g_.SeenSerialNum);
+    const QString mailer = StoredValue(ini, "MailerNum", g_.SeenMailerNum);
+    if (serial != g_.SeenSerialNum) g_.SerialNum = serial;
+    if (mailer != g_.SeenMailerNum) g_.MailerNum = mailer;
+    g_.SeenSerialNum = serial;
+    g_.SeenMailerNum = mailer;
+}
+
+NumberTransaction::~NumberTransaction() = default;
+
+void NumberTransaction::Save() {
+    const QString path = SettingsFilePath();
+    IniProfile ini = LoadForWriting(path);
+    WriteNumberKeys(ini, g_);
+    SaveProfile(ini, path);
+    g_.SeenSerialNum = g_.SerialNum;
+    g_.SeenMailerNum = g_.MailerNum;
+}
+
+void SaveSettings(const GlobalVariables& settings) {
+    const QString path = SettingsFilePath();
+    std::unique_ptr<SettingsLock> lock;
+    try {
+        lock = std::make_unique<SettingsLock>(path);
+    } catch (const SettingsLockError& e) {
+        throw SettingsWriteError(e.what());
+    }
+    IniProfile ini = LoadForWriting(path);
+    GlobalVariables g = settings;
+    // Another copy moved a number since this copy saw it: the stored one is newer.
+    const QString serial = StoredValue(ini, "SerialNum", g.SeenSerialNum);
+    const QString mailer = StoredValue(ini, "MailerNum", g.SeenMailerNum);
+    if (serial != g.SeenSerialNum) g.SerialNum = serial;
+    if (mailer != g.SeenMailerNum) g.MailerNum = mailer;
+    ini.WriteString("Type", "Company", g.Company);
+    ini.WriteString("YourAddress", "Line1", g.Line1);
+    ini.WriteString("YourAddress", "Line2", g.Line2);
+    ini.WriteString("YourAddress", "Line3", g.Line3);
+    ini.WriteString("YourAddress", "Line4", g.Line4);
+    ini.WriteString("YourAddress", "City", g.City);
+    ini.WriteString("YourAddress", "State", g.State);
+    ini.WriteString("YourAddress", "Zip", g.Zip);
+    ini.WriteString("Values", "Postage", g.Postage);
+    ini.WriteString("Values", "CertFee", g.CertFee);
+    ini.WriteString("Values", "Return", g.Return);
+    ini.WriteString("Values", "Restricted", g.Restricted);
+    ini.WriteBool("Values", "PrintBarCode", g.PrintBarCode);
+    ini.WriteString("Values", "CustID", g.CustID);
+    ini.WriteString("Values", "SerialNum", g.SerialNum);
+    ini.WriteBool("Values", "Increment", g.Increment);
+    ini.WriteString("Values", "MailerNum", g.MailerNum);
+    ini.WriteString("Printing", "PrintExtraLabel", g.PrintExtraLabel);
+    ini.WriteString("Printing", "ExtraLabel", g.ExtraLabel);
+    ini.WriteInteger("Print Align", "LeftRight", g.LeftRight);
+    ini.WriteInteger("Print Align", "TopBottom", g.TopBottom);
+    ini.WriteBool("type", "BarCodeApp", g.BarCodeApp);
+    ini.WriteString("System Path", "default", g.SystemPathDefault);
+    SaveProfile(ini, path);
+}
+
+} // namespace qm

@@ -1,0 +1,26 @@
+#pragma once
+// Where a print run enters each printed piece: the mailing log.
+
+#include "print/print_request.h"
+
+#include <QString>
+
+namespace qm {
+
+class PieceLog {
+public:
+    virtual ~PieceLog() = default;
+    // Enters one printed piece. Returns an empty text on success, else what went wrong.
+    virtual QString Append(const PrintRequest& request, const QString& barcodeData) = 0;
+    // Ends the log's use by one run; called once at the end of every run, whatever happened.
+    virtual void Close() noexcept = 0;
+};
+
+// A log that keeps nothing, for a program without a mailing log table.
+class NoPieceLog : public PieceLog {
+public:
+    QString Append(const PrintRequest&, const QString&) override { return {}; }
+    void Close() noexcept override {}
+};
+
+} // namespace qm

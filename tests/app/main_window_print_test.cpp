@@ -1,0 +1,221 @@
+// The print commands of the main window, end to end: menu items and buttons, the
+// dialogs they open, the settings they keep, and the printed page.
+#include "app/main_window.h"
+#include "core/program_folder.h"
+#include "core/settings.h"
+#include "decode.h"
+#include "entry/piece_log.h"
+#include "modal_script.h"
+#include "print/page.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace qm;
+using namespace qm::test;
+
+namespace {
+
+class MainWindowPrint : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir_.isValid());
+        SetProgramFolderOverride(dir_.path());
+        Globals() = GlobalVariables{};
+        SetActivePageTarget(&page_);
+    }
+    void TearDown() override {
+        SetActivePageTarget(nullptr);
+        SetProgramFolderOverride({});
+        Globals() = GlobalVariables{};
+    }
+    void WriteSettings(const QByteArray& values) {
+        QFile f(dir_.filePath(QStringLiteral("quill4.ini")));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("[Type]\r\nCompany=Larkfield\r\nBarCodeApp=0\r\n"
+                "[YourAddress]\r\nLine1=Ann Sender\r\nCity=Dover\r\nState=DE\r\nZip=19901\r\n"
+                "[Values]\r\n" +
+                values);
+    }
+    QString Saved(const char* key) {
+        QFile f(dir_.filePath(QStringLiteral("quill4.ini")));
+        if (!f.open(QIODevice::ReadOnly)) return {};
+        for (const QString& line : QString::fromLatin1(f.readAll()).split(QStringLiteral("\r\n")))
+            if (line.startsWith(QLatin1String(key) + QLatin1Char('=')))
+                return line.mid(int(qstrlen(key)) + 1);
+        return {};
+    }
+    template <class T> T* Child(QWidget* w, const char* name) {
+        return w->findChild<T*>(QString::fromLatin1(name));
+    }
+    QAction* Action(QWidget* w, const char* name) {
+        return w->findChild<QAction*>(QString::fromLatin1(name));
+    }
+
+    QTemporaryDir dir_;
+    ImagePageTarget page_{300, 300};
+};
+
+} // namespace
+
+TEST_F(MainWindowPrint, PrintButtonThenFilePrintOnTheDimmedForm) {
+    WriteSettings("CustID=123456789\r\nSerialNum=0000041\r\n");
+    TF_Main w;
+    Child<QPlainTextEdit>(&w, "memoAddress")
+        ->setPlainText(QStringLiteral("John Smith\n12 Main St"));
+    Child<QLineEdit>(&w, "editCity")->setText(QStringLiteral("Springfield"));
+    Child<QLineEdit>(&w, "editState")->setText(QStringLiteral("IL"));
+    Child<QLineEdit>(&w, "editZip")->setText(QStringLiteral("62701"));
+    {
+        ModalScript script;
+        QString shown;
+        script.Then([&](QWidget* d) {
+            shown = Child<QLineEdit>(d, "editSerialNum")->text();
+            Child<QCheckBox>(d, "cbDontShow")->setChecked(true);
+            PressButton("btnOK")(d);
+        });
+        w.btnPrint->click();
+        EXPECT_EQ(shown, QStringLiteral("0000042"));
+        EXPECT_TRUE(script.Done());
+    }
+    EXPECT_EQ(page_.DocumentsEnded(), 1);
+    EXPECT_EQ(Globals().SerialNum, QStringLiteral("0000042"));
+    EXPECT_EQ(Saved("SerialNum"), QStringLiteral("0000042"));
+    EXPECT_FALSE(w.btnPrint->isEnabled());
+    const QString dataT = QStringLiteral("420627019214712345678900000428");
+    // The T symbol at (0.62, 4.1) on the 300-dpi page.
+    EXPECT_EQ(DecodeSymbols(page_.Image().copy(QRect(110, 1215, 870, 250))),
+              QStringList{dataT.left(8) + QChar(0x1d) + dataT.mid(8)});
+
+    ModalScript none;
+    Action(&w, "MIPrint")->trigger();
+    EXPECT_TRUE(none.messages.isEmpty());
+    EXPECT_EQ(page_.DocumentsEnded(), 2);
+    EXPECT_EQ(Globals().SerialNum, QStringLiteral("0000043"));
+    EXPECT_EQ(Saved("SerialNum"), QStringLiteral("0000043"));
+}
+
+TEST_F(MainWindowPrint, FirstShowingAsksForAnAllZeroCustomerId) {
+    WriteSettings("CustID=000000000\r\nSerialNum=0000007\r\n");
+    TF_Main w;
+    ModalScript script;
+    script.Then(AnswerBox(QMessageBox::Ok)).Then([&](QWidget* d) {
+        QLineEdit* cust = Child<QLineEdit>(d, "editCustID");
+        cust->selectAll();
+        QTest::keyClicks(cust, QStringLiteral("555666777"));
+        PressButton("btnOK")(d);
+    });
+    w.show();
+    QTRY_VERIFY_WITH_TIMEOUT(script.Done(), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(Globals().CustID, QStringLiteral("555666777"), 5000);
+    EXPECT_EQ(Globals().SerialNum, QStringLiteral("0000007"));
+    EXPECT_EQ(Saved("CustID"), QStringLiteral("555666777"));
+}
+
+TEST_F(MainWindowPrint, AlignmentAndExtraLabelMenuItemsStoreTheirSettings) {
+    WriteSettings("CustID=123456789\r\n");
+    TF_Main w;
+    {
+        ModalScript script;
+        script.Then([&](QWidget* d) {
+            Child<QSpinBox>(d, "spinLeftRight")->setValue(-12);
+            Child<QSpinBox>(d, "SpinUpDown")->setValue(30);
+            PressButton("btnOK")(d);
+        });
+        Action(&w, "MIPrinterAlignment")->trigger();
+    }
+    EXPECT_EQ(Globals().LeftRight, -12);
+    EXPECT_EQ(Globals().TopBottom, 30);
+    {
+        ModalScript script;
+        script.Then([&](QWidget* d) {
+            Child<QRadioButton>(d, "rgExtraLabelYes")->click();
+            Child<QComboBox>(d, "cbExtraLabel")
+                ->setEditText(QStringLiteral("Your Name and Address"));
+            PressButton("btnOK")(d);
+        });
+        Action(&w, "MIExtraLabel")->trigger();
+    }
+    EXPECT_EQ(Globals().PrintExtraLabel, QStringLiteral("Yes"));
+    EXPECT_EQ(Globals().ExtraLabel, QStringLiteral("Your Name and Address"));
+}
+
+TEST_F(MainWindowPrint, PrintBarCodesMenuRunsThePrePrint) {
+    WriteSettings("CustID=123456789\r\nSerialNum=9999997\r\n");
+    TF_Main w;
+    ModalScript script;
+    script.Then(AnswerBox(QMessageBox::Yes)).Then([&](QWidget* d) {
+        Child<QSpinBox>(d, "editNumLabels")->setValue(3);
+        PressButton("btnOK")(d);
+    });
+    Action(&w, "MIPrintBarCodes")->trigger();
+    EXPECT_EQ(page_.DocumentsEnded(), 3);
+    // SerialNum stays at the last label printed: 9999998, 9999999, 0000001.
+    EXPECT_EQ(Globals().SerialNum, QStringLiteral("0000001"));
+    EXPECT_EQ(Saved("SerialNum"), QStringLiteral("0000001"));
+    const QString last = QStringLiteral("420000009214712345678900000015");
+    EXPECT_EQ(DecodeSymbols(page_.Image().copy(QRect(110, 1215, 870, 250))),
+              QStringList{last.left(8) + QChar(0x1d) + last.mid(8)});
+}
+
+namespace {
+class RefusingLog : public PieceLog {
+public:
+    QString Append(const PrintRequest&, const QString&) override {
+        return QStringLiteral("The log table is locked.");
+    }
+    void Close() noexcept override { ++closed; }
+    int closed = 0;
+};
+} // namespace
+
+// A piece that prints but cannot be logged: the window says so, with its number, and the
+// form is dimmed as after every printed piece.
+TEST_F(MainWindowPrint, UnloggedPieceIsShownWithItsTrackingNumber) {
+    WriteSettings("CustID=123456789\r\nSerialNum=0000041\r\n");
+    TF_Main w;
+    RefusingLog log;
+    w.SetPieceLog(&log);
+    Globals().ConfirmNumbers = false;
+    Child<QLineEdit>(&w, "editCity")->setText(QStringLiteral("Springfield"));
+    ModalScript script;
+    script.Then(AnswerBox(QMessageBox::Ok));
+    w.btnPrint->click();
+    ASSERT_EQ(script.messages.size(), 1);
+    EXPECT_TRUE(script.messages[0].contains(QLatin1String("9214 7123 4567 8900 0004 28")))
+        << script.messages[0].toStdString();
+    EXPECT_TRUE(script.messages[0].contains(QLatin1String("The log table is locked.")));
+    EXPECT_EQ(log.closed, 1);
+    EXPECT_FALSE(w.btnPrint->isEnabled());
+    EXPECT_EQ(Saved("SerialNum"), QStringLiteral("0000042"));
+}
+
+// Print with an empty addressee asks first; No uses no number.
+TEST_F(MainWindowPrint, EmptyAddresseeAsksFirst) {
+    WriteSettings("CustID=123456789\r\nSerialNum=0000041\r\n");
+    TF_Main w;
+    Globals().ConfirmNumbers = false;
+    ModalScript script;
+    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
+    script.Then([&](QWidget* box) {
+        auto* b = qobject_cast<QMessageBox*>(box);
+        defaultButton = b->standardButton(b->defaultButton());
+        AnswerBox(QMessageBox::No)(box);
+    });
+    w.btnPrint->click();
+    EXPECT_EQ(script.messages,
+              QStringList{QStringLiteral("The addressee is empty. Print anyway?")});
+    EXPECT_EQ(defaultButton, QMessageBox::No);
+    EXPECT_EQ(page_.DocumentsEnded(), 0);
+    EXPECT_EQ(Globals().SerialNum, QStringLiteral("0000041"));
+}

@@ -1,0 +1,266 @@
+#include "core/codepage.h"
+#include "core/format_zip.h"
+#include "core/ini_profile.h"
+#include "core/program_folder.h"
+#include "core/sender.h"
+#include "core/settings.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace qm {
+namespace {
+
+class SettingsFile : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir_.isValid());
+        SetProgramFolderOverride(dir_.path());
+    }
+    void TearDown() override { SetProgramFolderOverride({}); }
+
+    QString IniPath() const { return dir_.filePath("quill4.ini"); }
+    void WriteIni(const QByteArray& bytes) {
+        QFile f(IniPath());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+    QByteArray ReadIni() const {
+        QFile f(IniPath());
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+    QTemporaryDir dir_;
+};
+
+TEST(ProfileInteger, DecimalAndHexadecimal) {
+    const struct {
+        const char* text;
+        std::optional<int> value;
+    } cases[] = {
+        {"0", 0},
+        {"26", 26},
+        {"-5", -5},
+        {"+7", 7},
+        {"0x1A", 26},
+        {"0X1a", 26},
+        {"$1A", 26},
+        {"$ff", 255},
+        {"$FFFFFFFF", -1},
+        {"-$10", -16},
+        {"2147483647", 2147483647},
+        {"-2147483648", -2147483647 - 1},
+        {"2147483648", std::nullopt},
+        {"$100000000", std::nullopt},
+        {"", std::nullopt},
+        {"yes", std::nullopt},
+        {"0x", std::nullopt},
+        {"$", std::nullopt},
+        {"12abc", std::nullopt},
+        {"1A", std::nullopt},
+        {"1.5", std::nullopt},
+        {"-", std::nullopt},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ParseProfileInteger(QString::fromLatin1(c.text)), c.value) << c.text;
+}
+
+TEST(IniProfile, ReadsWithoutRegardToCaseTrimsAndUnquotes) {
+    const IniProfile ini = IniProfile::FromText(
+        "[type]\r\nbarcodeapp = 0 \r\n[Values]\r\nMailerNum=\"7100\"\r\nA='x y'\r\nB=\"mixed'\r\n"
+        "C=\r\nD=  \"  padded  \"  \r\nnoequals\r\n; note=1\r\n[Other]\r\nA=other\r\n");
+    EXPECT_FALSE(ini.ReadBool("Type", "BarCodeApp", true));
+    EXPECT_EQ(ini.ReadString("VALUES", "mailernum", "?"), "7100");
+    EXPECT_EQ(ini.ReadString("Values", "A", "?"), "x y");
+    EXPECT_EQ(ini.ReadString("Values", "B", "?"), "\"mixed'"); // quotes must match
+    EXPECT_EQ(ini.ReadString("Values", "C", "default"), "");   // present but empty: not the default
+    EXPECT_EQ(ini.ReadString("Values", "D", "?"), "  padded  ");
+    EXPECT_EQ(ini.ReadString("Values", "Missing", "default"), "default");
+    EXPECT_EQ(ini.ReadString("Nowhere", "A", "default"), "default");
+    EXPECT_EQ(ini.ReadString("Other", "A", "?"), "other");
+}
+
+TEST(IniProfile, ValuesAreCutTo2047Characters) {
+    const QString longValue(3000, u'x');
+    const IniProfile ini = IniProfile::FromText("[S]\r\nK=" + longValue + "\r\n");
+    EXPECT_EQ(ini.ReadString("S", "K", {}).size(), kMaxProfileValue);
+}
+
+TEST(IniProfile, WriteKeepsSpellingAndPlaceAppendsNewKeysAndSections) {
+    IniProfile ini = IniProfile::FromText(
+        "[type]\r\ncompany=Old\r\nOther=1\r\n\r\n[Values]\r\nPostage=0.39\r\n");
+    ini.WriteString("Type", "Company", "Larkfield"); // existing key, other case
+    ini.WriteBool("TYPE", "BarCodeApp", false);      // new key in existing section
+    ini.WriteString("System Path", "default", "/x"); // new section
+    ini.WriteInteger("values", "POSTAGE", -3);
+    EXPECT_EQ(ini.ToText(), "[type]\r\ncompany=Larkfield\r\nOther=1\r\nBarCodeApp=0\r\n\r\n"
+                            "[Values]\r\nPostage=-3\r\n[System Path]\r\ndefault=/x\r\n");
+}
+
+TEST(IniProfile, ValuesStayOnOneLine) {
+    IniProfile ini;
+    ini.WriteString("S", "K", "a\r\nb");
+    EXPECT_EQ(ini.ToText(), "[S]\r\nK=a  b\r\n");
+}
+
+TEST(CodePage, Windows1252BothWays) {
+    const QByteArray bytes("\x80 caf\xE9 \x93q\x94 \x81", 12);
+    const QString text = DecodeAnsi(bytes);
+    EXPECT_EQ(text, QString::fromUtf8("\u20AC caf\u00E9 \u201Cq\u201D \u0081"));
+    EXPECT_EQ(EncodeAnsi(QString::fromUtf8("\u20AC caf\u00E9 \u201Cq\u201D")), bytes.left(10));
+    EXPECT_EQ(EncodeAnsi(QString::fromUtf8("a\u4E2Db")), "a?b"); // no such character in 1252
+}
+
+TEST_F(SettingsFile, LowerCaseSectionAndKeyYesHexAndQuotes) {
+    WriteIni("[type]\r\nbarcodeapp=0\r\n[values]\r\nprintbarcode=yes\r\n"
+             "MailerNum=\"71000000000000000042\"\r\nIncrement=0\r\n"
+             "[Print Align]\r\nLeftRight=0x1A\r\nTopBottom=$10\r\n");
+    GlobalVariables g;
+    LoadSettings(g);
+    EXPECT_FALSE(g.BarCodeApp);
+    EXPECT_TRUE(g.PrintBarCode); // "yes" is no integer: the default
+    EXPECT_FALSE(g.Increment);
+    EXPECT_EQ(g.MailerNum, "71000000000000000042");
+    EXPECT_EQ(g.LeftRight, 26);
+    EXPECT_EQ(g.TopBottom, 16);
+
+    WriteIni("[Values]\r\nPrintBarCode=0\r\nPostage=\r\n");
+    LoadSettings(g);
+    EXPECT_FALSE(g.PrintBarCode);
+    EXPECT_EQ(g.Postage, ""); // empty value, not the default
+}
+
+TEST_F(SettingsFile, ChooseBrandRunsOnlyForAnEmptyBrandBeforeTheOtherKeys) {
+    GlobalVariables g;
+    int calls = 0;
+    auto choose = [&](GlobalVariables& s) {
+        ++calls;
+        EXPECT_TRUE(s.Line1.isEmpty() || s.Line1 == "stale"); // nothing else read yet
+        s.Company = "Osterby";
+    };
+    g.Line1 = "stale";
+    WriteIni("[YourAddress]\r\nLine1=Read\r\n");
+    LoadSettings(g, choose);
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(g.Company, "Osterby");
+    EXPECT_EQ(g.Line1, "Read");
+
+    WriteIni("[Type]\r\nCompany=Larkfield\r\n");
+    LoadSettings(g, choose);
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(g.Company, "Larkfield");
+}
+
+TEST_F(SettingsFile, FirstRunWritesEveryKeyInOrderAndReadsItBack) {
+    GlobalVariables g;
+    LoadSettings(g, [](GlobalVariables& s) { s.Company = "Larkfield"; });
+    EXPECT_EQ(g.SystemPathDefault, QDir(dir_.path()).filePath("Addresses"));
+    SaveSettings(g);
+    const QByteArray expected = "[Type]\r\nCompany=Larkfield\r\nBarCodeApp=1\r\n"
+                                "[YourAddress]\r\nLine1=\r\nLine2=\r\nLine3=\r\nLine4=\r\nCity=\r\n"
+                                "State=\r\nZip=\r\n"
+                                "[Values]\r\nPostage=0.39\r\nCertFee=2.40\r\nReturn=1.85\r\n"
+                                "Restricted=3.50\r\nPrintBarCode=1\r\nCustID=000000000\r\n"
+                                "SerialNum=0000000\r\nIncrement=1\r\n"
+                                "MailerNum=71000000000000000000\r\n"
+                                "[Printing]\r\nPrintExtraLabel=Yes\r\nExtraLabel=Addressed To\r\n"
+                                "[Print Align]\r\nLeftRight=0\r\nTopBottom=0\r\n"
+                                "[System Path]\r\ndefault=" +
+                                QDir(dir_.path()).filePath("Addresses").toUtf8() + "\r\n";
+    EXPECT_EQ(ReadIni(), expected);
+
+    GlobalVariables changed = g;
+    changed.Line1 = QString::fromUtf8("Jos\u00E9 M\u00FCller");
+    changed.LeftRight = -5;
+    changed.PrintBarCode = false;
+    SaveSettings(changed);
+    GlobalVariables back;
+    LoadSettings(back);
+    EXPECT_EQ(back.Line1, changed.Line1);
+    EXPECT_EQ(back.LeftRight, -5);
+    EXPECT_FALSE(back.PrintBarCode);
+    EXPECT_EQ(back.Company, "Larkfield");
+    EXPECT_TRUE(ReadIni().contains("Line1=Jos\xE9 M\xFCller\r\n")); // Windows-1252 on disk
+}
+
+TEST_F(SettingsFile, ExistingFileKeepsItsLinesSpellingAndOrder) {
+    WriteIni(
+        "; written by hand\r\n[values]\r\npostage=1.00\r\nNote=keep\r\n[type]\r\nbarcodeapp=0\r\n");
+    GlobalVariables g;
+    LoadSettings(g, [](GlobalVariables& s) { s.Company = "Larkfield"; });
+    SaveSettings(g);
+    const QString text = DecodeAnsi(ReadIni());
+    EXPECT_TRUE(text.startsWith("; written by hand\r\n[values]\r\npostage=1.00\r\nNote=keep\r\n"
+                                "CertFee=2.40\r\n"));
+    EXPECT_TRUE(text.contains("[type]\r\nbarcodeapp=0\r\nCompany=Larkfield\r\n[YourAddress]"));
+}
+
+TEST_F(SettingsFile, ReadOnlyFileIsNotWrittenAndTheErrorNamesIt) {
+    WriteIni("[Type]\r\nCompany=Larkfield\r\n");
+    QFile::setPermissions(IniPath(), QFileDevice::ReadOwner | QFileDevice::ReadGroup);
+    GlobalVariables g;
+    LoadSettings(g);
+    g.Line1 = "Changed";
+    try {
+        SaveSettings(g);
+        FAIL() << "a read-only settings file was written";
+    } catch (const SettingsWriteError& e) {
+        EXPECT_EQ(QString::fromUtf8(e.what()), "Unable to write to " + IniPath());
+    }
+    EXPECT_EQ(ReadIni(), "[Type]\r\nCompany=Larkfield\r\n");
+    QFile::setPermissions(IniPath(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    SaveSettings(g);
+    EXPECT_TRUE(ReadIni().contains("Line1=Changed\r\n"));
+}
+
+TEST(FormatZip, NormalisesTheMaskedText) {
+    const struct {
+        const char* text;
+        const char* expected;
+    } cases[] = {
+        {"12345-    ", "12345"}, {"12345-6789", "12345-6789"},
+        {"     -    ", ""},      {"     -6789", "6789"},
+        {"123  -    ", "123  "}, {"", ""},
+        {"12345", "12345"},      {" -12 ", "12"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(FormatZip(QString::fromLatin1(c.text)), QString::fromLatin1(c.expected))
+            << c.text;
+}
+
+TEST(SenderLabels, CityLineGoesIntoTheFirstEmptyLine) {
+    GlobalVariables g;
+    g.City = "Springfield";
+    g.State = "IL";
+    g.Zip = "62701";
+    const QString c = "Springfield IL 62701";
+
+    g.Line2 = "12 Main St";
+    auto l = SenderLabelTexts(g);
+    EXPECT_EQ(l[0], c);
+    EXPECT_EQ(l[1], "12 Main St");
+
+    g.Line1 = "John Smith";
+    g.Line3 = "  "; // blanks only count as empty here
+    l = SenderLabelTexts(g);
+    EXPECT_EQ(l[0], "John Smith");
+    EXPECT_EQ(l[2], c);
+    EXPECT_EQ(l[4], "");
+
+    g.Line3 = "Suite 4";
+    g.Line4 = "Floor 2";
+    l = SenderLabelTexts(g);
+    EXPECT_EQ(l[3], "Floor 2");
+    EXPECT_EQ(l[4], c);
+
+    GlobalVariables empty;
+    empty.Line1 = "Only";
+    l = SenderLabelTexts(empty);
+    EXPECT_EQ(l[1], ""); // empty city line leaves the first empty label empty
+}
+
+} // namespace
+} // namespace qm

@@ -1,0 +1,521 @@
+// The print run with faked dialogs: the Mailer Number command, the single print, the
+// first-show check, the pre-print run, the mailing-log seam and the stored numbers.
+#include "core/program_folder.h"
+#include "core/settings.h"
+#include "decode.h"
+#include "entry/mailer_numbers.h"
+#include "entry/piece_log.h"
+#include "entry/print_run.h"
+#include "print/page.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <deque>
+#include <functional>
+#include <set>
+
+using namespace qm;
+using namespace qm::test;
+
+namespace {
+
+// The dialogs a run opens, answered by script, with everything shown noted in order.
+class FakeDialogs : public RunDialogs {
+public:
+    using NumbersAnswer = std::function<bool(GlobalVariables&, bool fromPrintRun)>;
+    using PrePrintAnswer = std::function<bool(QString& custId, QString& serial, int& count)>;
+
+    std::deque<NumbersAnswer> numbers;
+    std::deque<PrePrintAnswer> prePrint;
+    std::deque<bool> yesNo;
+    QStringList shown; // "numbers", "preprint", "ask: ...", "refuse: ...", ...
+
+    bool EditNumbers(GlobalVariables& g, bool fromPrintRun) override {
+        shown << QStringLiteral("numbers");
+        if (numbers.empty()) return Unexpected(false);
+        NumbersAnswer a = std::move(numbers.front());
+        numbers.pop_front();
+        return a(g, fromPrintRun);
+    }
+    bool EditPrePrint(QString& custId, QString& serial, int& count) override {
+        shown << QStringLiteral("preprint");
+        if (prePrint.empty()) return Unexpected(false);
+        PrePrintAnswer a = std::move(prePrint.front());
+        prePrint.pop_front();
+        return a(custId, serial, count);
+    }
+    bool AskYesNo(const QString& question, bool yesIsDefault) override {
+        shown << QStringLiteral("ask%1: %2").arg(yesIsDefault ? "(yes)" : "(no)", question);
+        if (yesNo.empty()) return Unexpected(false);
+        const bool answer = yesNo.front();
+        yesNo.pop_front();
+        return answer;
+    }
+    void Refuse(const QString& m) override { shown << QStringLiteral("refuse: ") + m; }
+    void Inform(const QString& m) override { shown << QStringLiteral("inform: ") + m; }
+    void ShowError(const QString& m) override { shown << QStringLiteral("error: ") + m; }
+    void Warn(const QString& m) override { shown << QStringLiteral("warn: ") + m; }
+
+private:
+    bool Unexpected(bool answer) {
+        shown << QStringLiteral("<unexpected>");
+        return answer;
+    }
+};
+
+// Answers of the Mailer Number dialog.
+FakeDialogs::NumbersAnswer Cancel() {
+    return [](GlobalVariables&, bool) { return false; };
+}
+// Notes the serial the dialog shows, then types one (empty: keeps it) and presses OK.
+FakeDialogs::NumbersAnswer NoteSerialThenOk(QString* seen, const QString& typed = {}) {
+    return [=](GlobalVariables& g, bool) {
+        *seen = g.SerialNum;
+        if (!typed.isEmpty()) g.SerialNum = typed;
+        return true;
+    };
+}
+
+// A log that notes every piece, or refuses them all.
+class FakeLog : public PieceLog {
+public:
+    QString failure;
+    QStringList appended;
+    int closed = 0;
+    QString Append(const PrintRequest& r, const QString& data) override {
+        if (!failure.isEmpty()) return failure;
+        appended << r[kSlotSerial] + QLatin1Char('/') + data;
+        return {};
+    }
+    void Close() noexcept override { ++closed; }
+};
+
+// Keeps a copy of every page that was ended.
+class CollectingTarget : public ImagePageTarget {
+public:
+    CollectingTarget() : ImagePageTarget(300, 300) {}
+    void EndDoc() override {
+        ImagePageTarget::EndDoc();
+        pages.push_back(Image().copy());
+    }
+    std::vector<QImage> pages;
+};
+
+// A printer that cannot begin a document, from the given document on (counting from 1).
+class FailingTarget : public ImagePageTarget {
+public:
+    explicit FailingTarget(int failFrom = 1) : ImagePageTarget(100, 100), failFrom_(failFrom) {}
+    QPainter& BeginDoc() override {
+        if (++begun_ >= failFrom_) throw PrintError("There is no printer available.");
+        return ImagePageTarget::BeginDoc();
+    }
+
+private:
+    int failFrom_;
+    int begun_ = 0;
+};
+
+EntryFields Fields() {
+    EntryFields f;
+    f.senderLabels = {QStringLiteral("Acme Widgets"), QStringLiteral("100 Oak Road"),
+                      QStringLiteral("Centerville OH 45459"), QString(), QString()};
+    f.addresseeLines = {QStringLiteral("John Smith"), QStringLiteral("12 Main St"), QString(),
+                        QString()};
+    f.city = QStringLiteral("Springfield");
+    f.state = QStringLiteral("IL");
+    f.zipText = QStringLiteral("62701-    ");
+    f.postage = QStringLiteral("          0.39");
+    f.certFee = QStringLiteral("          2.40");
+    f.returnFee = QStringLiteral("          1.85");
+    f.total = QStringLiteral("          4.64");
+    return f;
+}
+
+// The 22-digit tracking numbers of kind "T" that zbarimg reads on a page.
+QStringList TrackingNumbersOn(const QImage& page) {
+    QStringList found;
+    for (const QString& symbol : DecodeSymbols(page)) {
+        const int gs = int(symbol.indexOf(QChar(0x1d)));
+        const QString tracking = gs >= 0 ? symbol.mid(gs + 1) : QString();
+        if (tracking.startsWith(QLatin1String("92147"))) found << tracking;
+    }
+    return found;
+}
+
+// Every test writes its settings into a folder of its own.
+class PrintRun : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir_.isValid());
+        const QString child = qEnvironmentVariable("QM_CHILD_FOLDER");
+        SetProgramFolderOverride(child.isEmpty() ? dir_.path() : child);
+        g_ = GlobalVariables{};
+        g_.CustID = QStringLiteral("123456789");
+        g_.SerialNum = QStringLiteral("0000041");
+        g_.SeenSerialNum = g_.SerialNum;
+    }
+    void TearDown() override { SetProgramFolderOverride(QString()); }
+    QString SavedValue(const char* key) {
+        QFile f(SettingsFilePath());
+        if (!f.open(QIODevice::ReadOnly)) return QStringLiteral("<no settings file>");
+        const QString text = QString::fromLatin1(f.readAll());
+        for (const QString& line : text.split(QStringLiteral("\r\n")))
+            if (line.startsWith(QLatin1String(key) + QLatin1Char('=')))
+                return line.mid(int(qstrlen(key)) + 1);
+        return QStringLiteral("<no key>");
+    }
+    void WriteSettings(const QByteArray& values) {
+        QFile f(SettingsFilePath());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("[Values]\r\n" + values);
+    }
+    PrintOutcome Print(PageTarget& target) {
+        return RunSinglePrint(Fields(), g_, target, dialogs_, log_);
+    }
+
+    QTemporaryDir dir_;
+    GlobalVariables g_;
+    FakeDialogs dialogs_;
+    FakeLog log_;
+    ImagePageTarget target_{100, 100};
+};
+
+using Result = PrintOutcome::Result;
+
+} // namespace
+
+TEST_F(PrintRun, MenuDialogShowsNextSerialAndOkKeepsLastUsed) {
+    QString seen;
+    dialogs_.numbers.push_back(NoteSerialThenOk(&seen));
+    RunMailerNumberCommand(g_, dialogs_);
+    EXPECT_EQ(seen, QStringLiteral("0000042"));
+    EXPECT_EQ(g_.SerialNum, QStringLiteral("0000041"));
+    EXPECT_EQ(SavedValue("SerialNum"), QStringLiteral("<no settings file>"))
+        << "nothing changed, nothing written";
+
+    dialogs_.numbers.push_back(NoteSerialThenOk(&seen, QStringLiteral("0000100")));
+    RunMailerNumberCommand(g_, dialogs_);
+    EXPECT_EQ(g_.SerialNum, QStringLiteral("0000099"));
+    EXPECT_EQ(SavedValue("SerialNum"), QStringLiteral("0000099")) << "written at once";
+
+    dialogs_.numbers.push_back([](GlobalVariables& g, bool fromPrintRun) {
+        EXPECT_FALSE(fromPrintRun);
+        g.SerialNum = QStringLiteral("0000500");
+        return false;
+    });
+    RunMailerNumberCommand(g_, dialogs_);
+    EXPECT_EQ(g_.SerialNum, QStringLiteral("0000099")) << "Cancel restores";
+    EXPECT_EQ(dialogs_.shown.size(), 3) << dialogs_.shown.join('|').toStdString();
+}
+
+TEST_F(PrintRun, MenuDialogCancelDropsHyphensOfCustomerId) {
+    g_.CustID = QStringLiteral("00-000-0000");
+    dialogs_.numbers.push_back(Cancel());
+    RunMailerNumberCommand(g_, dialogs_);
+    EXPECT_EQ(g_.CustID, QStringLiteral("000000000"));
+    EXPECT_EQ(g_.SerialNum, QStringLiteral("0000041"));
+}
+
+TEST_F(PrintRun, PreNumberedMenuCommandStoresTheDataText) {
+    g_.PrintBarCode = false;
+    g_.MailerNum = QStringLiteral("420000009214712345678900000015");
+    g_.SeenMailerNum = g_.MailerNum;
+    QString seen;
+    dialogs_.numbers.push_back([&](GlobalVariables& g, bool) {
+        seen = TrackingDigits(g.MailerNum);
+        g.MailerNum = MailerNumFromTracking(QStringLiteral("9214712345678900000503"));
+        return true;
+    });
+    RunMailerNumberCommand(g_, dialogs_);
+    EXPECT_EQ(seen, QStringLiteral("9214712345678900000022"));
+    // OK keeps the last used number: one step back from the confirmed one.
+    EXPECT_EQ(g_.MailerNum, QStringLiteral("420000009214712345678900000497"));
+    EXPECT_EQ(SavedValue("MailerNum"), QStringLiteral("420000009214712345678900000497"));
+}
+
+TEST_F(PrintRun, CancelPrintsNothingAndRestores) {
+    bool fromPrintRun = false;
+    dialogs_.numbers.push_back([&](GlobalVariables&, bool f) {
+        fromPrintRun = f;
+        return false;
+    });
+    const PrintOutcome o = Print(target_);
+    EXPECT_EQ(o.result, Result::Cancelled);
+    EXPECT_TRUE(fromPrintRun);
+    EXPECT_EQ(g_.SerialNum, QStringLiteral("0000041"));
+    EXPECT_EQ(target_.DocumentsEnded(), 0);
+    EXPECT_TRUE(log_.appended.isEmpty());
+    EXPECT_EQ(log_.closed, 1);
+}
+
+TEST_F(PrintRun, DoNotShowAgainSkipsTheDialogOnLaterPrints) {
+    dialogs_.numbers.push_back([](GlobalVariables& g, bool) {
+        g.ConfirmNumbers = false; // the check box "Do not show this screen again"
+        return true;
+    });
+    PrintOutcome o = Print(target_);
+    ASSERT_EQ(o.result, Result::Printed) << o.message.toStdString();
+    EXPECT_EQ(o.barcodeData, QStringLiteral("420627019214712345678900000428"));
+    EXPECT_EQ(g_.SerialNum, QStringLiteral("0000042"));
+    o = Print(target_);
+    EXPECT_TRUE(o.Printed());
+    EXPECT_EQ(dialogs_.shown, QStringList{QStringLiteral("numbers")});
+    EXPECT_EQ(g_.SerialNum, QStringLiteral("0000043"));
+    EXPECT_EQ(target_.DocumentsEnded(), 2);
+    EXPECT_EQ(SavedValue("SerialNum"), QStringLiteral("0000043"));
+    EXPECT_EQ(log_.appended,
+              (QStringList{QStringLiteral("0000042/420627019214712345678900000428"),
+                           QStringLiteral("0000043/420627019214712345678900000435")}));
+    EXPECT_EQ(log_.closed, 2);
+}
+
+TEST_F(PrintRun, UnsetCustomerIdsAreRefusedInBarcodeMode) {
+    g_.ConfirmNumbers = false;
+    for (const char* cust : {"00-000-0000", "000000000"}) {
+        g_.CustID = QString::fromLatin1(cust);
+        dialogs_.shown.clear();
+        const PrintOutcome o = Print(target_);
+        EXPECT_EQ(o.result, Result::Refused) << cust;
+        EXPECT_EQ(dialogs_.shown,
+                  QStringList{QStringLiteral("refuse: ") + SinglePrintUnsetCustomerMessage()});
+        EXPECT_EQ(g_.SerialNum, QStringLiteral("0000041")) << cust;
+        EXPECT_EQ(g_.CustID, QString::fromLatin1(cust));
+        EXPECT_EQ(target_.DocumentsEnded(), 0);
+    }
+    EXPECT_EQ(SavedValue("SerialNum"), QStringLiteral("<no settings file>"));
+    // Pre-numbered mailers carry their own number: the customer ID does not matter.
+    g_.PrintBarCode = false;
+    EXPECT_TRUE(Print(target_).Printed());
+}
+
+TEST_F(PrintRun, PrintErrorFailsAndTheNumberStaysUsed) {
+    g_.ConfirmNumbers = false;
+    FailingTarget broken;
+    const PrintOutcome o = Print(broken);
+    EXPECT_EQ(o.result, Result::Failed);
+    EXPECT_EQ(o.message, QStringLiteral("There is no printer available."));
+    EXPECT_EQ(dialogs_.shown, QStringList{QStringLiteral("error: There is no printer available.")});
+    EXPECT_EQ(g_.SerialNum, QStringLiteral("0000042"));
+    EXPECT_EQ(SavedValue("SerialNum"), QStringLiteral("0000042"));
+    EXPECT_TRUE(log_.appended.isEmpty());
+    EXPECT_EQ(log_.closed, 1);
+}
+
+TEST_F(PrintRun, EmptyAddresseeAsksBeforeANumberIsUsed) {
+    g_.ConfirmNumbers = false;
+    EntryFields empty = Fields();
+    empty.addresseeLines = {QStringLiteral(" "), QString(), QString(), QString()};
+    empty.city.clear();
+    empty.zipText = QStringLiteral("     -    ");
+    dialogs_.yesNo = {false, true};
+    PrintOutcome o = RunSinglePrint(empty, g_, target_, dialogs_, log_);
+    EXPECT_EQ(o.result, Result::Cancelled);
+    EXPECT_EQ(dialogs_.shown, QStringList{QStringLiteral("ask(no): The addressee is empty. "
+                                                         "Print anyway?")});
+    EXPECT_EQ(g_.SerialNum, QStringLiteral("0000041"));
+    EXPECT_EQ(SavedValue("SerialNum"), QStringLiteral("<no settings file>"));
+    EXPECT_EQ(target_.DocumentsEnded(), 0);
+    o = RunSinglePrint(empty, g_, target_, dialogs_, log_);
+    EXPECT_TRUE(o.Printed());
+    EXPECT_EQ(g_.SerialNum, QStringLiteral("0000042"));
+    // A filled addressee asks nothing.
+    dialogs_.shown.clear();
+    EXPECT_TRUE(Print(target_).Printed());
+    EXPECT_TRUE(dialogs_.shown.isEmpty()) << dialogs_.shown.join('|').toStdString();
+}
+
+TEST_F(PrintRun, ALogThatFailsWarnsWithTheTrackingNumberAndKeepsTheNumber) {
+    g_.ConfirmNumbers = false;
+    log_.failure = QStringLiteral("Unable to write to report3.dbf");
+    const PrintOutcome o = Print(target_);
+    EXPECT_EQ(o.result, Result::Printed);
+    EXPECT_TRUE(o.warning.contains(QLatin1String("9214 7123 4567 8900 0004 28")))
+        << o.warning.toStdString();
+    EXPECT_TRUE(o.warning.contains(QLatin1String("not")) &&
+                o.warning.contains(QLatin1String("report3.dbf")));
+    EXPECT_EQ(dialogs_.shown, QStringList{QStringLiteral("warn: ") + o.warning});
+    EXPECT_EQ(g_.SerialNum, QStringLiteral("0000042"));
+    EXPECT_EQ(SavedValue("SerialNum"), QStringLiteral("0000042"));
+    EXPECT_EQ(log_.closed, 1);
+    EXPECT_EQ(target_.DocumentsEnded(), 1);
+}
+
+TEST_F(PrintRun, FirstShowAsksForAnUnsetCustomerId) {
+    for (const char* cust : {"00-000-0000", "000000000"}) {
+        g_.CustID = QString::fromLatin1(cust);
+        dialogs_.shown.clear();
+        QString shownSerial;
+        dialogs_.numbers.push_back([&](GlobalVariables& g, bool) {
+            shownSerial = g.SerialNum;
+            g.CustID = QStringLiteral("987654321");
+            return true;
+        });
+        RunFirstShowCustomerCheck(g_, dialogs_);
+        EXPECT_EQ(dialogs_.shown,
+                  (QStringList{QStringLiteral("inform: ") + FirstShowCustomerMessage(),
+                               QStringLiteral("numbers")}));
+        EXPECT_EQ(shownSerial, QStringLiteral("0000041")) << "stored values, no stepping";
+        EXPECT_EQ(g_.CustID, QStringLiteral("987654321"));
+        EXPECT_EQ(SavedValue("CustID"), QStringLiteral("987654321"));
+    }
+    dialogs_.shown.clear();
+    RunFirstShowCustomerCheck(g_, dialogs_);
+    g_.PrintBarCode = false;
+    g_.CustID = QStringLiteral("000000000");
+    RunFirstShowCustomerCheck(g_, dialogs_);
+    EXPECT_TRUE(dialogs_.shown.isEmpty());
+}
+
+// Pre-print leaves SerialNum at the last label it printed, so the next single print
+// never repeats a label's number.
+TEST_F(PrintRun, PrePrintThenTwoSinglePrintsGiveFiveDistinctNumbers) {
+    CollectingTarget pages;
+    QString proposed;
+    dialogs_.yesNo = {true};
+    dialogs_.prePrint.push_back([&](QString&, QString& serial, int& count) {
+        proposed = serial;
+        count = 3;
+        return true;
+    });
+    const PrintOutcome pre = RunPrePrint(g_, pages, dialogs_);
+    ASSERT_EQ(pre.result, Result::Printed) << pre.message.toStdString();
+    EXPECT_EQ(pre.labels, 3);
+    EXPECT_EQ(proposed, QStringLiteral("0000042"));
+    EXPECT_EQ(g_.SerialNum, QStringLiteral("0000044"));
+    EXPECT_EQ(SavedValue("SerialNum"), QStringLiteral("0000044"));
+    g_.ConfirmNumbers = false;
+    EXPECT_TRUE(Print(pages).Printed());
+    EXPECT_TRUE(Print(pages).Printed());
+    ASSERT_EQ(pages.pages.size(), 5u);
+    QStringList numbers;
+    for (const QImage& page : pages.pages) {
+        const QStringList onPage = TrackingNumbersOn(page);
+        EXPECT_EQ(onPage.size(), 1) << onPage.join('|').toStdString();
+        numbers << onPage;
+    }
+    EXPECT_EQ(numbers, (QStringList{QStringLiteral("9214712345678900000428"),
+                                    QStringLiteral("9214712345678900000435"),
+                                    QStringLiteral("9214712345678900000442"),
+                                    QStringLiteral("9214712345678900000459"),
+                                    QStringLiteral("9214712345678900000466")}));
+}
+
+TEST_F(PrintRun, PrePrintWrapsAndAFailedRunKeepsTheLastPrintedLabel) {
+    ImagePageTarget pages(100, 100);
+    g_.SerialNum = QStringLiteral("9999997");
+    g_.SeenSerialNum = g_.SerialNum;
+    dialogs_.yesNo = {true, true};
+    auto three = [](QString&, QString&, int& count) {
+        count = 3;
+        return true;
+    };
+    dialogs_.prePrint = {three, three};
+    PrintOutcome o = RunPrePrint(g_, pages, dialogs_);
+    EXPECT_EQ(o.labels, 3);
+    EXPECT_EQ(pages.DocumentsEnded(), 3);
+    EXPECT_EQ(g_.SerialNum, QStringLiteral("0000001")) << "9999998, 9999999, 0000001";
+    // The second label fails: the first one printed stays used, the rest are free again.
+    FailingTarget failing(2);
+    o = RunPrePrint(g_, failing, dialogs_);
+    EXPECT_EQ(o.result, Result::Failed);
+    EXPECT_EQ(o.labels, 1);
+    EXPECT_EQ(g_.SerialNum, QStringLiteral("0000002"));
+    EXPECT_EQ(SavedValue("SerialNum"), QStringLiteral("0000002"));
+    EXPECT_EQ(dialogs_.shown.last(), QStringLiteral("error: There is no printer available."));
+}
+
+TEST_F(PrintRun, PrePrintCancelRestoresAndUnsetCustomerIsRefused) {
+    dialogs_.yesNo = {true, false, true};
+    dialogs_.prePrint.push_back([](QString&, QString&, int&) { return false; });
+    EXPECT_EQ(RunPrePrint(g_, target_, dialogs_).result, Result::Cancelled);
+    EXPECT_EQ(g_.SerialNum, QStringLiteral("0000041"));
+    EXPECT_EQ(RunPrePrint(g_, target_, dialogs_).result, Result::Cancelled);
+    EXPECT_EQ(dialogs_.shown.size(), 3) << "No asks nothing more";
+    EXPECT_TRUE(dialogs_.shown[0].startsWith(QStringLiteral("ask(yes): ")));
+
+    g_.CustID = QStringLiteral("00-000-0000");
+    dialogs_.prePrint.push_back([](QString& cust, QString&, int& count) {
+        cust = QStringLiteral("000000000"); // the dialog's field drops the hyphens
+        count = 1;
+        return true;
+    });
+    EXPECT_EQ(RunPrePrint(g_, target_, dialogs_).result, Result::Refused);
+    EXPECT_EQ(dialogs_.shown.last(), QStringLiteral("refuse: ") + PrePrintUnsetCustomerMessage());
+    EXPECT_EQ(target_.DocumentsEnded(), 0);
+    EXPECT_EQ(g_.CustID, QStringLiteral("000000000")) << "the dialog's values stay";
+    EXPECT_EQ(g_.SerialNum, QStringLiteral("0000042"));
+}
+
+// A stored number that is not a number opens the dialog with the field empty for the
+// user to repair, instead of failing every print.
+TEST_F(PrintRun, DamagedStoredSerialIsRepairedThroughTheDialog) {
+    WriteSettings("SerialNum=\r\nCustID=123456789\r\n");
+    LoadSettings(g_);
+    g_.ConfirmNumbers = false;
+    QString shown = QStringLiteral("<not shown>");
+    dialogs_.numbers.push_back(NoteSerialThenOk(&shown, QStringLiteral("0000100")));
+    const PrintOutcome o = Print(target_);
+    ASSERT_TRUE(o.Printed()) << o.message.toStdString();
+    EXPECT_EQ(shown, QString());
+    EXPECT_EQ(o.barcodeData, QStringLiteral("420627019214712345678900001005"));
+    EXPECT_EQ(SavedValue("SerialNum"), QStringLiteral("0000100"));
+    // The menu command repairs it as well.
+    WriteSettings("SerialNum=12x\r\nCustID=123456789\r\n");
+    LoadSettings(g_);
+    dialogs_.numbers.push_back(NoteSerialThenOk(&shown, QStringLiteral("0000200")));
+    RunMailerNumberCommand(g_, dialogs_);
+    EXPECT_EQ(shown, QString());
+    EXPECT_EQ(SavedValue("SerialNum"), QStringLiteral("0000199"));
+}
+
+// Another copy moved the number since this one read it: the run adopts it, and the
+// dialog shows the adopted number.
+TEST_F(PrintRun, NumbersStoredByAnotherCopyAreAdopted) {
+    WriteSettings("SerialNum=0000041\r\nCustID=123456789\r\n");
+    LoadSettings(g_);
+    WriteSettings("SerialNum=0000500\r\nCustID=123456789\r\n"); // the other copy
+    QString shown;
+    dialogs_.numbers.push_back(NoteSerialThenOk(&shown));
+    const PrintOutcome o = Print(target_);
+    EXPECT_EQ(shown, QStringLiteral("0000501"));
+    EXPECT_EQ(o.barcodeData, QStringLiteral("420627019214712345678900005010"));
+    EXPECT_EQ(SavedValue("SerialNum"), QStringLiteral("0000501"));
+    // The exit's save never writes back an older number.
+    WriteSettings("SerialNum=0000700\r\nCustID=123456789\r\n");
+    SaveSettings(g_);
+    EXPECT_EQ(SavedValue("SerialNum"), QStringLiteral("0000700"));
+    // Our own newer number is written as usual.
+    g_.SeenSerialNum = QStringLiteral("0000700");
+    g_.SerialNum = QStringLiteral("0000701");
+    SaveSettings(g_);
+    EXPECT_EQ(SavedValue("SerialNum"), QStringLiteral("0000701"));
+}
+
+// The numbers reach the disk with the print itself: a process that ends without
+// saving its settings leaves the file with the number it used last.
+TEST_F(PrintRun, NumbersSurviveAProcessThatNeverSavesItsSettings) {
+    if (qEnvironmentVariableIsSet("QM_CHILD_PRINT")) {
+        g_.ConfirmNumbers = false;
+        Print(target_);
+        Print(target_);
+        std::_Exit(0); // no SaveSettings at exit
+    }
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QM_CHILD_PRINT"), QStringLiteral("1"));
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("QM_CHILD_FOLDER"), dir_.path());
+    child.setProcessEnvironment(env);
+    child.start(QCoreApplication::applicationFilePath(),
+                {QStringLiteral(
+                    "--gtest_filter=PrintRun.NumbersSurviveAProcessThatNeverSavesItsSettings")});
+    ASSERT_TRUE(child.waitForFinished(60000));
+    EXPECT_EQ(child.exitCode(), 0);
+    EXPECT_EQ(SavedValue("SerialNum"), QStringLiteral("0000043"));
+}
