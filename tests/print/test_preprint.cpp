@@ -62,13 +62,19 @@ TEST(PrePrint, ThreeLabelsFrom9999998WrapTo0000001) {
               3);
     EXPECT_EQ(first, QStringLiteral("9999998"));
     ASSERT_EQ(target.pages.size(), 3u);
-    const char* serials[] = {"9999998", "9999999", "0000001"};
+    struct Label {
+        const char* serial;
+        const char* t;
+        const char* f;
+    };
+    const Label labels[] = {
+        {"9999998", "420000009214712345678999999986", "420000009290912345678999999980"},
+        {"9999999", "420000009214712345678999999993", "420000009290912345678999999997"},
+        {"0000001", "420000009214712345678900000015", "420000009290912345678900000019"}};
     for (int i = 0; i < 3; ++i) {
-        const QString s = QString::fromLatin1(serials[i]);
-        const QString t = BuildBarcodeData(QStringLiteral("123456789"), s, QStringLiteral("00000"),
-                                           QStringLiteral("T"));
-        const QString f = BuildBarcodeData(QStringLiteral("123456789"), s, QStringLiteral("00000"),
-                                           QStringLiteral("F"));
+        const QString s = QString::fromLatin1(labels[i].serial);
+        const QString t = QString::fromLatin1(labels[i].t);
+        const QString f = QString::fromLatin1(labels[i].f);
         const QImage& page = target.pages[size_t(i)];
         // T symbol at (0.62, 4.1), tall F at (4.7, 5.0) on a 300-dpi page.
         EXPECT_EQ(DecodeSymbols(page.copy(QRect(110, 1215, 870, 250))), QStringList{Decoded(t)})
