@@ -18,7 +18,7 @@ class SettingsLock {
 public:
     // Waits up to timeoutMs for the lock. Throws SettingsLockError when the lock file
     // cannot be opened or another copy holds the lock for longer.
-    explicit SettingsLock(const QString& settingsPath, int timeoutMs = 15000);
+    explicit SettingsLock(const QString& settingsPath, int timeoutMs = 5000);
     ~SettingsLock();
     SettingsLock(const SettingsLock&) = delete;
     SettingsLock& operator=(const SettingsLock&) = delete;

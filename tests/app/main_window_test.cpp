@@ -414,3 +414,40 @@ TEST_F(MainWindowTest, DamagedTableEndsTheCommandNotTheProgram) {
 
 } // namespace
 } // namespace qm
+
+namespace qm {
+namespace {
+
+// The print reads the free-entry controls, or the address-table ones while a table is
+// open (the free-entry memo hidden), from the window's own members.
+TEST_F(MainWindowTest, PrintReadsTheControlsOfTheOpenAddressSource) {
+    auto w = Open();
+    w->memoAddress->setPlainText("Free Person\n1 Free St");
+    w->editCity->setText("Dover");
+    w->editState->setText("DE");
+    w->editZip->setText("19901");
+    w->tzmemoAddress->setPlainText("Table Person\n2 Table Rd\nSuite 3");
+    w->tzeditCity->setText("Newark");
+    w->tzeditState->setText("NJ");
+    w->tzeditZip->setText("071021234");
+    w->editRe->setText("Ref 9");
+    EntryFields f = w->FilledEntryFields();
+    EXPECT_EQ(f.addresseeLines[0], "Free Person");
+    EXPECT_EQ(f.addresseeLines[1], "1 Free St");
+    EXPECT_EQ(f.addresseeLines[2], "");
+    EXPECT_EQ(f.city, "Dover");
+    EXPECT_EQ(f.zipText.left(5), "19901");
+    EXPECT_EQ(f.re, "Ref 9");
+    EXPECT_EQ(f.senderLabels[0], w->lblYourAddress1->text());
+    w->memoAddress->hide();
+    f = w->FilledEntryFields();
+    EXPECT_EQ(f.addresseeLines[0], "Table Person");
+    EXPECT_EQ(f.addresseeLines[2], "Suite 3");
+    EXPECT_EQ(f.city, "Newark");
+    EXPECT_EQ(f.state, "NJ");
+    EXPECT_EQ(f.zipText, "07102-1234");
+    EXPECT_EQ(f.re, "Ref 9");
+}
+
+} // namespace
+} // namespace qm
