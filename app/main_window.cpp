@@ -14,6 +14,7 @@
 #include "print/align_dialog.h"
 #include "print/extra_label_dialog.h"
 #include "print/page.h"
+#include "print/page_printer.h"
 #include "print/printer_setup.h"
 #include "widgets/ask_with_buttons.h"
 #include "widgets/dialog_parts.h"
@@ -690,7 +691,8 @@ void TF_Main::MIMassPrintClick() {
 void TF_Main::MIPrintBarCodesClick() {
     WindowDialogs dialogs(this);
     WaitCursor wait;
-    RunPrePrint(Globals(), ActivePageTarget(), dialogs);
+    PagePrinter printer(ActivePageTarget());
+    RunPrePrint(Globals(), printer, dialogs);
 }
 void TF_Main::MailerNumber1Click() {
     WindowDialogs dialogs(this);
@@ -752,8 +754,9 @@ void TF_Main::btnPrintClick() {
     WindowDialogs dialogs(this);
     NoPieceLog noLog;
     WaitCursor wait;
-    const PrintOutcome outcome = RunSinglePrint(FilledEntryFields(), Globals(), ActivePageTarget(),
-                                                dialogs, pieceLog_ ? *pieceLog_ : noLog);
+    PagePrinter printer(ActivePageTarget());
+    const PrintOutcome outcome = RunSinglePrint(FilledEntryFields(), Globals(), printer, dialogs,
+                                                pieceLog_ ? *pieceLog_ : noLog);
     if (outcome.Printed()) MarkPrinted();
 }
 void TF_Main::btnPasteClick() {

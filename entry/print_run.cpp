@@ -6,9 +6,7 @@
 #include "entry/mailer_numbers.h"
 #include "entry/piece_log.h"
 #include "print/barcode_data.h"
-#include "print/mailer.h"
-#include "print/page.h"
-#include "print/preprint.h"
+#include "print/piece_printer.h"
 
 #include <optional>
 
@@ -107,7 +105,7 @@ QString NotLoggedWarning(const QString& barcodeData, const QString& error) {
         .arg(number, error);
 }
 
-PrintOutcome PrintOnePiece(const EntryFields& fields, GlobalVariables& g, PageTarget& target,
+PrintOutcome PrintOnePiece(const EntryFields& fields, GlobalVariables& g, PiecePrinter& printer,
                            RunDialogs& dialogs, PieceLog& log) {
     QString error;
     std::optional<NumberTransaction> numbers = BeginNumbers(g, dialogs, error);
@@ -137,7 +135,7 @@ PrintOutcome PrintOnePiece(const EntryFields& fields, GlobalVariables& g, PageTa
     const PrintRequest request = BuildPrintRequest(fields, g);
     PrintOutcome outcome = Outcome(PrintOutcome::Result::Printed);
     try {
-        outcome.barcodeData = PrintMailer(request, g.PrintBarCode, BasePrintFont(), target);
+        outcome.barcodeData = printer.PrintMailer(request, g.PrintBarCode);
     } catch (const std::exception& e) {
         return Failed(dialogs, Text(e));
     }
@@ -149,12 +147,12 @@ PrintOutcome PrintOnePiece(const EntryFields& fields, GlobalVariables& g, PageTa
     return outcome;
 }
 
-PrintOutcome RunSinglePrint(const EntryFields& fields, GlobalVariables& g, PageTarget& target,
+PrintOutcome RunSinglePrint(const EntryFields& fields, GlobalVariables& g, PiecePrinter& printer,
                             RunDialogs& dialogs, PieceLog& log) {
     LogUse use(log);
     if (AddresseeEmpty(fields) && !dialogs.AskYesNo(EmptyAddresseeQuestion(), false))
         return Outcome(PrintOutcome::Result::Cancelled);
-    return PrintOnePiece(fields, g, target, dialogs, log);
+    return PrintOnePiece(fields, g, printer, dialogs, log);
 }
 
 void RunMailerNumberCommand(GlobalVariables& g, RunDialogs& dialogs) {
@@ -202,7 +200,7 @@ void RunFirstShowCustomerCheck(GlobalVariables& g, RunDialogs& dialogs) {
     }
 }
 
-PrintOutcome RunPrePrint(GlobalVariables& g, PageTarget& target, RunDialogs& dialogs) {
+PrintOutcome RunPrePrint(GlobalVariables& g, PiecePrinter& printer, RunDialogs& dialogs) {
     if (!dialogs.AskYesNo(PrePrintConfirmMessage(), true))
         return Outcome(PrintOutcome::Result::Cancelled);
     QString error;
@@ -242,12 +240,11 @@ PrintOutcome RunPrePrint(GlobalVariables& g, PageTarget& target, RunDialogs& dia
     PrintOutcome outcome = Outcome(PrintOutcome::Result::Printed);
     QString lastPrinted;
     try {
-        outcome.labels = PrePrintBarcodes(
-            count, WithoutHyphens(g.CustID), first, QString::number(g.LeftRight),
-            QString::number(g.TopBottom), BasePrintFont(), target, [&](const QString& serial) {
-                lastPrinted = serial;
-                ++outcome.labels;
-            });
+        outcome.labels = printer.PrePrintLabels(count, WithoutHyphens(g.CustID), first, g.LeftRight,
+                                                g.TopBottom, [&](const QString& serial) {
+                                                    lastPrinted = serial;
+                                                    ++outcome.labels;
+                                                });
         return outcome;
     } catch (const std::exception& e) {
         outcome.result = PrintOutcome::Result::Failed;

@@ -1,7 +1,7 @@
 #pragma once
 // The road from the Print button to the page: a filled entry value, the settings in
-// memory and a page target go in, an outcome comes out. Questions and messages go through
-// RunDialogs, which the window implements and tests fake.
+// memory and a printer over a page target go in, an outcome comes out. Questions and messages go
+// through RunDialogs, which the window implements and tests fake.
 
 #include "core/settings.h"
 #include "entry/entry_fields.h"
@@ -11,7 +11,7 @@
 
 namespace qm {
 
-class PageTarget;
+class PiecePrinter;
 class PieceLog;
 
 struct PrintOutcome {
@@ -55,17 +55,17 @@ public:
 // confirms (the Mailer Number dialog when g.ConfirmNumbers, or when the stored number is
 // damaged), refuses an unset customer ID, stores the number, prints and enters the piece
 // in the log. The mass print calls it once per address record.
-PrintOutcome PrintOnePiece(const EntryFields& fields, GlobalVariables& g, PageTarget& target,
+PrintOutcome PrintOnePiece(const EntryFields& fields, GlobalVariables& g, PiecePrinter& printer,
                            RunDialogs& dialogs, PieceLog& log);
 
 // The Print button (and File, Print): asks first when the addressee is empty, then prints
 // one piece. The log is closed in every case.
-PrintOutcome RunSinglePrint(const EntryFields& fields, GlobalVariables& g, PageTarget& target,
+PrintOutcome RunSinglePrint(const EntryFields& fields, GlobalVariables& g, PiecePrinter& printer,
                             RunDialogs& dialogs, PieceLog& log);
 
 // File, Print Bar Codes: the pre-print run, one document of one page per label. SerialNum
 // ends at the last label printed.
-PrintOutcome RunPrePrint(GlobalVariables& g, PageTarget& target, RunDialogs& dialogs);
+PrintOutcome RunPrePrint(GlobalVariables& g, PiecePrinter& printer, RunDialogs& dialogs);
 
 // Options, Mailer Number: show the next number; OK keeps the last used one.
 void RunMailerNumberCommand(GlobalVariables& g, RunDialogs& dialogs);

@@ -7,6 +7,7 @@
 #include "entry/piece_log.h"
 #include "entry/print_run.h"
 #include "print/page.h"
+#include "print/page_printer.h"
 
 #include <QDir>
 #include <QFile>
@@ -176,7 +177,12 @@ protected:
         f.write("[Values]\r\n" + values);
     }
     PrintOutcome Print(PageTarget& target) {
-        return RunSinglePrint(Fields(), g_, target, dialogs_, log_);
+        PagePrinter printer(target);
+        return RunSinglePrint(Fields(), g_, printer, dialogs_, log_);
+    }
+    PrintOutcome PrePrint(PageTarget& target) {
+        PagePrinter printer(target);
+        return RunPrePrint(g_, printer, dialogs_);
     }
 
     QTemporaryDir dir_;
@@ -314,14 +320,15 @@ TEST_F(PrintRun, EmptyAddresseeAsksBeforeANumberIsUsed) {
     empty.city.clear();
     empty.zipText = QStringLiteral("     -    ");
     dialogs_.yesNo = {false, true};
-    PrintOutcome o = RunSinglePrint(empty, g_, target_, dialogs_, log_);
+    PagePrinter printer(target_);
+    PrintOutcome o = RunSinglePrint(empty, g_, printer, dialogs_, log_);
     EXPECT_EQ(o.result, Result::Cancelled);
     EXPECT_EQ(dialogs_.shown, QStringList{QStringLiteral("ask(no): The addressee is empty. "
                                                          "Print anyway?")});
     EXPECT_EQ(g_.SerialNum, QStringLiteral("0000041"));
     EXPECT_EQ(SavedValue("SerialNum"), QStringLiteral("<no settings file>"));
     EXPECT_EQ(target_.DocumentsEnded(), 0);
-    o = RunSinglePrint(empty, g_, target_, dialogs_, log_);
+    o = RunSinglePrint(empty, g_, printer, dialogs_, log_);
     EXPECT_TRUE(o.Printed());
     EXPECT_EQ(g_.SerialNum, QStringLiteral("0000042"));
     // A filled addressee asks nothing.
@@ -383,7 +390,7 @@ TEST_F(PrintRun, PrePrintThenTwoSinglePrintsGiveFiveDistinctNumbers) {
         count = 3;
         return true;
     });
-    const PrintOutcome pre = RunPrePrint(g_, pages, dialogs_);
+    const PrintOutcome pre = PrePrint(pages);
     ASSERT_EQ(pre.result, Result::Printed) << pre.message.toStdString();
     EXPECT_EQ(pre.labels, 3);
     EXPECT_EQ(proposed, QStringLiteral("0000042"));
@@ -416,13 +423,13 @@ TEST_F(PrintRun, PrePrintWrapsAndAFailedRunKeepsTheLastPrintedLabel) {
         return true;
     };
     dialogs_.prePrint = {three, three};
-    PrintOutcome o = RunPrePrint(g_, pages, dialogs_);
+    PrintOutcome o = PrePrint(pages);
     EXPECT_EQ(o.labels, 3);
     EXPECT_EQ(pages.DocumentsEnded(), 3);
     EXPECT_EQ(g_.SerialNum, QStringLiteral("0000001")) << "9999998, 9999999, 0000001";
     // The second label fails: the first one printed stays used, the rest are free again.
     FailingTarget failing(2);
-    o = RunPrePrint(g_, failing, dialogs_);
+    o = PrePrint(failing);
     EXPECT_EQ(o.result, Result::Failed);
     EXPECT_EQ(o.labels, 1);
     EXPECT_EQ(g_.SerialNum, QStringLiteral("0000002"));
@@ -433,9 +440,9 @@ TEST_F(PrintRun, PrePrintWrapsAndAFailedRunKeepsTheLastPrintedLabel) {
 TEST_F(PrintRun, PrePrintCancelRestoresAndUnsetCustomerIsRefused) {
     dialogs_.yesNo = {true, false, true};
     dialogs_.prePrint.push_back([](QString&, QString&, int&) { return false; });
-    EXPECT_EQ(RunPrePrint(g_, target_, dialogs_).result, Result::Cancelled);
+    EXPECT_EQ(PrePrint(target_).result, Result::Cancelled);
     EXPECT_EQ(g_.SerialNum, QStringLiteral("0000041"));
-    EXPECT_EQ(RunPrePrint(g_, target_, dialogs_).result, Result::Cancelled);
+    EXPECT_EQ(PrePrint(target_).result, Result::Cancelled);
     EXPECT_EQ(dialogs_.shown.size(), 3) << "No asks nothing more";
     EXPECT_TRUE(dialogs_.shown[0].startsWith(QStringLiteral("ask(yes): ")));
 
@@ -445,7 +452,7 @@ TEST_F(PrintRun, PrePrintCancelRestoresAndUnsetCustomerIsRefused) {
         count = 1;
         return true;
     });
-    EXPECT_EQ(RunPrePrint(g_, target_, dialogs_).result, Result::Refused);
+    EXPECT_EQ(PrePrint(target_).result, Result::Refused);
     EXPECT_EQ(dialogs_.shown.last(), QStringLiteral("refuse: ") + PrePrintUnsetCustomerMessage());
     EXPECT_EQ(target_.DocumentsEnded(), 0);
     EXPECT_EQ(g_.CustID, QStringLiteral("000000000")) << "the dialog's values stay";

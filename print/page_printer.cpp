@@ -1,0 +1,20 @@
+#include "print/page_printer.h"
+
+#include "print/mailer.h"
+#include "print/page.h"
+#include "print/preprint.h"
+
+namespace qm {
+
+QString PagePrinter::PrintMailer(const PrintRequest& request, bool barcodeMode) {
+    return qm::PrintMailer(request, barcodeMode, BasePrintFont(), target_);
+}
+
+int PagePrinter::PrePrintLabels(int count, const QString& custId, const QString& firstSerial,
+                                int leftRight, int topBottom,
+                                const std::function<void(const QString& serial)>& labelPrinted) {
+    return PrePrintBarcodes(count, custId, firstSerial, QString::number(leftRight),
+                            QString::number(topBottom), BasePrintFont(), target_, labelPrinted);
+}
+
+} // namespace qm

@@ -1,0 +1,29 @@
+#pragma once
+// Where a print run puts its pieces: one mailer per piece, or a run of pre-printed labels.
+// The run sees only this interface (Qt Core); PagePrinter puts them on a page target.
+
+#include "print/print_request.h"
+
+#include <QString>
+
+#include <functional>
+
+namespace qm {
+
+class PiecePrinter {
+public:
+    virtual ~PiecePrinter() = default;
+    // Prints one mailer as one document. Returns the kind "T" barcode data string in
+    // barcode mode, slot 15 unchanged in pre-numbered mode. Throws on an error of the
+    // printer or the page; the open document is abandoned.
+    virtual QString PrintMailer(const PrintRequest& request, bool barcodeMode) = 0;
+    // Prints `count` labels as one document of one page per label, serials counting up
+    // from firstSerial. labelPrinted runs with each label's serial once its page is done.
+    // Throws on an error; the labels printed before it stay printed. Returns the number
+    // of labels printed.
+    virtual int PrePrintLabels(int count, const QString& custId, const QString& firstSerial,
+                               int leftRight, int topBottom,
+                               const std::function<void(const QString& serial)>& labelPrinted) = 0;
+};
+
+} // namespace qm
