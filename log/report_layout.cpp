@@ -75,7 +75,10 @@ public:
             if (!SplitWords(lines[i], w, why)) Fail(why);
             if (!w.isEmpty()) Statement(w);
         }
-        if (current_) Fail(QStringLiteral("report %1 has no \"end\"").arg(current_->name));
+        if (current_) {
+            lineNo_ = reportLine_;
+            Fail(QStringLiteral("report %1 has no \"end\"").arg(current_->name));
+        }
         return project_;
     }
 
@@ -121,6 +124,7 @@ private:
             project_.reports.append(ReportLayout());
             current_ = &project_.reports.last();
             current_->name = w[1];
+            reportLine_ = lineNo_;
             return;
         }
         if (!current_) Fail(QStringLiteral("\"%1\" outside a report").arg(w[0]));
@@ -182,6 +186,7 @@ private:
 
     QString file_;
     int lineNo_ = 0;
+    int reportLine_ = 0;
     ReportProject project_;
     ReportLayout* current_ = nullptr;
 };
