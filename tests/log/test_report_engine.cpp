@@ -84,8 +84,7 @@ TEST(ReportProject, CompanionFileDefinesTheReports) {
         for (const QStringList& g : c.fields)
             for (const QString& f : g) shown.insert(f);
     for (const std::string& line : LogFieldLines())
-        EXPECT_TRUE(shown.contains(QString::fromStdString(line.substr(0, line.find(',')))))
-            << line;
+        EXPECT_TRUE(shown.contains(QString::fromStdString(line.substr(0, line.find(','))))) << line;
     // The book is Letter landscape and fits its columns on the paper.
     const ReportLayout& book = *p.Find(QStringLiteral("FirmMailingBook"));
     EXPECT_TRUE(book.landscape);
@@ -177,7 +176,8 @@ TEST(ReportDocument, CancelAbortsThePrintJob) {
     ui.cancelAtStep = 3; // Generating 1, Printing 1, Generating 2, then Cancel
     const auto progress = ui.Status();
     EXPECT_FALSE(PrintReport(doc, printer, *progress));
-    EXPECT_EQ(ui.status, QStringList({"Generating page 1", "Printing page 1", "Generating page 2"}));
+    EXPECT_EQ(ui.status,
+              QStringList({"Generating page 1", "Printing page 1", "Generating page 2"}));
     EXPECT_LE(doc.PagesRendered(), 1);
 }
 
