@@ -71,6 +71,8 @@ public:
     QAction* MIByName;
     QAction* MIByDate;
     QAction* MIByZipCode;
+    QAction* miFirmMailingBook;
+    QAction* miExportLog;
     // Menu "&Help"
     QMenu* menuHelp;
     QAction* Content1;
@@ -158,6 +160,8 @@ public slots:
     void MIByNameClick();
     void MIByDateClick();
     void MIByZipCodeClick();
+    void miFirmMailingBookClick();
+    void miExportLogClick();
     // Help
     void Content1Click();
     void MIAboutClick();

@@ -201,6 +201,10 @@ QString AppendLogEntry(const QString& path, const LogEntry& e) {
     }
 }
 
+QString AppendPrintedPiece(const PrintRequest& request, const QString& barcodeData) {
+    return AppendLogEntry(LogTablePath(), LogEntryFromRequest(request, barcodeData));
+}
+
 QString NotLoggedMessage(const QString& mailernum, const QString& error) {
     return QStringLiteral("The mail piece %1 was printed but could not be entered in the mailing "
                           "log.\n\n%2")

@@ -70,6 +70,10 @@ LogEntry LogEntryFromRequest(const PrintRequest& request, const QString& barcode
 // went wrong (the lock refused, or the engine's error text); the log is closed in every case.
 QString AppendLogEntry(const QString& path, const LogEntry& entry);
 
+// The log step of a print run: the entry of the printed piece appended to the log beside the
+// program; empty on success, otherwise the error text (see NotLoggedMessage).
+QString AppendPrintedPiece(const PrintRequest& request, const QString& barcodeData);
+
 // The warning for a piece that was printed but could not be logged.
 QString NotLoggedMessage(const QString& mailernum, const QString& error);
 
