@@ -27,6 +27,14 @@ QString& SaveFolder() {
     return folder;
 }
 
+} // namespace
+
+void SetSaveDialogFolder(const QString& folder) {
+    SaveFolder() = folder;
+}
+
+namespace {
+
 class StatusWindow : public ReportProgress {
 public:
     explicit StatusWindow(QWidget* parent)

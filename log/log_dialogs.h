@@ -12,6 +12,9 @@ class QRadioButton;
 
 namespace qm {
 
+// The folder the archive and export save dialogs start in (they remember the last one used).
+void SetSaveDialogFolder(const QString& folder);
+
 class WidgetLogUi : public LogUi {
 public:
     explicit WidgetLogUi(QWidget* parent) : parent_(parent) {}

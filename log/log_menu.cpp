@@ -22,6 +22,13 @@ LogOrder CheckedLogOrder(const QAction* byMailerNumber, const QAction* byName,
     return LogOrder::Record;
 }
 
+bool LogPrintedPiece(QWidget* parent, const PrintRequest& request, const QString& barcodeData) {
+    const QString error = AppendPrintedPiece(request, barcodeData);
+    if (error.isEmpty()) return true;
+    WidgetLogUi(parent).Warning(NotLoggedMessage(LogMailerNumber(barcodeData), error));
+    return false;
+}
+
 void RunLogReportCommand(QWidget* parent, LogOrder order, ReportDestination destination,
                          LogReport report) {
     WidgetLogUi ui(parent);

@@ -3,6 +3,7 @@
 // mailing log beside the program, with the windows of log_dialogs.h.
 
 #include "log/log_commands.h"
+#include "print/print_request.h"
 
 class QAction;
 class QWidget;
@@ -15,6 +16,11 @@ QString ReportProjectPath();
 // The order of the checked sort item; the record order when none is checked.
 LogOrder CheckedLogOrder(const QAction* byMailerNumber, const QAction* byName,
                          const QAction* byDate, const QAction* byZipCode);
+
+// The log step of a print run with its warning: appends the printed piece to the log; when that
+// fails, tells the user that the piece with its tracking number was printed but not logged.
+// Returns whether the piece was logged.
+bool LogPrintedPiece(QWidget* parent, const PrintRequest& request, const QString& barcodeData);
 
 void RunLogReportCommand(QWidget* parent, LogOrder order, ReportDestination destination,
                          LogReport report);
