@@ -5,6 +5,8 @@
 
 #include "tzdbf.h"
 
+#include <QRegularExpression>
+
 namespace qm::testing {
 namespace {
 
@@ -263,6 +265,61 @@ TEST_F(LogCommandTest, ClearWhileAnotherCopyHasTheLogOpenChangesNothing) {
     ClearLog(again, LogPath());
     EXPECT_TRUE(again.errors.isEmpty());
     EXPECT_EQ(Records(LogPath()), 0);
+}
+
+TEST_F(LogCommandTest, ClearWhileAnotherRunningCopyHoldsTheLogChangesNothing) {
+    AppendFive();
+    const QByteArray before = Bytes(LogPath());
+    QProcess copy;
+    copy.start(QStringLiteral(QM_MP_HELPER), {QStringLiteral("hold"), LogPath()});
+    ASSERT_TRUE(copy.waitForReadyRead(10000));
+    ASSERT_TRUE(copy.readLine().startsWith("ready"));
+    ui.answer = LogUi::SaveAnswer::No;
+    ClearLog(ui, LogPath());
+    ASSERT_EQ(ui.errors.size(), 1);
+    EXPECT_TRUE(ui.errors[0].contains(QStringLiteral("File sharing violation")))
+        << ui.errors[0].toStdString();
+    EXPECT_EQ(Bytes(LogPath()), before);
+    copy.write("\n");
+    copy.closeWriteChannel();
+    ASSERT_TRUE(copy.waitForFinished(10000));
+    // The other copy has gone: the report still runs and shows all five.
+    ui.errors.clear();
+    EXPECT_EQ(NamesInOrder(Report(LogOrder::Name, LogReport::ShortDetail)),
+              QStringList({"Alice", "Bob", "Carol", "Dave", "Eve"}));
+}
+
+TEST_F(LogCommandTest, FirmMailingBookTotalsEachPage) {
+    for (int i = 1; i <= 40; ++i)
+        Append(Piece(QStringLiteral("Piece %1").arg(i), QStringLiteral("62701"),
+                     QString::number(100 + i),
+                     i % 2 ? QStringLiteral("  1.00") : QStringLiteral("  2.00")));
+    ui.bookRange = DateRange{QDate(2008, 3, 5), QDate(2008, 3, 5)};
+    ui.pdf = File(QStringLiteral("book40.pdf"));
+    RunFirmMailingBook(ui, LogPath(), CompanionProject());
+    ASSERT_TRUE(ui.errors.isEmpty()) << ui.errors.join(u'\n').toStdString();
+    // One text per page (pdftotext separates pages by form feeds).
+    const QStringList pages = PdfText(ui.pdf).split(u'\f', Qt::SkipEmptyParts);
+    ASSERT_GE(pages.size(), 2);
+    int listed = 0;
+    long long postage = 0;
+    for (const QString& page : pages) {
+        const QRegularExpression count(QStringLiteral("Listed by Sender: (\\d+)"));
+        const QRegularExpression sum(QStringLiteral("Total Postage on this page: ([0-9.]+)"));
+        const auto c = count.match(page);
+        const auto s = sum.match(page);
+        ASSERT_TRUE(c.hasMatch() && s.hasMatch()) << page.toStdString();
+        const int n = c.captured(1).toInt();
+        // The page's own lines: count the article numbers on it.
+        EXPECT_EQ(page.count(QStringLiteral("9214 7123 4567 8900")), n);
+        long long expected = 0;
+        for (int line = listed + 1; line <= listed + n; ++line) expected += line % 2 ? 100 : 200;
+        EXPECT_EQ(MoneyCents(s.captured(1)), expected);
+        listed += n;
+        postage += MoneyCents(s.captured(1));
+    }
+    EXPECT_EQ(listed, 40);
+    EXPECT_EQ(postage, 20 * 100 + 20 * 200);
 }
 
 TEST_F(LogCommandTest, FirmMailingBookOfThreePieces) {
