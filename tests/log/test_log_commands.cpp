@@ -164,6 +164,51 @@ TEST_F(LogCommandTest, MissingProjectIsReportedAndTheLogClosed) {
     EXPECT_NO_THROW(log->Open());
 }
 
+TEST_F(LogCommandTest, DamagedLogOrProjectIsReportedAndLosesNothing) {
+    // A log that is no table: every command says so and leaves the file as it is.
+    QFile bad(LogPath());
+    ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
+    bad.write(QByteArray(40, '\x03'));
+    bad.close();
+    const QByteArray damaged = Bytes(LogPath());
+    ui.answer = LogUi::SaveAnswer::No;
+    ui.exportFile = File(QStringLiteral("x.csv"));
+    RunLogReport(ui, LogPath(), CompanionProject(), LogOrder::Name, ReportDestination::Preview,
+                 LogReport::FullDetail, QDateTime::currentDateTime());
+    ClearLog(ui, LogPath());
+    RunExportLog(ui, LogPath());
+    ASSERT_EQ(ui.errors.size(), 3);
+    for (const QString& e : ui.errors)
+        EXPECT_TRUE(e.contains(QStringLiteral("Error # "))) << e.toStdString();
+    EXPECT_TRUE(ui.errors[2].startsWith(QStringLiteral("Error on export: ")));
+    EXPECT_EQ(Bytes(LogPath()), damaged);
+    EXPECT_FALSE(QFile::exists(ui.exportFile));
+    EXPECT_EQ(ui.previews, 0);
+
+    // A project with a mistake: its line is named, the log stays whole and closed.
+    QFile::remove(LogPath());
+    AppendFive();
+    QFile project(File(QStringLiteral("Quill3.rav")));
+    ASSERT_TRUE(project.open(QIODevice::WriteOnly));
+    project.write("report FullDetail\n  column 1 zip 1 centre Zip\nend\n");
+    project.close();
+    ScriptedUi second;
+    RunLogReport(second, LogPath(), project.fileName(), LogOrder::Record,
+                 ReportDestination::Preview, LogReport::FullDetail, QDateTime::currentDateTime());
+    ASSERT_EQ(second.errors.size(), 1);
+    EXPECT_TRUE(second.errors[0].contains(QStringLiteral("Quill3.rav, line 2")))
+        << second.errors[0].toStdString();
+    // A project without the requested report.
+    ASSERT_TRUE(project.open(QIODevice::WriteOnly));
+    project.write("report FullDetail\n  column 1 zip 1 left Zip\nend\n");
+    project.close();
+    RunLogReport(second, LogPath(), project.fileName(), LogOrder::Record,
+                 ReportDestination::Preview, LogReport::ShortDetail, QDateTime::currentDateTime());
+    ASSERT_EQ(second.errors.size(), 2);
+    EXPECT_TRUE(second.errors[1].contains(QStringLiteral("no report \"ShortDetail\"")));
+    EXPECT_EQ(Records(LogPath()), 5);
+}
+
 TEST_F(LogCommandTest, ClearFlows) {
     struct Case {
         LogUi::SaveAnswer answer;
