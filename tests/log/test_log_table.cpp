@@ -4,6 +4,8 @@
 
 #include "tzdbf.h"
 
+#include <QProcess>
+
 namespace qm::testing {
 namespace {
 
@@ -167,6 +169,43 @@ TEST_F(LogTest, LockedLogGivesAnErrorTextAndAppendsNothing) {
         other.UnLock();
     }
     EXPECT_EQ(XBaseDump(LogPath()).size(), 3); // header lines and the first entry only
+}
+
+TEST_F(LogTest, CopiesPrintingAtOnceLoseNoEntry) {
+    Append(Piece(QStringLiteral("First"), QStringLiteral("62701"), QStringLiteral("1")));
+    constexpr int kEach = 300;
+    QProcess a, b;
+    a.start(QStringLiteral(QM_LOG_APPEND_HELPER), {LogPath(), QString::number(kEach), "A"});
+    b.start(QStringLiteral(QM_LOG_APPEND_HELPER), {LogPath(), QString::number(kEach), "B"});
+    ASSERT_TRUE(a.waitForStarted() && b.waitForStarted());
+    a.write("go\n");
+    b.write("go\n");
+    a.waitForBytesWritten();
+    b.waitForBytesWritten();
+    for (int i = 1; i <= 50; ++i)
+        Append(Piece(QStringLiteral("C-%1").arg(i), QStringLiteral("62701"), QString::number(i)));
+    for (QProcess* p : {&a, &b}) {
+        ASSERT_TRUE(p->waitForFinished(60000));
+        EXPECT_EQ(p->exitCode(), 0) << p->readAllStandardError().toStdString();
+    }
+    const QStringList dump = XBaseDump(LogPath());
+    ASSERT_EQ(dump.size(), 2 + 1 + 2 * kEach + 50);
+    // Every copy's entries are there, each once and in its own order; the copies took turns.
+    int turns = 0;
+    for (int i = 3; i < dump.size(); ++i)
+        turns += dump[i].section(u'|', 1, 1).left(1) != dump[i - 1].section(u'|', 1, 1).left(1);
+    EXPECT_GT(turns, 3);
+    for (const char* copy : {"A", "B"}) {
+        int next = 1;
+        for (const QString& line : dump.mid(2)) {
+            const QString name = line.section(u'|', 1, 1);
+            if (name.startsWith(QLatin1String(copy) + u'-')) {
+                EXPECT_EQ(name, QStringLiteral("%1-%2").arg(QLatin1String(copy)).arg(next));
+                ++next;
+            }
+        }
+        EXPECT_EQ(next, kEach + 1) << copy;
+    }
 }
 
 TEST_F(LogTest, UnusableLogFileGivesTheEngineText) {
