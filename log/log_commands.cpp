@@ -12,9 +12,7 @@
 #include <QLocale>
 #include <QPrinter>
 
-#include <chrono>
 #include <stdexcept>
-#include <thread>
 
 namespace qm {
 
@@ -42,14 +40,6 @@ public:
 private:
     TTzDbf& t_;
 };
-
-bool TakeAppendLock(TTzDbf& t) {
-    for (int attempt = 0; attempt < 40; ++attempt) {
-        if (t.ALock()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return false;
-}
 
 QString Text(const std::exception& e) {
     return QString::fromUtf8(e.what());

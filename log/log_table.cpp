@@ -113,15 +113,6 @@ void SplitCityLine(const QString& line, const QString& zip, QString& city, QStri
     state = rest.mid(blank + 1).trimmed();
 }
 
-// Another copy appending holds the lock for a moment only: try for about two seconds.
-bool TakeAppendLock(TTzDbf& t) {
-    for (int attempt = 0; attempt < 40; ++attempt) {
-        if (t.ALock()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return false;
-}
-
 bool IsCityLine(const QString& text, const QString& zip) {
     return text.count(u' ') >= 2 && text.endsWith(QLatin1Char(' ') + zip);
 }
@@ -154,6 +145,15 @@ LogEntry LogEntryFromRequest(const PrintRequest& r, const QString& barcodeData) 
     e.comments = r[kSlotComment];
     e.re = r[kSlotReference];
     return e;
+}
+
+bool TakeAppendLock(TTzDbf& t) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (!t.ALock()) {
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
 }
 
 QString AppendLogEntry(const QString& path, const LogEntry& e) {

@@ -65,6 +65,10 @@ QString LogMailerNumber(const QString& barcodeData);
 // the log holds the lines as typed and the city, state and ZIP apart.
 LogEntry LogEntryFromRequest(const PrintRequest& request, const QString& barcodeData);
 
+// Takes the append lock of an open table; another copy appending holds it only for a moment,
+// so this tries again for about two seconds before giving up.
+bool TakeAppendLock(table::TTzDbf& table);
+
 // Appends `entry` with today's date (the engine's clock) to the log at `path`, creating the
 // table when missing, under the append lock. Returns an empty text on success, otherwise what
 // went wrong (the lock refused, or the engine's error text); the log is closed in every case.
