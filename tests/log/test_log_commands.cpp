@@ -288,6 +288,27 @@ TEST_F(LogCommandTest, ArchiveThatIsNoLogIsRefusedBeforeAnythingIsDeleted) {
     }
 }
 
+TEST_F(LogCommandTest, ArchiveLockedByAnotherCopyIsRefusedBeforeAnythingIsDeleted) {
+    AppendFive();
+    ui.answer = LogUi::SaveAnswer::Yes;
+    ui.archive = File(QStringLiteral("old.dbf"));
+    ClearLog(ui, LogPath()); // the archive now exists
+    AppendFive();
+    const QByteArray before = Bytes(LogPath());
+    table::TTzDbf other("OtherCopy");
+    other.SetDbfFileName(ui.archive.toStdString());
+    other.Open();
+    ASSERT_TRUE(other.ALock());
+    ClearLog(ui, LogPath());
+    ASSERT_EQ(ui.errors.size(), 1);
+    EXPECT_EQ(ui.errors[0],
+              ui.archive + QStringLiteral(" is in use by another user. Nothing was deleted."));
+    EXPECT_EQ(Bytes(LogPath()), before);
+    other.UnLock();
+    other.Close();
+    EXPECT_EQ(Records(ui.archive), 5);
+}
+
 TEST_F(LogCommandTest, ClearWhileAnotherCopyHasTheLogOpenChangesNothing) {
     AppendFive();
     const QByteArray before = Bytes(LogPath());

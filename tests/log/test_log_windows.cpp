@@ -7,6 +7,8 @@
 #include "log/log_menu.h"
 #include "tzdbf.h"
 
+#include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QCheckBox>
 #include <QDateEdit>
@@ -74,6 +76,24 @@ TEST_F(LogWindowTest, PieceThatCannotBeLoggedIsNamedInAWarning) {
     other.UnLock();
     other.Close();
     EXPECT_EQ(XBaseDump(LogPath()).size(), 2 + 1);
+}
+
+TEST(LogMenu, CheckedSortItemGivesTheOrder) {
+    QAction byMailer(nullptr), byName(nullptr), byDate(nullptr), byZip(nullptr);
+    QActionGroup group(nullptr);
+    for (QAction* a : {&byMailer, &byName, &byDate, &byZip}) {
+        a->setCheckable(true);
+        group.addAction(a);
+    }
+    EXPECT_EQ(CheckedLogOrder(&byMailer, &byName, &byDate, &byZip), LogOrder::Record);
+    const std::pair<QAction*, LogOrder> cases[] = {{&byMailer, LogOrder::MailerNumber},
+                                                   {&byName, LogOrder::Name},
+                                                   {&byDate, LogOrder::Date},
+                                                   {&byZip, LogOrder::ZipCode}};
+    for (const auto& [action, order] : cases) {
+        action->setChecked(true);
+        EXPECT_EQ(CheckedLogOrder(&byMailer, &byName, &byDate, &byZip), order);
+    }
 }
 
 TEST_F(LogWindowTest, DateRangeDialogRefusesABackwardRange) {
