@@ -10,51 +10,11 @@
 
 #include "engine_date.h"
 #include "engine_error.h"
+#include "engine_util.h"
 
 namespace qm::table {
 
 namespace {
-
-bool g_writeThrough = false;
-
-uint16_t Get16(const uint8_t* p) {
-    return uint16_t(p[0] | (p[1] << 8));
-}
-uint32_t Get32(const uint8_t* p) {
-    return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
-}
-void Put16(uint8_t* p, uint32_t v) {
-    p[0] = uint8_t(v);
-    p[1] = uint8_t(v >> 8);
-}
-void Put32(uint8_t* p, uint32_t v) {
-    p[0] = uint8_t(v);
-    p[1] = uint8_t(v >> 8);
-    p[2] = uint8_t(v >> 16);
-    p[3] = uint8_t(v >> 24);
-}
-
-char Upper(char c) {
-    return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c;
-}
-
-std::string UpperAscii(std::string s) {
-    for (char& c : s) c = Upper(c);
-    return s;
-}
-
-std::string FileNamePart(const std::string& path) {
-    size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-std::string WithExtension(const std::string& path, const std::string& ext) {
-    std::string name = FileNamePart(path);
-    size_t dot = name.find_last_of('.');
-    std::string base =
-        dot == std::string::npos ? path : path.substr(0, path.size() - (name.size() - dot));
-    return base + "." + ext;
-}
 
 void PutDate(uint8_t* header) {
     TDate t = Today();
@@ -90,30 +50,6 @@ void CreateMemoFile(const std::string& tablePath) {
 
 } // namespace
 
-void SetWriteThrough(bool on) {
-    g_writeThrough = on;
-}
-bool WriteThrough() {
-    return g_writeThrough;
-}
-
-std::string AddDefaultExtension(const std::string& fileName, const std::string& ext) {
-    std::string name = FileNamePart(fileName);
-    if (name.find('.') != std::string::npos) return fileName;
-    return fileName + "." + ext;
-}
-
-std::string FullPath(const std::string& fileName) {
-    std::error_code ec;
-    auto p = std::filesystem::absolute(fileName, ec);
-    if (ec) return fileName;
-    return p.lexically_normal().string();
-}
-
-std::string DisplayPath(const std::string& fullPath) {
-    return UpperAscii(fullPath);
-}
-
 TDbfFile::~TDbfFile() {
     Abandon();
 }
@@ -131,13 +67,14 @@ void TDbfFile::Create(const std::string& fileName, const std::vector<TFieldSpec>
     const std::string badDef = "Invalid dBASE field definition [CreateDBF]";
     bool memo = false;
     std::vector<TFieldSpec> fields = specs;
-    if (fields.empty() || fields.size() > 255) Fail(211, badDef);
+    if (fields.empty() || fields.size() > 255) Fail(TErrorCode::InvalidFieldType, badDef);
     long recordLength = 1;
     for (TFieldSpec& f : fields) {
-        f.type = Upper(f.type);
+        f.type = UpperChar(f.type);
         if (f.name.size() > 10) f.name.resize(10);
         f.name = UpperAscii(f.name);
-        if (f.name.empty() || f.name.find('\0') != std::string::npos) Fail(211, badDef);
+        if (f.name.empty() || f.name.find('\0') != std::string::npos)
+            Fail(TErrorCode::InvalidFieldType, badDef);
         switch (f.type) {
         case 'D':
             f.width = 8;
@@ -156,20 +93,20 @@ void TDbfFile::Create(const std::string& fileName, const std::vector<TFieldSpec>
             memo = true;
             break;
         case 'C':
-            if (f.width < 1 || f.width > 254) Fail(211, badDef);
+            if (f.width < 1 || f.width > 254) Fail(TErrorCode::InvalidFieldType, badDef);
             f.decimals = 0;
             break;
         case 'N':
         case 'F':
             if (f.width < 1 || f.width > 20 || f.decimals < 0 || f.decimals > 18 ||
                 (f.decimals > 0 && f.decimals > f.width - 2))
-                Fail(211, badDef);
+                Fail(TErrorCode::InvalidFieldType, badDef);
             break;
-        default: Fail(211, badDef);
+        default: Fail(TErrorCode::InvalidFieldType, badDef);
         }
         recordLength += f.width;
     }
-    if (recordLength > 65535) Fail(211, badDef);
+    if (recordLength > 65535) Fail(TErrorCode::InvalidFieldType, badDef);
     const size_t headerLength = 32 * fields.size() + 33;
     std::vector<uint8_t> buf(headerLength + 1, 0);
     buf[0] = memo ? 0x8B : 0x03;
@@ -248,7 +185,9 @@ void TDbfFile::Open(const std::string& fileName, bool exclusive, bool readOnly,
     }
     if (!f) Fail(CodeFromErrno(err, TIoKind::Open), openFail);
     if (int r = f->Lock(kSharingLockOffset, 1, sharing); r < 0) {
-        Fail((r == -EAGAIN || r == -EACCES) ? 32 : CodeFromErrno(-r, TIoKind::Lock), openFail);
+        Fail((r == -EAGAIN || r == -EACCES) ? TErrorCode::SharingViolation
+                                            : CodeFromErrno(-r, TIoKind::Lock),
+             openFail);
     }
 
     const std::string notDbf = path + " is not a dBASE database.";
@@ -257,11 +196,12 @@ void TDbfFile::Open(const std::string& fileName, bool exclusive, bool readOnly,
     if (got < 0) FailIo(int(got), TIoKind::Read, "Error reading " + path + " [Use/OpenDbf]");
     if (got < 32) {
         int r = ReadAll(*f, h, 32, 0);
-        if (r < 0) Fail(210, notDbf + " (Prolog is less than 32 bytes) [USE/OpenDBF]");
+        if (r < 0)
+            Fail(TErrorCode::NotDbase, notDbf + " (Prolog is less than 32 bytes) [USE/OpenDBF]");
     }
     const uint8_t v = h[0];
     if (v != 0x02 && v != 0x03 && v != 0x04 && v != 0x83 && v != 0x8B && v != 0x8C && v != 0xF5)
-        Fail(210, notDbf + "(Invalid version byte)+ [USE/OpenDBF]");
+        Fail(TErrorCode::NotDbase, notDbf + "(Invalid version byte)+ [USE/OpenDBF]");
 
     const off_t size = f->Size();
     if (size < 0) FailIo(int(size), TIoKind::Read, "Error reading " + path + " [Use/OpenDbf]");
@@ -273,11 +213,11 @@ void TDbfFile::Open(const std::string& fileName, bool exclusive, bool readOnly,
         size_t n = 0;
         while (n < 11 && nameBytes[n] != 0) ++n;
         fd.name = UpperAscii(std::string(reinterpret_cast<const char*>(nameBytes), n));
-        type = Upper(type);
+        type = UpperChar(type);
         if (type == 'B' || type == 'G' || type == 'P') type = 'M';
         if (type != 'C' && type != 'D' && type != 'F' && type != 'L' && type != 'M' && type != 'N')
-            Fail(211, "Field: " + fd.name + " [" + std::string(1, type) + "] in " + path +
-                          " is not a valid field type");
+            Fail(TErrorCode::InvalidFieldType, "Field: " + fd.name + " [" + std::string(1, type) +
+                                                   "] in " + path + " is not a valid field type");
         fd.type = type;
         fd.width = width;
         fd.decimals = (type == 'N' || type == 'F') ? decimals : 0;
@@ -285,15 +225,16 @@ void TDbfFile::Open(const std::string& fileName, bool exclusive, bool readOnly,
     };
 
     if (v == 0x02) {
-        if (size <= 520) Fail(210, notDbf + "(Header is less than 521 bytes) [USE/OpenDBF]");
+        if (size <= 520)
+            Fail(TErrorCode::NotDbase, notDbf + "(Header is less than 521 bytes) [USE/OpenDBF]");
         uint8_t area[513];
-        if (ReadAll(*f, area, sizeof area, 8) < 0) Fail(100, readFail);
+        if (ReadAll(*f, area, sizeof area, 8) < 0) Fail(TErrorCode::DiskRead, readFail);
         for (int i = 0; i < 32; ++i) {
             const uint8_t* d = area + 16 * i;
             if (d[0] == 0x0D) break;
             addField(d, char(d[11]), d[12], d[15]);
         }
-        if (fields.empty()) Fail(222, readFail);
+        if (fields.empty()) Fail(TErrorCode::CorruptedIndex, readFail);
         headerLength_ = 521;
         recordLength_ = Get16(h + 6);
         headerCount = Get16(h + 1);
@@ -304,14 +245,14 @@ void TDbfFile::Open(const std::string& fileName, bool exclusive, bool readOnly,
         const int descSize = wide ? 48 : 32;
         const int slots = hl >= prolog ? (hl - prolog) / descSize : 0;
         if (slots < 1 || slots > 255)
-            Fail(210, FileNamePart(path) + " is not a dBASE database." +
-                          " (Number of fields is out of range) [Use/OpenDbf]");
+            Fail(TErrorCode::NotDbase, FileNamePart(path) + " is not a dBASE database." +
+                                           " (Number of fields is out of range) [Use/OpenDbf]");
         std::vector<uint8_t> area(size_t(hl - prolog));
         if (wide) {
             uint8_t extra[36];
-            if (ReadAll(*f, extra, sizeof extra, 32) < 0) Fail(100, readFail);
+            if (ReadAll(*f, extra, sizeof extra, 32) < 0) Fail(TErrorCode::DiskRead, readFail);
         }
-        if (ReadAll(*f, area.data(), area.size(), prolog) < 0) Fail(100, readFail);
+        if (ReadAll(*f, area.data(), area.size(), prolog) < 0) Fail(TErrorCode::DiskRead, readFail);
         for (int i = 0; i < slots; ++i) {
             const uint8_t* d = area.data() + size_t(descSize) * i;
             if (d[0] == 0x0D) break;
@@ -320,7 +261,7 @@ void TDbfFile::Open(const std::string& fileName, bool exclusive, bool readOnly,
             else
                 addField(d, char(d[11]), d[16], d[17]);
         }
-        if (fields.empty()) Fail(222, readFail);
+        if (fields.empty()) Fail(TErrorCode::CorruptedIndex, readFail);
         headerLength_ = hl;
         recordLength_ = Get16(h + 10);
         headerCount = Get32(h + 4);
@@ -331,7 +272,8 @@ void TDbfFile::Open(const std::string& fileName, bool exclusive, bool readOnly,
         offset += fd.width;
     }
     if (offset > recordLength_)
-        Fail(210, notDbf + " (Record length does not match the fields) [USE/OpenDBF]");
+        Fail(TErrorCode::NotDbase,
+             notDbf + " (Record length does not match the fields) [USE/OpenDBF]");
 
     std::memcpy(header_, h, 32);
     fields_ = std::move(fields);
@@ -365,10 +307,10 @@ uint32_t TDbfFile::RefreshCountFromSize() {
 
 void TDbfFile::ReadRecord(uint32_t n, char* buf) {
     if (n < 1 || n > count_)
-        Fail(212, "Invalid record number = " + std::to_string(n) + " (" + display_ +
-                      ")  [GetDbfRecord]");
+        Fail(TErrorCode::BeyondRange, "Invalid record number = " + std::to_string(n) + " (" +
+                                          display_ + ")  [GetDbfRecord]");
     int r = ReadAll(*file_, buf, size_t(recordLength_), RecordOffset(n));
-    if (r == -ENODATA) Fail(213, "File:  " + display_ + "  [GetDbfRecord]");
+    if (r == -ENODATA) Fail(TErrorCode::UnexpectedEof, "File:  " + display_ + "  [GetDbfRecord]");
     if (r < 0) FailIo(r, TIoKind::Read, "File:  " + display_ + "  [GetDbfRecord]");
 }
 
@@ -399,11 +341,11 @@ void TDbfFile::ReadRecordAhead(uint32_t n, char* buf) {
 void TDbfFile::WriteRecord(uint32_t n, const char* buf) {
     DropReadAhead();
     const std::string failText = "File:  " + display_ + " [Replace/Append/PutDbfRecord]";
-    if (readOnly_) Fail(5, failText);
+    if (readOnly_) Fail(TErrorCode::AccessDenied, failText);
     const bool append = n > count_;
     if (append) n = count_ + 1;
     int r = WriteAll(*file_, buf, size_t(recordLength_), RecordOffset(n));
-    if (r == 0 && append && g_writeThrough) {
+    if (r == 0 && append && writeThrough_) {
         count_ = n;
         try {
             RewriteHeader();
@@ -413,7 +355,7 @@ void TDbfFile::WriteRecord(uint32_t n, const char* buf) {
             throw;
         }
     }
-    if (r == 0 && g_writeThrough) r = file_->Sync();
+    if (r == 0 && writeThrough_) r = file_->Sync();
     if (r < 0) {
         // A torn append is cut off again, so it can never be read as a record.
         if (append) file_->Truncate(RecordOffset(n));
@@ -430,10 +372,10 @@ void TDbfFile::WriteRecord(uint32_t n, const char* buf) {
 void TDbfFile::WriteDeletionFlag(uint32_t n, char flag) {
     DropReadAhead();
     const std::string failText = "File:  " + display_ + " [DeleteRec/RecallRec]";
-    if (readOnly_) Fail(5, failText);
-    if (n > count_) Fail(212, failText);
+    if (readOnly_) Fail(TErrorCode::AccessDenied, failText);
+    if (n > count_) Fail(TErrorCode::BeyondRange, failText);
     int r = WriteAll(*file_, &flag, 1, RecordOffset(n));
-    if (r == 0 && g_writeThrough) r = file_->Sync();
+    if (r == 0 && writeThrough_) r = file_->Sync();
     if (r < 0) FailIo(r, TIoKind::Write, failText);
     if (state_ != TChangeState::Appended) state_ = TChangeState::Rewritten;
 }

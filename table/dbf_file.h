@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "engine_util.h"
 #include "file_io.h"
 
 namespace qm::table {
@@ -43,18 +44,6 @@ inline constexpr off_t kFileLockOffset = kLockBase + 1;
 inline constexpr off_t kFileLockLength = (off_t(1) << 30) - 1;
 // Sharing modes: shared opens hold a read lock here, exclusive opens a write lock.
 inline constexpr off_t kSharingLockOffset = (off_t(1) << 31) + (off_t(1) << 30);
-
-// The write-through switch: when on, an append also rewrites the header and
-// the end-of-file byte, and every write is flushed at once. Off by default.
-void SetWriteThrough(bool on);
-bool WriteThrough();
-
-// "name" -> "name.DBF" when the file-name part has no extension.
-std::string AddDefaultExtension(const std::string& fileName, const std::string& ext = "DBF");
-// Absolute, normalised path.
-std::string FullPath(const std::string& fileName);
-// Upper-cased full path, the form messages about an open table show.
-std::string DisplayPath(const std::string& fullPath);
 
 class TDbfFile {
 public:
@@ -114,6 +103,12 @@ public:
     const uint8_t* Header() const { return header_; }
     uint8_t ProductionIndexFlag() const { return header_[28]; }
 
+    // Write-through: an append also rewrites the header and the end-of-file
+    // byte, and every write is flushed at once. Off by default; kept across
+    // reopens of this handle.
+    void SetWriteThrough(bool on) { writeThrough_ = on; }
+    bool WriteThrough() const { return writeThrough_; }
+
 private:
     off_t RecordOffset(uint32_t n) const {
         return off_t(headerLength_) + off_t(n - 1) * recordLength_;
@@ -136,6 +131,7 @@ private:
     uint32_t aheadFirst_ = 0;
     uint32_t aheadCount_ = 0;
     int64_t aheadTime_ = 0;
+    bool writeThrough_ = false;
 };
 
 inline constexpr int kReadAheadMaxAgeMs = 100;

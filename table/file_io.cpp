@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 
 namespace qm::table {
 
@@ -86,6 +87,19 @@ public:
         return ::link(from.c_str(), to.c_str()) == 0 ? 0 : -errno;
     }
     bool Exists(const std::string& path) override { return ::access(path.c_str(), F_OK) == 0; }
+    int Rename(const std::string& from, const std::string& to) override {
+        return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : -errno;
+    }
+    int SyncFolder(const std::string& path) override {
+        const size_t slash = path.find_last_of('/');
+        const std::string folder =
+            slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+        const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0) return -errno;
+        const int r = ::fsync(fd) == 0 ? 0 : -errno;
+        ::close(fd);
+        return r;
+    }
 };
 
 IFileSystem* g_fs = nullptr;

@@ -5,20 +5,14 @@
 #include <charconv>
 #include <cstdio>
 
+#include "engine_util.h"
+
 namespace qm::table {
 
 namespace {
 
 std::string TrimBlanks(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-    return std::string(s);
-}
-
-std::string Upper(std::string s) {
-    for (char& c : s)
-        if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
-    return s;
+    return Trim(s, " \t");
 }
 
 bool ParseIntPart(const std::string& s, int& out) {
@@ -30,14 +24,6 @@ bool ParseIntPart(const std::string& s, int& out) {
     if (v.front() == '+') v.remove_prefix(1);
     auto r = std::from_chars(v.data(), v.data() + v.size(), out);
     return r.ec == std::errc() && r.ptr == v.data() + v.size();
-}
-
-std::string BaseName(const std::string& path) {
-    size_t slash = path.find_last_of('/');
-    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    size_t dot = name.find_last_of('.');
-    if (dot != std::string::npos) name.resize(dot);
-    return name;
 }
 
 } // namespace
@@ -123,7 +109,9 @@ void TTzDbf::SetActive(bool on) {
 }
 
 TWorkArea& TTzDbf::Area(const char* operation) {
-    if (!area_.IsOpen()) Fail(1103, "Database is not open [" + name_ + "." + operation + "]");
+    if (!area_.IsOpen())
+        Fail(TErrorCode::InvalidOperation,
+             "Database is not open [" + name_ + "." + operation + "]");
     return area_;
 }
 
@@ -165,11 +153,11 @@ bool TTzDbf::CreateFromFields() {
 
 void TTzDbf::OpenArea() {
     const int slot = FreeUserSlot();
-    if (slot == 0) Fail(220, "No free workarea available [Select(0)]");
+    if (slot == 0) Fail(TErrorCode::InvalidParameter, "No free workarea available [Select(0)]");
     if (createIfNotFound_ && !FileSystem().Exists(fileName_)) {
         if (!CreateFromFields()) ShowEngineMessage("Could not create \"" + fileName_ + "\"");
     }
-    const std::string alias = Upper(name_.empty() ? BaseName(fileName_) : name_);
+    const std::string alias = UpperAscii(name_.empty() ? BaseName(fileName_) : name_);
     BindSlot(slot, &area_);
     try {
         area_.Use(fileName_, alias, exclusive_, readOnly_, autoFix_, language_);

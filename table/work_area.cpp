@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "engine_error.h"
+#include "engine_util.h"
 
 namespace qm::table {
 
@@ -15,15 +16,13 @@ namespace {
 
 std::array<TWorkArea*, kSlotCount + 1> g_slots{};
 
-std::string_view Trim(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\0')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\0')) s.remove_suffix(1);
-    return s;
+std::string_view TrimField(std::string_view s) {
+    return TrimView(s, std::string_view(" \0", 2));
 }
 
 // A stored number without its padding and without a leading '+'.
 std::string_view NumberText(std::string_view s) {
-    s = Trim(s);
+    s = TrimField(s);
     if (!s.empty() && s.front() == '+') s.remove_prefix(1);
     return s;
 }
@@ -54,16 +53,8 @@ std::string PadText(std::string_view text, int width) {
     return s;
 }
 
-std::string RTrim(std::string s) {
-    while (!s.empty() && s.back() == ' ') s.pop_back();
-    return s;
-}
-
 std::string FieldKey(std::string_view name) {
-    std::string k(name.substr(0, 10));
-    for (char& c : k)
-        if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
-    return k;
+    return UpperAscii(std::string(name.substr(0, 10)));
 }
 
 } // namespace
@@ -123,14 +114,16 @@ void CheckAliasFree(const std::string& alias, const TWorkArea* self) {
     for (int i = 1; i <= kSlotCount; ++i) {
         TWorkArea* a = g_slots[size_t(i)];
         if (a && a != self && a->IsOpen() && a->Alias() == alias)
-            Fail(220, "Alias name \"" + alias + "\" already in use. [USE]");
+            Fail(TErrorCode::InvalidParameter,
+                 "Alias name \"" + alias + "\" already in use. [USE]");
     }
 }
 
 TWorkArea& SelectArea(int slot, const std::string& operation) {
     TWorkArea* a = WorkAreaAt(slot);
     if (!a || !a->IsOpen())
-        Fail(215, "No database in use [" + operation + "]  WorkArea = " + std::to_string(slot));
+        Fail(TErrorCode::NoDatabase,
+             "No database in use [" + operation + "]  WorkArea = " + std::to_string(slot));
     return *a;
 }
 
@@ -360,7 +353,7 @@ std::string TWorkArea::ValueDisplay(int i, const TTypedValue& v) const {
     case 'C': return RTrim(v.text);
     case 'D': return v.date.Empty() ? std::string() : FormatEngineDate(v.date);
     case 'N':
-    case 'F': return std::string(Trim(ValueText(i, v)));
+    case 'F': return std::string(TrimField(ValueText(i, v)));
     default: return ValueText(i, v);
     }
 }
@@ -466,7 +459,7 @@ bool TWorkArea::MayWriteCurrent() const {
 void TWorkArea::Append() {
     const std::string& path = file_.DisplayName();
     if (file_.Shared() && lockState_ != TLockState::File && lockState_ != TLockState::Append)
-        Fail(5, "File must be locked to append: " + path + " [APPEND]");
+        Fail(TErrorCode::AccessDenied, "File must be locked to append: " + path + " [APPEND]");
     if (file_.Shared() && !countFresh_) {
         file_.RefreshCountFromSize();
         countFresh_ = true; // nobody else appends while we hold the lock
@@ -486,17 +479,20 @@ void TWorkArea::Append() {
 void TWorkArea::Replace() {
     const std::string& path = file_.DisplayName();
     const uint32_t count = Count();
-    if (recNo_ < 1) Fail(212, "Database \"" + path + "\" is empty. [REPLACE]");
-    if (recNo_ > count) Fail(212, "Database \"" + path + "\" is at EOF. [REPLACE]");
+    if (recNo_ < 1) Fail(TErrorCode::BeyondRange, "Database \"" + path + "\" is empty. [REPLACE]");
+    if (recNo_ > count)
+        Fail(TErrorCode::BeyondRange, "Database \"" + path + "\" is at EOF. [REPLACE]");
     if (!MayWriteCurrent())
-        Fail(1200, "Record #" + std::to_string(recNo_) + " in " + path + " [REPLACE]");
+        Fail(TErrorCode::RecordNotLocked,
+             "Record #" + std::to_string(recNo_) + " in " + path + " [REPLACE]");
     TypedToRaw();
     file_.WriteRecord(recNo_, raw_.data());
 }
 
 void TWorkArea::DeleteRec() {
     const std::string& path = file_.DisplayName();
-    if (!MayWriteCurrent()) Fail(1200, path + " Record not locked [DeleteRec]");
+    if (!MayWriteCurrent())
+        Fail(TErrorCode::RecordNotLocked, path + " Record not locked [DeleteRec]");
     if (recNo_ >= 1 && recNo_ <= Count()) {
         deleted_ = true;
         raw_[0] = '*';
@@ -506,8 +502,10 @@ void TWorkArea::DeleteRec() {
 
 void TWorkArea::RecallRec() {
     const std::string& path = file_.DisplayName();
-    if (!MayWriteCurrent()) Fail(1200, path + " Record not locked [RecallRec]");
-    if (recNo_ < 1 || recNo_ > Count()) Fail(1103, path + " at EOF [RecallRec]");
+    if (!MayWriteCurrent())
+        Fail(TErrorCode::RecordNotLocked, path + " Record not locked [RecallRec]");
+    if (recNo_ < 1 || recNo_ > Count())
+        Fail(TErrorCode::InvalidOperation, path + " at EOF [RecallRec]");
     deleted_ = false;
     raw_[0] = ' ';
     file_.WriteDeletionFlag(recNo_, ' ');
@@ -531,12 +529,13 @@ void TWorkArea::Pack() {
             return;
         }
     }
-    const bool writeThrough = WriteThrough();
-    SetWriteThrough(false);
+    const bool writeThrough = file_.WriteThrough();
+    file_.SetWriteThrough(false);
     struct Restore {
+        TDbfFile& file;
         bool on;
-        ~Restore() { SetWriteThrough(on); }
-    } restore{writeThrough};
+        ~Restore() { file.SetWriteThrough(on); }
+    } restore{file_, writeThrough};
 
     const uint32_t count = file_.RecordCount();
     uint32_t survivors = 0;
@@ -566,7 +565,7 @@ void TWorkArea::ReopenShared(const std::string& path, const std::string& display
     try {
         file_.Open(path, false, readOnly, autoFix_);
     } catch (const EZezudError& e) {
-        Fail(e.Code(), "Cannot re-open database sharable. " + display + " [Pack]");
+        Fail(e.Error(), "Cannot re-open database sharable. " + display + " [Pack]");
     }
     if (file_.RecordCount() == 0)
         SetEmpty();
@@ -578,7 +577,8 @@ void TWorkArea::AppendFrom(const std::string& fileName) {
     const std::string name = AddDefaultExtension(fileName);
     const std::string full = FullPath(name);
     if (full == fullName_)
-        Fail(214, "Attempting to append file to itself. [AppendFrom(" + name + ")]");
+        Fail(TErrorCode::AlreadyInUse,
+             "Attempting to append file to itself. [AppendFrom(" + name + ")]");
     TWorkArea* source = nullptr;
     for (int i = 1; i <= kSlotCount; ++i) {
         TWorkArea* a = WorkAreaAt(i);
@@ -592,7 +592,8 @@ void TWorkArea::AppendFrom(const std::string& fileName) {
         }
     } guard;
     if (!source) {
-        if (!FileSystem().Exists(name)) Fail(2, "[AppendFrom(" + name + ")]");
+        if (!FileSystem().Exists(name))
+            Fail(TErrorCode::FileNotFound, "[AppendFrom(" + name + ")]");
         own.Use(name, "*FROMFILE", false, true, false, lang_);
         BindSlot(kAppendFromSlot, &own);
         guard.bound = true;
@@ -622,7 +623,8 @@ void TWorkArea::AppendFrom(const std::string& fileName) {
             if (same) {
                 t = source->typed_[i];
                 if (tf[i].type == 'M' && t.memo != 0)
-                    Fail(1019, file_.DisplayName() + " No Memo Field [AppendFrom]");
+                    Fail(TErrorCode::InvalidMemoOperation,
+                         file_.DisplayName() + " No Memo Field [AppendFrom]");
                 continue;
             }
             t = TTypedValue{};
@@ -641,7 +643,8 @@ void TWorkArea::AppendFrom(const std::string& fileName) {
                     t.text = buf;
                 } else if (sd.type == 'M') {
                     if (s.memo != 0)
-                        Fail(1019, file_.DisplayName() + " No Memo Field [AppendFrom]");
+                        Fail(TErrorCode::InvalidMemoOperation,
+                             file_.DisplayName() + " No Memo Field [AppendFrom]");
                 } else {
                     t.text =
                         std::string(Utf8Prefix(source->FieldText(map[i]), size_t(tf[i].width)));
@@ -660,8 +663,10 @@ void TWorkArea::AppendFrom(const std::string& fileName) {
             case 'L': t.logical = sd.type == 'L' ? s.logical : false; break;
             case 'D': t.date = sd.type == 'D' ? s.date : TDate{}; break;
             case 'M':
-                if ((sd.type == 'M' && s.memo != 0) || (sd.type == 'C' && !Trim(s.text).empty()))
-                    Fail(1019, file_.DisplayName() + " No Memo Field [AppendFrom]");
+                if ((sd.type == 'M' && s.memo != 0) ||
+                    (sd.type == 'C' && !TrimField(s.text).empty()))
+                    Fail(TErrorCode::InvalidMemoOperation,
+                         file_.DisplayName() + " No Memo Field [AppendFrom]");
                 break;
             default: break;
             }

@@ -137,7 +137,7 @@ TEST_F(DbfFileTest, InvalidDefinitionsWriteNothing) {
             TDbfFile::Create(path, {c.spec});
             ADD_FAILURE() << "created " << c.spec.type;
         } catch (const EZezudError& e) {
-            EXPECT_EQ(e.Code(), 211);
+            EXPECT_EQ(e.Error(), TErrorCode::InvalidFieldType);
             EXPECT_EQ(e.Context(), "Invalid dBASE field definition [CreateDBF]");
         }
         EXPECT_FALSE(std::filesystem::exists(path));
@@ -432,7 +432,7 @@ TEST_F(DbfFileTest, RecordNumberOutOfRange) {
         f.ReadRecord(3, buf);
         FAIL();
     } catch (const EZezudError& e) {
-        EXPECT_EQ(e.Code(), 212);
+        EXPECT_EQ(e.Error(), TErrorCode::BeyondRange);
         EXPECT_EQ(e.Context(),
                   "Invalid record number = 3 (" + DisplayPath(path) + ")  [GetDbfRecord]");
     }
@@ -446,7 +446,7 @@ TEST_F(DbfFileTest, RecordNumberOutOfRange) {
         f.ReadRecord(2, buf);
         FAIL();
     } catch (const EZezudError& e) {
-        EXPECT_EQ(e.Code(), 213);
+        EXPECT_EQ(e.Error(), TErrorCode::UnexpectedEof);
     }
 }
 
@@ -478,15 +478,14 @@ TEST_F(DbfFileTest, StaleHeaderAfterCrashIsCorrectedOnExclusiveOpen) {
 TEST_F(DbfFileTest, WriteThroughKeepsHeaderCurrent) {
     const std::string path = Path("t.dbf");
     TDbfFile::Create(path, {{"A", 'C', 3, 0}});
-    SetWriteThrough(true);
     TTzDbf t;
+    t.SetWriteThrough(true);
     t.SetExclusive(true);
     t.SetDbfFileName(path);
     t.Open();
     t.ClearRecord();
     t.SetField("a", "one");
     t.AppendRec();
-    SetWriteThrough(false);
     // Before any close: count 1 in the header, the end-of-file byte after the record.
     auto b = ReadBytes(path);
     EXPECT_EQ(Le32(b, 4), 1u);
@@ -507,7 +506,7 @@ TEST_F(DbfFileTest, FailedOpenLeavesTableClosed) {
         t.Open();
         FAIL();
     } catch (const EZezudError& e) {
-        EXPECT_EQ(e.Code(), 213);
+        EXPECT_EQ(e.Error(), TErrorCode::UnexpectedEof);
     }
     EXPECT_FALSE(t.Active());
     EXPECT_EQ(FreeUserSlot(), 1);

@@ -52,6 +52,10 @@ public:
         return PosixFileSystem().LinkNoReplace(a, b);
     }
     bool Exists(const std::string& p) override { return PosixFileSystem().Exists(p); }
+    int Rename(const std::string& a, const std::string& b) override {
+        return PosixFileSystem().Rename(a, b);
+    }
+    int SyncFolder(const std::string& p) override { return PosixFileSystem().SyncFolder(p); }
 };
 
 class FaultTest : public testing::TableTest {};
@@ -87,7 +91,7 @@ TEST_F(FaultTest, EveryWriteFailing) {
                             t.AppendRec();
                             done.push_back("rec" + std::to_string(i));
                         } catch (const EZezudError& e) {
-                            EXPECT_EQ(e.Code(), 101);
+                            EXPECT_EQ(e.Error(), TErrorCode::DiskWrite);
                             EXPECT_NE(e.Context().find("[Replace/Append/PutDbfRecord]"),
                                       std::string::npos);
                         }
@@ -96,7 +100,9 @@ TEST_F(FaultTest, EveryWriteFailing) {
                     t.Close();
                 } catch (const EZezudError& e) {
                     // creation failed ("Could not create"), or the close failed
-                    EXPECT_TRUE(e.Code() == 2 || e.Code() == 101) << e.what();
+                    EXPECT_TRUE(e.Error() == TErrorCode::FileNotFound ||
+                                e.Error() == TErrorCode::DiskWrite)
+                        << e.what();
                 }
             }
             SetFileSystem(nullptr);
@@ -135,7 +141,7 @@ TEST_F(FaultTest, DiskFullWhileCreatingLeavesNothing) {
         TDbfFile::Create(Path("t.dbf"), {{"A", 'C', 3, 0}});
         FAIL();
     } catch (const EZezudError& e) {
-        EXPECT_EQ(e.Code(), 101);
+        EXPECT_EQ(e.Error(), TErrorCode::DiskWrite);
         EXPECT_EQ(e.Context(), "Error writing " + Path("t.dbf") + ". [CreateDbf]");
     }
     EXPECT_FALSE(std::filesystem::exists(Path("t.dbf")));
