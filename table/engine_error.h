@@ -38,6 +38,7 @@ enum class TErrorCode : int {
     NoDatabase = 215,
     InvalidParameter = 220,
     CorruptedIndex = 222,
+    ExclusiveRequired = 225,
     InvalidMemoOperation = 1019,
     InvalidOperation = 1103,
     RecordNotLocked = 1200,

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 
 namespace qm::table {
@@ -58,6 +59,10 @@ private:
 
 class PosixFs final : public IFileSystem {
 public:
+    // A write beyond the file-size limit must fail with EFBIG (the engine's
+    // disk write error), not end the process with SIGXFSZ.
+    PosixFs() { ::signal(SIGXFSZ, SIG_IGN); }
+
     std::unique_ptr<IFile> Open(const std::string& path, TOpenMode mode, int& err) override {
         int flags = O_CLOEXEC;
         switch (mode) {

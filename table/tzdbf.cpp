@@ -154,21 +154,25 @@ bool TTzDbf::CreateFromFields() {
 void TTzDbf::OpenArea() {
     const int slot = FreeUserSlot();
     if (slot == 0) Fail(TErrorCode::InvalidParameter, "No free workarea available [Select(0)]");
-    if (createIfNotFound_ && !FileSystem().Exists(fileName_)) {
+    // A file that differs in case only is the table, not a reason to create one.
+    const std::string found = ResolveNameCase(fileName_);
+    if (createIfNotFound_ && !FileSystem().Exists(found)) {
         if (!CreateFromFields()) ShowEngineMessage("Could not create \"" + fileName_ + "\"");
     }
     const std::string alias = UpperAscii(name_.empty() ? BaseName(fileName_) : name_);
     BindSlot(slot, &area_);
     try {
         area_.Use(fileName_, alias, exclusive_, readOnly_, autoFix_, language_);
+        area_.skipDeleted = hideDeleted_;
+        area_.FirstVisible();
     } catch (...) {
+        // A failure while positioning leaves the table closed, its slot free.
+        area_.File().Abandon();
         ReleaseSlot(slot);
         throw;
     }
     slot_ = slot;
-    area_.skipDeleted = hideDeleted_;
     state_ = TDataSetState::dsBrowse;
-    area_.FirstVisible();
 }
 
 void TTzDbf::Open() {
@@ -313,7 +317,7 @@ void TTzDbf::SetFieldDate(int i, const TDate& date) {
         if (i < 0 || i >= FieldCount() || FieldDef(i).type != 'D')
             throw EDatabaseError(name_ + ": Field index out of range");
         if (!Editing()) Edit();
-        TTypedValue& v = area_.Typed()[size_t(i)];
+        TTypedValue& v = area_.Assign(i);
         TDate checked;
         if (date.Empty()) {
             v.date = TDate{};
@@ -330,7 +334,8 @@ void TTzDbf::SetFieldDate(int i, const TDate& date) {
 
 void TTzDbf::SetTypedFromText(int i, std::string_view text) {
     const TFieldDef& f = FieldDef(i);
-    TTypedValue& v = area_.Typed()[size_t(i)];
+    // Only a value that converts is assigned; the field keeps its stored bytes otherwise.
+    TTypedValue v = area_.Typed()[size_t(i)];
     auto quoted = [&] { return "'" + std::string(text) + "'"; };
     switch (f.type) {
     case 'C': v.text.assign(Utf8Prefix(text, size_t(f.width))); break;
@@ -377,6 +382,7 @@ void TTzDbf::SetTypedFromText(int i, std::string_view text) {
     }
     default: throw EDatabaseError("Field '" + f.name + "' cannot be modified");
     }
+    area_.Assign(i) = std::move(v);
 }
 
 void TTzDbf::ClearRecord() {

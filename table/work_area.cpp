@@ -140,6 +140,7 @@ void TWorkArea::Use(const std::string& fileName, const std::string& alias, bool 
     raw_.assign(size_t(file_.RecordLength()), ' ');
     scratch_.assign(raw_.size(), ' ');
     typed_.assign(file_.Fields().size(), TTypedValue{});
+    assigned_.assign(typed_.size(), 1);
     lockState_ = TLockState::None;
     lockedRecs_.clear();
     countFresh_ = false;
@@ -169,9 +170,13 @@ uint32_t TWorkArea::Count() {
     return file_.RecordCount();
 }
 
+bool TWorkArea::MayReadAhead() const {
+    return !file_.Shared() || lockState_ == TLockState::File;
+}
+
 void TWorkArea::Go(uint32_t n, bool ahead) {
     if (n > file_.RecordCount() && file_.Shared()) file_.RefreshCountFromSize();
-    if (ahead)
+    if (ahead && MayReadAhead())
         file_.ReadRecordAhead(n, raw_.data());
     else
         file_.ReadRecord(n, raw_.data());
@@ -190,6 +195,7 @@ void TWorkArea::SetEmpty() {
 void TWorkArea::BlankTyped() {
     // What decoding a record of blanks gives, without decoding it.
     std::fill(raw_.begin(), raw_.end(), ' ');
+    std::fill(assigned_.begin(), assigned_.end(), 1);
     deleted_ = false;
     for (TTypedValue& v : typed_) {
         v.text.clear();
@@ -203,7 +209,10 @@ void TWorkArea::BlankTyped() {
 
 bool TWorkArea::VisibleAt(uint32_t n) {
     if (!skipDeleted) return true;
-    file_.ReadRecordAhead(n, scratch_.data());
+    if (MayReadAhead())
+        file_.ReadRecordAhead(n, scratch_.data());
+    else
+        file_.ReadRecord(n, scratch_.data());
     return scratch_[0] != '*';
 }
 
@@ -317,6 +326,7 @@ void TWorkArea::EncodeField(int i, const TTypedValue& v, char* raw) const {
 }
 
 void TWorkArea::RawToTyped() {
+    std::fill(assigned_.begin(), assigned_.end(), 0);
     const int n = int(typed_.size());
     for (int i = 0; i < n; ++i) DecodeField(i, raw_.data(), typed_[size_t(i)]);
 }
@@ -324,7 +334,8 @@ void TWorkArea::RawToTyped() {
 void TWorkArea::TypedToRaw() {
     raw_[0] = deleted_ ? '*' : ' ';
     const int n = int(typed_.size());
-    for (int i = 0; i < n; ++i) EncodeField(i, typed_[size_t(i)], raw_.data());
+    for (int i = 0; i < n; ++i)
+        if (assigned_[size_t(i)]) EncodeField(i, typed_[size_t(i)], raw_.data());
 }
 
 std::string TWorkArea::ValueText(int i, const TTypedValue& v) const {
@@ -402,7 +413,9 @@ void TWorkArea::PeekRecord(uint32_t n, std::vector<std::string>& values, bool& d
 bool TWorkArea::ALock() {
     if (lockState_ == TLockState::Append) return true;
     if (lockState_ != TLockState::None) return false;
-    if (file_.Shared() && !file_.TryLock(kAppendLockOffset, 1)) return false;
+    // Another copy holds the append byte only for one append or a close's
+    // header rewrite: wait for it a little rather than drop the entry.
+    if (file_.Shared() && !file_.TryLockFor(kAppendLockOffset, 1, kLockWaitMs)) return false;
     lockState_ = TLockState::Append;
     countFresh_ = false;
     return true;
@@ -512,11 +525,12 @@ void TWorkArea::RecallRec() {
 }
 
 void TWorkArea::Pack() {
+    if (file_.ReadOnly())
+        Fail(TErrorCode::AccessDenied, "File:  " + file_.DisplayName() + " [Pack]");
     if (Count() == 0) return;
     const std::string path = file_.Path();
     const std::string display = file_.DisplayName();
     const bool wasShared = file_.Shared();
-    const bool readOnly = file_.ReadOnly();
     if (wasShared) {
         UnLock();
         file_.Close();
@@ -525,38 +539,18 @@ void TWorkArea::Pack() {
             file_.Open(path, true, false, autoFix_);
         } catch (const EZezudError&) {
             // Another copy has the table open: leave it unchanged.
-            ReopenShared(path, display, readOnly, recNo_);
+            ReopenShared(path, display, false, recNo_);
             return;
         }
     }
-    const bool writeThrough = file_.WriteThrough();
-    file_.SetWriteThrough(false);
-    struct Restore {
-        TDbfFile& file;
-        bool on;
-        ~Restore() { file.SetWriteThrough(on); }
-    } restore{file_, writeThrough};
-
-    const uint32_t count = file_.RecordCount();
-    uint32_t survivors = 0;
-    bool moved = false;
-    for (uint32_t n = 1; n <= count; ++n) {
-        file_.ReadRecord(n, scratch_.data());
-        if (scratch_[0] == '*') {
-            moved = true;
-            continue;
-        }
-        ++survivors;
-        if (moved) file_.WriteRecord(survivors, scratch_.data());
-    }
-    file_.CutAfter(survivors);
+    const uint32_t survivors = file_.Pack();
     if (survivors == 0)
         SetEmpty();
     else
         Go(1);
     if (wasShared) {
         file_.Close();
-        ReopenShared(path, display, readOnly, 1);
+        ReopenShared(path, display, false, 1);
     }
 }
 
@@ -574,9 +568,10 @@ void TWorkArea::ReopenShared(const std::string& path, const std::string& display
 }
 
 void TWorkArea::AppendFrom(const std::string& fileName) {
-    const std::string name = AddDefaultExtension(fileName);
+    const std::string name = ResolveNameCase(AddDefaultExtension(fileName));
     const std::string full = FullPath(name);
-    if (full == fullName_)
+    // The same file under another name (a link, another case) is the table itself too.
+    if (full == fullName_ || SameFile(name, file_.Path()))
         Fail(TErrorCode::AlreadyInUse,
              "Attempting to append file to itself. [AppendFrom(" + name + ")]");
     TWorkArea* source = nullptr;
@@ -615,19 +610,26 @@ void TWorkArea::AppendFrom(const std::string& fileName) {
     }
     if (!any) return;
 
+    // Records of the same structure are copied byte for byte.
+    const bool copyBytes = same && source->raw_.size() == raw_.size() && source->lang_ == lang_;
     const uint32_t count = source->Count();
     for (uint32_t n = 1; n <= count; ++n) {
         source->Go(n);
+        if (copyBytes) {
+            raw_ = source->raw_;
+            RawToTyped();
+        } else {
+            BlankTyped();
+        }
         for (size_t i = 0; i < tf.size(); ++i) {
             TTypedValue& t = typed_[i];
             if (same) {
-                t = source->typed_[i];
+                if (!copyBytes) Assign(int(i)) = source->typed_[i];
                 if (tf[i].type == 'M' && t.memo != 0)
                     Fail(TErrorCode::InvalidMemoOperation,
                          file_.DisplayName() + " No Memo Field [AppendFrom]");
                 continue;
             }
-            t = TTypedValue{};
             if (map[i] < 0) continue;
             const TFieldDef& sd = sf[size_t(map[i])];
             const TTypedValue& s = source->typed_[size_t(map[i])];
