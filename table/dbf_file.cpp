@@ -304,11 +304,12 @@ uint32_t TDbfFile::CountValidFrom(uint32_t known, uint32_t limit, bool verifyKno
     // Records 1..known are taken as they are; with verifyKnown (a count from the
     // header) unless the last of them is not a record at all: then the walk
     // starts again at record 1.
-    if (known >= limit) return limit;
+    if (known > limit) known = limit;
     if (verifyKnown && known > 0) {
         uint8_t flag = 0;
         if (file_->ReadAt(&flag, 1, RecordOffset(known)) != 1 || !ValidFlag(flag)) known = 0;
     }
+    if (known == limit) return limit;
     // Walk the deletion flags of the rest in blocks of whole records, up to the
     // end-of-file mark or the first byte that no record starts with.
     const uint32_t perBlock = std::max<uint32_t>(1, uint32_t(65536 / recordLength_));
@@ -318,6 +319,7 @@ uint32_t TDbfFile::CountValidFrom(uint32_t known, uint32_t limit, bool verifyKno
         const uint32_t k = std::min(perBlock, limit - n);
         block.resize(size_t(k) * size_t(recordLength_));
         const int r = ReadAll(*file_, block.data(), block.size(), RecordOffset(n + 1));
+        if (r == -ENODATA) return n; // cut meanwhile (a torn record of another copy)
         if (r < 0) FailIo(r, TIoKind::Read, "File:  " + display_ + "  [GetDbfRecord]");
         for (uint32_t i = 0; i < k; ++i) {
             if (!ValidFlag(block[size_t(i) * size_t(recordLength_)])) return n + i;
@@ -604,7 +606,10 @@ bool TDbfFile::TryLockFor(off_t offset, off_t length, int waitMs) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
     std::chrono::microseconds pause(100);
     for (;;) {
-        if (file_->Lock(offset, length, TLockKind::Write) == 0) return true;
+        const int r = file_->Lock(offset, length, TLockKind::Write);
+        if (r == 0) return true;
+        // Only another copy's lock is worth waiting for.
+        if (r != -EAGAIN && r != -EACCES) return false;
         if (std::chrono::steady_clock::now() >= deadline) return false;
         std::this_thread::sleep_for(pause);
         pause = std::min<std::chrono::microseconds>(pause * 2, std::chrono::milliseconds(2));

@@ -183,7 +183,13 @@ void TTzDbf::Open() {
 }
 
 void TTzDbf::Close() {
-    if (!Active()) return;
+    if (!Active()) {
+        // A failed reopen (pack) left the file closed: free its work area.
+        if (slot_ != 0) ReleaseSlot(slot_);
+        slot_ = 0;
+        state_ = TDataSetState::dsInactive;
+        return;
+    }
     const int slot = slot_;
     slot_ = 0;
     state_ = TDataSetState::dsInactive;

@@ -537,10 +537,12 @@ void TWorkArea::Pack() {
         try {
             TReportingOff quiet;
             file_.Open(path, true, false, autoFix_);
-        } catch (const EZezudError&) {
-            // Another copy has the table open: leave it unchanged.
+        } catch (const EZezudError& e) {
+            // Another copy has the table open: leave it unchanged, silently.
+            // Any other failure is reported once the table is open again.
             ReopenShared(path, display, false, recNo_);
-            return;
+            if (e.Error() == TErrorCode::SharingViolation) return;
+            Fail(e.Error(), e.Context());
         }
     }
     const uint32_t survivors = file_.Pack();

@@ -26,6 +26,7 @@ public:
     int failAt = 0;             // 0: never fail
     bool persistent = false;    // every counted call after the first failure fails too
     size_t partial = 0;         // a failing write first writes this many bytes (torn write)
+    std::string denyWrite;      // opening this path for writing fails with EACCES
     int calls = 0;              // counted calls so far
     int faults = 0;             // faults injected so far
 
@@ -73,6 +74,10 @@ public:
     }
 
     std::unique_ptr<IFile> Open(const std::string& p, TOpenMode m, int& err) override {
+        if (!denyWrite.empty() && p == denyWrite && m != TOpenMode::ReadOnly) {
+            err = EACCES;
+            return nullptr;
+        }
         auto f = PosixFileSystem().Open(p, m, err);
         if (!f) return nullptr;
         return std::make_unique<File>(*this, std::move(f));
