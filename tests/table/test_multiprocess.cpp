@@ -134,7 +134,7 @@ TEST_F(MultiProcessTest, ExclusiveAgainstSharedCopyIs32) {
         t.Open();
         FAIL();
     } catch (const EZezudError& e) {
-        EXPECT_EQ(e.Code(), 32);
+        EXPECT_EQ(e.Error(), TErrorCode::SharingViolation);
     }
     // A copy in report mode ends with exit code 32.
     Child ex({"open-exclusive", Table()});
