@@ -411,6 +411,14 @@ void TDbfFile::WriteDeletionFlag(uint32_t n, char flag) {
     if (state_ != TChangeState::Appended) state_ = TChangeState::Rewritten;
 }
 
+void TDbfFile::SetProductionIndexFlag(bool on) {
+    const uint8_t flag = on ? 1 : 0;
+    if (header_[28] == flag || readOnly_) return;
+    if (int r = WriteAll(*file_, &flag, 1, 28); r < 0)
+        FailIo(r, TIoKind::Write, "File:  " + display_ + " [SetIndexTo]");
+    header_[28] = flag;
+}
+
 void TDbfFile::RewriteHeader() {
     RewriteHeaderOn(*file_);
 }

@@ -119,6 +119,8 @@ public:
     TChangeState State() const { return state_; }
     const uint8_t* Header() const { return header_; }
     uint8_t ProductionIndexFlag() const { return header_[28]; }
+    // Writes header byte 28, which tells that the table has a production index.
+    void SetProductionIndexFlag(bool on);
 
     // Write-through: an append also rewrites the header and the end-of-file
     // byte, and every write is flushed at once. Off by default; kept across

@@ -37,11 +37,17 @@ enum class TErrorCode : int {
     AlreadyInUse = 214,
     NoDatabase = 215,
     InvalidParameter = 220,
+    IndexNotOpen = 221,
     CorruptedIndex = 222,
+    IndexVersion = 223,
     ExclusiveRequired = 225,
+    WrongParserType = 254,
+    IncorrectKeyLength = 266,
+    ExpressionTooLong = 300,
     InvalidMemoOperation = 1019,
     InvalidOperation = 1103,
     RecordNotLocked = 1200,
+    SemaphoreTimeout = 1202,
 };
 
 constexpr int CodeValue(TErrorCode code) {

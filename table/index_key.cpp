@@ -114,7 +114,7 @@ void TKeyExpr::Build(const char* raw, uint8_t* dst) const {
 TKeyExpr BindKeyExpr(const std::string& expression, const std::vector<TFieldDef>& fields,
                      const std::string& context) {
     if (expression.size() > size_t(kMaxKeyExpression))
-        Fail(300, "Expression length exceeds 100 bytes " + context);
+        Fail(TErrorCode::ExpressionTooLong, "Expression length exceeds 100 bytes " + context);
     std::string name = expression;
     name.erase(0, name.find_first_not_of(' '));
     name.erase(name.find_last_not_of(' ') + 1);
@@ -142,13 +142,13 @@ TKeyExpr BindKeyExpr(const std::string& expression, const std::vector<TFieldDef>
             k.type = f.type;
             k.length = kNumericKeyLength;
             break;
-        default: Fail(254, "Wrong parser return type: " + expression + " " + context);
+        default: Fail(TErrorCode::WrongParserType, "Wrong parser return type: " + expression + " " + context);
         }
         if (k.length < 1 || k.length > kMaxKeyLength)
-            Fail(266, "Incorrect key length: Must be 1 to 100. " + context);
+            Fail(TErrorCode::IncorrectKeyLength, "Incorrect key length: Must be 1 to 100. " + context);
         return k;
     }
-    Fail(254, "Wrong parser return type: " + expression + " " + context);
+    Fail(TErrorCode::WrongParserType, "Wrong parser return type: " + expression + " " + context);
 }
 
 } // namespace qm::table

@@ -36,7 +36,7 @@ void TIndexSemaphore::Open(const std::string& tablePath) {
     if (!f) Fail(CodeFromErrno(err, TIoKind::Open), "Cannot open index semaphore file: " + path_);
     const int rc = f->Lock(0, 1, TLockKind::Read);
     if (rc != 0)
-        Fail(1202, "Cannot log in to index semaphore file: " + path_ +
+        Fail(TErrorCode::SemaphoreTimeout, "Cannot log in to index semaphore file: " + path_ +
                        " Lock result code: " + std::to_string(-rc));
     file_ = std::move(f);
 }
@@ -59,7 +59,7 @@ void TIndexSemaphore::Lock(bool write, const std::string& action) {
         const timespec pause{0, 10'000'000};
         nanosleep(&pause, nullptr);
     }
-    Fail(1202, "10 second timeout: Cannot lock index semaphore file: " + path_ + " " + action +
+    Fail(TErrorCode::SemaphoreTimeout, "10 second timeout: Cannot lock index semaphore file: " + path_ + " " + action +
                    "\nPossible cause: Network lock limit exceeded\n Lock result code: " +
                    std::to_string(-rc));
 }

@@ -7,24 +7,11 @@
 #include <numeric>
 
 #include "engine_error.h"
+#include "engine_util.h"
 #include "index_key.h"
 
 namespace qm::table {
 namespace {
-
-uint32_t Get32(const uint8_t* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-uint16_t Get16(const uint8_t* p) {
-    return uint16_t(p[0] | p[1] << 8);
-}
-void Put32(uint8_t* p, uint32_t v) {
-    for (int i = 0; i < 4; ++i) p[i] = uint8_t(v >> (8 * i));
-}
-void Put16(uint8_t* p, uint16_t v) {
-    p[0] = uint8_t(v);
-    p[1] = uint8_t(v >> 8);
-}
 
 constexpr int kMaxDepth = 32;
 constexpr uint32_t kBlocksPerPage = kMdxPageSize / kMdxBlockSize;
@@ -74,7 +61,7 @@ int TMdxFile::Compare(int tag, const uint8_t* a, const uint8_t* b) const {
 
 void TMdxFile::ReadAt(void* buf, size_t len, off_t offset) {
     const int rc = ReadAll(*file_, buf, len, offset);
-    if (rc == -ENODATA) Fail(222, "Corrupted index file: " + path_ + " [SeekAndRead]");
+    if (rc == -ENODATA) Fail(TErrorCode::CorruptedIndex, "Corrupted index file: " + path_ + " [SeekAndRead]");
     if (rc < 0)
         Fail(CodeFromErrno(-rc, TIoKind::Read),
              "Error reading index file: " + path_ + " [SeekAndRead]");
@@ -87,8 +74,8 @@ void TMdxFile::WriteAt(const void* buf, size_t len, off_t offset) {
              "Error writing index file: " + path_ + " [SeekAndWrite]");
 }
 
-void TMdxFile::Create(const std::string& path, const std::string& tableBaseName, const TDate& today,
-                      bool production) {
+void TMdxFile::Create(const std::string& path, const std::string& tableBaseName,
+                      const TDate& today) {
     int err = 0;
     file_ = FileSystem().Open(path, TOpenMode::CreateTruncate, err);
     if (!file_) Fail(CodeFromErrno(err, TIoKind::Open), "Cannot create index file: " + path);
@@ -102,7 +89,7 @@ void TMdxFile::Create(const std::string& path, const std::string& tableBaseName,
     std::memcpy(h + 4, tableBaseName.data(), std::min<size_t>(tableBaseName.size(), 16));
     Put16(h + 20, uint16_t(kBlocksPerPage));
     Put16(h + 22, uint16_t(kMdxPageSize));
-    h[24] = production ? 1 : 0;
+    h[24] = 1;
     h[25] = uint8_t(kMdxTagEntryCount);
     h[26] = uint8_t(kMdxTagEntryLength);
     Put32(h + 32, kMdxHeaderSize / kMdxBlockSize);
@@ -127,16 +114,16 @@ void TMdxFile::Open(const std::string& path, bool readOnly) {
 void TMdxFile::Reload() {
     const off_t size = file_->Size();
     if (size >= 0 && size < kMdxHeaderSize)
-        Fail(222, "Corrupted index file: " + path_ + " [SetIndexTo]");
+        Fail(TErrorCode::CorruptedIndex, "Corrupted index file: " + path_ + " [SetIndexTo]");
     ReadAt(header_.data(), kMdxHeaderSize, 0);
-    if (header_[0] != 2) Fail(223, "Index version mismatch: " + path_ + " [SetIndexTo]");
+    if (header_[0] != 2) Fail(TErrorCode::IndexVersion, "Index version mismatch: " + path_ + " [SetIndexTo]");
     ReadTags();
 }
 
 void TMdxFile::ReadTags() {
     const uint8_t* h = header_.data();
     const auto corrupt = [&](const std::string& what) {
-        Fail(222, "Corrupted index file: " + path_ + " (" + what + ") [SetIndexTo]");
+        Fail(TErrorCode::CorruptedIndex, "Corrupted index file: " + path_ + " (" + what + ") [SetIndexTo]");
     };
     if (Get16(h + 20) != kBlocksPerPage || Get16(h + 22) != kMdxPageSize) corrupt("page size");
     const int inUse = h[28];
@@ -281,9 +268,9 @@ uint32_t BuildTagPages(const std::vector<const uint8_t*>& keys, const std::vecto
 void TMdxFile::AddTag(const TTagSpec& spec, char type, int keyLength,
                       const std::vector<uint8_t>& keys, const std::vector<uint32_t>& recNos) {
     const std::string ctx = " [AddIndexTag()]";
-    if (int(tags_.size()) >= kMdxMaxTags) Fail(222, "Too many tags: " + path_ + ctx);
+    if (int(tags_.size()) >= kMdxMaxTags) Fail(TErrorCode::CorruptedIndex, "Too many tags: " + path_ + ctx);
     if (keyLength < 1 || keyLength > kMaxKeyLength)
-        Fail(266, "Incorrect key length: Must be 1 to 100." + ctx);
+        Fail(TErrorCode::IncorrectKeyLength, "Incorrect key length: Must be 1 to 100." + ctx);
     TMdxTag t;
     t.entry = int(tags_.size()) + 1;
     t.name = spec.name.substr(0, 10);
@@ -384,11 +371,11 @@ std::shared_ptr<TMdxFile::TPage> TMdxFile::ReadPage(const TMdxTag& t, uint32_t b
     auto p = std::make_shared<TPage>();
     p->block = block;
     if (block < kMdxHeaderSize / kMdxBlockSize)
-        Fail(222, "Corrupted index file: " + path_ + " (page " + std::to_string(block) +
+        Fail(TErrorCode::CorruptedIndex, "Corrupted index file: " + path_ + " (page " + std::to_string(block) +
                       ") [SeekAndRead]");
     ReadAt(p->bytes, kMdxPageSize, off_t(block) * kMdxBlockSize);
     if (Get32(p->bytes) > uint32_t(t.maxKeys))
-        Fail(222, "Corrupted index file: " + path_ + " (page " + std::to_string(block) +
+        Fail(TErrorCode::CorruptedIndex, "Corrupted index file: " + path_ + " (page " + std::to_string(block) +
                       ") [SeekAndRead]");
     return p;
 }
@@ -439,7 +426,7 @@ TMdxFile::TPath TMdxFile::Descend(const TMdxTag& t, const uint8_t* key, int len,
     uint32_t block = RootBlock(t);
     for (;;) {
         if (int(path.size()) >= kMaxDepth)
-            Fail(222, "Corrupted index file: " + path_ + " (depth) [SeekAndRead]");
+            Fail(TErrorCode::CorruptedIndex, "Corrupted index file: " + path_ + " (depth) [SeekAndRead]");
         auto page = ReadPage(t, block);
         const uint8_t* b = page->bytes;
         const int n = Count(b);
@@ -473,7 +460,7 @@ bool TMdxFile::Forward(const TMdxTag& t, TPath& path) {
         uint32_t block = Get32(Item(path.back().page->bytes, t.itemLength, path.back().index));
         for (;;) {
             if (int(path.size()) >= kMaxDepth)
-                Fail(222, "Corrupted index file: " + path_ + " (depth) [SeekAndRead]");
+                Fail(TErrorCode::CorruptedIndex, "Corrupted index file: " + path_ + " (depth) [SeekAndRead]");
             auto page = ReadPage(t, block);
             const bool leaf = IsLeaf(page->bytes, t.itemLength);
             path.push_back({page, 0});
@@ -500,7 +487,7 @@ bool TMdxFile::Backward(const TMdxTag& t, TPath& path) {
         uint32_t block = Get32(Item(path.back().page->bytes, t.itemLength, path.back().index));
         for (;;) {
             if (int(path.size()) >= kMaxDepth)
-                Fail(222, "Corrupted index file: " + path_ + " (depth) [SeekAndRead]");
+                Fail(TErrorCode::CorruptedIndex, "Corrupted index file: " + path_ + " (depth) [SeekAndRead]");
             auto page = ReadPage(t, block);
             const int n = Count(page->bytes);
             const bool leaf = IsLeaf(page->bytes, t.itemLength);

@@ -74,8 +74,7 @@ public:
 
     // Writes a new file (replacing one of that name) with an empty tag table and
     // keeps it open for AddTag.
-    void Create(const std::string& path, const std::string& tableBaseName, const TDate& today,
-                bool production);
+    void Create(const std::string& path, const std::string& tableBaseName, const TDate& today);
     // Opens an existing file: code from the system for a missing file, 223 for a
     // version other than 2, 222 for a header or tag that does not hold together.
     void Open(const std::string& path, bool readOnly);

@@ -164,9 +164,11 @@ void TTzDbf::OpenArea() {
     try {
         area_.Use(fileName_, alias, exclusive_, readOnly_, autoFix_, language_);
         area_.skipDeleted = hideDeleted_;
+        OpenProductionIndex();
         area_.FirstVisible();
     } catch (...) {
         // A failure while positioning leaves the table closed, its slot free.
+        area_.CloseIndexes();
         area_.File().Abandon();
         ReleaseSlot(slot);
         throw;

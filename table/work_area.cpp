@@ -156,6 +156,7 @@ void TWorkArea::Use(const std::string& fileName, const std::string& alias, bool 
 }
 
 void TWorkArea::CloseArea() {
+    order_.Close();
     lockState_ = TLockState::None;
     lockedRecs_.clear();
     recNo_ = 0;
@@ -216,7 +217,21 @@ bool TWorkArea::VisibleAt(uint32_t n) {
     return scratch_[0] != '*';
 }
 
+bool TWorkArea::OrderedWalk(uint32_t rec, bool forward) {
+    while (rec != 0) {
+        Go(rec);
+        if (!Hidden()) return true;
+        rec = forward ? order_.Next(raw_.data(), rec) : order_.Prior(raw_.data(), rec);
+    }
+    return false;
+}
+
 bool TWorkArea::FirstVisible() {
+    if (order_.IsOpen()) {
+        if (OrderedWalk(order_.First(), true)) return true;
+        SetEmpty();
+        return false;
+    }
     const uint32_t count = Count();
     for (uint32_t n = 1; n <= count; ++n) {
         if (VisibleAt(n)) {
@@ -229,6 +244,11 @@ bool TWorkArea::FirstVisible() {
 }
 
 bool TWorkArea::LastVisible() {
+    if (order_.IsOpen()) {
+        if (OrderedWalk(order_.Last(), false)) return true;
+        SetEmpty();
+        return false;
+    }
     for (uint32_t n = Count(); n >= 1; --n) {
         if (VisibleAt(n)) {
             Go(n);
@@ -240,6 +260,13 @@ bool TWorkArea::LastVisible() {
 }
 
 bool TWorkArea::NextVisible() {
+    if (order_.IsOpen() && recNo_ > 0) {
+        const uint32_t at = recNo_;
+        if (OrderedWalk(order_.Next(raw_.data(), at), true)) return true;
+        if (recNo_ != at) Go(at);
+        eof_ = true;
+        return false;
+    }
     // Records of a shared table only grow: ask the file size only at the end.
     uint32_t count = file_.RecordCount();
     if (recNo_ >= count) count = Count();
@@ -255,6 +282,13 @@ bool TWorkArea::NextVisible() {
 }
 
 bool TWorkArea::PriorVisible() {
+    if (order_.IsOpen() && recNo_ > 0) {
+        const uint32_t at = recNo_;
+        if (OrderedWalk(order_.Prior(raw_.data(), at), false)) return true;
+        if (recNo_ != at) Go(at);
+        bof_ = true;
+        return false;
+    }
     if (recNo_ > 0) {
         for (uint32_t n = std::min(recNo_ - 1, Count()); n >= 1; --n) {
             if (VisibleAt(n)) {
@@ -487,6 +521,7 @@ void TWorkArea::Append() {
     }
     recNo_ = n;
     eof_ = bof_ = false;
+    if (order_.IsOpen()) order_.Appended(raw_.data(), n);
 }
 
 void TWorkArea::Replace() {
@@ -498,8 +533,11 @@ void TWorkArea::Replace() {
     if (!MayWriteCurrent())
         Fail(TErrorCode::RecordNotLocked,
              "Record #" + std::to_string(recNo_) + " in " + path + " [REPLACE]");
+    // The old keys come from the record as it is in the file.
+    if (order_.IsOpen()) file_.ReadRecord(recNo_, scratch_.data());
     TypedToRaw();
     file_.WriteRecord(recNo_, raw_.data());
+    if (order_.IsOpen()) order_.Replaced(scratch_.data(), raw_.data(), recNo_);
 }
 
 void TWorkArea::DeleteRec() {
@@ -554,6 +592,46 @@ void TWorkArea::Pack() {
         file_.Close();
         ReopenShared(path, display, false, 1);
     }
+    RebuildIndex();
+}
+
+// ---- index files
+
+void TWorkArea::RebuildIndex() {
+    if (!order_.IsOpen()) return;
+    const std::string path = order_.Path();
+    const std::vector<TTagSpec> tags = order_.TagSpecs();
+    order_.Close();
+    TIndexOrder::Build(file_, path, tags);
+    order_.Open(path, file_, lang_);
+}
+
+void TWorkArea::MakeIndex(const std::vector<TTagSpec>& tags, const std::string& indexName) {
+    const std::string path = ResolveIndexName(indexName, file_.Path());
+    if (order_.IsOpen() && order_.Path() == path) order_.Close();
+    FileSystem().Remove(path);
+    TIndexOrder::Build(file_, path, tags);
+}
+
+void TWorkArea::SetIndexTo(const std::string& indexName) {
+    order_.Close();
+    order_.Open(ResolveIndexName(indexName, file_.Path()), file_, lang_);
+}
+
+bool TWorkArea::FindKey(std::string_view text, bool exact) {
+    if (!order_.IsOpen())
+        Fail(TErrorCode::IndexNotOpen, "Index not open. (DBF=" + file_.DisplayName() + ") [Find]");
+    const uint32_t at = recNo_;
+    uint32_t rec = order_.Find(text, exact);
+    while (rec != 0) {
+        Go(rec);
+        if (!order_.KeyMatches(raw_.data(), text, exact)) break;
+        if (!Hidden()) return true;
+        rec = order_.Next(raw_.data(), rec);
+    }
+    // Not found: the cursor stays where it was.
+    if (at != 0 && recNo_ != at) Go(at);
+    return false;
 }
 
 void TWorkArea::ReopenShared(const std::string& path, const std::string& display, bool readOnly,

@@ -13,6 +13,7 @@
 #include "codepage.h"
 #include "dbf_file.h"
 #include "engine_date.h"
+#include "index_order.h"
 
 namespace qm::table {
 
@@ -117,6 +118,18 @@ public:
     void Pack();
     void AppendFrom(const std::string& fileName);
 
+    // Index files. MakeIndex writes a new file (the name resolved by
+    // ResolveIndexName); SetIndexTo opens one and makes its first tag the
+    // active order, which navigation then follows; Append and Replace keep
+    // its keys. FindKey moves to the first record whose key begins with (or
+    // equals) the text.
+    void MakeIndex(const std::vector<TTagSpec>& tags, const std::string& indexName);
+    void SetIndexTo(const std::string& indexName);
+    void CloseIndexes() { order_.Close(); }
+    bool Ordered() const { return order_.IsOpen(); }
+    TIndexOrder& Order() { return order_; }
+    bool FindKey(std::string_view text, bool exact);
+
 private:
     void DecodeField(int i, const char* raw, TTypedValue& v) const;
     void EncodeField(int i, const TTypedValue& v, char* raw) const;
@@ -137,6 +150,11 @@ private:
     std::string fullName_;
     TTableLanguage lang_ = TTableLanguage::tlOem;
     bool autoFix_ = false;
+    // Walks the active order from `rec` to a visible record; false when none.
+    bool OrderedWalk(uint32_t rec, bool forward);
+    void RebuildIndex();
+
+    TIndexOrder order_;
     std::vector<char> raw_;
     std::vector<char> scratch_;
     bool deleted_ = false;
