@@ -142,10 +142,13 @@ TKeyExpr BindKeyExpr(const std::string& expression, const std::vector<TFieldDef>
             k.type = f.type;
             k.length = kNumericKeyLength;
             break;
-        default: Fail(TErrorCode::WrongParserType, "Wrong parser return type: " + expression + " " + context);
+        default:
+            Fail(TErrorCode::WrongParserType,
+                 "Wrong parser return type: " + expression + " " + context);
         }
         if (k.length < 1 || k.length > kMaxKeyLength)
-            Fail(TErrorCode::IncorrectKeyLength, "Incorrect key length: Must be 1 to 100. " + context);
+            Fail(TErrorCode::IncorrectKeyLength,
+                 "Incorrect key length: Must be 1 to 100. " + context);
         return k;
     }
     Fail(TErrorCode::WrongParserType, "Wrong parser return type: " + expression + " " + context);

@@ -63,8 +63,8 @@ void TIndexOrder::Open(const std::string& mdxPath, const TDbfFile& table, TTable
         for (const TMdxTag& t : mdx_.Tags()) {
             TKeyExpr k = BindKeyExpr(t.expression, table.Fields(), "[SetIndexTo]");
             if (k.length != t.keyLength || (k.type == 'C') != (t.type == 'C'))
-                Fail(TErrorCode::CorruptedIndex, "Corrupted index file: " + mdxPath +
-                                                     " (tag " + t.name + ") [SetIndexTo]");
+                Fail(TErrorCode::CorruptedIndex,
+                     "Corrupted index file: " + mdxPath + " (tag " + t.name + ") [SetIndexTo]");
             exprs_.push_back(k);
         }
         if (exprs_.empty())

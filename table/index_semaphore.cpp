@@ -37,7 +37,7 @@ void TIndexSemaphore::Open(const std::string& tablePath) {
     const int rc = f->Lock(0, 1, TLockKind::Read);
     if (rc != 0)
         Fail(TErrorCode::SemaphoreTimeout, "Cannot log in to index semaphore file: " + path_ +
-                       " Lock result code: " + std::to_string(-rc));
+                                               " Lock result code: " + std::to_string(-rc));
     file_ = std::move(f);
 }
 
@@ -59,9 +59,10 @@ void TIndexSemaphore::Lock(bool write, const std::string& action) {
         const timespec pause{0, 10'000'000};
         nanosleep(&pause, nullptr);
     }
-    Fail(TErrorCode::SemaphoreTimeout, "10 second timeout: Cannot lock index semaphore file: " + path_ + " " + action +
-                   "\nPossible cause: Network lock limit exceeded\n Lock result code: " +
-                   std::to_string(-rc));
+    Fail(TErrorCode::SemaphoreTimeout,
+         "10 second timeout: Cannot lock index semaphore file: " + path_ + " " + action +
+             "\nPossible cause: Network lock limit exceeded\n Lock result code: " +
+             std::to_string(-rc));
 }
 
 void TIndexSemaphore::Unlock() {

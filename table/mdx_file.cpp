@@ -61,7 +61,8 @@ int TMdxFile::Compare(int tag, const uint8_t* a, const uint8_t* b) const {
 
 void TMdxFile::ReadAt(void* buf, size_t len, off_t offset) {
     const int rc = ReadAll(*file_, buf, len, offset);
-    if (rc == -ENODATA) Fail(TErrorCode::CorruptedIndex, "Corrupted index file: " + path_ + " [SeekAndRead]");
+    if (rc == -ENODATA)
+        Fail(TErrorCode::CorruptedIndex, "Corrupted index file: " + path_ + " [SeekAndRead]");
     if (rc < 0)
         Fail(CodeFromErrno(-rc, TIoKind::Read),
              "Error reading index file: " + path_ + " [SeekAndRead]");
@@ -116,14 +117,16 @@ void TMdxFile::Reload() {
     if (size >= 0 && size < kMdxHeaderSize)
         Fail(TErrorCode::CorruptedIndex, "Corrupted index file: " + path_ + " [SetIndexTo]");
     ReadAt(header_.data(), kMdxHeaderSize, 0);
-    if (header_[0] != 2) Fail(TErrorCode::IndexVersion, "Index version mismatch: " + path_ + " [SetIndexTo]");
+    if (header_[0] != 2)
+        Fail(TErrorCode::IndexVersion, "Index version mismatch: " + path_ + " [SetIndexTo]");
     ReadTags();
 }
 
 void TMdxFile::ReadTags() {
     const uint8_t* h = header_.data();
     const auto corrupt = [&](const std::string& what) {
-        Fail(TErrorCode::CorruptedIndex, "Corrupted index file: " + path_ + " (" + what + ") [SetIndexTo]");
+        Fail(TErrorCode::CorruptedIndex,
+             "Corrupted index file: " + path_ + " (" + what + ") [SetIndexTo]");
     };
     if (Get16(h + 20) != kBlocksPerPage || Get16(h + 22) != kMdxPageSize) corrupt("page size");
     const int inUse = h[28];
@@ -268,7 +271,8 @@ uint32_t BuildTagPages(const std::vector<const uint8_t*>& keys, const std::vecto
 void TMdxFile::AddTag(const TTagSpec& spec, char type, int keyLength,
                       const std::vector<uint8_t>& keys, const std::vector<uint32_t>& recNos) {
     const std::string ctx = " [AddIndexTag()]";
-    if (int(tags_.size()) >= kMdxMaxTags) Fail(TErrorCode::CorruptedIndex, "Too many tags: " + path_ + ctx);
+    if (int(tags_.size()) >= kMdxMaxTags)
+        Fail(TErrorCode::CorruptedIndex, "Too many tags: " + path_ + ctx);
     if (keyLength < 1 || keyLength > kMaxKeyLength)
         Fail(TErrorCode::IncorrectKeyLength, "Incorrect key length: Must be 1 to 100." + ctx);
     TMdxTag t;
@@ -371,12 +375,12 @@ std::shared_ptr<TMdxFile::TPage> TMdxFile::ReadPage(const TMdxTag& t, uint32_t b
     auto p = std::make_shared<TPage>();
     p->block = block;
     if (block < kMdxHeaderSize / kMdxBlockSize)
-        Fail(TErrorCode::CorruptedIndex, "Corrupted index file: " + path_ + " (page " + std::to_string(block) +
-                      ") [SeekAndRead]");
+        Fail(TErrorCode::CorruptedIndex, "Corrupted index file: " + path_ + " (page " +
+                                             std::to_string(block) + ") [SeekAndRead]");
     ReadAt(p->bytes, kMdxPageSize, off_t(block) * kMdxBlockSize);
     if (Get32(p->bytes) > uint32_t(t.maxKeys))
-        Fail(TErrorCode::CorruptedIndex, "Corrupted index file: " + path_ + " (page " + std::to_string(block) +
-                      ") [SeekAndRead]");
+        Fail(TErrorCode::CorruptedIndex, "Corrupted index file: " + path_ + " (page " +
+                                             std::to_string(block) + ") [SeekAndRead]");
     return p;
 }
 
@@ -426,7 +430,8 @@ TMdxFile::TPath TMdxFile::Descend(const TMdxTag& t, const uint8_t* key, int len,
     uint32_t block = RootBlock(t);
     for (;;) {
         if (int(path.size()) >= kMaxDepth)
-            Fail(TErrorCode::CorruptedIndex, "Corrupted index file: " + path_ + " (depth) [SeekAndRead]");
+            Fail(TErrorCode::CorruptedIndex,
+                 "Corrupted index file: " + path_ + " (depth) [SeekAndRead]");
         auto page = ReadPage(t, block);
         const uint8_t* b = page->bytes;
         const int n = Count(b);
@@ -460,7 +465,8 @@ bool TMdxFile::Forward(const TMdxTag& t, TPath& path) {
         uint32_t block = Get32(Item(path.back().page->bytes, t.itemLength, path.back().index));
         for (;;) {
             if (int(path.size()) >= kMaxDepth)
-                Fail(TErrorCode::CorruptedIndex, "Corrupted index file: " + path_ + " (depth) [SeekAndRead]");
+                Fail(TErrorCode::CorruptedIndex,
+                     "Corrupted index file: " + path_ + " (depth) [SeekAndRead]");
             auto page = ReadPage(t, block);
             const bool leaf = IsLeaf(page->bytes, t.itemLength);
             path.push_back({page, 0});
@@ -487,7 +493,8 @@ bool TMdxFile::Backward(const TMdxTag& t, TPath& path) {
         uint32_t block = Get32(Item(path.back().page->bytes, t.itemLength, path.back().index));
         for (;;) {
             if (int(path.size()) >= kMaxDepth)
-                Fail(TErrorCode::CorruptedIndex, "Corrupted index file: " + path_ + " (depth) [SeekAndRead]");
+                Fail(TErrorCode::CorruptedIndex,
+                     "Corrupted index file: " + path_ + " (depth) [SeekAndRead]");
             auto page = ReadPage(t, block);
             const int n = Count(page->bytes);
             const bool leaf = IsLeaf(page->bytes, t.itemLength);

@@ -8,6 +8,10 @@
 //   mp_helper edit-loop PATH STOPFILE    open, edit record 1, post, close, until STOPFILE exists;
 //                                        prints the number of rounds
 //   mp_helper pack PATH                  open exclusively, say "packing", pack, say "packed"
+//   mp_helper index-update PATH INDEX COUNT TAG
+//                                        open shared with the index file INDEX, append COUNT
+//                                        records under ALock, then rewrite the pad of every
+//                                        fifth of them under a record lock
 #include <unistd.h>
 
 #include <cstdio>
@@ -100,6 +104,25 @@ int main(int argc, char** argv) {
                 ++rounds;
             }
             std::printf("%ld\n", rounds);
+            return 0;
+        }
+        if (cmd == "index-update" && argc == 6) {
+            TTzDbf t("Indexer");
+            OpenShared(t, argv[2]);
+            t.SetIndexTo(argv[3]);
+            const long n = std::atol(argv[4]);
+            std::vector<uint32_t> mine;
+            for (long i = 1; i <= n; ++i) {
+                AppendOne(t, argv[5], (i * 7919) % 100003);
+                mine.push_back(t.RecNo());
+            }
+            for (size_t i = 0; i < mine.size(); i += 5) {
+                t.SetRecNo(mine[i]);
+                t.Edit();
+                t.SetField("pad", "rewritten " + std::to_string((i * 31) % 97) + argv[5]);
+                t.Post();
+            }
+            t.Close();
             return 0;
         }
         if (cmd == "pack" && argc == 3) {
