@@ -443,6 +443,24 @@ TEST_F(IndexTest, KeysFollowAppendsAndReplaces) {
     std::vector<uint32_t> leaves;
     for (const TKeyRec& k : WalkTag(file, "NAME").items) leaves.push_back(k.rec);
     EXPECT_EQ(Navigation(t), leaves);
+
+    // Packing renumbers the records: the open index is rebuilt with them.
+    for (uint32_t r = 1; r <= 1500; r += 3) {
+        t.SetRecNo(r);
+        ASSERT_TRUE(t.RLock());
+        t.DeleteRec();
+        t.UnLock();
+    }
+    t.Pack();
+    ASSERT_EQ(t.RecCount(), 1000u);
+    names.clear();
+    for (uint32_t r = 1; r <= 1000; ++r) {
+        t.SetRecNo(r);
+        names.push_back({r, t.GetField("name")});
+    }
+    ExpectKeys(WalkTag(file, "NAME"), names);
+    EXPECT_EQ(RunPerl("tags '" + file + "'"), "AMOUNT\nBYNAME\nNAME\nWHEN\n");
+    EXPECT_EQ(Navigation(t).size(), 1000u);
 }
 
 TEST_F(IndexTest, FindAndFindExact) {
