@@ -152,6 +152,7 @@ struct OpenCase {
 };
 
 TEST_F(DbfFileTest, OpenRejectsDamagedFiles) {
+    leavesDamagedTables_ = true; // hand-made damaged or foreign files
     std::vector<uint8_t> goodHeader = Hex("03 6C0305 00000000 4100 0600");
     goodHeader.resize(32, 0);
     auto withDescriptor = [&](char type, uint8_t first = 'A') {
@@ -200,6 +201,7 @@ TEST_F(DbfFileTest, OpenRejectsDamagedFiles) {
 }
 
 TEST_F(DbfFileTest, TypeIMessageNamesFieldAndFile) {
+    leavesDamagedTables_ = true; // hand-made damaged or foreign files
     std::vector<uint8_t> b = Hex("03 6C0305 00000000 4100 0600");
     b.resize(32, 0);
     uint8_t d[32] = {'C', 'N', 'T'};
@@ -219,6 +221,7 @@ TEST_F(DbfFileTest, TypeIMessageNamesFieldAndFile) {
 }
 
 TEST_F(DbfFileTest, GeneralFieldIsMemo) {
+    leavesDamagedTables_ = true; // hand-made damaged or foreign files
     std::vector<uint8_t> b = Hex("8B 6C0305 00000000 4100 0B00");
     b.resize(32, 0);
     uint8_t d[32] = {'P', 'I', 'C'};
@@ -235,6 +238,7 @@ TEST_F(DbfFileTest, GeneralFieldIsMemo) {
 
 // Oldest layout: 521-byte header, 16-byte descriptors; dBase 7: 48-byte descriptors.
 TEST_F(DbfFileTest, OtherVersionsOpen) {
+    leavesDamagedTables_ = true; // hand-made damaged or foreign files
     std::vector<uint8_t> v2(521, 0);
     v2[0] = 0x02;
     v2[1] = 2; // count 2
@@ -308,6 +312,7 @@ TEST_F(DbfFileTest, NumberStoredForms) {
 }
 
 TEST_F(DbfFileTest, AutoFixRecCount) {
+    leavesDamagedTables_ = true; // hand-made damaged or foreign files
     const std::string path = Path("t.dbf");
     TDbfFile::Create(path, {{"A", 'C', 3, 0}});
     auto b = ReadBytes(path);
@@ -432,6 +437,7 @@ TEST_F(DbfFileTest, TornLastRecordIsIgnoredAndOverwritten) {
 }
 
 TEST_F(DbfFileTest, RecordNumberOutOfRange) {
+    leavesDamagedTables_ = true; // hand-made damaged or foreign files
     const std::string path = Path("t.dbf");
     TDbfFile::Create(path, {{"A", 'C', 3, 0}});
     TDbfFile f;
@@ -458,6 +464,7 @@ TEST_F(DbfFileTest, RecordNumberOutOfRange) {
 // After a crash the header count is older than the records; an exclusive open
 // (log clearing, pack) must still see them all, or a pack would cut them off.
 TEST_F(DbfFileTest, StaleHeaderAfterCrashIsCorrectedOnExclusiveOpen) {
+    leavesDamagedTables_ = true; // hand-made damaged or foreign files
     const std::string path = Path("t.dbf");
     TDbfFile::Create(path, {{"A", 'C', 3, 0}});
     auto b = ReadBytes(path);

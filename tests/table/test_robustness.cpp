@@ -60,6 +60,7 @@ protected:
 // Bytes a foreign program stored that our typed values cannot hold survive a
 // post that does not touch them, and a same-structure AppendFrom copies them.
 TEST_F(RobustnessTest, UntouchedFieldsKeepTheirBytes) {
+    leavesDamagedTables_ = true; // hand-made damaged or foreign files
     const std::string path = Path("foreign.dbf");
     TDbfFile::Create(path, {{"NAME", 'C', 6, 0},
                             {"BIG", 'N', 20, 0},
@@ -156,6 +157,7 @@ TEST_F(RobustnessTest, UntouchedFieldsKeepTheirBytes) {
 // Padding after the last record (0x1A, NUL, garbage) is not records, in any
 // mode; appends overwrite it and other readers agree on the count.
 TEST_F(RobustnessTest, PaddingIsNotRecords) {
+    leavesDamagedTables_ = true; // hand-made damaged or foreign files
     const std::string path = Path("pad.dbf");
     MakeTable(path, 3);
     const auto clean = ReadBytes(path);
@@ -300,6 +302,7 @@ TEST_F(RobustnessTest, SharedReadsSeeOtherCopysWrites) {
 }
 
 TEST_F(RobustnessTest, FieldTypeLetters) {
+    leavesDamagedTables_ = true; // hand-made damaged or foreign files
     struct Case {
         uint8_t type;
         bool opens;
