@@ -697,3 +697,43 @@ TEST_F(IndexTest, SecondProcessKeepsIndexRight) {
 
 } // namespace
 } // namespace qm::table
+
+namespace qm::table {
+namespace {
+
+TEST_F(IndexTest, KeyExpressionsRefused) {
+    TTzDbf t;
+    t.SetDbfFileName(Path("k.dbf"));
+    t.SetDbfFields({"wide,C,120,0", "flag,L,1,0", "memo,M,10,0"});
+    t.Open();
+    const struct {
+        std::string expr, forExpr;
+        int code;
+    } cases[] = {{"wide", "", 266},
+                 {"flag", "", 254},
+                 {"memo", "", 254},
+                 {"nosuch", "", 254},
+                 {std::string(221, 'x'), "", 300},
+                 {"flag", "wide = 'a'", 254}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.expr.substr(0, 20));
+        try {
+            t.MakeIndex({{"T", c.expr, c.forExpr, false, false}}, "k");
+            ADD_FAILURE() << "built";
+        } catch (const EZezudError& e) {
+            EXPECT_EQ(CodeValue(e.Error()), c.code);
+            EXPECT_TRUE(e.Context().ends_with(" [AddIndexTag()]")) << e.Context();
+        }
+        EXPECT_FALSE(std::filesystem::exists(Path("k.MDX")));
+    }
+    // Without an index, Find is an error of its own.
+    try {
+        t.Find("a");
+        ADD_FAILURE() << "found without an index";
+    } catch (const EZezudError& e) {
+        EXPECT_EQ(CodeValue(e.Error()), 221);
+    }
+}
+
+} // namespace
+} // namespace qm::table
