@@ -24,8 +24,10 @@ struct LogSequence {
     uint32_t At(uint32_t i) const { return records.empty() ? i + 1 : records[i]; }
 };
 
-// The records of the open log in `order`: the record order as printed, or the entries sorted
-// by the order's field (texts by their bytes, dates by day), equal keys in record order.
+// The records of the open log in `order`: the record order as printed, or the order of an
+// index file built on the order's field in the log's folder (IndexOnOne, named by the tag):
+// texts by their bytes, dates by day. Should the index not be built, the same order is made
+// in memory.
 LogSequence ApplyLogOrder(table::TTzDbf& log, LogOrder order);
 
 } // namespace qm

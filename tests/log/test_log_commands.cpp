@@ -94,6 +94,12 @@ TEST_F(LogCommandTest, EveryOrderListsTheEntriesInItsSequence) {
         }
     }
     EXPECT_TRUE(ui.errors.isEmpty());
+    // Each order came from its index file in the log's folder, named by the tag.
+    QStringList indexes;
+    for (const QString& f : QDir(File(QStringLiteral("Reports"))).entryList(QDir::Files))
+        if (f.endsWith(QStringLiteral(".mdx"), Qt::CaseInsensitive)) indexes << f.toLower();
+    indexes.sort();
+    EXPECT_EQ(indexes, QStringList({"mailernum.mdx", "name.mdx", "rdate.mdx", "zip.mdx"}));
 }
 
 TEST_F(LogCommandTest, FullDetailShowsEveryField) {
