@@ -11,6 +11,8 @@
 #include "entry/money.h"
 #include "entry/piece_log.h"
 #include "entry/print_run.h"
+#include "log/log_menu.h"
+#include "log/log_table.h"
 #include "print/align_dialog.h"
 #include "print/extra_label_dialog.h"
 #include "print/page.h"
@@ -178,6 +180,10 @@ void TF_Main::BuildMenu() {
     MIByZipCode = AddItem(SortRepost1, "MIByZipCode", QStringLiteral("By &ZipCode"));
     groupSort =
         AddRadioGroup(this, "groupSort", {MIByMailerNumber, MIByName, MIByDate, MIByZipCode});
+    menuReport->addSeparator();
+    miFirmMailingBook =
+        AddItem(menuReport, "miFirmMailingBook", QStringLiteral("Firm Mailing Book..."));
+    miExportLog = AddItem(menuReport, "miExportLog", QStringLiteral("Export Log..."));
 
     menuHelp = bar->addMenu(QStringLiteral("&Help"));
     menuHelp->setObjectName(QStringLiteral("Help1"));
@@ -215,6 +221,8 @@ void TF_Main::BuildMenu() {
         {MIByName, &TF_Main::MIByNameClick},
         {MIByDate, &TF_Main::MIByDateClick},
         {MIByZipCode, &TF_Main::MIByZipCodeClick},
+        {miFirmMailingBook, &TF_Main::miFirmMailingBookClick},
+        {miExportLog, &TF_Main::miExportLogClick},
         {Content1, &TF_Main::Content1Click},
         {MIOrderSupplies, &TF_Main::MIAboutClick},
         {MITechnicalSupport, &TF_Main::MIAboutClick},
@@ -724,39 +732,50 @@ void TF_Main::MIExportClick() {
     ShowNotAvailableYet(this);
 }
 void TF_Main::miPrintFullClick() {
-    ShowNotAvailableYet(this);
+    RunLogReportCommand(this, CheckedLogOrder(MIByMailerNumber, MIByName, MIByDate, MIByZipCode),
+                        ReportDestination::Printer, LogReport::FullDetail);
 }
 void TF_Main::miPrintShortClick() {
-    ShowNotAvailableYet(this);
+    RunLogReportCommand(this, CheckedLogOrder(MIByMailerNumber, MIByName, MIByDate, MIByZipCode),
+                        ReportDestination::Printer, LogReport::ShortDetail);
 }
 void TF_Main::miPreviewFullClick() {
-    ShowNotAvailableYet(this);
+    RunLogReportCommand(this, CheckedLogOrder(MIByMailerNumber, MIByName, MIByDate, MIByZipCode),
+                        ReportDestination::Preview, LogReport::FullDetail);
 }
 void TF_Main::miPreviewShortClick() {
-    ShowNotAvailableYet(this);
+    RunLogReportCommand(this, CheckedLogOrder(MIByMailerNumber, MIByName, MIByDate, MIByZipCode),
+                        ReportDestination::Preview, LogReport::ShortDetail);
 }
 void TF_Main::ClearReport1Click() {
-    ShowNotAvailableYet(this);
+    RunClearLogCommand(this);
 }
+// A sort item only checks itself (its radio group unchecks the others); the next report uses it.
 void TF_Main::MIByMailerNumberClick() {
-    ShowNotAvailableYet(this);
+    MIByMailerNumber->setChecked(true);
 }
 void TF_Main::MIByNameClick() {
-    ShowNotAvailableYet(this);
+    MIByName->setChecked(true);
 }
 void TF_Main::MIByDateClick() {
-    ShowNotAvailableYet(this);
+    MIByDate->setChecked(true);
 }
 void TF_Main::MIByZipCodeClick() {
-    ShowNotAvailableYet(this);
+    MIByZipCode->setChecked(true);
+}
+void TF_Main::miFirmMailingBookClick() {
+    RunFirmMailingBookCommand(this);
+}
+void TF_Main::miExportLogClick() {
+    RunExportLogCommand(this);
 }
 void TF_Main::btnPrintClick() {
     WindowDialogs dialogs(this);
-    NoPieceLog noLog;
+    MailingLog mailingLog;
     WaitCursor wait;
     PagePrinter printer(ActivePageTarget());
     const PrintOutcome outcome = RunSinglePrint(FilledEntryFields(), Globals(), printer, dialogs,
-                                                pieceLog_ ? *pieceLog_ : noLog);
+                                                pieceLog_ ? *pieceLog_ : mailingLog);
     if (outcome.Printed()) MarkPrinted();
 }
 void TF_Main::btnPasteClick() {

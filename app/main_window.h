@@ -76,6 +76,8 @@ public:
     QAction* MIByName;
     QAction* MIByDate;
     QAction* MIByZipCode;
+    QAction* miFirmMailingBook;
+    QAction* miExportLog;
     // Menu "&Help"
     QMenu* menuHelp;
     QAction* Content1;
@@ -139,7 +141,8 @@ public:
     // The entry form as the print reads it: the free-entry controls, or the
     // address-table ones while the free-entry memo is hidden.
     EntryFields FilledEntryFields() const;
-    // The mailing log the prints enter their pieces into (not owned; null: none).
+    // The mailing log the prints enter their pieces into (not owned; null: the log beside the
+    // program).
     void SetPieceLog(PieceLog* log);
     // The fee text formatted, with editTotal recomputed from the fields as they stand.
     QString RecalcFees(const QString& text);
@@ -173,6 +176,8 @@ public slots:
     void MIByNameClick();
     void MIByDateClick();
     void MIByZipCodeClick();
+    void miFirmMailingBookClick();
+    void miExportLogClick();
     // Help
     void Content1Click();
     void MIAboutClick();

@@ -5,20 +5,14 @@
 #include <charconv>
 #include <cstdio>
 
+#include "engine_util.h"
+
 namespace qm::table {
 
 namespace {
 
 std::string TrimBlanks(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-    return std::string(s);
-}
-
-std::string Upper(std::string s) {
-    for (char& c : s)
-        if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
-    return s;
+    return Trim(s, " \t");
 }
 
 bool ParseIntPart(const std::string& s, int& out) {
@@ -30,14 +24,6 @@ bool ParseIntPart(const std::string& s, int& out) {
     if (v.front() == '+') v.remove_prefix(1);
     auto r = std::from_chars(v.data(), v.data() + v.size(), out);
     return r.ec == std::errc() && r.ptr == v.data() + v.size();
-}
-
-std::string BaseName(const std::string& path) {
-    size_t slash = path.find_last_of('/');
-    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    size_t dot = name.find_last_of('.');
-    if (dot != std::string::npos) name.resize(dot);
-    return name;
 }
 
 } // namespace
@@ -123,7 +109,9 @@ void TTzDbf::SetActive(bool on) {
 }
 
 TWorkArea& TTzDbf::Area(const char* operation) {
-    if (!area_.IsOpen()) Fail(1103, "Database is not open [" + name_ + "." + operation + "]");
+    if (!area_.IsOpen())
+        Fail(TErrorCode::InvalidOperation,
+             "Database is not open [" + name_ + "." + operation + "]");
     return area_;
 }
 
@@ -165,22 +153,28 @@ bool TTzDbf::CreateFromFields() {
 
 void TTzDbf::OpenArea() {
     const int slot = FreeUserSlot();
-    if (slot == 0) Fail(220, "No free workarea available [Select(0)]");
-    if (createIfNotFound_ && !FileSystem().Exists(fileName_)) {
+    if (slot == 0) Fail(TErrorCode::InvalidParameter, "No free workarea available [Select(0)]");
+    // A file that differs in case only is the table, not a reason to create one.
+    const std::string found = ResolveNameCase(fileName_);
+    if (createIfNotFound_ && !FileSystem().Exists(found)) {
         if (!CreateFromFields()) ShowEngineMessage("Could not create \"" + fileName_ + "\"");
     }
-    const std::string alias = Upper(name_.empty() ? BaseName(fileName_) : name_);
+    const std::string alias = UpperAscii(name_.empty() ? BaseName(fileName_) : name_);
     BindSlot(slot, &area_);
     try {
         area_.Use(fileName_, alias, exclusive_, readOnly_, autoFix_, language_);
+        area_.skipDeleted = hideDeleted_;
+        OpenProductionIndex();
+        area_.FirstVisible();
     } catch (...) {
+        // A failure while positioning leaves the table closed, its slot free.
+        area_.CloseIndexes();
+        area_.File().Abandon();
         ReleaseSlot(slot);
         throw;
     }
     slot_ = slot;
-    area_.skipDeleted = hideDeleted_;
     state_ = TDataSetState::dsBrowse;
-    area_.FirstVisible();
 }
 
 void TTzDbf::Open() {
@@ -191,7 +185,13 @@ void TTzDbf::Open() {
 }
 
 void TTzDbf::Close() {
-    if (!Active()) return;
+    if (!Active()) {
+        // A failed reopen (pack) left the file closed: free its work area.
+        if (slot_ != 0) ReleaseSlot(slot_);
+        slot_ = 0;
+        state_ = TDataSetState::dsInactive;
+        return;
+    }
     const int slot = slot_;
     slot_ = 0;
     state_ = TDataSetState::dsInactive;
@@ -325,7 +325,7 @@ void TTzDbf::SetFieldDate(int i, const TDate& date) {
         if (i < 0 || i >= FieldCount() || FieldDef(i).type != 'D')
             throw EDatabaseError(name_ + ": Field index out of range");
         if (!Editing()) Edit();
-        TTypedValue& v = area_.Typed()[size_t(i)];
+        TTypedValue& v = area_.Assign(i);
         TDate checked;
         if (date.Empty()) {
             v.date = TDate{};
@@ -342,7 +342,8 @@ void TTzDbf::SetFieldDate(int i, const TDate& date) {
 
 void TTzDbf::SetTypedFromText(int i, std::string_view text) {
     const TFieldDef& f = FieldDef(i);
-    TTypedValue& v = area_.Typed()[size_t(i)];
+    // Only a value that converts is assigned; the field keeps its stored bytes otherwise.
+    TTypedValue v = area_.Typed()[size_t(i)];
     auto quoted = [&] { return "'" + std::string(text) + "'"; };
     switch (f.type) {
     case 'C': v.text.assign(Utf8Prefix(text, size_t(f.width))); break;
@@ -389,6 +390,7 @@ void TTzDbf::SetTypedFromText(int i, std::string_view text) {
     }
     default: throw EDatabaseError("Field '" + f.name + "' cannot be modified");
     }
+    area_.Assign(i) = std::move(v);
 }
 
 void TTzDbf::ClearRecord() {

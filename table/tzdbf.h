@@ -82,6 +82,9 @@ public:
     void SetCreateIfNotFound(bool on) { createIfNotFound_ = on; }
     bool Exclusive() const { return exclusive_; }
     void SetExclusive(bool on); // reopens an open table in the new mode
+    // Write-through of this table (see TDbfFile::SetWriteThrough); off by default.
+    bool WriteThrough() const { return area_.File().WriteThrough(); }
+    void SetWriteThrough(bool on) { area_.File().SetWriteThrough(on); }
     const std::vector<std::string>& IndexList() const { return indexList_; }
     void SetIndexList(std::vector<std::string> lines) { indexList_ = std::move(lines); }
 
@@ -156,6 +159,19 @@ public:
     void Pack();
     void AppendFrom(const std::string& fileName);
 
+    // ---- index orders
+    // Builds the index file `indexName` (".MDX" added, the table's folder when it
+    // names none) with the one tag DUMMY_TAG on the key expression and makes it
+    // the active order; the cursor goes to the first record in key order.
+    bool IndexOnOne(const std::string& keyExpression, const std::string& indexName);
+    bool MakeIndex(const std::vector<TTagSpec>& tags, const std::string& indexName);
+    // Opens an index file and makes its first tag the active order.
+    void SetIndexTo(const std::string& indexName);
+    // The first record whose key begins with (equals) the text; the cursor stays
+    // when there is none.
+    bool Find(std::string_view text);
+    bool FindExact(std::string_view text);
+
     // Reads record n (1..RecCount) without moving the cursor: display values.
     bool PeekRecord(uint32_t n, std::vector<std::string>& values, bool& deleted);
 
@@ -164,6 +180,8 @@ private:
     void RequireEditable(const char* operation);
     bool CreateFromFields();
     void OpenArea();
+    void OpenProductionIndex();
+    bool RebuildProductionIndex(const std::string& file, const std::vector<TTagSpec>& tags);
     void KeepVisible(uint32_t newRec);
     void Reread();
     void Scrolled();

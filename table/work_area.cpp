@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "engine_error.h"
+#include "engine_util.h"
 
 namespace qm::table {
 
@@ -15,15 +16,13 @@ namespace {
 
 std::array<TWorkArea*, kSlotCount + 1> g_slots{};
 
-std::string_view Trim(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\0')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\0')) s.remove_suffix(1);
-    return s;
+std::string_view TrimField(std::string_view s) {
+    return TrimView(s, std::string_view(" \0", 2));
 }
 
 // A stored number without its padding and without a leading '+'.
 std::string_view NumberText(std::string_view s) {
-    s = Trim(s);
+    s = TrimField(s);
     if (!s.empty() && s.front() == '+') s.remove_prefix(1);
     return s;
 }
@@ -54,16 +53,8 @@ std::string PadText(std::string_view text, int width) {
     return s;
 }
 
-std::string RTrim(std::string s) {
-    while (!s.empty() && s.back() == ' ') s.pop_back();
-    return s;
-}
-
 std::string FieldKey(std::string_view name) {
-    std::string k(name.substr(0, 10));
-    for (char& c : k)
-        if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
-    return k;
+    return UpperAscii(std::string(name.substr(0, 10)));
 }
 
 } // namespace
@@ -123,14 +114,16 @@ void CheckAliasFree(const std::string& alias, const TWorkArea* self) {
     for (int i = 1; i <= kSlotCount; ++i) {
         TWorkArea* a = g_slots[size_t(i)];
         if (a && a != self && a->IsOpen() && a->Alias() == alias)
-            Fail(220, "Alias name \"" + alias + "\" already in use. [USE]");
+            Fail(TErrorCode::InvalidParameter,
+                 "Alias name \"" + alias + "\" already in use. [USE]");
     }
 }
 
 TWorkArea& SelectArea(int slot, const std::string& operation) {
     TWorkArea* a = WorkAreaAt(slot);
     if (!a || !a->IsOpen())
-        Fail(215, "No database in use [" + operation + "]  WorkArea = " + std::to_string(slot));
+        Fail(TErrorCode::NoDatabase,
+             "No database in use [" + operation + "]  WorkArea = " + std::to_string(slot));
     return *a;
 }
 
@@ -147,6 +140,7 @@ void TWorkArea::Use(const std::string& fileName, const std::string& alias, bool 
     raw_.assign(size_t(file_.RecordLength()), ' ');
     scratch_.assign(raw_.size(), ' ');
     typed_.assign(file_.Fields().size(), TTypedValue{});
+    assigned_.assign(typed_.size(), 1);
     lockState_ = TLockState::None;
     lockedRecs_.clear();
     countFresh_ = false;
@@ -162,6 +156,7 @@ void TWorkArea::Use(const std::string& fileName, const std::string& alias, bool 
 }
 
 void TWorkArea::CloseArea() {
+    order_.Close();
     lockState_ = TLockState::None;
     lockedRecs_.clear();
     recNo_ = 0;
@@ -176,9 +171,13 @@ uint32_t TWorkArea::Count() {
     return file_.RecordCount();
 }
 
+bool TWorkArea::MayReadAhead() const {
+    return !file_.Shared() || lockState_ == TLockState::File;
+}
+
 void TWorkArea::Go(uint32_t n, bool ahead) {
     if (n > file_.RecordCount() && file_.Shared()) file_.RefreshCountFromSize();
-    if (ahead)
+    if (ahead && MayReadAhead())
         file_.ReadRecordAhead(n, raw_.data());
     else
         file_.ReadRecord(n, raw_.data());
@@ -197,6 +196,7 @@ void TWorkArea::SetEmpty() {
 void TWorkArea::BlankTyped() {
     // What decoding a record of blanks gives, without decoding it.
     std::fill(raw_.begin(), raw_.end(), ' ');
+    std::fill(assigned_.begin(), assigned_.end(), 1);
     deleted_ = false;
     for (TTypedValue& v : typed_) {
         v.text.clear();
@@ -210,11 +210,28 @@ void TWorkArea::BlankTyped() {
 
 bool TWorkArea::VisibleAt(uint32_t n) {
     if (!skipDeleted) return true;
-    file_.ReadRecordAhead(n, scratch_.data());
+    if (MayReadAhead())
+        file_.ReadRecordAhead(n, scratch_.data());
+    else
+        file_.ReadRecord(n, scratch_.data());
     return scratch_[0] != '*';
 }
 
+bool TWorkArea::OrderedWalk(uint32_t rec, bool forward) {
+    while (rec != 0) {
+        Go(rec);
+        if (!Hidden()) return true;
+        rec = forward ? order_.Next(raw_.data(), rec) : order_.Prior(raw_.data(), rec);
+    }
+    return false;
+}
+
 bool TWorkArea::FirstVisible() {
+    if (order_.IsOpen()) {
+        if (OrderedWalk(order_.First(), true)) return true;
+        SetEmpty();
+        return false;
+    }
     const uint32_t count = Count();
     for (uint32_t n = 1; n <= count; ++n) {
         if (VisibleAt(n)) {
@@ -227,6 +244,11 @@ bool TWorkArea::FirstVisible() {
 }
 
 bool TWorkArea::LastVisible() {
+    if (order_.IsOpen()) {
+        if (OrderedWalk(order_.Last(), false)) return true;
+        SetEmpty();
+        return false;
+    }
     for (uint32_t n = Count(); n >= 1; --n) {
         if (VisibleAt(n)) {
             Go(n);
@@ -238,6 +260,13 @@ bool TWorkArea::LastVisible() {
 }
 
 bool TWorkArea::NextVisible() {
+    if (order_.IsOpen() && recNo_ > 0) {
+        const uint32_t at = recNo_;
+        if (OrderedWalk(order_.Next(raw_.data(), at), true)) return true;
+        if (recNo_ != at) Go(at);
+        eof_ = true;
+        return false;
+    }
     // Records of a shared table only grow: ask the file size only at the end.
     uint32_t count = file_.RecordCount();
     if (recNo_ >= count) count = Count();
@@ -253,6 +282,13 @@ bool TWorkArea::NextVisible() {
 }
 
 bool TWorkArea::PriorVisible() {
+    if (order_.IsOpen() && recNo_ > 0) {
+        const uint32_t at = recNo_;
+        if (OrderedWalk(order_.Prior(raw_.data(), at), false)) return true;
+        if (recNo_ != at) Go(at);
+        bof_ = true;
+        return false;
+    }
     if (recNo_ > 0) {
         for (uint32_t n = std::min(recNo_ - 1, Count()); n >= 1; --n) {
             if (VisibleAt(n)) {
@@ -324,6 +360,7 @@ void TWorkArea::EncodeField(int i, const TTypedValue& v, char* raw) const {
 }
 
 void TWorkArea::RawToTyped() {
+    std::fill(assigned_.begin(), assigned_.end(), 0);
     const int n = int(typed_.size());
     for (int i = 0; i < n; ++i) DecodeField(i, raw_.data(), typed_[size_t(i)]);
 }
@@ -331,7 +368,8 @@ void TWorkArea::RawToTyped() {
 void TWorkArea::TypedToRaw() {
     raw_[0] = deleted_ ? '*' : ' ';
     const int n = int(typed_.size());
-    for (int i = 0; i < n; ++i) EncodeField(i, typed_[size_t(i)], raw_.data());
+    for (int i = 0; i < n; ++i)
+        if (assigned_[size_t(i)]) EncodeField(i, typed_[size_t(i)], raw_.data());
 }
 
 std::string TWorkArea::ValueText(int i, const TTypedValue& v) const {
@@ -360,7 +398,7 @@ std::string TWorkArea::ValueDisplay(int i, const TTypedValue& v) const {
     case 'C': return RTrim(v.text);
     case 'D': return v.date.Empty() ? std::string() : FormatEngineDate(v.date);
     case 'N':
-    case 'F': return std::string(Trim(ValueText(i, v)));
+    case 'F': return std::string(TrimField(ValueText(i, v)));
     default: return ValueText(i, v);
     }
 }
@@ -409,7 +447,9 @@ void TWorkArea::PeekRecord(uint32_t n, std::vector<std::string>& values, bool& d
 bool TWorkArea::ALock() {
     if (lockState_ == TLockState::Append) return true;
     if (lockState_ != TLockState::None) return false;
-    if (file_.Shared() && !file_.TryLock(kAppendLockOffset, 1)) return false;
+    // Another copy holds the append byte only for one append or a close's
+    // header rewrite: wait for it a little rather than drop the entry.
+    if (file_.Shared() && !file_.TryLockFor(kAppendLockOffset, 1, kLockWaitMs)) return false;
     lockState_ = TLockState::Append;
     countFresh_ = false;
     return true;
@@ -466,7 +506,7 @@ bool TWorkArea::MayWriteCurrent() const {
 void TWorkArea::Append() {
     const std::string& path = file_.DisplayName();
     if (file_.Shared() && lockState_ != TLockState::File && lockState_ != TLockState::Append)
-        Fail(5, "File must be locked to append: " + path + " [APPEND]");
+        Fail(TErrorCode::AccessDenied, "File must be locked to append: " + path + " [APPEND]");
     if (file_.Shared() && !countFresh_) {
         file_.RefreshCountFromSize();
         countFresh_ = true; // nobody else appends while we hold the lock
@@ -481,22 +521,29 @@ void TWorkArea::Append() {
     }
     recNo_ = n;
     eof_ = bof_ = false;
+    if (order_.IsOpen()) order_.Appended(raw_.data(), n);
 }
 
 void TWorkArea::Replace() {
     const std::string& path = file_.DisplayName();
     const uint32_t count = Count();
-    if (recNo_ < 1) Fail(212, "Database \"" + path + "\" is empty. [REPLACE]");
-    if (recNo_ > count) Fail(212, "Database \"" + path + "\" is at EOF. [REPLACE]");
+    if (recNo_ < 1) Fail(TErrorCode::BeyondRange, "Database \"" + path + "\" is empty. [REPLACE]");
+    if (recNo_ > count)
+        Fail(TErrorCode::BeyondRange, "Database \"" + path + "\" is at EOF. [REPLACE]");
     if (!MayWriteCurrent())
-        Fail(1200, "Record #" + std::to_string(recNo_) + " in " + path + " [REPLACE]");
+        Fail(TErrorCode::RecordNotLocked,
+             "Record #" + std::to_string(recNo_) + " in " + path + " [REPLACE]");
+    // The old keys come from the record as it is in the file.
+    if (order_.IsOpen()) file_.ReadRecord(recNo_, scratch_.data());
     TypedToRaw();
     file_.WriteRecord(recNo_, raw_.data());
+    if (order_.IsOpen()) order_.Replaced(scratch_.data(), raw_.data(), recNo_);
 }
 
 void TWorkArea::DeleteRec() {
     const std::string& path = file_.DisplayName();
-    if (!MayWriteCurrent()) Fail(1200, path + " Record not locked [DeleteRec]");
+    if (!MayWriteCurrent())
+        Fail(TErrorCode::RecordNotLocked, path + " Record not locked [DeleteRec]");
     if (recNo_ >= 1 && recNo_ <= Count()) {
         deleted_ = true;
         raw_[0] = '*';
@@ -506,59 +553,85 @@ void TWorkArea::DeleteRec() {
 
 void TWorkArea::RecallRec() {
     const std::string& path = file_.DisplayName();
-    if (!MayWriteCurrent()) Fail(1200, path + " Record not locked [RecallRec]");
-    if (recNo_ < 1 || recNo_ > Count()) Fail(1103, path + " at EOF [RecallRec]");
+    if (!MayWriteCurrent())
+        Fail(TErrorCode::RecordNotLocked, path + " Record not locked [RecallRec]");
+    if (recNo_ < 1 || recNo_ > Count())
+        Fail(TErrorCode::InvalidOperation, path + " at EOF [RecallRec]");
     deleted_ = false;
     raw_[0] = ' ';
     file_.WriteDeletionFlag(recNo_, ' ');
 }
 
 void TWorkArea::Pack() {
+    if (file_.ReadOnly())
+        Fail(TErrorCode::AccessDenied, "File:  " + file_.DisplayName() + " [Pack]");
     if (Count() == 0) return;
     const std::string path = file_.Path();
     const std::string display = file_.DisplayName();
     const bool wasShared = file_.Shared();
-    const bool readOnly = file_.ReadOnly();
     if (wasShared) {
         UnLock();
         file_.Close();
         try {
             TReportingOff quiet;
             file_.Open(path, true, false, autoFix_);
-        } catch (const EZezudError&) {
-            // Another copy has the table open: leave it unchanged.
-            ReopenShared(path, display, readOnly, recNo_);
-            return;
+        } catch (const EZezudError& e) {
+            // Another copy has the table open: leave it unchanged, silently.
+            // Any other failure is reported once the table is open again.
+            ReopenShared(path, display, false, recNo_);
+            if (e.Error() == TErrorCode::SharingViolation) return;
+            Fail(e.Error(), e.Context());
         }
     }
-    const bool writeThrough = WriteThrough();
-    SetWriteThrough(false);
-    struct Restore {
-        bool on;
-        ~Restore() { SetWriteThrough(on); }
-    } restore{writeThrough};
-
-    const uint32_t count = file_.RecordCount();
-    uint32_t survivors = 0;
-    bool moved = false;
-    for (uint32_t n = 1; n <= count; ++n) {
-        file_.ReadRecord(n, scratch_.data());
-        if (scratch_[0] == '*') {
-            moved = true;
-            continue;
-        }
-        ++survivors;
-        if (moved) file_.WriteRecord(survivors, scratch_.data());
-    }
-    file_.CutAfter(survivors);
+    const uint32_t survivors = file_.Pack();
     if (survivors == 0)
         SetEmpty();
     else
         Go(1);
     if (wasShared) {
         file_.Close();
-        ReopenShared(path, display, readOnly, 1);
+        ReopenShared(path, display, false, 1);
     }
+    RebuildIndex();
+}
+
+// ---- index files
+
+void TWorkArea::RebuildIndex() {
+    if (!order_.IsOpen()) return;
+    const std::string path = order_.Path();
+    const std::vector<TTagSpec> tags = order_.TagSpecs();
+    order_.Close();
+    TIndexOrder::Build(file_, path, tags);
+    order_.Open(path, file_, lang_);
+}
+
+void TWorkArea::MakeIndex(const std::vector<TTagSpec>& tags, const std::string& indexName) {
+    const std::string path = ResolveIndexName(indexName, file_.Path());
+    if (order_.IsOpen() && order_.Path() == path) order_.Close();
+    FileSystem().Remove(path);
+    TIndexOrder::Build(file_, path, tags);
+}
+
+void TWorkArea::SetIndexTo(const std::string& indexName) {
+    order_.Close();
+    order_.Open(ResolveIndexName(indexName, file_.Path()), file_, lang_);
+}
+
+bool TWorkArea::FindKey(std::string_view text, bool exact) {
+    if (!order_.IsOpen())
+        Fail(TErrorCode::IndexNotOpen, "Index not open. (DBF=" + file_.DisplayName() + ") [Find]");
+    const uint32_t at = recNo_;
+    uint32_t rec = order_.Find(text, exact);
+    while (rec != 0) {
+        Go(rec);
+        if (!order_.KeyMatches(raw_.data(), text, exact)) break;
+        if (!Hidden()) return true;
+        rec = order_.Next(raw_.data(), rec);
+    }
+    // Not found: the cursor stays where it was.
+    if (at != 0 && recNo_ != at) Go(at);
+    return false;
 }
 
 void TWorkArea::ReopenShared(const std::string& path, const std::string& display, bool readOnly,
@@ -566,7 +639,7 @@ void TWorkArea::ReopenShared(const std::string& path, const std::string& display
     try {
         file_.Open(path, false, readOnly, autoFix_);
     } catch (const EZezudError& e) {
-        Fail(e.Code(), "Cannot re-open database sharable. " + display + " [Pack]");
+        Fail(e.Error(), "Cannot re-open database sharable. " + display + " [Pack]");
     }
     if (file_.RecordCount() == 0)
         SetEmpty();
@@ -575,10 +648,12 @@ void TWorkArea::ReopenShared(const std::string& path, const std::string& display
 }
 
 void TWorkArea::AppendFrom(const std::string& fileName) {
-    const std::string name = AddDefaultExtension(fileName);
+    const std::string name = ResolveNameCase(AddDefaultExtension(fileName));
     const std::string full = FullPath(name);
-    if (full == fullName_)
-        Fail(214, "Attempting to append file to itself. [AppendFrom(" + name + ")]");
+    // The same file under another name (a link, another case) is the table itself too.
+    if (full == fullName_ || SameFile(name, file_.Path()))
+        Fail(TErrorCode::AlreadyInUse,
+             "Attempting to append file to itself. [AppendFrom(" + name + ")]");
     TWorkArea* source = nullptr;
     for (int i = 1; i <= kSlotCount; ++i) {
         TWorkArea* a = WorkAreaAt(i);
@@ -592,7 +667,8 @@ void TWorkArea::AppendFrom(const std::string& fileName) {
         }
     } guard;
     if (!source) {
-        if (!FileSystem().Exists(name)) Fail(2, "[AppendFrom(" + name + ")]");
+        if (!FileSystem().Exists(name))
+            Fail(TErrorCode::FileNotFound, "[AppendFrom(" + name + ")]");
         own.Use(name, "*FROMFILE", false, true, false, lang_);
         BindSlot(kAppendFromSlot, &own);
         guard.bound = true;
@@ -614,18 +690,26 @@ void TWorkArea::AppendFrom(const std::string& fileName) {
     }
     if (!any) return;
 
+    // Records of the same structure are copied byte for byte.
+    const bool copyBytes = same && source->raw_.size() == raw_.size() && source->lang_ == lang_;
     const uint32_t count = source->Count();
     for (uint32_t n = 1; n <= count; ++n) {
         source->Go(n);
+        if (copyBytes) {
+            raw_ = source->raw_;
+            RawToTyped();
+        } else {
+            BlankTyped();
+        }
         for (size_t i = 0; i < tf.size(); ++i) {
             TTypedValue& t = typed_[i];
             if (same) {
-                t = source->typed_[i];
+                if (!copyBytes) Assign(int(i)) = source->typed_[i];
                 if (tf[i].type == 'M' && t.memo != 0)
-                    Fail(1019, file_.DisplayName() + " No Memo Field [AppendFrom]");
+                    Fail(TErrorCode::InvalidMemoOperation,
+                         file_.DisplayName() + " No Memo Field [AppendFrom]");
                 continue;
             }
-            t = TTypedValue{};
             if (map[i] < 0) continue;
             const TFieldDef& sd = sf[size_t(map[i])];
             const TTypedValue& s = source->typed_[size_t(map[i])];
@@ -641,7 +725,8 @@ void TWorkArea::AppendFrom(const std::string& fileName) {
                     t.text = buf;
                 } else if (sd.type == 'M') {
                     if (s.memo != 0)
-                        Fail(1019, file_.DisplayName() + " No Memo Field [AppendFrom]");
+                        Fail(TErrorCode::InvalidMemoOperation,
+                             file_.DisplayName() + " No Memo Field [AppendFrom]");
                 } else {
                     t.text =
                         std::string(Utf8Prefix(source->FieldText(map[i]), size_t(tf[i].width)));
@@ -660,8 +745,10 @@ void TWorkArea::AppendFrom(const std::string& fileName) {
             case 'L': t.logical = sd.type == 'L' ? s.logical : false; break;
             case 'D': t.date = sd.type == 'D' ? s.date : TDate{}; break;
             case 'M':
-                if ((sd.type == 'M' && s.memo != 0) || (sd.type == 'C' && !Trim(s.text).empty()))
-                    Fail(1019, file_.DisplayName() + " No Memo Field [AppendFrom]");
+                if ((sd.type == 'M' && s.memo != 0) ||
+                    (sd.type == 'C' && !TrimField(s.text).empty()))
+                    Fail(TErrorCode::InvalidMemoOperation,
+                         file_.DisplayName() + " No Memo Field [AppendFrom]");
                 break;
             default: break;
             }

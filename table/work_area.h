@@ -13,6 +13,7 @@
 #include "codepage.h"
 #include "dbf_file.h"
 #include "engine_date.h"
+#include "index_order.h"
 
 namespace qm::table {
 
@@ -78,8 +79,14 @@ public:
     bool PriorVisible(); // sets Bof and stays when there is no prior
     bool Hidden() const { return skipDeleted && deleted_; }
 
-    // Typed record.
-    std::vector<TTypedValue>& Typed() { return typed_; }
+    // Typed record. A record read from the file keeps the stored bytes of every
+    // field that is not assigned: only assigned fields are formatted anew when
+    // it is written (a blank record counts as wholly assigned).
+    const std::vector<TTypedValue>& Typed() const { return typed_; }
+    TTypedValue& Assign(int i) {
+        assigned_[size_t(i)] = 1;
+        return typed_[size_t(i)];
+    }
     void BlankTyped(); // blank raw record and the typed record derived from it
     void RawToTyped();
     void TypedToRaw();
@@ -111,12 +118,26 @@ public:
     void Pack();
     void AppendFrom(const std::string& fileName);
 
+    // Index files. MakeIndex writes a new file (the name resolved by
+    // ResolveIndexName); SetIndexTo opens one and makes its first tag the
+    // active order, which navigation then follows; Append and Replace keep
+    // its keys. FindKey moves to the first record whose key begins with (or
+    // equals) the text.
+    void MakeIndex(const std::vector<TTagSpec>& tags, const std::string& indexName);
+    void SetIndexTo(const std::string& indexName);
+    void CloseIndexes() { order_.Close(); }
+    bool Ordered() const { return order_.IsOpen(); }
+    TIndexOrder& Order() { return order_; }
+    bool FindKey(std::string_view text, bool exact);
+
 private:
     void DecodeField(int i, const char* raw, TTypedValue& v) const;
     void EncodeField(int i, const TTypedValue& v, char* raw) const;
     std::string ValueText(int i, const TTypedValue& v) const;
     std::string ValueDisplay(int i, const TTypedValue& v) const;
     bool VisibleAt(uint32_t n);
+    // Read-ahead serves only reads that no other copy can change meanwhile.
+    bool MayReadAhead() const;
     // A shared table may write the current record: under the file lock or its record lock.
     bool MayWriteCurrent() const;
     // Pack: opens the table shared again and moves to record `goTo` (clamped), or to
@@ -129,10 +150,16 @@ private:
     std::string fullName_;
     TTableLanguage lang_ = TTableLanguage::tlOem;
     bool autoFix_ = false;
+    // Walks the active order from `rec` to a visible record; false when none.
+    bool OrderedWalk(uint32_t rec, bool forward);
+    void RebuildIndex();
+
+    TIndexOrder order_;
     std::vector<char> raw_;
     std::vector<char> scratch_;
     bool deleted_ = false;
     std::vector<TTypedValue> typed_;
+    std::vector<char> assigned_; // per field: set since the record was read
     uint32_t recNo_ = 0;
     bool eof_ = true;
     bool bof_ = true;

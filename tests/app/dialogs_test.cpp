@@ -157,7 +157,7 @@ TEST_F(MainCommandsTest, TrackItemHelpAndNotYetAvailableCommands) {
         modal->close();
     });
     w.miPrintFull->trigger();
-    EXPECT_EQ(info, "This command is not available yet.");
+    EXPECT_EQ(info, "Report is empty.");
 }
 
 } // namespace

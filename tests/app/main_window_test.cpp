@@ -89,6 +89,8 @@ TEST_F(MainWindowTest, MenuBarHoldsEveryItemWithItsCaption) {
         {"MIByName", "By &Name"},
         {"MIByDate", "By &Date"},
         {"MIByZipCode", "By &ZipCode"},
+        {"miFirmMailingBook", "Firm Mailing Book..."},
+        {"miExportLog", "Export Log..."},
         {"Content1", "&Content"},
         {"MIOrderSupplies", "&Order Supplies"},
         {"MITechnicalSupport", "&Technical Support"},
@@ -107,9 +109,11 @@ TEST_F(MainWindowTest, MenuBarHoldsEveryItemWithItsCaption) {
     EXPECT_FALSE(w->DontPrintBarCodeMI->isChecked());
     for (QAction* a : {w->MIByMailerNumber, w->MIByName, w->MIByDate, w->MIByZipCode})
         EXPECT_FALSE(a->isChecked());
-    OnNextModal([](QWidget* modal) { modal->close(); }); // the command's message box
     w->MIByName->trigger();
     EXPECT_TRUE(w->MIByName->isChecked());
+    w->MIByDate->trigger(); // radio items: one checked at a time
+    EXPECT_TRUE(w->MIByDate->isChecked());
+    EXPECT_FALSE(w->MIByName->isChecked());
     EXPECT_EQ(w->menuFile->actions().size(), 7); // five items and two separators
     EXPECT_EQ(w->menuHelp->actions().size(), 6);
 }

@@ -3,6 +3,15 @@
 //   mp_helper append-forever PATH TAG    append until killed, "n" on stdout every 100
 //   mp_helper hold PATH [RECNO]          open shared (and RLock RECNO), say "ready", wait for stdin
 //   mp_helper open-exclusive PATH        open exclusively in report mode (exits with the code)
+//   mp_helper log-append PATH COUNT TAG  the log's road: one ALock attempt per entry, a failed
+//                                        lock drops the entry; prints "failed N", exits 0
+//   mp_helper edit-loop PATH STOPFILE    open, edit record 1, post, close, until STOPFILE exists;
+//                                        prints the number of rounds
+//   mp_helper pack PATH                  open exclusively, say "packing", pack, say "packed"
+//   mp_helper index-update PATH INDEX COUNT TAG
+//                                        open shared with the index file INDEX, append COUNT
+//                                        records under ALock, then rewrite the pad of every
+//                                        fifth of them under a record lock
 #include <unistd.h>
 
 #include <cstdio>
@@ -57,6 +66,78 @@ int main(int argc, char** argv) {
                     std::fflush(stdout);
                 }
             }
+        }
+        if (cmd == "log-append" && argc == 5) {
+            const long n = std::atol(argv[3]);
+            long failed = 0;
+            TTzDbf t("Appender");
+            OpenShared(t, argv[2]);
+            for (long i = 1; i <= n; ++i) {
+                t.ClearRecord();
+                t.SetField("tag", argv[4]);
+                t.SetField("seq", std::to_string(i));
+                t.SetField("pad",
+                           std::string(argv[4]) + ":" + std::to_string(i) + std::string(30, '.'));
+                if (!t.ALock()) {
+                    ++failed;
+                    continue;
+                }
+                t.AppendRec();
+                t.UnLock();
+            }
+            t.Close();
+            std::printf("failed %ld\n", failed);
+            return 0;
+        }
+        if (cmd == "edit-loop" && argc == 4) {
+            long rounds = 0;
+            while (access(argv[3], F_OK) != 0) {
+                TTzDbf t("Editor");
+                OpenShared(t, argv[2]);
+                if (t.RecCount() > 0) {
+                    t.SetRecNo(1);
+                    t.Edit();
+                    t.SetField("pad", "edited " + std::to_string(rounds));
+                    t.Post();
+                }
+                t.Close();
+                ++rounds;
+            }
+            std::printf("%ld\n", rounds);
+            return 0;
+        }
+        if (cmd == "index-update" && argc == 6) {
+            TTzDbf t("Indexer");
+            OpenShared(t, argv[2]);
+            t.SetIndexTo(argv[3]);
+            const long n = std::atol(argv[4]);
+            std::vector<uint32_t> mine;
+            for (long i = 1; i <= n; ++i) {
+                AppendOne(t, argv[5], (i * 7919) % 100003);
+                mine.push_back(t.RecNo());
+            }
+            for (size_t i = 0; i < mine.size(); i += 5) {
+                t.SetRecNo(mine[i]);
+                t.Edit();
+                t.SetField("pad", "rewritten " + std::to_string((i * 31) % 97) + argv[5]);
+                t.Post();
+            }
+            t.Close();
+            return 0;
+        }
+        if (cmd == "pack" && argc == 3) {
+            TTzDbf t("Packer");
+            t.SetExclusive(true);
+            t.SetCreateIfNotFound(false);
+            t.SetDbfFileName(argv[2]);
+            t.Open();
+            std::printf("packing\n");
+            std::fflush(stdout);
+            t.Pack();
+            std::printf("packed\n");
+            std::fflush(stdout);
+            t.Close();
+            return 0;
         }
         if (cmd == "hold") {
             TTzDbf t("Holder");

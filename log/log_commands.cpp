@@ -1,0 +1,256 @@
+#include "log/log_commands.h"
+
+#include "log/log_csv.h"
+#include "log/log_source.h"
+#include "log/log_table.h"
+#include "log/report_document.h"
+#include "log/report_layout.h"
+#include "log/report_print.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+#include <QPrinter>
+
+#include <stdexcept>
+
+namespace qm {
+
+using table::TTzDbf;
+
+namespace {
+
+// Closes a table at the end of a command in every case, back in shared mode. A failure while
+// closing after an error must not hide that error.
+class TableCloser {
+public:
+    explicit TableCloser(TTzDbf& t) : t_(t) {}
+    ~TableCloser() {
+        table::TReportingOff quiet;
+        try {
+            t_.Close();
+            t_.SetExclusive(false);
+        } catch (const std::exception&) {
+            // the command has reported its own failure already
+        }
+    }
+    TableCloser(const TableCloser&) = delete;
+    TableCloser& operator=(const TableCloser&) = delete;
+
+private:
+    TTzDbf& t_;
+};
+
+QString Text(const std::exception& e) {
+    return QString::fromUtf8(e.what());
+}
+
+const ReportLayout& FindLayout(const ReportProject& project, const QString& name,
+                               const QString& projectPath) {
+    const ReportLayout* layout = project.Find(name);
+    if (!layout)
+        throw ReportProjectError(QStringLiteral("The report project %1 has no report \"%2\".")
+                                     .arg(projectPath, name)
+                                     .toStdString());
+    return *layout;
+}
+
+// Previews or prints a laid-out report.
+void Output(LogUi& ui, ReportDocument& document, bool preview) {
+    if (preview) {
+        ui.Preview(document);
+        return;
+    }
+    QPrinter printer(QPrinter::HighResolution);
+    PreparePrinter(printer, document);
+    if (!ui.ChooseOutput(printer)) return;
+    const std::unique_ptr<ReportProgress> status = ui.Status();
+    PrintReport(document, printer, *status);
+}
+
+// Saves the log's records into `archive` before the log is emptied; false (with the reason
+// shown) when that did not happen completely, so nothing may be deleted.
+bool ArchiveLog(LogUi& ui, TTzDbf& log, const QString& logPath, const QString& archive,
+                uint32_t count) {
+    const QFileInfo target(archive);
+    if (target.exists() && target.canonicalFilePath() == QFileInfo(logPath).canonicalFilePath()) {
+        ui.Error(QStringLiteral("%1 is the mailing log itself; choose another file to save the "
+                                "report in. Nothing was deleted.")
+                     .arg(archive));
+        return false;
+    }
+    if (!target.exists()) {
+        QFile source(logPath);
+        if (!source.copy(archive)) {
+            ui.Error(QStringLiteral("The report could not be saved in %1: %2. Nothing was deleted.")
+                         .arg(archive, source.errorString()));
+            return false;
+        }
+        return true;
+    }
+    TTzDbf saved("TzDbfArchive");
+    TableCloser closer(saved);
+    try {
+        saved.SetDbfFileName(archive.toStdString());
+        saved.SetCreateIfNotFound(false);
+        saved.SetTableLanguage(log.TableLanguage());
+        saved.SetHideDeletedRecs(false);
+        saved.Open();
+    } catch (const std::exception& e) {
+        ui.Error(QStringLiteral("%1 is not a saved mailing log (%2). Nothing was deleted.")
+                     .arg(archive, Text(e)));
+        return false;
+    }
+    QString why;
+    if (!IsLogShaped(saved, &why)) {
+        ui.Error(QStringLiteral("%1 is not a saved mailing log: %2. Nothing was deleted.")
+                     .arg(archive, why));
+        return false;
+    }
+    if (!TakeAppendLock(saved)) {
+        ui.Error(QStringLiteral("%1 is in use by another user. Nothing was deleted.").arg(archive));
+        return false;
+    }
+    const uint32_t before = saved.RecCount();
+    saved.AppendFrom(logPath.toStdString());
+    saved.UnLock();
+    if (saved.RecCount() != before + count) {
+        ui.Error(QStringLiteral("Not every entry of the report reached %1. Nothing was deleted.")
+                     .arg(archive));
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+QString MyTimeText(const QDateTime& now) {
+    const QLocale locale = QLocale::system();
+    return QStringLiteral("Date Printed: ") + locale.toString(now.date(), QLocale::ShortFormat) +
+           u' ' + locale.toString(now.time(), QLocale::LongFormat);
+}
+
+void RunLogReport(LogUi& ui, const QString& logPath, const QString& projectPath, LogOrder order,
+                  ReportDestination destination, LogReport report, const QDateTime& now) {
+    const std::unique_ptr<TTzDbf> log = MakeLogTable(logPath);
+    TableCloser closer(*log);
+    try {
+        log->Open();
+        if (log->RecCount() == 0) {
+            ui.Error(QStringLiteral("Report is empty."));
+            return;
+        }
+        LogSequence sequence = ApplyLogOrder(*log, order);
+        const ReportProject project = LoadReportProject(projectPath);
+        const QString name = report == LogReport::FullDetail ? QStringLiteral("FullDetail")
+                                                             : QStringLiteral("ShortDetail");
+        const ReportLayout& layout = FindLayout(project, name, projectPath);
+        LogSource source(*log, std::move(sequence));
+        ReportDocument document(layout, source, {{QStringLiteral("MyTime"), MyTimeText(now)}});
+        Output(ui, document, destination == ReportDestination::Preview);
+    } catch (const std::exception& e) {
+        ui.Error(Text(e));
+    }
+}
+
+void ClearLog(LogUi& ui, const QString& logPath) {
+    const std::unique_ptr<TTzDbf> log = MakeLogTable(logPath);
+    TableCloser closer(*log);
+    try {
+        log->Open();
+        const uint32_t count = log->RecCount();
+        if (count == 0) {
+            ui.Error(QStringLiteral("Report is already empty."));
+            return;
+        }
+        const LogUi::SaveAnswer answer = ui.AskSaveLog();
+        if (answer == LogUi::SaveAnswer::Cancel) return;
+        if (answer == LogUi::SaveAnswer::Yes) {
+            const QString archive = ui.ChooseArchiveFile();
+            if (!archive.isEmpty() && !ArchiveLog(ui, *log, logPath, archive, count)) return;
+        }
+        try {
+            log->SetExclusive(true);
+        } catch (const std::exception& e) {
+            ui.Error(Text(e) + QStringLiteral("\n\nThe report was not cleared."));
+            return;
+        }
+        // Entries printed by another copy between the archive and the exclusive open would be
+        // deleted unsaved.
+        if (log->RecCount() != count) {
+            ui.Error(QStringLiteral("Mail pieces were logged while the report was being saved. "
+                                    "The report was not cleared; clear it again."));
+            return;
+        }
+        log->GoTop();
+        for (uint32_t i = 0; i < count; ++i) {
+            log->DeleteRec();
+            log->Next();
+        }
+        log->Pack();
+    } catch (const std::exception& e) {
+        ui.Error(Text(e));
+    }
+}
+
+void RunFirmMailingBook(LogUi& ui, const QString& logPath, const QString& projectPath) {
+    const table::TDate today = table::Today();
+    const QDate day(today.year, today.month, today.day);
+    DateRange range{day, day};
+    bool preview = true;
+    if (!ui.ChooseBookRange(range, preview)) return;
+
+    const std::unique_ptr<TTzDbf> log = MakeLogTable(logPath);
+    TableCloser closer(*log);
+    try {
+        log->Open();
+        const ReportProject project = LoadReportProject(projectPath);
+        const ReportLayout& layout =
+            FindLayout(project, QStringLiteral("FirmMailingBook"), projectPath);
+        LogSequence sequence;
+        const int dateField = log->FieldIndex("rdate");
+        std::vector<std::string> values;
+        bool deleted = false;
+        const uint32_t count = log->RecCount();
+        for (uint32_t n = 1; n <= count && dateField >= 0; ++n) {
+            log->PeekRecord(n, values, deleted);
+            if (range.Contains(LogDate(values[size_t(dateField)]))) sequence.records.push_back(n);
+        }
+        sequence.count = uint32_t(sequence.records.size());
+        const QLocale locale = QLocale::system();
+        const QString from = locale.toString(range.from, QLocale::ShortFormat);
+        const QString to = locale.toString(range.to, QLocale::ShortFormat);
+        if (sequence.count == 0) {
+            ui.Information(
+                QStringLiteral("No mail pieces were logged from %1 to %2.").arg(from, to));
+            return;
+        }
+        LogSource source(*log, std::move(sequence));
+        ReportDocument document(
+            layout, source,
+            {{QStringLiteral("MyTime"), MyTimeText(QDateTime::currentDateTime())},
+             {QStringLiteral("From"), from},
+             {QStringLiteral("To"), to}});
+        Output(ui, document, preview);
+    } catch (const std::exception& e) {
+        ui.Error(Text(e));
+    }
+}
+
+void RunExportLog(LogUi& ui, const QString& logPath) {
+    QString fileName;
+    std::optional<DateRange> range;
+    if (!ui.ChooseExport(fileName, range)) return;
+    const std::unique_ptr<TTzDbf> log = MakeLogTable(logPath);
+    TableCloser closer(*log);
+    try {
+        log->Open();
+        WriteLogCsv(*log, fileName, range);
+    } catch (const std::exception& e) {
+        ui.Error(QStringLiteral("Error on export: ") + Text(e));
+        return;
+    }
+    ui.Information(QStringLiteral("Export Done."));
+}
+
+} // namespace qm

@@ -1,0 +1,79 @@
+#pragma once
+// The "&Report" menu's commands over the mailing log. They talk to the user through LogUi, so
+// the windows stay thin and tests run the commands with scripted answers.
+
+#include "log/log_order.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QString>
+
+#include <memory>
+#include <optional>
+
+class QPrinter;
+
+namespace qm {
+
+class ReportDocument;
+
+// Step by step progress of a report run; Step returns false once the user cancels.
+class ReportProgress {
+public:
+    virtual ~ReportProgress() = default;
+    virtual bool Step(const QString& text) = 0;
+};
+
+struct DateRange {
+    QDate from;
+    QDate to;
+    bool Contains(const QDate& d) const { return d.isValid() && d >= from && d <= to; }
+};
+
+// What a command asks the user and shows.
+class LogUi {
+public:
+    virtual ~LogUi() = default;
+    virtual void Error(const QString& text) = 0;
+    virtual void Warning(const QString& text) = 0;
+    virtual void Information(const QString& text) = 0;
+    enum class SaveAnswer { Yes, No, Cancel };
+    // "Do you wish to save the data in the report?"
+    virtual SaveAnswer AskSaveLog() = 0;
+    // The archive file; empty when the save dialog is cancelled.
+    virtual QString ChooseArchiveFile() = 0;
+    // "Output Options" for a printed report: sets up `printer`; false when cancelled.
+    virtual bool ChooseOutput(QPrinter& printer) = 0;
+    // "Report Preview" of the document, until the user closes it.
+    virtual void Preview(ReportDocument& document) = 0;
+    // The "Report Status" window while a report is printed.
+    virtual std::unique_ptr<ReportProgress> Status() = 0;
+    // The firm mailing book's dates and whether to preview (else print); false when cancelled.
+    virtual bool ChooseBookRange(DateRange& range, bool& preview) = 0;
+    // Export: the file and the optional range; false when cancelled.
+    virtual bool ChooseExport(QString& fileName, std::optional<DateRange>& range) = 0;
+};
+
+enum class ReportDestination { Preview = 0, Printer = 1 };
+enum class LogReport { FullDetail = 0, ShortDetail = 1 };
+
+// "Date Printed: " + the date and time in the system's short date and long time format.
+QString MyTimeText(const QDateTime& now);
+
+// The log report: "Report is empty." for an empty log, else the report in `order` to the
+// preview or the printer. The project is read for every run; its errors are shown.
+void RunLogReport(LogUi& ui, const QString& logPath, const QString& projectPath, LogOrder order,
+                  ReportDestination destination, LogReport report, const QDateTime& now);
+
+// "&Clear": optionally archives the log (a copy, or appended to an existing archive), then
+// empties it under exclusive access. Nothing is deleted unless the archive step succeeded, and
+// the log is left unchanged when another copy of the program has it open.
+void ClearLog(LogUi& ui, const QString& logPath);
+
+// "Firm Mailing Book...": the entries of a date range in the "FirmMailingBook" layout.
+void RunFirmMailingBook(LogUi& ui, const QString& logPath, const QString& projectPath);
+
+// "Export Log...": the log, or a date range of it, as CSV (UTF-8, header row).
+void RunExportLog(LogUi& ui, const QString& logPath);
+
+} // namespace qm

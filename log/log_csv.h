@@ -1,0 +1,25 @@
+#pragma once
+// The log as a CSV file for spreadsheets: a header row with the field names, one row per
+// entry in record order, UTF-8, texts trimmed, dates as YYYY-MM-DD, quotes where needed.
+
+#include "log/log_commands.h"
+#include "tzdbf.h"
+
+#include <QString>
+
+#include <optional>
+
+namespace qm {
+
+// One CSV field, quoted when it holds a comma, a quote or a line break.
+QString CsvField(const QString& text);
+
+// Writes the open log (or the entries of `range`) to `path`, all or nothing: the file is
+// replaced only when every row was written. Returns the number of entries written; throws
+// std::runtime_error naming the file on failure.
+int WriteLogCsv(table::TTzDbf& log, const QString& path, const std::optional<DateRange>& range);
+
+// The date of a stored date text of the engine; invalid for an empty date.
+QDate LogDate(const std::string& engineText);
+
+} // namespace qm

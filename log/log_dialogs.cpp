@@ -1,0 +1,203 @@
+#include "log/log_dialogs.h"
+
+#include "core/program_folder.h"
+#include "log/report_preview.h"
+#include "widgets/dialog_parts.h"
+
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QDateEdit>
+#include <QFileDialog>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QMessageBox>
+#include <QPrintDialog>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+namespace qm {
+
+namespace {
+
+// The save dialog starts in the folder it was last given during this run.
+QString& SaveFolder() {
+    static QString folder;
+    return folder;
+}
+
+} // namespace
+
+void SetSaveDialogFolder(const QString& folder) {
+    SaveFolder() = folder;
+}
+
+namespace {
+
+class StatusWindow : public ReportProgress {
+public:
+    explicit StatusWindow(QWidget* parent)
+        : dialog_(QString(), QStringLiteral("Cancel"), 0, 0, parent) {
+        dialog_.setObjectName(QStringLiteral("ReportStatus"));
+        dialog_.setWindowTitle(QStringLiteral("Report Status"));
+        dialog_.setWindowModality(Qt::WindowModal);
+        dialog_.setMinimumDuration(0);
+        dialog_.setAutoClose(false);
+        dialog_.setAutoReset(false);
+        dialog_.show();
+    }
+    bool Step(const QString& text) override {
+        dialog_.setLabelText(text);
+        QCoreApplication::processEvents();
+        return !dialog_.wasCanceled();
+    }
+
+private:
+    QProgressDialog dialog_;
+};
+
+} // namespace
+
+void WidgetLogUi::Error(const QString& text) {
+    QMessageBox::critical(parent_, ApplicationTitle(), text);
+}
+
+void WidgetLogUi::Warning(const QString& text) {
+    QMessageBox::warning(parent_, ApplicationTitle(), text);
+}
+
+void WidgetLogUi::Information(const QString& text) {
+    QMessageBox::information(parent_, ApplicationTitle(), text);
+}
+
+LogUi::SaveAnswer WidgetLogUi::AskSaveLog() {
+    const int answer = QMessageBox::question(
+        parent_, ApplicationTitle(), QStringLiteral("Do you wish to save the data in the report?"),
+        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    if (answer == QMessageBox::Yes) return SaveAnswer::Yes;
+    if (answer == QMessageBox::No) return SaveAnswer::No;
+    return SaveAnswer::Cancel;
+}
+
+QString WidgetLogUi::ChooseArchiveFile() {
+    QFileDialog dialog(parent_, QString(), SaveFolder());
+    dialog.setObjectName(QStringLiteral("SaveDialog1"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    // Appending to an earlier archive is the point: no question about replacing it.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    SaveFolder() = dialog.directory().absolutePath();
+    return dialog.selectedFiles().first();
+}
+
+bool WidgetLogUi::ChooseOutput(QPrinter& printer) {
+    QPrintDialog dialog(&printer, parent_);
+    dialog.setWindowTitle(QStringLiteral("Output Options"));
+    dialog.setOptions(QAbstractPrintDialog::PrintToFile | QAbstractPrintDialog::PrintCollateCopies |
+                      QAbstractPrintDialog::PrintShowPageSize);
+    return dialog.exec() == QDialog::Accepted;
+}
+
+void WidgetLogUi::Preview(ReportDocument& document) {
+    TF_ReportPreview preview(document, parent_);
+    preview.setWindowState(preview.windowState() | Qt::WindowMaximized);
+    preview.exec();
+}
+
+std::unique_ptr<ReportProgress> WidgetLogUi::Status() {
+    return std::make_unique<StatusWindow>(parent_);
+}
+
+bool WidgetLogUi::ChooseBookRange(DateRange& range, bool& preview) {
+    TF_DateRange dialog(QStringLiteral("Firm Mailing Book"), range, false, true, parent_);
+    if (dialog.exec() != QDialog::Accepted) return false;
+    range = dialog.Range();
+    preview = dialog.PreviewChosen();
+    return true;
+}
+
+bool WidgetLogUi::ChooseExport(QString& fileName, std::optional<DateRange>& range) {
+    const QDate today = QDate::currentDate();
+    TF_DateRange dialog(QStringLiteral("Export Log"), DateRange{today, today}, true, false,
+                        parent_);
+    if (dialog.exec() != QDialog::Accepted) return false;
+    const QString chosen =
+        QFileDialog::getSaveFileName(parent_, QStringLiteral("Export Log"), SaveFolder(),
+                                     QStringLiteral("CSV files (*.csv);;All files (*)"));
+    if (chosen.isEmpty()) return false;
+    fileName = chosen;
+    range.reset();
+    if (dialog.RangeChosen()) range = dialog.Range();
+    return true;
+}
+
+TF_DateRange::TF_DateRange(const QString& title, const DateRange& initial, bool optional,
+                           bool withDestination, QWidget* parent)
+    : QDialog(parent) {
+    setObjectName(QStringLiteral("TF_DateRange"));
+    setWindowTitle(title);
+    auto* layout = new QVBoxLayout(this);
+    if (optional) {
+        cbRange_ = new QCheckBox(QStringLiteral("Only the mail pieces logged"), this);
+        cbRange_->setObjectName(QStringLiteral("cbRange"));
+        layout->addWidget(cbRange_);
+    }
+    auto* form = new QFormLayout;
+    editFrom_ = new QDateEdit(initial.from, this);
+    editFrom_->setObjectName(QStringLiteral("editFrom"));
+    editFrom_->setCalendarPopup(true);
+    editTo_ = new QDateEdit(initial.to, this);
+    editTo_->setObjectName(QStringLiteral("editTo"));
+    editTo_->setCalendarPopup(true);
+    form->addRow(QStringLiteral("&From:"), editFrom_);
+    form->addRow(QStringLiteral("&To:"), editTo_);
+    layout->addLayout(form);
+    if (cbRange_) {
+        auto enable = [this](bool on) {
+            editFrom_->setEnabled(on);
+            editTo_->setEnabled(on);
+        };
+        connect(cbRange_, &QCheckBox::toggled, this, enable);
+        enable(false);
+    }
+    if (withDestination) {
+        auto* box = new QGroupBox(QStringLiteral("Output"), this);
+        auto* v = new QVBoxLayout(box);
+        rbPreview_ = new QRadioButton(QStringLiteral("Pre&view"), box);
+        rbPreview_->setObjectName(QStringLiteral("rbPreview"));
+        auto* rbPrint = new QRadioButton(QStringLiteral("&Print"), box);
+        rbPrint->setObjectName(QStringLiteral("rbPrint"));
+        rbPreview_->setChecked(true);
+        v->addWidget(rbPreview_);
+        v->addWidget(rbPrint);
+        layout->addWidget(box);
+    }
+    auto* ok = NamedButton(QStringLiteral("OK"), "btnOK", this);
+    auto* cancel = NamedButton(QStringLiteral("Cancel"), "btnCancel", this);
+    ok->setDefault(true);
+    connect(ok, &QPushButton::clicked, this, [this] {
+        if (editFrom_->isEnabled() && editFrom_->date() > editTo_->date()) {
+            QMessageBox::critical(this, windowTitle(),
+                                  QStringLiteral("The first date lies after the last date."));
+            return;
+        }
+        accept();
+    });
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    layout->addLayout(ButtonRow({ok, cancel}));
+}
+
+DateRange TF_DateRange::Range() const {
+    return DateRange{editFrom_->date(), editTo_->date()};
+}
+
+bool TF_DateRange::RangeChosen() const {
+    return !cbRange_ || cbRange_->isChecked();
+}
+
+bool TF_DateRange::PreviewChosen() const {
+    return rbPreview_ && rbPreview_->isChecked();
+}
+
+} // namespace qm

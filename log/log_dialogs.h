@@ -1,0 +1,56 @@
+#pragma once
+// The windows of the log commands: message boxes, file dialogs, "Output Options", "Report
+// Preview", "Report Status" and the date range dialogs, behind LogUi.
+
+#include "log/log_commands.h"
+
+#include <QDialog>
+
+class QCheckBox;
+class QDateEdit;
+class QRadioButton;
+
+namespace qm {
+
+// The folder the archive and export save dialogs start in (they remember the last one used).
+void SetSaveDialogFolder(const QString& folder);
+
+class WidgetLogUi : public LogUi {
+public:
+    explicit WidgetLogUi(QWidget* parent) : parent_(parent) {}
+
+    void Error(const QString& text) override;
+    void Warning(const QString& text) override;
+    void Information(const QString& text) override;
+    SaveAnswer AskSaveLog() override;
+    QString ChooseArchiveFile() override;
+    bool ChooseOutput(QPrinter& printer) override;
+    void Preview(ReportDocument& document) override;
+    std::unique_ptr<ReportProgress> Status() override;
+    bool ChooseBookRange(DateRange& range, bool& preview) override;
+    bool ChooseExport(QString& fileName, std::optional<DateRange>& range) override;
+
+private:
+    QWidget* parent_;
+};
+
+// Asks for a date range; `optional` adds a check box "Only the mail pieces logged" that must
+// be checked for the range to count, `withDestination` the choice of preview or printer.
+class TF_DateRange : public QDialog {
+    Q_OBJECT
+public:
+    TF_DateRange(const QString& title, const DateRange& initial, bool optional,
+                 bool withDestination, QWidget* parent = nullptr);
+
+    DateRange Range() const;
+    bool RangeChosen() const; // always true without the check box
+    bool PreviewChosen() const;
+
+private:
+    QCheckBox* cbRange_ = nullptr;
+    QDateEdit* editFrom_;
+    QDateEdit* editTo_;
+    QRadioButton* rbPreview_ = nullptr;
+};
+
+} // namespace qm

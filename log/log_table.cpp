@@ -1,0 +1,208 @@
+#include "log/log_table.h"
+
+#include "core/program_folder.h"
+
+#include <chrono>
+#include <stdexcept>
+#include <thread>
+
+namespace qm {
+
+using table::TTzDbf;
+
+QString LogTablePath() {
+    return ProgramFolder() + QStringLiteral("Reports/report3.dbf");
+}
+
+const std::vector<std::string>& LogFieldLines() {
+    static const std::vector<std::string> lines = {
+        "sentname0, C, 30, 0", "sentname1, C, 30, 0", "sentname2, C, 30, 0", "sentname3, C, 30, 0",
+        "city, C, 35, 0",      "state, C, 4, 0",      "zip, C, 10, 0",       "rdate, D, 8, 0",
+        "mailernum, C, 35, 0", "postage, C, 15, 0",   "certified, C, 15, 0", "restricted, C, 15, 0",
+        "return, C, 15, 0",    "total, C, 15, 0",     "comments, C, 35, 0",  "re, C, 25, 0"};
+    return lines;
+}
+
+const std::vector<LogFieldObject>& LogFieldObjects() {
+    static const std::vector<LogFieldObject> objects = {
+        {"TzDbfReportSENTNAME0", "SENTNAME0", 'C', 30},
+        {"TzDbfReportSENTNAME1", "SENTNAME1", 'C', 30},
+        {"TzDbfReportSENTNAME2", "SENTNAME2", 'C', 30},
+        {"TzDbfReportSENTNAME3", "SENTNAME3", 'C', 30},
+        {"TzDbfReportCITY", "CITY", 'C', 35},
+        {"TzDbfReportSTATE", "STATE", 'C', 4},
+        {"TzDbfReportZIP", "ZIP", 'C', 10},
+        {"TzDbfReportRDATE", "RDATE", 'D', 0},
+        {"TzDbfReportPOSTAGE", "POSTAGE", 'C', 15},
+        {"TzDbfReportCERTIFIED", "CERTIFIED", 'C', 15},
+        {"TzDbfReportRESTRICTED", "RESTRICTED", 'C', 15},
+        {"TzDbfReportRETURN", "RETURN", 'C', 15},
+        {"TzDbfReportTOTAL", "TOTAL", 'C', 15},
+        {"TzDbfReportCOMMENTS", "COMMENTS", 'C', 35},
+        {"TzDbfReportRE", "RE", 'C', 25},
+        {"TzDbfReportMAILERNUM", "MAILERNUM", 'C', 35},
+    };
+    return objects;
+}
+
+std::unique_ptr<TTzDbf> MakeLogTable(const QString& path) {
+    auto t = std::make_unique<TTzDbf>("TzDbfReport");
+    t->SetDbfFileName(path.toStdString());
+    t->SetDbfFields(LogFieldLines());
+    t->SetHideDeletedRecs(false);
+    t->SetTableLanguage(table::TTableLanguage::tlOem);
+    t->SetReadOnly(false);
+    t->SetExclusive(false);
+    t->SetCreateIndex(table::TCreateIndex::ciNotFound);
+    t->SetCreateIfNotFound(true);
+    return t;
+}
+
+bool IsLogShaped(const TTzDbf& t, QString* why) {
+    const auto& lines = LogFieldLines();
+    auto fail = [why](const QString& text) {
+        if (why) *why = text;
+        return false;
+    };
+    if (t.FieldCount() != int(lines.size()))
+        return fail(QStringLiteral("it has %1 fields, a mailing log has %2")
+                        .arg(t.FieldCount())
+                        .arg(lines.size()));
+    for (const std::string& line : lines) {
+        table::TFieldSpec given, used;
+        bool corrected = false, skip = false;
+        table::ParseFieldLine(line, given, used, corrected, skip);
+        const int i = t.FieldIndex(used.name);
+        const QString name = QString::fromStdString(used.name).toUpper();
+        if (i < 0) return fail(QStringLiteral("it has no field %1").arg(name));
+        const table::TFieldDef& d = t.FieldDef(i);
+        if (d.type != used.type || d.width != used.width)
+            return fail(QStringLiteral("its field %1 is %2 %3 wide, a mailing log's is %4 %5 wide")
+                            .arg(name, QChar(d.type))
+                            .arg(d.width)
+                            .arg(QChar(used.type))
+                            .arg(used.width));
+    }
+    return true;
+}
+
+QString LogMailerNumber(const QString& data) {
+    static constexpr int kStarts[] = {8, 12, 16, 20, 24, 28};
+    static constexpr int kLengths[] = {4, 4, 4, 4, 4, 2};
+    QString grouped;
+    for (int i = 0; i < 6; ++i) {
+        if (i > 0) grouped += u' ';
+        grouped += data.mid(kStarts[i], kLengths[i]);
+    }
+    return grouped;
+}
+
+namespace {
+
+// Splits "city state zip" (the request's city line) back into city and state.
+void SplitCityLine(const QString& line, const QString& zip, QString& city, QString& state) {
+    QString rest = line;
+    const QString tail = QLatin1Char(' ') + zip;
+    if (rest.endsWith(tail)) rest.chop(tail.size());
+    const qsizetype blank = rest.lastIndexOf(u' ');
+    if (blank < 0) {
+        city = rest.trimmed();
+        return;
+    }
+    city = rest.left(blank).trimmed();
+    state = rest.mid(blank + 1).trimmed();
+}
+
+bool IsCityLine(const QString& text, const QString& zip) {
+    return text.count(u' ') >= 2 && text.endsWith(QLatin1Char(' ') + zip);
+}
+
+} // namespace
+
+LogEntry LogEntryFromRequest(const PrintRequest& r, const QString& barcodeData) {
+    LogEntry e;
+    e.zip = r[kSlotAddresseeZip];
+    for (int i = 0; i < 4; ++i) e.addressee[size_t(i)] = r[size_t(kSlotAddressee1 + i)];
+    QString cityLine = r[10];
+    if (cityLine.isEmpty()) {
+        // The city line went into the first line that was empty when typed.
+        for (int i = 0; i < 4; ++i) {
+            QString& line = e.addressee[size_t(i)];
+            if (IsCityLine(line, e.zip) || line.trimmed().isEmpty()) {
+                cityLine = line;
+                line.clear();
+                break;
+            }
+        }
+    }
+    SplitCityLine(cityLine, e.zip, e.city, e.state);
+    e.mailernum = LogMailerNumber(barcodeData);
+    e.postage = r[kSlotPostage];
+    e.certified = r[kSlotCertFee];
+    e.restricted = r[kSlotRestrictedFee];
+    e.returnFee = r[kSlotReturnFee];
+    e.total = r[kSlotTotal];
+    e.comments = r[kSlotComment];
+    e.re = r[kSlotReference];
+    return e;
+}
+
+bool TakeAppendLock(TTzDbf& t) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (!t.ALock()) {
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
+QString AppendLogEntry(const QString& path, const LogEntry& e) {
+    std::unique_ptr<TTzDbf> log;
+    try {
+        log = MakeLogTable(path);
+        log->Open();
+        log->ClearRecord();
+        auto set = [&](const char* field, const QString& text) {
+            log->SetField(field, text.toStdString());
+        };
+        for (int i = 0; i < 4; ++i)
+            set(("sentname" + std::to_string(i)).c_str(), e.addressee[size_t(i)]);
+        set("city", e.city.trimmed());
+        set("state", e.state.trimmed());
+        set("zip", e.zip);
+        set("mailernum", e.mailernum);
+        set("postage", e.postage);
+        set("certified", e.certified);
+        set("restricted", e.restricted);
+        set("return", e.returnFee);
+        set("total", e.total);
+        set("comments", e.comments);
+        set("re", e.re);
+        log->SetField("rdate", table::FormatEngineDate(table::Today()));
+        if (!TakeAppendLock(*log)) {
+            log->Close();
+            return QStringLiteral("The mailing log %1 is locked by another user.").arg(path);
+        }
+        log->AppendRec();
+        log->UnLock();
+        log->Close();
+        return {};
+    } catch (const std::exception& error) {
+        const QString text = QString::fromStdString(error.what());
+        if (log) {
+            table::TReportingOff quiet;
+            try {
+                log->Close();
+            } catch (const std::exception&) {
+                // the first failure is the one to report
+            }
+        }
+        return text;
+    }
+}
+
+QString AppendPrintedPiece(const PrintRequest& request, const QString& barcodeData) {
+    return AppendLogEntry(LogTablePath(), LogEntryFromRequest(request, barcodeData));
+}
+
+} // namespace qm

@@ -1,0 +1,92 @@
+#pragma once
+// The mailing log: Reports/report3.dbf under the program folder, one record per printed piece.
+//
+//   LogEntry e = LogEntryFromRequest(request, barcodeData);
+//   if (QString error = AppendLogEntry(LogTablePath(), e); !error.isEmpty()) warn(error);
+
+#include "entry/piece_log.h"
+#include "print/print_request.h"
+#include "tzdbf.h"
+
+#include <QString>
+
+#include <array>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace qm {
+
+// ProgramFolder() + "Reports/report3.dbf".
+QString LogTablePath();
+
+// The field list from which a missing log is created, exactly as written.
+const std::vector<std::string>& LogFieldLines();
+
+// A persistent field object of the log: name in upper case, type and size, in the order the
+// dataset presents them (MAILERNUM last, unlike the file, which has it ninth).
+struct LogFieldObject {
+    const char* component; // "TzDbfReportSENTNAME0"
+    const char* name;      // "SENTNAME0"
+    char type;             // 'C' text, 'D' date
+    int size;              // characters of a text field, 0 for the date
+};
+const std::vector<LogFieldObject>& LogFieldObjects();
+
+// A table component for the log at `path`, set up as the main window's TzDbfReport:
+// deleted records shown, OEM text, shared, created from the field list when missing.
+std::unique_ptr<table::TTzDbf> MakeLogTable(const QString& path);
+
+// True when `table` (open) has the log's sixteen fields by name, type and width; otherwise
+// `why` says what differs.
+bool IsLogShaped(const table::TTzDbf& table, QString* why = nullptr);
+
+// The texts of one log entry, as stored (each cut to its field's width by the engine).
+struct LogEntry {
+    std::array<QString, 4> addressee; // lines 1 to 4 as typed, before the city line moves up
+    QString city;
+    QString state;
+    QString zip;
+    QString mailernum; // the grouped tracking number
+    QString postage;
+    QString certified;
+    QString restricted;
+    QString returnFee;
+    QString total;
+    QString comments;
+    QString re;
+};
+
+// The grouped number stored in `mailernum`: characters 9-12, 13-16, 17-20, 21-24, 25-28 and
+// 29-30 of the barcode data text, joined by single blanks; 27 characters for a 30-character text.
+QString LogMailerNumber(const QString& barcodeData);
+
+// The log entry of a printed piece. The request carries the addressee lines after the city
+// line ("city state zip") has moved up into the first empty line; this undoes that move, so
+// the log holds the lines as typed and the city, state and ZIP apart.
+LogEntry LogEntryFromRequest(const PrintRequest& request, const QString& barcodeData);
+
+// Takes the append lock of an open table; another copy appending holds it only for a moment,
+// so this tries again for about two seconds before giving up.
+bool TakeAppendLock(table::TTzDbf& table);
+
+// Appends `entry` with today's date (the engine's clock) to the log at `path`, creating the
+// table when missing, under the append lock. Returns an empty text on success, otherwise what
+// went wrong (the lock refused, or the engine's error text); the log is closed in every case.
+QString AppendLogEntry(const QString& path, const LogEntry& entry);
+
+// The log step of a print run: the entry of the printed piece appended to the log beside the
+// program; empty on success, otherwise the error text (see NotLoggedMessage).
+QString AppendPrintedPiece(const PrintRequest& request, const QString& barcodeData);
+
+// The mailing log beside the program as the print run's log step; each piece opens, appends
+// to and closes the log, so nothing stays open between pieces.
+class MailingLog : public PieceLog {
+public:
+    QString Append(const PrintRequest& request, const QString& barcodeData) override {
+        return AppendPrintedPiece(request, barcodeData);
+    }
+    void Close() noexcept override {}
+};
+
+} // namespace qm

@@ -1,0 +1,67 @@
+#pragma once
+// A report laid out page by page on demand: page n is drawn from the entries it holds, so the
+// first page of a long log appears without the rest being laid out. Only the last page reads
+// every entry (for the count and sums at the end).
+
+#include "log/report_layout.h"
+
+#include <QImage>
+#include <QMap>
+#include <QPageLayout>
+#include <QString>
+
+#include <optional>
+
+class QPainter;
+
+namespace qm {
+
+// The rows a report lists, in report order, with their values by lower-case field name.
+class ReportSource {
+public:
+    virtual ~ReportSource() = default;
+    virtual int RowCount() const = 0;
+    virtual QString Value(int row, const QString& field) = 0;
+};
+
+class ReportDocument {
+public:
+    // `params` fill the headers' {Name} places. The layout and source must outlive the document.
+    ReportDocument(const ReportLayout& layout, ReportSource& source,
+                   QMap<QString, QString> params = {});
+
+    const ReportLayout& Layout() const { return layout_; }
+    QPageLayout PageLayout() const; // Letter, the layout's orientation, no margins
+    int PageCount() const;          // known from the number of rows, without reading them
+    int RowsPerPage() const { return rowsPerPage_; }
+
+    // Draws page `page` (0-based) onto an active painter whose origin is the paper's corner.
+    void RenderPage(QPainter& painter, int page);
+    // The page as an image at `dpi` dots per inch.
+    QImage RenderPageImage(int page, double dpi);
+
+    // How many pages were drawn so far (every call counts), for tests of the lazy layout.
+    int PagesRendered() const { return rendered_; }
+
+private:
+    QString CellText(const ReportColumn& column, int row);
+    QString TotalText(const ReportTotal& total, int first, int end);
+    QString Header(const QString& text) const;
+
+    const ReportLayout& layout_;
+    ReportSource& source_;
+    QMap<QString, QString> params_;
+    double pageW_ = 8.5, pageH_ = 11; // inches
+    double lh_ = 0;                   // line height, inches
+    double bodyTop_ = 0, bodyBottom_ = 0, band_ = 0;
+    double footerH_ = 0;
+    int rowsPerPage_ = 1;
+    int rendered_ = 0;
+    std::optional<QStringList> footerTexts_; // computed once, at the last page
+};
+
+// Money texts summed in cents; a blank or unreadable text counts nothing.
+long long MoneyCents(const QString& text);
+QString CentsText(long long cents);
+
+} // namespace qm

@@ -1,0 +1,195 @@
+#include "index_order.h"
+
+#include <charconv>
+#include <cstring>
+
+#include "engine_error.h"
+#include "engine_util.h"
+
+namespace qm::table {
+
+std::string ResolveIndexName(const std::string& name, const std::string& tablePath) {
+    std::string n = AddDefaultExtension(Trim(name), "MDX");
+    if (n.find('/') == std::string::npos) {
+        const std::string full = FullPath(tablePath);
+        n = full.substr(0, full.find_last_of('/') + 1) + n;
+    }
+    return FullPath(n);
+}
+
+void TIndexOrder::Build(TDbfFile& table, const std::string& mdxPath,
+                        const std::vector<TTagSpec>& tags) {
+    const std::string ctx = " [AddIndexTag()]";
+    std::vector<TKeyExpr> exprs;
+    for (const TTagSpec& spec : tags) {
+        if (!Trim(spec.forExpr).empty())
+            Fail(TErrorCode::WrongParserType,
+                 "FOR conditions are not supported: " + spec.forExpr + ctx);
+        exprs.push_back(BindKeyExpr(spec.keyExpr, table.Fields(), ctx));
+    }
+    const uint32_t count = table.Shared() ? table.RefreshCountFromSize() : table.RecordCount();
+    std::vector<std::vector<uint8_t>> keys(exprs.size());
+    for (size_t t = 0; t < exprs.size(); ++t) keys[t].resize(size_t(count) * exprs[t].length);
+    std::vector<uint32_t> recNos(count);
+    std::vector<char> raw(size_t(table.RecordLength()));
+    for (uint32_t n = 1; n <= count; ++n) {
+        table.ReadRecordAhead(n, raw.data());
+        recNos[n - 1] = n;
+        for (size_t t = 0; t < exprs.size(); ++t)
+            exprs[t].Build(raw.data(), keys[t].data() + size_t(n - 1) * exprs[t].length);
+    }
+    table.DropReadAhead();
+
+    TMdxFile mdx;
+    try {
+        mdx.Create(mdxPath, BaseName(table.Path()), Today());
+        for (size_t t = 0; t < exprs.size(); ++t)
+            mdx.AddTag(tags[t], exprs[t].type, exprs[t].length, keys[t], recNos);
+        mdx.Close();
+    } catch (...) {
+        // A half-written index must not be taken for a good one later.
+        mdx.Close();
+        FileSystem().Remove(mdxPath);
+        throw;
+    }
+}
+
+void TIndexOrder::Open(const std::string& mdxPath, const TDbfFile& table, TTableLanguage lang) {
+    Close();
+    lang_ = lang;
+    mdx_.Open(mdxPath, table.ReadOnly());
+    try {
+        exprs_.clear();
+        for (const TMdxTag& t : mdx_.Tags()) {
+            TKeyExpr k = BindKeyExpr(t.expression, table.Fields(), "[SetIndexTo]");
+            if (k.length != t.keyLength || (k.type == 'C') != (t.type == 'C'))
+                Fail(TErrorCode::CorruptedIndex,
+                     "Corrupted index file: " + mdxPath + " (tag " + t.name + ") [SetIndexTo]");
+            exprs_.push_back(k);
+        }
+        if (exprs_.empty())
+            Fail(TErrorCode::CorruptedIndex, "Corrupted index file: " + mdxPath + " [SetIndexTo]");
+        if (table.Shared()) semaphore_.Open(table.Path());
+    } catch (...) {
+        Close();
+        throw;
+    }
+    active_ = 0;
+}
+
+void TIndexOrder::Close() {
+    semaphore_.Close();
+    mdx_.Close();
+    exprs_.clear();
+}
+
+std::vector<TTagSpec> TIndexOrder::TagSpecs() const {
+    std::vector<TTagSpec> specs;
+    for (const TMdxTag& t : mdx_.Tags())
+        specs.push_back({t.name, t.expression, t.forExpr, t.descending, t.unique});
+    return specs;
+}
+
+TMdxItem TIndexOrder::ItemOf(const char* raw, uint32_t recNo) const {
+    TMdxItem it;
+    it.key.resize(size_t(exprs_[size_t(active_)].length));
+    exprs_[size_t(active_)].Build(raw, it.key.data());
+    it.recNo = recNo;
+    return it;
+}
+
+uint32_t TIndexOrder::First() {
+    TSemaphoreGuard g(semaphore_, false, "First");
+    TMdxItem it;
+    return mdx_.First(active_, it) ? it.recNo : 0;
+}
+
+uint32_t TIndexOrder::Last() {
+    TSemaphoreGuard g(semaphore_, false, "Last");
+    TMdxItem it;
+    return mdx_.Last(active_, it) ? it.recNo : 0;
+}
+
+uint32_t TIndexOrder::Next(const char* currentRaw, uint32_t currentRec) {
+    TSemaphoreGuard g(semaphore_, false, "Skip");
+    TMdxItem it;
+    return mdx_.Next(active_, ItemOf(currentRaw, currentRec), it) ? it.recNo : 0;
+}
+
+uint32_t TIndexOrder::Prior(const char* currentRaw, uint32_t currentRec) {
+    TSemaphoreGuard g(semaphore_, false, "Skip");
+    TMdxItem it;
+    return mdx_.Prior(active_, ItemOf(currentRaw, currentRec), it) ? it.recNo : 0;
+}
+
+int TIndexOrder::SearchKey(std::string_view text, bool exact, std::vector<uint8_t>& key) const {
+    const TKeyExpr& k = exprs_[size_t(active_)];
+    key.assign(size_t(k.length), ' ');
+    int len = k.length;
+    if (k.type == 'C') {
+        const std::string stored = EncodeString(lang_, text);
+        len = int(std::min(stored.size(), key.size()));
+        std::memcpy(key.data(), stored.data(), size_t(len));
+        if (exact) len = k.length;
+    } else if (k.type == 'D') {
+        TDate d;
+        if (!ParseEngineDate(text, d)) d = TDate{};
+        EncodeDateKey(d, key.data());
+    } else {
+        const std::string_view t = TrimView(text);
+        double v = 0;
+        std::from_chars(t.data(), t.data() + t.size(), v);
+        EncodeNumericKey(v, key.data());
+    }
+    return len;
+}
+
+bool TIndexOrder::Matches(const uint8_t* key, const std::vector<uint8_t>& search, int len) const {
+    const TKeyExpr& k = exprs_[size_t(active_)];
+    return k.type == 'C' ? std::memcmp(key, search.data(), size_t(len)) == 0
+                         : CompareKeys(k.type, key, search.data(), k.length) == 0;
+}
+
+uint32_t TIndexOrder::Find(std::string_view text, bool exact) {
+    std::vector<uint8_t> key;
+    const int len = SearchKey(text, exact, key);
+    TSemaphoreGuard g(semaphore_, false, "Find");
+    TMdxItem it;
+    if (!mdx_.Seek(active_, key.data(), len, it)) return 0;
+    return Matches(it.key.data(), key, len) ? it.recNo : 0;
+}
+
+bool TIndexOrder::KeyMatches(const char* raw, std::string_view text, bool exact) const {
+    std::vector<uint8_t> key;
+    const int len = SearchKey(text, exact, key);
+    const TMdxItem it = ItemOf(raw, 0);
+    return Matches(it.key.data(), key, len);
+}
+
+void TIndexOrder::Appended(const char* raw, uint32_t recNo) {
+    TSemaphoreGuard g(semaphore_, true, "Append");
+    mdx_.Reload();
+    std::vector<uint8_t> key;
+    for (size_t t = 0; t < exprs_.size(); ++t) {
+        key.resize(size_t(exprs_[t].length));
+        exprs_[t].Build(raw, key.data());
+        mdx_.InsertKey(int(t), key.data(), recNo);
+    }
+}
+
+void TIndexOrder::Replaced(const char* oldRaw, const char* newRaw, uint32_t recNo) {
+    TSemaphoreGuard g(semaphore_, true, "Replace");
+    mdx_.Reload();
+    std::vector<uint8_t> oldKey, newKey;
+    for (size_t t = 0; t < exprs_.size(); ++t) {
+        oldKey.resize(size_t(exprs_[t].length));
+        newKey.resize(oldKey.size());
+        exprs_[t].Build(oldRaw, oldKey.data());
+        exprs_[t].Build(newRaw, newKey.data());
+        if (oldKey == newKey) continue;
+        mdx_.RemoveKey(int(t), oldKey.data(), recNo);
+        mdx_.InsertKey(int(t), newKey.data(), recNo);
+    }
+}
+
+} // namespace qm::table

@@ -1,0 +1,76 @@
+// The index file of a work area and its active order: building an index file
+// from a table, opening it with its tags bound to the table's fields, walking
+// the records in key order, seeking keys, and keeping the keys up to date when
+// records are appended or rewritten. A shared table's index is used under the
+// index semaphore.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "codepage.h"
+#include "dbf_file.h"
+#include "index_key.h"
+#include "index_semaphore.h"
+#include "mdx_file.h"
+
+namespace qm::table {
+
+// The tag of the single-tag index files.
+inline constexpr const char* kSingleTagName = "DUMMY_TAG";
+
+// "name" -> "<table folder>/name.MDX": the extension when there is none, the
+// table's folder when the name holds none.
+std::string ResolveIndexName(const std::string& name, const std::string& tablePath);
+
+class TIndexOrder {
+public:
+    TIndexOrder() = default;
+    TIndexOrder(const TIndexOrder&) = delete;
+    TIndexOrder& operator=(const TIndexOrder&) = delete;
+
+    // Writes a new index file with the given tags over every record of the table
+    // (records marked deleted included). A failure removes the partial file.
+    static void Build(TDbfFile& table, const std::string& mdxPath,
+                      const std::vector<TTagSpec>& tags);
+
+    // Opens the file, binds its tags to the table's fields and makes the first
+    // tag the active order; a shared table logs in on the semaphore.
+    void Open(const std::string& mdxPath, const TDbfFile& table, TTableLanguage lang);
+    void Close();
+    bool IsOpen() const { return mdx_.IsOpen(); }
+    TMdxFile& File() { return mdx_; }
+    const std::string& Path() const { return mdx_.Path(); }
+    // The tag definitions of the open file, for rebuilding it.
+    std::vector<TTagSpec> TagSpecs() const;
+
+    // Key order of the active tag; 0 when there is no such record.
+    uint32_t First();
+    uint32_t Last();
+    uint32_t Next(const char* currentRaw, uint32_t currentRec);
+    uint32_t Prior(const char* currentRaw, uint32_t currentRec);
+    // The first record whose key begins with the text (exact: equals it, the
+    // text padded to the key); 0 when there is none.
+    uint32_t Find(std::string_view text, bool exact);
+    // Whether a record's key qualifies for Find(text, exact).
+    bool KeyMatches(const char* raw, std::string_view text, bool exact) const;
+
+    // Keys of a record just written.
+    void Appended(const char* raw, uint32_t recNo);
+    void Replaced(const char* oldRaw, const char* newRaw, uint32_t recNo);
+
+private:
+    TMdxItem ItemOf(const char* raw, uint32_t recNo) const;
+    // The key Find looks for and the number of its bytes that must match.
+    int SearchKey(std::string_view text, bool exact, std::vector<uint8_t>& key) const;
+    bool Matches(const uint8_t* key, const std::vector<uint8_t>& search, int len) const;
+
+    TMdxFile mdx_;
+    std::vector<TKeyExpr> exprs_;
+    int active_ = 0;
+    TTableLanguage lang_ = TTableLanguage::tlOem;
+    TIndexSemaphore semaphore_;
+};
+
+} // namespace qm::table

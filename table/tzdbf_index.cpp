@@ -1,0 +1,143 @@
+// TTzDbf: index orders and the production index handled on open.
+#include <algorithm>
+
+#include "engine_util.h"
+#include "tzdbf.h"
+
+namespace qm::table {
+namespace {
+
+// IndexList holds two lines a tag: "NAME,D,U,expression" (D and U are T for a
+// descending or unique tag) and the FOR condition.
+std::vector<TTagSpec> ParseIndexList(const std::vector<std::string>& lines) {
+    std::vector<TTagSpec> tags;
+    for (size_t i = 0; i < lines.size(); i += 2) {
+        const std::string& line = lines[i];
+        const size_t comma = line.find(',');
+        TTagSpec t;
+        t.name = Trim(line.substr(0, comma));
+        if (t.name.empty()) break;
+        if (comma != std::string::npos) {
+            t.descending = comma + 1 < line.size() && UpperChar(line[comma + 1]) == 'T';
+            t.unique = comma + 3 < line.size() && UpperChar(line[comma + 3]) == 'T';
+            if (comma + 5 <= line.size()) t.keyExpr = Trim(line.substr(comma + 5));
+        }
+        if (i + 1 < lines.size()) t.forExpr = Trim(lines[i + 1]);
+        tags.push_back(std::move(t));
+    }
+    return tags;
+}
+
+std::vector<std::string> IndexListOf(const std::vector<TTagSpec>& tags) {
+    std::vector<std::string> lines;
+    for (const TTagSpec& t : tags) {
+        lines.push_back(t.name + "," + (t.descending ? "T" : "F") + "," + (t.unique ? "T" : "F") +
+                        "," + t.keyExpr);
+        lines.push_back(t.forExpr);
+    }
+    return lines;
+}
+
+bool SameIndexList(const std::vector<std::string>& a, const std::vector<std::string>& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (UpperAscii(Trim(a[i])) != UpperAscii(Trim(b[i]))) return false;
+    return true;
+}
+
+} // namespace
+
+bool TTzDbf::MakeIndex(const std::vector<TTagSpec>& tags, const std::string& indexName) {
+    return Guarded([&] {
+        Area("MakeIndex").MakeIndex(tags, indexName);
+        return true;
+    });
+}
+
+void TTzDbf::SetIndexTo(const std::string& indexName) {
+    Guarded([&] {
+        Area("SetIndexTo");
+        if (Editing()) state_ = TDataSetState::dsBrowse;
+        area_.SetIndexTo(indexName);
+        area_.FirstVisible();
+    });
+    Scrolled();
+}
+
+bool TTzDbf::IndexOnOne(const std::string& keyExpression, const std::string& indexName) {
+    if (!MakeIndex({{kSingleTagName, keyExpression, "", false, false}}, indexName)) return false;
+    SetIndexTo(indexName);
+    return area_.Ordered();
+}
+
+bool TTzDbf::Find(std::string_view text) {
+    const bool found = Guarded([&] { return Area("Find").FindKey(text, false); });
+    Scrolled();
+    return found;
+}
+
+bool TTzDbf::FindExact(std::string_view text) {
+    const bool found = Guarded([&] { return Area("FindExact").FindKey(text, true); });
+    Scrolled();
+    return found;
+}
+
+bool TTzDbf::RebuildProductionIndex(const std::string& file, const std::vector<TTagSpec>& tags) {
+    bool canMake = true;
+    if (OnBeforeMakeIndex) OnBeforeMakeIndex(file, canMake);
+    if (!canMake) {
+        area_.File().SetProductionIndexFlag(false);
+        return false;
+    }
+    area_.MakeIndex(tags, file);
+    if (OnAfterMakeIndex) OnAfterMakeIndex(file);
+    return true;
+}
+
+void TTzDbf::OpenProductionIndex() {
+    TDbfFile& table = area_.File();
+    const std::string file = WithExtension(table.Path(), "MDX");
+    if (indexList_.empty()) {
+        // Only a table that says it has a production index opens one.
+        if (table.ProductionIndexFlag() != 0) area_.SetIndexTo(file);
+        return;
+    }
+    table.SetProductionIndexFlag(true);
+    const std::vector<TTagSpec> tags = ParseIndexList(indexList_);
+    // An index another copy is using is opened, not rebuilt under it.
+    const bool inUse = TIndexSemaphore::InUse(table.Path());
+    bool rebuild = false;
+    switch (createIndex_) {
+    case TCreateIndex::ciNever: break;
+    case TCreateIndex::ciAlways: rebuild = !inUse; break;
+    case TCreateIndex::ciNotFound:
+        try {
+            TReportingOff quiet;
+            area_.SetIndexTo(file);
+            return;
+        } catch (const EZezudError& e) {
+            const int code = CodeValue(e.Error());
+            if (code != 2 && code != 222 && code != 223) throw;
+            rebuild = true;
+        }
+        break;
+    case TCreateIndex::ciVerifyHeader:
+        if (inUse) break;
+        try {
+            TReportingOff quiet;
+            TMdxFile existing;
+            existing.Open(file, true);
+            std::vector<TTagSpec> have;
+            for (const TMdxTag& t : existing.Tags())
+                have.push_back({t.name, t.expression, t.forExpr, t.descending, t.unique});
+            rebuild = !SameIndexList(IndexListOf(have), IndexListOf(tags));
+        } catch (const EZezudError&) {
+            rebuild = true;
+        }
+        break;
+    }
+    if (rebuild && !RebuildProductionIndex(file, tags)) return;
+    area_.SetIndexTo(file);
+}
+
+} // namespace qm::table

@@ -1,0 +1,500 @@
+// The "&Report" commands end to end over a real log file: reports in every order rendered to
+// PDF and read back, the Clear flows, the firm mailing book, and the CSV export checked
+// against Perl's XBase.
+#include "log_test_util.h"
+
+#include "tzdbf.h"
+
+#include <QRegularExpression>
+
+namespace qm::testing {
+namespace {
+
+struct Dated {
+    const char* name;
+    const char* zip;
+    const char* serial;
+    int y, m, d;
+};
+
+// Each order puts these five in a different sequence; the dates also differ from their text
+// order ("3/10/2008" < "3/4/2008" < "12/31/2007" as texts).
+const Dated kFive[] = {
+    {"Carol", "30303", "3", 2008, 3, 7},  {"Eve", "10001", "1", 2008, 3, 5},
+    {"Alice", "50505", "5", 2008, 3, 10}, {"Bob", "90210", "2", 2007, 12, 31},
+    {"Dave", "20202", "4", 2008, 3, 6},
+};
+
+class LogCommandTest : public LogTest {
+protected:
+    void AppendFive() {
+        for (const Dated& e : kFive) {
+            SetDay(e.y, e.m, e.d);
+            Append(Piece(QString::fromLatin1(e.name), QString::fromLatin1(e.zip),
+                         QString::fromLatin1(e.serial)));
+        }
+        SetDay(2008, 3, 5);
+    }
+    QByteArray Bytes(const QString& path) {
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << path.toStdString();
+        return f.readAll();
+    }
+    int Records(const QString& path) {
+        const QStringList dump = XBaseDump(path);
+        return dump.isEmpty() ? -1 : dump.size() - 2;
+    }
+    // The report printed to a PDF, as text.
+    QString Report(LogOrder order, LogReport report, const QString& project = CompanionProject()) {
+        ui.pdf = File(QStringLiteral("report.pdf"));
+        QFile::remove(ui.pdf);
+        RunLogReport(ui, LogPath(), project, order, ReportDestination::Printer, report,
+                     QDateTime(QDate(2008, 3, 5), QTime(14, 30, 0)));
+        EXPECT_TRUE(ui.errors.isEmpty()) << ui.errors.join(u'\n').toStdString();
+        return QFile::exists(ui.pdf) ? PdfText(ui.pdf) : QString();
+    }
+
+    ScriptedUi ui;
+};
+
+QStringList NamesInOrder(const QString& text) {
+    QList<std::pair<qsizetype, QString>> found;
+    for (const Dated& e : kFive) {
+        const QString name = QString::fromLatin1(e.name);
+        const qsizetype at = text.indexOf(name);
+        EXPECT_GE(at, 0) << e.name;
+        found.append({at, name});
+    }
+    std::sort(found.begin(), found.end());
+    QStringList names;
+    for (const auto& f : found) names << f.second;
+    return names;
+}
+
+TEST_F(LogCommandTest, EveryOrderListsTheEntriesInItsSequence) {
+    AppendFive();
+    struct Case {
+        LogOrder order;
+        QStringList names;
+        const char* why;
+    } cases[] = {
+        {LogOrder::Record, {"Carol", "Eve", "Alice", "Bob", "Dave"}, "order of printing"},
+        {LogOrder::MailerNumber, {"Eve", "Bob", "Carol", "Dave", "Alice"}, "serials 1 to 5"},
+        {LogOrder::Name, {"Alice", "Bob", "Carol", "Dave", "Eve"}, "first addressee line"},
+        {LogOrder::Date, {"Bob", "Eve", "Dave", "Carol", "Alice"}, "by day, not by date text"},
+        {LogOrder::ZipCode, {"Eve", "Dave", "Carol", "Alice", "Bob"}, "ZIP texts"},
+    };
+    for (const Case& c : cases) {
+        for (LogReport r : {LogReport::ShortDetail, LogReport::FullDetail}) {
+            const QString text = Report(c.order, r);
+            EXPECT_EQ(NamesInOrder(text), c.names) << c.why;
+            EXPECT_TRUE(text.contains(QStringLiteral("Number of pieces: 5"))) << c.why;
+            EXPECT_TRUE(text.contains(QStringLiteral("Total: 46.50"))) << c.why; // 5 x 9.30
+            EXPECT_TRUE(text.contains(QStringLiteral("Date Printed: "))) << c.why;
+        }
+    }
+    EXPECT_TRUE(ui.errors.isEmpty());
+    // Each order came from its index file in the log's folder, named by the tag.
+    QStringList indexes;
+    for (const QString& f : QDir(File(QStringLiteral("Reports"))).entryList(QDir::Files))
+        if (f.endsWith(QStringLiteral(".mdx"), Qt::CaseInsensitive)) indexes << f.toLower();
+    indexes.sort();
+    EXPECT_EQ(indexes, QStringList({"mailernum.mdx", "name.mdx", "rdate.mdx", "zip.mdx"}));
+}
+
+TEST_F(LogCommandTest, FullDetailShowsEveryField) {
+    AppendFive();
+    const QString text = Report(LogOrder::Record, LogReport::FullDetail);
+    for (const char* s :
+         {"Full Detail Report", "9214 7123 4567 8900 0000 30", "Carol", "12 Main St", "Springfield",
+          "IL", "30303", "03/07/2008", "1.35", "4.40", "3.55", "9.30", "comment 3", "re 3"})
+        EXPECT_TRUE(text.contains(QString::fromLatin1(s))) << s << "\n" << text.toStdString();
+}
+
+TEST_F(LogCommandTest, ChangedHeadingAndWidthInTheProjectFileTakeEffect) {
+    AppendFive();
+    QString project = QString::fromUtf8(Bytes(CompanionProject()));
+    project.replace(QStringLiteral("column 1 mailernum 2.0 left \"Mailer Number\""),
+                    QStringLiteral("column 1 mailernum 0.9 left \"Tracking No.\""));
+    QFile f(File(QStringLiteral("Quill3.rav")));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(project.toUtf8());
+    f.close();
+    const QString text = Report(LogOrder::Record, LogReport::ShortDetail, f.fileName());
+    EXPECT_TRUE(text.contains(QStringLiteral("Tracking No.")));
+    EXPECT_FALSE(text.contains(QStringLiteral("Mailer Number")));
+    // 0.9 inch holds only the start of the number.
+    EXPECT_FALSE(text.contains(QStringLiteral("9214 7123 4567")));
+}
+
+TEST_F(LogCommandTest, EmptyLogSaysSoAndOpensNothing) {
+    RunLogReport(ui, LogPath(), CompanionProject(), LogOrder::Date, ReportDestination::Preview,
+                 LogReport::FullDetail, QDateTime::currentDateTime());
+    EXPECT_EQ(ui.errors, QStringList{"Report is empty."});
+    EXPECT_EQ(ui.previews, 0);
+    ClearLog(ui, LogPath());
+    EXPECT_EQ(ui.errors, QStringList({"Report is empty.", "Report is already empty."}));
+    EXPECT_EQ(ui.asked, 0);
+}
+
+TEST_F(LogCommandTest, PreviewGetsTheReportInItsOrder) {
+    AppendFive();
+    QStringList firstLines;
+    ui.onPreview = [&](ReportDocument& doc) {
+        EXPECT_EQ(doc.PageCount(), 1);
+        EXPECT_EQ(doc.Layout().name, QStringLiteral("ShortDetail"));
+        QPrinter printer;
+        PreparePrinter(printer, doc);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(File(QStringLiteral("preview.pdf")));
+        ScriptedUi quiet;
+        EXPECT_TRUE(PrintReport(doc, printer, *quiet.Status()));
+    };
+    RunLogReport(ui, LogPath(), CompanionProject(), LogOrder::Name, ReportDestination::Preview,
+                 LogReport::ShortDetail, QDateTime::currentDateTime());
+    EXPECT_EQ(ui.previews, 1);
+    EXPECT_EQ(NamesInOrder(PdfText(File(QStringLiteral("preview.pdf")))),
+              QStringList({"Alice", "Bob", "Carol", "Dave", "Eve"}));
+}
+
+TEST_F(LogCommandTest, MissingProjectIsReportedAndTheLogClosed) {
+    AppendFive();
+    ui.pdf = File(QStringLiteral("x.pdf"));
+    RunLogReport(ui, LogPath(), File(QStringLiteral("nothing")), LogOrder::Record,
+                 ReportDestination::Printer, LogReport::FullDetail, QDateTime::currentDateTime());
+    ASSERT_EQ(ui.errors.size(), 1);
+    EXPECT_TRUE(ui.errors[0].contains(QStringLiteral("nothing.rav"))) << ui.errors[0].toStdString();
+    // Closed: an exclusive open succeeds.
+    const auto log = MakeLogTable(LogPath());
+    log->SetExclusive(true);
+    EXPECT_NO_THROW(log->Open());
+}
+
+TEST_F(LogCommandTest, DamagedLogOrProjectIsReportedAndLosesNothing) {
+    // A log that is no table: every command says so and leaves the file as it is.
+    QFile bad(LogPath());
+    ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
+    bad.write(QByteArray(40, '\x03'));
+    bad.close();
+    const QByteArray damaged = Bytes(LogPath());
+    ui.answer = LogUi::SaveAnswer::No;
+    ui.exportFile = File(QStringLiteral("x.csv"));
+    RunLogReport(ui, LogPath(), CompanionProject(), LogOrder::Name, ReportDestination::Preview,
+                 LogReport::FullDetail, QDateTime::currentDateTime());
+    ClearLog(ui, LogPath());
+    RunExportLog(ui, LogPath());
+    ASSERT_EQ(ui.errors.size(), 3);
+    for (const QString& e : ui.errors)
+        EXPECT_TRUE(e.contains(QStringLiteral("Error # "))) << e.toStdString();
+    EXPECT_TRUE(ui.errors[2].startsWith(QStringLiteral("Error on export: ")));
+    EXPECT_EQ(Bytes(LogPath()), damaged);
+    EXPECT_FALSE(QFile::exists(ui.exportFile));
+    EXPECT_EQ(ui.previews, 0);
+
+    // A project with a mistake: its line is named, the log stays whole and closed.
+    QFile::remove(LogPath());
+    AppendFive();
+    QFile project(File(QStringLiteral("Quill3.rav")));
+    ASSERT_TRUE(project.open(QIODevice::WriteOnly));
+    project.write("report FullDetail\n  column 1 zip 1 centre Zip\nend\n");
+    project.close();
+    ScriptedUi second;
+    RunLogReport(second, LogPath(), project.fileName(), LogOrder::Record,
+                 ReportDestination::Preview, LogReport::FullDetail, QDateTime::currentDateTime());
+    ASSERT_EQ(second.errors.size(), 1);
+    EXPECT_TRUE(second.errors[0].contains(QStringLiteral("Quill3.rav, line 2")))
+        << second.errors[0].toStdString();
+    // A project without the requested report.
+    ASSERT_TRUE(project.open(QIODevice::WriteOnly));
+    project.write("report FullDetail\n  column 1 zip 1 left Zip\nend\n");
+    project.close();
+    RunLogReport(second, LogPath(), project.fileName(), LogOrder::Record,
+                 ReportDestination::Preview, LogReport::ShortDetail, QDateTime::currentDateTime());
+    ASSERT_EQ(second.errors.size(), 2);
+    EXPECT_TRUE(second.errors[1].contains(QStringLiteral("no report \"ShortDetail\"")));
+    EXPECT_EQ(Records(LogPath()), 5);
+}
+
+TEST_F(LogCommandTest, ClearFlows) {
+    struct Case {
+        LogUi::SaveAnswer answer;
+        bool chooseFile;
+        bool emptied;
+        bool archived;
+        const char* why;
+    } cases[] = {
+        {LogUi::SaveAnswer::Yes, true, true, true, "Yes, new archive: a copy, then empty"},
+        {LogUi::SaveAnswer::Yes, false, true, false, "Yes, save dialog cancelled: still empty"},
+        {LogUi::SaveAnswer::No, false, true, false, "No: empty without a copy"},
+        {LogUi::SaveAnswer::Cancel, false, false, false, "Cancel: unchanged"},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        QFile::remove(LogPath());
+        AppendFive();
+        const QByteArray before = Bytes(LogPath());
+        ScriptedUi clear;
+        clear.answer = c.answer;
+        const QString archive = File(QStringLiteral("archive%1.dbf").arg(++n));
+        if (c.chooseFile) clear.archive = archive;
+        ClearLog(clear, LogPath());
+        EXPECT_TRUE(clear.errors.isEmpty()) << c.why << clear.errors.join(u'\n').toStdString();
+        EXPECT_EQ(clear.asked, 1) << c.why;
+        EXPECT_EQ(Records(LogPath()), c.emptied ? 0 : 5) << c.why;
+        if (!c.emptied) {
+            EXPECT_EQ(Bytes(LogPath()), before) << c.why;
+        }
+        EXPECT_EQ(QFile::exists(archive), c.archived) << c.why;
+        if (c.archived) {
+            EXPECT_EQ(Bytes(archive), before) << c.why;
+        }
+    }
+}
+
+TEST_F(LogCommandTest, ClearIntoAnEarlierArchiveAppends) {
+    AppendFive();
+    ui.answer = LogUi::SaveAnswer::Yes;
+    ui.archive = File(QStringLiteral("old.dbf"));
+    ClearLog(ui, LogPath());
+    SetDay(2008, 4, 1);
+    Append(Piece(QStringLiteral("Frank"), QStringLiteral("60606"), QStringLiteral("6")));
+    Append(Piece(QStringLiteral("Grace"), QStringLiteral("70707"), QStringLiteral("7")));
+    ClearLog(ui, LogPath());
+    EXPECT_TRUE(ui.errors.isEmpty()) << ui.errors.join(u'\n').toStdString();
+    EXPECT_EQ(Records(LogPath()), 0);
+    const QStringList dump = XBaseDump(ui.archive);
+    ASSERT_EQ(dump.size(), 2 + 7);
+    EXPECT_TRUE(dump[2 + 0].contains(QStringLiteral("|Carol|")));
+    EXPECT_TRUE(dump[2 + 5].contains(QStringLiteral("|Frank|")));
+    EXPECT_TRUE(dump[2 + 6].contains(QStringLiteral("|20080401|")));
+}
+
+TEST_F(LogCommandTest, ArchiveThatIsNoLogIsRefusedBeforeAnythingIsDeleted) {
+    AppendFive();
+    const QByteArray before = Bytes(LogPath());
+    const QString other = File(QStringLiteral("other.dbf"));
+    RunTool(QStringLiteral("perl"),
+            {QStringLiteral(QM_XBASE_SCRIPT), QStringLiteral("write"), other});
+    const QString text = File(QStringLiteral("notes.txt"));
+    QFile t(text);
+    ASSERT_TRUE(t.open(QIODevice::WriteOnly));
+    t.write("shopping list\n");
+    t.close();
+    for (const QString& archive : {other, text, LogPath()}) {
+        ScriptedUi clear;
+        clear.answer = LogUi::SaveAnswer::Yes;
+        clear.archive = archive;
+        const QByteArray archiveBefore = Bytes(archive);
+        ClearLog(clear, LogPath());
+        ASSERT_EQ(clear.errors.size(), 1) << archive.toStdString();
+        EXPECT_TRUE(clear.errors[0].contains(QStringLiteral("Nothing was deleted")))
+            << clear.errors[0].toStdString();
+        EXPECT_EQ(Bytes(LogPath()), before) << archive.toStdString();
+        EXPECT_EQ(Bytes(archive), archiveBefore) << archive.toStdString();
+    }
+}
+
+TEST_F(LogCommandTest, ArchiveLockedByAnotherCopyIsRefusedBeforeAnythingIsDeleted) {
+    AppendFive();
+    ui.answer = LogUi::SaveAnswer::Yes;
+    ui.archive = File(QStringLiteral("old.dbf"));
+    ClearLog(ui, LogPath()); // the archive now exists
+    AppendFive();
+    const QByteArray before = Bytes(LogPath());
+    table::TTzDbf other("OtherCopy");
+    other.SetDbfFileName(ui.archive.toStdString());
+    other.Open();
+    ASSERT_TRUE(other.ALock());
+    ClearLog(ui, LogPath());
+    ASSERT_EQ(ui.errors.size(), 1);
+    EXPECT_EQ(ui.errors[0],
+              ui.archive + QStringLiteral(" is in use by another user. Nothing was deleted."));
+    EXPECT_EQ(Bytes(LogPath()), before);
+    other.UnLock();
+    other.Close();
+    EXPECT_EQ(Records(ui.archive), 5);
+}
+
+TEST_F(LogCommandTest, ClearWhileAnotherCopyHasTheLogOpenChangesNothing) {
+    AppendFive();
+    const QByteArray before = Bytes(LogPath());
+    table::TTzDbf other("OtherCopy");
+    other.SetDbfFileName(LogPath().toStdString());
+    other.Open();
+    ui.answer = LogUi::SaveAnswer::Yes;
+    ui.archive = File(QStringLiteral("saved.dbf"));
+    ClearLog(ui, LogPath());
+    ASSERT_EQ(ui.errors.size(), 1);
+    EXPECT_TRUE(ui.errors[0].contains(QStringLiteral("File sharing violation")))
+        << ui.errors[0].toStdString();
+    EXPECT_TRUE(ui.errors[0].contains(QStringLiteral("not cleared")));
+    EXPECT_EQ(Bytes(LogPath()), before);
+    EXPECT_EQ(Records(ui.archive), 5); // the saved copy is whole
+    other.Close();
+    // The program goes on: a second try succeeds.
+    ScriptedUi again;
+    again.answer = LogUi::SaveAnswer::No;
+    ClearLog(again, LogPath());
+    EXPECT_TRUE(again.errors.isEmpty());
+    EXPECT_EQ(Records(LogPath()), 0);
+}
+
+TEST_F(LogCommandTest, ClearWhileAnotherRunningCopyHoldsTheLogChangesNothing) {
+    AppendFive();
+    const QByteArray before = Bytes(LogPath());
+    QProcess copy;
+    copy.start(QStringLiteral(QM_MP_HELPER), {QStringLiteral("hold"), LogPath()});
+    ASSERT_TRUE(copy.waitForReadyRead(10000));
+    ASSERT_TRUE(copy.readLine().startsWith("ready"));
+    ui.answer = LogUi::SaveAnswer::No;
+    ClearLog(ui, LogPath());
+    ASSERT_EQ(ui.errors.size(), 1);
+    EXPECT_TRUE(ui.errors[0].contains(QStringLiteral("File sharing violation")))
+        << ui.errors[0].toStdString();
+    EXPECT_EQ(Bytes(LogPath()), before);
+    copy.write("\n");
+    copy.closeWriteChannel();
+    ASSERT_TRUE(copy.waitForFinished(10000));
+    // The other copy has gone: the report still runs and shows all five.
+    ui.errors.clear();
+    EXPECT_EQ(NamesInOrder(Report(LogOrder::Name, LogReport::ShortDetail)),
+              QStringList({"Alice", "Bob", "Carol", "Dave", "Eve"}));
+}
+
+TEST_F(LogCommandTest, FirmMailingBookTotalsEachPage) {
+    for (int i = 1; i <= 40; ++i)
+        Append(Piece(QStringLiteral("Piece %1").arg(i), QStringLiteral("62701"),
+                     QString::number(100 + i),
+                     i % 2 ? QStringLiteral("  1.00") : QStringLiteral("  2.00")));
+    ui.bookRange = DateRange{QDate(2008, 3, 5), QDate(2008, 3, 5)};
+    ui.pdf = File(QStringLiteral("book40.pdf"));
+    RunFirmMailingBook(ui, LogPath(), CompanionProject());
+    ASSERT_TRUE(ui.errors.isEmpty()) << ui.errors.join(u'\n').toStdString();
+    // One text per page (pdftotext separates pages by form feeds).
+    const QStringList pages = PdfText(ui.pdf).split(u'\f', Qt::SkipEmptyParts);
+    ASSERT_GE(pages.size(), 2);
+    int listed = 0;
+    long long postage = 0;
+    for (const QString& page : pages) {
+        const QRegularExpression count(QStringLiteral("Listed by Sender: (\\d+)"));
+        const QRegularExpression sum(QStringLiteral("Total Postage on this page: ([0-9.]+)"));
+        const auto c = count.match(page);
+        const auto s = sum.match(page);
+        ASSERT_TRUE(c.hasMatch() && s.hasMatch()) << page.toStdString();
+        const int n = c.captured(1).toInt();
+        // The page's own lines: count the article numbers on it.
+        EXPECT_EQ(page.count(QStringLiteral("9214 7123 4567 8900")), n);
+        long long expected = 0;
+        for (int line = listed + 1; line <= listed + n; ++line) expected += line % 2 ? 100 : 200;
+        EXPECT_EQ(MoneyCents(s.captured(1)), expected);
+        listed += n;
+        postage += MoneyCents(s.captured(1));
+    }
+    EXPECT_EQ(listed, 40);
+    EXPECT_EQ(postage, 20 * 100 + 20 * 200);
+}
+
+TEST_F(LogCommandTest, FirmMailingBookOfThreePieces) {
+    SetDay(2008, 3, 4);
+    Append(Piece(QStringLiteral("Yesterday Person"), QStringLiteral("11111"), QStringLiteral("9")));
+    SetDay(2008, 3, 5);
+    Append(Piece(QStringLiteral("Ann Archer"), QStringLiteral("62701"), QStringLiteral("11")));
+    Append(Piece(QStringLiteral("Ben Baker"), QStringLiteral("62702"), QStringLiteral("12"),
+                 QStringLiteral("  2.10")));
+    LogEntry restricted =
+        Piece(QStringLiteral("Cy Cole"), QStringLiteral("62703"), QStringLiteral("13"));
+    restricted.restricted = QStringLiteral("  5.85");
+    restricted.total = QStringLiteral(" 15.15");
+    Append(restricted);
+
+    ui.bookRange = DateRange{QDate(2008, 3, 5), QDate(2008, 3, 5)};
+    ui.pdf = File(QStringLiteral("book.pdf"));
+    RunFirmMailingBook(ui, LogPath(), CompanionProject());
+    EXPECT_EQ(ui.bookDefault.from, QDate(2008, 3, 5)); // today by default
+    EXPECT_EQ(ui.bookDefault.to, QDate(2008, 3, 5));
+    ASSERT_TRUE(ui.errors.isEmpty()) << ui.errors.join(u'\n').toStdString();
+    const QString text = PdfText(ui.pdf);
+    for (const char* s :
+         {"Firm Mailing Book", "9214 7123 4567 8900 0001 10", "9214 7123 4567 8900 0001 20",
+          "9214 7123 4567 8900 0001 30", "Ann Archer", "Ben Baker", "Cy Cole",
+          "12 Main St, Springfield IL 62701", "Total Number of Pieces Listed by Sender: 3",
+          "Total Postage on this page: 4.80", "Total Certified Fees on this page: 13.20",
+          "Total Return Receipt Fees on this page: 10.65",
+          "Total Restricted Delivery Fees on this page: 5.85", "5.85", "15.15",
+          "Postmaster, Per (Name of Receiving Employee)"})
+        EXPECT_TRUE(text.contains(QString::fromLatin1(s))) << s << "\n" << text.toStdString();
+    EXPECT_FALSE(text.contains(QStringLiteral("Yesterday")));
+    // Letter landscape.
+    const QString info = RunTool(QStringLiteral("pdfinfo"), {ui.pdf});
+    EXPECT_TRUE(info.contains(QStringLiteral("792 x 612 pts"))) << info.toStdString();
+
+    ScriptedUi none;
+    none.bookRange = DateRange{QDate(2009, 1, 1), QDate(2009, 1, 31)};
+    none.pdf = File(QStringLiteral("none.pdf"));
+    RunFirmMailingBook(none, LogPath(), CompanionProject());
+    EXPECT_EQ(none.infos.size(), 1);
+    EXPECT_FALSE(QFile::exists(none.pdf));
+}
+
+// Python's csv module reads the export; every value equals what Perl's XBase reads from the
+// log (texts trimmed, dates without their hyphens, code page 437 decoded).
+const char* kCompare = R"(
+import csv, sys
+rows = list(csv.reader(open(sys.argv[1], encoding='utf-8', newline='')))
+dump = open(sys.argv[2], 'rb').read().decode('cp437').split('\n')
+names = [f.split(':')[0].lower() for f in dump[1][len('fields '):].split(',')]
+records = [l.split('|')[1:] for l in dump[2:] if l]
+want = [r for r in records if sys.argv[3] == 'all' or r[names.index('rdate')] == sys.argv[3]]
+assert rows[0] == names, rows[0]
+assert len(rows) - 1 == len(want), (len(rows), len(want))
+for got, exp in zip(rows[1:], want):
+    got = [g.replace('-', '') if n == 'rdate' else g for g, n in zip(got, names)]
+    exp = [e.strip() for e in exp]
+    assert got == exp, (got, exp)
+print('same', len(rows) - 1)
+)";
+
+TEST_F(LogCommandTest, CsvExportReadsLikeTheTable) {
+    AppendFive();
+    LogEntry odd = Piece(QStringLiteral("Zoë \"Zed\" O'Hare, Esq."), QStringLiteral("62701"),
+                         QStringLiteral("8"));
+    odd.comments = QStringLiteral("café, 2nd floor");
+    Append(odd);
+    const QString dumpFile = File(QStringLiteral("dump.txt"));
+    {
+        QProcess p;
+        p.setStandardOutputFile(dumpFile);
+        p.start(QStringLiteral("perl"),
+                {QStringLiteral(QM_XBASE_SCRIPT), QStringLiteral("dump"), LogPath()});
+        ASSERT_TRUE(p.waitForFinished());
+    }
+    ui.exportFile = File(QStringLiteral("log.csv"));
+    RunExportLog(ui, LogPath());
+    EXPECT_EQ(ui.infos, QStringList{"Export Done."});
+    EXPECT_EQ(
+        RunTool(QStringLiteral("python3"), {QStringLiteral("-c"), QString::fromLatin1(kCompare),
+                                            ui.exportFile, dumpFile, QStringLiteral("all")})
+            .trimmed(),
+        QStringLiteral("same 6"));
+
+    ScriptedUi ranged;
+    ranged.exportFile = File(QStringLiteral("day.csv"));
+    ranged.exportRange = DateRange{QDate(2008, 3, 5), QDate(2008, 3, 5)};
+    RunExportLog(ranged, LogPath());
+    EXPECT_EQ(RunTool(QStringLiteral("python3"),
+                      {QStringLiteral("-c"), QString::fromLatin1(kCompare), ranged.exportFile,
+                       dumpFile, QStringLiteral("20080305")})
+                  .trimmed(),
+              QStringLiteral("same 2"));
+
+    // A folder that cannot be written: the error names the file, nothing is reported done.
+    ScriptedUi denied;
+    denied.exportFile = QStringLiteral("/nonexistent/folder/log.csv");
+    RunExportLog(denied, LogPath());
+    ASSERT_EQ(denied.errors.size(), 1);
+    EXPECT_TRUE(denied.errors[0].startsWith(QStringLiteral("Error on export: /nonexistent")));
+    EXPECT_TRUE(denied.infos.isEmpty());
+}
+
+} // namespace
+} // namespace qm::testing

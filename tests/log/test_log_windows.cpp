@@ -1,0 +1,139 @@
+// The log step of the print run and the log's windows: the date range dialog, the report status
+// window.
+#include "log_test_util.h"
+
+#include "core/program_folder.h"
+#include "entry/print_run.h"
+#include "log/log_dialogs.h"
+#include "log/log_menu.h"
+#include "tzdbf.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QCheckBox>
+#include <QDateEdit>
+#include <QDeadlineTimer>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+
+namespace qm::testing {
+namespace {
+
+// Runs `action` on the next modal window that opens (within five seconds).
+void OnNextModal(std::function<void(QWidget*)> action) {
+    auto* timer = new QTimer;
+    const QDeadlineTimer deadline(5000);
+    QObject::connect(timer, &QTimer::timeout, [timer, action, deadline] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal && !deadline.hasExpired()) return;
+        timer->stop();
+        timer->deleteLater();
+        if (modal) action(modal);
+    });
+    timer->start(20);
+}
+
+class LogWindowTest : public LogTest {
+protected:
+    void SetUp() override {
+        LogTest::SetUp();
+        SetProgramFolderOverride(dir_.path());
+    }
+    void TearDown() override {
+        SetProgramFolderOverride(QString());
+        LogTest::TearDown();
+    }
+};
+
+TEST_F(LogWindowTest, PieceThatCannotBeLoggedIsNamedInTheRunsWarning) {
+    PrintRequest r;
+    r[kSlotAddressee1] = QStringLiteral("Jane Roe");
+    r[10] = QStringLiteral("Springfield IL 62701");
+    r[kSlotAddresseeZip] = QStringLiteral("62701");
+    const QString data = QStringLiteral("420627019214712345678900000159");
+    ASSERT_EQ(LogTablePath(), LogPath());
+    MailingLog log;
+    EXPECT_EQ(log.Append(r, data), QString());
+
+    table::TTzDbf other("OtherCopy");
+    other.SetDbfFileName(LogPath().toStdString());
+    other.Open();
+    ASSERT_TRUE(other.ALock());
+    const QString error = log.Append(r, data);
+    ASSERT_FALSE(error.isEmpty());
+    EXPECT_TRUE(NotLoggedWarning(data, error)
+                    .contains(QStringLiteral("9214 7123 4567 8900 0001 59 was printed")))
+        << NotLoggedWarning(data, error).toStdString();
+    other.UnLock();
+    other.Close();
+    log.Close();
+    EXPECT_EQ(XBaseDump(LogPath()).size(), 2 + 1);
+}
+
+TEST(LogMenu, CheckedSortItemGivesTheOrder) {
+    QAction byMailer(nullptr), byName(nullptr), byDate(nullptr), byZip(nullptr);
+    QActionGroup group(nullptr);
+    for (QAction* a : {&byMailer, &byName, &byDate, &byZip}) {
+        a->setCheckable(true);
+        group.addAction(a);
+    }
+    EXPECT_EQ(CheckedLogOrder(&byMailer, &byName, &byDate, &byZip), LogOrder::Record);
+    const std::pair<QAction*, LogOrder> cases[] = {{&byMailer, LogOrder::MailerNumber},
+                                                   {&byName, LogOrder::Name},
+                                                   {&byDate, LogOrder::Date},
+                                                   {&byZip, LogOrder::ZipCode}};
+    for (const auto& [action, order] : cases) {
+        action->setChecked(true);
+        EXPECT_EQ(CheckedLogOrder(&byMailer, &byName, &byDate, &byZip), order);
+    }
+}
+
+TEST_F(LogWindowTest, DateRangeDialogRefusesABackwardRange) {
+    const DateRange today{QDate(2008, 3, 5), QDate(2008, 3, 5)};
+    TF_DateRange book(QStringLiteral("Firm Mailing Book"), today, false, true);
+    EXPECT_EQ(book.Range().from, today.from);
+    EXPECT_TRUE(book.RangeChosen());
+    EXPECT_TRUE(book.PreviewChosen());
+    book.findChild<QRadioButton*>(QStringLiteral("rbPrint"))->setChecked(true);
+    EXPECT_FALSE(book.PreviewChosen());
+
+    book.findChild<QDateEdit*>(QStringLiteral("editFrom"))->setDate(QDate(2008, 3, 9));
+    QString refused;
+    OnNextModal([&](QWidget* modal) {
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) refused = box->text();
+        modal->close();
+    });
+    book.findChild<QPushButton*>(QStringLiteral("btnOK"))->click();
+    EXPECT_EQ(refused, QStringLiteral("The first date lies after the last date."));
+    EXPECT_EQ(book.result(), 0);
+
+    TF_DateRange exportRange(QStringLiteral("Export Log"), today, true, false);
+    EXPECT_FALSE(exportRange.RangeChosen()); // the whole log unless asked
+    EXPECT_FALSE(exportRange.findChild<QDateEdit*>(QStringLiteral("editFrom"))->isEnabled());
+    exportRange.findChild<QCheckBox*>(QStringLiteral("cbRange"))->setChecked(true);
+    EXPECT_TRUE(exportRange.RangeChosen());
+    EXPECT_TRUE(exportRange.findChild<QDateEdit*>(QStringLiteral("editFrom"))->isEnabled());
+}
+
+TEST_F(LogWindowTest, StatusWindowShowsThePageAndItsCancel) {
+    QWidget parent;
+    WidgetLogUi ui(&parent);
+    const auto status = ui.Status();
+    EXPECT_TRUE(status->Step(QStringLiteral("Printing page 3")));
+    QWidget* window = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->objectName() == u"ReportStatus" && w->isVisible()) window = w;
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Report Status"));
+    auto* cancel = window->findChild<QPushButton*>();
+    ASSERT_NE(cancel, nullptr);
+    EXPECT_EQ(cancel->text(), QStringLiteral("Cancel"));
+    cancel->click();
+    EXPECT_FALSE(status->Step(QStringLiteral("Printing page 4")));
+}
+
+} // namespace
+} // namespace qm::testing
