@@ -75,8 +75,8 @@ int32_t InchToDot(double inch, double offsetInches, int32_t resolution, int32_t 
     const long double dots =
         (static_cast<long double>(inch) - static_cast<long double>(offsetInches)) *
         static_cast<long double>(resolution);
-    const long double total = static_cast<long double>(AlignmentDots(alignment, resolution)) +
-                              std::trunc(dots);
+    const long double total =
+        static_cast<long double>(AlignmentDots(alignment, resolution)) + std::trunc(dots);
     // An absurd alignment from the settings file lands far off the page, never wraps.
     constexpr long double lo = std::numeric_limits<int32_t>::min();
     constexpr long double hi = std::numeric_limits<int32_t>::max();

@@ -292,8 +292,8 @@ TEST(Mailer, NoTextCoversASymbolOrATrackingDigit) {
         PrintRequest r;
         const char* what;
     };
-    for (const Case& c : {Case{SamplePrintRequest(), "sample mailer"},
-                          Case{longLines, "60-character lines"}}) {
+    for (const Case& c :
+         {Case{SamplePrintRequest(), "sample mailer"}, Case{longLines, "60-character lines"}}) {
         for (int dpi : {300, 600}) {
             SCOPED_TRACE(::testing::Message() << c.what << ", " << dpi << " dpi");
             const Sheet s = PrintToImage(c.r, true, dpi);
@@ -368,8 +368,8 @@ TEST(Mailer, FortyAlignmentStepsMoveThePrintFourTenthsOfAnInch) {
             const char* tb;
             double dx, dy;
         };
-        for (const Move m : {Move{"40", "0", 0.4, 0}, Move{"0", "40", 0, 0.4},
-                             Move{"-40", "-40", -0.4, -0.4}}) {
+        for (const Move m :
+             {Move{"40", "0", 0.4, 0}, Move{"0", "40", 0, 0.4}, Move{"-40", "-40", -0.4, -0.4}}) {
             SCOPED_TRACE(::testing::Message() << dpi << " dpi, " << m.lr << "/" << m.tb);
             PrintRequest r = SamplePrintRequest();
             r[kSlotLeftRight] = QString::fromLatin1(m.lr);
