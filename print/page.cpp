@@ -306,20 +306,21 @@ double FixedPitchEm(const QString& face) {
     return face.compare(kOcrFaceName, Qt::CaseInsensitive) == 0 ? kOcrPitchEm : 0.0;
 }
 
-double PrintPage::HorizontalScale(const QString& text) const {
+int32_t PrintPage::Advance(const QString& text, double& scaleX) const {
+    scaleX = 1.0;
     const double pitch = FixedPitchEm(font_.face);
-    if (pitch <= 0 || text.isEmpty()) return 1.0;
+    if (pitch <= 0 || text.isEmpty()) return painter_.fontMetrics().horizontalAdvance(text);
     const double natural = QFontMetricsF(painter_.font()).horizontalAdvance(text);
-    if (natural <= 0) return 1.0;
-    return pitch * -FontHeight() * double(text.size()) / natural;
+    const double wanted = pitch * -FontHeight() * double(text.size());
+    if (natural > 0) scaleX = wanted / natural;
+    return int32_t(std::lround(wanted));
 }
 
 QRect PrintPage::TextOut(int32_t x, int32_t y, const QString& text) {
-    const QFont f = QtFont();
-    painter_.setFont(f);
+    painter_.setFont(QtFont());
     const QFontMetrics fm = painter_.fontMetrics();
-    const double sx = HorizontalScale(text);
-    const int w = int(std::lround(fm.horizontalAdvance(text) * sx));
+    double sx = 1.0;
+    const int w = Advance(text, sx);
     const int h = fm.ascent() + fm.descent();
     painter_.save();
     if (!keptClear_.isEmpty()) {
@@ -341,8 +342,8 @@ QRect PrintPage::TextOut(int32_t x, int32_t y, const QString& text) {
 
 int32_t PrintPage::TextWidth(const QString& text) {
     painter_.setFont(QtFont());
-    return int32_t(
-        std::lround(painter_.fontMetrics().horizontalAdvance(text) * HorizontalScale(text)));
+    double sx = 1.0;
+    return Advance(text, sx);
 }
 
 void PrintPage::KeepClear(const QRect& dots) {

@@ -194,8 +194,9 @@ private:
     std::optional<CanvasFont> saved_;
     QRegion keptClear_;
 
-    // Horizontal factor that brings a fixed-pitch face to its form pitch (1 otherwise).
-    double HorizontalScale(const QString& text) const;
+    // Width in dots of a text in the painter's font; `scaleX` is the horizontal factor
+    // that brings a fixed-pitch face to its form pitch (1 for every other face).
+    int32_t Advance(const QString& text, double& scaleX) const;
 };
 
 // Characters of the OCR-A face advance this fraction of the font size.
