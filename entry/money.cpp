@@ -101,8 +101,11 @@ RecalcResult RecalcFees(const QString& text, const FeeTexts& fields) {
         if (!FitsLog(*value)) {
             r.refusal = FeeTooLargeMessage(text);
         } else if (!FitsLog(total)) {
-            // This fee would take the total past what the receipt and the log hold.
-            total -= *value;
+            // This fee would take the total past what the receipt and the log hold; the
+            // total counted it when its field still holds the typed text.
+            const bool counted = text == fields.postage || text == fields.certFee ||
+                                 text == fields.restricted || text == fields.returnReceipt;
+            if (counted) total -= *value;
             r.refusal = FeeTooLargeMessage(text);
         } else {
             r.fieldText = FormatMoney(*value);
