@@ -345,9 +345,8 @@ void TF_Main::BuildForm() {
           editRestricted, editReturn, tzeditCity, tzeditState, tzeditZip})
         connect(e, &QLineEdit::textChanged, this, &TF_Main::editPostageChange);
     connect(memoAddress, &QPlainTextEdit::textChanged, this, &TF_Main::memoAddressChange);
-    for (QWidget* w : std::initializer_list<QWidget*>{editPostage, editCertFee, editReturn,
-                                                      editRestricted, cbRestricted, memoAddress})
-        w->installEventFilter(this);
+    // One application-wide filter sees the Escape key anywhere and the focus leaving each
+    // field; a second filter on the fields would run every exit handler twice.
     qApp->installEventFilter(this);
 }
 
@@ -571,6 +570,7 @@ QString TF_Main::RecalcFees(const QString& text) {
     const RecalcResult r = qm::RecalcFees(text, {editPostage->text(), editCertFee->text(),
                                                  editRestricted->text(), editReturn->text()});
     editTotal->setText(r.totalText);
+    if (!r.refusal.isEmpty()) QMessageBox::warning(this, ApplicationTitle(), r.refusal);
     return r.fieldText;
 }
 

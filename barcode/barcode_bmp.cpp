@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "barcode/code128.h"
 #include "barcode/postnet.h"
@@ -25,17 +26,21 @@ const QList<QRgb>& TwoColours() {
     return table;
 }
 
-QImage NewBitmap(std::int64_t width, std::int64_t height) {
+void CheckBitmapSize(std::int64_t width, std::int64_t height) {
     if (width < 1 || height < 1 || width > kMaxSide || height > kMaxSide)
         throw BarcodeError("Barcode bitmap of " + std::to_string(width) + " x " +
                            std::to_string(height) + " pixels is out of range (1 to " +
                            std::to_string(kMaxSide) + " each)");
+}
+
+QImage NewBitmap(std::int64_t width, std::int64_t height, bool fillWhite = true) {
+    CheckBitmapSize(width, height);
     QImage image(int(width), int(height), QImage::Format_Indexed8);
     if (image.isNull())
         throw BarcodeError("Barcode bitmap of " + std::to_string(width) + " x " +
                            std::to_string(height) + " pixels could not be created");
     image.setColorTable(TwoColours());
-    image.fill(kWhite);
+    if (fillWhite) image.fill(kWhite);
     const int dpm = qRound(TBarcodeBmp::kTextDpi / 0.0254);
     image.setDotsPerMeterX(dpm);
     image.setDotsPerMeterY(dpm);
@@ -69,6 +74,57 @@ private:
     int width_;
     int height_;
 };
+
+// Records the bars that cross a few sample rows, one byte a pixel. A symbol whose
+// rows fall into a few bands of identical rows is drawn by sampling one row a band
+// and copying it, instead of filling every bar on every row.
+class RowSampleCanvas final : public BarCanvas {
+public:
+    RowSampleCanvas(int width, std::initializer_list<int> rows) : width_(width) {
+        for (int row : rows) samples_.push_back({row, std::vector<uchar>(size_t(width), kWhite)});
+    }
+    void FillBlack(int x, int y, int width, int height) override {
+        const int x0 = std::max(x, 0);
+        const int x1 = int(std::min<std::int64_t>(std::int64_t(x) + width, width_));
+        if (x0 >= x1) return;
+        for (Sample& s : samples_)
+            if (s.row >= y && std::int64_t(s.row) < std::int64_t(y) + height)
+                std::memset(s.pixels.data() + x0, kBlack, size_t(x1 - x0));
+    }
+    const std::vector<uchar>& Row(size_t i) const { return samples_[i].pixels; }
+
+private:
+    struct Sample {
+        int row;
+        std::vector<uchar> pixels;
+    };
+    int width_;
+    std::vector<Sample> samples_;
+};
+
+// Rows [first, end) of the unturned symbol, all equal to `pixels`.
+struct Band {
+    int first;
+    int end;
+    const std::vector<uchar>* pixels;
+};
+
+// Writes the bands into a new bitmap, unturned or turned by 180 degrees (each row
+// reversed and the row order reversed). Every row is written, so no fill is needed.
+QImage FromBands(int width, int height, const std::vector<Band>& bands, bool halfTurn) {
+    QImage image = NewBitmap(width, height, false);
+    for (const Band& band : bands) {
+        const uchar* src = band.pixels->data();
+        std::vector<uchar> reversed;
+        if (halfTurn) {
+            reversed.assign(band.pixels->rbegin(), band.pixels->rend());
+            src = reversed.data();
+        }
+        for (int y = band.first; y < band.end; ++y)
+            std::memcpy(image.scanLine(halfTurn ? height - 1 - y : y), src, size_t(width));
+    }
+    return image;
+}
 
 // Pixel (x, y) of the W x H source goes to the place the rotation gives it.
 QImage Rotated(const QImage& src, TbcRotate rotate) {
@@ -286,9 +342,33 @@ void TBarcodeBmp::Render() {
             CheckBuilt(type_);
         }
     }
-    QImage image = NewBitmap(modules * scale_, height_);
-
     const int reserve = interpret_ ? 5 * scale_ : 0;
+    const bool readableText = interpret_ && hasText && IsCode128Type(type_);
+    if (hasText && !readableText && (rotate_ == bcNoRotate || rotate_ == bcRotate180)) {
+        // Bars only: POSTNET rows are full bars above H div 2 and all bars below;
+        // Code 128 rows are all bars down to the text reserve, white below it.
+        const std::int64_t width = modules * scale_;
+        CheckBitmapSize(width, height_);
+        const int left = 10 * scale_;
+        std::vector<Band> bands;
+        if (type_ == bcPOSTNET) {
+            const int halfTop = height_ / 2;
+            RowSampleCanvas canvas(int(width), {0, halfTop});
+            DrawPostnet(canvas, left, 0, std::string_view(bytes.constData(), size_t(bytes.size())),
+                        scale_, height_);
+            bands = {{0, halfTop, &canvas.Row(0)}, {halfTop, height_, &canvas.Row(1)}};
+            bitmap_ = FromBands(int(width), height_, bands, rotate_ == bcRotate180);
+        } else {
+            const int barHeight = std::clamp(height_ - reserve, 0, height_);
+            RowSampleCanvas canvas(int(width), {0, -1});
+            DrawCode128(canvas, left, 0, seq, scale_, 1);
+            bands = {{0, barHeight, &canvas.Row(0)}, {barHeight, height_, &canvas.Row(1)}};
+            bitmap_ = FromBands(int(width), height_, bands, rotate_ == bcRotate180);
+        }
+        return;
+    }
+
+    QImage image = NewBitmap(modules * scale_, height_);
     if (hasText) {
         ImageCanvas canvas(image);
         const int left = 10 * scale_;
@@ -305,7 +385,7 @@ void TBarcodeBmp::Render() {
         }
     }
 
-    if (interpret_ && hasText && IsCode128Type(type_)) {
+    if (readableText) {
         font_.setPointSize(8 * scale_);
         QString shown = text_;
         shown.remove(QChar(kFnc1Char));

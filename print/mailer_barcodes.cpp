@@ -4,35 +4,47 @@
 #include "print/barcode_data.h"
 #include "print/page.h"
 
+#include <algorithm>
+
 namespace qm {
 
 namespace {
 
 const QString kOcrFace = QStringLiteral("OCR A Extended");
 
-void DrawStretched(PrintPage& page, const TBarcodeBmp& symbol, double x, double y, int width) {
+// Draws the symbol's bitmap one pixel to one dot with its top-left corner at (x, y),
+// and keeps later texts off it.
+QRect DrawNatural(PrintPage& page, const TBarcodeBmp& symbol, double x, double y) {
     const QImage& bmp = symbol.Bitmap();
-    page.StretchBitmap(page.InchToDotX(x), page.InchToDotY(y), width, bmp.height(), bmp);
+    const QRect place(page.InchToDotX(x), page.InchToDotY(y), bmp.width(), bmp.height());
+    page.StretchBitmap(place.x(), place.y(), place.width(), place.height(), bmp);
+    page.KeepClear(place);
+    return place;
 }
 
-void DrawNatural(PrintPage& page, const TBarcodeBmp& symbol, double x, double y) {
-    DrawStretched(page, symbol, x, y, symbol.Bitmap().width());
-}
-
-// A GS1-128 tracking symbol of the mailer, without readable text.
+// A GS1-128 tracking symbol of the mailer, without readable text, whose modules are
+// all the same whole number of dots wide and which is at most `maxWidth` dots wide.
 void SetUpTrackingSymbol(TBarcodeBmp& symbol, const MailerSymbolSizes& s, const QString& data) {
-    symbol.SetScale(s.codeScale);
+    symbol.BeginLoading();
+    symbol.SetScale(1);
     symbol.SetHeight(s.codeHeight);
     symbol.SetInterpret(false);
     symbol.SetBarcodeType(bcEAN128);
     symbol.SetBarcodeText(MailerSymbolText(data));
+    symbol.EndLoading();
+    // At one pixel a module the bitmap's width is the module count, quiet zones included.
+    symbol.SetScale(WholeDotModule(s.codeWidth, symbol.Bitmap().width()));
 }
 
 } // namespace
 
+int WholeDotModule(int maxWidthDots, int modules) {
+    if (modules <= 0) return 1;
+    return std::max(1, maxWidthDots / modules);
+}
+
 MailerSymbolSizes SymbolSizesFor(int h, int v) {
     MailerSymbolSizes s{};
-    s.codeScale = RoundHalfEven(double(h) / 1000 * 15);
     s.codeHeight = RoundHalfEven(double(v) * 0.75);
     s.codeShortHeight = RoundHalfEven(double(v) * 0.4);
     s.codeWidth = RoundHalfEven(double(h) * 2.5);
@@ -56,10 +68,10 @@ void DrawMailerBarcodes(PrintPage& page, const QString& dataT, const QString& da
         SetUpTrackingSymbol(f, s, dataF);
 
         t.SetRotate(bcRotate180);
-        DrawStretched(page, t, 0.62, 4.1, s.codeWidth);
-        DrawStretched(page, f, 4.7, 5.0, s.codeWidth);
+        DrawNatural(page, t, 0.62, 4.1);
+        DrawNatural(page, f, 4.7, 5.0);
         f.SetHeight(s.codeShortHeight);
-        DrawStretched(page, f, 5.2, 0.8, s.codeWidth);
+        DrawNatural(page, f, 5.2, 0.8);
     }
 
     const QString ht = ReadableNumber(dataT);
@@ -80,7 +92,9 @@ void DrawMailerBarcodes(PrintPage& page, const QString& dataT, const QString& da
     for (const Row& row : rows) {
         page.SetFontSize(row.size);
         page.SetRotatedFont(row.angle, row.ocr ? kOcrFace : page.Metrics().baseFace);
-        page.TextOut(page.InchToDotX(row.x), page.InchToDotY(row.y), *row.text);
+        // The numbers are what a clerk types when a symbol will not scan: no later
+        // text may cover a digit.
+        page.KeepClear(page.TextOut(page.InchToDotX(row.x), page.InchToDotY(row.y), *row.text));
     }
 }
 

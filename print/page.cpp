@@ -2,11 +2,13 @@
 
 #include <QFontDatabase>
 #include <QFontMetrics>
+#include <QFontMetricsF>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPaintEngine>
 #include <QPrinter>
 
+#include <algorithm>
 #include <cfenv>
 #include <cmath>
 #include <limits>
@@ -16,6 +18,9 @@ namespace qm {
 namespace {
 
 const QString kOcrFontFile = QStringLiteral("/usr/share/fonts/truetype/ocr-a/OCRA.ttf");
+const QString kOcrFaceName = QStringLiteral("OCR A Extended");
+// Far beyond any page in dots: the clip region that stands for "everywhere".
+constexpr int kFarDots = 1 << 24;
 constexpr int kFaceNameMax = 31; // a logical-font record holds 31 characters and a zero
 
 PageTarget* g_activeTarget = nullptr;
@@ -31,11 +36,22 @@ int32_t RoundHalfEven(double v) {
     return int32_t(r);
 }
 
+int64_t AlignmentDots(int32_t alignment, int32_t resolution) {
+    // One unit is 1/100 inch, rounded to the nearest dot (halves away from zero).
+    const int64_t scaled = int64_t(alignment) * resolution;
+    return scaled >= 0 ? (scaled + 50) / 100 : -((-scaled + 50) / 100);
+}
+
 int32_t InchToDot(double inch, double offsetInches, int32_t resolution, int32_t alignment) {
     const long double dots =
         (static_cast<long double>(inch) - static_cast<long double>(offsetInches)) *
         static_cast<long double>(resolution);
-    return 3 * alignment + static_cast<int32_t>(std::trunc(dots));
+    const long double total =
+        static_cast<long double>(AlignmentDots(alignment, resolution)) + std::trunc(dots);
+    // An absurd alignment from the settings file lands far off the page, never wraps.
+    constexpr long double lo = std::numeric_limits<int32_t>::min();
+    constexpr long double hi = std::numeric_limits<int32_t>::max();
+    return static_cast<int32_t>(std::clamp(total, lo, hi));
 }
 
 // ---------------------------------------------------------------- image target
@@ -210,7 +226,7 @@ bool RegisterPrintFonts() {
     if (id < 0) id = QFontDatabase::addApplicationFont(kOcrFontFile);
     if (id < 0) return false;
     const QStringList families = QFontDatabase::applicationFontFamilies(id);
-    QFont::insertSubstitution(QStringLiteral("OCR A Extended"),
+    QFont::insertSubstitution(kOcrFaceName,
                               families.isEmpty() ? QStringLiteral("OCRA") : families.first());
     return true;
 }
@@ -289,25 +305,54 @@ QFont PrintPage::QtFont() const {
     return f;
 }
 
-void PrintPage::TextOut(int32_t x, int32_t y, const QString& text) {
-    const QFont f = QtFont();
-    painter_.setFont(f);
+double FixedPitchEm(const QString& face) {
+    // The form was laid out for an OCR-A face of 0.6 em per character; the installed
+    // face is wider, so its characters are narrowed to that pitch.
+    return face.compare(kOcrFaceName, Qt::CaseInsensitive) == 0 ? kOcrPitchEm : 0.0;
+}
+
+int32_t PrintPage::Advance(const QString& text, double& scaleX) const {
+    scaleX = 1.0;
+    const double pitch = FixedPitchEm(font_.face);
+    if (pitch <= 0 || text.isEmpty()) return painter_.fontMetrics().horizontalAdvance(text);
+    const double natural = QFontMetricsF(painter_.font()).horizontalAdvance(text);
+    const double wanted = pitch * -FontHeight() * double(text.size());
+    if (natural > 0) scaleX = wanted / natural;
+    return int32_t(std::lround(wanted));
+}
+
+QRect PrintPage::TextOut(int32_t x, int32_t y, const QString& text) {
+    painter_.setFont(QtFont());
     const QFontMetrics fm = painter_.fontMetrics();
-    const int w = fm.horizontalAdvance(text);
+    double sx = 1.0;
+    const int w = Advance(text, sx);
     const int h = fm.ascent() + fm.descent();
     painter_.save();
+    if (!keptClear_.isEmpty()) {
+        // Nothing drawn later may cover a symbol or a tracking number.
+        const QRegion everywhere(QRect(-kFarDots, -kFarDots, 2 * kFarDots, 2 * kFarDots));
+        painter_.setClipRegion(everywhere.subtracted(keptClear_));
+    }
     painter_.translate(x, y);
     // The escapement counts counter-clockwise; Qt turns clockwise on a y-down page.
     painter_.rotate(-font_.escapement / 10.0);
+    const QRect cell = painter_.transform().mapRect(QRect(0, 0, w, h));
     painter_.fillRect(QRect(0, 0, w, h), Qt::white);
+    painter_.scale(sx, 1.0);
     painter_.setPen(font_.color);
-    painter_.drawText(QPoint(0, fm.ascent()), text);
+    painter_.drawText(QPointF(0, fm.ascent()), text);
     painter_.restore();
+    return cell;
 }
 
 int32_t PrintPage::TextWidth(const QString& text) {
     painter_.setFont(QtFont());
-    return painter_.fontMetrics().horizontalAdvance(text);
+    double sx = 1.0;
+    return Advance(text, sx);
+}
+
+void PrintPage::KeepClear(const QRect& dots) {
+    keptClear_ += dots;
 }
 
 void PrintPage::StretchBitmap(int32_t x, int32_t y, int32_t width, int32_t height,

@@ -3,7 +3,7 @@
 //
 // Positions on the sheet are inches from the paper's left and top edges. A page
 // turns them into device dots with the printer's resolution, its physical offset
-// and the user's alignment (three dots per unit). All drawing goes through a
+// and the user's alignment (1/100 inch per unit). All drawing goes through a
 // PageTarget: a QPrinter (CUPS printer or PDF file) or an in-memory image.
 
 #include "core/integer.h"
@@ -12,6 +12,7 @@
 #include <QFont>
 #include <QImage>
 #include <QPainter>
+#include <QRegion>
 #include <QString>
 
 #include <cstdint>
@@ -191,10 +192,15 @@ public:
     QFont QtFont() const;
 
     // Text with its reference point at the top-left corner of its unrotated cell; the
-    // cell is turned with the font and filled white first.
-    void TextOut(int32_t x, int32_t y, const QString& text);
+    // cell is turned with the font and filled white first. Returns the cell in dots.
+    // The parts of the cell that lie in a kept-clear rectangle are not drawn at all.
+    QRect TextOut(int32_t x, int32_t y, const QString& text);
     // Width of a text in dots with the current font, along its own direction.
     int32_t TextWidth(const QString& text);
+
+    // Marks a rectangle of dots (a symbol, a tracking number) that no later text may
+    // cover: a long line is cut where it would reach it.
+    void KeepClear(const QRect& dots);
 
     // Draws the whole bitmap into the rectangle (x, y, width, height), no smoothing.
     void StretchBitmap(int32_t x, int32_t y, int32_t width, int32_t height, const QImage& bitmap);
@@ -211,13 +217,27 @@ private:
     PageMetrics metrics_;
     CanvasFont font_;
     std::optional<CanvasFont> saved_;
+    QRegion keptClear_;
+
+    // Width in dots of a text in the painter's font; `scaleX` is the horizontal factor
+    // that brings a fixed-pitch face to its form pitch (1 for every other face).
+    int32_t Advance(const QString& text, double& scaleX) const;
 };
+
+// Characters of the OCR-A face advance this fraction of the font size.
+inline constexpr double kOcrPitchEm = 0.6;
+// The pitch in em a face is drawn at, or 0 when the face keeps its own advances.
+double FixedPitchEm(const QString& face);
 
 // R(v): v rounded to the nearest integer, halves to the even neighbour.
 int32_t RoundHalfEven(double v);
 
-// Inches to dots as the page does it: 3 x alignment + trunc((inch - offset) x res),
-// computed in extended precision.
+// Dots of an alignment of `alignment` hundredths of an inch: three per unit at 300 dpi,
+// six at 600, twelve at 1200; other resolutions round to the nearest dot.
+int64_t AlignmentDots(int32_t alignment, int32_t resolution);
+
+// Inches to dots as the page does it: AlignmentDots + trunc((inch - offset) x res),
+// computed in extended precision, limited to the 32-bit range.
 int32_t InchToDot(double inch, double offsetInches, int32_t resolution, int32_t alignment);
 
 } // namespace qm

@@ -24,8 +24,9 @@ namespace {
 constexpr int kSymbols = 10000;
 constexpr int kRounds = 3; // best of, to damp noise from other work on the machine
 
-// 300 dpi: module 15/1000 inch, bars 0.75 inch; POSTNET unit 23/1000 inch, 0.14 inch.
-constexpr int kMailerScale = 4;
+// 300 dpi: module of three whole dots (the widest that keeps the symbol within 2.5
+// inches), bars 0.75 inch; POSTNET unit 23/1000 inch, 0.14 inch.
+constexpr int kMailerScale = 3;
 constexpr int kMailerHeight = 225;
 constexpr int kPostnetScale = 7;
 constexpr int kPostnetHeight = 42;

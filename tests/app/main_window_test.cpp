@@ -19,6 +19,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTimer>
 
 namespace qm {
 namespace {
@@ -180,6 +181,49 @@ TEST_F(MainWindowTest, LeavingAFeeFieldFormatsItAndTheTotal) {
     };
     for (const auto& c : cases) {
         TypeAndLeave(*w, w->editPostage, QString::fromLatin1(c.typed));
+        EXPECT_EQ(w->editPostage->text(), c.shown) << c.typed;
+        EXPECT_EQ(w->editTotal->text(), c.total) << c.typed;
+    }
+}
+
+// Leaving a fee field runs its exit handler once: a refused fee shows one message, and
+// the field and total are formatted once from what was typed.
+TEST_F(MainWindowTest, TooLargeFeeIsRefusedWithOneMessage) {
+    auto w = Open();
+    const struct {
+        const char* typed;
+        int messages;
+        QString shown;
+        QString total;
+    } cases[] = {
+        {"1e308", 1, " ", Blanks(10) + "4.25"},
+        {"1e309", 1, " ", Blanks(10) + "4.25"},
+        {"123456789012345", 1, " ", Blanks(10) + "4.25"},
+        {"99999999999.99", 1, " ", Blanks(10) + "4.25"}, // fits alone, not in the total
+        {"9999999999.99", 0, Blanks(1) + "9999999999.99", Blanks(1) + "10000000004.24"},
+        {"1234.5", 0, Blanks(5) + "1234.50", Blanks(5) + "1238.75"},
+    };
+    for (const auto& c : cases) {
+        // Closing a message box leaves no window active on a platform without a window
+        // manager; focus moves need an active window.
+        w->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
+        QStringList texts;
+        QTimer closer;
+        QObject::connect(&closer, &QTimer::timeout, [&] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                texts << box->text();
+                box->done(QMessageBox::Ok);
+            }
+        });
+        closer.start(10);
+        TypeAndLeave(*w, w->editPostage, QString::fromLatin1(c.typed));
+        QTest::qWait(200); // a second run would show its message by now
+        closer.stop();
+        EXPECT_EQ(texts.size(), c.messages) << c.typed << ": " << texts.join(" | ").toStdString();
+        if (!texts.isEmpty()) {
+            EXPECT_TRUE(texts.first().contains(QString::fromLatin1(c.typed))) << c.typed;
+        }
         EXPECT_EQ(w->editPostage->text(), c.shown) << c.typed;
         EXPECT_EQ(w->editTotal->text(), c.total) << c.typed;
     }

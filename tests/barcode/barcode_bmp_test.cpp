@@ -263,30 +263,51 @@ TEST(TBarcodeBmp, PostnetBarsIgnoreInterpret) {
     EXPECT_EQ(RowBits(bmp.Bitmap(), 20), half);
 }
 
+// Every turn is a pixel copy of the unturned symbol, whichever way the bitmap is
+// drawn (bars only or with readable text).
 TEST(TBarcodeBmp, RotationsArePixelCopies) {
-    TBarcodeBmp bmp;
-    bmp.SetScale(2);
-    bmp.SetHeight(50);
-    bmp.SetBarcodeText("Ab12"); // with readable text, so no symmetry hides a fault
-    const QImage src = bmp.Bitmap();
-    const int w = src.width(), h = src.height();
-    for (const auto rotate : {bcRotate90, bcRotate180, bcRotate270, bcRotate90}) {
-        SCOPED_TRACE(int(rotate));
-        bmp.SetRotate(rotate);
-        const QImage& dst = bmp.Bitmap();
-        ASSERT_EQ(dst.size(), rotate == bcRotate180 ? QSize(w, h) : QSize(h, w));
-        int mismatches = 0;
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x) {
-                const QPoint to = rotate == bcRotate90    ? QPoint(h - 1 - y, x)
-                                  : rotate == bcRotate180 ? QPoint(w - 1 - x, h - 1 - y)
-                                                          : QPoint(y, w - 1 - x);
-                mismatches += dst.pixelIndex(to) != src.pixelIndex(x, y);
-            }
-        EXPECT_EQ(mismatches, 0);
+    struct Case {
+        TBarCodeType type;
+        bool interpret;
+        int scale, height;
+        const char* text;
+    };
+    const Case cases[] = {
+        {bcCode128, true, 2, 50, "Ab12"},       // readable text: no symmetry hides a fault
+        {bcCode128, false, 3, 31, "Ab12"},      // bars only
+        {bcPOSTNET, true, 2, 21, "45459"},      // odd height: the half bars start at 10
+        {bcPOSTNET, false, 7, 42, "454591234"}, // ZIP+4 at the size of the form
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << BarCodeTypeName(c.type) << " " << c.text);
+        TBarcodeBmp bmp;
+        bmp.SetBarcodeType(c.type);
+        bmp.SetInterpret(c.interpret);
+        bmp.SetScale(c.scale);
+        bmp.SetHeight(c.height);
+        bmp.SetBarcodeText(QString::fromLatin1(c.text));
+        const QImage src = bmp.Bitmap();
+        const int w = src.width(), h = src.height();
+        ASSERT_EQ(h, c.height);
+        for (const auto rotate : {bcRotate90, bcRotate180, bcRotate270, bcRotate90}) {
+            SCOPED_TRACE(int(rotate));
+            bmp.SetRotate(rotate);
+            const QImage& dst = bmp.Bitmap();
+            ASSERT_EQ(dst.size(), rotate == bcRotate180 ? QSize(w, h) : QSize(h, w));
+            EXPECT_EQ(dst.colorTable(), src.colorTable());
+            int mismatches = 0;
+            for (int y = 0; y < h; ++y)
+                for (int x = 0; x < w; ++x) {
+                    const QPoint to = rotate == bcRotate90    ? QPoint(h - 1 - y, x)
+                                      : rotate == bcRotate180 ? QPoint(w - 1 - x, h - 1 - y)
+                                                              : QPoint(y, w - 1 - x);
+                    mismatches += dst.pixelIndex(to) != src.pixelIndex(x, y);
+                }
+            EXPECT_EQ(mismatches, 0);
+        }
+        bmp.SetRotate(bcNoRotate);
+        EXPECT_EQ(bmp.Bitmap(), src) << "rotations do not add up";
     }
-    bmp.SetRotate(bcNoRotate);
-    EXPECT_EQ(bmp.Bitmap(), src) << "rotations do not add up";
 }
 
 TEST(TBarcodeBmp, TypesNotBuiltAreRefusedAndChangeNothing) {

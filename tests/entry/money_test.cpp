@@ -31,8 +31,29 @@ TEST(FormatMoney, BlanksByMagnitudeAndAtLeastTwoDecimals) {
         {10000, Blanks(3) + "10000.00"},
         {100000, Blanks(1) + "100000.00"},
         {-2, Blanks(10) + "-2.00"}, // negatives count as below 10
+        // Plain decimals only, never an exponent.
+        {1234567890123456.0, Blanks(1) + "1234567890123456.00"},
+        {1e15, Blanks(1) + "1000000000000000.00"},
+        {1e20, Blanks(1) + "100000000000000000000.00"},
+        {123456789012345.67, Blanks(1) + "123456789012346.00"}, // 15 significant digits
+        {0.00001, Blanks(10) + "0.00001"},
+        {1.5e-7, Blanks(10) + "0.00000015"},
+        {0.39 + 2.4 + 1.85, Blanks(10) + "4.64"},
     };
     for (const auto& c : cases) EXPECT_EQ(FormatMoney(c.v), c.expected) << c.v;
+}
+
+// What one exit handler writes, a second reads back and writes unchanged.
+TEST(FormatMoney, ReadsBackToTheSameText) {
+    for (double v :
+         {0.39, 2.456, 12.5, 99999999999.99, 1234567890123456.0, 1e20, 1e308, 0.00001, 1.0 / 3}) {
+        const QString once = FormatMoney(v);
+        EXPECT_FALSE(once.contains(u'e')) << once.toStdString();
+        const auto back = ParseMoney(once);
+        ASSERT_TRUE(back.has_value()) << once.toStdString();
+        EXPECT_EQ(FormatMoney(*back), once);
+    }
+    EXPECT_EQ(FormatMoney(1e308).size(), 1 + 309 + 3);
 }
 
 TEST(ParseMoney, BlanksAroundAllowedPointOnly) {
@@ -69,12 +90,51 @@ TEST(RecalcFees, FormatsTheFeeAndTotalsTheShownFees) {
          Blanks(10) + "8.14"},
         // Nothing usable anywhere: the total still shows.
         {"", {"", " ", "", "x"}, " ", Blanks(10) + "0.00"},
+        // A vanishing number is no fee, and no refusal either.
+        {"1e-400", {"1e-400", "", "", ""}, " ", Blanks(10) + "0.00"},
     };
     for (const auto& c : cases) {
         const RecalcResult r = RecalcFees(QString::fromLatin1(c.text), c.fields);
         EXPECT_EQ(r.fieldText, c.field) << c.text;
         EXPECT_EQ(r.totalText, c.total) << c.text;
+        EXPECT_TRUE(r.refusal.isEmpty()) << c.text;
     }
+}
+
+// A fee whose money text would not fit the receipt and the log's 15 places is refused
+// with a message naming it, and the total leaves it out.
+TEST(RecalcFees, RefusesFeesTooLargeForTheirText) {
+    const QString fee99 = Blanks(1) + "99999999999.99";
+    ASSERT_EQ(fee99.size(), kMoneyTextWidth);
+    const struct {
+        const char* text;
+        FeeTexts fields;
+        bool refused;
+        QString field;
+        QString total;
+    } cases[] = {
+        {"1e308", {"1e308", "          2.40", "", ""}, true, " ", Blanks(10) + "2.40"},
+        {"1e309", {"1e309", "          2.40", "", ""}, true, " ", Blanks(10) + "2.40"},
+        {"+1e400", {"+1e400", "", "", ""}, true, " ", Blanks(10) + "0.00"},
+        {"123456789012345", {"123456789012345", "", "", ""}, true, " ", Blanks(10) + "0.00"},
+        {"2.4567", {"2.4567", "          2.40", "", ""}, true, " ", Blanks(10) + "2.40"},
+        {"99999999999.99", {"99999999999.99", "", "", ""}, false, fee99, fee99},
+        {"2.456", {"2.456", "", "", ""}, false, Blanks(10) + "2.456", Blanks(10) + "2.456"},
+        // Each fee fits, but the total would not: the fee being left is refused.
+        {"99999999999", {fee99, "99999999999", "", ""}, true, " ", fee99},
+    };
+    for (const auto& c : cases) {
+        const RecalcResult r = RecalcFees(QString::fromLatin1(c.text), c.fields);
+        EXPECT_EQ(!r.refusal.isEmpty(), c.refused) << c.text;
+        if (c.refused) {
+            EXPECT_TRUE(r.refusal.contains(QString::fromLatin1(c.text))) << c.text;
+        }
+        EXPECT_EQ(r.fieldText, c.field) << c.text;
+        EXPECT_EQ(r.totalText, c.total) << c.text;
+    }
+    // The print counts exactly the fees the fields keep.
+    EXPECT_EQ(CountedFee("1e308"), 0.0);
+    EXPECT_EQ(CountedFee("99999999999.99"), 99999999999.99);
 }
 
 } // namespace

@@ -11,7 +11,9 @@
 #include <QPrinter>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 using namespace qm;
 using namespace qm::test;
@@ -33,7 +35,7 @@ struct Sheet {
     QImage image;
     int dpi;
     int offsetX = 0, offsetY = 0; // printable area in dots from the paper edge
-    int alignX = 0, alignY = 0;   // 3 x alignment, in dots
+    int alignX = 0, alignY = 0;   // alignment in dots: 1/100 inch a unit
     int X(double inch) const {
         return alignX + int(std::trunc((inch - double(offsetX) / dpi) * dpi));
     }
@@ -53,8 +55,8 @@ Sheet PrintToImage(const PrintRequest& r, bool barcodeMode, int dpi, int offX = 
     const QString data = PrintMailer(r, barcodeMode, BasePrintFont(), target);
     if (result) *result = data;
     Sheet s{target.Image(), dpi, offX, offY};
-    s.alignX = 3 * r[kSlotLeftRight].toInt();
-    s.alignY = 3 * r[kSlotTopBottom].toInt();
+    s.alignX = r[kSlotLeftRight].toInt() * dpi / 100;
+    s.alignY = r[kSlotTopBottom].toInt() * dpi / 100;
     return s;
 }
 
@@ -148,14 +150,12 @@ TEST(Mailer, FormTextHelpers) {
 
 TEST(Mailer, SymbolSizesFollowResolution) {
     const MailerSymbolSizes s600 = SymbolSizesFor(600, 600);
-    EXPECT_EQ(s600.codeScale, 9);
     EXPECT_EQ(s600.codeHeight, 450);
     EXPECT_EQ(s600.codeShortHeight, 240);
     EXPECT_EQ(s600.codeWidth, 1500);
     EXPECT_EQ(s600.zipScale, 14);
     EXPECT_EQ(s600.zipHeight, 84);
     const MailerSymbolSizes s300 = SymbolSizesFor(300, 300);
-    EXPECT_EQ(s300.codeScale, 4) << "4.5 rounds to even";
     EXPECT_EQ(s300.codeHeight, 225);
     EXPECT_EQ(s300.codeWidth, 750);
     EXPECT_EQ(MailerSymbolText(kDataT), QChar(202) + kDataT.left(8) + QChar(202) + kDataT.mid(8));
@@ -209,22 +209,180 @@ TEST(Mailer, AmountsOfDifferentLengthsEndAtTheSamePlace) {
     ExpectText1800At(s, 1.45, 1.13, 1.0, 0.08, "caption Restricted");
 }
 
-TEST(Mailer, TrackingNumbersAreInOcrA) {
-    const Sheet s = PrintToImage(SamplePrintRequest(), true, 600);
-    // Row 1 of the tracking numbers: 11 points, turned by 180 degrees, at (3.08, 4.02).
-    QFont ocr(QStringLiteral("OCRA"));
-    ocr.setPixelSize(92); // 11 points at 600 dpi
-    ocr.setKerning(false);
-    const int expected = QFontMetrics(ocr).horizontalAdvance(ReadableNumber(kDataT));
-    const QRect ink = InkBox(s.image, QRect(QPoint(s.X(3.08) - s.D(3.2), s.Y(4.02) - 100),
-                                            QPoint(s.X(3.08) + 2, s.Y(4.02) - 4)));
-    ASSERT_FALSE(ink.isNull());
-    EXPECT_NEAR(ink.width(), expected, expected * 0.03);
-    // The same text in the fallback face would be clearly narrower or wider.
-    QFont sans(QStringLiteral("DejaVu Sans"));
-    sans.setPixelSize(92);
-    EXPECT_GT(std::abs(QFontMetrics(sans).horizontalAdvance(ReadableNumber(kDataT)) - expected),
-              expected * 0.05);
+// A tracking number of 27 characters in OCR-A advances 0.6 em a character: at 11
+// points the T row at x 3.08 starts at 0.605 inch, above the symbol under it, and
+// stays whole on a printer whose printable area starts 0.25 inch from the edge.
+TEST(Mailer, TrackingNumbersKeepTheFormPitch) {
+    struct Row {
+        double x, y;
+        int points;
+        bool vertical;
+        const char* what;
+    };
+    const Row rows[] = {
+        {3.08, 4.02, 11, false, "T row under the T symbol"},
+        {7.2, 4.92, 11, false, "F row over the tall F symbol"},
+        {7.6, 0.78, 10, false, "F row over the short F symbol"},
+        {7.7, 0.45, 10, false, "T row at the bottom edge"},
+        {7.91, 3.8, 10, true, "vertical T row"},
+    };
+    for (int dpi : {300, 600}) {
+        const Sheet s = PrintToImage(SamplePrintRequest(), true, dpi, dpi / 4, dpi / 4);
+        for (const Row& row : rows) {
+            SCOPED_TRACE(::testing::Message() << dpi << " dpi, " << row.what);
+            const double em = std::lround(row.points * dpi / 72.0); // the font's pixel size
+            const double advance = 27 * 0.6 * em;
+            const int cell = int(em * 1.3);
+            QRect ink;
+            int start, end; // along the text: where its first and last characters lie
+            if (row.vertical) {
+                ink = InkBox(s.image, QRect(QPoint(s.X(row.x) - cell, s.Y(row.y) - kFringe),
+                                            QPoint(s.X(row.x) + kFringe, s.Y(row.y) + s.D(2.6))));
+                start = ink.top() - s.Y(row.y);
+                end = ink.bottom() - s.Y(row.y);
+            } else {
+                ink = InkBox(s.image, QRect(QPoint(s.X(row.x) - s.D(2.6), s.Y(row.y) - cell),
+                                            QPoint(s.X(row.x) + kFringe, s.Y(row.y) - 2)));
+                start = s.X(row.x) - ink.right();
+                end = s.X(row.x) - ink.left();
+            }
+            ASSERT_FALSE(ink.isNull());
+            EXPECT_GE(start, -kFringe);
+            EXPECT_LE(start, 0.6 * em) << "first character in the first pitch cell";
+            EXPECT_GT(end, advance - 0.6 * em) << "last character in the 27th pitch cell";
+            EXPECT_LE(end, advance + kFringe);
+        }
+        // Row 1 starts at 0.605 inch: inside the printable area, right of 0.55.
+        const QRect t = InkBox(s.image, s.Area(0.26, 3.8, 3.1, 4.0));
+        EXPECT_GE(t.left(), s.X(0.55)) << dpi << " dpi";
+    }
+}
+
+// Symbols and tracking numbers alone on a page: what no text of the form may erase.
+QImage SymbolsAndNumbersOnly(const PrintRequest& r, int dpi) {
+    ImagePageTarget target(dpi, dpi);
+    PrintPage page(target);
+    page.SetAlignment(r[kSlotLeftRight], r[kSlotTopBottom]);
+    page.PreparePage(BasePrintFont());
+    DrawMailerBarcodes(page, kDataT, kDataF);
+    DrawZipBarcodes(page, r[kSlotSenderZip], r[kSlotAddresseeZip], r[kSlotPrintExtraLabel],
+                    r[kSlotExtraLabel]);
+    page.EndDoc();
+    return target.Image();
+}
+
+// Dark pixels of `kept` that are no longer dark on the printed sheet.
+int ErasedPixels(const QImage& kept, const QImage& sheet) {
+    int erased = 0;
+    for (int y = 0; y < kept.height(); ++y) {
+        const uchar* k = kept.constScanLine(y);
+        const uchar* p = sheet.constScanLine(y);
+        for (int x = 0; x < kept.width(); ++x) erased += k[x] < 128 && p[x] >= 128;
+    }
+    return erased;
+}
+
+TEST(Mailer, NoTextCoversASymbolOrATrackingDigit) {
+    const QString longLine =
+        QStringLiteral("MAXIMILIAN OVERBECK-WHITFIELD JR 4455 NORTHWESTERN BOULEVARD");
+    ASSERT_EQ(longLine.size(), 60);
+    PrintRequest longLines = SamplePrintRequest();
+    for (int i : {0, 1, 2, 3, 4, 6, 7, 8, 9, 10, 12, 13}) longLines[size_t(i)] = longLine;
+    struct Case {
+        PrintRequest r;
+        const char* what;
+    };
+    for (const Case& c :
+         {Case{SamplePrintRequest(), "sample mailer"}, Case{longLines, "60-character lines"}}) {
+        for (int dpi : {300, 600}) {
+            SCOPED_TRACE(::testing::Message() << c.what << ", " << dpi << " dpi");
+            const Sheet s = PrintToImage(c.r, true, dpi);
+            EXPECT_EQ(ErasedPixels(SymbolsAndNumbersOnly(c.r, dpi), s.image), 0);
+            ExpectMailerSymbols(s);
+        }
+    }
+    // The long sender lines do run up to the T symbol: the check above has teeth.
+    const Sheet s = PrintToImage(longLines, true, 600);
+    EXPECT_FALSE(InkBox(s.image, s.Area(3.05, 4.37, 3.3, 4.5)).isNull());
+}
+
+// Every bar and space of the 128-type symbols is the same whole number of dots a
+// module, the largest whose symbol (quiet zones included) fits 2.5 inches.
+TEST(Mailer, BarsAndSpacesAreWholeModulesOfDots) {
+    struct Symbol {
+        double x, y, height;
+        const char* what;
+    };
+    const Symbol symbols[] = {
+        {0.62, 4.1, 0.75, "T symbol"},
+        {4.7, 5.0, 0.75, "tall F symbol"},
+        {5.2, 0.8, 0.4, "short F symbol"},
+    };
+    for (int dpi : {300, 600, 1200}) {
+        const Sheet s = PrintToImage(SamplePrintRequest(), true, dpi);
+        for (const Symbol& sym : symbols) {
+            SCOPED_TRACE(::testing::Message() << dpi << " dpi, " << sym.what);
+            std::vector<int> previous;
+            for (double f : {0.2, 0.5, 0.8}) {
+                const int y = s.Y(sym.y + sym.height * f);
+                const uchar* row = s.image.constScanLine(y);
+                std::vector<int> runs; // bar, space, bar, ... from the first bar to the last
+                for (int x = s.X(sym.x - 0.05), end = s.X(sym.x + 2.55); x < end; ++x) {
+                    const bool dark = row[x] < 128;
+                    if (runs.empty()) {
+                        if (dark) runs.push_back(1);
+                    } else if (dark == (runs.size() % 2 == 1)) {
+                        ++runs.back();
+                    } else {
+                        runs.push_back(1);
+                    }
+                }
+                ASSERT_GT(runs.size(), 50u);
+                if (runs.size() % 2 == 0) runs.pop_back(); // the trailing quiet zone
+                if (!previous.empty()) {
+                    EXPECT_EQ(runs, previous) << "rows differ";
+                }
+                previous = runs;
+            }
+            const int module = *std::min_element(previous.begin(), previous.end());
+            int modules = 20; // quiet zones of ten modules on either side
+            for (int run : previous) {
+                EXPECT_EQ(run % module, 0) << "run of " << run << " dots, module " << module;
+                modules += run / module;
+            }
+            EXPECT_LE(modules * module, s.D(2.5));
+            EXPECT_GT(modules * (module + 1), s.D(2.5)) << "a wider whole module would fit";
+            EXPECT_GE(module, dpi / 100) << "about 10 mil";
+        }
+        ExpectMailerSymbols(s);
+    }
+}
+
+// One alignment step is 1/100 inch at any resolution.
+TEST(Mailer, FortyAlignmentStepsMoveThePrintFourTenthsOfAnInch) {
+    for (int dpi : {300, 600, 1200}) {
+        const QRect base = InkBox(PrintToImage(SamplePrintRequest(), true, dpi).image,
+                                  Sheet{{}, dpi}.Area(0.3, 4.15, 3.4, 4.8));
+        struct Move {
+            const char* lr;
+            const char* tb;
+            double dx, dy;
+        };
+        for (const Move m :
+             {Move{"40", "0", 0.4, 0}, Move{"0", "40", 0, 0.4}, Move{"-40", "-40", -0.4, -0.4}}) {
+            SCOPED_TRACE(::testing::Message() << dpi << " dpi, " << m.lr << "/" << m.tb);
+            PrintRequest r = SamplePrintRequest();
+            r[kSlotLeftRight] = QString::fromLatin1(m.lr);
+            r[kSlotTopBottom] = QString::fromLatin1(m.tb);
+            const QImage page = PrintToImage(r, true, dpi).image;
+            const Sheet at{{}, dpi};
+            const QRect moved =
+                InkBox(page, at.Area(0.3 + m.dx, 4.15 + m.dy, 3.4 + m.dx, 4.8 + m.dy));
+            ASSERT_FALSE(moved.isNull());
+            EXPECT_NEAR(double(moved.left() - base.left()) / dpi, m.dx, 0.01);
+            EXPECT_NEAR(double(moved.top() - base.top()) / dpi, m.dy, 0.01);
+        }
+    }
 }
 
 TEST(Mailer, PdfRasterisedDecodesAndPlacesRows) {

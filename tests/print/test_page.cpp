@@ -23,12 +23,19 @@ TEST(InchToDot, TruncatesTowardZeroWithExtendedPrecision) {
     const Case cases[] = {
         {0.25, 0.25, 600, 0, 0, "first printable dot"},
         {0.62, 0.25, 600, 0, 221, "0.62 lies just below 0.62: truncated, not rounded"},
-        {0.62, 0.25, 600, 100, 521, "100 units are 300 dots"},
-        {1.0, 0.0, 300, 100, 600, "one inch more at 300 dpi"},
-        {1.0, 0.0, 600, 100, 900, "half an inch more at 600 dpi"},
+        {0.62, 0.25, 600, 100, 821, "100 units are one inch at 600 dpi"},
+        {1.0, 0.0, 300, 100, 600, "one inch more at 300 dpi: three dots a unit"},
+        {1.0, 0.0, 600, 100, 1200, "one inch more at 600 dpi"},
+        {1.0, 0.0, 1200, 40, 1680, "40 units are 0.40 inch at 1200 dpi"},
+        {1.0, 0.0, 300, -7, 279, "negative alignment at 300 dpi"},
+        {1.0, 0.0, 600, -5, 570, "negative alignment at 600 dpi"},
+        {1.0, 0.0, 203, 1, 205, "2.03 dots round to 2"},
+        {1.0, 0.0, 250, 1, 253, "2.5 dots round away from zero"},
+        {1.0, 0.0, 250, -1, 247, "-2.5 dots round away from zero"},
         {0.25 - 0.4 / 600, 0.25, 600, 0, 0, "-0.4 dot truncates to 0"},
         {0.0, 0.25, 600, 0, -150, "left of the printable area"},
-        {1.0, 0.0, 600, -5, 585, "negative alignment"},
+        {1.0, 0.0, 1200, 2000000000, INT32_MAX, "absurd alignment saturates"},
+        {1.0, 0.0, 1200, -2000000000, INT32_MIN, "absurd alignment saturates below"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(InchToDot(c.inch, c.offset, c.res, c.align), c.expected) << c.why;
@@ -44,8 +51,8 @@ TEST(InchToDot, PageUsesOffsetsAndAlignmentTexts) {
     EXPECT_EQ(page.InchToDotX(0.62), 221);
     EXPECT_EQ(page.InchToDotY(1.125), 600);
     page.SetAlignment(QStringLiteral("-5"), QStringLiteral("12"));
-    EXPECT_EQ(page.InchToDotX(0.25), -15);
-    EXPECT_EQ(page.InchToDotY(0.125), 36);
+    EXPECT_EQ(page.InchToDotX(0.25), -30);
+    EXPECT_EQ(page.InchToDotY(0.125), 72);
     page.SetAlignment(QStringLiteral("x"), QStringLiteral("0"));
     try {
         page.InchToDotX(1.0);

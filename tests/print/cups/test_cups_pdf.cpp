@@ -1,0 +1,233 @@
+// A mailer printed through a CUPS queue into a PDF file, rasterised at 600 dpi and read
+// back. The test runs its own scheduler with a PDF queue on a private socket, so it
+// needs neither a configured system nor the system's scheduler; it is skipped when the
+// scheduler or the PDF back end cannot run here.
+#include "decode.h"
+#include "ink.h"
+#include "mailer_fixture.h"
+#include "print/mailer.h"
+#include "print/page.h"
+
+#include <QApplication>
+#include <QDateTime>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QPageSize>
+#include <QPrinter>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+#include <gtest/gtest.h>
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <memory>
+
+using namespace qm;
+using namespace qm::test;
+
+namespace {
+
+const QString kCupsd = QStringLiteral("/usr/sbin/cupsd");
+const QString kLpadmin = QStringLiteral("/usr/sbin/lpadmin");
+const QString kBackend = QStringLiteral("/usr/lib/cups/backend/cups-pdf");
+const QString kPpd = QStringLiteral("/usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd");
+const QString kQueue = QStringLiteral("QmMailerPdf");
+
+bool WriteText(const QString& path, const QString& text) {
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(text.toUtf8()) >= 0;
+}
+
+// A scheduler of our own, stopped when the object goes. `Problem()` says why it is not
+// usable; empty when the queue is ready.
+class PrivateCups {
+public:
+    PrivateCups() {
+        if (geteuid() != 0) {
+            problem_ = "the PDF back end runs only under a scheduler started as root";
+            return;
+        }
+        for (const QString& f : {kCupsd, kLpadmin, kBackend, kPpd})
+            if (!QFileInfo::exists(f)) {
+                problem_ = (f + " is not installed (tools/setup deps installs it)").toStdString();
+                return;
+            }
+        if (!dir_.isValid()) {
+            problem_ = "no temporary folder";
+            return;
+        }
+        // The scheduler's filters run as another user: the folders must be open to it.
+        const QString root = dir_.path();
+        QFile::setPermissions(root, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                        QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther |
+                                        QFile::ExeOther);
+        for (const char* sub : {"etc", "spool", "cache", "state", "tmp", "log"})
+            QDir(root).mkdir(QString::fromLatin1(sub));
+        QFile::setPermissions(root + "/tmp", QFileDevice::Permissions(0x7777));
+        socket_ = root + "/cups.sock";
+        WriteText(root + "/etc/cupsd.conf", "Listen " + socket_ +
+                                                "\nLogLevel warn\nWebInterface No\n"
+                                                "Browsing Off\n<Location />\n  Order allow,deny\n"
+                                                "  Allow all\n</Location>\n");
+        WriteText(root + "/etc/cups-files.conf",
+                  "ServerRoot " + root + "/etc\nRequestRoot " + root + "/spool\nCacheDir " + root +
+                      "/cache\nStateDir " + root + "/state\nTempDir " + root + "/tmp\nErrorLog " +
+                      root + "/log/error_log\nAccessLog " + root + "/log/access_log\nPageLog " +
+                      root + "/log/page_log\n");
+        cupsd_.setProcessChannelMode(QProcess::MergedChannels);
+        cupsd_.start(kCupsd,
+                     {"-f", "-c", root + "/etc/cupsd.conf", "-s", root + "/etc/cups-files.conf"});
+        if (!cupsd_.waitForStarted(5000)) {
+            problem_ = "cupsd does not start: " + cupsd_.errorString().toStdString();
+            return;
+        }
+        QDeadlineTimer deadline(10000);
+        while (!QFileInfo::exists(socket_) && !deadline.hasExpired() &&
+               cupsd_.state() == QProcess::Running)
+            QThread::msleep(50);
+        if (!QFileInfo::exists(socket_)) {
+            cupsd_.waitForFinished(100);
+            problem_ = "cupsd does not listen: " + cupsd_.readAll().toStdString() +
+                       ErrorLog().toStdString();
+            return;
+        }
+        QProcess lpadmin;
+        lpadmin.setProcessChannelMode(QProcess::MergedChannels);
+        lpadmin.start(kLpadmin,
+                      {"-h", socket_, "-p", kQueue, "-v", "cups-pdf:/", "-E", "-P", kPpd});
+        lpadmin.waitForFinished(20000);
+        if (lpadmin.exitStatus() != QProcess::NormalExit || lpadmin.exitCode() != 0) {
+            problem_ = "lpadmin cannot add the PDF queue: " + lpadmin.readAll().toStdString();
+            return;
+        }
+        // libcups (and with it Qt's printer support) asks this scheduler from now on.
+        qputenv("CUPS_SERVER", socket_.toLocal8Bit());
+    }
+    ~PrivateCups() {
+        if (cupsd_.state() != QProcess::NotRunning) {
+            cupsd_.terminate();
+            if (!cupsd_.waitForFinished(5000)) {
+                cupsd_.kill();
+                cupsd_.waitForFinished(5000);
+            }
+        }
+    }
+    const std::string& Problem() const { return problem_; }
+    QString ErrorLog() const {
+        QFile f(dir_.path() + "/log/error_log");
+        return f.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(f.readAll()) : QString();
+    }
+
+private:
+    QTemporaryDir dir_;
+    QString socket_;
+    QProcess cupsd_;
+    std::string problem_;
+};
+
+// Where the PDF back end puts the files of the user who prints.
+QString OutputFolder() {
+    const passwd* pw = getpwuid(geteuid());
+    return QString::fromLocal8Bit(pw ? pw->pw_dir : "/root") + "/PDF";
+}
+
+// Prints one mailer through the queue and returns its page rasterised at 600 dpi.
+QImage PrintThroughQueue(const PrivateCups& cups, const PrintRequest& r, const QString& title) {
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setPrinterName(kQueue);
+    printer.setPageSize(QPageSize(QPageSize::Letter));
+    printer.setDocName(title);
+    EXPECT_EQ(printer.outputFormat(), QPrinter::NativeFormat) << "the queue is not visible";
+    PrinterPageTarget target(printer);
+    PrintMailer(r, true, BasePrintFont(), target);
+    // The back end names the file after the job's title.
+    QDeadlineTimer deadline(60000);
+    while (!deadline.hasExpired()) {
+        const QFileInfoList files =
+            QDir(OutputFolder()).entryInfoList({title + "*.pdf"}, QDir::Files, QDir::Time);
+        if (!files.isEmpty()) {
+            QThread::msleep(500); // let the back end finish writing
+            const QString pdf = files.first().absoluteFilePath();
+            QImage page = RasterisePdf(pdf, 600);
+            // QM_KEEP_PDF=<folder> keeps the printed files for a look by hand.
+            const QString keep = qEnvironmentVariable("QM_KEEP_PDF");
+            if (!keep.isEmpty()) QFile::copy(pdf, keep + "/" + files.first().fileName());
+            QFile::remove(pdf);
+            return page;
+        }
+        QThread::msleep(200);
+    }
+    ADD_FAILURE() << "no PDF from the queue for " << title.toStdString() << "\n"
+                  << cups.ErrorLog().toStdString();
+    return {};
+}
+
+int Dot(double inch) {
+    return int(std::lround(inch * 600));
+}
+
+QRect Area(double x0, double y0, double x1, double y1) {
+    return QRect(QPoint(Dot(x0), Dot(y0)), QPoint(Dot(x1), Dot(y1)));
+}
+
+} // namespace
+
+TEST(CupsPdfQueue, MailerReadsRightAndAlignsInHundredthsOfAnInch) {
+    PrivateCups cups;
+    if (!cups.Problem().empty()) GTEST_SKIP() << "no private CUPS scheduler: " << cups.Problem();
+
+    const QString stamp = QString::number(QCoreApplication::applicationPid()) + "-" +
+                          QString::number(QDateTime::currentMSecsSinceEpoch());
+    const QImage page = PrintThroughQueue(cups, SamplePrintRequest(), "qm-mailer-" + stamp);
+    ASSERT_EQ(page.size(), QSize(5100, 6600)) << "a US Letter page at 600 dpi";
+
+    // The tracking number under the T symbol starts right of 0.55 inch.
+    const QRect row = InkBox(page, Area(0.0, 3.8, 3.1, 4.0));
+    ASSERT_FALSE(row.isNull());
+    EXPECT_GE(row.left(), Dot(0.55));
+    EXPECT_LE(row.right(), Dot(3.08) + 3);
+
+    // Every symbol decodes: the three GS1-128 symbols, each from its part of the page.
+    const QString gs = QStringLiteral("\x1d");
+    EXPECT_EQ(DecodeSymbols(page.copy(Area(0.37, 4.05, 3.37, 4.9))),
+              QStringList{"42062701" + gs + "9214712345678900000015"});
+    EXPECT_EQ(DecodeSymbols(page.copy(Area(4.45, 4.95, 7.45, 5.8))),
+              QStringList{"42045459" + gs + "9290912345678900000019"});
+    EXPECT_EQ(DecodeSymbols(page.copy(Area(4.95, 0.75, 7.95, 1.25))),
+              QStringList{"42045459" + gs + "9290912345678900000019"});
+
+    // Forty steps of each alignment move the T symbol by 0.40 inch.
+    const QRect base = InkBox(page, Area(0.3, 4.15, 3.4, 4.8));
+    ASSERT_FALSE(base.isNull());
+    struct Move {
+        const char* lr;
+        const char* tb;
+        double dx, dy;
+    };
+    for (const Move m : {Move{"40", "0", 0.4, 0}, Move{"0", "40", 0, 0.4}}) {
+        SCOPED_TRACE(::testing::Message() << "alignment " << m.lr << "/" << m.tb);
+        PrintRequest r = SamplePrintRequest();
+        r[kSlotLeftRight] = QString::fromLatin1(m.lr);
+        r[kSlotTopBottom] = QString::fromLatin1(m.tb);
+        const QImage moved =
+            PrintThroughQueue(cups, r, "qm-mailer-" + stamp + "-" + m.lr + "-" + m.tb);
+        ASSERT_FALSE(moved.isNull());
+        const QRect t = InkBox(moved, Area(0.3 + m.dx, 4.15 + m.dy, 3.4 + m.dx, 4.8 + m.dy));
+        ASSERT_FALSE(t.isNull());
+        EXPECT_NEAR((t.left() - base.left()) / 600.0, m.dx, 0.01);
+        EXPECT_NEAR((t.top() - base.top()) / 600.0, m.dy, 0.01);
+    }
+}
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    qm::RegisterPrintFonts();
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
