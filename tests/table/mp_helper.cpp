@@ -12,6 +12,8 @@
 //                                        open shared with the index file INDEX, append COUNT
 //                                        records under ALock, then rewrite the pad of every
 //                                        fifth of them under a record lock
+//   mp_helper index-hold PATH INDEX STOP open shared with the index file INDEX, say "ready",
+//                                        wait until the file STOP exists
 #include <unistd.h>
 
 #include <cstdio>
@@ -122,6 +124,16 @@ int main(int argc, char** argv) {
                 t.SetField("pad", "rewritten " + std::to_string((i * 31) % 97) + argv[5]);
                 t.Post();
             }
+            t.Close();
+            return 0;
+        }
+        if (cmd == "index-hold" && argc == 5) {
+            TTzDbf t("Holder");
+            OpenShared(t, argv[2]);
+            t.SetIndexTo(argv[3]);
+            std::printf("ready\n");
+            std::fflush(stdout);
+            while (access(argv[4], F_OK) != 0) usleep(1000);
             t.Close();
             return 0;
         }

@@ -538,11 +538,31 @@ TEST_F(IndexTest, ProductionIndexOnOpen) {
         EXPECT_EQ(Navigation(t), (std::vector<uint32_t>{2, 3, 1}));
     }
     {
+        // A different list under ciVerifyHeader, and ciAlways, rebuild it, with
+        // the progress window around the build.
+        for (TCreateIndex ci : {TCreateIndex::ciVerifyHeader, TCreateIndex::ciAlways}) {
+            TTzDbf t;
+            t.SetDbfFileName(table);
+            t.SetCreateIndex(ci);
+            t.SetIndexList({"CITY,T,F,city", "", "ZIP,F,F,zip", ""});
+            std::vector<std::string> progress;
+            t.OnIndexProgress = [&](const std::string& c, bool open) {
+                progress.push_back(c + (open ? " open" : " closed"));
+            };
+            t.Open();
+            ASSERT_EQ(progress.size(), 2u);
+            EXPECT_EQ(progress[0], "Indexing " + Path("addr.MDX") + "... open");
+            // The first tag, descending by city, is the order now.
+            EXPECT_EQ(Navigation(t), (std::vector<uint32_t>{1, 3, 2}));
+        }
+        EXPECT_EQ(RunPerl("tags '" + Path("addr.MDX") + "'"), "CITY\nZIP\n");
+    }
+    {
         // Without IndexList the header flag alone opens the index (read as ciNever).
         TTzDbf t;
         t.SetDbfFileName(table);
         t.Open();
-        EXPECT_EQ(Navigation(t), (std::vector<uint32_t>{2, 3, 1}));
+        EXPECT_EQ(Navigation(t), (std::vector<uint32_t>{1, 3, 2}));
     }
     std::filesystem::remove(Path("addr.MDX"));
     {
@@ -700,6 +720,38 @@ TEST_F(IndexTest, SecondProcessKeepsIndexRight) {
 
 namespace qm::table {
 namespace {
+
+// ciAlways opens, and does not rebuild, a production index another copy is using.
+TEST_F(IndexTest, ProductionIndexInUseIsNotRebuilt) {
+    const std::string table = Path("held.dbf");
+    const auto open = [&](bool& rebuilt) {
+        TTzDbf t;
+        t.SetDbfFileName(table);
+        t.SetDbfFields({"tag,C,8,0", "seq,N,8,0", "pad,C,40,0"});
+        t.SetCreateIndex(TCreateIndex::ciAlways);
+        t.SetIndexList({"PAD,F,F,pad", ""});
+        rebuilt = false;
+        t.OnBeforeMakeIndex = [&](const std::string&, bool&) { rebuilt = true; };
+        t.Open();
+    };
+    bool rebuilt = false;
+    open(rebuilt);
+    EXPECT_TRUE(rebuilt);
+    const std::string stop = Path("stop");
+    const std::string cmd =
+        std::string("'") + QM_MP_HELPER + "' index-hold '" + table + "' held '" + stop + "'";
+    FILE* helper = popen(cmd.c_str(), "r");
+    ASSERT_NE(helper, nullptr);
+    char line[64] = {};
+    ASSERT_NE(fgets(line, sizeof line, helper), nullptr);
+    EXPECT_STREQ(line, "ready\n");
+    open(rebuilt);
+    EXPECT_FALSE(rebuilt);
+    testing::WriteBytes(stop, {});
+    EXPECT_EQ(pclose(helper), 0);
+    open(rebuilt);
+    EXPECT_TRUE(rebuilt);
+}
 
 TEST_F(IndexTest, KeyExpressionsRefused) {
     TTzDbf t;
