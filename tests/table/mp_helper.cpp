@@ -14,6 +14,9 @@
 //                                        fifth of them under a record lock
 //   mp_helper index-hold PATH INDEX STOP open shared with the index file INDEX, say "ready",
 //                                        wait until the file STOP exists
+//   mp_helper index-rebuild PATH INDEX COUNT
+//                                        open shared and build the index file INDEX on pad
+//                                        COUNT times
 #include <unistd.h>
 
 #include <cstdio>
@@ -134,6 +137,14 @@ int main(int argc, char** argv) {
             std::printf("ready\n");
             std::fflush(stdout);
             while (access(argv[4], F_OK) != 0) usleep(1000);
+            t.Close();
+            return 0;
+        }
+        if (cmd == "index-rebuild" && argc == 5) {
+            TTzDbf t("Builder");
+            OpenShared(t, argv[2]);
+            for (long i = std::atol(argv[4]); i > 0; --i)
+                if (!t.IndexOnOne("pad", argv[3])) return 1;
             t.Close();
             return 0;
         }

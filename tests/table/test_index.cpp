@@ -618,6 +618,8 @@ TEST_F(IndexTest, FailedBuildAndDamagedFiles) {
         u.Close();
         SetFileSystem(nullptr);
         EXPECT_FALSE(std::filesystem::exists(Path("name.MDX")));
+        for (const auto& entry : std::filesystem::directory_iterator(Path("")))
+            EXPECT_NE(entry.path().extension(), ".tmp") << entry.path();
         EXPECT_EQ(ReadBytes(Path("log.dbf")), before);
     }
     t.Open();
@@ -720,6 +722,37 @@ TEST_F(IndexTest, SecondProcessKeepsIndexRight) {
 
 namespace qm::table {
 namespace {
+
+// Two copies sorting by the same field at once: each opens a whole index.
+TEST_F(IndexTest, TwoCopiesRebuildingAtOnce) {
+    const std::string table = Path("both.dbf");
+    TTzDbf t("Here");
+    t.SetDbfFileName(table);
+    t.SetDbfFields({"tag,C,8,0", "seq,N,8,0", "pad,C,40,0"});
+    t.Open();
+    ASSERT_TRUE(t.ALock());
+    for (int i = 0; i < 2000; ++i) {
+        t.ClearRecord();
+        t.SetField("pad", std::to_string((i * 7919) % 10007));
+        t.AppendRec();
+    }
+    t.UnLock();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        execl(QM_MP_HELPER, QM_MP_HELPER, "index-rebuild", table.c_str(), "pad", "40",
+              static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    for (int round = 0; round < 40; ++round) {
+        ASSERT_TRUE(t.IndexOnOne("pad", "pad"));
+        const std::vector<uint32_t> order = Navigation(t);
+        ASSERT_EQ(order.size(), 2000u) << "round " << round;
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+}
 
 // ciAlways opens, and does not rebuild, a production index another copy is using.
 TEST_F(IndexTest, ProductionIndexInUseIsNotRebuilt) {
