@@ -609,7 +609,7 @@ void TWorkArea::RebuildIndex() {
 void TWorkArea::MakeIndex(const std::vector<TTagSpec>& tags, const std::string& indexName) {
     const std::string path = ResolveIndexName(indexName, file_.Path());
     if (order_.IsOpen() && order_.Path() == path) order_.Close();
-    FileSystem().Remove(path);
+    // The new file replaces an existing one in one step (see TIndexOrder::Build).
     TIndexOrder::Build(file_, path, tags);
 }
 

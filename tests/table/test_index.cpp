@@ -626,6 +626,20 @@ TEST_F(IndexTest, FailedBuildAndDamagedFiles) {
     ASSERT_TRUE(t.IndexOnOne("sentname0", "name"));
     t.Close();
     const std::vector<uint8_t> good = ReadBytes(Path("name.MDX"));
+    {
+        // A rebuild that fails leaves the earlier file whole.
+        testing::FaultyFileSystem fs;
+        fs.kinds = testing::kFaultWrite;
+        fs.failAt = 2;
+        SetFileSystem(&fs);
+        TTzDbf u("TzDbfReport");
+        u.SetDbfFileName(Path("log.dbf"));
+        u.Open();
+        EXPECT_THROW(u.IndexOnOne("sentname0", "name"), EZezudError);
+        u.Close();
+        SetFileSystem(nullptr);
+        EXPECT_EQ(ReadBytes(Path("name.MDX")), good);
+    }
     const auto openWith = [&](std::vector<uint8_t> bytes) {
         testing::WriteBytes(Path("name.MDX"), bytes);
         TTzDbf u("TzDbfReport");
