@@ -463,7 +463,7 @@ void TDbfFile::CloseShared() {
         const off_t size = file_->Size();
         WriteEof(count_);
         // A torn last record goes; padding or foreign bytes beyond stay.
-        if (size > end + 1 && size - end <= recordLength_) file_->Truncate(end + 1);
+        if (size > end + 1 && size - end < recordLength_) file_->Truncate(end + 1);
     }
 }
 
