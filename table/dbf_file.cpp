@@ -380,8 +380,17 @@ void TDbfFile::WriteRecord(uint32_t n, const char* buf) {
         try {
             RewriteHeader();
             WriteEof(count_);
-        } catch (...) {
+        } catch (const EZezudError&) {
+            // The append failed as a whole: the record goes again, and the
+            // header gets its old count back where the disk still takes it.
             count_ = n - 1;
+            file_->Truncate(RecordOffset(n));
+            try {
+                RewriteHeader();
+                WriteEof(count_);
+            } catch (const EZezudError&) {
+                // reporting the first failure; every reader counts from the file
+            }
             throw;
         }
     }
