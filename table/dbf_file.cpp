@@ -1,5 +1,6 @@
 #include "dbf_file.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -598,9 +599,15 @@ void TDbfFile::SwapInPacked(std::unique_ptr<IFile> packed, const std::string& te
     // table's name, so no other copy can open it in between.
     if (int r = packed->Lock(kSharingLockOffset, 1, TLockKind::Write); r < 0)
         FailIo(r, TIoKind::Lock, failText);
+    // The packed file takes the table's mode, and its owner and group where
+    // this user may give them (best effort: the data are what matter).
     std::error_code ec;
     const auto perms = std::filesystem::status(target, ec).permissions();
     if (!ec) std::filesystem::permissions(temp, perms, ec);
+    struct stat st {};
+    if (::stat(target.c_str(), &st) == 0 && ::chown(temp.c_str(), st.st_uid, st.st_gid) != 0) {
+        [[maybe_unused]] int ignored = ::chown(temp.c_str(), uid_t(-1), st.st_gid);
+    }
     IFileSystem& fs = FileSystem();
     if (int r = fs.Rename(temp, target); r < 0) FailIo(r, TIoKind::Write, failText);
     file_ = std::move(packed);
