@@ -134,7 +134,7 @@ void TWorkArea::Use(const std::string& fileName, const std::string& alias, bool 
     alias_ = alias;
     CheckAliasFree(alias_, this);
     file_.Open(fileName, exclusive, readOnly, autoFixRecCount);
-    fullName_ = FullPath(fileName);
+    fullName_ = FullPath(file_.Path()); // the name found on disk
     lang_ = lang;
     autoFix_ = autoFixRecCount;
     raw_.assign(size_t(file_.RecordLength()), ' ');

@@ -7,6 +7,8 @@
 //                                        lock drops the entry; prints "failed N", exits 0
 //   mp_helper edit-loop PATH STOPFILE    open, edit record 1, post, close, until STOPFILE exists;
 //                                        prints the number of rounds
+//   mp_helper hold-alock PATH MS         take the append lock, say "ready", hold it MS ms
+//                                        (0: until stdin closes), release, exit
 //   mp_helper pack PATH                  open exclusively, say "packing", pack, say "packed"
 //   mp_helper index-update PATH INDEX COUNT TAG
 //                                        open shared with the index file INDEX, append COUNT
@@ -145,6 +147,23 @@ int main(int argc, char** argv) {
             OpenShared(t, argv[2]);
             for (long i = std::atol(argv[4]); i > 0; --i)
                 if (!t.IndexOnOne("pad", argv[3])) return 1;
+            t.Close();
+            return 0;
+        }
+        if (cmd == "hold-alock" && argc == 4) {
+            TTzDbf t("Holder");
+            OpenShared(t, argv[2]);
+            if (!t.ALock()) return 3;
+            std::printf("ready\n");
+            std::fflush(stdout);
+            const long ms = std::atol(argv[3]);
+            if (ms > 0) {
+                usleep(useconds_t(ms * 1000));
+            } else {
+                std::string line;
+                std::getline(std::cin, line);
+            }
+            t.UnLock();
             t.Close();
             return 0;
         }

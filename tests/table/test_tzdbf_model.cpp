@@ -26,6 +26,10 @@ protected:
         }
         table_.UnLock();
     }
+    void TearDown() override {
+        table_.Close(); // the header and end-of-file mark are written at close
+        TableTest::TearDown();
+    }
     TTzDbf table_{"TzDbfAddress"};
 };
 
