@@ -118,7 +118,8 @@ void TMdxFile::Reload() {
         Fail(TErrorCode::CorruptedIndex, "Corrupted index file: " + path_ + " [SetIndexTo]");
     ReadAt(header_.data(), kMdxHeaderSize, 0);
     if (header_[0] != 2)
-        Fail(TErrorCode::IndexVersionMismatch, "Index version mismatch: " + path_ + " [SetIndexTo]");
+        Fail(TErrorCode::IndexVersionMismatch,
+             "Index version mismatch: " + path_ + " [SetIndexTo]");
     ReadTags();
 }
 
