@@ -1,5 +1,6 @@
 #include "dbf_file.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -380,8 +381,17 @@ void TDbfFile::WriteRecord(uint32_t n, const char* buf) {
         try {
             RewriteHeader();
             WriteEof(count_);
-        } catch (...) {
+        } catch (const EZezudError&) {
+            // The append failed as a whole: the record goes again, and the
+            // header gets its old count back where the disk still takes it.
             count_ = n - 1;
+            file_->Truncate(RecordOffset(n));
+            try {
+                RewriteHeader();
+                WriteEof(count_);
+            } catch (const EZezudError&) {
+                // reporting the first failure; every reader counts from the file
+            }
             throw;
         }
     }
@@ -471,7 +481,7 @@ void TDbfFile::CloseShared() {
         const off_t size = file_->Size();
         WriteEof(count_);
         // A torn last record goes; padding or foreign bytes beyond stay.
-        if (size > end + 1 && size - end <= recordLength_) file_->Truncate(end + 1);
+        if (size > end + 1 && size - end < recordLength_) file_->Truncate(end + 1);
     }
 }
 
@@ -597,9 +607,15 @@ void TDbfFile::SwapInPacked(std::unique_ptr<IFile> packed, const std::string& te
     // table's name, so no other copy can open it in between.
     if (int r = packed->Lock(kSharingLockOffset, 1, TLockKind::Write); r < 0)
         FailIo(r, TIoKind::Lock, failText);
+    // The packed file takes the table's mode, and its owner and group where
+    // this user may give them (best effort: the data are what matter).
     std::error_code ec;
     const auto perms = std::filesystem::status(target, ec).permissions();
     if (!ec) std::filesystem::permissions(temp, perms, ec);
+    struct stat st {};
+    if (::stat(target.c_str(), &st) == 0 && ::chown(temp.c_str(), st.st_uid, st.st_gid) != 0) {
+        [[maybe_unused]] int ignored = ::chown(temp.c_str(), uid_t(-1), st.st_gid);
+    }
     IFileSystem& fs = FileSystem();
     if (int r = fs.Rename(temp, target); r < 0) FailIo(r, TIoKind::Write, failText);
     file_ = std::move(packed);

@@ -111,6 +111,13 @@ IFileSystem* g_fs = nullptr;
 
 } // namespace
 
+int IFileSystem::Rename(const std::string& from, const std::string& to) {
+    return PosixFileSystem().Rename(from, to);
+}
+int IFileSystem::SyncFolder(const std::string& path) {
+    return PosixFileSystem().SyncFolder(path);
+}
+
 IFileSystem& PosixFileSystem() {
     static PosixFs fs;
     return fs;

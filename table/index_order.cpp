@@ -1,5 +1,7 @@
 #include "index_order.h"
 
+#include <unistd.h>
+
 #include <charconv>
 #include <cstring>
 
@@ -40,16 +42,21 @@ void TIndexOrder::Build(TDbfFile& table, const std::string& mdxPath,
     }
     table.DropReadAhead();
 
+    // Built under a name of this process and renamed into place whole, so that
+    // no copy ever opens a half-written index, even when two build at once.
+    const std::string temp = mdxPath + "." + std::to_string(getpid()) + ".tmp";
     TMdxFile mdx;
     try {
-        mdx.Create(mdxPath, BaseName(table.Path()), Today());
+        mdx.Create(temp, BaseName(table.Path()), Today());
         for (size_t t = 0; t < exprs.size(); ++t)
             mdx.AddTag(tags[t], exprs[t].type, exprs[t].length, keys[t], recNos);
         mdx.Close();
+        if (int rc = FileSystem().Rename(temp, mdxPath); rc < 0)
+            Fail(CodeFromErrno(-rc, TIoKind::Write),
+                 "Error writing index file: " + mdxPath + " [SeekAndWrite]");
     } catch (...) {
-        // A half-written index must not be taken for a good one later.
         mdx.Close();
-        FileSystem().Remove(mdxPath);
+        FileSystem().Remove(temp);
         throw;
     }
 }

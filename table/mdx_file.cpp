@@ -99,6 +99,7 @@ void TMdxFile::Create(const std::string& path, const std::string& tableBaseName,
 }
 
 void TMdxFile::Open(const std::string& path, bool readOnly) {
+    hint_ = {};
     int err = 0;
     file_ = FileSystem().Open(path, readOnly ? TOpenMode::ReadOnly : TOpenMode::ReadWrite, err);
     if (!file_) Fail(CodeFromErrno(err, TIoKind::Open), "SetIndexTo(" + path + ")");
@@ -118,7 +119,8 @@ void TMdxFile::Reload() {
         Fail(TErrorCode::CorruptedIndex, "Corrupted index file: " + path_ + " [SetIndexTo]");
     ReadAt(header_.data(), kMdxHeaderSize, 0);
     if (header_[0] != 2)
-        Fail(TErrorCode::IndexVersion, "Index version mismatch: " + path_ + " [SetIndexTo]");
+        Fail(TErrorCode::IndexVersionMismatch,
+             "Index version mismatch: " + path_ + " [SetIndexTo]");
     ReadTags();
 }
 
@@ -533,11 +535,31 @@ bool TMdxFile::LocateExact(const TMdxTag& t, const uint8_t* key, uint32_t recNo,
     return false;
 }
 
+void TMdxFile::Remember(int tag, const TPath& path) {
+    hint_ = {tag, path.back().page->block, path.back().index};
+}
+
+bool TMdxFile::NextFromHint(const TMdxTag& t, int tag, const TMdxItem& from, TMdxItem& out) {
+    if (hint_.tag != tag || hint_.block == 0) return false;
+    const auto page = ReadPage(t, hint_.block);
+    const uint8_t* b = page->bytes;
+    const int n = Count(b);
+    if (!IsLeaf(b, t.itemLength) || hint_.index + 1 >= n) return false;
+    const uint8_t* it = Item(b, t.itemLength, hint_.index);
+    if (Get32(it) != from.recNo || Cmp(t, it + 4, from.key.data(), t.keyLength) != 0) return false;
+    ++hint_.index;
+    it = Item(b, t.itemLength, hint_.index);
+    out.recNo = Get32(it);
+    out.key.assign(it + 4, it + 4 + t.keyLength);
+    return true;
+}
+
 bool TMdxFile::First(int tag, TMdxItem& out) {
     const TMdxTag& t = tags_.at(size_t(tag));
     TPath path = Descend(t, nullptr, 0, false);
     if (!Forward(t, path)) return false;
     ItemAt(t, path, out);
+    Remember(tag, path);
     return true;
 }
 
@@ -546,11 +568,13 @@ bool TMdxFile::Last(int tag, TMdxItem& out) {
     TPath path = Descend(t, nullptr, 0, true);
     if (!Backward(t, path)) return false;
     ItemAt(t, path, out);
+    Remember(tag, path);
     return true;
 }
 
 bool TMdxFile::Next(int tag, const TMdxItem& from, TMdxItem& out) {
     const TMdxTag& t = tags_.at(size_t(tag));
+    if (NextFromHint(t, tag, from, out)) return true;
     TPath path;
     // When `from` is gone, LocateExact stops at the first greater key.
     if (LocateExact(t, from.key.data(), from.recNo, path)) {
@@ -559,6 +583,7 @@ bool TMdxFile::Next(int tag, const TMdxItem& from, TMdxItem& out) {
         return false;
     }
     ItemAt(t, path, out);
+    Remember(tag, path);
     return true;
 }
 
@@ -569,6 +594,7 @@ bool TMdxFile::Prior(int tag, const TMdxItem& from, TMdxItem& out) {
         path = Descend(t, from.key.data(), t.keyLength, false);
     if (!Retreat(t, path)) return false;
     ItemAt(t, path, out);
+    Remember(tag, path);
     return true;
 }
 
@@ -578,6 +604,7 @@ bool TMdxFile::Seek(int tag, const uint8_t* key, int len, TMdxItem& out) {
     TPath path = Descend(t, key, len, false);
     if (!Forward(t, path)) return false;
     ItemAt(t, path, out);
+    Remember(tag, path);
     return true;
 }
 

@@ -78,7 +78,10 @@ public:
     // Opens an existing file: code from the system for a missing file, 223 for a
     // version other than 2, 222 for a header or tag that does not hold together.
     void Open(const std::string& path, bool readOnly);
-    void Close() { file_.reset(); }
+    void Close() {
+        file_.reset();
+        hint_ = {};
+    }
     bool IsOpen() const { return file_ != nullptr; }
     const std::string& Path() const { return path_; }
     const std::vector<TMdxTag>& Tags() const { return tags_; }
@@ -145,6 +148,18 @@ private:
     void ItemAt(const TMdxTag& t, const TPath& path, TMdxItem& out) const;
     int Cmp(const TMdxTag& t, const uint8_t* a, const uint8_t* b, int len) const;
 
+    // Where the last item handed out stands. A leaf page stays a leaf of its tag
+    // for the life of the file and holds a run of consecutive items, so when
+    // that item is still there, its neighbour in the page is the next one.
+    struct THint {
+        int tag = -1;
+        uint32_t block = 0;
+        int index = 0;
+    };
+    void Remember(int tag, const TPath& path);
+    bool NextFromHint(const TMdxTag& t, int tag, const TMdxItem& from, TMdxItem& out);
+
+    THint hint_;
     std::unique_ptr<IFile> file_;
     std::string path_;
     bool readOnly_ = false;

@@ -343,60 +343,62 @@ void TTzDbf::SetFieldDate(int i, const TDate& date) {
 void TTzDbf::SetTypedFromText(int i, std::string_view text) {
     const TFieldDef& f = FieldDef(i);
     // Only a value that converts is assigned; the field keeps its stored bytes otherwise.
-    TTypedValue v = area_.Typed()[size_t(i)];
-    auto quoted = [&] { return "'" + std::string(text) + "'"; };
+    auto quoted = [&] {
+        std::string q(1, '\'');
+        q.append(text);
+        q += '\'';
+        return q;
+    };
     switch (f.type) {
-    case 'C': v.text.assign(Utf8Prefix(text, size_t(f.width))); break;
+    case 'C': area_.Assign(i).text.assign(Utf8Prefix(text, size_t(f.width))); break;
     case 'D': {
-        if (IsBlankDateText(text)) {
-            v.date = TDate{};
-            break;
-        }
         TDate d;
-        if (!ParseEngineDate(text, d)) throw EConvertError(quoted() + " is not a valid date");
-        v.date = d;
+        if (!IsBlankDateText(text) && !ParseEngineDate(text, d))
+            throw EConvertError(quoted() + " is not a valid date");
+        area_.Assign(i).date = d;
         break;
     }
     case 'N':
     case 'F': {
-        std::string t = TrimBlanks(text);
-        std::string_view s = t;
+        std::string_view s = TrimView(text, " \t");
+        const bool empty = s.empty();
         if (!s.empty() && s.front() == '+') s.remove_prefix(1);
         if (f.decimals > 0) {
             double d = 0;
             auto r = std::from_chars(s.data(), s.data() + s.size(), d);
-            if (!t.empty() && (r.ec != std::errc() || r.ptr != s.data() + s.size()))
+            if (!empty && (r.ec != std::errc() || r.ptr != s.data() + s.size()))
                 throw EConvertError(quoted() + " is not a valid floating point value");
-            v.number = t.empty() ? 0 : d;
+            area_.Assign(i).number = empty ? 0 : d;
         } else {
             int64_t n = 0;
             auto r = std::from_chars(s.data(), s.data() + s.size(), n);
-            if (!t.empty() && (r.ec != std::errc() || r.ptr != s.data() + s.size()))
+            if (!empty && (r.ec != std::errc() || r.ptr != s.data() + s.size()))
                 throw EConvertError(quoted() + " is not a valid integer value");
-            v.integer = t.empty() ? 0 : n;
+            area_.Assign(i).integer = empty ? 0 : n;
         }
         break;
     }
     case 'L': {
-        std::string t = TrimBlanks(text);
+        std::string_view t = TrimView(text, " \t");
         char c = t.empty() ? 'F' : t[0];
         if (c == 'T' || c == 't' || c == 'Y' || c == 'y')
-            v.logical = true;
+            area_.Assign(i).logical = true;
         else if (c == 'F' || c == 'f' || c == 'N' || c == 'n')
-            v.logical = false;
+            area_.Assign(i).logical = false;
         else
             throw EConvertError(quoted() + " is not a valid boolean value");
         break;
     }
     default: throw EDatabaseError("Field '" + f.name + "' cannot be modified");
     }
-    area_.Assign(i) = std::move(v);
 }
 
 void TTzDbf::ClearRecord() {
     Guarded([&] {
         RequireEditable("ClearRecord");
-        if (!Editing()) Edit();
+        // Edit state without rereading the record: it is blanked at once anyway.
+        if (!Editing())
+            state_ = area_.Eof() && area_.Bof() ? TDataSetState::dsInsert : TDataSetState::dsEdit;
         area_.BlankTyped();
     });
 }

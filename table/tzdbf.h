@@ -90,6 +90,9 @@ public:
 
     std::function<void(const std::string& name, bool& canMake)> OnBeforeMakeIndex;
     std::function<void(const std::string& name)> OnAfterMakeIndex;
+    // The progress window of a production index rebuild (with ShowProgress on):
+    // called with "Indexing <file>..." and true before the build, false after.
+    std::function<void(const std::string& caption, bool open)> OnIndexProgress;
     TLockFailedEvent OnALockFailedOnInsert;
     TLockFailedEvent OnRLockFailedOnDelete;
     TLockFailedEvent OnRLockFailedOnPost;

@@ -89,7 +89,16 @@ bool TTzDbf::RebuildProductionIndex(const std::string& file, const std::vector<T
         area_.File().SetProductionIndexFlag(false);
         return false;
     }
-    area_.MakeIndex(tags, file);
+    const std::string caption = "Indexing " + file + "...";
+    const bool progress = showProgress_ && OnIndexProgress;
+    if (progress) OnIndexProgress(caption, true);
+    try {
+        area_.MakeIndex(tags, file);
+    } catch (...) {
+        if (progress) OnIndexProgress(caption, false);
+        throw;
+    }
+    if (progress) OnIndexProgress(caption, false);
     if (OnAfterMakeIndex) OnAfterMakeIndex(file);
     return true;
 }
@@ -104,8 +113,12 @@ void TTzDbf::OpenProductionIndex() {
     }
     table.SetProductionIndexFlag(true);
     const std::vector<TTagSpec> tags = ParseIndexList(indexList_);
-    // An index another copy is using is opened, not rebuilt under it.
+    // An index another copy is using is opened, not rebuilt under it; a
+    // semaphore file nobody uses is removed first.
     const bool inUse = TIndexSemaphore::InUse(table.Path());
+    if (!inUse &&
+        (createIndex_ == TCreateIndex::ciAlways || createIndex_ == TCreateIndex::ciVerifyHeader))
+        FileSystem().Remove(TIndexSemaphore::PathFor(table.Path()));
     bool rebuild = false;
     switch (createIndex_) {
     case TCreateIndex::ciNever: break;

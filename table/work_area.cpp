@@ -134,7 +134,7 @@ void TWorkArea::Use(const std::string& fileName, const std::string& alias, bool 
     alias_ = alias;
     CheckAliasFree(alias_, this);
     file_.Open(fileName, exclusive, readOnly, autoFixRecCount);
-    fullName_ = FullPath(fileName);
+    fullName_ = FullPath(file_.Path()); // the name found on disk
     lang_ = lang;
     autoFix_ = autoFixRecCount;
     raw_.assign(size_t(file_.RecordLength()), ' ');
@@ -609,7 +609,7 @@ void TWorkArea::RebuildIndex() {
 void TWorkArea::MakeIndex(const std::vector<TTagSpec>& tags, const std::string& indexName) {
     const std::string path = ResolveIndexName(indexName, file_.Path());
     if (order_.IsOpen() && order_.Path() == path) order_.Close();
-    FileSystem().Remove(path);
+    // The new file replaces an existing one in one step (see TIndexOrder::Build).
     TIndexOrder::Build(file_, path, tags);
 }
 

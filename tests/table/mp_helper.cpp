@@ -7,11 +7,18 @@
 //                                        lock drops the entry; prints "failed N", exits 0
 //   mp_helper edit-loop PATH STOPFILE    open, edit record 1, post, close, until STOPFILE exists;
 //                                        prints the number of rounds
+//   mp_helper hold-alock PATH MS         take the append lock, say "ready", hold it MS ms
+//                                        (0: until stdin closes), release, exit
 //   mp_helper pack PATH                  open exclusively, say "packing", pack, say "packed"
 //   mp_helper index-update PATH INDEX COUNT TAG
 //                                        open shared with the index file INDEX, append COUNT
 //                                        records under ALock, then rewrite the pad of every
 //                                        fifth of them under a record lock
+//   mp_helper index-hold PATH INDEX STOP open shared with the index file INDEX, say "ready",
+//                                        wait until the file STOP exists
+//   mp_helper index-rebuild PATH INDEX COUNT
+//                                        open shared and build the index file INDEX on pad
+//                                        COUNT times
 #include <unistd.h>
 
 #include <cstdio>
@@ -122,6 +129,41 @@ int main(int argc, char** argv) {
                 t.SetField("pad", "rewritten " + std::to_string((i * 31) % 97) + argv[5]);
                 t.Post();
             }
+            t.Close();
+            return 0;
+        }
+        if (cmd == "index-hold" && argc == 5) {
+            TTzDbf t("Holder");
+            OpenShared(t, argv[2]);
+            t.SetIndexTo(argv[3]);
+            std::printf("ready\n");
+            std::fflush(stdout);
+            while (access(argv[4], F_OK) != 0) usleep(1000);
+            t.Close();
+            return 0;
+        }
+        if (cmd == "index-rebuild" && argc == 5) {
+            TTzDbf t("Builder");
+            OpenShared(t, argv[2]);
+            for (long i = std::atol(argv[4]); i > 0; --i)
+                if (!t.IndexOnOne("pad", argv[3])) return 1;
+            t.Close();
+            return 0;
+        }
+        if (cmd == "hold-alock" && argc == 4) {
+            TTzDbf t("Holder");
+            OpenShared(t, argv[2]);
+            if (!t.ALock()) return 3;
+            std::printf("ready\n");
+            std::fflush(stdout);
+            const long ms = std::atol(argv[3]);
+            if (ms > 0) {
+                usleep(useconds_t(ms * 1000));
+            } else {
+                std::string line;
+                std::getline(std::cin, line);
+            }
+            t.UnLock();
             t.Close();
             return 0;
         }

@@ -70,17 +70,23 @@ TEST_F(FaultTest, AppendsSurviveEveryFault) {
     for (unsigned kinds : {unsigned(testing::kFaultAll), unsigned(testing::kFaultWrite),
                            unsigned(testing::kFaultRead)}) {
         for (bool persistent : {true, false}) {
-            for (size_t partial : {size_t(0), size_t(7)}) {
+            for (size_t partial : {size_t(0), size_t(7), size_t(1)}) {
                 if (partial && !(kinds & testing::kFaultWrite)) continue;
+                // partial 1 stands for write-through: every append also rewrites
+                // the header and flushes (syncs in the loop)
+                const bool writeThrough = partial == 1;
                 std::vector<std::string> done;
+                std::string inflight; // the append that failed first
                 bool created = false;
                 Loop(
                     kinds, persistent, partial,
                     [&](const std::string& path, FaultyFileSystem& fs) {
                         done.clear();
+                        inflight.clear();
                         created = false;
                         SetFileSystem(&fs);
                         TTzDbf t;
+                        t.SetWriteThrough(writeThrough);
                         t.SetDbfFileName(path);
                         t.SetDbfFields({"name,C,10,0", "n,N,4,0"});
                         try {
@@ -100,6 +106,8 @@ TEST_F(FaultTest, AppendsSurviveEveryFault) {
                                 t.UnLock();
                             } catch (const EZezudError& e) {
                                 EXPECT_NE(e.Code(), 0);
+                                if (inflight.empty())
+                                    inflight = "rec" + std::to_string(done.size() + 1);
                                 try {
                                     t.UnLock();
                                 } catch (const EZezudError&) {
@@ -116,7 +124,16 @@ TEST_F(FaultTest, AppendsSurviveEveryFault) {
                             EXPECT_FALSE(created);
                             return;
                         }
-                        EXPECT_EQ(Contents(path), done);
+                        const auto seen = Contents(path);
+                        if (seen == done) return;
+                        // When the disk is gone, the failing append's record may be
+                        // whole on it although its cut-off failed too, as after a
+                        // crash in the middle of it: that one record, nothing else.
+                        auto withInflight = done;
+                        withInflight.push_back(inflight);
+                        EXPECT_TRUE(persistent && !inflight.empty() && seen == withInflight)
+                            << ::testing::PrintToString(seen) << " instead of "
+                            << ::testing::PrintToString(done);
                     });
             }
         }

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <map>
 #include <random>
+#include <set>
 
 #include "fault_fs.h"
 #include "index_key.h"
@@ -463,6 +464,57 @@ TEST_F(IndexTest, KeysFollowAppendsAndReplaces) {
     EXPECT_EQ(Navigation(t).size(), 1000u);
 }
 
+// A walk in key order while records are appended and rewritten under it:
+// every step goes forward in key order and no record comes twice.
+TEST_F(IndexTest, WalkWhileKeysChange) {
+    TTzDbf t;
+    t.SetDbfFileName(Path("walk.dbf"));
+    t.SetDbfFields({"name,C,30,0"});
+    t.Open();
+    std::mt19937 rng(11);
+    const auto add = [&] {
+        t.ClearRecord();
+        t.SetField("name", "n" + std::to_string(rng() % 100000));
+        ASSERT_TRUE(t.ALock());
+        t.AppendRec();
+        t.UnLock();
+    };
+    for (int i = 0; i < 800; ++i) add();
+    ASSERT_TRUE(t.IndexOnOne("name", "walk"));
+    std::vector<std::string> seen;
+    std::set<uint32_t> visited;
+    for (t.First(); !t.Eof(); t.Next()) {
+        const uint32_t at = t.RecNo();
+        const std::string name = t.GetField("name");
+        ASSERT_TRUE(visited.insert(at).second) << "record " << at << " twice";
+        if (!seen.empty()) {
+            ASSERT_GE(name, seen.back());
+        }
+        seen.push_back(name);
+        if (rng() % 3 == 0) {
+            // Appending moves the cursor to the new record: come back, then go on.
+            add();
+            t.SetRecNo(at);
+        }
+        if (rng() % 5 == 0 && at > 1) {
+            // Rewrite an earlier record to a key before this one.
+            t.SetRecNo(at - 1);
+            t.Edit();
+            t.SetField("name", "a");
+            t.Post();
+            t.SetRecNo(at);
+        }
+    }
+    EXPECT_GE(seen.size(), 800u - 200u);
+    // The index still holds every record once.
+    std::vector<TKeyRec> names;
+    for (uint32_t r = 1; r <= t.RecCount(); ++r) {
+        t.SetRecNo(r);
+        names.push_back({r, t.GetField("name")});
+    }
+    ExpectKeys(WalkTag(Path("walk.MDX"), "DUMMY_TAG"), names);
+}
+
 TEST_F(IndexTest, FindAndFindExact) {
     TTzDbf t;
     t.SetDbfFileName(Path("f.dbf"));
@@ -538,11 +590,31 @@ TEST_F(IndexTest, ProductionIndexOnOpen) {
         EXPECT_EQ(Navigation(t), (std::vector<uint32_t>{2, 3, 1}));
     }
     {
+        // A different list under ciVerifyHeader, and ciAlways, rebuild it, with
+        // the progress window around the build.
+        for (TCreateIndex ci : {TCreateIndex::ciVerifyHeader, TCreateIndex::ciAlways}) {
+            TTzDbf t;
+            t.SetDbfFileName(table);
+            t.SetCreateIndex(ci);
+            t.SetIndexList({"CITY,T,F,city", "", "ZIP,F,F,zip", ""});
+            std::vector<std::string> progress;
+            t.OnIndexProgress = [&](const std::string& c, bool open) {
+                progress.push_back(c + (open ? " open" : " closed"));
+            };
+            t.Open();
+            ASSERT_EQ(progress.size(), 2u);
+            EXPECT_EQ(progress[0], "Indexing " + Path("addr.MDX") + "... open");
+            // The first tag, descending by city, is the order now.
+            EXPECT_EQ(Navigation(t), (std::vector<uint32_t>{1, 3, 2}));
+        }
+        EXPECT_EQ(RunPerl("tags '" + Path("addr.MDX") + "'"), "CITY\nZIP\n");
+    }
+    {
         // Without IndexList the header flag alone opens the index (read as ciNever).
         TTzDbf t;
         t.SetDbfFileName(table);
         t.Open();
-        EXPECT_EQ(Navigation(t), (std::vector<uint32_t>{2, 3, 1}));
+        EXPECT_EQ(Navigation(t), (std::vector<uint32_t>{1, 3, 2}));
     }
     std::filesystem::remove(Path("addr.MDX"));
     {
@@ -598,12 +670,28 @@ TEST_F(IndexTest, FailedBuildAndDamagedFiles) {
         u.Close();
         SetFileSystem(nullptr);
         EXPECT_FALSE(std::filesystem::exists(Path("name.MDX")));
+        for (const auto& entry : std::filesystem::directory_iterator(Path("")))
+            EXPECT_NE(entry.path().extension(), ".tmp") << entry.path();
         EXPECT_EQ(ReadBytes(Path("log.dbf")), before);
     }
     t.Open();
     ASSERT_TRUE(t.IndexOnOne("sentname0", "name"));
     t.Close();
     const std::vector<uint8_t> good = ReadBytes(Path("name.MDX"));
+    {
+        // A rebuild that fails leaves the earlier file whole.
+        testing::FaultyFileSystem fs;
+        fs.kinds = testing::kFaultWrite;
+        fs.failAt = 2;
+        SetFileSystem(&fs);
+        TTzDbf u("TzDbfReport");
+        u.SetDbfFileName(Path("log.dbf"));
+        u.Open();
+        EXPECT_THROW(u.IndexOnOne("sentname0", "name"), EZezudError);
+        u.Close();
+        SetFileSystem(nullptr);
+        EXPECT_EQ(ReadBytes(Path("name.MDX")), good);
+    }
     const auto openWith = [&](std::vector<uint8_t> bytes) {
         testing::WriteBytes(Path("name.MDX"), bytes);
         TTzDbf u("TzDbfReport");
@@ -700,6 +788,69 @@ TEST_F(IndexTest, SecondProcessKeepsIndexRight) {
 
 namespace qm::table {
 namespace {
+
+// Two copies sorting by the same field at once: each opens a whole index.
+TEST_F(IndexTest, TwoCopiesRebuildingAtOnce) {
+    const std::string table = Path("both.dbf");
+    TTzDbf t("Here");
+    t.SetDbfFileName(table);
+    t.SetDbfFields({"tag,C,8,0", "seq,N,8,0", "pad,C,40,0"});
+    t.Open();
+    ASSERT_TRUE(t.ALock());
+    for (int i = 0; i < 2000; ++i) {
+        t.ClearRecord();
+        t.SetField("pad", std::to_string((i * 7919) % 10007));
+        t.AppendRec();
+    }
+    t.UnLock();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        execl(QM_MP_HELPER, QM_MP_HELPER, "index-rebuild", table.c_str(), "pad", "40",
+              static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    for (int round = 0; round < 40; ++round) {
+        ASSERT_TRUE(t.IndexOnOne("pad", "pad"));
+        const std::vector<uint32_t> order = Navigation(t);
+        ASSERT_EQ(order.size(), 2000u) << "round " << round;
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+// ciAlways opens, and does not rebuild, a production index another copy is using.
+TEST_F(IndexTest, ProductionIndexInUseIsNotRebuilt) {
+    const std::string table = Path("held.dbf");
+    const auto open = [&](bool& rebuilt) {
+        TTzDbf t;
+        t.SetDbfFileName(table);
+        t.SetDbfFields({"tag,C,8,0", "seq,N,8,0", "pad,C,40,0"});
+        t.SetCreateIndex(TCreateIndex::ciAlways);
+        t.SetIndexList({"PAD,F,F,pad", ""});
+        rebuilt = false;
+        t.OnBeforeMakeIndex = [&](const std::string&, bool&) { rebuilt = true; };
+        t.Open();
+    };
+    bool rebuilt = false;
+    open(rebuilt);
+    EXPECT_TRUE(rebuilt);
+    const std::string stop = Path("stop");
+    const std::string cmd =
+        std::string("'") + QM_MP_HELPER + "' index-hold '" + table + "' held '" + stop + "'";
+    FILE* helper = popen(cmd.c_str(), "r");
+    ASSERT_NE(helper, nullptr);
+    char line[64] = {};
+    ASSERT_NE(fgets(line, sizeof line, helper), nullptr);
+    EXPECT_STREQ(line, "ready\n");
+    open(rebuilt);
+    EXPECT_FALSE(rebuilt);
+    testing::WriteBytes(stop, {});
+    EXPECT_EQ(pclose(helper), 0);
+    open(rebuilt);
+    EXPECT_TRUE(rebuilt);
+}
 
 TEST_F(IndexTest, KeyExpressionsRefused) {
     TTzDbf t;

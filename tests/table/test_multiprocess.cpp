@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <map>
 
@@ -204,6 +205,38 @@ TEST_F(MultiProcessTest, KilledWhileAppendingLeavesTableIntact) {
     uint32_t count = 0;
     auto seen = ReadAll(count);
     EXPECT_EQ(seen["Z"].size(), 10u);
+}
+
+// ALock waits for another copy's append lock for up to two seconds.
+TEST_F(MultiProcessTest, ALockWaitsBoundedForAnotherCopy) {
+    Create();
+    TTzDbf t;
+    t.SetDbfFileName(Table());
+    t.Open();
+    {
+        Child holder({"hold-alock", Table(), "300"});
+        ASSERT_EQ(holder.ReadLine(), "ready");
+        const auto t0 = std::chrono::steady_clock::now();
+        EXPECT_TRUE(t.ALock());
+        const auto waited = std::chrono::steady_clock::now() - t0;
+        EXPECT_GE(waited, std::chrono::milliseconds(100));
+        t.UnLock();
+        EXPECT_EQ(holder.Wait(), 0);
+    }
+    {
+        Child holder({"hold-alock", Table(), "0"});
+        ASSERT_EQ(holder.ReadLine(), "ready");
+        const auto t0 = std::chrono::steady_clock::now();
+        EXPECT_FALSE(t.ALock());
+        const auto waited = std::chrono::steady_clock::now() - t0;
+        EXPECT_GE(waited, std::chrono::milliseconds(kLockWaitMs));
+        EXPECT_LT(waited, std::chrono::milliseconds(kLockWaitMs + 1000));
+        EXPECT_EQ(t.Eof(), true);
+        holder.Release();
+        EXPECT_EQ(holder.Wait(), 0);
+    }
+    EXPECT_TRUE(t.ALock());
+    t.UnLock();
 }
 
 // The log's road under contention: two copies append 20,000 entries each with

@@ -475,3 +475,37 @@ TEST_F(RobustnessTest, FileSizeLimitGivesError101) {
 
 } // namespace
 } // namespace qm::table
+
+namespace qm::table {
+namespace {
+
+TEST(EngineToolboxTest, TextAndNames) {
+    EXPECT_EQ(TrimView(std::string_view(" a\0 ", 4), std::string_view(" \0", 2)), "a");
+    EXPECT_EQ(Trim("\t x\t", " \t"), "x");
+    EXPECT_EQ(TrimView("   "), "");
+    EXPECT_EQ(RTrim("ab  "), "ab");
+    EXPECT_EQ(UpperAscii("a\xC3\xA4z"), "A\xC3\xA4Z");
+    EXPECT_EQ(FileNamePart("/a.b/c"), "c");
+    EXPECT_EQ(BaseName("/a.b/name.dbf"), "name");
+    EXPECT_EQ(WithExtension("/a.b/name", "DBT"), "/a.b/name.DBT");
+    EXPECT_EQ(WithExtension("/a/t.dbf", "DBT"), "/a/t.DBT");
+    EXPECT_EQ(AddDefaultExtension("/a.b/log"), "/a.b/log.DBF");
+    EXPECT_EQ(AddDefaultExtension("/a/log.tmp"), "/a/log.tmp");
+}
+
+TEST(EngineToolboxTest, NameCaseAndSameFile) {
+    char tmpl[] = "/tmp/qm_toolbox_XXXXXX";
+    const std::string dir = mkdtemp(tmpl);
+    for (const char* n : {"Memo.DBT", "memo.dbt", "T.DBF"}) testing::WriteBytes(dir + "/" + n, {});
+    EXPECT_EQ(ResolveNameCase(dir + "/memo.dbt"), dir + "/memo.dbt"); // exact name first
+    EXPECT_EQ(ResolveNameCase(dir + "/MEMO.dbt"), dir + "/Memo.DBT"); // else the first in order
+    EXPECT_EQ(ResolveNameCase(dir + "/t.dbf"), dir + "/T.DBF");
+    EXPECT_EQ(ResolveNameCase(dir + "/none.dbf"), dir + "/none.dbf");
+    EXPECT_TRUE(SameFile(dir + "/T.DBF", dir + "/../" + FileNamePart(dir) + "/T.DBF"));
+    EXPECT_FALSE(SameFile(dir + "/T.DBF", dir + "/memo.dbt"));
+    EXPECT_FALSE(SameFile(dir + "/T.DBF", dir + "/none.dbf"));
+    std::filesystem::remove_all(dir);
+}
+
+} // namespace
+} // namespace qm::table
