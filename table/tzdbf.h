@@ -135,6 +135,12 @@ public:
     // and leaves the field empty.
     void SetFieldDate(int i, const TDate& date);
     void ClearRecord();
+    // Memo fields as lists of lines (UTF-8 text, one entry a line). GetMField
+    // clears `lines` and fills it from the current record; SetMField writes the
+    // lines as a new memo and puts the record into edit state; the new block
+    // reaches the file when the record is posted or appended.
+    void GetMField(std::string_view name, std::vector<std::string>& lines);
+    void SetMField(std::string_view name, const std::vector<std::string>& lines);
 
     // ---- dataset states
     void Edit();
@@ -176,6 +182,7 @@ private:
     bool LockedOperation(const char* word, const TLockFailedEvent& event, bool append,
                          const std::function<void()>& op);
     void SetTypedFromText(int i, std::string_view text);
+    int MemoFieldIndex(std::string_view name);
 
     std::string name_;
     std::string fileName_;

@@ -151,11 +151,13 @@ void TWorkArea::Use(const std::string& fileName, const std::string& alias, bool 
     lockedRecs_.clear();
     countFresh_ = false;
     try {
+        if (file_.HasMemo()) memo_.Open(fileName, file_.Version(), file_.Shared(), readOnly);
         if (file_.RecordCount() == 0)
             SetEmpty();
         else
             Go(1);
     } catch (...) {
+        memo_.Close();
         file_.Abandon(); // a failed open leaves the table closed
         throw;
     }
@@ -166,7 +168,29 @@ void TWorkArea::CloseArea() {
     lockedRecs_.clear();
     recNo_ = 0;
     eof_ = bof_ = true;
+    memo_.Close();
     file_.Close(); // releases the file and every lock on it, also on failure
+}
+
+std::vector<std::string> TWorkArea::MemoLines(int i, const std::string& operation) {
+    if (!memo_.IsOpen()) Fail(1019, file_.DisplayName() + " No Memo Field [" + operation + "]");
+    const int32_t block = typed_[size_t(i)].memo;
+    std::vector<std::string> lines = SplitMemoText(memo_.Read(block, recNo_));
+    for (std::string& l : lines) {
+        std::string u;
+        DecodeText(lang_, l.data(), l.size(), u);
+        l = std::move(u);
+    }
+    return lines;
+}
+
+void TWorkArea::SetMemoLines(int i, const std::vector<std::string>& lines,
+                             const std::string& operation) {
+    if (!memo_.IsOpen()) Fail(1019, file_.DisplayName() + " No Memo Field [" + operation + "]");
+    std::vector<std::string> stored;
+    stored.reserve(lines.size());
+    for (const std::string& l : lines) stored.push_back(EncodeString(lang_, l));
+    typed_[size_t(i)].memo = memo_.Append(JoinMemoLines(stored), "EditMemo/CloseMemo");
 }
 
 // ---- records and cursor

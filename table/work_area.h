@@ -13,6 +13,7 @@
 #include "codepage.h"
 #include "dbf_file.h"
 #include "engine_date.h"
+#include "memo_file.h"
 
 namespace qm::table {
 
@@ -50,6 +51,13 @@ public:
     bool IsOpen() const { return file_.IsOpen(); }
 
     TDbfFile& File() { return file_; }
+    // The memo file; open while a table with memo fields is open.
+    TMemoFile& Memo() { return memo_; }
+    bool HasMemoFile() const { return memo_.IsOpen(); }
+    // Memo of field i of the current typed record as lines (UTF-8); empty for block 0.
+    std::vector<std::string> MemoLines(int i, const std::string& operation);
+    // Writes the lines as a new memo and puts its block into field i of the typed record.
+    void SetMemoLines(int i, const std::vector<std::string>& lines, const std::string& operation);
     const TDbfFile& File() const { return file_; }
     const std::vector<TFieldDef>& Fields() const { return file_.Fields(); }
     const std::string& Alias() const { return alias_; }
@@ -125,6 +133,7 @@ private:
                       uint32_t goTo);
 
     TDbfFile file_;
+    TMemoFile memo_;
     std::string alias_;
     std::string fullName_;
     TTableLanguage lang_ = TTableLanguage::tlOem;
