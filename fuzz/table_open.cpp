@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "table_check.h"
 #include "tzdbf.h"
 
 using namespace qm::table;
@@ -80,5 +81,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::fclose(f);
     ReadTable(false, false, false);
     ReadTable(true, true, true);
+    try {
+        (void)CheckTable(TempPath());
+    } catch (const EZezudError& e) {
+        CheckCoded(e);
+    }
     return 0;
 }

@@ -1,53 +1,24 @@
 #include "dbf_file.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <thread>
 
 #include "engine_date.h"
 #include "engine_error.h"
+#include "engine_util.h"
 #include "memo_file.h"
 
 namespace qm::table {
 
 namespace {
-
-bool g_writeThrough = false;
-
-uint16_t Get16(const uint8_t* p) {
-    return uint16_t(p[0] | (p[1] << 8));
-}
-uint32_t Get32(const uint8_t* p) {
-    return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
-}
-void Put16(uint8_t* p, uint32_t v) {
-    p[0] = uint8_t(v);
-    p[1] = uint8_t(v >> 8);
-}
-void Put32(uint8_t* p, uint32_t v) {
-    p[0] = uint8_t(v);
-    p[1] = uint8_t(v >> 8);
-    p[2] = uint8_t(v >> 16);
-    p[3] = uint8_t(v >> 24);
-}
-
-char Upper(char c) {
-    return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c;
-}
-
-std::string UpperAscii(std::string s) {
-    for (char& c : s) c = Upper(c);
-    return s;
-}
-
-std::string FileNamePart(const std::string& path) {
-    size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
 
 void PutDate(uint8_t* header) {
     TDate t = Today();
@@ -56,35 +27,20 @@ void PutDate(uint8_t* header) {
     header[3] = uint8_t(t.day);
 }
 
+// A type byte as found, printable: the letter, or its value for a control byte.
+std::string TypeLetterText(char type) {
+    const unsigned char c = static_cast<unsigned char>(type);
+    if (c >= 0x20 && c < 0x7F) return std::string(1, type);
+    char buf[8];
+    std::snprintf(buf, sizeof buf, "0x%02X", c);
+    return buf;
+}
+
 [[noreturn]] void FailIo(int negErrno, TIoKind kind, std::string context) {
     Fail(CodeFromErrno(-negErrno, kind), std::move(context));
 }
 
 } // namespace
-
-void SetWriteThrough(bool on) {
-    g_writeThrough = on;
-}
-bool WriteThrough() {
-    return g_writeThrough;
-}
-
-std::string AddDefaultExtension(const std::string& fileName, const std::string& ext) {
-    std::string name = FileNamePart(fileName);
-    if (name.find('.') != std::string::npos) return fileName;
-    return fileName + "." + ext;
-}
-
-std::string FullPath(const std::string& fileName) {
-    std::error_code ec;
-    auto p = std::filesystem::absolute(fileName, ec);
-    if (ec) return fileName;
-    return p.lexically_normal().string();
-}
-
-std::string DisplayPath(const std::string& fullPath) {
-    return UpperAscii(fullPath);
-}
 
 TDbfFile::~TDbfFile() {
     Abandon();
@@ -95,6 +51,7 @@ void TDbfFile::Abandon() {
     file_.reset();
     fields_.clear();
     count_ = 0;
+    knownCount_ = 0;
     state_ = TChangeState::Unchanged;
 }
 
@@ -103,13 +60,14 @@ void TDbfFile::Create(const std::string& fileName, const std::vector<TFieldSpec>
     const std::string badDef = "Invalid dBASE field definition [CreateDBF]";
     bool memo = false;
     std::vector<TFieldSpec> fields = specs;
-    if (fields.empty() || fields.size() > 255) Fail(211, badDef);
+    if (fields.empty() || fields.size() > 255) Fail(TErrorCode::InvalidFieldType, badDef);
     long recordLength = 1;
     for (TFieldSpec& f : fields) {
-        f.type = Upper(f.type);
+        f.type = UpperChar(f.type);
         if (f.name.size() > 10) f.name.resize(10);
         f.name = UpperAscii(f.name);
-        if (f.name.empty() || f.name.find('\0') != std::string::npos) Fail(211, badDef);
+        if (f.name.empty() || f.name.find('\0') != std::string::npos)
+            Fail(TErrorCode::InvalidFieldType, badDef);
         switch (f.type) {
         case 'D':
             f.width = 8;
@@ -128,20 +86,20 @@ void TDbfFile::Create(const std::string& fileName, const std::vector<TFieldSpec>
             memo = true;
             break;
         case 'C':
-            if (f.width < 1 || f.width > 254) Fail(211, badDef);
+            if (f.width < 1 || f.width > 254) Fail(TErrorCode::InvalidFieldType, badDef);
             f.decimals = 0;
             break;
         case 'N':
         case 'F':
             if (f.width < 1 || f.width > 20 || f.decimals < 0 || f.decimals > 18 ||
                 (f.decimals > 0 && f.decimals > f.width - 2))
-                Fail(211, badDef);
+                Fail(TErrorCode::InvalidFieldType, badDef);
             break;
-        default: Fail(211, badDef);
+        default: Fail(TErrorCode::InvalidFieldType, badDef);
         }
         recordLength += f.width;
     }
-    if (recordLength > 65535) Fail(211, badDef);
+    if (recordLength > 65535) Fail(TErrorCode::InvalidFieldType, badDef);
     const size_t headerLength = 32 * fields.size() + 33;
     std::vector<uint8_t> buf(headerLength + 1, 0);
     buf[0] = memo ? 0x8B : 0x03;
@@ -199,8 +157,9 @@ void TDbfFile::Create(const std::string& fileName, const std::vector<TFieldSpec>
 void TDbfFile::Open(const std::string& fileName, bool exclusive, bool readOnly,
                     bool autoFixRecCount) {
     Abandon();
-    path_ = fileName;
-    display_ = DisplayPath(FullPath(fileName));
+    // A table picked by name may differ in case only ("af_src" finds "af_src.DBF").
+    path_ = ResolveNameCase(fileName);
+    display_ = DisplayPath(FullPath(path_));
     exclusive_ = exclusive;
     readOnly_ = readOnly;
     const std::string& path = display_;
@@ -208,24 +167,17 @@ void TDbfFile::Open(const std::string& fileName, bool exclusive, bool readOnly,
 
     IFileSystem& fs = FileSystem();
     int err = 0;
-    std::unique_ptr<IFile> f;
-    TLockKind sharing = exclusive ? TLockKind::Write : TLockKind::Read;
-    if (!readOnly) {
-        f = fs.Open(fileName, TOpenMode::ReadWrite, err);
-    } else if (exclusive) {
-        // A write lock needs a handle open for writing; fall back to a read lock
-        // on a file we may not write.
-        f = fs.Open(fileName, TOpenMode::ReadWrite, err);
-        if (!f && (err == EACCES || err == EROFS || err == EPERM)) {
-            f = fs.Open(fileName, TOpenMode::ReadOnly, err);
-            sharing = TLockKind::Read;
-        }
-    } else {
-        f = fs.Open(fileName, TOpenMode::ReadOnly, err);
-    }
+    // An exclusive open keeps every other copy out, which needs a write lock and
+    // so a handle open for writing: a file we may not write is refused.
+    const bool writable = !readOnly || exclusive;
+    std::unique_ptr<IFile> f =
+        fs.Open(path_, writable ? TOpenMode::ReadWrite : TOpenMode::ReadOnly, err);
     if (!f) Fail(CodeFromErrno(err, TIoKind::Open), openFail);
+    const TLockKind sharing = exclusive ? TLockKind::Write : TLockKind::Read;
     if (int r = f->Lock(kSharingLockOffset, 1, sharing); r < 0) {
-        Fail((r == -EAGAIN || r == -EACCES) ? 32 : CodeFromErrno(-r, TIoKind::Lock), openFail);
+        Fail((r == -EAGAIN || r == -EACCES) ? TErrorCode::SharingViolation
+                                            : CodeFromErrno(-r, TIoKind::Lock),
+             openFail);
     }
 
     const std::string notDbf = path + " is not a dBASE database.";
@@ -234,11 +186,12 @@ void TDbfFile::Open(const std::string& fileName, bool exclusive, bool readOnly,
     if (got < 0) FailIo(int(got), TIoKind::Read, "Error reading " + path + " [Use/OpenDbf]");
     if (got < 32) {
         int r = ReadAll(*f, h, 32, 0);
-        if (r < 0) Fail(210, notDbf + " (Prolog is less than 32 bytes) [USE/OpenDBF]");
+        if (r < 0)
+            Fail(TErrorCode::NotDbase, notDbf + " (Prolog is less than 32 bytes) [USE/OpenDBF]");
     }
     const uint8_t v = h[0];
     if (v != 0x02 && v != 0x03 && v != 0x04 && v != 0x83 && v != 0x8B && v != 0x8C && v != 0xF5)
-        Fail(210, notDbf + "(Invalid version byte)+ [USE/OpenDBF]");
+        Fail(TErrorCode::NotDbase, notDbf + "(Invalid version byte)+ [USE/OpenDBF]");
 
     const off_t size = f->Size();
     if (size < 0) FailIo(int(size), TIoKind::Read, "Error reading " + path + " [Use/OpenDbf]");
@@ -250,11 +203,11 @@ void TDbfFile::Open(const std::string& fileName, bool exclusive, bool readOnly,
         size_t n = 0;
         while (n < 11 && nameBytes[n] != 0) ++n;
         fd.name = UpperAscii(std::string(reinterpret_cast<const char*>(nameBytes), n));
-        type = Upper(type);
-        if (type == 'B' || type == 'G' || type == 'P') type = 'M';
+        const char found = type;
+        if (UpperChar(type) == 'B' || UpperChar(type) == 'G' || UpperChar(type) == 'P') type = 'M';
         if (type != 'C' && type != 'D' && type != 'F' && type != 'L' && type != 'M' && type != 'N')
-            Fail(211, "Field: " + fd.name + " [" + std::string(1, type) + "] in " + path +
-                          " is not a valid field type");
+            Fail(TErrorCode::InvalidFieldType, "Field: " + fd.name + " [" + TypeLetterText(found) +
+                                                   "] in " + path + " is not a valid field type");
         fd.type = type;
         fd.width = width;
         fd.decimals = (type == 'N' || type == 'F') ? decimals : 0;
@@ -262,15 +215,16 @@ void TDbfFile::Open(const std::string& fileName, bool exclusive, bool readOnly,
     };
 
     if (v == 0x02) {
-        if (size <= 520) Fail(210, notDbf + "(Header is less than 521 bytes) [USE/OpenDBF]");
+        if (size <= 520)
+            Fail(TErrorCode::NotDbase, notDbf + "(Header is less than 521 bytes) [USE/OpenDBF]");
         uint8_t area[513];
-        if (ReadAll(*f, area, sizeof area, 8) < 0) Fail(100, readFail);
+        if (ReadAll(*f, area, sizeof area, 8) < 0) Fail(TErrorCode::DiskRead, readFail);
         for (int i = 0; i < 32; ++i) {
             const uint8_t* d = area + 16 * i;
             if (d[0] == 0x0D) break;
             addField(d, char(d[11]), d[12], d[15]);
         }
-        if (fields.empty()) Fail(222, readFail);
+        if (fields.empty()) Fail(TErrorCode::CorruptedIndex, readFail);
         headerLength_ = 521;
         recordLength_ = Get16(h + 6);
         headerCount = Get16(h + 1);
@@ -281,14 +235,14 @@ void TDbfFile::Open(const std::string& fileName, bool exclusive, bool readOnly,
         const int descSize = wide ? 48 : 32;
         const int slots = hl >= prolog ? (hl - prolog) / descSize : 0;
         if (slots < 1 || slots > 255)
-            Fail(210, FileNamePart(path) + " is not a dBASE database." +
-                          " (Number of fields is out of range) [Use/OpenDbf]");
+            Fail(TErrorCode::NotDbase, FileNamePart(path) + " is not a dBASE database." +
+                                           " (Number of fields is out of range) [Use/OpenDbf]");
         std::vector<uint8_t> area(size_t(hl - prolog));
         if (wide) {
             uint8_t extra[36];
-            if (ReadAll(*f, extra, sizeof extra, 32) < 0) Fail(100, readFail);
+            if (ReadAll(*f, extra, sizeof extra, 32) < 0) Fail(TErrorCode::DiskRead, readFail);
         }
-        if (ReadAll(*f, area.data(), area.size(), prolog) < 0) Fail(100, readFail);
+        if (ReadAll(*f, area.data(), area.size(), prolog) < 0) Fail(TErrorCode::DiskRead, readFail);
         for (int i = 0; i < slots; ++i) {
             const uint8_t* d = area.data() + size_t(descSize) * i;
             if (d[0] == 0x0D) break;
@@ -297,7 +251,7 @@ void TDbfFile::Open(const std::string& fileName, bool exclusive, bool readOnly,
             else
                 addField(d, char(d[11]), d[16], d[17]);
         }
-        if (fields.empty()) Fail(222, readFail);
+        if (fields.empty()) Fail(TErrorCode::CorruptedIndex, readFail);
         headerLength_ = hl;
         recordLength_ = Get16(h + 10);
         headerCount = Get32(h + 4);
@@ -308,53 +262,81 @@ void TDbfFile::Open(const std::string& fileName, bool exclusive, bool readOnly,
         offset += fd.width;
     }
     if (offset > recordLength_)
-        Fail(210, notDbf + " (Record length does not match the fields) [USE/OpenDBF]");
+        Fail(TErrorCode::NotDbase,
+             notDbf + " (Record length does not match the fields) [USE/OpenDBF]");
 
     std::memcpy(header_, h, 32);
     fields_ = std::move(fields);
     file_ = std::move(f);
     state_ = TChangeState::Unchanged;
-    const uint32_t sizeCount =
-        size > headerLength_
-            ? uint32_t(std::min<off_t>((size - headerLength_) / recordLength_, UINT32_MAX))
-            : 0;
-    if (autoFixRecCount || !exclusive_) {
-        count_ = sizeCount;
-    } else {
-        count_ = headerCount;
-        // Records appended after the last header rewrite (a copy that crashed)
-        // overwrote the end-of-file byte: the header is stale, the file is right.
-        // Bytes after an end-of-file byte (padding of other programs) do not count.
-        const off_t end = off_t(headerLength_) + off_t(headerCount) * recordLength_;
-        uint8_t atEnd = 0x1A;
-        if (sizeCount > headerCount && file_->ReadAt(&atEnd, 1, end) == 1 && atEnd != 0x1A)
-            count_ = sizeCount;
+    // The header count is a hint only: never more than the file holds, and
+    // records appended after the last header rewrite (a copy that crashed) count.
+    const uint32_t sizeCount = CountFromSize(size);
+    const uint32_t start = autoFixRecCount ? 0 : std::min(headerCount, sizeCount);
+    count_ = CountValidFrom(start, sizeCount, true);
+    knownCount_ = count_;
+}
+
+uint32_t TDbfFile::CountFromSize(off_t size) const {
+    if (size <= headerLength_ || recordLength_ <= 0) return 0;
+    return uint32_t(std::min<off_t>((size - headerLength_) / recordLength_, UINT32_MAX));
+}
+
+bool TDbfFile::ValidFlag(uint8_t flag) {
+    return flag == ' ' || flag == '*';
+}
+
+uint32_t TDbfFile::CountValidFrom(uint32_t known, uint32_t limit, bool verifyKnown) {
+    // Records 1..known are taken as they are; with verifyKnown (a count from the
+    // header) unless the last of them is not a record at all: then the walk
+    // starts again at record 1.
+    if (known > limit) known = limit;
+    if (verifyKnown && known > 0) {
+        uint8_t flag = 0;
+        if (file_->ReadAt(&flag, 1, RecordOffset(known)) != 1 || !ValidFlag(flag)) known = 0;
     }
+    if (known == limit) return limit;
+    // Walk the deletion flags of the rest in blocks of whole records, up to the
+    // end-of-file mark or the first byte that no record starts with.
+    const uint32_t perBlock = std::max<uint32_t>(1, uint32_t(65536 / recordLength_));
+    std::vector<uint8_t> block;
+    uint32_t n = known;
+    while (n < limit) {
+        const uint32_t k = std::min(perBlock, limit - n);
+        block.resize(size_t(k) * size_t(recordLength_));
+        const int r = ReadAll(*file_, block.data(), block.size(), RecordOffset(n + 1));
+        if (r == -ENODATA) return n; // cut meanwhile (a torn record of another copy)
+        if (r < 0) FailIo(r, TIoKind::Read, "File:  " + display_ + "  [GetDbfRecord]");
+        for (uint32_t i = 0; i < k; ++i) {
+            if (!ValidFlag(block[size_t(i) * size_t(recordLength_)])) return n + i;
+        }
+        n += k;
+    }
+    return n;
 }
 
 uint32_t TDbfFile::RefreshCountFromSize() {
-    off_t size = file_->Size();
+    const off_t size = file_->Size();
     if (size < 0) FailIo(int(size), TIoKind::Read, "File:  " + display_ + "  [GetDbfRecord]");
-    off_t n = size > headerLength_ ? (size - headerLength_) / recordLength_ : 0;
-    count_ = uint32_t(std::min<off_t>(n, UINT32_MAX));
+    // Records of a shared table only grow (a pack needs the table exclusively);
+    // what was counted once is not walked again.
+    count_ = CountValidFrom(knownCount_, CountFromSize(size), false);
+    knownCount_ = count_;
     return count_;
 }
 
 void TDbfFile::ReadRecord(uint32_t n, char* buf) {
     if (n < 1 || n > count_)
-        Fail(212, "Invalid record number = " + std::to_string(n) + " (" + display_ +
-                      ")  [GetDbfRecord]");
+        Fail(TErrorCode::BeyondRange, "Invalid record number = " + std::to_string(n) + " (" +
+                                          display_ + ")  [GetDbfRecord]");
     int r = ReadAll(*file_, buf, size_t(recordLength_), RecordOffset(n));
-    if (r == -ENODATA) Fail(213, "File:  " + display_ + "  [GetDbfRecord]");
+    if (r == -ENODATA) Fail(TErrorCode::UnexpectedEof, "File:  " + display_ + "  [GetDbfRecord]");
     if (r < 0) FailIo(r, TIoKind::Read, "File:  " + display_ + "  [GetDbfRecord]");
 }
 
 void TDbfFile::ReadRecordAhead(uint32_t n, char* buf) {
-    const int64_t now = std::chrono::duration_cast<std::chrono::milliseconds>(
-                            std::chrono::steady_clock::now().time_since_epoch())
-                            .count();
-    if (aheadCount_ > 0 && n >= aheadFirst_ && n < aheadFirst_ + aheadCount_ &&
-        now - aheadTime_ <= kReadAheadMaxAgeMs) {
+    if (!readAhead_) return ReadRecord(n, buf);
+    if (aheadCount_ > 0 && n >= aheadFirst_ && n < aheadFirst_ + aheadCount_) {
         std::memcpy(buf, ahead_.data() + size_t(n - aheadFirst_) * size_t(recordLength_),
                     size_t(recordLength_));
         return;
@@ -369,28 +351,36 @@ void TDbfFile::ReadRecordAhead(uint32_t n, char* buf) {
         return ReadRecord(n, buf); // reports the failure of this record precisely
     aheadFirst_ = n;
     aheadCount_ = k;
-    aheadTime_ = now;
     std::memcpy(buf, ahead_.data(), size_t(recordLength_));
 }
 
 void TDbfFile::WriteRecord(uint32_t n, const char* buf) {
     DropReadAhead();
     const std::string failText = "File:  " + display_ + " [Replace/Append/PutDbfRecord]";
-    if (readOnly_) Fail(5, failText);
+    if (readOnly_) Fail(TErrorCode::AccessDenied, failText);
     const bool append = n > count_;
     if (append) n = count_ + 1;
     int r = WriteAll(*file_, buf, size_t(recordLength_), RecordOffset(n));
-    if (r == 0 && append && g_writeThrough) {
+    if (r == 0 && append && writeThrough_) {
         count_ = n;
         try {
             RewriteHeader();
             WriteEof(count_);
-        } catch (...) {
+        } catch (const EZezudError&) {
+            // The append failed as a whole: the record goes again, and the
+            // header gets its old count back where the disk still takes it.
             count_ = n - 1;
+            file_->Truncate(RecordOffset(n));
+            try {
+                RewriteHeader();
+                WriteEof(count_);
+            } catch (const EZezudError&) {
+                // reporting the first failure; every reader counts from the file
+            }
             throw;
         }
     }
-    if (r == 0 && g_writeThrough) r = file_->Sync();
+    if (r == 0 && writeThrough_) r = file_->Sync();
     if (r < 0) {
         // A torn append is cut off again, so it can never be read as a record.
         if (append) file_->Truncate(RecordOffset(n));
@@ -398,6 +388,7 @@ void TDbfFile::WriteRecord(uint32_t n, const char* buf) {
     }
     if (append) {
         count_ = n;
+        knownCount_ = n;
         state_ = TChangeState::Appended;
     } else if (state_ != TChangeState::Appended) {
         state_ = TChangeState::Rewritten;
@@ -407,15 +398,19 @@ void TDbfFile::WriteRecord(uint32_t n, const char* buf) {
 void TDbfFile::WriteDeletionFlag(uint32_t n, char flag) {
     DropReadAhead();
     const std::string failText = "File:  " + display_ + " [DeleteRec/RecallRec]";
-    if (readOnly_) Fail(5, failText);
-    if (n > count_) Fail(212, failText);
+    if (readOnly_) Fail(TErrorCode::AccessDenied, failText);
+    if (n > count_) Fail(TErrorCode::BeyondRange, failText);
     int r = WriteAll(*file_, &flag, 1, RecordOffset(n));
-    if (r == 0 && g_writeThrough) r = file_->Sync();
+    if (r == 0 && writeThrough_) r = file_->Sync();
     if (r < 0) FailIo(r, TIoKind::Write, failText);
     if (state_ != TChangeState::Appended) state_ = TChangeState::Rewritten;
 }
 
 void TDbfFile::RewriteHeader() {
+    RewriteHeaderOn(*file_);
+}
+
+void TDbfFile::RewriteHeaderOn(IFile& file) {
     const std::string failText = "File:  " + display_ + " [CloseDbf(" + display_ + ")]";
     if (Version() == 0x02) {
         uint8_t h[8];
@@ -425,17 +420,17 @@ void TDbfFile::RewriteHeader() {
         h[3] = uint8_t(t.month);
         h[4] = uint8_t(t.day);
         h[5] = uint8_t(t.year - 1900);
-        if (int r = WriteAll(*file_, h, 8, 0); r < 0) FailIo(r, TIoKind::Write, failText);
+        if (int r = WriteAll(file, h, 8, 0); r < 0) FailIo(r, TIoKind::Write, failText);
         std::memcpy(header_, h, 8);
         return;
     }
     // Others may have written the multi-user area: keep what is on disk.
     uint8_t area[12];
-    if (int r = ReadAll(*file_, area, sizeof area, 16); r < 0) FailIo(r, TIoKind::Read, failText);
+    if (int r = ReadAll(file, area, sizeof area, 16); r < 0) FailIo(r, TIoKind::Read, failText);
     std::memcpy(header_ + 16, area, sizeof area);
     PutDate(header_);
     Put32(header_ + 4, count_);
-    if (int r = WriteAll(*file_, header_, 32, 0); r < 0) FailIo(r, TIoKind::Write, failText);
+    if (int r = WriteAll(file, header_, 32, 0); r < 0) FailIo(r, TIoKind::Write, failText);
 }
 
 void TDbfFile::WriteEof(uint32_t count) {
@@ -447,16 +442,23 @@ void TDbfFile::WriteEof(uint32_t count) {
 
 void TDbfFile::CloseShared() {
     // Another copy may be appending: write the header and the end-of-file byte
-    // only under the append lock, from the count the file size gives, so the
-    // end-of-file byte never lands on a record someone else just wrote.
-    if (file_->Lock(kAppendLockOffset, 1, TLockKind::Write) != 0) return;
+    // only under the append lock, from the count the file gives, so the
+    // end-of-file byte never lands on a record someone else just wrote. The
+    // lock is held for these few writes only; when it cannot be had in time the
+    // header stays as it is (every reader counts the records from the file).
+    if (!TryLockFor(kAppendLockOffset, 1, kLockWaitMs)) return;
+    struct Release {
+        IFile& file;
+        ~Release() { file.Lock(kAppendLockOffset, 1, TLockKind::Unlock); }
+    } release{*file_};
     RefreshCountFromSize();
     RewriteHeader();
     if (state_ == TChangeState::Appended) {
         const off_t end = off_t(headerLength_) + off_t(count_) * recordLength_;
         const off_t size = file_->Size();
         WriteEof(count_);
-        if (size > end + 1) file_->Truncate(end + 1); // a torn last record goes
+        // A torn last record goes; padding or foreign bytes beyond stay.
+        if (size > end + 1 && size - end < recordLength_) file_->Truncate(end + 1);
     }
 }
 
@@ -484,10 +486,135 @@ void TDbfFile::CutAfter(uint32_t count) {
     const off_t end = off_t(headerLength_) + off_t(count) * recordLength_;
     if (int r = file_->Truncate(end); r < 0) FailIo(r, TIoKind::Write, failText);
     count_ = count;
+    knownCount_ = count;
     WriteEof(count);
     RewriteHeader();
     if (int r = file_->Sync(); r < 0) FailIo(r, TIoKind::Write, failText);
     state_ = TChangeState::Unchanged;
+}
+
+uint32_t TDbfFile::Pack() {
+    DropReadAhead();
+    if (readOnly_) Fail(TErrorCode::AccessDenied, "File:  " + display_ + " [Pack]");
+    if (!exclusive_) Fail(TErrorCode::ExclusiveRequired, display_ + " [Pack]");
+    const std::string failText = "Error packing " + display_;
+    const uint32_t perBlock = std::max<uint32_t>(1, uint32_t(65536 / recordLength_));
+    std::vector<char> block;
+    auto readBlock = [&](uint32_t first, uint32_t k) {
+        block.resize(size_t(k) * size_t(recordLength_));
+        int r = ReadAll(*file_, block.data(), block.size(), RecordOffset(first));
+        if (r == -ENODATA) Fail(TErrorCode::UnexpectedEof, failText);
+        if (r < 0) FailIo(r, TIoKind::Read, failText);
+    };
+    bool anyDeleted = false;
+    for (uint32_t n = 1; n <= count_ && !anyDeleted; n += perBlock) {
+        const uint32_t k = std::min(perBlock, count_ - n + 1);
+        readBlock(n, k);
+        for (uint32_t i = 0; i < k && !anyDeleted; ++i)
+            anyDeleted = block[size_t(i) * size_t(recordLength_)] == '*';
+    }
+    if (!anyDeleted) {
+        // Nothing moves: the records stay where they are.
+        CutAfter(count_);
+        return count_;
+    }
+
+    // The packed table is written whole under a temporary name in the same
+    // folder, flushed, and then swapped in: a crash leaves either table whole.
+    std::error_code ec;
+    std::string target = std::filesystem::canonical(path_, ec).string();
+    if (ec) target = path_;
+    const std::string temp = target + ".pack" + std::to_string(::getpid());
+    IFileSystem& fs = FileSystem();
+    int err = 0;
+    std::unique_ptr<IFile> out = fs.Open(temp, TOpenMode::CreateTruncate, err);
+    if (!out) Fail(CodeFromErrno(err, TIoKind::Open), failText);
+    struct TempGuard {
+        IFileSystem& fs;
+        const std::string& path;
+        bool armed = true;
+        ~TempGuard() {
+            if (armed) fs.Remove(path);
+        }
+    } guard{fs, temp};
+    std::vector<uint8_t> header(static_cast<size_t>(headerLength_), 0);
+    if (int r = ReadAll(*file_, header.data(), header.size(), 0); r < 0)
+        FailIo(r, TIoKind::Read, failText);
+    if (int r = WriteAll(*out, header.data(), header.size(), 0); r < 0)
+        FailIo(r, TIoKind::Write, failText);
+    uint32_t survivors = 0;
+    std::vector<char> kept;
+    for (uint32_t n = 1; n <= count_; n += perBlock) {
+        const uint32_t k = std::min(perBlock, count_ - n + 1);
+        readBlock(n, k);
+        kept.clear();
+        for (uint32_t i = 0; i < k; ++i) {
+            const char* rec = block.data() + size_t(i) * size_t(recordLength_);
+            if (rec[0] == '*') continue;
+            kept.insert(kept.end(), rec, rec + recordLength_);
+        }
+        if (int r = WriteAll(*out, kept.data(), kept.size(), RecordOffset(survivors + 1)); r < 0)
+            FailIo(r, TIoKind::Write, failText);
+        survivors += uint32_t(kept.size() / size_t(recordLength_));
+    }
+    const char eof = 0x1A;
+    if (int r = WriteAll(*out, &eof, 1, RecordOffset(survivors + 1)); r < 0)
+        FailIo(r, TIoKind::Write, failText);
+    const uint32_t oldCount = count_;
+    count_ = survivors;
+    try {
+        RewriteHeaderOn(*out);
+    } catch (...) {
+        count_ = oldCount;
+        throw;
+    }
+    if (int r = out->Sync(); r < 0) {
+        count_ = oldCount;
+        FailIo(r, TIoKind::Write, failText);
+    }
+    SwapInPacked(std::move(out), temp, target);
+    guard.armed = false;
+    return survivors;
+}
+
+void TDbfFile::SwapInPacked(std::unique_ptr<IFile> packed, const std::string& temp,
+                            const std::string& target) {
+    const std::string failText = "Error packing " + display_;
+    // The packed file carries the exclusive sharing lock before it gets the
+    // table's name, so no other copy can open it in between.
+    if (int r = packed->Lock(kSharingLockOffset, 1, TLockKind::Write); r < 0)
+        FailIo(r, TIoKind::Lock, failText);
+    // The packed file takes the table's mode, and its owner and group where
+    // this user may give them (best effort: the data are what matter).
+    std::error_code ec;
+    const auto perms = std::filesystem::status(target, ec).permissions();
+    if (!ec) std::filesystem::permissions(temp, perms, ec);
+    struct stat st {};
+    if (::stat(target.c_str(), &st) == 0 && ::chown(temp.c_str(), st.st_uid, st.st_gid) != 0) {
+        [[maybe_unused]] int ignored = ::chown(temp.c_str(), uid_t(-1), st.st_gid);
+    }
+    IFileSystem& fs = FileSystem();
+    if (int r = fs.Rename(temp, target); r < 0) FailIo(r, TIoKind::Write, failText);
+    file_ = std::move(packed);
+    knownCount_ = count_;
+    state_ = TChangeState::Unchanged;
+    if (int r = fs.SyncFolder(target); r < 0) FailIo(r, TIoKind::Write, failText);
+}
+
+bool TDbfFile::TryLockFor(off_t offset, off_t length, int waitMs) {
+    DropReadAhead();
+    if (!file_) return false;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
+    std::chrono::microseconds pause(100);
+    for (;;) {
+        const int r = file_->Lock(offset, length, TLockKind::Write);
+        if (r == 0) return true;
+        // Only another copy's lock is worth waiting for.
+        if (r != -EAGAIN && r != -EACCES) return false;
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(pause);
+        pause = std::min<std::chrono::microseconds>(pause * 2, std::chrono::milliseconds(2));
+    }
 }
 
 bool TDbfFile::TryLock(off_t offset, off_t length) {

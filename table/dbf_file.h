@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "engine_util.h"
 #include "file_io.h"
 
 namespace qm::table {
@@ -41,20 +42,10 @@ inline constexpr off_t kLockBase = off_t(1) << 30;
 inline constexpr off_t kAppendLockOffset = kLockBase + 1;
 inline constexpr off_t kFileLockOffset = kLockBase + 1;
 inline constexpr off_t kFileLockLength = (off_t(1) << 30) - 1;
+// How long an append lock (and the close's header rewrite) waits for another copy.
+inline constexpr int kLockWaitMs = 2000;
 // Sharing modes: shared opens hold a read lock here, exclusive opens a write lock.
 inline constexpr off_t kSharingLockOffset = (off_t(1) << 31) + (off_t(1) << 30);
-
-// The write-through switch: when on, an append also rewrites the header and
-// the end-of-file byte, and every write is flushed at once. Off by default.
-void SetWriteThrough(bool on);
-bool WriteThrough();
-
-// "name" -> "name.DBF" when the file-name part has no extension.
-std::string AddDefaultExtension(const std::string& fileName, const std::string& ext = "DBF");
-// Absolute, normalised path.
-std::string FullPath(const std::string& fileName);
-// Upper-cased full path, the form messages about an open table show.
-std::string DisplayPath(const std::string& fullPath);
 
 class TDbfFile {
 public:
@@ -79,21 +70,36 @@ public:
 
     void ReadRecord(uint32_t n, char* buf);
     // The same for a forward walk: served from a read-ahead window of whole
-    // records that any write or lock operation of this handle drops and that
-    // is refilled when older than kReadAheadMaxAgeMs.
+    // records that any write or lock operation of this handle drops. Only for
+    // callers that know no other copy can write meanwhile (an exclusive open,
+    // or a file lock held).
     void ReadRecordAhead(uint32_t n, char* buf);
     void DropReadAhead() { aheadCount_ = 0; }
+    // Read-ahead on (default) or off; off, ReadRecordAhead reads like ReadRecord.
+    void SetReadAhead(bool on) {
+        readAhead_ = on;
+        DropReadAhead();
+    }
     // n > record count appends as record count + 1.
     void WriteRecord(uint32_t n, const char* buf);
     void WriteDeletionFlag(uint32_t n, char flag);
     void RewriteHeader();
-    // Shared tables: the count from the file size; a torn last record does not count.
+    // Shared tables: the count from the file size; a torn last record does not
+    // count, nor does anything from the end-of-file mark or the first position
+    // whose deletion flag is neither blank nor "*" on (padding, garbage).
     uint32_t RefreshCountFromSize();
-    // Pack: cut the file after `count` records, write the end-of-file byte, rewrite
-    // the header and flush.
+    // Cuts the file after `count` records, writes the end-of-file byte, rewrites
+    // the header and flushes.
     void CutAfter(uint32_t count);
+    // Removes the records marked deleted (exclusive, writable opens only) and
+    // returns the number left. The packed table is written under a temporary
+    // name beside the table, flushed and swapped in by SwapInPacked, so a crash
+    // leaves the old table or the new one, whole.
+    uint32_t Pack();
 
     bool TryLock(off_t offset, off_t length);
+    // The same, retried for up to waitMs milliseconds while another copy holds the range.
+    bool TryLockFor(off_t offset, off_t length, int waitMs);
     bool Unlock(off_t offset, off_t length);
     off_t RecordLockOffset(uint32_t n) const {
         return kLockBase + headerLength_ + off_t(n - 1) * recordLength_;
@@ -114,12 +120,27 @@ public:
     const uint8_t* Header() const { return header_; }
     uint8_t ProductionIndexFlag() const { return header_[28]; }
 
+    // Write-through: an append also rewrites the header and the end-of-file
+    // byte, and every write is flushed at once. Off by default; kept across
+    // reopens of this handle.
+    void SetWriteThrough(bool on) { writeThrough_ = on; }
+    bool WriteThrough() const { return writeThrough_; }
+
 private:
     off_t RecordOffset(uint32_t n) const {
         return off_t(headerLength_) + off_t(n - 1) * recordLength_;
     }
     void WriteEof(uint32_t count);
+    void RewriteHeaderOn(IFile& file);
     void CloseShared();
+    // Gives the packed file at `temp` the table's name `target` and makes it the open file.
+    void SwapInPacked(std::unique_ptr<IFile> packed, const std::string& temp,
+                      const std::string& target);
+    uint32_t CountFromSize(off_t size) const;
+    static bool ValidFlag(uint8_t flag);
+    // The number of records: `known` ones, then every following whole record
+    // up to `limit` that starts with a valid deletion flag.
+    uint32_t CountValidFrom(uint32_t known, uint32_t limit, bool verifyKnown);
 
     std::unique_ptr<IFile> file_;
     std::string path_;
@@ -135,9 +156,9 @@ private:
     std::vector<char> ahead_;
     uint32_t aheadFirst_ = 0;
     uint32_t aheadCount_ = 0;
-    int64_t aheadTime_ = 0;
+    bool readAhead_ = true;
+    bool writeThrough_ = false;
+    uint32_t knownCount_ = 0; // records counted and checked once
 };
-
-inline constexpr int kReadAheadMaxAgeMs = 100;
 
 } // namespace qm::table

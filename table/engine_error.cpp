@@ -25,8 +25,8 @@ ErrorState& State() {
 
 } // namespace
 
-EZezudError::EZezudError(int code, std::string context)
-    : std::runtime_error(ErrorReportText(code, context)), code_(code),
+EZezudError::EZezudError(TErrorCode code, std::string context)
+    : std::runtime_error(ErrorReportText(CodeValue(code), context)), code_(CodeValue(code)),
       context_(std::move(context)) {}
 
 const char* ErrorDescription(int code) {
@@ -190,8 +190,8 @@ TReportingOff::~TReportingOff() {
     State().reporting = previous_;
 }
 
-void Fail(int code, std::string context) {
-    State().code = code;
+void Fail(TErrorCode code, std::string context) {
+    State().code = CodeValue(code);
     State().context = context;
     throw EZezudError(code, std::move(context));
 }
@@ -223,31 +223,33 @@ void ShowEngineMessage(const std::string& text) {
     }
 }
 
-int CodeFromErrno(int err, TIoKind kind) {
+TErrorCode CodeFromErrno(int err, TIoKind kind) {
     switch (err) {
-    case ENOENT: return 2;
-    case ENOTDIR: return 3;
+    case ENOENT: return TErrorCode::FileNotFound;
+    case ENOTDIR: return TErrorCode::PathNotFound;
     case EMFILE:
-    case ENFILE: return 4;
+    case ENFILE: return TErrorCode::TooManyOpenFiles;
     case EACCES:
     case EPERM:
-    case EROFS: return 5;
-    case EBADF: return 6;
-    case ENOMEM: return 8;
-    case EAGAIN: return kind == TIoKind::Lock ? 33 : 31;
+    case EROFS: return TErrorCode::AccessDenied;
+    case EBADF: return TErrorCode::InvalidHandle;
+    case ENOMEM: return TErrorCode::NotEnoughMemory;
+    case EAGAIN:
+        return kind == TIoKind::Lock ? TErrorCode::LockViolation : TErrorCode::GeneralFailure;
     case ENOSPC:
     case EDQUOT:
-    case EFBIG: return kind == TIoKind::Read ? 100 : 101;
-    case EIO: return kind == TIoKind::Read ? 30 : 29;
+    case EFBIG: return kind == TIoKind::Read ? TErrorCode::DiskRead : TErrorCode::DiskWrite;
+    case EIO:
+        return kind == TIoKind::Read ? TErrorCode::DeviceReadFault : TErrorCode::DeviceWriteFault;
     default: break;
     }
     switch (kind) {
-    case TIoKind::Read: return 100;
-    case TIoKind::Write: return 101;
-    case TIoKind::Lock: return 33;
-    case TIoKind::Open: return 5;
+    case TIoKind::Read: return TErrorCode::DiskRead;
+    case TIoKind::Write: return TErrorCode::DiskWrite;
+    case TIoKind::Lock: return TErrorCode::LockViolation;
+    case TIoKind::Open: return TErrorCode::AccessDenied;
     }
-    return 31;
+    return TErrorCode::GeneralFailure;
 }
 
 } // namespace qm::table

@@ -14,10 +14,59 @@
 
 namespace qm::table {
 
+// The codes the engine raises (descriptions: ErrorDescription).
+enum class TErrorCode : int {
+    None = 0,
+    FileNotFound = 2,
+    PathNotFound = 3,
+    TooManyOpenFiles = 4,
+    AccessDenied = 5,
+    InvalidHandle = 6,
+    NotEnoughMemory = 8,
+    DeviceWriteFault = 29,
+    DeviceReadFault = 30,
+    GeneralFailure = 31,
+    SharingViolation = 32,
+    LockViolation = 33,
+    DiskRead = 100,
+    DiskWrite = 101,
+    NotDbase = 210,
+    InvalidFieldType = 211,
+    BeyondRange = 212,
+    UnexpectedEof = 213,
+    AlreadyInUse = 214,
+    NoDatabase = 215,
+    InsufficientMemory = 217,
+    InvalidParameter = 220,
+    IndexNotOpen = 221,
+    CorruptedIndex = 222,
+    IndexVersionMismatch = 223,
+    ExclusiveRequired = 225,
+    InsufficientDiskSpace = 227,
+    MemoNotSupported = 229,
+    InvalidMemoAddress = 1003,
+    DiskFull = 1004,
+    MemoWriteError = 1005,
+    MemoAlreadyOpen = 1007,
+    MemoPackNoSpace = 1012,
+    MemoLockFailed = 1017,
+    MemoUnlockFailed = 1018,
+    InvalidMemoOperation = 1019,
+    InvalidOperation = 1103,
+    RecordNotLocked = 1200,
+    FileNotLocked = 1201,
+    FormatNotSupported = 1300,
+};
+
+constexpr int CodeValue(TErrorCode code) {
+    return static_cast<int>(code);
+}
+
 class EZezudError : public std::runtime_error {
 public:
-    EZezudError(int code, std::string context);
+    EZezudError(TErrorCode code, std::string context);
     int Code() const { return code_; }
+    TErrorCode Error() const { return static_cast<TErrorCode>(code_); }
     const std::string& Context() const { return context_; }
 
 private:
@@ -64,7 +113,7 @@ private:
 
 // Records the failure and throws EZezudError. Engine internals use this;
 // the public entry points decide what a failure means (see DispatchFailure).
-[[noreturn]] void Fail(int code, std::string context);
+[[noreturn]] void Fail(TErrorCode code, std::string context);
 
 // Called at a public entry point with a failure that reached it: returns
 // normally when reporting is off (the caller returns its failure value),
@@ -92,6 +141,6 @@ void ShowEngineMessage(const std::string& text);
 
 // The system error number of a failed file call mapped to the engine's codes.
 enum class TIoKind { Open, Read, Write, Lock };
-int CodeFromErrno(int err, TIoKind kind);
+TErrorCode CodeFromErrno(int err, TIoKind kind);
 
 } // namespace qm::table

@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
+#include <cstdio>
 
 namespace qm::table {
 
@@ -57,6 +59,10 @@ private:
 
 class PosixFs final : public IFileSystem {
 public:
+    // A write beyond the file-size limit must fail with EFBIG (the engine's
+    // disk write error), not end the process with SIGXFSZ.
+    PosixFs() { ::signal(SIGXFSZ, SIG_IGN); }
+
     std::unique_ptr<IFile> Open(const std::string& path, TOpenMode mode, int& err) override {
         int flags = O_CLOEXEC;
         switch (mode) {
@@ -86,11 +92,31 @@ public:
         return ::link(from.c_str(), to.c_str()) == 0 ? 0 : -errno;
     }
     bool Exists(const std::string& path) override { return ::access(path.c_str(), F_OK) == 0; }
+    int Rename(const std::string& from, const std::string& to) override {
+        return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : -errno;
+    }
+    int SyncFolder(const std::string& path) override {
+        const size_t slash = path.find_last_of('/');
+        const std::string folder =
+            slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+        const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0) return -errno;
+        const int r = ::fsync(fd) == 0 ? 0 : -errno;
+        ::close(fd);
+        return r;
+    }
 };
 
 IFileSystem* g_fs = nullptr;
 
 } // namespace
+
+int IFileSystem::Rename(const std::string& from, const std::string& to) {
+    return PosixFileSystem().Rename(from, to);
+}
+int IFileSystem::SyncFolder(const std::string& path) {
+    return PosixFileSystem().SyncFolder(path);
+}
 
 IFileSystem& PosixFileSystem() {
     static PosixFs fs;

@@ -1,6 +1,6 @@
-// The one file interface of the table engine. Every read, write, truncate,
-// sync and lock goes through it, so tests can install a file system that
-// fails or stops halfway at a chosen call.
+// The one file interface of the table engine: the table, memo and index
+// files all read, write, truncate, sync, lock and rename through it, so tests
+// can install a file system that fails or stops halfway at a chosen call.
 #pragma once
 
 #include <sys/types.h>
@@ -37,6 +37,11 @@ public:
     // Publishes `from` as `to` only if `to` does not exist yet (-EEXIST otherwise).
     virtual int LinkNoReplace(const std::string& from, const std::string& to) = 0;
     virtual bool Exists(const std::string& path) = 0;
+    // Replaces `to` by `from` in one step (rename(2)); -errno on failure.
+    // (A test file system that does not fault these may keep the POSIX ones.)
+    virtual int Rename(const std::string& from, const std::string& to);
+    // Flushes the folder that holds `path`, so a rename in it survives a crash.
+    virtual int SyncFolder(const std::string& path);
 };
 
 // The POSIX implementation (open/pread/pwrite/ftruncate/fsync/fcntl F_OFD_SETLK).

@@ -43,7 +43,8 @@ std::string FolderOf(const std::string& path) {
 // A short transfer of a header is reported with 29 (write) or 30 (read).
 [[noreturn]] void FailHeader(int negErrno, TIoKind kind, std::string context) {
     if (negErrno == -ENODATA || negErrno == -ENOSPC || negErrno == -EIO)
-        Fail(kind == TIoKind::Read ? 30 : 29, std::move(context));
+        Fail(kind == TIoKind::Read ? TErrorCode::DeviceReadFault : TErrorCode::DeviceWriteFault,
+             std::move(context));
     FailIo(negErrno, kind, std::move(context));
 }
 
@@ -146,7 +147,7 @@ bool LooksLikeText(std::string_view bytes) {
 void TMemoFile::Open(const std::string& tablePath, uint8_t tableVersion, bool shared,
                      bool readOnly) {
     std::string path = MemoFileName(tablePath, tableVersion);
-    if (file_) Fail(1007, path + " [USE]");
+    if (file_) Fail(TErrorCode::MemoAlreadyOpen, path + " [USE]");
     // Other programs on this system may have written the extension in lower case.
     if (!FileSystem().Exists(path)) {
         std::string lower = path;
@@ -206,7 +207,9 @@ std::string TMemoFile::Read(int32_t block, uint32_t recNo) {
     const off_t size = file_->Size();
     if (size < 0) FailIo(int(size), TIoKind::Read, path_ + " [GetMemo]");
     const off_t offset = off_t(block < 0 ? -int64_t(block) : int64_t(block)) * blockSize_;
-    if (offset >= size - 1) Fail(1003, path_ + " Record # " + std::to_string(recNo) + " [GetMemo]");
+    if (offset >= size - 1)
+        Fail(TErrorCode::InvalidMemoAddress,
+             path_ + " Record # " + std::to_string(recNo) + " [GetMemo]");
     try {
         uint8_t h[8] = {};
         const off_t avail = size - offset;
@@ -216,7 +219,9 @@ std::string TMemoFile::Read(int32_t block, uint32_t recNo) {
         off_t start = offset;
         off_t length = -1; // unknown: up to 0x1A
         if (kind_ == 0xF5) {
-            if (got < 8) Fail(1003, path_ + " Record # " + std::to_string(recNo) + " [GetMemo]");
+            if (got < 8)
+                Fail(TErrorCode::InvalidMemoAddress,
+                     path_ + " Record # " + std::to_string(recNo) + " [GetMemo]");
             start = offset + 8;
             length = off_t(GetBe32(h + 4));
         } else if (got == 8 && std::memcmp(h, kBlockHeaderMark, 4) == 0) {
@@ -249,7 +254,7 @@ std::string TMemoFile::Read(int32_t block, uint32_t recNo) {
         }
         return text;
     } catch (const std::bad_alloc&) {
-        Fail(217, "Reading memo field in " + path_);
+        Fail(TErrorCode::InsufficientMemory, "Reading memo field in " + path_);
     }
 }
 
@@ -259,7 +264,7 @@ void TMemoFile::LockMemo(const std::string& caller) {
         int r = file_->Lock(kMemoLockOffset, 1, TLockKind::Write);
         if (r == 0) return;
         if (attempt >= kMemoLockTries || (r != -EAGAIN && r != -EACCES))
-            Fail(1017, path_ + " [" + caller + "]");
+            Fail(TErrorCode::MemoLockFailed, path_ + " [" + caller + "]");
         ::usleep(20000);
     }
 }
@@ -267,16 +272,16 @@ void TMemoFile::LockMemo(const std::string& caller) {
 void TMemoFile::UnlockMemo() {
     if (!shared_) return;
     if (file_->Lock(kMemoLockOffset, 1, TLockKind::Unlock) != 0)
-        Fail(1018, path_ + " [EditMemo/CloseMemo]");
+        Fail(TErrorCode::MemoUnlockFailed, path_ + " [EditMemo/CloseMemo]");
 }
 
 int32_t TMemoFile::Append(std::string_view text, const std::string& caller) {
     if (text.empty()) return 0;
-    if (readOnly_) Fail(5, path_ + " [" + caller + "]");
+    if (readOnly_) Fail(TErrorCode::AccessDenied, path_ + " [" + caller + "]");
     struct statvfs vfs {};
     if (::statvfs(FolderOf(path_).c_str(), &vfs) == 0) {
         const unsigned long long freeKb = (unsigned long long)vfs.f_bavail * vfs.f_frsize / 1024ull;
-        if (text.size() / 1024 >= freeKb) Fail(1004, path_ + " [" + caller + "]");
+        if (text.size() / 1024 >= freeKb) Fail(TErrorCode::DiskFull, path_ + " [" + caller + "]");
     }
 
     // Releases the memo lock however the write ends.
@@ -301,7 +306,7 @@ int32_t TMemoFile::Append(std::string_view text, const std::string& caller) {
     }
     const int64_t blockNo = start / bs;
     if (blockNo > INT32_MAX || text.size() > UINT32_MAX - 8u)
-        Fail(1004, path_ + " [" + caller + "]");
+        Fail(TErrorCode::DiskFull, path_ + " [" + caller + "]");
 
     // One write: zero fill up to the block, the memo header, the text.
     std::string buf;
@@ -329,14 +334,14 @@ int32_t TMemoFile::Append(std::string_view text, const std::string& caller) {
             buf.append(text);
         }
     } catch (const std::bad_alloc&) {
-        Fail(217, path_ + " [CreateMemoDescriptor]");
+        Fail(TErrorCode::InsufficientMemory, path_ + " [CreateMemoDescriptor]");
     }
     if (int r = WriteAll(*file_, buf.data(), buf.size(), writeAt); r < 0) {
         // Take back what reached the file: nothing refers to it yet.
         if (writeAt >= size) file_->Truncate(size);
         FailIo(r, TIoKind::Write, path_ + " [EditMemo/CloseMemo]");
     }
-    if (WriteThrough()) {
+    if (writeThrough_) {
         if (int r = file_->Sync(); r < 0)
             FailIo(r, TIoKind::Write, path_ + " [EditMemo/CloseMemo]");
     }

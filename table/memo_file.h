@@ -64,6 +64,8 @@ public:
     const std::string& Path() const { return path_; }
     uint8_t Kind() const { return kind_; }
     uint32_t BlockSize() const { return blockSize_; }
+    // Flush every memo write at once (the table's write-through switch).
+    void SetWriteThrough(bool on) { writeThrough_ = on; }
 
     // The stored bytes of the memo at `block` (its absolute value); empty for 0.
     // recNo only names the record in the failure text.
@@ -84,6 +86,7 @@ private:
     uint32_t blockSize_ = kMemoDefaultBlockSize;
     bool shared_ = false;
     bool readOnly_ = false;
+    bool writeThrough_ = false;
 };
 
 } // namespace qm::table

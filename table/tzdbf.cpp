@@ -5,20 +5,14 @@
 #include <charconv>
 #include <cstdio>
 
+#include "engine_util.h"
+
 namespace qm::table {
 
 namespace {
 
 std::string TrimBlanks(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-    return std::string(s);
-}
-
-std::string Upper(std::string s) {
-    for (char& c : s)
-        if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
-    return s;
+    return Trim(s, " \t");
 }
 
 bool ParseIntPart(const std::string& s, int& out) {
@@ -30,14 +24,6 @@ bool ParseIntPart(const std::string& s, int& out) {
     if (v.front() == '+') v.remove_prefix(1);
     auto r = std::from_chars(v.data(), v.data() + v.size(), out);
     return r.ec == std::errc() && r.ptr == v.data() + v.size();
-}
-
-std::string BaseName(const std::string& path) {
-    size_t slash = path.find_last_of('/');
-    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    size_t dot = name.find_last_of('.');
-    if (dot != std::string::npos) name.resize(dot);
-    return name;
 }
 
 } // namespace
@@ -123,7 +109,9 @@ void TTzDbf::SetActive(bool on) {
 }
 
 TWorkArea& TTzDbf::Area(const char* operation) {
-    if (!area_.IsOpen()) Fail(1103, "Database is not open [" + name_ + "." + operation + "]");
+    if (!area_.IsOpen())
+        Fail(TErrorCode::InvalidOperation,
+             "Database is not open [" + name_ + "." + operation + "]");
     return area_;
 }
 
@@ -165,22 +153,26 @@ bool TTzDbf::CreateFromFields() {
 
 void TTzDbf::OpenArea() {
     const int slot = FreeUserSlot();
-    if (slot == 0) Fail(220, "No free workarea available [Select(0)]");
-    if (createIfNotFound_ && !FileSystem().Exists(fileName_)) {
+    if (slot == 0) Fail(TErrorCode::InvalidParameter, "No free workarea available [Select(0)]");
+    // A file that differs in case only is the table, not a reason to create one.
+    const std::string found = ResolveNameCase(fileName_);
+    if (createIfNotFound_ && !FileSystem().Exists(found)) {
         if (!CreateFromFields()) ShowEngineMessage("Could not create \"" + fileName_ + "\"");
     }
-    const std::string alias = Upper(name_.empty() ? BaseName(fileName_) : name_);
+    const std::string alias = UpperAscii(name_.empty() ? BaseName(fileName_) : name_);
     BindSlot(slot, &area_);
     try {
         area_.Use(fileName_, alias, exclusive_, readOnly_, autoFix_, language_);
+        area_.skipDeleted = hideDeleted_;
+        area_.FirstVisible();
     } catch (...) {
+        // A failure while positioning leaves the table closed, its slot free.
+        area_.File().Abandon();
         ReleaseSlot(slot);
         throw;
     }
     slot_ = slot;
-    area_.skipDeleted = hideDeleted_;
     state_ = TDataSetState::dsBrowse;
-    area_.FirstVisible();
 }
 
 void TTzDbf::Open() {
@@ -191,7 +183,13 @@ void TTzDbf::Open() {
 }
 
 void TTzDbf::Close() {
-    if (!Active()) return;
+    if (!Active()) {
+        // A failed reopen (pack) left the file closed: free its work area.
+        if (slot_ != 0) ReleaseSlot(slot_);
+        slot_ = 0;
+        state_ = TDataSetState::dsInactive;
+        return;
+    }
     const int slot = slot_;
     slot_ = 0;
     state_ = TDataSetState::dsInactive;
@@ -325,7 +323,7 @@ void TTzDbf::SetFieldDate(int i, const TDate& date) {
         if (i < 0 || i >= FieldCount() || FieldDef(i).type != 'D')
             throw EDatabaseError(name_ + ": Field index out of range");
         if (!Editing()) Edit();
-        TTypedValue& v = area_.Typed()[size_t(i)];
+        TTypedValue& v = area_.Assign(i);
         TDate checked;
         if (date.Empty()) {
             v.date = TDate{};
@@ -342,47 +340,49 @@ void TTzDbf::SetFieldDate(int i, const TDate& date) {
 
 void TTzDbf::SetTypedFromText(int i, std::string_view text) {
     const TFieldDef& f = FieldDef(i);
-    TTypedValue& v = area_.Typed()[size_t(i)];
-    auto quoted = [&] { return "'" + std::string(text) + "'"; };
+    // Only a value that converts is assigned; the field keeps its stored bytes otherwise.
+    auto quoted = [&] {
+        std::string q(1, '\'');
+        q.append(text);
+        q += '\'';
+        return q;
+    };
     switch (f.type) {
-    case 'C': v.text.assign(Utf8Prefix(text, size_t(f.width))); break;
+    case 'C': area_.Assign(i).text.assign(Utf8Prefix(text, size_t(f.width))); break;
     case 'D': {
-        if (IsBlankDateText(text)) {
-            v.date = TDate{};
-            break;
-        }
         TDate d;
-        if (!ParseEngineDate(text, d)) throw EConvertError(quoted() + " is not a valid date");
-        v.date = d;
+        if (!IsBlankDateText(text) && !ParseEngineDate(text, d))
+            throw EConvertError(quoted() + " is not a valid date");
+        area_.Assign(i).date = d;
         break;
     }
     case 'N':
     case 'F': {
-        std::string t = TrimBlanks(text);
-        std::string_view s = t;
+        std::string_view s = TrimView(text, " \t");
+        const bool empty = s.empty();
         if (!s.empty() && s.front() == '+') s.remove_prefix(1);
         if (f.decimals > 0) {
             double d = 0;
             auto r = std::from_chars(s.data(), s.data() + s.size(), d);
-            if (!t.empty() && (r.ec != std::errc() || r.ptr != s.data() + s.size()))
+            if (!empty && (r.ec != std::errc() || r.ptr != s.data() + s.size()))
                 throw EConvertError(quoted() + " is not a valid floating point value");
-            v.number = t.empty() ? 0 : d;
+            area_.Assign(i).number = empty ? 0 : d;
         } else {
             int64_t n = 0;
             auto r = std::from_chars(s.data(), s.data() + s.size(), n);
-            if (!t.empty() && (r.ec != std::errc() || r.ptr != s.data() + s.size()))
+            if (!empty && (r.ec != std::errc() || r.ptr != s.data() + s.size()))
                 throw EConvertError(quoted() + " is not a valid integer value");
-            v.integer = t.empty() ? 0 : n;
+            area_.Assign(i).integer = empty ? 0 : n;
         }
         break;
     }
     case 'L': {
-        std::string t = TrimBlanks(text);
+        std::string_view t = TrimView(text, " \t");
         char c = t.empty() ? 'F' : t[0];
         if (c == 'T' || c == 't' || c == 'Y' || c == 'y')
-            v.logical = true;
+            area_.Assign(i).logical = true;
         else if (c == 'F' || c == 'f' || c == 'N' || c == 'n')
-            v.logical = false;
+            area_.Assign(i).logical = false;
         else
             throw EConvertError(quoted() + " is not a valid boolean value");
         break;
@@ -419,7 +419,9 @@ void TTzDbf::SetMField(std::string_view name, const std::vector<std::string>& li
 void TTzDbf::ClearRecord() {
     Guarded([&] {
         RequireEditable("ClearRecord");
-        if (!Editing()) Edit();
+        // Edit state without rereading the record: it is blanked at once anyway.
+        if (!Editing())
+            state_ = area_.Eof() && area_.Bof() ? TDataSetState::dsInsert : TDataSetState::dsEdit;
         area_.BlankTyped();
     });
 }

@@ -82,6 +82,9 @@ public:
     void SetCreateIfNotFound(bool on) { createIfNotFound_ = on; }
     bool Exclusive() const { return exclusive_; }
     void SetExclusive(bool on); // reopens an open table in the new mode
+    // Write-through of this table (see TDbfFile::SetWriteThrough); off by default.
+    bool WriteThrough() const { return area_.File().WriteThrough(); }
+    void SetWriteThrough(bool on) { area_.File().SetWriteThrough(on); }
     const std::vector<std::string>& IndexList() const { return indexList_; }
     void SetIndexList(std::vector<std::string> lines) { indexList_ = std::move(lines); }
 

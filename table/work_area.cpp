@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "engine_error.h"
+#include "engine_util.h"
 
 namespace qm::table {
 
@@ -15,15 +16,13 @@ namespace {
 
 std::array<TWorkArea*, kSlotCount + 1> g_slots{};
 
-std::string_view Trim(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\0')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\0')) s.remove_suffix(1);
-    return s;
+std::string_view TrimField(std::string_view s) {
+    return TrimView(s, std::string_view(" \0", 2));
 }
 
 // A stored number without its padding and without a leading '+'.
 std::string_view NumberText(std::string_view s) {
-    s = Trim(s);
+    s = TrimField(s);
     if (!s.empty() && s.front() == '+') s.remove_prefix(1);
     return s;
 }
@@ -54,16 +53,8 @@ std::string PadText(std::string_view text, int width) {
     return s;
 }
 
-std::string RTrim(std::string s) {
-    while (!s.empty() && s.back() == ' ') s.pop_back();
-    return s;
-}
-
 std::string FieldKey(std::string_view name) {
-    std::string k(name.substr(0, 10));
-    for (char& c : k)
-        if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
-    return k;
+    return UpperAscii(std::string(name.substr(0, 10)));
 }
 
 } // namespace
@@ -123,14 +114,16 @@ void CheckAliasFree(const std::string& alias, const TWorkArea* self) {
     for (int i = 1; i <= kSlotCount; ++i) {
         TWorkArea* a = g_slots[size_t(i)];
         if (a && a != self && a->IsOpen() && a->Alias() == alias)
-            Fail(220, "Alias name \"" + alias + "\" already in use. [USE]");
+            Fail(TErrorCode::InvalidParameter,
+                 "Alias name \"" + alias + "\" already in use. [USE]");
     }
 }
 
 TWorkArea& SelectArea(int slot, const std::string& operation) {
     TWorkArea* a = WorkAreaAt(slot);
     if (!a || !a->IsOpen())
-        Fail(215, "No database in use [" + operation + "]  WorkArea = " + std::to_string(slot));
+        Fail(TErrorCode::NoDatabase,
+             "No database in use [" + operation + "]  WorkArea = " + std::to_string(slot));
     return *a;
 }
 
@@ -141,12 +134,13 @@ void TWorkArea::Use(const std::string& fileName, const std::string& alias, bool 
     alias_ = alias;
     CheckAliasFree(alias_, this);
     file_.Open(fileName, exclusive, readOnly, autoFixRecCount);
-    fullName_ = FullPath(fileName);
+    fullName_ = FullPath(file_.Path()); // the name found on disk
     lang_ = lang;
     autoFix_ = autoFixRecCount;
     raw_.assign(size_t(file_.RecordLength()), ' ');
     scratch_.assign(raw_.size(), ' ');
     typed_.assign(file_.Fields().size(), TTypedValue{});
+    assigned_.assign(typed_.size(), 1);
     lockState_ = TLockState::None;
     lockedRecs_.clear();
     countFresh_ = false;
@@ -173,7 +167,9 @@ void TWorkArea::CloseArea() {
 }
 
 std::vector<std::string> TWorkArea::MemoLines(int i, const std::string& operation) {
-    if (!memo_.IsOpen()) Fail(1019, file_.DisplayName() + " No Memo Field [" + operation + "]");
+    if (!memo_.IsOpen())
+        Fail(TErrorCode::InvalidMemoOperation,
+             file_.DisplayName() + " No Memo Field [" + operation + "]");
     const int32_t block = typed_[size_t(i)].memo;
     std::vector<std::string> lines = SplitMemoText(memo_.Read(block, recNo_));
     for (std::string& l : lines) {
@@ -186,11 +182,15 @@ std::vector<std::string> TWorkArea::MemoLines(int i, const std::string& operatio
 
 void TWorkArea::SetMemoLines(int i, const std::vector<std::string>& lines,
                              const std::string& operation) {
-    if (!memo_.IsOpen()) Fail(1019, file_.DisplayName() + " No Memo Field [" + operation + "]");
+    if (!memo_.IsOpen())
+        Fail(TErrorCode::InvalidMemoOperation,
+             file_.DisplayName() + " No Memo Field [" + operation + "]");
     std::vector<std::string> stored;
     stored.reserve(lines.size());
     for (const std::string& l : lines) stored.push_back(EncodeString(lang_, l));
-    typed_[size_t(i)].memo = memo_.Append(JoinMemoLines(stored), "EditMemo/CloseMemo");
+    memo_.SetWriteThrough(file_.WriteThrough());
+    const int32_t block = memo_.Append(JoinMemoLines(stored), "EditMemo/CloseMemo");
+    Assign(i).memo = block;
 }
 
 // ---- records and cursor
@@ -200,9 +200,13 @@ uint32_t TWorkArea::Count() {
     return file_.RecordCount();
 }
 
+bool TWorkArea::MayReadAhead() const {
+    return !file_.Shared() || lockState_ == TLockState::File;
+}
+
 void TWorkArea::Go(uint32_t n, bool ahead) {
     if (n > file_.RecordCount() && file_.Shared()) file_.RefreshCountFromSize();
-    if (ahead)
+    if (ahead && MayReadAhead())
         file_.ReadRecordAhead(n, raw_.data());
     else
         file_.ReadRecord(n, raw_.data());
@@ -221,6 +225,7 @@ void TWorkArea::SetEmpty() {
 void TWorkArea::BlankTyped() {
     // What decoding a record of blanks gives, without decoding it.
     std::fill(raw_.begin(), raw_.end(), ' ');
+    std::fill(assigned_.begin(), assigned_.end(), 1);
     deleted_ = false;
     for (TTypedValue& v : typed_) {
         v.text.clear();
@@ -234,7 +239,10 @@ void TWorkArea::BlankTyped() {
 
 bool TWorkArea::VisibleAt(uint32_t n) {
     if (!skipDeleted) return true;
-    file_.ReadRecordAhead(n, scratch_.data());
+    if (MayReadAhead())
+        file_.ReadRecordAhead(n, scratch_.data());
+    else
+        file_.ReadRecord(n, scratch_.data());
     return scratch_[0] != '*';
 }
 
@@ -348,6 +356,7 @@ void TWorkArea::EncodeField(int i, const TTypedValue& v, char* raw) const {
 }
 
 void TWorkArea::RawToTyped() {
+    std::fill(assigned_.begin(), assigned_.end(), 0);
     const int n = int(typed_.size());
     for (int i = 0; i < n; ++i) DecodeField(i, raw_.data(), typed_[size_t(i)]);
 }
@@ -355,7 +364,8 @@ void TWorkArea::RawToTyped() {
 void TWorkArea::TypedToRaw() {
     raw_[0] = deleted_ ? '*' : ' ';
     const int n = int(typed_.size());
-    for (int i = 0; i < n; ++i) EncodeField(i, typed_[size_t(i)], raw_.data());
+    for (int i = 0; i < n; ++i)
+        if (assigned_[size_t(i)]) EncodeField(i, typed_[size_t(i)], raw_.data());
 }
 
 std::string TWorkArea::ValueText(int i, const TTypedValue& v) const {
@@ -384,7 +394,7 @@ std::string TWorkArea::ValueDisplay(int i, const TTypedValue& v) const {
     case 'C': return RTrim(v.text);
     case 'D': return v.date.Empty() ? std::string() : FormatEngineDate(v.date);
     case 'N':
-    case 'F': return std::string(Trim(ValueText(i, v)));
+    case 'F': return std::string(TrimField(ValueText(i, v)));
     default: return ValueText(i, v);
     }
 }
@@ -433,7 +443,9 @@ void TWorkArea::PeekRecord(uint32_t n, std::vector<std::string>& values, bool& d
 bool TWorkArea::ALock() {
     if (lockState_ == TLockState::Append) return true;
     if (lockState_ != TLockState::None) return false;
-    if (file_.Shared() && !file_.TryLock(kAppendLockOffset, 1)) return false;
+    // Another copy holds the append byte only for one append or a close's
+    // header rewrite: wait for it a little rather than drop the entry.
+    if (file_.Shared() && !file_.TryLockFor(kAppendLockOffset, 1, kLockWaitMs)) return false;
     lockState_ = TLockState::Append;
     countFresh_ = false;
     return true;
@@ -490,7 +502,7 @@ bool TWorkArea::MayWriteCurrent() const {
 void TWorkArea::Append() {
     const std::string& path = file_.DisplayName();
     if (file_.Shared() && lockState_ != TLockState::File && lockState_ != TLockState::Append)
-        Fail(5, "File must be locked to append: " + path + " [APPEND]");
+        Fail(TErrorCode::AccessDenied, "File must be locked to append: " + path + " [APPEND]");
     if (file_.Shared() && !countFresh_) {
         file_.RefreshCountFromSize();
         countFresh_ = true; // nobody else appends while we hold the lock
@@ -510,17 +522,20 @@ void TWorkArea::Append() {
 void TWorkArea::Replace() {
     const std::string& path = file_.DisplayName();
     const uint32_t count = Count();
-    if (recNo_ < 1) Fail(212, "Database \"" + path + "\" is empty. [REPLACE]");
-    if (recNo_ > count) Fail(212, "Database \"" + path + "\" is at EOF. [REPLACE]");
+    if (recNo_ < 1) Fail(TErrorCode::BeyondRange, "Database \"" + path + "\" is empty. [REPLACE]");
+    if (recNo_ > count)
+        Fail(TErrorCode::BeyondRange, "Database \"" + path + "\" is at EOF. [REPLACE]");
     if (!MayWriteCurrent())
-        Fail(1200, "Record #" + std::to_string(recNo_) + " in " + path + " [REPLACE]");
+        Fail(TErrorCode::RecordNotLocked,
+             "Record #" + std::to_string(recNo_) + " in " + path + " [REPLACE]");
     TypedToRaw();
     file_.WriteRecord(recNo_, raw_.data());
 }
 
 void TWorkArea::DeleteRec() {
     const std::string& path = file_.DisplayName();
-    if (!MayWriteCurrent()) Fail(1200, path + " Record not locked [DeleteRec]");
+    if (!MayWriteCurrent())
+        Fail(TErrorCode::RecordNotLocked, path + " Record not locked [DeleteRec]");
     if (recNo_ >= 1 && recNo_ <= Count()) {
         deleted_ = true;
         raw_[0] = '*';
@@ -530,58 +545,44 @@ void TWorkArea::DeleteRec() {
 
 void TWorkArea::RecallRec() {
     const std::string& path = file_.DisplayName();
-    if (!MayWriteCurrent()) Fail(1200, path + " Record not locked [RecallRec]");
-    if (recNo_ < 1 || recNo_ > Count()) Fail(1103, path + " at EOF [RecallRec]");
+    if (!MayWriteCurrent())
+        Fail(TErrorCode::RecordNotLocked, path + " Record not locked [RecallRec]");
+    if (recNo_ < 1 || recNo_ > Count())
+        Fail(TErrorCode::InvalidOperation, path + " at EOF [RecallRec]");
     deleted_ = false;
     raw_[0] = ' ';
     file_.WriteDeletionFlag(recNo_, ' ');
 }
 
 void TWorkArea::Pack() {
+    if (file_.ReadOnly())
+        Fail(TErrorCode::AccessDenied, "File:  " + file_.DisplayName() + " [Pack]");
     if (Count() == 0) return;
     const std::string path = file_.Path();
     const std::string display = file_.DisplayName();
     const bool wasShared = file_.Shared();
-    const bool readOnly = file_.ReadOnly();
     if (wasShared) {
         UnLock();
         file_.Close();
         try {
             TReportingOff quiet;
             file_.Open(path, true, false, autoFix_);
-        } catch (const EZezudError&) {
-            // Another copy has the table open: leave it unchanged.
-            ReopenShared(path, display, readOnly, recNo_);
-            return;
+        } catch (const EZezudError& e) {
+            // Another copy has the table open: leave it unchanged, silently.
+            // Any other failure is reported once the table is open again.
+            ReopenShared(path, display, false, recNo_);
+            if (e.Error() == TErrorCode::SharingViolation) return;
+            Fail(e.Error(), e.Context());
         }
     }
-    const bool writeThrough = WriteThrough();
-    SetWriteThrough(false);
-    struct Restore {
-        bool on;
-        ~Restore() { SetWriteThrough(on); }
-    } restore{writeThrough};
-
-    const uint32_t count = file_.RecordCount();
-    uint32_t survivors = 0;
-    bool moved = false;
-    for (uint32_t n = 1; n <= count; ++n) {
-        file_.ReadRecord(n, scratch_.data());
-        if (scratch_[0] == '*') {
-            moved = true;
-            continue;
-        }
-        ++survivors;
-        if (moved) file_.WriteRecord(survivors, scratch_.data());
-    }
-    file_.CutAfter(survivors);
+    const uint32_t survivors = file_.Pack();
     if (survivors == 0)
         SetEmpty();
     else
         Go(1);
     if (wasShared) {
         file_.Close();
-        ReopenShared(path, display, readOnly, 1);
+        ReopenShared(path, display, false, 1);
     }
 }
 
@@ -590,7 +591,7 @@ void TWorkArea::ReopenShared(const std::string& path, const std::string& display
     try {
         file_.Open(path, false, readOnly, autoFix_);
     } catch (const EZezudError& e) {
-        Fail(e.Code(), "Cannot re-open database sharable. " + display + " [Pack]");
+        Fail(e.Error(), "Cannot re-open database sharable. " + display + " [Pack]");
     }
     if (file_.RecordCount() == 0)
         SetEmpty();
@@ -599,10 +600,12 @@ void TWorkArea::ReopenShared(const std::string& path, const std::string& display
 }
 
 void TWorkArea::AppendFrom(const std::string& fileName) {
-    const std::string name = AddDefaultExtension(fileName);
+    const std::string name = ResolveNameCase(AddDefaultExtension(fileName));
     const std::string full = FullPath(name);
-    if (full == fullName_)
-        Fail(214, "Attempting to append file to itself. [AppendFrom(" + name + ")]");
+    // The same file under another name (a link, another case) is the table itself too.
+    if (full == fullName_ || SameFile(name, file_.Path()))
+        Fail(TErrorCode::AlreadyInUse,
+             "Attempting to append file to itself. [AppendFrom(" + name + ")]");
     TWorkArea* source = nullptr;
     for (int i = 1; i <= kSlotCount; ++i) {
         TWorkArea* a = WorkAreaAt(i);
@@ -616,7 +619,8 @@ void TWorkArea::AppendFrom(const std::string& fileName) {
         }
     } guard;
     if (!source) {
-        if (!FileSystem().Exists(name)) Fail(2, "[AppendFrom(" + name + ")]");
+        if (!FileSystem().Exists(name))
+            Fail(TErrorCode::FileNotFound, "[AppendFrom(" + name + ")]");
         own.Use(name, "*FROMFILE", false, true, false, lang_);
         BindSlot(kAppendFromSlot, &own);
         guard.bound = true;
@@ -638,18 +642,26 @@ void TWorkArea::AppendFrom(const std::string& fileName) {
     }
     if (!any) return;
 
+    // Records of the same structure are copied byte for byte.
+    const bool copyBytes = same && source->raw_.size() == raw_.size() && source->lang_ == lang_;
     const uint32_t count = source->Count();
     for (uint32_t n = 1; n <= count; ++n) {
         source->Go(n);
+        if (copyBytes) {
+            raw_ = source->raw_;
+            RawToTyped();
+        } else {
+            BlankTyped();
+        }
         for (size_t i = 0; i < tf.size(); ++i) {
             TTypedValue& t = typed_[i];
             if (same) {
-                t = source->typed_[i];
+                if (!copyBytes) Assign(int(i)) = source->typed_[i];
                 if (tf[i].type == 'M' && t.memo != 0)
-                    Fail(1019, file_.DisplayName() + " No Memo Field [AppendFrom]");
+                    Fail(TErrorCode::InvalidMemoOperation,
+                         file_.DisplayName() + " No Memo Field [AppendFrom]");
                 continue;
             }
-            t = TTypedValue{};
             if (map[i] < 0) continue;
             const TFieldDef& sd = sf[size_t(map[i])];
             const TTypedValue& s = source->typed_[size_t(map[i])];
@@ -665,7 +677,8 @@ void TWorkArea::AppendFrom(const std::string& fileName) {
                     t.text = buf;
                 } else if (sd.type == 'M') {
                     if (s.memo != 0)
-                        Fail(1019, file_.DisplayName() + " No Memo Field [AppendFrom]");
+                        Fail(TErrorCode::InvalidMemoOperation,
+                             file_.DisplayName() + " No Memo Field [AppendFrom]");
                 } else {
                     t.text =
                         std::string(Utf8Prefix(source->FieldText(map[i]), size_t(tf[i].width)));
@@ -684,8 +697,10 @@ void TWorkArea::AppendFrom(const std::string& fileName) {
             case 'L': t.logical = sd.type == 'L' ? s.logical : false; break;
             case 'D': t.date = sd.type == 'D' ? s.date : TDate{}; break;
             case 'M':
-                if ((sd.type == 'M' && s.memo != 0) || (sd.type == 'C' && !Trim(s.text).empty()))
-                    Fail(1019, file_.DisplayName() + " No Memo Field [AppendFrom]");
+                if ((sd.type == 'M' && s.memo != 0) ||
+                    (sd.type == 'C' && !TrimField(s.text).empty()))
+                    Fail(TErrorCode::InvalidMemoOperation,
+                         file_.DisplayName() + " No Memo Field [AppendFrom]");
                 break;
             default: break;
             }

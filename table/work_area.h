@@ -86,8 +86,14 @@ public:
     bool PriorVisible(); // sets Bof and stays when there is no prior
     bool Hidden() const { return skipDeleted && deleted_; }
 
-    // Typed record.
-    std::vector<TTypedValue>& Typed() { return typed_; }
+    // Typed record. A record read from the file keeps the stored bytes of every
+    // field that is not assigned: only assigned fields are formatted anew when
+    // it is written (a blank record counts as wholly assigned).
+    const std::vector<TTypedValue>& Typed() const { return typed_; }
+    TTypedValue& Assign(int i) {
+        assigned_[size_t(i)] = 1;
+        return typed_[size_t(i)];
+    }
     void BlankTyped(); // blank raw record and the typed record derived from it
     void RawToTyped();
     void TypedToRaw();
@@ -125,6 +131,8 @@ private:
     std::string ValueText(int i, const TTypedValue& v) const;
     std::string ValueDisplay(int i, const TTypedValue& v) const;
     bool VisibleAt(uint32_t n);
+    // Read-ahead serves only reads that no other copy can change meanwhile.
+    bool MayReadAhead() const;
     // A shared table may write the current record: under the file lock or its record lock.
     bool MayWriteCurrent() const;
     // Pack: opens the table shared again and moves to record `goTo` (clamped), or to
@@ -142,6 +150,7 @@ private:
     std::vector<char> scratch_;
     bool deleted_ = false;
     std::vector<TTypedValue> typed_;
+    std::vector<char> assigned_; // per field: set since the record was read
     uint32_t recNo_ = 0;
     bool eof_ = true;
     bool bof_ = true;

@@ -2,6 +2,10 @@
 
 #include <algorithm>
 
+#include <QMetaObject>
+
+#include "engine_error.h"
+
 using qm::table::TTzDbf;
 
 TTzDbfModel::TTzDbfModel(TTzDbf& table, QObject* parent)
@@ -13,19 +17,28 @@ void TTzDbfModel::Refresh() {
     beginResetModel();
     recNos_.clear();
     cachedRow_ = -1;
+    bool ok = true;
     if (table_.Active()) {
-        const uint32_t count = table_.RecCount();
-        std::vector<std::string> values;
-        bool deleted = false;
-        recNos_.reserve(count);
-        for (uint32_t n = 1; n <= count; ++n) {
-            if (table_.HideDeletedRecs()) {
-                if (!table_.PeekRecord(n, values, deleted)) break;
-                if (deleted) continue;
-            }
-            recNos_.push_back(n);
-        }
+        ok = Engine(
+            [&] {
+                const uint32_t count = table_.RecCount();
+                std::vector<std::string> values;
+                bool deleted = false;
+                std::vector<uint32_t> recNos;
+                recNos.reserve(count);
+                for (uint32_t n = 1; n <= count; ++n) {
+                    if (table_.HideDeletedRecs()) {
+                        if (!table_.PeekRecord(n, values, deleted)) break;
+                        if (deleted) continue;
+                    }
+                    recNos.push_back(n);
+                }
+                return recNos;
+            },
+            recNos_);
+        if (!ok) recNos_.clear(); // a damaged table shows an empty view
     }
+    if (ok) errorShown_ = false;
     endResetModel();
 }
 
@@ -49,8 +62,26 @@ int TTzDbfModel::RowOf(uint32_t recNo) const {
 const std::vector<std::string>* TTzDbfModel::Row(int row) const {
     if (row != cachedRow_) {
         cachedRow_ = -1;
-        if (!table_.Active() || !table_.PeekRecord(RecNoAt(row), cachedValues_, cachedDeleted_))
+        if (!table_.Active()) return nullptr;
+        auto* self = const_cast<TTzDbfModel*>(this);
+        bool read = false;
+        const bool ok = self->Engine(
+            [&] { return table_.PeekRecord(RecNoAt(row), cachedValues_, cachedDeleted_); }, read);
+        if (!ok || !read) {
+            if (!ok && !recNos_.empty()) {
+                // Empty the view once the painting that asked is over.
+                QMetaObject::invokeMethod(
+                    self,
+                    [self] {
+                        self->beginResetModel();
+                        self->recNos_.clear();
+                        self->cachedRow_ = -1;
+                        self->endResetModel();
+                    },
+                    Qt::QueuedConnection);
+            }
             return nullptr;
+        }
         cachedRow_ = row;
     }
     return &cachedValues_;
@@ -126,4 +157,10 @@ bool TTzDbfModel::removeRows(int row, int count, const QModelIndex& parent) {
     }
     Refresh();
     return true;
+}
+
+void TTzDbfModel::ReportOnce(const QString& text) {
+    if (errorShown_) return;
+    errorShown_ = true;
+    emit errorOccurred(text);
 }

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "engine_error.h"
 #include "tzdbf.h"
 
 class TTzDbfModel : public QAbstractTableModel {
@@ -44,16 +45,40 @@ public:
     int RowOf(uint32_t recNo) const; // -1 when the record is not shown
 
 signals:
-    // An edit or delete failed; the text is the error's own.
+    // An edit or delete failed, or the table could not be read (reported once
+    // until a refresh succeeds); the text is the error's own.
     void errorOccurred(const QString& text);
 
 private:
     const std::vector<std::string>* Row(int row) const;
     void Fail(const std::exception& e);
+    void ReportOnce(const QString& text);
+    // Runs a read of the table with the engine's reporting off, so that a
+    // damaged table neither ends the program nor throws into Qt's event loop;
+    // stores the result and returns true, or reports the failure once and
+    // returns false.
+    template <class F, class R> bool Engine(F&& read, R& result) {
+        qm::table::ClearLastError();
+        try {
+            qm::table::TReportingOff quiet;
+            R value = read();
+            if (qm::table::LastErrorCode() == 0) {
+                result = std::move(value);
+                return true;
+            }
+        } catch (const std::exception& e) {
+            ReportOnce(QString::fromStdString(e.what()));
+            return false;
+        }
+        ReportOnce(QString::fromStdString(
+            qm::table::ErrorReportText(qm::table::LastErrorCode(), qm::table::LastErrorContext())));
+        return false;
+    }
 
     qm::table::TTzDbf& table_;
     std::vector<uint32_t> recNos_;
     mutable int cachedRow_ = -1;
     mutable std::vector<std::string> cachedValues_;
     mutable bool cachedDeleted_ = false;
+    bool errorShown_ = false; // the current failure has been reported
 };

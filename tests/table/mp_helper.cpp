@@ -3,6 +3,13 @@
 //   mp_helper append-forever PATH TAG    append until killed, "n" on stdout every 100
 //   mp_helper hold PATH [RECNO]          open shared (and RLock RECNO), say "ready", wait for stdin
 //   mp_helper open-exclusive PATH        open exclusively in report mode (exits with the code)
+//   mp_helper log-append PATH COUNT TAG  the log's road: one ALock attempt per entry, a failed
+//                                        lock drops the entry; prints "failed N", exits 0
+//   mp_helper edit-loop PATH STOPFILE    open, edit record 1, post, close, until STOPFILE exists;
+//                                        prints the number of rounds
+//   mp_helper hold-alock PATH MS         take the append lock, say "ready", hold it MS ms
+//                                        (0: until stdin closes), release, exit
+//   mp_helper pack PATH                  open exclusively, say "packing", pack, say "packed"
 #include <unistd.h>
 
 #include <cstdio>
@@ -57,6 +64,76 @@ int main(int argc, char** argv) {
                     std::fflush(stdout);
                 }
             }
+        }
+        if (cmd == "log-append" && argc == 5) {
+            const long n = std::atol(argv[3]);
+            long failed = 0;
+            TTzDbf t("Appender");
+            OpenShared(t, argv[2]);
+            for (long i = 1; i <= n; ++i) {
+                t.ClearRecord();
+                t.SetField("tag", argv[4]);
+                t.SetField("seq", std::to_string(i));
+                t.SetField("pad",
+                           std::string(argv[4]) + ":" + std::to_string(i) + std::string(30, '.'));
+                if (!t.ALock()) {
+                    ++failed;
+                    continue;
+                }
+                t.AppendRec();
+                t.UnLock();
+            }
+            t.Close();
+            std::printf("failed %ld\n", failed);
+            return 0;
+        }
+        if (cmd == "edit-loop" && argc == 4) {
+            long rounds = 0;
+            while (access(argv[3], F_OK) != 0) {
+                TTzDbf t("Editor");
+                OpenShared(t, argv[2]);
+                if (t.RecCount() > 0) {
+                    t.SetRecNo(1);
+                    t.Edit();
+                    t.SetField("pad", "edited " + std::to_string(rounds));
+                    t.Post();
+                }
+                t.Close();
+                ++rounds;
+            }
+            std::printf("%ld\n", rounds);
+            return 0;
+        }
+        if (cmd == "hold-alock" && argc == 4) {
+            TTzDbf t("Holder");
+            OpenShared(t, argv[2]);
+            if (!t.ALock()) return 3;
+            std::printf("ready\n");
+            std::fflush(stdout);
+            const long ms = std::atol(argv[3]);
+            if (ms > 0) {
+                usleep(useconds_t(ms * 1000));
+            } else {
+                std::string line;
+                std::getline(std::cin, line);
+            }
+            t.UnLock();
+            t.Close();
+            return 0;
+        }
+        if (cmd == "pack" && argc == 3) {
+            TTzDbf t("Packer");
+            t.SetExclusive(true);
+            t.SetCreateIfNotFound(false);
+            t.SetDbfFileName(argv[2]);
+            t.Open();
+            std::printf("packing\n");
+            std::fflush(stdout);
+            t.Pack();
+            std::printf("packed\n");
+            std::fflush(stdout);
+            t.Close();
+            return 0;
         }
         if (cmd == "hold") {
             TTzDbf t("Holder");

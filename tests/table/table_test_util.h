@@ -14,6 +14,7 @@
 #include "engine_date.h"
 #include "engine_error.h"
 #include "file_io.h"
+#include "table_check.h"
 
 namespace qm::table::testing {
 
@@ -80,14 +81,31 @@ protected:
     }
     void TearDown() override {
         SetMessageHook(nullptr);
-        SetDateClock(nullptr);
         SetFileSystem(nullptr);
+        if (!leavesDamagedTables_) CheckTablesLeft();
+        SetDateClock(nullptr);
         std::error_code ec;
         std::filesystem::remove_all(dir_, ec);
     }
     std::string Path(const std::string& name) const { return dir_ + "/" + name; }
 
+    // Every table a test writes passes the consistency check (qmtable check).
+    void CheckTablesLeft() {
+        for (const auto& entry : std::filesystem::directory_iterator(dir_)) {
+            const std::string path = entry.path().string();
+            if (entry.path().extension() != ".dbf" || !entry.is_regular_file()) continue;
+            try {
+                const TCheckReport report = CheckTable(path);
+                for (const std::string& f : report.findings) ADD_FAILURE() << path << ": " << f;
+            } catch (const EZezudError& e) {
+                if (e.Error() != TErrorCode::SharingViolation)
+                    ADD_FAILURE() << path << ": " << e.what();
+            }
+        }
+    }
+
     std::string dir_;
+    bool leavesDamagedTables_ = false; // set by tests that damage tables on purpose
     std::vector<std::string> messages_;
 };
 

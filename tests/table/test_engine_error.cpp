@@ -35,7 +35,7 @@ TEST(EngineErrorTest, Descriptions) {
 TEST(EngineErrorTest, ReportText) {
     EXPECT_EQ(ErrorReportText(2, "Failure to open /X.DBF [USE/OpenDbf]"),
               "Error # 2 (File not found)\nFailure to open /X.DBF [USE/OpenDbf]");
-    EZezudError e(9999, "ctx");
+    EZezudError e(static_cast<TErrorCode>(9999), "ctx");
     EXPECT_STREQ(e.what(), "Error # 9999 (Undefined error)\nctx");
     EXPECT_EQ(e.Code(), 9999);
 }
@@ -45,13 +45,13 @@ TEST(EngineErrorTest, ReportingOffOnlyRecords) {
     {
         TReportingOff quiet;
         EXPECT_FALSE(ReportingOn());
-        bool r = Guarded([]() -> bool { Fail(212, "x [GetDbfRecord]"); });
+        bool r = Guarded([]() -> bool { Fail(TErrorCode::BeyondRange, "x [GetDbfRecord]"); });
         EXPECT_FALSE(r);
         EXPECT_EQ(LastErrorCode(), 212);
         EXPECT_EQ(LastErrorContext(), "x [GetDbfRecord]");
     }
     EXPECT_TRUE(ReportingOn());
-    EXPECT_THROW(Guarded([] { Fail(5, "y"); }), EZezudError);
+    EXPECT_THROW(Guarded([] { Fail(TErrorCode::AccessDenied, "y"); }), EZezudError);
 }
 
 // Report mode: the halt box through the hook, then the process ends with the code.
@@ -100,7 +100,7 @@ TEST(EngineErrorTest, ExceptionModeThrowsAtCommandBoundary) {
         t.Open();
         FAIL() << "no error";
     } catch (const EZezudError& e) {
-        EXPECT_EQ(e.Code(), 2);
+        EXPECT_EQ(e.Error(), TErrorCode::FileNotFound);
         EXPECT_EQ(std::string(e.what()),
                   "Error # 2 (File not found)\nFailure to open /TMP/QM_NO_SUCH_DIR_X/MISSING.DBF "
                   "[USE/OpenDbf]");

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "memo_file.h"
+#include "table_check.h"
 #include "table_test_util.h"
 #include "tzdbf.h"
 
@@ -303,6 +304,7 @@ int CodeOf(const std::function<void()>& f, std::string* context = nullptr) {
 }
 
 TEST_F(MemoTest, Failures) {
+    leavesDamagedTables_ = true;
     const std::string path = Path("bad.dbf");
     MakeTable(path, {{"fine"}});
     std::string ctx;
@@ -314,6 +316,10 @@ TEST_F(MemoTest, Failures) {
     WriteBytes(path, dbf);
     EXPECT_EQ(CodeOf([&] { ReadAll(path); }, &ctx), 1003);
     EXPECT_EQ(ctx, Path("bad.DBT") + " Record # 1 [GetMemo]");
+    TCheckReport report = CheckTable(path);
+    ASSERT_EQ(report.findings.size(), 1u);
+    EXPECT_EQ(report.findings[0],
+              "record 1, field ADDRESS: memo block 99 beyond the end of the file");
 
     // A memo length running past the end reads what is there, no more.
     std::memcpy(&dbf[size_t(header + 1)], "         1", 10);
@@ -323,6 +329,10 @@ TEST_F(MemoTest, Failures) {
     m[517] = 0xFF;
     WriteBytes(Path("bad.DBT"), m);
     EXPECT_EQ(ReadAll(path)[0], (std::vector<std::string>{"fine"}));
+    report = CheckTable(path);
+    ASSERT_EQ(report.findings.size(), 1u);
+    EXPECT_EQ(report.findings[0],
+              "record 1, field ADDRESS: memo block 1 length 65535 runs past the end of the file");
 
     // The memo file is missing.
     std::filesystem::remove(Path("bad.DBT"));
@@ -371,6 +381,7 @@ TEST_F(MemoTest, MemoLockOnSharedTable) {
     // The lock is released after the write.
     EXPECT_EQ(other->Lock(kMemoLockOffset, 1, TLockKind::Write), 0);
     t.Close();
+    EXPECT_TRUE(messages_.empty()) << messages_.front();
     EXPECT_EQ(ReadAll(path)[0], (std::vector<std::string>{"after"}));
 }
 

@@ -72,7 +72,7 @@ TEST_F(TzDbfTest, MalformedFieldListPreventsCreation) {
         t.Open();
         FAIL();
     } catch (const EZezudError& e) {
-        EXPECT_EQ(e.Code(), 2);
+        EXPECT_EQ(e.Error(), TErrorCode::FileNotFound);
     }
     ASSERT_EQ(messages_.size(), 1u);
     EXPECT_EQ(messages_[0], "Could not create \"" + Path("log.dbf") + "\"");
@@ -118,7 +118,7 @@ TEST_F(TzDbfTest, AliasInUse) {
         b.Open();
         FAIL();
     } catch (const EZezudError& e) {
-        EXPECT_EQ(e.Code(), 220);
+        EXPECT_EQ(e.Error(), TErrorCode::InvalidParameter);
         EXPECT_EQ(e.Context(), "Alias name \"ONE\" already in use. [USE]");
     }
     EXPECT_FALSE(b.Active());
@@ -143,7 +143,7 @@ TEST_F(TzDbfTest, WorkAreasRunOut) {
         extra.Open();
         FAIL();
     } catch (const EZezudError& e) {
-        EXPECT_EQ(e.Code(), 220);
+        EXPECT_EQ(e.Error(), TErrorCode::InvalidParameter);
         EXPECT_EQ(e.Context(), "No free workarea available [Select(0)]");
     }
 }
@@ -319,7 +319,7 @@ TEST_F(TzDbfTest, LockRules) {
         t.AppendRec();
         FAIL();
     } catch (const EZezudError& e) {
-        EXPECT_EQ(e.Code(), 5);
+        EXPECT_EQ(e.Error(), TErrorCode::AccessDenied);
         EXPECT_EQ(e.Context(),
                   "File must be locked to append: " + DisplayPath(Path("t.dbf")) + " [APPEND]");
     }
@@ -332,7 +332,7 @@ TEST_F(TzDbfTest, LockRules) {
         t.DeleteRec();
         FAIL();
     } catch (const EZezudError& e) {
-        EXPECT_EQ(e.Code(), 1200);
+        EXPECT_EQ(e.Error(), TErrorCode::RecordNotLocked);
         EXPECT_EQ(e.Context(), DisplayPath(Path("t.dbf")) + " Record not locked [DeleteRec]");
     }
 }
@@ -397,7 +397,7 @@ TEST_F(TzDbfTest, ExclusiveAgainstSharedIs32) {
         ex.Open();
         FAIL();
     } catch (const EZezudError& e) {
-        EXPECT_EQ(e.Code(), 32);
+        EXPECT_EQ(e.Error(), TErrorCode::SharingViolation);
         EXPECT_STREQ(ErrorDescription(e.Code()), "File sharing violation");
     }
     shared.Close();
@@ -408,7 +408,7 @@ TEST_F(TzDbfTest, ExclusiveAgainstSharedIs32) {
         shared.Open();
         FAIL();
     } catch (const EZezudError& e) {
-        EXPECT_EQ(e.Code(), 32);
+        EXPECT_EQ(e.Error(), TErrorCode::SharingViolation);
     }
 }
 
@@ -483,13 +483,13 @@ TEST_F(TzDbfTest, AppendFromSameStructureKeepsDeleted) {
         d.AppendFrom(Path("dst.dbf"));
         FAIL();
     } catch (const EZezudError& e) {
-        EXPECT_EQ(e.Code(), 214);
+        EXPECT_EQ(e.Error(), TErrorCode::AlreadyInUse);
     }
     try {
         d.AppendFrom(Path("nothere"));
         FAIL();
     } catch (const EZezudError& e) {
-        EXPECT_EQ(e.Code(), 2);
+        EXPECT_EQ(e.Error(), TErrorCode::FileNotFound);
         EXPECT_EQ(e.Context(), "[AppendFrom(" + Path("nothere") + ".DBF)]");
     }
 }
@@ -624,7 +624,7 @@ TEST_F(TzDbfTest, RecordOperationErrors) {
         t.GetField("a");
         FAIL();
     } catch (const EZezudError& e) {
-        EXPECT_EQ(e.Code(), 1103);
+        EXPECT_EQ(e.Error(), TErrorCode::InvalidOperation);
         EXPECT_EQ(e.Context(), "Database is not open [.GetField]");
     }
 }

@@ -26,6 +26,10 @@ protected:
         }
         table_.UnLock();
     }
+    void TearDown() override {
+        table_.Close(); // the header and end-of-file mark are written at close
+        TableTest::TearDown();
+    }
     TTzDbf table_{"TzDbfAddress"};
 };
 
@@ -68,6 +72,33 @@ TEST_F(TzDbfModelTest, EditsAndDeletes) {
     EXPECT_EQ(model.RecNoAt(1), 3u);
     EXPECT_EQ(model.RowOf(2), -1);
     EXPECT_EQ(model.data(model.index(1, 0)).toString(), "Cy");
+}
+
+// A table damaged under an open view: the engine's error is shown once, the
+// view empties, and nothing escapes into the event loop (in either error mode).
+TEST_F(TzDbfModelTest, DamagedTableEmptiesTheViewOnce) {
+    for (TErrorMode mode : {TErrorMode::Exception, TErrorMode::Report}) {
+        SetErrorMode(mode);
+        TTzDbfModel model(table_);
+        QSignalSpy errors(&model, &TTzDbfModel::errorOccurred);
+        ASSERT_EQ(model.rowCount(), 3);
+        EXPECT_EQ(model.data(model.index(0, 0)).toString(), "Ann");
+        // Cut the file in the middle of record 2.
+        const auto bytes = testing::ReadBytes(Path("addr.dbf"));
+        const size_t header = testing::Le16(bytes, 8), record = testing::Le16(bytes, 10);
+        std::filesystem::resize_file(Path("addr.dbf"), header + record + record / 2);
+        EXPECT_FALSE(model.data(model.index(1, 0)).isValid());
+        EXPECT_FALSE(model.data(model.index(2, 0)).isValid());
+        ASSERT_EQ(errors.count(), 1);
+        EXPECT_TRUE(errors.at(0).at(0).toString().startsWith("Error # 213")) << int(mode);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(model.rowCount(), 0);
+        // Restore the table for the next round.
+        testing::WriteBytes(Path("addr.dbf"), bytes);
+        model.Refresh();
+        EXPECT_EQ(model.rowCount(), 3);
+    }
+    SetErrorMode(TErrorMode::Exception);
 }
 
 } // namespace

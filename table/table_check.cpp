@@ -1,0 +1,175 @@
+#include "table_check.h"
+
+#include <climits>
+#include <cstdlib>
+
+#include <algorithm>
+#include <cstdio>
+
+#include "dbf_file.h"
+#include "engine_date.h"
+#include "engine_error.h"
+#include "engine_util.h"
+#include "memo_file.h"
+
+namespace qm::table {
+
+namespace {
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// [+-] digits [. digits], at least one digit; F also takes an exponent.
+bool ValidNumber(std::string_view s, bool exponent) {
+    size_t i = 0;
+    if (i < s.size() && (s[i] == '-' || s[i] == '+')) ++i;
+    size_t digits = 0;
+    while (i < s.size() && IsDigit(s[i])) ++i, ++digits;
+    if (i < s.size() && s[i] == '.') {
+        ++i;
+        while (i < s.size() && IsDigit(s[i])) ++i, ++digits;
+    }
+    if (digits == 0) return false;
+    if (exponent && i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+        ++i;
+        if (i < s.size() && (s[i] == '-' || s[i] == '+')) ++i;
+        size_t e = 0;
+        while (i < s.size() && IsDigit(s[i])) ++i, ++e;
+        if (e == 0) return false;
+    }
+    return i == s.size();
+}
+
+std::string Hex(unsigned char c) {
+    char buf[8];
+    std::snprintf(buf, sizeof buf, "0x%02X", c);
+    return buf;
+}
+
+std::string Printable(const char* p, int width) {
+    std::string out;
+    for (int i = 0; i < width; ++i) {
+        const unsigned char c = static_cast<unsigned char>(p[i]);
+        out += (c >= 0x20 && c < 0x7F) ? std::string(1, char(c)) : "\\x" + Hex(c).substr(2);
+    }
+    return out;
+}
+
+} // namespace
+
+bool ValidFieldBytes(char type, const char* bytes, int width) {
+    const std::string_view s(bytes, size_t(std::max(width, 0)));
+    const std::string_view t = TrimView(s);
+    switch (type) {
+    case 'N':
+    case 'F':
+        if (t.empty()) return true;
+        if (s.find_first_not_of('*') == std::string_view::npos) return true; // overflow mark
+        return ValidNumber(t, type == 'F');
+    case 'D': {
+        if (t.empty()) return true;
+        if (width != 8) return false;
+        for (char c : s)
+            if (!IsDigit(c)) return false;
+        const TDate d = LoadDate(bytes);
+        return !d.Empty();
+    }
+    case 'L':
+        return width >= 1 && std::string_view("TtFfYyNn? ").find(s[0]) != std::string_view::npos &&
+               TrimView(s.substr(1)).empty();
+    case 'M': // a block number; negative from some writers of the oldest layout
+    {
+        std::string_view digits = t;
+        if (!digits.empty() && digits[0] == '-') digits.remove_prefix(1);
+        if (t.empty()) return true;
+        return !digits.empty() && std::all_of(digits.begin(), digits.end(), IsDigit);
+    }
+    default: return true;
+    }
+}
+
+TCheckReport CheckTable(const std::string& fileName) {
+    TCheckReport report;
+    auto add = [&](const std::string& text) {
+        if (report.findings.size() < kMaxFindings) report.findings.push_back(text);
+        ++report.total;
+    };
+    TDbfFile f;
+    f.Open(AddDefaultExtension(fileName), false, true, false);
+    f.SetReadAhead(false);
+    TMemoFile memo;
+    if (f.HasMemo()) memo.Open(f.Path(), f.Version(), false, true);
+    const uint8_t* h = f.Header();
+    const bool v2 = f.Version() == 0x02;
+    const uint32_t headerCount = v2 ? Get16(h + 1) : Get32(h + 4);
+    const int hl = f.HeaderLength(), rl = f.RecordLength();
+
+    int widths = 1;
+    for (const TFieldDef& d : f.Fields()) widths += d.width;
+    if (widths != rl)
+        add("record length " + std::to_string(rl) + " in the header, the fields take " +
+            std::to_string(widths));
+
+    // Walk every whole record of the file: deletion flags first.
+    std::vector<char> buf(static_cast<size_t>(rl), 0);
+    IFileSystem& fs = FileSystem();
+    int err = 0;
+    auto raw = fs.Open(f.Path(), TOpenMode::ReadOnly, err);
+    if (!raw) Fail(CodeFromErrno(err, TIoKind::Open), "Failure to open " + f.DisplayName());
+    const off_t size = raw->Size();
+    if (size < 0) Fail(CodeFromErrno(int(-size), TIoKind::Read), "File:  " + f.DisplayName());
+    const uint64_t whole = size > hl ? uint64_t(size - hl) / uint64_t(rl) : 0;
+    // Records: up to the end-of-file mark or the first byte no record starts with.
+    uint64_t records = 0;
+    for (uint64_t n = 1; n <= whole; ++n) {
+        if (int r = ReadAll(*raw, buf.data(), buf.size(), off_t(hl + (n - 1) * uint64_t(rl)));
+            r < 0)
+            Fail(CodeFromErrno(-r, TIoKind::Read), "File:  " + f.DisplayName());
+        const unsigned char flag = static_cast<unsigned char>(buf[0]);
+        if (flag != ' ' && flag != '*') {
+            if (n <= headerCount)
+                add("record " + std::to_string(n) + ": deletion flag " + Hex(flag) +
+                    " is neither blank nor \"*\"");
+            break;
+        }
+        records = n;
+        for (const TFieldDef& d : f.Fields()) {
+            if (d.offset + d.width > rl) continue;
+            if (!ValidFieldBytes(d.type, buf.data() + d.offset, d.width)) {
+                add("record " + std::to_string(n) + ", field " + d.name + " (" + d.type + "): \"" +
+                    Printable(buf.data() + d.offset, d.width) + "\" is not a valid value");
+            } else if (d.type == 'M' && memo.IsOpen()) {
+                const std::string text(buf.data() + d.offset, size_t(d.width));
+                const long long block = std::strtoll(text.c_str(), nullptr, 10);
+                const std::string fault = block < INT32_MIN + 1LL || block > INT32_MAX
+                                              ? "block number out of range"
+                                              : memo.CheckReference(int32_t(block));
+                if (!fault.empty())
+                    add("record " + std::to_string(n) + ", field " + d.name + ": memo " + fault);
+            }
+        }
+    }
+
+    if (uint64_t(headerCount) > whole)
+        add("header count " + std::to_string(headerCount) + ", but the file holds " +
+            std::to_string(whole) + " whole records");
+    else if (records > headerCount)
+        add("header count " + std::to_string(headerCount) + ", but " + std::to_string(records) +
+            " records precede the end-of-file mark");
+    const uint64_t end = uint64_t(hl) + records * uint64_t(rl);
+    if (end >= uint64_t(size)) {
+        if (!v2) add("no end-of-file mark after record " + std::to_string(records));
+    } else {
+        unsigned char mark = 0;
+        if (raw->ReadAt(&mark, 1, off_t(end)) != 1 || mark != 0x1A)
+            add("byte " + Hex(mark) + " after record " + std::to_string(records) +
+                " is not the end-of-file mark");
+        else if (uint64_t(size) > end + 1)
+            add(std::to_string(uint64_t(size) - end - 1) +
+                " bytes after the end-of-file mark (padding or lost records)");
+    }
+    return report;
+}
+
+} // namespace qm::table

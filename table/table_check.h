@@ -1,0 +1,27 @@
+// Consistency check of a dBase table file, byte by byte against its header:
+// the header count against the file size, the end-of-file mark, deletion
+// flags, field bytes that do not parse for their type, and memo references
+// (block inside the memo file, length plausible).
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace qm::table {
+
+struct TCheckReport {
+    std::vector<std::string> findings; // one line per inconsistency (at most kMaxFindings)
+    size_t total = 0;                  // findings, including those not listed
+    bool Clean() const { return total == 0; }
+};
+
+inline constexpr size_t kMaxFindings = 1000;
+
+// Opens the table through the engine (shared, read-only; an engine error is
+// thrown as EZezudError) and reads every record once.
+TCheckReport CheckTable(const std::string& fileName);
+
+// The stored bytes of one field are a valid value of its type (C always is).
+bool ValidFieldBytes(char type, const char* bytes, int width);
+
+} // namespace qm::table

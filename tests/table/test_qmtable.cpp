@@ -1,0 +1,180 @@
+// qmtable as administrators and scripts run it: a real process beside the
+// program's engine, reading the fuzz corpus's seeds and the tables we write.
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <filesystem>
+
+#include "table_test_util.h"
+#include "tzdbf.h"
+
+namespace qm::table {
+namespace {
+
+struct TRun {
+    int status = -1;
+    std::string out; // standard output and standard error
+};
+
+TRun QmTable(const std::string& args) {
+    TRun r;
+    const std::string cmd = std::string("'" QM_QMTABLE "' ") + args + " 2>&1";
+    FILE* p = popen(cmd.c_str(), "r");
+    if (!p) return r;
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
+    const int st = pclose(p);
+    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
+    return r;
+}
+
+std::string Quote(const std::string& s) {
+    return "'" + s + "'";
+}
+
+class QmTableTest : public testing::TableTest {};
+
+// Every damaged seed is found (exit 1 with findings, or 2 with the engine's
+// refusal); every sound one passes. Where the engine opens a seed, qmtable and
+// the program agree on its records.
+TEST_F(QmTableTest, CheckFindsEveryDamagedSeed) {
+    int damaged = 0, sound = 0;
+    for (const auto& e : std::filesystem::directory_iterator(QM_TABLE_SEEDS)) {
+        const std::string path = e.path().string();
+        if (e.path().extension() != ".dbf") continue; // memo files go with their tables
+        const bool isDamaged = e.path().filename().string().rfind("damaged_", 0) == 0;
+        SCOPED_TRACE(path);
+        const TRun check = QmTable("check " + Quote(path));
+        if (isDamaged) {
+            ++damaged;
+            EXPECT_TRUE(check.status == 1 || check.status == 2) << check.out;
+            if (check.status == 2) {
+                EXPECT_EQ(check.out.rfind("Error # ", 0), 0u) << check.out;
+            }
+        } else {
+            ++sound;
+            EXPECT_EQ(check.status, 0) << check.out;
+            EXPECT_NE(check.out.find("no inconsistency"), std::string::npos);
+        }
+        // The program's view of the same file.
+        TTzDbf t;
+        t.SetCreateIfNotFound(false);
+        t.SetReadOnly(true);
+        t.SetDbfFileName(path);
+        uint32_t count = 0;
+        try {
+            t.Open();
+            count = t.RecCount();
+        } catch (const EZezudError& err) {
+            EXPECT_EQ(check.status, 2);
+            EXPECT_NE(check.out.find(err.what()), std::string::npos) << check.out;
+            continue;
+        }
+        const TRun info = QmTable("info " + Quote(path));
+        EXPECT_EQ(info.status, 0);
+        EXPECT_NE(info.out.find("\ncount " + std::to_string(count) + "\n"), std::string::npos)
+            << info.out;
+        const TRun dump = QmTable("dump " + Quote(path));
+        EXPECT_EQ(dump.status, 0);
+        EXPECT_EQ(size_t(std::count(dump.out.begin(), dump.out.end(), '\n')), count + 1u)
+            << dump.out;
+    }
+    EXPECT_GE(damaged, 13);
+    EXPECT_GE(sound, 4);
+}
+
+TEST_F(QmTableTest, InfoAndDump) {
+    const std::string path = Path("t.dbf");
+    {
+        TTzDbf t;
+        t.SetDbfFileName(path);
+        t.SetDbfFields({"name,C,20,0", "qty,N,6,2", "ok,L,1,0", "day,D,8,0"});
+        t.Open();
+        ASSERT_TRUE(t.ALock());
+        for (const char* name : {"Smith, \"Bo\"", "Müller"}) {
+            t.ClearRecord();
+            t.SetField("name", name);
+            t.SetField("qty", "1.5");
+            t.SetField("ok", "T");
+            t.SetField("day", "3/5/2008");
+            t.AppendRec();
+        }
+        t.UnLock();
+        t.SetRecNo(2);
+        t.Delete();
+    }
+    const TRun info = QmTable("info " + Quote(path));
+    EXPECT_EQ(info.status, 0);
+    EXPECT_NE(info.out.find("version 0x03\n"), std::string::npos) << info.out;
+    EXPECT_NE(info.out.find("date 2008-03-05\n"), std::string::npos) << info.out;
+    EXPECT_NE(info.out.find("count 2\n"), std::string::npos) << info.out;
+    EXPECT_NE(info.out.find("  QTY         N   6  2\n"), std::string::npos) << info.out;
+    const TRun dump = QmTable("dump " + Quote(path));
+    EXPECT_EQ(dump.status, 0);
+    EXPECT_EQ(dump.out, "DELETED,NAME,QTY,OK,DAY\n"
+                        ",\"Smith, \"\"Bo\"\"\",1.50,T,2008.03.05\n"
+                        "*,Müller,1.50,T,2008.03.05\n");
+    EXPECT_EQ(QmTable("check " + Quote(path)).status, 0);
+    EXPECT_EQ(QmTable("dump " + Quote(Path("missing.dbf"))).status, 2);
+    EXPECT_EQ(QmTable("frobnicate " + Quote(path)).status, 64);
+}
+
+// append and set run beside a copy of the program that holds the table open,
+// under the engine's locks; pack needs the table to itself.
+TEST_F(QmTableTest, ChangesBesideTheProgram) {
+    const std::string path = Path("t.dbf");
+    TTzDbf prog("Program");
+    prog.SetDbfFileName(path);
+    prog.SetDbfFields({"name,C,10,0", "n,N,4,0", "day,D,8,0"});
+    prog.Open();
+    ASSERT_TRUE(prog.ALock());
+    for (const char* name : {"one", "two"}) {
+        prog.ClearRecord();
+        prog.SetField("name", name);
+        prog.AppendRec();
+    }
+    prog.UnLock();
+
+    TRun r = QmTable("append " + Quote(path) + " name=three N=3 day=2008-03-05");
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(r.out, "3\n");
+    EXPECT_EQ(prog.RecCount(), 3u);
+    prog.SetRecNo(3);
+    EXPECT_EQ(prog.GetField("name"), "three     ");
+    EXPECT_EQ(prog.FieldDisplay(2), "03/05/2008");
+
+    prog.SetRecNo(1);
+    ASSERT_TRUE(prog.RLock());
+    r = QmTable("set " + Quote(path) + " 1 name=uno");
+    EXPECT_EQ(r.status, 3) << r.out;
+    EXPECT_EQ(r.out, "Lock failed [Post]\n");
+    r = QmTable("set " + Quote(path) + " 2 name=dos n=2");
+    EXPECT_EQ(r.status, 0) << r.out;
+    prog.UnLock();
+    prog.SetRecNo(2);
+    EXPECT_EQ(prog.GetField("name"), "dos       ");
+    prog.SetRecNo(1);
+    EXPECT_EQ(prog.GetField("name"), "one       ");
+
+    r = QmTable("set " + Quote(path) + " 1 n=many");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "qmtable: 'many' is not a valid integer value\n");
+    r = QmTable("set " + Quote(path) + " 9 n=1");
+    EXPECT_EQ(r.status, 64);
+
+    prog.SetRecNo(1);
+    prog.Delete();
+    r = QmTable("pack " + Quote(path));
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.out.find("Error # 32 (File sharing violation)"), std::string::npos) << r.out;
+    prog.Close();
+    r = QmTable("pack " + Quote(path));
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(r.out, "2 of 3 records kept\n");
+    r = QmTable("dump " + Quote(path));
+    EXPECT_EQ(r.out, "DELETED,NAME,N,DAY\n,dos,2,\n,three,3,2008.03.05\n");
+}
+
+} // namespace
+} // namespace qm::table
