@@ -143,6 +143,8 @@ public:
     // lines as a new memo and puts the record into edit state; the new block
     // reaches the file when the record is posted or appended.
     void GetMField(std::string_view name, std::vector<std::string>& lines);
+    // The open table has a memo file (its version byte says so).
+    bool HasMemoFile() const { return area_.HasMemoFile(); }
     void SetMField(std::string_view name, const std::vector<std::string>& lines);
 
     // ---- dataset states
