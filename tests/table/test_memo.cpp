@@ -463,5 +463,41 @@ TEST_F(MemoTest, FailedWritesLoseNothingWritten) {
     }
 }
 
+// Pack of an address table: every surviving record keeps its memo.
+TEST_F(MemoTest, PackKeepsEverySurvivingMemo) {
+    const std::string path = Path("big.dbf");
+    constexpr int kRecords = 10000;
+    auto memoOf = [](int n) {
+        return std::vector<std::string>{"Name " + std::to_string(n), "Street " + std::to_string(n)};
+    };
+    TTzDbf t("Big");
+    t.SetDbfFileName(path);
+    t.SetDbfFields({"Address,M,10,0", "City,C,20,0"});
+    t.SetExclusive(true);
+    t.Open();
+    for (int n = 1; n <= kRecords; ++n) {
+        t.ClearRecord();
+        t.SetMField("Address", memoOf(n));
+        t.SetField("City", std::to_string(n));
+        t.AppendRec();
+    }
+    for (uint32_t n = 2; n <= uint32_t(kRecords); n += 2) {
+        t.SetRecNo(n);
+        t.DeleteRec();
+    }
+    t.Pack();
+    ASSERT_EQ(t.RecCount(), uint32_t(kRecords / 2));
+    std::vector<std::string> lines;
+    for (uint32_t n = 1; n <= t.RecCount(); ++n) {
+        t.SetRecNo(n);
+        const int original = std::stoi(t.GetField("City"));
+        ASSERT_EQ(original % 2, 1);
+        t.GetMField("Address", lines);
+        ASSERT_EQ(lines, memoOf(original)) << n;
+    }
+    t.Close();
+    EXPECT_TRUE(CheckTable(path).Clean());
+}
+
 } // namespace
 } // namespace qm::table
