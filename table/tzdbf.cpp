@@ -416,6 +416,24 @@ void TTzDbf::SetMField(std::string_view name, const std::vector<std::string>& li
     });
 }
 
+std::string TTzDbf::GetMemoBytes(std::string_view name) {
+    std::string bytes;
+    Guarded([&] {
+        Area("CreateBlobStream");
+        bytes = area_.MemoBytes(MemoFieldIndex(name), "CreateBlobStream");
+    });
+    return bytes;
+}
+
+void TTzDbf::SetMemoBytes(std::string_view name, std::string_view bytes) {
+    Guarded([&] {
+        RequireEditable("CreateBlobStream");
+        const int i = MemoFieldIndex(name);
+        if (!Editing()) Edit();
+        area_.SetMemoBytes(i, bytes, "CreateBlobStream");
+    });
+}
+
 void TTzDbf::ClearRecord() {
     Guarded([&] {
         RequireEditable("ClearRecord");

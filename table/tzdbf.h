@@ -143,6 +143,11 @@ public:
     // lines as a new memo and puts the record into edit state; the new block
     // reaches the file when the record is posted or appended.
     void GetMField(std::string_view name, std::vector<std::string>& lines);
+    // The stream interface's side: the memo as bytes (text converted from and to
+    // the table's code page when its first bytes look like text). SetMemoBytes
+    // writes a new memo (none for no bytes) and puts the record into edit state.
+    std::string GetMemoBytes(std::string_view name);
+    void SetMemoBytes(std::string_view name, std::string_view bytes);
     // The open table has a memo file (its version byte says so).
     bool HasMemoFile() const { return area_.HasMemoFile(); }
     void SetMField(std::string_view name, const std::vector<std::string>& lines);

@@ -180,6 +180,36 @@ std::vector<std::string> TWorkArea::MemoLines(int i, const std::string& operatio
     return lines;
 }
 
+namespace {
+constexpr size_t kTextProbe = 512; // how many first bytes decide text or binary
+}
+
+std::string TWorkArea::MemoBytes(int i, const std::string& operation) {
+    if (!memo_.IsOpen())
+        Fail(TErrorCode::InvalidMemoOperation,
+             file_.DisplayName() + " No Memo Field [" + operation + "]");
+    std::string stored = memo_.Read(typed_[size_t(i)].memo, recNo_);
+    if (!LooksLikeText(std::string_view(stored).substr(0, kTextProbe))) return stored;
+    std::string text;
+    DecodeText(lang_, stored.data(), stored.size(), text);
+    return text;
+}
+
+void TWorkArea::SetMemoBytes(int i, std::string_view bytes, const std::string& operation) {
+    if (!memo_.IsOpen())
+        Fail(TErrorCode::InvalidMemoOperation,
+             file_.DisplayName() + " No Memo Field [" + operation + "]");
+    memo_.SetWriteThrough(file_.WriteThrough());
+    int32_t block = 0;
+    if (LooksLikeText(bytes.substr(0, kTextProbe))) {
+        const std::string stored = EncodeString(lang_, bytes);
+        block = memo_.Append(stored, operation);
+    } else {
+        block = memo_.Append(bytes, operation);
+    }
+    Assign(i).memo = block;
+}
+
 void TWorkArea::SetMemoLines(int i, const std::vector<std::string>& lines,
                              const std::string& operation) {
     if (!memo_.IsOpen())

@@ -58,6 +58,10 @@ public:
     std::vector<std::string> MemoLines(int i, const std::string& operation);
     // Writes the lines as a new memo and puts its block into field i of the typed record.
     void SetMemoLines(int i, const std::vector<std::string>& lines, const std::string& operation);
+    // The same as bytes (the stream interface): converted between UTF-8 and the
+    // table's code page only when the first bytes look like text.
+    std::string MemoBytes(int i, const std::string& operation);
+    void SetMemoBytes(int i, std::string_view bytes, const std::string& operation);
     const TDbfFile& File() const { return file_; }
     const std::vector<TFieldDef>& Fields() const { return file_.Fields(); }
     const std::string& Alias() const { return alias_; }

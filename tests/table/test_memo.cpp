@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "blob_stream.h"
 #include "memo_file.h"
 #include "table_check.h"
 #include "table_test_util.h"
@@ -497,6 +498,60 @@ TEST_F(MemoTest, PackKeepsEverySurvivingMemo) {
     }
     t.Close();
     EXPECT_TRUE(CheckTable(path).Clean());
+}
+
+TEST_F(MemoTest, BlobStream) {
+    const std::string path = Path("stream.dbf");
+    MakeTable(path, {{"Café", "Zoë"}, {std::string(40000, 'k')}});
+    TTzDbf t("Stream");
+    t.SetDbfFileName(path);
+    t.Open();
+    {
+        TTzBlobStream in(t, "Address", TTzBlobStream::TMode::Read);
+        EXPECT_EQ(in.Size(), int64_t(std::string("Café\r\nZoë").size()));
+        std::string got(size_t(in.Size()), '\0');
+        EXPECT_EQ(in.Read(got.data(), got.size()), got.size());
+        EXPECT_EQ(got, "Café\r\nZoë"); // OEM bytes come out as text
+        EXPECT_EQ(in.Seek(-6, 2), in.Size() - 6);
+        char tail[8] = {};
+        EXPECT_EQ(in.Read(tail, sizeof tail), 6u);
+        EXPECT_STREQ(tail, "\r\nZoë");
+    }
+    t.SetRecNo(2);
+    {
+        TTzBlobStream in(t, "Address", TTzBlobStream::TMode::Read);
+        std::string got(40000, '\0');
+        EXPECT_EQ(in.Read(got.data(), got.size()), TTzBlobStream::kMaxStep);
+    }
+    // Text is converted on the way in; bytes with other control codes are not.
+    const std::string binary("\x01\x82\xFF\x00z", 5);
+    for (const std::string& bytes : {std::string("Straße"), binary}) {
+        {
+            TTzBlobStream out(t, "Address", TTzBlobStream::TMode::Write);
+            out.Write(bytes.data(), 2);
+            out.Write(bytes.data() + 2, bytes.size() - 2);
+            out.Finish();
+        }
+        t.Post();
+        TTzBlobStream in(t, "Address", TTzBlobStream::TMode::Read);
+        std::string got(size_t(in.Size()), '\0');
+        in.Read(got.data(), got.size());
+        EXPECT_EQ(got, bytes);
+    }
+    const auto memo = ReadBytes(Path("stream.DBT"));
+    EXPECT_NE(std::string(memo.begin(), memo.end())
+                  .find("Stra\xE1"
+                        "e"),
+              std::string::npos);
+    {
+        TTzBlobStream out(t, "Address", TTzBlobStream::TMode::Write);
+        out.Finish(); // nothing written: an empty memo
+    }
+    t.Post();
+    std::vector<std::string> lines{"x"};
+    t.GetMField("Address", lines);
+    EXPECT_TRUE(lines.empty());
+    t.Close();
 }
 
 } // namespace
