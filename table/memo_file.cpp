@@ -278,8 +278,10 @@ void TMemoFile::UnlockMemo() {
 int32_t TMemoFile::Append(std::string_view text, const std::string& caller) {
     if (text.empty()) return 0;
     if (readOnly_) Fail(TErrorCode::AccessDenied, path_ + " [" + caller + "]");
+    // Short texts skip the question: a full disk fails their write, which is
+    // taken back as a whole.
     struct statvfs vfs {};
-    if (::statvfs(FolderOf(path_).c_str(), &vfs) == 0) {
+    if (text.size() >= 1024 && ::statvfs(FolderOf(path_).c_str(), &vfs) == 0) {
         const unsigned long long freeKb = (unsigned long long)vfs.f_bavail * vfs.f_frsize / 1024ull;
         if (text.size() / 1024 >= freeKb) Fail(TErrorCode::DiskFull, path_ + " [" + caller + "]");
     }
