@@ -14,6 +14,7 @@
 #include "engine_date.h"
 #include "engine_error.h"
 #include "engine_util.h"
+#include "memo_file.h"
 
 namespace qm::table {
 
@@ -37,27 +38,6 @@ std::string TypeLetterText(char type) {
 
 [[noreturn]] void FailIo(int negErrno, TIoKind kind, std::string context) {
     Fail(CodeFromErrno(-negErrno, kind), std::move(context));
-}
-
-// The block-header memo file of a new 0x8B table: 24 bytes, blocks of 512.
-void CreateMemoFile(const std::string& tablePath) {
-    std::string memoPath = WithExtension(tablePath, "DBT");
-    uint8_t h[24] = {};
-    Put32(h, 1);
-    std::string base = FileNamePart(tablePath);
-    size_t dot = base.find_last_of('.');
-    if (dot != std::string::npos) base.resize(dot);
-    std::memcpy(h + 8, base.data(), std::min<size_t>(base.size(), 8));
-    h[18] = 0x02;
-    h[19] = 0x01;
-    Put16(h + 20, 512);
-    int err = 0;
-    auto f = FileSystem().Open(memoPath, TOpenMode::CreateTruncate, err);
-    if (!f)
-        Fail(CodeFromErrno(err, TIoKind::Open),
-             "Cannot create memo file " + memoPath + " [CreateDbf()]");
-    if (int r = WriteAll(*f, h, sizeof h, 0); r < 0)
-        FailIo(r, TIoKind::Write, "Cannot create memo file " + memoPath + " [CreateDbf()]");
 }
 
 } // namespace
@@ -166,7 +146,12 @@ void TDbfFile::Create(const std::string& fileName, const std::vector<TFieldSpec>
         if (r == -EEXIST) return;
         if (r < 0) FailIo(r, TIoKind::Write, failText);
     }
-    if (memo) CreateMemoFile(fileName);
+    if (memo) {
+        std::string base = FileNamePart(fileName);
+        if (size_t dot = base.find_last_of('.'); dot != std::string::npos) base.resize(dot);
+        CreateMemofile(MemoFileName(fileName, 0x8B), 0x8B, kMemoDefaultBlockSize, base,
+                       "CreateDbf()");
+    }
 }
 
 void TDbfFile::Open(const std::string& fileName, bool exclusive, bool readOnly,

@@ -36,6 +36,7 @@ enum class TErrorCode : int {
     UnexpectedEof = 213,
     AlreadyInUse = 214,
     NoDatabase = 215,
+    InsufficientMemory = 217,
     InvalidParameter = 220,
     IndexNotOpen = 221,
     CorruptedIndex = 222,

@@ -1,5 +1,8 @@
 #include "table_check.h"
 
+#include <climits>
+#include <cstdlib>
+
 #include <algorithm>
 #include <cstdio>
 
@@ -7,6 +10,7 @@
 #include "engine_date.h"
 #include "engine_error.h"
 #include "engine_util.h"
+#include "memo_file.h"
 
 namespace qm::table {
 
@@ -74,9 +78,13 @@ bool ValidFieldBytes(char type, const char* bytes, int width) {
     case 'L':
         return width >= 1 && std::string_view("TtFfYyNn? ").find(s[0]) != std::string_view::npos &&
                TrimView(s.substr(1)).empty();
-    case 'M':
+    case 'M': // a block number; negative from some writers of the oldest layout
+    {
+        std::string_view digits = t;
+        if (!digits.empty() && digits[0] == '-') digits.remove_prefix(1);
         if (t.empty()) return true;
-        return std::all_of(t.begin(), t.end(), IsDigit);
+        return !digits.empty() && std::all_of(digits.begin(), digits.end(), IsDigit);
+    }
     default: return true;
     }
 }
@@ -90,6 +98,8 @@ TCheckReport CheckTable(const std::string& fileName) {
     TDbfFile f;
     f.Open(AddDefaultExtension(fileName), false, true, false);
     f.SetReadAhead(false);
+    TMemoFile memo;
+    if (f.HasMemo()) memo.Open(f.Path(), f.Version(), false, true);
     const uint8_t* h = f.Header();
     const bool v2 = f.Version() == 0x02;
     const uint32_t headerCount = v2 ? Get16(h + 1) : Get32(h + 4);
@@ -126,9 +136,18 @@ TCheckReport CheckTable(const std::string& fileName) {
         records = n;
         for (const TFieldDef& d : f.Fields()) {
             if (d.offset + d.width > rl) continue;
-            if (!ValidFieldBytes(d.type, buf.data() + d.offset, d.width))
+            if (!ValidFieldBytes(d.type, buf.data() + d.offset, d.width)) {
                 add("record " + std::to_string(n) + ", field " + d.name + " (" + d.type + "): \"" +
                     Printable(buf.data() + d.offset, d.width) + "\" is not a valid value");
+            } else if (d.type == 'M' && memo.IsOpen()) {
+                const std::string text(buf.data() + d.offset, size_t(d.width));
+                const long long block = std::strtoll(text.c_str(), nullptr, 10);
+                const std::string fault = block < INT32_MIN + 1LL || block > INT32_MAX
+                                              ? "block number out of range"
+                                              : memo.CheckReference(int32_t(block));
+                if (!fault.empty())
+                    add("record " + std::to_string(n) + ", field " + d.name + ": memo " + fault);
+            }
         }
     }
 

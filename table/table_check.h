@@ -1,6 +1,7 @@
 // Consistency check of a dBase table file, byte by byte against its header:
 // the header count against the file size, the end-of-file mark, deletion
-// flags, and field bytes that do not parse for their type.
+// flags, field bytes that do not parse for their type, and memo references
+// (block inside the memo file, length plausible).
 #pragma once
 
 #include <string>

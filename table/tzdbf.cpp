@@ -393,6 +393,49 @@ void TTzDbf::SetTypedFromText(int i, std::string_view text) {
     }
 }
 
+int TTzDbf::MemoFieldIndex(std::string_view name) {
+    const int i = area_.FieldIndex(name);
+    if (i < 0) throw EDatabaseError(name_ + ": Field '" + std::string(name) + "' not found");
+    if (FieldDef(i).type != 'M')
+        throw EDatabaseError(name_ + ": Field '" + std::string(name) + "' is not a memo field");
+    return i;
+}
+
+void TTzDbf::GetMField(std::string_view name, std::vector<std::string>& lines) {
+    lines.clear();
+    Guarded([&] {
+        Area("GetMField");
+        lines = area_.MemoLines(MemoFieldIndex(name), "GetMField");
+    });
+}
+
+void TTzDbf::SetMField(std::string_view name, const std::vector<std::string>& lines) {
+    Guarded([&] {
+        RequireEditable("SetMField");
+        const int i = MemoFieldIndex(name);
+        if (!Editing()) Edit();
+        area_.SetMemoLines(i, lines, "SetMField");
+    });
+}
+
+std::string TTzDbf::GetMemoBytes(std::string_view name) {
+    std::string bytes;
+    Guarded([&] {
+        Area("CreateBlobStream");
+        bytes = area_.MemoBytes(MemoFieldIndex(name), "CreateBlobStream");
+    });
+    return bytes;
+}
+
+void TTzDbf::SetMemoBytes(std::string_view name, std::string_view bytes) {
+    Guarded([&] {
+        RequireEditable("CreateBlobStream");
+        const int i = MemoFieldIndex(name);
+        if (!Editing()) Edit();
+        area_.SetMemoBytes(i, bytes, "CreateBlobStream");
+    });
+}
+
 void TTzDbf::ClearRecord() {
     Guarded([&] {
         RequireEditable("ClearRecord");

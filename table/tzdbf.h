@@ -141,6 +141,19 @@ public:
     // and leaves the field empty.
     void SetFieldDate(int i, const TDate& date);
     void ClearRecord();
+    // Memo fields as lists of lines (UTF-8 text, one entry a line). GetMField
+    // clears `lines` and fills it from the current record; SetMField writes the
+    // lines as a new memo and puts the record into edit state; the new block
+    // reaches the file when the record is posted or appended.
+    void GetMField(std::string_view name, std::vector<std::string>& lines);
+    // The stream interface's side: the memo as bytes (text converted from and to
+    // the table's code page when its first bytes look like text). SetMemoBytes
+    // writes a new memo (none for no bytes) and puts the record into edit state.
+    std::string GetMemoBytes(std::string_view name);
+    void SetMemoBytes(std::string_view name, std::string_view bytes);
+    // The open table has a memo file (its version byte says so).
+    bool HasMemoFile() const { return area_.HasMemoFile(); }
+    void SetMField(std::string_view name, const std::vector<std::string>& lines);
 
     // ---- dataset states
     void Edit();
@@ -197,6 +210,7 @@ private:
     bool LockedOperation(const char* word, const TLockFailedEvent& event, bool append,
                          const std::function<void()>& op);
     void SetTypedFromText(int i, std::string_view text);
+    int MemoFieldIndex(std::string_view name);
 
     std::string name_;
     std::string fileName_;

@@ -145,11 +145,13 @@ void TWorkArea::Use(const std::string& fileName, const std::string& alias, bool 
     lockedRecs_.clear();
     countFresh_ = false;
     try {
+        if (file_.HasMemo()) memo_.Open(fileName, file_.Version(), file_.Shared(), readOnly);
         if (file_.RecordCount() == 0)
             SetEmpty();
         else
             Go(1);
     } catch (...) {
+        memo_.Close();
         file_.Abandon(); // a failed open leaves the table closed
         throw;
     }
@@ -161,7 +163,65 @@ void TWorkArea::CloseArea() {
     lockedRecs_.clear();
     recNo_ = 0;
     eof_ = bof_ = true;
+    memo_.Close();
     file_.Close(); // releases the file and every lock on it, also on failure
+}
+
+std::vector<std::string> TWorkArea::MemoLines(int i, const std::string& operation) {
+    if (!memo_.IsOpen())
+        Fail(TErrorCode::InvalidMemoOperation,
+             file_.DisplayName() + " No Memo Field [" + operation + "]");
+    const int32_t block = typed_[size_t(i)].memo;
+    std::vector<std::string> lines = SplitMemoText(memo_.Read(block, recNo_));
+    for (std::string& l : lines) {
+        std::string u;
+        DecodeText(lang_, l.data(), l.size(), u);
+        l = std::move(u);
+    }
+    return lines;
+}
+
+namespace {
+constexpr size_t kTextProbe = 512; // how many first bytes decide text or binary
+}
+
+std::string TWorkArea::MemoBytes(int i, const std::string& operation) {
+    if (!memo_.IsOpen())
+        Fail(TErrorCode::InvalidMemoOperation,
+             file_.DisplayName() + " No Memo Field [" + operation + "]");
+    std::string stored = memo_.Read(typed_[size_t(i)].memo, recNo_);
+    if (!LooksLikeText(std::string_view(stored).substr(0, kTextProbe))) return stored;
+    std::string text;
+    DecodeText(lang_, stored.data(), stored.size(), text);
+    return text;
+}
+
+void TWorkArea::SetMemoBytes(int i, std::string_view bytes, const std::string& operation) {
+    if (!memo_.IsOpen())
+        Fail(TErrorCode::InvalidMemoOperation,
+             file_.DisplayName() + " No Memo Field [" + operation + "]");
+    memo_.SetWriteThrough(file_.WriteThrough());
+    int32_t block = 0;
+    if (LooksLikeText(bytes.substr(0, kTextProbe))) {
+        const std::string stored = EncodeString(lang_, bytes);
+        block = memo_.Append(stored, operation);
+    } else {
+        block = memo_.Append(bytes, operation);
+    }
+    Assign(i).memo = block;
+}
+
+void TWorkArea::SetMemoLines(int i, const std::vector<std::string>& lines,
+                             const std::string& operation) {
+    if (!memo_.IsOpen())
+        Fail(TErrorCode::InvalidMemoOperation,
+             file_.DisplayName() + " No Memo Field [" + operation + "]");
+    std::vector<std::string> stored;
+    stored.reserve(lines.size());
+    for (const std::string& l : lines) stored.push_back(EncodeString(lang_, l));
+    memo_.SetWriteThrough(file_.WriteThrough());
+    const int32_t block = memo_.Append(JoinMemoLines(stored), "EditMemo/CloseMemo");
+    Assign(i).memo = block;
 }
 
 // ---- records and cursor

@@ -14,6 +14,7 @@
 #include "dbf_file.h"
 #include "engine_date.h"
 #include "index_order.h"
+#include "memo_file.h"
 
 namespace qm::table {
 
@@ -51,6 +52,17 @@ public:
     bool IsOpen() const { return file_.IsOpen(); }
 
     TDbfFile& File() { return file_; }
+    // The memo file; open while a table with memo fields is open.
+    TMemoFile& Memo() { return memo_; }
+    bool HasMemoFile() const { return memo_.IsOpen(); }
+    // Memo of field i of the current typed record as lines (UTF-8); empty for block 0.
+    std::vector<std::string> MemoLines(int i, const std::string& operation);
+    // Writes the lines as a new memo and puts its block into field i of the typed record.
+    void SetMemoLines(int i, const std::vector<std::string>& lines, const std::string& operation);
+    // The same as bytes (the stream interface): converted between UTF-8 and the
+    // table's code page only when the first bytes look like text.
+    std::string MemoBytes(int i, const std::string& operation);
+    void SetMemoBytes(int i, std::string_view bytes, const std::string& operation);
     const TDbfFile& File() const { return file_; }
     const std::vector<TFieldDef>& Fields() const { return file_.Fields(); }
     const std::string& Alias() const { return alias_; }
@@ -146,6 +158,7 @@ private:
                       uint32_t goTo);
 
     TDbfFile file_;
+    TMemoFile memo_;
     std::string alias_;
     std::string fullName_;
     TTableLanguage lang_ = TTableLanguage::tlOem;

@@ -26,7 +26,8 @@ const char* const kUsage =
     "usage: qmtable [--ansi] COMMAND FILE [ARGS]\n"
     "  info FILE                      version, date, record count, fields\n"
     "  dump FILE                      CSV on standard output: a header row, then every\n"
-    "                                 record with its DELETED column (\"*\" or empty)\n"
+    "                                 record with its DELETED column (\"*\" or empty);\n"
+    "                                 memo fields show their text, lines ended by CR LF\n"
     "  check FILE                     report every inconsistency; exit 1 if there is one\n"
     "  append FILE FIELD=VALUE...     append one record (shared, under the append lock)\n"
     "  set FILE RECNO FIELD=VALUE...  change fields of one record (under its record lock)\n"
@@ -100,6 +101,17 @@ int Dump(const std::string& file, bool ansi) {
     for (uint32_t n = 1; n <= count; ++n) {
         bool deleted = false;
         t.PeekRecord(n, values, deleted);
+        bool moved = false;
+        for (int i = 0; i < t.FieldCount() && size_t(i) < values.size(); ++i) {
+            if (t.FieldDef(i).type != 'M' || !t.HasMemoFile()) continue;
+            if (!moved) t.SetRecNo(n);
+            moved = true;
+            std::vector<std::string> lines;
+            t.GetMField(t.FieldDef(i).name, lines);
+            values[size_t(i)].clear();
+            for (size_t k = 0; k < lines.size(); ++k)
+                values[size_t(i)] += (k ? "\r\n" : "") + lines[k];
+        }
         line = deleted ? "*" : "";
         for (const std::string& v : values) line += "," + CsvField(v);
         std::printf("%s\n", line.c_str());

@@ -171,7 +171,7 @@ TEST_F(LogTest, LockedLogGivesAnErrorTextAndAppendsNothing) {
 
 TEST_F(LogTest, CopiesPrintingAtOnceLoseNoEntry) {
     Append(Piece(QStringLiteral("First"), QStringLiteral("62701"), QStringLiteral("1")));
-    constexpr int kEach = 300;
+    constexpr int kEach = 1000; // enough that the copies overlap even on a loaded machine
     QProcess a, b;
     a.start(QStringLiteral(QM_LOG_APPEND_HELPER), {LogPath(), QString::number(kEach), "A"});
     b.start(QStringLiteral(QM_LOG_APPEND_HELPER), {LogPath(), QString::number(kEach), "B"});

@@ -89,5 +89,85 @@ TEST_F(XBaseTest, WeReadWhatXBaseWrites) {
                     " Café Zoö    |     0|     0.00|F|12/31/1999|     0.000|\n");
 }
 
+// Memos both ways: XBase reads the memos we write, we read the memo tables
+// XBase writes (dBase III and dBase IV memo files), and each side's new memos
+// leave the other side's memos intact.
+TEST_F(XBaseTest, MemosBothWays) {
+    const std::string ours = Path("book.dbf");
+    {
+        TTzDbf t("Book");
+        t.SetDbfFileName(ours);
+        t.SetDbfFields({"Address,M,10,0", "City,C,20,0"});
+        t.Open();
+        ASSERT_TRUE(t.ALock());
+        t.ClearRecord();
+        t.SetMField("Address", {"Front office", "Café Zoë"});
+        t.SetField("City", "Springfield");
+        t.AppendRec();
+        t.ClearRecord();
+        t.SetField("City", "Nowhere");
+        t.AppendRec();
+        t.ClearRecord();
+        t.SetMField("Address", {std::string(600, 'z')});
+        t.AppendRec();
+        t.UnLock();
+        t.Close();
+    }
+    const std::string z600(600, 'z');
+    EXPECT_EQ(RunPerl("dump", ours), "version 139 count 3\n"
+                                     "fields ADDRESS:M:10:0,CITY:C:20:0\n"
+                                     "0|Front office\r\nCaf\x82 Zo\x89|Springfield\n"
+                                     "0|U|Nowhere\n"
+                                     "0|" +
+                                         z600 + "|\n");
+
+    for (const char* mode : {"memo3", "memo4"}) {
+        SCOPED_TRACE(mode);
+        const std::string theirs = Path(std::string(mode) + ".dbf");
+        ASSERT_EQ(RunPerl(mode, theirs), "");
+        auto read = [&] {
+            TTzDbf t;
+            t.SetDbfFileName(theirs);
+            t.SetCreateIfNotFound(false);
+            t.Open();
+            std::vector<std::vector<std::string>> all;
+            for (t.First(); !t.Eof(); t.Next()) {
+                std::vector<std::string> lines;
+                t.GetMField("ADDRESS", lines);
+                lines.insert(lines.begin(), t.FieldDisplay(0));
+                all.push_back(lines);
+            }
+            t.Close();
+            return all;
+        };
+        using L = std::vector<std::string>;
+        std::vector<L> want = {L{"first", "Café Zoë", "2 Rue Haute"},
+                               L{"long", std::string(700, 'x')}, L{"none"}};
+        EXPECT_EQ(read(), want);
+        {
+            TTzDbf t;
+            t.SetDbfFileName(theirs);
+            t.SetCreateIfNotFound(false);
+            t.Open();
+            ASSERT_TRUE(t.ALock());
+            t.ClearRecord();
+            t.SetField("NAME", "ours");
+            t.SetMField("ADDRESS", {"Our line"});
+            t.AppendRec();
+            t.UnLock();
+            t.Close();
+        }
+        ASSERT_EQ(RunPerl("addmemo", theirs), "");
+        want.push_back(L{"ours", "Our line"});
+        want.push_back(L{"theirs", "Their line 1", "Their line 2"});
+        EXPECT_EQ(read(), want);
+        const std::string dump = RunPerl("dump", theirs);
+        EXPECT_NE(dump.find("0|first|Caf\x82 Zo\x89\r\n2 Rue Haute\n"), std::string::npos) << dump;
+        EXPECT_NE(dump.find("0|long|" + std::string(700, 'x') + "\n"), std::string::npos);
+        EXPECT_NE(dump.find("0|ours|Our line\n"), std::string::npos) << dump;
+        EXPECT_NE(dump.find("0|theirs|Their line 1\r\nTheir line 2\n"), std::string::npos);
+    }
+}
+
 } // namespace
 } // namespace qm::table
