@@ -1,6 +1,7 @@
 #include "log/log_table.h"
 
 #include "core/program_folder.h"
+#include "print/barcode_data.h"
 
 #include <chrono>
 #include <stdexcept>
@@ -87,14 +88,7 @@ bool IsLogShaped(const TTzDbf& t, QString* why) {
 }
 
 QString LogMailerNumber(const QString& data) {
-    static constexpr int kStarts[] = {8, 12, 16, 20, 24, 28};
-    static constexpr int kLengths[] = {4, 4, 4, 4, 4, 2};
-    QString grouped;
-    for (int i = 0; i < 6; ++i) {
-        if (i > 0) grouped += u' ';
-        grouped += data.mid(kStarts[i], kLengths[i]);
-    }
-    return grouped;
+    return ReadableNumber(data); // the number as the form prints it
 }
 
 namespace {
