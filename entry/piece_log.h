@@ -1,6 +1,7 @@
 #pragma once
 // Where a print run enters each printed piece: the mailing log.
 
+#include "entry/entry_fields.h"
 #include "print/print_request.h"
 
 #include <QString>
@@ -10,8 +11,11 @@ namespace qm {
 class PieceLog {
 public:
     virtual ~PieceLog() = default;
-    // Enters one printed piece. Returns an empty text on success, else what went wrong.
-    virtual QString Append(const PrintRequest& request, const QString& barcodeData) = 0;
+    // Enters one printed piece: the request it was printed from, the entry fields as read
+    // (the addressee lines before the city line moved up) and the barcode data of the print.
+    // Returns an empty text on success, else what went wrong.
+    virtual QString Append(const PrintRequest& request, const EntryFields& fields,
+                           const QString& barcodeData) = 0;
     // Ends the log's use by one run; called once at the end of every run, whatever happened.
     virtual void Close() noexcept = 0;
 };
@@ -19,7 +23,7 @@ public:
 // A log that keeps nothing, for a program without a mailing log table.
 class NoPieceLog : public PieceLog {
 public:
-    QString Append(const PrintRequest&, const QString&) override { return {}; }
+    QString Append(const PrintRequest&, const EntryFields&, const QString&) override { return {}; }
     void Close() noexcept override {}
 };
 

@@ -139,7 +139,7 @@ PrintOutcome PrintOnePiece(const EntryFields& fields, GlobalVariables& g, PieceP
     } catch (const std::exception& e) {
         return Failed(dialogs, Text(e));
     }
-    const QString logError = log.Append(request, outcome.barcodeData);
+    const QString logError = log.Append(request, fields, outcome.barcodeData);
     if (!logError.isEmpty()) {
         outcome.warning = NotLoggedWarning(outcome.barcodeData, logError);
         dialogs.Warn(outcome.warning);

@@ -1,5 +1,6 @@
 #include "log/log_table.h"
 
+#include "core/form_text.h"
 #include "core/program_folder.h"
 #include "print/barcode_data.h"
 
@@ -91,45 +92,12 @@ QString LogMailerNumber(const QString& data) {
     return ReadableNumber(data); // the number as the form prints it
 }
 
-namespace {
-
-// Splits "city state zip" (the request's city line) back into city and state.
-void SplitCityLine(const QString& line, const QString& zip, QString& city, QString& state) {
-    QString rest = line;
-    const QString tail = QLatin1Char(' ') + zip;
-    if (rest.endsWith(tail)) rest.chop(tail.size());
-    const qsizetype blank = rest.lastIndexOf(u' ');
-    if (blank < 0) {
-        city = rest.trimmed();
-        return;
-    }
-    city = rest.left(blank).trimmed();
-    state = rest.mid(blank + 1).trimmed();
-}
-
-bool IsCityLine(const QString& text, const QString& zip) {
-    return text.count(u' ') >= 2 && text.endsWith(QLatin1Char(' ') + zip);
-}
-
-} // namespace
-
-LogEntry LogEntryFromRequest(const PrintRequest& r, const QString& barcodeData) {
+LogEntry LogEntryOf(const PrintRequest& r, const EntryFields& fields, const QString& barcodeData) {
     LogEntry e;
+    e.addressee = fields.addresseeLines;
+    e.city = TrimForm(fields.city);
+    e.state = TrimForm(fields.state);
     e.zip = r[kSlotAddresseeZip];
-    for (int i = 0; i < 4; ++i) e.addressee[size_t(i)] = r[size_t(kSlotAddressee1 + i)];
-    QString cityLine = r[10];
-    if (cityLine.isEmpty()) {
-        // The city line went into the first line that was empty when typed.
-        for (int i = 0; i < 4; ++i) {
-            QString& line = e.addressee[size_t(i)];
-            if (IsCityLine(line, e.zip) || line.trimmed().isEmpty()) {
-                cityLine = line;
-                line.clear();
-                break;
-            }
-        }
-    }
-    SplitCityLine(cityLine, e.zip, e.city, e.state);
     e.mailernum = LogMailerNumber(barcodeData);
     e.postage = r[kSlotPostage];
     e.certified = r[kSlotCertFee];
@@ -195,8 +163,9 @@ QString AppendLogEntry(const QString& path, const LogEntry& e) {
     }
 }
 
-QString AppendPrintedPiece(const PrintRequest& request, const QString& barcodeData) {
-    return AppendLogEntry(LogTablePath(), LogEntryFromRequest(request, barcodeData));
+QString AppendPrintedPiece(const PrintRequest& request, const EntryFields& fields,
+                           const QString& barcodeData) {
+    return AppendLogEntry(LogTablePath(), LogEntryOf(request, fields, barcodeData));
 }
 
 } // namespace qm

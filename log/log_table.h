@@ -1,7 +1,7 @@
 #pragma once
 // The mailing log: Reports/report3.dbf under the program folder, one record per printed piece.
 //
-//   LogEntry e = LogEntryFromRequest(request, barcodeData);
+//   LogEntry e = LogEntryOf(request, fields, barcodeData);
 //   if (QString error = AppendLogEntry(LogTablePath(), e); !error.isEmpty()) warn(error);
 
 #include "entry/piece_log.h"
@@ -61,10 +61,11 @@ struct LogEntry {
 // 29-30 of the barcode data text, joined by single blanks; 27 characters for a 30-character text.
 QString LogMailerNumber(const QString& barcodeData);
 
-// The log entry of a printed piece. The request carries the addressee lines after the city
-// line ("city state zip") has moved up into the first empty line; this undoes that move, so
-// the log holds the lines as typed and the city, state and ZIP apart.
-LogEntry LogEntryFromRequest(const PrintRequest& request, const QString& barcodeData);
+// The log entry of a printed piece: the addressee lines as typed (before the city line moves
+// up), the trimmed city and state and the normalised ZIP from the entry fields; the fees, total,
+// comment and reference as the request printed them on the receipt.
+LogEntry LogEntryOf(const PrintRequest& request, const EntryFields& fields,
+                    const QString& barcodeData);
 
 // Takes the append lock of an open table; another copy appending holds it only for a moment,
 // so this tries again for about two seconds before giving up.
@@ -77,14 +78,16 @@ QString AppendLogEntry(const QString& path, const LogEntry& entry);
 
 // The log step of a print run: the entry of the printed piece appended to the log beside the
 // program; empty on success, otherwise the error text (see NotLoggedMessage).
-QString AppendPrintedPiece(const PrintRequest& request, const QString& barcodeData);
+QString AppendPrintedPiece(const PrintRequest& request, const EntryFields& fields,
+                           const QString& barcodeData);
 
 // The mailing log beside the program as the print run's log step; each piece opens, appends
 // to and closes the log, so nothing stays open between pieces.
 class MailingLog : public PieceLog {
 public:
-    QString Append(const PrintRequest& request, const QString& barcodeData) override {
-        return AppendPrintedPiece(request, barcodeData);
+    QString Append(const PrintRequest& request, const EntryFields& fields,
+                   const QString& barcodeData) override {
+        return AppendPrintedPiece(request, fields, barcodeData);
     }
     void Close() noexcept override {}
 };

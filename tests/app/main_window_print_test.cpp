@@ -171,7 +171,7 @@ TEST_F(MainWindowPrint, PrintBarCodesMenuRunsThePrePrint) {
 namespace {
 class RefusingLog : public PieceLog {
 public:
-    QString Append(const PrintRequest&, const QString&) override {
+    QString Append(const PrintRequest&, const EntryFields&, const QString&) override {
         return QStringLiteral("The log table is locked.");
     }
     void Close() noexcept override { ++closed; }

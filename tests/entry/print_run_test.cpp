@@ -89,7 +89,7 @@ public:
     QString failure;
     QStringList appended;
     int closed = 0;
-    QString Append(const PrintRequest& r, const QString& data) override {
+    QString Append(const PrintRequest& r, const EntryFields&, const QString& data) override {
         if (!failure.isEmpty()) return failure;
         appended << r[kSlotSerial] + QLatin1Char('/') + data;
         return {};

@@ -2,6 +2,8 @@
 // a failed append reported instead of dropped.
 #include "log_test_util.h"
 
+#include "core/settings.h"
+#include "entry/entry_fields.h"
 #include "tzdbf.h"
 
 #include <QProcess>
@@ -16,35 +18,38 @@ uint32_t Le32(const QByteArray& b, int at) {
     return uint32_t(Le16(b, at)) | uint32_t(Le16(b, at + 2)) << 16;
 }
 
-PrintRequest RequestOf(const std::array<QString, 4>& lines, const QString& cityLine,
-                       const QString& zip) {
-    PrintRequest r;
-    for (int i = 0; i < 4; ++i) r[size_t(kSlotAddressee1 + i)] = lines[size_t(i)];
-    r[10] = cityLine;
-    r[kSlotAddresseeZip] = zip;
-    r[kSlotPostage] = QStringLiteral("  1.35");
-    r[kSlotCertFee] = QStringLiteral("  4.40");
-    r[kSlotReturnFee] = QStringLiteral("  3.55");
-    r[kSlotRestrictedFee] = QStringLiteral(" ");
-    r[kSlotTotal] = QStringLiteral("  9.30");
-    r[kSlotComment] = QStringLiteral("Lease");
-    r[kSlotReference] = QStringLiteral("Account 17");
-    return r;
+EntryFields FieldsOf(const std::array<QString, 4>& lines, const QString& city, const QString& state,
+                     const QString& zipText) {
+    EntryFields f;
+    f.addresseeLines = lines;
+    f.city = city;
+    f.state = state;
+    f.zipText = zipText;
+    f.postage = QStringLiteral("  1.35");
+    f.certFee = QStringLiteral("  4.40");
+    f.returnFee = QStringLiteral("  3.55");
+    f.restrictedFee = QStringLiteral(" ");
+    f.total = QStringLiteral("  9.30");
+    f.comment = QStringLiteral("Lease");
+    f.re = QStringLiteral("Account 17");
+    return f;
+}
+
+// The entry of a piece printed from `f`, through the print request the form is printed from.
+LogEntry EntryOf(const EntryFields& f, const QString& data) {
+    return LogEntryOf(BuildPrintRequest(f, GlobalVariables{}), f, data);
 }
 
 const QString kData = QStringLiteral("420627019214712345678900000159");
 
 TEST_F(LogTest, FirstPrintCreatesTheLogThatXBaseReads) {
-    const PrintRequest r =
-        RequestOf({QStringLiteral("Jane Roe"), QStringLiteral("Roe & Sons"),
-                   QStringLiteral("400 Oak Ave"), QStringLiteral("Springfield IL 62701-1234")},
-                  QString(), QStringLiteral("62701-1234"));
     // Four lines typed: the city line has no room and stays in its own slot.
-    PrintRequest full = r;
-    full[size_t(kSlotAddressee1 + 3)] = QStringLiteral("Suite 5");
-    full[10] = QStringLiteral("Springfield IL 62701-1234");
+    const EntryFields full = FieldsOf({QStringLiteral("Jane Roe"), QStringLiteral("Roe & Sons"),
+                                       QStringLiteral("400 Oak Ave"), QStringLiteral("Suite 5")},
+                                      QStringLiteral("Springfield "), QStringLiteral(" IL"),
+                                      QStringLiteral("62701-1234"));
     ASSERT_FALSE(QFile::exists(LogPath()));
-    ASSERT_EQ(AppendLogEntry(LogPath(), LogEntryFromRequest(full, kData)), QString());
+    ASSERT_EQ(AppendLogEntry(LogPath(), EntryOf(full, kData)), QString());
 
     QFile f(LogPath());
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
@@ -101,45 +106,52 @@ TEST_F(LogTest, MailerNumberGroupsOfTheDataText) {
         EXPECT_EQ(LogMailerNumber(c.data), c.grouped) << c.why.toStdString();
 }
 
-TEST_F(LogTest, EntryUndoesTheMoveOfTheCityLine) {
-    const QString zip = QStringLiteral("62701");
+TEST_F(LogTest, EntryHoldsTheLinesAsTypedWhereverTheCityLineWasPrinted) {
     struct Case {
-        std::array<QString, 4> given;
-        QString cityLine;
         std::array<QString, 4> lines;
-        QString city, state, why;
+        QString city, state, zipText;
+        QString loggedCity, loggedState, loggedZip, why;
     } cases[] = {
-        {{"Jane Roe", "1 Elm St", "Springfield IL 62701", ""},
-         "",
-         {"Jane Roe", "1 Elm St", "", ""},
+        {{"Jane Roe", "1 Elm St", "", ""},
          "Springfield",
          "IL",
-         "two lines typed: the city line went into line 3"},
-        {{"Jane Roe", "Springfield IL 62701", "Attn: Legal", ""},
-         "",
-         {"Jane Roe", "", "Attn: Legal", ""},
+         "62701-    ",
          "Springfield",
          "IL",
-         "line 2 left empty, line 3 typed"},
+         "62701",
+         "two lines typed: the city line is printed in line 3, the log keeps line 3 empty"},
+        {{"Jane Roe", "", "Attn: Legal", ""},
+         " Springfield ",
+         "IL ",
+         "62701-    ",
+         "Springfield",
+         "IL",
+         "62701",
+         "line 2 left empty: printed there; city and state trimmed"},
         {{"A", "B", "C", "D"},
-         "New York NY 62701",
-         {"A", "B", "C", "D"},
          "New York",
          "NY",
-         "four lines: the city line stays; a city of two words"},
-        {{"Jane Roe", "Springfield  62701", "", ""},
-         "",
-         {"Jane Roe", "", "", ""},
+         "10001-0001",
+         "New York",
+         "NY",
+         "10001-0001",
+         "four lines: the city line has its own slot; a city of two words"},
+        {{"Jane Roe", "Lot 4 Unit 62701", "", ""},
          "Springfield",
          "",
-         "no state"},
+         "62701-    ",
+         "Springfield",
+         "",
+         "62701",
+         "a typed line that ends like a city line stays as typed; no state"},
     };
     for (const Case& c : cases) {
-        const LogEntry e = LogEntryFromRequest(RequestOf(c.given, c.cityLine, zip), kData);
+        const LogEntry e = EntryOf(FieldsOf(c.lines, c.city, c.state, c.zipText), kData);
         EXPECT_EQ(e.addressee, c.lines) << c.why.toStdString();
-        EXPECT_EQ(e.city, c.city) << c.why.toStdString();
-        EXPECT_EQ(e.state, c.state) << c.why.toStdString();
-        EXPECT_EQ(e.zip, zip) << c.why.toStdString();
+        EXPECT_EQ(e.city, c.loggedCity) << c.why.toStdString();
+        EXPECT_EQ(e.state, c.loggedState) << c.why.toStdString();
+        EXPECT_EQ(e.zip, c.loggedZip) << c.why.toStdString();
+        EXPECT_EQ(e.total, QStringLiteral("  9.30")) << c.why.toStdString();
     }
 }
 

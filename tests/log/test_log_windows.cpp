@@ -3,6 +3,8 @@
 #include "log_test_util.h"
 
 #include "core/program_folder.h"
+#include "core/settings.h"
+#include "entry/entry_fields.h"
 #include "entry/print_run.h"
 #include "log/log_dialogs.h"
 #include "log/log_menu.h"
@@ -49,20 +51,22 @@ protected:
 };
 
 TEST_F(LogWindowTest, PieceThatCannotBeLoggedIsNamedInTheRunsWarning) {
-    PrintRequest r;
-    r[kSlotAddressee1] = QStringLiteral("Jane Roe");
-    r[10] = QStringLiteral("Springfield IL 62701");
-    r[kSlotAddresseeZip] = QStringLiteral("62701");
+    EntryFields fields;
+    fields.addresseeLines = {QStringLiteral("Jane Roe"), QString(), QString(), QString()};
+    fields.city = QStringLiteral("Springfield");
+    fields.state = QStringLiteral("IL");
+    fields.zipText = QStringLiteral("62701-    ");
+    const PrintRequest r = BuildPrintRequest(fields, GlobalVariables{});
     const QString data = QStringLiteral("420627019214712345678900000159");
     ASSERT_EQ(LogTablePath(), LogPath());
     MailingLog log;
-    EXPECT_EQ(log.Append(r, data), QString());
+    EXPECT_EQ(log.Append(r, fields, data), QString());
 
     table::TTzDbf other("OtherCopy");
     other.SetDbfFileName(LogPath().toStdString());
     other.Open();
     ASSERT_TRUE(other.ALock());
-    const QString error = log.Append(r, data);
+    const QString error = log.Append(r, fields, data);
     ASSERT_FALSE(error.isEmpty());
     EXPECT_TRUE(NotLoggedWarning(data, error)
                     .contains(QStringLiteral("9214 7123 4567 8900 0001 59 was printed")))
