@@ -3,6 +3,7 @@
 #include "app/about.h"
 #include "app/help_window.h"
 #include "app/pictures.h"
+#include "app/settings_not_saved.h"
 #include "app/window_dialogs.h"
 #include "app/your_address.h"
 #include "core/program_folder.h"
@@ -445,13 +446,18 @@ void TF_Main::ShowMailerNumberAtStart() {
 }
 
 void TF_Main::closeEvent(QCloseEvent* event) {
-    try {
-        SaveSettings(Globals());
-    } catch (const SettingsWriteError& e) {
-        // The window and its tables stay open; the next close tries the whole save again.
-        event->ignore();
-        ShowError(this, e);
-        return;
+    for (;;) {
+        try {
+            SaveSettings(Globals());
+            break;
+        } catch (const SettingsWriteError& e) {
+            const auto choice = AskUnsavedSettings(this, QString::fromUtf8(e.what()));
+            if (choice == UnsavedSettingsChoice::Retry) continue;
+            if (choice == UnsavedSettingsChoice::ExitWithoutSaving) break;
+            // Cancel: the window and its tables stay open; the next close tries again.
+            event->ignore();
+            return;
+        }
     }
     CloseTables();
     qApp->removeEventFilter(this);

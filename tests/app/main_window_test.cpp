@@ -8,9 +8,11 @@
 #include "widgets/ask_with_buttons.h"
 #include "widgets/memo_lines.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QCheckBox>
 #include <QDir>
+#include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -346,26 +348,56 @@ TEST_F(MainWindowTest, EscapeAnywhereClosesAndSavesTheSettings) {
     EXPECT_TRUE(ReadFile("quill4.ini").contains("SerialNum=0000042\r\n"));
 }
 
-TEST_F(MainWindowTest, UnwritableSettingsKeepTheWindowOpenAndTheNextCloseRetries) {
-    auto w = Open();
-    QFile::setPermissions(PathOf("quill4.ini"), QFileDevice::ReadOwner);
-    QString shown;
-    OnNextModal([&](QWidget* modal) {
-        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
-            shown = box->text();
-            EXPECT_EQ(box->icon(), QMessageBox::Critical);
+TEST_F(MainWindowTest, UnwritableSettingsOfferRetryExitWithoutSavingAndCancel) {
+    const auto readOnly = QFileDevice::ReadOwner;
+    const auto readWrite = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+    // Answers the next question with the button of that name and records what it showed.
+    auto answer = [](const char* button, QString* shown, std::function<void()> before = {}) {
+        OnNextModal([=](QWidget* modal) {
+            auto* box = qobject_cast<QMessageBox*>(modal);
+            ASSERT_NE(box, nullptr);
+            *shown = box->text();
             EXPECT_EQ(box->windowTitle(), "Quillmark");
-        }
-        modal->close();
-    });
+            QStringList captions;
+            for (QAbstractButton* b : box->buttons()) captions << b->text().remove('&');
+            captions.sort();
+            EXPECT_EQ(captions, QStringList({"Cancel", "Exit without saving", "Retry"}));
+            if (before) before();
+            box->findChild<QAbstractButton*>(button)->click();
+        });
+    };
+
+    // Cancel (and Escape) keep the window open; the next close tries again.
+    auto w = Open();
+    QFile::setPermissions(PathOf("quill4.ini"), readOnly);
+    QString shown;
+    answer("btnCancel", &shown);
     w->MIExit->trigger();
     EXPECT_EQ(shown, "Unable to write to " + PathOf("quill4.ini"));
     EXPECT_TRUE(w->isVisible());
+    OnNextModal([](QWidget* modal) { QTest::keyClick(modal, Qt::Key_Escape); });
+    EXPECT_FALSE(w->close());
+    EXPECT_TRUE(w->isVisible());
 
-    QFile::setPermissions(PathOf("quill4.ini"), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    // Retry after the user mended the file's permissions saves and closes.
+    Globals().SerialNum = "0000077";
+    shown.clear();
+    answer("btnRetry", &shown, [&] { QFile::setPermissions(PathOf("quill4.ini"), readWrite); });
     EXPECT_TRUE(w->close());
     EXPECT_FALSE(w->isVisible());
-    EXPECT_TRUE(ReadFile("quill4.ini").contains("PrintBarCode=1\r\n"));
+    EXPECT_FALSE(shown.isEmpty());
+    EXPECT_TRUE(ReadFile("quill4.ini").contains("SerialNum=0000077\r\n"));
+
+    // Exit without saving closes and leaves the file as it was.
+    w = Open();
+    const QByteArray kept = ReadFile("quill4.ini");
+    QFile::setPermissions(PathOf("quill4.ini"), readOnly);
+    Globals().SerialNum = "0000099";
+    answer("btnExitWithoutSaving", &shown);
+    EXPECT_TRUE(w->close());
+    EXPECT_FALSE(w->isVisible());
+    QFile::setPermissions(PathOf("quill4.ini"), readWrite);
+    EXPECT_EQ(ReadFile("quill4.ini"), kept);
 }
 
 TEST_F(MainWindowTest, SenderDialogStoresDisplayedLinesAndUpdatesTheLabels) {
