@@ -55,7 +55,7 @@ namespace {
 
 const QString kTrackingPage = QStringLiteral("https://www.usps.com/shipping/trackandconfirm.htm");
 const QString kRegistrationMessage = QStringLiteral(
-    "This software prints the newly required Bar Code on the your Reredozirod. Thus the U.S. "
+    "This software prints the newly required Bar Code on your mailers. Thus the U.S. "
     "Postal Service Requires that you register with them.  The DUNS numbers are no longer used. "
     "You must have a mailer ID issued by the U.S. Postal Server.  If you do not have a USPS "
     "mailer ID contact them at 800 522 9085 option 3 then option 6. ");

@@ -1,5 +1,6 @@
 #include "app/your_address.h"
 
+#include "core/codepage.h"
 #include "core/format_zip.h"
 #include "core/settings.h"
 #include "widgets/dialog_parts.h"
@@ -10,6 +11,7 @@
 #include <QFocusEvent>
 #include <QGroupBox>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 
@@ -95,7 +97,20 @@ void TF_YourAddress::btnOKClick() {
     g.City = editYourCity->text();
     g.State = editYourState->text();
     g.Zip = FormatZip(ZipEditText(editYourZip));
+    WarnOfCharactersAnsiCannotHold(g);
     accept();
+}
+
+void TF_YourAddress::WarnOfCharactersAnsiCannotHold(const GlobalVariables& g) {
+    const QStringList missing = CharactersAnsiCannotHold(
+        QStringList{g.Line1, g.Line2, g.Line3, g.Line4, g.City, g.State}.join(QString()));
+    if (missing.isEmpty()) return;
+    QMessageBox::warning(
+        this, windowTitle(),
+        QStringLiteral("The settings file can hold only Windows-1252 characters. These "
+                       "characters of your name and address are printed now but read as "
+                       "\"?\" at the next start: %1\n\nReplace them if you wish.")
+            .arg(missing.join(QStringLiteral(" "))));
 }
 
 void TF_YourAddress::btnCancelClick() {

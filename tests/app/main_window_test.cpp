@@ -434,6 +434,32 @@ TEST_F(MainWindowTest, SenderDialogStoresDisplayedLinesAndUpdatesTheLabels) {
     EXPECT_EQ(w->lblYourAddress1->text(), "John Smith");
 }
 
+TEST_F(MainWindowTest, SenderDialogNamesCharactersTheSettingsFileCannotHold) {
+    auto w = Open();
+    QString warning;
+    OnNextModal([&](QWidget* modal) {
+        auto* dialog = qobject_cast<TF_YourAddress*>(modal);
+        ASSERT_NE(dialog, nullptr);
+        dialog->memoYourAddress->setPlainText(QString::fromUtf8("Zo\u0142ta \u0141\u00F3d\u017A"));
+        dialog->editYourCity->setText(QString::fromUtf8("M\u00FCnchen \u4E2D"));
+        OnNextModal([&](QWidget* box) {
+            auto* message = qobject_cast<QMessageBox*>(box);
+            ASSERT_NE(message, nullptr);
+            EXPECT_EQ(message->icon(), QMessageBox::Warning);
+            warning = message->text();
+            message->accept();
+        });
+        dialog->btnOK->click();
+    });
+    w->YourNameAddress1->trigger();
+    EXPECT_TRUE(warning.endsWith(
+        QString::fromUtf8(": \u0142 \u0141 \u017A \u4E2D\n\nReplace them if you wish.")))
+        << warning.toStdString();
+    EXPECT_FALSE(warning.contains(QString::fromUtf8("\u00F3"))); // held by the code page
+    EXPECT_EQ(Globals().City, QString::fromUtf8("M\u00FCnchen \u4E2D"));
+    EXPECT_EQ(w->lblYourAddress1->text(), QString::fromUtf8("Zo\u0142ta \u0141\u00F3d\u017A"));
+}
+
 TEST_F(MainWindowTest, FirstStartAsksForTheSenderAndShowsTheReminderOnce) {
     // No settings file: the sender dialog opens first and the registration reminder last
     // (the customer-ID check of the unset ID comes between them).
@@ -443,6 +469,10 @@ TEST_F(MainWindowTest, FirstStartAsksForTheSenderAndShowsTheReminderOnce) {
         if (auto* ask = qobject_cast<AskDialog*>(modal)) {
             auto* button = ask->findChild<QPushButton*>("button1");
             EXPECT_EQ(button->text(), "&Never Print again");
+            const QString text = ask->findChild<QLabel*>("labelMessage")->text();
+            EXPECT_TRUE(text.startsWith("This software prints the newly required Bar Code on "
+                                        "your mailers. Thus the U.S. Postal Service"))
+                << text.toStdString();
             button->click();
             return;
         }
