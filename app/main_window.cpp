@@ -4,6 +4,7 @@
 #include "app/help_window.h"
 #include "app/pictures.h"
 #include "app/settings_not_saved.h"
+#include "app/tracking_address.h"
 #include "app/window_dialogs.h"
 #include "app/your_address.h"
 #include "core/program_folder.h"
@@ -479,6 +480,17 @@ bool TF_Main::eventFilter(QObject* watched, QEvent* event) {
             return true;
         }
     }
+    if (event->type() == QEvent::KeyPress) {
+        // Return or Enter presses the focused button (Print, Clear, Paste, Change), as Space
+        // does; a dialog's buttons are the dialog's own business.
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        auto* button = qobject_cast<QPushButton*>(watched);
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && button && button->window() == this &&
+            button->isEnabled()) {
+            button->click();
+            return true;
+        }
+    }
     if (event->type() == QEvent::FocusOut) {
         const auto reason = static_cast<QFocusEvent*>(event)->reason();
         if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason) {
@@ -670,7 +682,7 @@ void TF_Main::DontPrintBarCodeMIClick() {
 }
 
 void TF_Main::TrackItem1Click() {
-    QDesktopServices::openUrl(QUrl(kTrackingPage));
+    if (!QDesktopServices::openUrl(QUrl(kTrackingPage))) ShowTrackingAddress(this, kTrackingPage);
 }
 
 void TF_Main::Content1Click() {

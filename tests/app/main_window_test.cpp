@@ -21,6 +21,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTimer>
 
 namespace qm {
@@ -337,6 +338,35 @@ TEST_F(MainWindowTest, SaveValuesStoresTheTrimmedFeeTexts) {
     w->cbRestricted->click(); // off: the field holds a single blank
     w->SaveValues1->trigger();
     EXPECT_EQ(Globals().Restricted, "4.10");
+}
+
+TEST_F(MainWindowTest, ReturnOrEnterPressesTheFocusedButton) {
+    auto w = Open();
+    for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) {
+        // Clear: no window opens, the addressee is emptied.
+        w->memoAddress->setPlainText("John Smith");
+        w->btnClear->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(w->btnClear, key);
+        EXPECT_EQ(w->memoAddress->toPlainText(), " ");
+
+        // The others open their windows; each is answered with Escape.
+        for (QPushButton* button : {w->btnChangeYourAddress, w->btnPaste, w->btnPrint}) {
+            QSignalSpy clicked(button, &QPushButton::clicked);
+            bool opened = false;
+            OnNextModal([&](QWidget* modal) {
+                opened = true;
+                QTest::keyClick(modal, Qt::Key_Escape);
+            });
+            button->setFocus(Qt::TabFocusReason);
+            QTest::keyClick(button, key);
+            EXPECT_EQ(clicked.count(), 1) << button->objectName().toStdString();
+            EXPECT_TRUE(opened) << button->objectName().toStdString();
+            QTRY_VERIFY(QApplication::activeModalWidget() == nullptr);
+            w->activateWindow();
+            ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
+        }
+    }
+    EXPECT_TRUE(w->isVisible()); // no key reached the window's own Escape or default action
 }
 
 TEST_F(MainWindowTest, EscapeAnywhereClosesAndSavesTheSettings) {
