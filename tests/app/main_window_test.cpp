@@ -532,7 +532,10 @@ TEST_F(MainWindowTest, PartnerLogoChoosesThePartnerBrand) {
     WriteFile("quill4.ini", "[Type]\r\nBarCodeApp=0\r\n[YourAddress]\r\nLine1=A\r\n");
     TF_Main w;
     EXPECT_EQ(Globals().Company, "Osterby");
-    EXPECT_EQ(w.imageCompany->geometry(), QRect(30, 63, 197, 97));
+    // Stretched to the height of its place under the product logo, proportions kept.
+    EXPECT_EQ(w.imageCompany->size(), QSize(104, 52));
+    EXPECT_GT(w.imageCompany->y(), w.Image1->geometry().bottom());
+    EXPECT_LT(w.imageCompany->geometry().bottom(), w.editComment->y());
 }
 
 // With the engine set up as at start, a damaged table ends the command that opened it,
