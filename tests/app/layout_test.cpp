@@ -1,6 +1,7 @@
 // Every window at the default font and at a font 1.25 times larger: no caption or field text
 // is cut, no control covers another or sticks out of its parent, the address memos show four
 // lines without scrolling, and each dialog is as large as its content.
+#include "app/about.h"
 #include "app/main_window.h"
 #include "app/your_address.h"
 #include "entry/mailer_dialog.h"
@@ -199,6 +200,13 @@ TEST_P(LayoutTest, DialogsAreAsLargeAsTheirContent) {
     TF_PrintBarCode barcodes("123456789", "0000001");
     ExpectNoFaults(&barcodes);
     EXPECT_LE(EmptyBelow(&barcodes), 16);
+    for (const char* brand : {"Larkfield", "Osterby"}) {
+        g.Company = brand;
+        TF_About about;
+        about.IsSplash = 0;
+        ExpectNoFaults(&about);
+        about.close();
+    }
     AskDialog ask("Bar Code Printing Registration", QString("word ").repeated(80),
                   {"&Never Print again"});
     ExpectNoFaults(&ask);
