@@ -4,6 +4,7 @@
 #include "core/program_folder.h"
 #include "core/settings.h"
 #include "widgets/dialog_parts.h"
+#include "widgets/font_scale.h"
 
 #include <QDesktopServices>
 #include <QEvent>
@@ -112,6 +113,11 @@ TF_About::TF_About(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::Frameless
     Timer1->setSingleShot(true);
     Timer1->setTimerType(Qt::PreciseTimer);
     connect(Timer1, &QTimer::timeout, this, &TF_About::Timer1Timer);
+
+    // The design fits the reference font; a larger font grows the window and its contents.
+    scale_ = FontScale(font());
+    ScaleChildGeometry(this, scale_);
+    setFixedSize(Scaled(308, scale_), Scaled(302, scale_));
 }
 
 void TF_About::showEvent(QShowEvent* event) {
@@ -121,8 +127,8 @@ void TF_About::showEvent(QShowEvent* event) {
 
 void TF_About::FormShow() {
     if (IsSplash == 1) {
-        setFixedSize(width(), 80);
-        panelMain->resize(panelMain->width(), 62);
+        setFixedSize(width(), Scaled(80, scale_));
+        panelMain->resize(panelMain->width(), Scaled(62, scale_));
         btnOK->hide();
         Timer1->start();
     } else {
@@ -155,11 +161,12 @@ void TF_About::ShowBrand() {
         QPixmap logo;
         if (logo.load(ProgramFolder() + QStringLiteral("Scr_logo.bmp"))) {
             imageCompany->setPixmap(logo);
-            setFixedSize(width(), height() + 56);
-            imageCompany->resize(imageCompany->width(), imageCompany->height() + 56);
-            panelMain->resize(panelMain->width(), panelMain->height() + 56);
-            panelInfo->move(panelInfo->x(), panelInfo->y() + 56);
-            btnOK->move(btnOK->x(), btnOK->y() + 56);
+            const int grow = Scaled(56, scale_);
+            setFixedSize(width(), height() + grow);
+            imageCompany->resize(imageCompany->width(), imageCompany->height() + grow);
+            panelMain->resize(panelMain->width(), panelMain->height() + grow);
+            panelInfo->move(panelInfo->x(), panelInfo->y() + grow);
+            btnOK->move(btnOK->x(), btnOK->y() + grow);
         }
     }
 }

@@ -57,6 +57,8 @@ protected:
 private:
     void FormShow();
     void ShowBrand();
+    // How much the pixel design grew for the window's font.
+    double scale_ = 1.0;
 };
 
 } // namespace qm

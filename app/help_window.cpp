@@ -3,6 +3,8 @@
 #include "core/program_folder.h"
 
 #include <QFileInfo>
+#include <QKeySequence>
+#include <QShortcut>
 #include <QTextBrowser>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -21,6 +23,9 @@ TF_Help::TF_Help(QWidget* parent) : QWidget(parent, Qt::Window) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(browserHelp);
+    auto* close = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    close->setObjectName(QStringLiteral("shortcutClose"));
+    connect(close, &QShortcut::activated, this, &QWidget::close);
 }
 
 void TF_Help::ShowContents(const QString& helpFile) {

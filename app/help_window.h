@@ -1,5 +1,5 @@
 #pragma once
-// The program's help window: Quill3.hlp, an HTML file beside the program.
+// The program's help window: Quill3.hlp, an HTML file beside the program. Escape closes it.
 #include <QWidget>
 
 class QTextBrowser;

@@ -3,6 +3,8 @@
 #include "app/about.h"
 #include "app/help_window.h"
 #include "app/pictures.h"
+#include "app/settings_not_saved.h"
+#include "app/tracking_address.h"
 #include "app/window_dialogs.h"
 #include "app/your_address.h"
 #include "core/program_folder.h"
@@ -21,6 +23,7 @@
 #include "widgets/ask_with_buttons.h"
 #include "widgets/dialog_parts.h"
 #include "widgets/error_display.h"
+#include "widgets/font_scale.h"
 #include "widgets/memo_lines.h"
 #include "widgets/wait_cursor.h"
 #include "widgets/zip_edit.h"
@@ -54,7 +57,7 @@ namespace {
 
 const QString kTrackingPage = QStringLiteral("https://www.usps.com/shipping/trackandconfirm.htm");
 const QString kRegistrationMessage = QStringLiteral(
-    "This software prints the newly required Bar Code on the your Reredozirod. Thus the U.S. "
+    "This software prints the newly required Bar Code on your mailers. Thus the U.S. "
     "Postal Service Requires that you register with them.  The DUNS numbers are no longer used. "
     "You must have a mailer ID issued by the U.S. Postal Server.  If you do not have a USPS "
     "mailer ID contact them at 800 522 9085 option 3 then option 6. ");
@@ -250,75 +253,79 @@ void TF_Main::BuildForm() {
     // Sender block, top right.
     gbYour = new QGroupBox(QStringLiteral("Your Name and Address"), central);
     gbYour->setObjectName(QStringLiteral("gbYour"));
-    gbYour->setGeometry(352, 4, 281, 100);
+    gbYour->setGeometry(352, 4, 298, 104);
     gbYour->setFocusPolicy(Qt::TabFocus);
     QLabel** senderLabels[] = {&lblYourAddress1, &lblYourAddress2, &lblYourAddress3,
                                &lblYourAddress4, &lblYourAddress5};
     for (int i = 0; i < 5; ++i) {
         const QByteArray name = "lblYourAddress" + QByteArray::number(i + 1);
         *senderLabels[i] =
-            AddLabel(gbYour, name.constData(), QString(), QRect(8, 16 + 16 * i, 265, 16));
+            AddLabel(gbYour, name.constData(), QString(), QRect(8, 20 + 16 * i, 282, 16));
     }
     btnChangeYourAddress = new QPushButton(QStringLiteral("Change"), gbYour);
     btnChangeYourAddress->setObjectName(QStringLiteral("btnChangeYourAddress"));
-    btnChangeYourAddress->setGeometry(229, 0, 48, 17);
+    // In the group's top right corner, above the lines, wide enough for its caption.
+    btnChangeYourAddress->setGeometry(234, 0, 60, 20);
 
     // Comment and reference.
     lblComment =
         AddLabel(central, "lblComment", QStringLiteral("Comment:"), QRect(16, 119, 76, 18));
     editComment = AddEdit(central, "editComment", 35, QRect(94, 116, 242, 22));
     lblRe = AddLabel(central, "lblRe", QStringLiteral("RE:"), QRect(352, 119, 28, 18));
-    editRe = AddEdit(central, "editRe", 25, QRect(382, 116, 251, 22));
+    editRe = AddEdit(central, "editRe", 25, QRect(382, 116, 268, 22));
 
     // Addressee.
     gbAddress = new QGroupBox(QStringLiteral("Addressed To"), central);
     gbAddress->setObjectName(QStringLiteral("gbAddress"));
-    gbAddress->setGeometry(16, 148, 320, 160);
-    memoAddress = AddMemo(gbAddress, "memoAddress", QRect(10, 22, 265, 60));
-    editCity = AddEdit(gbAddress, "editCity", 35, QRect(10, 90, 148, 22));
-    editState = AddEdit(gbAddress, "editState", 4, QRect(164, 90, 25, 22));
-    editZip = AddEdit(gbAddress, "editZip", 0, QRect(195, 90, 80, 22));
+    gbAddress->setGeometry(16, 148, 320, 172);
+    // The memo is 265 wide, as its line rule counts wrapped lines at that width, and high
+    // enough for all four lines.
+    memoAddress = AddMemo(gbAddress, "memoAddress", QRect(10, 22, 265, 68));
+    editCity = AddEdit(gbAddress, "editCity", 35, QRect(10, 98, 144, 22));
+    editState = AddEdit(gbAddress, "editState", 4, QRect(158, 98, 40, 22));
+    editZip = AddEdit(gbAddress, "editZip", 0, QRect(202, 98, 90, 22));
     SetupZipEdit(editZip);
-    tzmemoAddress = AddMemo(gbAddress, "tzmemoAddress", QRect(10, 22, 265, 60));
-    tzeditCity = AddEdit(gbAddress, "tzeditCity", 35, QRect(10, 90, 148, 22));
-    tzeditState = AddEdit(gbAddress, "tzeditState", 4, QRect(164, 90, 25, 22));
-    tzeditZip = AddEdit(gbAddress, "tzeditZip", 0, QRect(195, 90, 80, 22));
+    tzmemoAddress = AddMemo(gbAddress, "tzmemoAddress", QRect(10, 22, 265, 68));
+    tzeditCity = AddEdit(gbAddress, "tzeditCity", 35, QRect(10, 98, 144, 22));
+    tzeditState = AddEdit(gbAddress, "tzeditState", 4, QRect(158, 98, 40, 22));
+    tzeditZip = AddEdit(gbAddress, "tzeditZip", 0, QRect(202, 98, 90, 22));
     SetupZipEdit(tzeditZip);
     for (QWidget* w :
          std::initializer_list<QWidget*>{tzmemoAddress, tzeditCity, tzeditState, tzeditZip})
         w->hide();
     btnPaste = new QPushButton(QStringLiteral("P&aste"), gbAddress);
     btnPaste->setObjectName(QStringLiteral("btnPaste"));
-    btnPaste->setGeometry(10, 122, 75, 25);
+    btnPaste->setGeometry(10, 134, 75, 25);
     btnClear = new QPushButton(QStringLiteral("&Clear"), gbAddress);
     btnClear->setObjectName(QStringLiteral("btnClear"));
-    btnClear->setGeometry(95, 122, 75, 25);
+    btnClear->setGeometry(95, 134, 75, 25);
 
     // Fees.
     gbFees = new QGroupBox(QStringLiteral("Fees"), central);
     gbFees->setObjectName(QStringLiteral("gbFees"));
-    gbFees->setGeometry(352, 148, 281, 250);
-    lblPostage = AddLabel(gbFees, "lblPostage", QStringLiteral("Postage"), QRect(30, 25, 150, 18));
-    editPostage = AddEdit(gbFees, "editPostage", 0, QRect(190, 22, 73, 22));
+    gbFees->setGeometry(352, 148, 298, 250);
+    // Fee fields show a money text up to 99999.99 with its leading blanks.
+    lblPostage = AddLabel(gbFees, "lblPostage", QStringLiteral("Postage"), QRect(30, 25, 166, 18));
+    editPostage = AddEdit(gbFees, "editPostage", 0, QRect(198, 22, 92, 22));
     lblCertFee =
-        AddLabel(gbFees, "lblCertFee", QStringLiteral("Certified Fee"), QRect(30, 53, 150, 18));
-    editCertFee = AddEdit(gbFees, "editCertFee", 0, QRect(190, 50, 73, 22));
+        AddLabel(gbFees, "lblCertFee", QStringLiteral("Certified Fee"), QRect(30, 53, 166, 18));
+    editCertFee = AddEdit(gbFees, "editCertFee", 0, QRect(198, 50, 92, 22));
     lblReturn =
-        AddLabel(gbFees, "lblReturn", QStringLiteral("Return Receipt"), QRect(30, 81, 150, 18));
-    editReturn = AddEdit(gbFees, "editReturn", 0, QRect(190, 78, 73, 22));
+        AddLabel(gbFees, "lblReturn", QStringLiteral("Return Receipt"), QRect(30, 81, 166, 18));
+    editReturn = AddEdit(gbFees, "editReturn", 0, QRect(198, 78, 92, 22));
     cbRestricted = new QCheckBox(gbFees);
     cbRestricted->setObjectName(QStringLiteral("cbRestricted"));
     cbRestricted->setGeometry(10, 109, 18, 18);
     lblRestricted = AddLabel(gbFees, "lblRestricted", QStringLiteral("Restricted Delivery Fee"),
-                             QRect(30, 109, 158, 18));
-    editRestricted = AddEdit(gbFees, "editRestricted", 0, QRect(190, 106, 73, 22));
-    lblTotal = AddLabel(gbFees, "lblTotal", QStringLiteral("Total"), QRect(30, 143, 150, 18));
-    editTotal = AddEdit(gbFees, "editTotal", 0, QRect(190, 140, 73, 22));
+                             QRect(30, 109, 166, 18));
+    editRestricted = AddEdit(gbFees, "editRestricted", 0, QRect(198, 106, 92, 22));
+    lblTotal = AddLabel(gbFees, "lblTotal", QStringLiteral("Total"), QRect(30, 143, 166, 18));
+    editTotal = AddEdit(gbFees, "editTotal", 0, QRect(198, 140, 92, 22));
     editTotal->setReadOnly(true);
     editTotal->setFocusPolicy(Qt::ClickFocus);
     btnPrint = new QPushButton(QStringLiteral("&Print"), gbFees);
     btnPrint->setObjectName(QStringLiteral("btnPrint"));
-    btnPrint->setGeometry(60, 180, 161, 56);
+    btnPrint->setGeometry(68, 180, 161, 56);
     QFont big = btnPrint->font();
     big.setBold(true);
     big.setPointSizeF(big.pointSizeF() * 1.6);
@@ -351,7 +358,10 @@ void TF_Main::BuildForm() {
 }
 
 void TF_Main::ApplyLook() {
-    setFixedSize(643, 490);
+    // The design fits the reference font; a larger font grows the window and every control.
+    scale_ = FontScale(font());
+    ScaleChildGeometry(centralWidget(), scale_);
+    setFixedSize(Scaled(660, scale_), Scaled(440, scale_));
     const QColor paleGreen(192, 220, 192), green(0, 128, 0);
     QPalette p = centralWidget()->palette();
     p.setColor(QPalette::Window, paleGreen);
@@ -381,10 +391,7 @@ void TF_Main::FormCreate() {
 
     if (g.Company == QLatin1String("Osterby")) {
         QPixmap logo;
-        if (logo.load(ProgramFolder() + QStringLiteral("Scr_logo.bmp"))) {
-            imageCompany->setPixmap(logo);
-            imageCompany->setGeometry(30, 63, 197, 97);
-        }
+        if (logo.load(ProgramFolder() + QStringLiteral("Scr_logo.bmp"))) ShowPartnerLogo(logo);
     }
 
     editPostage->setText(RecalcFees(g.Postage));
@@ -445,13 +452,18 @@ void TF_Main::ShowMailerNumberAtStart() {
 }
 
 void TF_Main::closeEvent(QCloseEvent* event) {
-    try {
-        SaveSettings(Globals());
-    } catch (const SettingsWriteError& e) {
-        // The window and its tables stay open; the next close tries the whole save again.
-        event->ignore();
-        ShowError(this, e);
-        return;
+    for (;;) {
+        try {
+            SaveSettings(Globals());
+            break;
+        } catch (const SettingsWriteError& e) {
+            const auto choice = AskUnsavedSettings(this, QString::fromUtf8(e.what()));
+            if (choice == UnsavedSettingsChoice::Retry) continue;
+            if (choice == UnsavedSettingsChoice::ExitWithoutSaving) break;
+            // Cancel: the window and its tables stay open; the next close tries again.
+            event->ignore();
+            return;
+        }
     }
     CloseTables();
     qApp->removeEventFilter(this);
@@ -470,6 +482,17 @@ bool TF_Main::eventFilter(QObject* watched, QEvent* event) {
         if (w && w->window() == this && QApplication::activeModalWidget() == nullptr &&
             QApplication::activePopupWidget() == nullptr) {
             close();
+            return true;
+        }
+    }
+    if (event->type() == QEvent::KeyPress) {
+        // Return or Enter presses the focused button (Print, Clear, Paste, Change), as Space
+        // does; a dialog's buttons are the dialog's own business.
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        auto* button = qobject_cast<QPushButton*>(watched);
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && button && button->window() == this &&
+            button->isEnabled()) {
+            button->click();
             return true;
         }
     }
@@ -500,11 +523,25 @@ void TF_Main::ChooseBrand(GlobalVariables& g) {
     if (QFile::exists(path)) {
         QPixmap logo;
         if (logo.load(path)) {
-            imageCompany->setPixmap(logo);
+            ShowPartnerLogo(logo);
             g.Company = QStringLiteral("Osterby");
         }
     }
     if (g.Company.isEmpty()) g.Company = QStringLiteral("Larkfield");
+}
+
+void TF_Main::ShowPartnerLogo(const QPixmap& logo) {
+    // The logo is stretched to the free place under the product logo, left of the sender
+    // block and above the comment row, keeping its proportions, so it never covers a caption
+    // or a field.
+    const QRect place = Scaled(QRect(16, 60, 320, 52), scale_);
+    QSize size = logo.size();
+    if (size.isEmpty()) return;
+    size.scale(place.size(), Qt::KeepAspectRatio);
+    QRect bounds(QPoint(0, 0), size);
+    bounds.moveCenter(place.center());
+    imageCompany->setPixmap(logo);
+    imageCompany->setGeometry(bounds);
 }
 
 void TF_Main::ShowSenderLabels() {
@@ -664,7 +701,7 @@ void TF_Main::DontPrintBarCodeMIClick() {
 }
 
 void TF_Main::TrackItem1Click() {
-    QDesktopServices::openUrl(QUrl(kTrackingPage));
+    if (!QDesktopServices::openUrl(QUrl(kTrackingPage))) ShowTrackingAddress(this, kTrackingPage);
 }
 
 void TF_Main::Content1Click() {

@@ -15,6 +15,7 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QMenu;
+class QPixmap;
 class QPlainTextEdit;
 class QPushButton;
 
@@ -210,10 +211,13 @@ private:
     void ApplyLook();
     void ExitField(QLineEdit* edit);
     void SetMarked(const QColor& color, bool printEnabled);
+    void ShowPartnerLogo(const QPixmap& logo);
 
     QPointer<TF_About> splash_;
     QPointer<TF_Help> help_;
     bool inLineRule_ = false;
+    // How much the pixel design grew for the window's font.
+    double scale_ = 1.0;
     PieceLog* pieceLog_ = nullptr;
 };
 

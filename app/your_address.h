@@ -9,6 +9,8 @@ class QPushButton;
 
 namespace qm {
 
+struct GlobalVariables;
+
 class TF_YourAddress : public QDialog {
     Q_OBJECT
 public:
@@ -33,6 +35,8 @@ protected:
 
 private:
     void FormCreate();
+    // Names the characters that the settings file's code page cannot hold.
+    void WarnOfCharactersAnsiCannotHold(const GlobalVariables& g);
     bool inLineRule_ = false;
 };
 

@@ -18,4 +18,15 @@ QByteArray EncodeAnsi(const QString& text) {
         table::EncodeString(table::TTableLanguage::tlAnsi, text.toStdString()));
 }
 
+QStringList CharactersAnsiCannotHold(const QString& text) {
+    QStringList missing;
+    for (const char32_t codePoint : text.toUcs4()) {
+        const QString ch = QString::fromUcs4(&codePoint, 1);
+        if (missing.contains(ch)) continue;
+        // A character the code page holds comes back unchanged from a round trip.
+        if (DecodeAnsi(EncodeAnsi(ch)) != ch) missing << ch;
+    }
+    return missing;
+}
+
 } // namespace qm

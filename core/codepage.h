@@ -2,6 +2,7 @@
 // Conversion between the settings file's ANSI code page (Windows-1252) and QString.
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 namespace qm {
 
@@ -11,5 +12,9 @@ QString DecodeAnsi(const QByteArray& bytes);
 
 // Encodes to Windows-1252; characters the code page cannot hold become '?'.
 QByteArray EncodeAnsi(const QString& text);
+
+// The characters of text that Windows-1252 cannot hold, each once, in the order of their
+// first appearance (a character outside the Basic Multilingual Plane is one entry).
+QStringList CharactersAnsiCannotHold(const QString& text);
 
 } // namespace qm

@@ -194,8 +194,8 @@ TF_Mailer::TF_Mailer(GlobalVariables& g, bool fromPrintRun, QWidget* parent)
     layout->addLayout(ButtonRow({btnOK, btnCancel, btnHelp_}));
     layout->addWidget(panelBarCode_);
     layout->addWidget(panelMailerNum_);
-    layout->addStretch();
-    resize(469, 361);
+    // The dialog is as large as its content, also when the help or the check box shows.
+    layout->setSizeConstraint(QLayout::SetFixedSize);
     FormCreate();
 }
 
@@ -210,14 +210,6 @@ void TF_Mailer::FormCreate() {
         // A damaged number leaves the field empty for the user to repair.
         editMailerNum_->SetValue(g_.MailerNum.isEmpty() ? QString() : TrackingDigits(g_.MailerNum));
         (g_.Increment ? rbIncrement_ : rbDecrement_)->setChecked(true);
-    }
-}
-
-void TF_Mailer::showEvent(QShowEvent* event) {
-    QDialog::showEvent(event);
-    if (!grown_ && !cbDontShow_->isHidden()) {
-        grown_ = true;
-        resize(width(), height() + 32);
     }
 }
 
@@ -246,7 +238,7 @@ void TF_Mailer::btnHelpClick() {
     QWidget* panel = barcodeMode_ ? panelBarCode_ : panelMailerNum_;
     panel->show();
     btnHelp_->setEnabled(false);
-    resize(385, height() + (barcodeMode_ ? 152 : 200));
+    layout()->activate();
     CentreOnScreen(this);
 }
 

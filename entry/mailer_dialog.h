@@ -25,9 +25,6 @@ public:
     // fromPrintRun shows the check box "Do not show this screen again".
     TF_Mailer(GlobalVariables& g, bool fromPrintRun, QWidget* parent = nullptr);
 
-protected:
-    void showEvent(QShowEvent* event) override;
-
 private:
     void FormCreate();
     void btnOKClick();
@@ -35,7 +32,6 @@ private:
 
     GlobalVariables& g_;
     bool barcodeMode_;
-    bool grown_ = false;
     QGroupBox* gbPrintBarcode_;
     QGroupBox* gbNoBarCode_;
     RequiredDigitsEdit* editCustID_;

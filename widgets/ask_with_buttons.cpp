@@ -44,7 +44,8 @@ AskDialog::AskDialog(const QString& caption, const QString& message, const QStri
         auto* button = new QPushButton(buttons[i], this);
         button->setObjectName(QStringLiteral("button%1").arg(i + 1));
         button->setGeometry(width - (i + 1) * (w + 10), height - 35, w, 25);
-        button->setAutoDefault(false);
+        // The focused button is the dialog's default: Return or Enter presses it.
+        button->setAutoDefault(true);
         const int result = i + 1;
         connect(button, &QPushButton::clicked, this, [this, result] { done(result); });
         button->setFocus();

@@ -10,7 +10,8 @@ class QWidget;
 namespace qm {
 
 // The dialog AskWithButtons shows: the first caption is the rightmost button, the last one has
-// the focus, there is no close box, and the Escape key does not close it.
+// the focus, Return or Enter presses the focused button, there is no close box, and the Escape
+// key does not close it.
 class AskDialog : public QDialog {
     Q_OBJECT
 public:

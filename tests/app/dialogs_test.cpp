@@ -4,6 +4,7 @@
 #include "test_support.h"
 #include "widgets/ask_with_buttons.h"
 
+#include <QClipboard>
 #include <QDesktopServices>
 #include <QLabel>
 #include <QMessageBox>
@@ -35,6 +36,25 @@ TEST(AskWithButtons, FirstCaptionRightmostLastFocusedReturnsItsNumber) {
             modal->findChild<QPushButton*>(QStringLiteral("button%1").arg(pick))->click();
         });
         EXPECT_EQ(AskWithButtons("Import", "The file exists.", captions), pick);
+    }
+}
+
+TEST(AskWithButtons, ReturnOrEnterPressesTheFocusedButton) {
+    const QStringList captions = {"&Overwrite", "&Append", "&Cancel"};
+    for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) {
+        for (int pick = 1; pick <= 3; ++pick) {
+            OnNextModal([&](QWidget* modal) {
+                auto* button = modal->findChild<QPushButton*>(QStringLiteral("button%1").arg(pick));
+                button->setFocus(Qt::TabFocusReason);
+                QTest::keyClick(button, key);
+            });
+            EXPECT_EQ(AskWithButtons("Import", "The file exists.", captions), pick)
+                << "key " << key << " on button " << pick;
+        }
+        // The one button of the registration reminder has the focus: Return alone answers.
+        OnNextModal([&](QWidget*) { QTest::keyClick(QApplication::focusWidget(), key); });
+        EXPECT_EQ(AskWithButtons("Bar Code Printing Registration", "Text.", {"&Never Print again"}),
+                  1);
     }
 }
 
@@ -135,6 +155,23 @@ TEST_F(MainCommandsTest, TrackItemHelpAndNotYetAvailableCommands) {
     ASSERT_EQ(catcher.urls.size(), 1);
     EXPECT_EQ(catcher.urls[0].toString(), "https://www.usps.com/shipping/trackandconfirm.htm");
 
+    // Without a web browser the address is shown for the user to copy.
+    QString shown;
+    OnNextModal([&](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        ASSERT_NE(box, nullptr);
+        shown = box->text();
+        EXPECT_TRUE(box->textInteractionFlags() & Qt::TextSelectableByMouse);
+        box->findChild<QPushButton*>("btnCopyAddress")->click();
+    });
+    QDesktopServices::setUrlHandler("https", &catcher, "noSuchSlot"); // opening fails
+    w.TrackItem1->trigger();
+    QDesktopServices::unsetUrlHandler("https");
+    EXPECT_TRUE(shown.endsWith("\n\nhttps://www.usps.com/shipping/trackandconfirm.htm"))
+        << shown.toStdString();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(),
+              "https://www.usps.com/shipping/trackandconfirm.htm");
+
     // No help file beside the program: an error, no window.
     QString error;
     OnNextModal([&](QWidget* modal) {
@@ -150,6 +187,14 @@ TEST_F(MainCommandsTest, TrackItemHelpAndNotYetAvailableCommands) {
     ASSERT_NE(help, nullptr);
     EXPECT_TRUE(help->isVisible());
     EXPECT_TRUE(help->browserHelp->toPlainText().contains("Quillmark Help"));
+    // Escape in the help text closes the help window, not the program.
+    help->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(help));
+    help->browserHelp->setFocus();
+    QTest::keyClick(help->browserHelp, Qt::Key_Escape);
+    EXPECT_FALSE(help->isVisible());
+    w.Content1->trigger();
+    EXPECT_TRUE(help->isVisible());
 
     QString info;
     OnNextModal([&](QWidget* modal) {

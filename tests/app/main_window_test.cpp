@@ -8,9 +8,11 @@
 #include "widgets/ask_with_buttons.h"
 #include "widgets/memo_lines.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QCheckBox>
 #include <QDir>
+#include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -19,6 +21,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTimer>
 
 namespace qm {
@@ -337,6 +340,35 @@ TEST_F(MainWindowTest, SaveValuesStoresTheTrimmedFeeTexts) {
     EXPECT_EQ(Globals().Restricted, "4.10");
 }
 
+TEST_F(MainWindowTest, ReturnOrEnterPressesTheFocusedButton) {
+    auto w = Open();
+    for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) {
+        // Clear: no window opens, the addressee is emptied.
+        w->memoAddress->setPlainText("John Smith");
+        w->btnClear->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(w->btnClear, key);
+        EXPECT_EQ(w->memoAddress->toPlainText(), " ");
+
+        // The others open their windows; each is answered with Escape.
+        for (QPushButton* button : {w->btnChangeYourAddress, w->btnPaste, w->btnPrint}) {
+            QSignalSpy clicked(button, &QPushButton::clicked);
+            bool opened = false;
+            OnNextModal([&](QWidget* modal) {
+                opened = true;
+                QTest::keyClick(modal, Qt::Key_Escape);
+            });
+            button->setFocus(Qt::TabFocusReason);
+            QTest::keyClick(button, key);
+            EXPECT_EQ(clicked.count(), 1) << button->objectName().toStdString();
+            EXPECT_TRUE(opened) << button->objectName().toStdString();
+            QTRY_VERIFY(QApplication::activeModalWidget() == nullptr);
+            w->activateWindow();
+            ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
+        }
+    }
+    EXPECT_TRUE(w->isVisible()); // no key reached the window's own Escape or default action
+}
+
 TEST_F(MainWindowTest, EscapeAnywhereClosesAndSavesTheSettings) {
     auto w = Open();
     w->editComment->setFocus();
@@ -346,26 +378,56 @@ TEST_F(MainWindowTest, EscapeAnywhereClosesAndSavesTheSettings) {
     EXPECT_TRUE(ReadFile("quill4.ini").contains("SerialNum=0000042\r\n"));
 }
 
-TEST_F(MainWindowTest, UnwritableSettingsKeepTheWindowOpenAndTheNextCloseRetries) {
-    auto w = Open();
-    QFile::setPermissions(PathOf("quill4.ini"), QFileDevice::ReadOwner);
-    QString shown;
-    OnNextModal([&](QWidget* modal) {
-        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
-            shown = box->text();
-            EXPECT_EQ(box->icon(), QMessageBox::Critical);
+TEST_F(MainWindowTest, UnwritableSettingsOfferRetryExitWithoutSavingAndCancel) {
+    const auto readOnly = QFileDevice::ReadOwner;
+    const auto readWrite = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+    // Answers the next question with the button of that name and records what it showed.
+    auto answer = [](const char* button, QString* shown, std::function<void()> before = {}) {
+        OnNextModal([=](QWidget* modal) {
+            auto* box = qobject_cast<QMessageBox*>(modal);
+            ASSERT_NE(box, nullptr);
+            *shown = box->text();
             EXPECT_EQ(box->windowTitle(), "Quillmark");
-        }
-        modal->close();
-    });
+            QStringList captions;
+            for (QAbstractButton* b : box->buttons()) captions << b->text().remove('&');
+            captions.sort();
+            EXPECT_EQ(captions, QStringList({"Cancel", "Exit without saving", "Retry"}));
+            if (before) before();
+            box->findChild<QAbstractButton*>(button)->click();
+        });
+    };
+
+    // Cancel (and Escape) keep the window open; the next close tries again.
+    auto w = Open();
+    QFile::setPermissions(PathOf("quill4.ini"), readOnly);
+    QString shown;
+    answer("btnCancel", &shown);
     w->MIExit->trigger();
     EXPECT_EQ(shown, "Unable to write to " + PathOf("quill4.ini"));
     EXPECT_TRUE(w->isVisible());
+    OnNextModal([](QWidget* modal) { QTest::keyClick(modal, Qt::Key_Escape); });
+    EXPECT_FALSE(w->close());
+    EXPECT_TRUE(w->isVisible());
 
-    QFile::setPermissions(PathOf("quill4.ini"), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    // Retry after the user mended the file's permissions saves and closes.
+    Globals().SerialNum = "0000077";
+    shown.clear();
+    answer("btnRetry", &shown, [&] { QFile::setPermissions(PathOf("quill4.ini"), readWrite); });
     EXPECT_TRUE(w->close());
     EXPECT_FALSE(w->isVisible());
-    EXPECT_TRUE(ReadFile("quill4.ini").contains("PrintBarCode=1\r\n"));
+    EXPECT_FALSE(shown.isEmpty());
+    EXPECT_TRUE(ReadFile("quill4.ini").contains("SerialNum=0000077\r\n"));
+
+    // Exit without saving closes and leaves the file as it was.
+    w = Open();
+    const QByteArray kept = ReadFile("quill4.ini");
+    QFile::setPermissions(PathOf("quill4.ini"), readOnly);
+    Globals().SerialNum = "0000099";
+    answer("btnExitWithoutSaving", &shown);
+    EXPECT_TRUE(w->close());
+    EXPECT_FALSE(w->isVisible());
+    QFile::setPermissions(PathOf("quill4.ini"), readWrite);
+    EXPECT_EQ(ReadFile("quill4.ini"), kept);
 }
 
 TEST_F(MainWindowTest, SenderDialogStoresDisplayedLinesAndUpdatesTheLabels) {
@@ -402,6 +464,32 @@ TEST_F(MainWindowTest, SenderDialogStoresDisplayedLinesAndUpdatesTheLabels) {
     EXPECT_EQ(w->lblYourAddress1->text(), "John Smith");
 }
 
+TEST_F(MainWindowTest, SenderDialogNamesCharactersTheSettingsFileCannotHold) {
+    auto w = Open();
+    QString warning;
+    OnNextModal([&](QWidget* modal) {
+        auto* dialog = qobject_cast<TF_YourAddress*>(modal);
+        ASSERT_NE(dialog, nullptr);
+        dialog->memoYourAddress->setPlainText(QString::fromUtf8("Zo\u0142ta \u0141\u00F3d\u017A"));
+        dialog->editYourCity->setText(QString::fromUtf8("M\u00FCnchen \u4E2D"));
+        OnNextModal([&](QWidget* box) {
+            auto* message = qobject_cast<QMessageBox*>(box);
+            ASSERT_NE(message, nullptr);
+            EXPECT_EQ(message->icon(), QMessageBox::Warning);
+            warning = message->text();
+            message->accept();
+        });
+        dialog->btnOK->click();
+    });
+    w->YourNameAddress1->trigger();
+    EXPECT_TRUE(warning.endsWith(
+        QString::fromUtf8(": \u0142 \u0141 \u017A \u4E2D\n\nReplace them if you wish.")))
+        << warning.toStdString();
+    EXPECT_FALSE(warning.contains(QString::fromUtf8("\u00F3"))); // held by the code page
+    EXPECT_EQ(Globals().City, QString::fromUtf8("M\u00FCnchen \u4E2D"));
+    EXPECT_EQ(w->lblYourAddress1->text(), QString::fromUtf8("Zo\u0142ta \u0141\u00F3d\u017A"));
+}
+
 TEST_F(MainWindowTest, FirstStartAsksForTheSenderAndShowsTheReminderOnce) {
     // No settings file: the sender dialog opens first and the registration reminder last
     // (the customer-ID check of the unset ID comes between them).
@@ -411,6 +499,10 @@ TEST_F(MainWindowTest, FirstStartAsksForTheSenderAndShowsTheReminderOnce) {
         if (auto* ask = qobject_cast<AskDialog*>(modal)) {
             auto* button = ask->findChild<QPushButton*>("button1");
             EXPECT_EQ(button->text(), "&Never Print again");
+            const QString text = ask->findChild<QLabel*>("labelMessage")->text();
+            EXPECT_TRUE(text.startsWith("This software prints the newly required Bar Code on "
+                                        "your mailers. Thus the U.S. Postal Service"))
+                << text.toStdString();
             button->click();
             return;
         }
@@ -440,7 +532,10 @@ TEST_F(MainWindowTest, PartnerLogoChoosesThePartnerBrand) {
     WriteFile("quill4.ini", "[Type]\r\nBarCodeApp=0\r\n[YourAddress]\r\nLine1=A\r\n");
     TF_Main w;
     EXPECT_EQ(Globals().Company, "Osterby");
-    EXPECT_EQ(w.imageCompany->geometry(), QRect(30, 63, 197, 97));
+    // Stretched to the height of its place under the product logo, proportions kept.
+    EXPECT_EQ(w.imageCompany->size(), QSize(104, 52));
+    EXPECT_GT(w.imageCompany->y(), w.Image1->geometry().bottom());
+    EXPECT_LT(w.imageCompany->geometry().bottom(), w.editComment->y());
 }
 
 // With the engine set up as at start, a damaged table ends the command that opened it,
