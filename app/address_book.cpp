@@ -48,6 +48,9 @@ QString TAddressBook::Open(const QString& fileName) {
     table->SetReadOnly(false);
     table->SetHideDeletedRecs(false);
     table->SetCreateIndex(qm::table::TCreateIndex::ciNotFound);
+    // Other copies and other dBase programs read the shared book while it is open: every
+    // posted record reaches the disk with its header count at once.
+    table->SetWriteThrough(true);
     table->SetDbfFileName(Std(fileName));
     table->Open();
     const QString missing = addresses::MissingAddressField(*table);
