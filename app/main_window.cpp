@@ -446,6 +446,10 @@ void TF_Main::ShowMailerNumberAtStart() {
 }
 
 void TF_Main::closeEvent(QCloseEvent* event) {
+    if (massPrinting_) {
+        event->ignore();
+        return;
+    }
     try {
         SaveSettings(Globals());
     } catch (const SettingsWriteError& e) {

@@ -240,6 +240,7 @@ private:
     PieceLog* pieceLog_ = nullptr;
     TAddressBook* addressBook_ = nullptr;
     QRect pasteFreeGeometry_;
+    bool massPrinting_ = false; // the window stays open until the run ends
 };
 
 } // namespace qm

@@ -32,6 +32,7 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QSaveFile>
+#include <QScopedValueRollback>
 
 #include <stdexcept>
 
@@ -285,6 +286,7 @@ void TF_Main::MIMassPrintClick() {
         progress.reset();
         progress.hide();
         WindowBusy busy(this);
+        const QScopedValueRollback<bool> running(massPrinting_, true);
         outcome =
             RunMassPrint(records, Globals(), printer, dialogs, log, [&](int piece, int count) {
                 progress.setMaximum(count);

@@ -21,6 +21,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProcess>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -342,7 +343,13 @@ TEST_F(AddressBookWindow, ImportedFourLineAddressesMassPrintWithConsecutiveSeria
     {
         ModalScript script;
         script.Then(AnswerBox(QMessageBox::Yes))
-            .Then([](QWidget* d) {
+            .Then([&](QWidget* d) {
+                // The progress window stands beside the main window while the run goes on.
+                auto* progress = w.findChild<QProgressDialog*>(QStringLiteral("MassPrintProgress"));
+                ASSERT_NE(progress, nullptr);
+                EXPECT_TRUE(progress->isVisible());
+                EXPECT_EQ(progress->labelText(), QStringLiteral("Printing 1 of 3"));
+                EXPECT_FALSE(w.centralWidget()->isEnabled());
                 d->findChild<QCheckBox*>(QStringLiteral("cbDontShow"))->setChecked(true);
                 PressButton("btnOK")(d);
             })
@@ -375,6 +382,8 @@ TEST_F(AddressBookWindow, ImportedFourLineAddressesMassPrintWithConsecutiveSeria
         << log[0].toStdString();
     EXPECT_TRUE(log[1].contains(QStringLiteral("|Bob Baker|2 Oak Ave|"))) << log[1].toStdString();
     EXPECT_TRUE(log[2].contains(QStringLiteral("|Cy Cole|3 Pine Rd|"))) << log[2].toStdString();
+    EXPECT_TRUE(w.centralWidget()->isEnabled());
+    EXPECT_EQ(w.findChild<QProgressDialog*>(), nullptr);
     // The table stays on its last record.
     EXPECT_EQ(Order(w), QStringLiteral("3/3"));
 }
