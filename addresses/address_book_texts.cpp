@@ -32,14 +32,16 @@ QString ShortenedDatabaseName(const QString& fullName,
     return QStringLiteral(".../") + caption;
 }
 
+QString WithoutControlCharacters(QString text) {
+    text.removeIf([](QChar c) { return c.category() == QChar::Other_Control; });
+    return text;
+}
+
 QString MemoControlText(const std::vector<std::string>& lines) {
     QStringList shown;
     shown.reserve(qsizetype(lines.size()));
-    for (const std::string& line : lines) {
-        QString text = QString::fromStdString(line);
-        text.removeIf([](QChar c) { return c.category() == QChar::Other_Control; });
-        shown.append(text);
-    }
+    for (const std::string& line : lines)
+        shown.append(WithoutControlCharacters(QString::fromStdString(line)));
     return shown.join(QLatin1Char('\n'));
 }
 

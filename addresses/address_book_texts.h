@@ -33,6 +33,10 @@ QString ShortenedDatabaseName(const QString& fullName,
 // return or line feed included) are not shown.
 QString MemoControlText(const std::vector<std::string>& lines);
 
+// The text without control characters (a lone carriage return or line feed included), as a
+// line of an address is shown and printed.
+QString WithoutControlCharacters(QString text);
+
 // The memo lines to store for the text of the bound memo control; a line break
 // at the very end does not start another line.
 std::vector<std::string> MemoLinesOfControl(const QString& text);

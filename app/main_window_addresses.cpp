@@ -311,11 +311,15 @@ void TF_Main::btnPasteClick() {
     if (text.isEmpty()) return;
     const auto pasted = addresses::SplitPastedAddress(text);
     if (!pasted) return;
-    (table ? tzeditCity : editCity)->setText(pasted->city);
-    (table ? tzeditState : editState)->setText(pasted->state);
-    (table ? tzeditZip : editZip)->setText(pasted->zip);
+    // A lone carriage return or line feed stays in its line but is neither shown nor printed.
+    using addresses::WithoutControlCharacters;
+    (table ? tzeditCity : editCity)->setText(WithoutControlCharacters(pasted->city));
+    (table ? tzeditState : editState)->setText(WithoutControlCharacters(pasted->state));
+    (table ? tzeditZip : editZip)->setText(WithoutControlCharacters(pasted->zip));
     if (!pasted->lines.isEmpty()) {
-        QString memo = addresses::PastedMemoText(pasted->lines);
+        QStringList lines;
+        for (const QString& line : pasted->lines) lines << WithoutControlCharacters(line);
+        QString memo = addresses::PastedMemoText(lines);
         memo.replace(QLatin1String("\r\n"), QLatin1String("\n"));
         (table ? tzmemoAddress : memoAddress)->setPlainText(memo);
     }
@@ -378,8 +382,8 @@ void TF_Main::MIImportClick() {
                 if (replaced > 0)
                     QMessageBox::information(
                         this, ApplicationTitle(),
-                        QStringLiteral("%1 characters could not be stored in the table and were "
-                                       "replaced by \"?\".")
+                        QStringLiteral("%1 character(s) of the text file could not be stored "
+                                       "in the table's code page and were replaced by \"?\".")
                             .arg(replaced));
             }
         }

@@ -77,9 +77,9 @@ QStringList XBaseRecords(const QString& file) {
     perl.start(QStringLiteral("perl"),
                {QStringLiteral(QM_XBASE_SCRIPT), QStringLiteral("dump"), file});
     perl.waitForFinished(60000);
-    // Records end in a line feed; memo lines inside a record are separated by CR LF.
+    // Each record starts on a line of its own with its deleted flag; memo texts hold line ends.
     QStringList lines = QString::fromLatin1(perl.readAllStandardOutput())
-                            .split(QRegularExpression(QStringLiteral("(?<!\r)\n")));
+                            .split(QRegularExpression(QStringLiteral("\n(?=[01]\\||fields |$)")));
     if (lines.size() < 2)
         return {QStringLiteral("<xbase failed: %1>")
                     .arg(QString::fromLatin1(perl.readAllStandardError()))};
@@ -390,10 +390,11 @@ TEST_F(AddressBookWindow, ImportedFourLineAddressesMassPrintWithConsecutiveSeria
 
 TEST_F(AddressBookWindow, PasteInBothModesAndExportThenImport) {
     TF_Main w;
+    // A lone line feed stays in its line and is not shown.
     QGuiApplication::clipboard()->setText(
-        QStringLiteral("Ann Able\r\n1 Elm St\r\nAkron, OH 44301-1234"));
+        QStringLiteral("Ann\nAble\r\n1 Elm St\r\nAkron, OH 44301-1234"));
     w.btnPaste->click();
-    EXPECT_EQ(w.memoAddress->toPlainText(), QStringLiteral("Ann Able\n1 Elm St\n"));
+    EXPECT_EQ(w.memoAddress->toPlainText(), QStringLiteral("AnnAble\n1 Elm St\n"));
     EXPECT_EQ(w.editCity->text(), QStringLiteral("Akron"));
     EXPECT_EQ(w.editState->text(), QStringLiteral("OH"));
     EXPECT_EQ(w.editZip->text(), QStringLiteral("44301-1234"));
@@ -497,4 +498,29 @@ TEST_F(AddressBookWindow, PasteInBothModesAndExportThenImport) {
         EXPECT_TRUE(script.messages[0].startsWith(QStringLiteral("Error on import: ")));
         EXPECT_TRUE(script.messages[0].contains(QStringLiteral("ADDRESS")));
     }
+}
+
+TEST_F(AddressBookWindow, ImportTellsOnceHowManyCharactersWereReplaced) {
+    // Windows-1252 text: the euro sign and the left quote have no place in code page 437.
+    const QString text = Path("shops.txt");
+    {
+        QFile f(text);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("\x80uro Shop,,,,K\xf6ln,NW,50667\r\n\x91Quote\x94 Inn,,,,Bonn,NW,53111\r\n");
+    }
+    const QString table = Path("shops.dbf");
+    files_.answers = {text, table};
+    TF_Main w;
+    ModalScript script;
+    script.Then(AnswerBox(QMessageBox::Ok)).Then(AnswerBox(QMessageBox::Ok));
+    w.MIImport->trigger();
+    EXPECT_EQ(
+        script.messages,
+        (QStringList{QStringLiteral("Import Done."),
+                     QStringLiteral("3 character(s) of the text file could not be stored "
+                                    "in the table's code page and were replaced by \"?\".")}));
+    const QStringList records = XBaseRecords(table);
+    ASSERT_EQ(records.size(), 2);
+    EXPECT_TRUE(records[0].startsWith(QStringLiteral("0|?uro Shop\n\r|K")))
+        << records[0].toStdString();
 }
