@@ -32,8 +32,9 @@ TAddressBook::~TAddressBook() {
     if (!table_) return;
     try {
         table_->Close(); // an unposted edit is dropped when the window goes
-    } catch (...) {
-        // Closing releases the file either way; nothing more can be done in a destructor.
+    } catch (const std::exception& e) {
+        // Closing releases the file either way; a destructor can only tell.
+        qWarning("Closing the address table %s: %s", qPrintable(fileName_), e.what());
     }
 }
 
