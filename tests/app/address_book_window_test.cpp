@@ -524,3 +524,33 @@ TEST_F(AddressBookWindow, ImportTellsOnceHowManyCharactersWereReplaced) {
     EXPECT_TRUE(records[0].startsWith(QStringLiteral("0|?uro Shop\n\r|K")))
         << records[0].toStdString();
 }
+
+TEST_F(AddressBookWindow, CancelInTheProgressWindowStopsAfterThePieceBeingPrinted) {
+    const QString file = Path("four.dbf");
+    MakeTable(file, {{{"Ann Able", "Akron", "OH", "44301"}},
+                     {{"Bob Baker", "Boise", "ID", "83702"}},
+                     {{"Cy Cole", "Camden", "NJ", "08101"}},
+                     {{"Dee Dunn", "Dover", "DE", "19901"}}});
+    TF_Main w;
+    Open(w, file);
+    ModalScript script;
+    script.Then(AnswerBox(QMessageBox::Yes))
+        .Then([&](QWidget* d) {
+            // Cancel pressed while the first piece is on its way.
+            auto* progress = w.findChild<QProgressDialog*>(QStringLiteral("MassPrintProgress"));
+            ASSERT_NE(progress, nullptr);
+            progress->cancel();
+            PressButton("btnOK")(d);
+        })
+        .Then(AnswerBox(QMessageBox::Ok));
+    w.MIMassPrint->trigger();
+    EXPECT_TRUE(script.Done());
+    ASSERT_EQ(script.messages.size(), 2);
+    EXPECT_TRUE(script.messages[1].startsWith(
+        QStringLiteral("1 of the pieces were printed and 1 entered in the mailing log.")))
+        << script.messages[1].toStdString();
+    EXPECT_TRUE(script.messages[1].contains(QStringLiteral("cancelled")));
+    EXPECT_EQ(pages_.pages.size(), 1u);
+    EXPECT_EQ(Globals().SerialNum, QStringLiteral("0000042"));
+    EXPECT_EQ(XBaseRecords(ProgramFolder() + QStringLiteral("Reports/report3.dbf")).size(), 1);
+}
