@@ -3,6 +3,7 @@
 #include "addresses/address_book_texts.h"
 #include "addresses/name_address_text.h"
 #include "addresses/paste_address.h"
+#include "addresses/set_aside_files.h"
 #include "app/address_book.h"
 #include "app/file_choice.h"
 #include "app/main_window.h"
@@ -34,6 +35,7 @@
 #include <QSaveFile>
 #include <QScopedValueRollback>
 
+#include <optional>
 #include <stdexcept>
 
 namespace qm {
@@ -51,12 +53,11 @@ QString AddressFolder() {
     return folder.isEmpty() ? ProgramFolder() + QStringLiteral("Addresses") : folder;
 }
 
-// The memo file that belongs to a table file (same name, extension DBT in the table's case).
-QString MemoFileOf(const QString& tableFile) {
+// The names the memo file of a table file may have (extension DBT in either case).
+QStringList MemoFilesOf(const QString& tableFile) {
     const QFileInfo info(tableFile);
-    const bool upper = info.suffix() == info.suffix().toUpper() && !info.suffix().isEmpty();
-    return info.dir().filePath(info.completeBaseName() +
-                               (upper ? QStringLiteral(".DBT") : QStringLiteral(".dbt")));
+    const QString base = info.dir().filePath(info.completeBaseName());
+    return {base + QStringLiteral(".dbt"), base + QStringLiteral(".DBT")};
 }
 
 // Disables the main window's own controls while a run shows its progress window.
@@ -349,18 +350,15 @@ void TF_Main::MIImportClick() {
         if (!tableFile.isEmpty()) {
             bool create = !QFile::exists(tableFile);
             int answer = 0;
+            // Overwrite keeps the old table aside until the new one is complete.
+            std::optional<addresses::TSetAsideFiles> old;
             if (!create) {
                 answer = AskWithButtons(ApplicationTitle(), kOverwriteQuestion,
                                         {QStringLiteral("&Overwrite"), QStringLiteral("&Append"),
                                          QStringLiteral("&Cancel")},
                                         this);
                 if (answer == 1) {
-                    for (const QString& f : {tableFile, MemoFileOf(tableFile)}) {
-                        QFile old(f);
-                        if (old.exists() && !old.remove())
-                            throw std::runtime_error(
-                                QStringLiteral("%1: %2").arg(f, old.errorString()).toStdString());
-                    }
+                    old.emplace(MemoFilesOf(tableFile) << tableFile);
                     create = true;
                 }
             }
@@ -378,6 +376,7 @@ void TF_Main::MIImportClick() {
                 if (!missing.isEmpty()) throw std::runtime_error(missing.toStdString());
                 const int replaced = addresses::ImportIntoTable(table, bytes);
                 table.Close();
+                if (old) old->Commit();
                 QMessageBox::information(this, ApplicationTitle(), QStringLiteral("Import Done."));
                 if (replaced > 0)
                     QMessageBox::information(

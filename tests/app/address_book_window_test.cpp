@@ -16,6 +16,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -474,6 +475,7 @@ TEST_F(AddressBookWindow, PasteInBothModesAndExportThenImport) {
         EXPECT_TRUE(script.Done());
     }
     EXPECT_EQ(Order(w), QStringLiteral("1/1"));
+    EXPECT_TRUE(QDir(dir_.path()).entryList({QStringLiteral("*.old")}).isEmpty());
     w.btnExit->click();
 
     const QString other = Path("other.dbf");
