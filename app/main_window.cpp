@@ -299,6 +299,7 @@ void TF_Main::BuildForm() {
     btnClear = new QPushButton(QStringLiteral("&Clear"), gbAddress);
     btnClear->setObjectName(QStringLiteral("btnClear"));
     btnClear->setGeometry(95, 134, 75, 25);
+    BuildTableMode();
 
     // Fees.
     gbFees = new QGroupBox(QStringLiteral("Fees"), central);
@@ -452,6 +453,10 @@ void TF_Main::ShowMailerNumberAtStart() {
 }
 
 void TF_Main::closeEvent(QCloseEvent* event) {
+    if (massPrinting_) {
+        event->ignore();
+        return;
+    }
     for (;;) {
         try {
             SaveSettings(Globals());
@@ -471,7 +476,8 @@ void TF_Main::closeEvent(QCloseEvent* event) {
 }
 
 void TF_Main::CloseTables() {
-    // The log and address tables close here once the window owns them.
+    // The log table is opened per command; the address table closes with the window.
+    CloseAddressTable();
 }
 
 bool TF_Main::eventFilter(QObject* watched, QEvent* event) {
@@ -511,6 +517,8 @@ bool TF_Main::eventFilter(QObject* watched, QEvent* event) {
                 editPostageChange();
             else if (watched == memoAddress)
                 memoAddressExit();
+            else if (watched == tzmemoAddress)
+                tzmemoAddressExit();
         }
     }
     return QMainWindow::eventFilter(watched, event);
@@ -723,15 +731,9 @@ void TF_Main::MIAboutClick() {
 
 // --- Commands whose windows come with later parts of the program ----------------------------
 
-void TF_Main::MIReadWriteToDBClick() {
-    ShowNotAvailableYet(this);
-}
 // File, Print prints the piece again even while the Print button is disabled.
 void TF_Main::MIPrintClick() {
     btnPrintClick();
-}
-void TF_Main::MIMassPrintClick() {
-    ShowNotAvailableYet(this);
 }
 void TF_Main::MIPrintBarCodesClick() {
     WindowDialogs dialogs(this);
@@ -761,12 +763,6 @@ void TF_Main::MIExtraLabelClick() {
         g.PrintExtraLabel = dialog.PrintExtraLabel();
         g.ExtraLabel = dialog.ExtraLabel();
     }
-}
-void TF_Main::MIImportClick() {
-    ShowNotAvailableYet(this);
-}
-void TF_Main::MIExportClick() {
-    ShowNotAvailableYet(this);
 }
 void TF_Main::miPrintFullClick() {
     RunLogReportCommand(this, CheckedLogOrder(MIByMailerNumber, MIByName, MIByDate, MIByZipCode),
@@ -814,9 +810,6 @@ void TF_Main::btnPrintClick() {
     const PrintOutcome outcome = RunSinglePrint(FilledEntryFields(), Globals(), printer, dialogs,
                                                 pieceLog_ ? *pieceLog_ : mailingLog);
     if (outcome.Printed()) MarkPrinted();
-}
-void TF_Main::btnPasteClick() {
-    ShowNotAvailableYet(this);
 }
 
 } // namespace qm

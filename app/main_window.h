@@ -2,11 +2,13 @@
 // The main window: menu bar, sender block and the entry form for one mail piece.
 // Every control, menu item and action carries its component name as object name.
 #include "entry/entry_fields.h"
+#include "widgets/tz_navigator.h"
 
 #include <QColor>
 #include <QList>
 #include <QMainWindow>
 #include <QPointer>
+#include <QRect>
 
 class QAction;
 class QActionGroup;
@@ -23,6 +25,7 @@ namespace qm {
 
 struct GlobalVariables;
 class PieceLog;
+class TAddressBook;
 class TF_About;
 class TF_Help;
 
@@ -114,6 +117,10 @@ public:
     QLineEdit* tzeditCity;
     QLineEdit* tzeditState;
     QLineEdit* tzeditZip;
+    TTzNavigator* tznavigator1;
+    QLabel* labelOrder;
+    QLabel* labelDatabaseName;
+    QPushButton* btnExit;
     // Fees
     QGroupBox* gbFees;
     QLabel* lblPostage;
@@ -142,6 +149,9 @@ public:
     // The entry form as the print reads it: the free-entry controls, or the
     // address-table ones while the free-entry memo is hidden.
     EntryFields FilledEntryFields() const;
+    // The address table of table mode (open while tzmemoAddress shows).
+    TAddressBook& AddressBook() { return *addressBook_; }
+    bool InTableMode() const;
     // The mailing log the prints enter their pieces into (not owned; null: the log beside the
     // program).
     void SetPieceLog(PieceLog* log);
@@ -194,6 +204,11 @@ public slots:
     void editPostageChange();
     void memoAddressChange();
     void memoAddressExit();
+    // Address table mode
+    void tznavigator1Click(qm::TNavigateBtn button);
+    void tzmemoAddressChange();
+    void tzmemoAddressExit();
+    void btnExitClick();
     // Start-up customer-ID check: the Mailer Number dialog with the stored values.
     void ShowMailerNumberAtStart();
 
@@ -212,6 +227,14 @@ private:
     void ExitField(QLineEdit* edit);
     void SetMarked(const QColor& color, bool printEnabled);
     void ShowPartnerLogo(const QPixmap& logo);
+    void BuildTableMode();
+    // Opens the file into table mode; false (with the message shown) when it cannot serve.
+    bool OpenAddressTable(const QString& fileName);
+    void ShowTableMode(bool on);
+    void CloseAddressTable();
+    void ShowOrder();
+    // Runs a table command; an error is shown and the shown record read again.
+    template <class F> void TableCommand(F&& command);
 
     QPointer<TF_About> splash_;
     QPointer<TF_Help> help_;
@@ -219,6 +242,9 @@ private:
     // How much the pixel design grew for the window's font.
     double scale_ = 1.0;
     PieceLog* pieceLog_ = nullptr;
+    TAddressBook* addressBook_ = nullptr;
+    QRect pasteFreeGeometry_;
+    bool massPrinting_ = false; // the window stays open until the run ends
 };
 
 } // namespace qm

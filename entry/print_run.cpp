@@ -106,7 +106,8 @@ QString NotLoggedWarning(const QString& barcodeData, const QString& error) {
 }
 
 PrintOutcome PrintOnePiece(const EntryFields& fields, GlobalVariables& g, PiecePrinter& printer,
-                           RunDialogs& dialogs, PieceLog& log) {
+                           RunDialogs& dialogs, PieceLog& log,
+                           const QString& unsetCustomerMessage) {
     QString error;
     std::optional<NumberTransaction> numbers = BeginNumbers(g, dialogs, error);
     if (!numbers) return Outcome(PrintOutcome::Result::Failed, error);
@@ -120,7 +121,7 @@ PrintOutcome PrintOnePiece(const EntryFields& fields, GlobalVariables& g, PieceP
     }
     if (g.PrintBarCode && CustomerIdUnset(g.CustID)) {
         copies.RestoreTo(g);
-        return Refused(dialogs, SinglePrintUnsetCustomerMessage());
+        return Refused(dialogs, unsetCustomerMessage);
     }
     // The number is used up before the piece is printed: a crash or a failed print never
     // hands it out again.

@@ -14,6 +14,9 @@ namespace qm {
 class PiecePrinter;
 class PieceLog;
 
+// Message texts.
+QString SinglePrintUnsetCustomerMessage();
+
 struct PrintOutcome {
     enum class Result {
         Printed,   // barcodeData holds the printed piece's data text
@@ -54,9 +57,10 @@ public:
 // One piece: takes the numbering lock, adopts a number another copy stored, advances,
 // confirms (the Mailer Number dialog when g.ConfirmNumbers, or when the stored number is
 // damaged), refuses an unset customer ID, stores the number, prints and enters the piece
-// in the log. The mass print calls it once per address record.
+// in the log. The mass print calls it once per address record, with its own refusal text.
 PrintOutcome PrintOnePiece(const EntryFields& fields, GlobalVariables& g, PiecePrinter& printer,
-                           RunDialogs& dialogs, PieceLog& log);
+                           RunDialogs& dialogs, PieceLog& log,
+                           const QString& unsetCustomerMessage = SinglePrintUnsetCustomerMessage());
 
 // The Print button (and File, Print): asks first when the addressee is empty, then prints
 // one piece. The log is closed in every case.
@@ -74,8 +78,7 @@ void RunMailerNumberCommand(GlobalVariables& g, RunDialogs& dialogs);
 // ID is asked for with the Mailer Number dialog (stored values, no stepping).
 void RunFirstShowCustomerCheck(GlobalVariables& g, RunDialogs& dialogs);
 
-// Message texts.
-QString SinglePrintUnsetCustomerMessage();
+// More message texts.
 QString PrePrintUnsetCustomerMessage();
 QString FirstShowCustomerMessage();
 QString PrePrintConfirmMessage();

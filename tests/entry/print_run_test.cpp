@@ -4,6 +4,7 @@
 #include "core/settings.h"
 #include "decode.h"
 #include "entry/mailer_numbers.h"
+#include "entry/mass_print.h"
 #include "entry/piece_log.h"
 #include "entry/print_run.h"
 #include "print/page.h"
@@ -525,4 +526,142 @@ TEST_F(PrintRun, NumbersSurviveAProcessThatNeverSavesItsSettings) {
     ASSERT_TRUE(child.waitForFinished(60000));
     EXPECT_EQ(child.exitCode(), 0);
     EXPECT_EQ(SavedValue("SerialNum"), QStringLiteral("0000043"));
+}
+
+namespace {
+
+// Address records of a mass print: the addressee's first line names the record.
+class FakeRecords : public MassPrintSource {
+public:
+    explicit FakeRecords(int count) : count_(count) {}
+    unsigned Count() override { return unsigned(count_); }
+    void First() override { at_ = 0; }
+    bool AtEnd() override { return at_ >= count_; }
+    void Next() override { ++at_; }
+    EntryFields Fields() override {
+        EntryFields f = ::Fields();
+        f.addresseeLines[0] = QStringLiteral("Record %1").arg(at_ + 1);
+        return f;
+    }
+
+private:
+    int count_;
+    int at_ = 0;
+};
+
+} // namespace
+
+TEST_F(PrintRun, MassPrintConfirmedOnceGivesConsecutiveNumbersAndSaysWhichWerePrinted) {
+    CollectingTarget target;
+    PagePrinter printer(target);
+    FakeRecords records(3);
+    QString seen;
+    dialogs_.yesNo = {true};
+    dialogs_.numbers = {[&](GlobalVariables& g, bool fromRun) {
+        seen = g.SerialNum;
+        EXPECT_TRUE(fromRun);
+        g.ConfirmNumbers = false; // "Do not show this screen again"
+        return true;
+    }};
+    QStringList progress;
+    const MassPrintOutcome out =
+        RunMassPrint(records, g_, printer, dialogs_, log_, [&](int piece, int count) {
+            progress << QStringLiteral("%1 of %2").arg(piece).arg(count);
+            return true;
+        });
+    EXPECT_EQ(seen, QStringLiteral("0000042"));
+    EXPECT_EQ(dialogs_.shown,
+              (QStringList{QStringLiteral("ask(yes): You are about to print 3 labels.\n\rWould "
+                                          "you like to continue?"),
+                           QStringLiteral("numbers")}));
+    EXPECT_EQ(progress, (QStringList{"1 of 3", "2 of 3", "3 of 3"}));
+    EXPECT_EQ(out.printed, 3);
+    EXPECT_EQ(out.logged, 3);
+    EXPECT_EQ(log_.closed, 1);
+    ASSERT_EQ(log_.appended.size(), 3);
+    ASSERT_EQ(target.pages.size(), 3u);
+    // The serials as zbarimg reads them off the three pages.
+    QStringList serials;
+    for (const QImage& page : target.pages) {
+        const QStringList numbers = TrackingNumbersOn(page);
+        ASSERT_EQ(numbers.size(), 1);
+        serials << numbers[0].mid(14, 7);
+    }
+    EXPECT_EQ(serials, (QStringList{"0000042", "0000043", "0000044"}));
+    EXPECT_EQ(g_.SerialNum, QStringLiteral("0000044"));
+    EXPECT_EQ(SavedValue("SerialNum"), QStringLiteral("0000044"));
+    // The numbers the summary names are the printed tracking numbers, as people read them.
+    EXPECT_EQ(QString(out.firstNumber).remove(QLatin1Char(' ')),
+              TrackingNumbersOn(target.pages[0])[0]);
+    EXPECT_EQ(QString(out.lastNumber).remove(QLatin1Char(' ')),
+              TrackingNumbersOn(target.pages[2])[0]);
+    const QString summary = MassPrintSummary(out);
+    EXPECT_TRUE(summary.startsWith(QStringLiteral("3 of the pieces were printed and 3 entered")))
+        << summary.toStdString();
+    EXPECT_TRUE(summary.contains(out.lastNumber));
+}
+
+TEST_F(PrintRun, MassPrintStopsAtNoAtAnUnsetCustomerIdAndAtCancel) {
+    PagePrinter printer(target_);
+    {
+        // No: nothing printed, ConfirmNumbers as it was.
+        FakeRecords records(2);
+        g_.ConfirmNumbers = false;
+        dialogs_.yesNo = {false};
+        const MassPrintOutcome out = RunMassPrint(records, g_, printer, dialogs_, log_);
+        EXPECT_FALSE(out.asked);
+        EXPECT_FALSE(g_.ConfirmNumbers);
+        EXPECT_EQ(target_.DocumentsEnded(), 0);
+    }
+    for (const char* unset : {"000000000", "00-000-0000"}) {
+        FakeRecords records(2);
+        dialogs_.shown.clear();
+        g_.CustID = QString::fromLatin1(unset);
+        dialogs_.yesNo = {true};
+        dialogs_.numbers = {[](GlobalVariables&, bool) { return true; }};
+        const MassPrintOutcome out = RunMassPrint(records, g_, printer, dialogs_, log_);
+        EXPECT_EQ(out.printed, 0);
+        EXPECT_EQ(g_.SerialNum, QStringLiteral("0000041")) << unset;
+        EXPECT_EQ(dialogs_.shown.last(),
+                  QStringLiteral("refuse: You can not print a Mailer with \"000000000\" as a "
+                                 "Customer ID. \r\nPlease enter in a Customer ID , and try "
+                                 "again."));
+    }
+    EXPECT_EQ(target_.DocumentsEnded(), 0);
+    EXPECT_TRUE(log_.appended.isEmpty());
+
+    // Cancel pressed while piece 2 prints: piece 2 is finished, piece 3 is not started.
+    g_.CustID = QStringLiteral("123456789");
+    g_.ConfirmNumbers = false;
+    FakeRecords records(4);
+    dialogs_.yesNo = {true};
+    dialogs_.numbers = {[](GlobalVariables& g, bool) {
+        g.ConfirmNumbers = false;
+        return true;
+    }};
+    const MassPrintOutcome out = RunMassPrint(records, g_, printer, dialogs_, log_,
+                                              [](int piece, int) { return piece < 3; });
+    EXPECT_TRUE(out.cancelled);
+    EXPECT_EQ(out.printed, 2);
+    EXPECT_EQ(target_.DocumentsEnded(), 2);
+    EXPECT_EQ(g_.SerialNum, QStringLiteral("0000043"));
+    EXPECT_TRUE(MassPrintSummary(out).contains(QStringLiteral("cancelled")));
+}
+
+TEST_F(PrintRun, MassPrintStopsAtAPrintErrorKeepingThePiecesPrinted) {
+    FailingTarget failing(3);
+    PagePrinter printer(failing);
+    FakeRecords records(5);
+    dialogs_.yesNo = {true};
+    dialogs_.numbers = {[](GlobalVariables& g, bool) {
+        g.ConfirmNumbers = false;
+        return true;
+    }};
+    const MassPrintOutcome out = RunMassPrint(records, g_, printer, dialogs_, log_);
+    EXPECT_EQ(out.printed, 2);
+    EXPECT_EQ(out.stop, Result::Failed);
+    EXPECT_EQ(log_.appended.size(), 2);
+    EXPECT_TRUE(dialogs_.shown.last().startsWith(QStringLiteral("error: ")));
+    // The number of the failed piece stays used.
+    EXPECT_EQ(g_.SerialNum, QStringLiteral("0000044"));
 }

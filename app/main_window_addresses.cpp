@@ -1,0 +1,432 @@
+// The main window's address commands: table mode with the bound controls and the navigator,
+// mass print, paste, and the name-and-address text files.
+#include "addresses/address_book_texts.h"
+#include "addresses/name_address_text.h"
+#include "addresses/paste_address.h"
+#include "addresses/set_aside_files.h"
+#include "app/address_book.h"
+#include "app/file_choice.h"
+#include "app/main_window.h"
+#include "app/window_dialogs.h"
+#include "core/program_folder.h"
+#include "core/settings.h"
+#include "entry/mass_print.h"
+#include "log/log_table.h"
+#include "print/page.h"
+#include "print/page_printer.h"
+#include "widgets/ask_with_buttons.h"
+#include "widgets/error_display.h"
+#include "widgets/font_scale.h"
+#include "widgets/memo_lines.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QScopedValueRollback>
+
+#include <optional>
+#include <stdexcept>
+
+namespace qm {
+
+namespace {
+
+const QString kOpenTitle = QStringLiteral("Read Name and Address from File");
+const QString kOverwriteQuestion =
+    QStringLiteral("A database of the same name has been found in this location.  Would you "
+                   "like to overwrite this database, or append to this database?");
+constexpr int kTableModeBoxHeight = 192;
+
+QString AddressFolder() {
+    const QString folder = Globals().SystemPathDefault;
+    return folder.isEmpty() ? ProgramFolder() + QStringLiteral("Addresses") : folder;
+}
+
+// The names the memo file of a table file may have (extension DBT in either case).
+QStringList MemoFilesOf(const QString& tableFile) {
+    const QFileInfo info(tableFile);
+    const QString base = info.dir().filePath(info.completeBaseName());
+    return {base + QStringLiteral(".dbt"), base + QStringLiteral(".DBT")};
+}
+
+// Disables the main window's own controls while a run shows its progress window.
+class WindowBusy {
+public:
+    explicit WindowBusy(QMainWindow* w) : w_(w) {
+        w_->centralWidget()->setEnabled(false);
+        w_->menuBar()->setEnabled(false);
+    }
+    ~WindowBusy() {
+        w_->centralWidget()->setEnabled(true);
+        w_->menuBar()->setEnabled(true);
+    }
+    WindowBusy(const WindowBusy&) = delete;
+    WindowBusy& operator=(const WindowBusy&) = delete;
+
+private:
+    QMainWindow* w_;
+};
+
+// The records of table mode as the mass print reads them: the bound controls show each one.
+class BoundRecords : public MassPrintSource {
+public:
+    explicit BoundRecords(TF_Main& w) : w_(w) {}
+    unsigned Count() override { return w_.AddressBook().Table().RecCount(); }
+    void First() override { w_.AddressBook().First(); }
+    bool AtEnd() override { return w_.AddressBook().AtEnd(); }
+    void Next() override { w_.AddressBook().Next(); }
+    EntryFields Fields() override { return w_.FilledEntryFields(); }
+
+private:
+    TF_Main& w_;
+};
+
+} // namespace
+
+void TF_Main::BuildTableMode() {
+    tznavigator1 = new TTzNavigator(gbAddress);
+    tznavigator1->setObjectName(QStringLiteral("tznavigator1"));
+    tznavigator1->setGeometry(8, 44, 189, 18);
+    labelOrder = new QLabel(gbAddress);
+    labelOrder->setObjectName(QStringLiteral("labelOrder"));
+    labelOrder->setGeometry(8, 62, 189, 16);
+    labelOrder->setAlignment(Qt::AlignCenter);
+    labelOrder->setAutoFillBackground(true);
+    QPalette aqua = labelOrder->palette();
+    aqua.setColor(QPalette::Window, QColor(0, 255, 255));
+    labelOrder->setPalette(aqua);
+    labelDatabaseName = new QLabel(gbAddress);
+    labelDatabaseName->setObjectName(QStringLiteral("labelDatabaseName"));
+    labelDatabaseName->move(8, 20);
+    QPalette blue = labelDatabaseName->palette();
+    blue.setColor(QPalette::WindowText, Qt::blue);
+    labelDatabaseName->setPalette(blue);
+    btnExit = new QPushButton(QStringLiteral("&Exit"), gbAddress);
+    btnExit->setObjectName(QStringLiteral("btnExit"));
+    btnExit->setGeometry(206, 60, 59, 25);
+    // The same sizes as the free-entry controls, below the navigator.
+    tzmemoAddress->setGeometry(8, 89, 265, 68);
+    tzeditCity->setGeometry(8, 161, 144, 22);
+    tzeditState->setGeometry(156, 161, 40, 22);
+    tzeditZip->setGeometry(200, 161, 90, 22);
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{tznavigator1, labelOrder, labelDatabaseName, btnExit})
+        w->hide();
+
+    addressBook_ = new TAddressBook(tzmemoAddress, tzeditCity, tzeditState, tzeditZip, this);
+    connect(tznavigator1, &TTzNavigator::Click, this, &TF_Main::tznavigator1Click);
+    connect(btnExit, &QPushButton::clicked, this, &TF_Main::btnExitClick);
+    connect(tzmemoAddress, &QPlainTextEdit::textChanged, this, &TF_Main::tzmemoAddressChange);
+}
+
+bool TF_Main::InTableMode() const {
+    return !tzmemoAddress->isHidden();
+}
+
+template <class F> void TF_Main::TableCommand(F&& command) {
+    try {
+        command();
+    } catch (const std::exception& e) {
+        ShowError(this, e);
+    }
+}
+
+void TF_Main::ShowTableMode(bool on) {
+    if (on == InTableMode()) return;
+    MIMassPrint->setEnabled(on);
+    if (on) {
+        pasteFreeGeometry_ = btnPaste->geometry();
+        btnPaste->setGeometry(Scaled(QRect(206, 36, 59, 25), scale_));
+        if (gbAddress->height() < Scaled(kTableModeBoxHeight, scale_))
+            gbAddress->resize(gbAddress->width(), Scaled(kTableModeBoxHeight, scale_));
+    } else {
+        btnPaste->setGeometry(pasteFreeGeometry_);
+    }
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{btnExit, tznavigator1, labelDatabaseName, labelOrder,
+                                         tzmemoAddress, tzeditCity, tzeditState, tzeditZip})
+        w->setVisible(on);
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{btnClear, memoAddress, editCity, editState, editZip})
+        w->setVisible(!on);
+}
+
+void TF_Main::ShowOrder() {
+    labelOrder->setText(addressBook_->OrderText());
+    labelOrder->resize(tznavigator1->width(), labelOrder->height());
+}
+
+bool TF_Main::OpenAddressTable(const QString& fileName) {
+    const QString previous = addressBook_->FileName();
+    QString refusal;
+    try {
+        refusal = addressBook_->Open(fileName);
+    } catch (const std::exception& e) {
+        refusal = QString::fromStdString(e.what());
+    }
+    if (!refusal.isEmpty()) {
+        QMessageBox::warning(this, ApplicationTitle(), refusal);
+        if (!previous.isEmpty() && previous != fileName) {
+            TableCommand([&] { addressBook_->Open(previous); });
+        }
+        if (!addressBook_->IsOpen()) ShowTableMode(false);
+        return false;
+    }
+    ShowTableMode(true);
+    const QFontMetrics metrics(labelDatabaseName->font());
+    labelDatabaseName->setText(addresses::ShortenedDatabaseName(
+        QFileInfo(fileName).absoluteFilePath(),
+        [&](const QString& text) { return metrics.horizontalAdvance(text); }));
+    labelDatabaseName->adjustSize();
+    ShowOrder();
+    tzmemoAddress->setFocus();
+    return true;
+}
+
+void TF_Main::MIReadWriteToDBClick() {
+    const QString file = ActiveFileChoice().OpenFile(
+        this, kOpenTitle, AddressFolder(), QStringLiteral("DBF Files (*.dbf);;All Files (*)"),
+        QStringLiteral("dbf"));
+    if (file.isEmpty()) return;
+    Globals().SystemPathDefault = QFileInfo(file).absolutePath();
+    OpenAddressTable(file);
+}
+
+void TF_Main::tznavigator1Click(TNavigateBtn button) {
+    if (!addressBook_->IsOpen()) return;
+    TAddressBook& book = *addressBook_;
+    TableCommand([&] {
+        switch (button) {
+        case TNavigateBtn::nbFirst: book.First(); break;
+        case TNavigateBtn::nbPrior: book.Prior(); break;
+        case TNavigateBtn::nbNext: book.Next(); break;
+        case TNavigateBtn::nbLast: book.Last(); break;
+        case TNavigateBtn::nbInsert: book.Insert(); break;
+        case TNavigateBtn::nbPost: book.Post(); break;
+        case TNavigateBtn::nbCancel: book.Cancel(); break;
+        case TNavigateBtn::nbRefresh: book.Refresh(); break;
+        case TNavigateBtn::nbDelete:
+            book.ToggleDeleted([this] {
+                QMessageBox box(QMessageBox::Question, ApplicationTitle(),
+                                QStringLiteral("Delete Record ?"),
+                                QMessageBox::Ok | QMessageBox::Cancel, this);
+                box.setDefaultButton(QMessageBox::Ok);
+                return box.exec() == QMessageBox::Ok;
+            });
+            break;
+        }
+    });
+    ShowOrder();
+}
+
+void TF_Main::tzmemoAddressChange() {
+    MarkEdited();
+    if (inLineRule_) return;
+    inLineRule_ = true;
+    KeepFourLines(tzmemoAddress);
+    inLineRule_ = false;
+}
+
+void TF_Main::tzmemoAddressExit() {
+    // Lines 1 to 4 written back count as a change of the memo; the record is not edited by it.
+    if (!tzmemoAddress->document()->isEmpty()) tzmemoAddressChange();
+}
+
+void TF_Main::btnExitClick() {
+    if (!addressBook_->IsOpen()) {
+        ShowTableMode(false);
+        return;
+    }
+    try {
+        addressBook_->Close(true);
+    } catch (const std::exception& e) {
+        // The marked records stay marked; the table is closed without packing.
+        ShowError(this, e);
+        CloseAddressTable();
+    }
+    ShowTableMode(false);
+    editPostageExit();
+}
+
+void TF_Main::CloseAddressTable() {
+    if (!addressBook_ || !addressBook_->IsOpen()) return;
+    try {
+        addressBook_->Close(false);
+    } catch (const std::exception& e) {
+        ShowError(this, e);
+    }
+}
+
+void TF_Main::MIMassPrintClick() {
+    if (!InTableMode() || !addressBook_->IsOpen()) return;
+    WindowDialogs dialogs(this);
+    MailingLog mailingLog;
+    PieceLog& log = pieceLog_ ? *pieceLog_ : mailingLog;
+    BoundRecords records(*this);
+    MassPrintOutcome outcome;
+    try {
+        PagePrinter printer(ActivePageTarget());
+        QProgressDialog progress(this);
+        progress.setObjectName(QStringLiteral("MassPrintProgress"));
+        progress.setWindowTitle(ApplicationTitle());
+        progress.setCancelButtonText(QStringLiteral("&Cancel"));
+        progress.setAutoClose(false);
+        progress.setAutoReset(false);
+        progress.setMinimumDuration(0);
+        progress.setWindowModality(Qt::NonModal);
+        progress.reset();
+        progress.hide();
+        WindowBusy busy(this);
+        const QScopedValueRollback<bool> running(massPrinting_, true);
+        outcome =
+            RunMassPrint(records, Globals(), printer, dialogs, log, [&](int piece, int count) {
+                progress.setMaximum(count);
+                progress.setValue(piece - 1);
+                progress.setLabelText(QStringLiteral("Printing %1 of %2").arg(piece).arg(count));
+                progress.show();
+                QApplication::processEvents();
+                return !progress.wasCanceled();
+            });
+    } catch (const std::exception& e) {
+        ShowError(this, e);
+    }
+    ShowOrder();
+    if (outcome.printed > 0 || outcome.cancelled) dialogs.Inform(MassPrintSummary(outcome));
+}
+
+void TF_Main::btnPasteClick() {
+    btnClearClick();
+    const bool table = InTableMode();
+    if (table) tzmemoAddress->clear();
+    const QString text = QGuiApplication::clipboard()->text();
+    if (text.isEmpty()) return;
+    const auto pasted = addresses::SplitPastedAddress(text);
+    if (!pasted) return;
+    // A lone carriage return or line feed stays in its line but is neither shown nor printed.
+    using addresses::WithoutControlCharacters;
+    (table ? tzeditCity : editCity)->setText(WithoutControlCharacters(pasted->city));
+    (table ? tzeditState : editState)->setText(WithoutControlCharacters(pasted->state));
+    (table ? tzeditZip : editZip)->setText(WithoutControlCharacters(pasted->zip));
+    if (!pasted->lines.isEmpty()) {
+        QStringList lines;
+        for (const QString& line : pasted->lines) lines << WithoutControlCharacters(line);
+        QString memo = addresses::PastedMemoText(lines);
+        memo.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+        (table ? tzmemoAddress : memoAddress)->setPlainText(memo);
+    }
+}
+
+void TF_Main::MIImportClick() {
+    const QString folder = AddressFolder();
+    const QString textFile = ActiveFileChoice().OpenFile(
+        this, kOpenTitle, folder, QStringLiteral("Import Files (*.txt *.csv);;All Files (*)"),
+        QStringLiteral("txt"));
+    if (textFile.isEmpty()) return;
+    const QString reopen = addressBook_->IsOpen() ? addressBook_->FileName() : QString();
+    CloseAddressTable();
+    try {
+        QFile in(textFile);
+        if (!in.open(QIODevice::ReadOnly))
+            throw std::runtime_error(
+                QStringLiteral("%1: %2").arg(textFile, in.errorString()).toStdString());
+        const QByteArray bytes = in.readAll();
+        if (in.error() != QFileDevice::NoError)
+            throw std::runtime_error(
+                QStringLiteral("%1: %2").arg(textFile, in.errorString()).toStdString());
+        in.close();
+        const QString tableFile = ActiveFileChoice().SaveFile(
+            this, kOpenTitle, folder, addresses::ProposedTableFileName(textFile),
+            QStringLiteral("DBF Files (*.dbf)"));
+        if (!tableFile.isEmpty()) {
+            bool create = !QFile::exists(tableFile);
+            int answer = 0;
+            // Overwrite keeps the old table aside until the new one is complete.
+            std::optional<addresses::TSetAsideFiles> old;
+            if (!create) {
+                answer = AskWithButtons(ApplicationTitle(), kOverwriteQuestion,
+                                        {QStringLiteral("&Overwrite"), QStringLiteral("&Append"),
+                                         QStringLiteral("&Cancel")},
+                                        this);
+                if (answer == 1) {
+                    old.emplace(MemoFilesOf(tableFile) << tableFile);
+                    create = true;
+                }
+            }
+            if (create || answer == 2) {
+                qm::table::TTzDbf table("TzDbfImport");
+                std::vector<std::string> fields;
+                if (create)
+                    for (const QString& f : addresses::AddressTableFields())
+                        fields.push_back(f.toStdString());
+                table.SetDbfFields(fields);
+                table.SetTableLanguage(qm::table::TTableLanguage::tlOem);
+                table.SetDbfFileName(tableFile.toStdString());
+                table.Open();
+                const QString missing = addresses::MissingAddressField(table);
+                if (!missing.isEmpty()) throw std::runtime_error(missing.toStdString());
+                const int replaced = addresses::ImportIntoTable(table, bytes);
+                table.Close();
+                if (old) old->Commit();
+                QMessageBox::information(this, ApplicationTitle(), QStringLiteral("Import Done."));
+                if (replaced > 0)
+                    QMessageBox::information(
+                        this, ApplicationTitle(),
+                        QStringLiteral("%1 character(s) of the text file could not be stored "
+                                       "in the table's code page and were replaced by \"?\".")
+                            .arg(replaced));
+            }
+        }
+    } catch (const std::exception& e) {
+        QMessageBox::critical(this, ApplicationTitle(),
+                              QStringLiteral("Error on import: ") +
+                                  QString::fromStdString(e.what()));
+    }
+    if (!reopen.isEmpty()) OpenAddressTable(reopen);
+}
+
+void TF_Main::MIExportClick() {
+    const QString folder = AddressFolder();
+    const QString tableFile = ActiveFileChoice().OpenFile(
+        this, kOpenTitle, folder, QStringLiteral("dbf Files(*.dbf);;All Files (*)"),
+        QStringLiteral("dbf"));
+    if (tableFile.isEmpty()) return;
+    try {
+        qm::table::TTzDbf table("TzDbfExport");
+        table.SetCreateIfNotFound(false);
+        table.SetTableLanguage(qm::table::TTableLanguage::tlOem);
+        table.SetDbfFileName(tableFile.toStdString());
+        table.Open();
+        const QString missing = addresses::MissingAddressField(table);
+        if (!missing.isEmpty()) throw std::runtime_error(missing.toStdString());
+        const QString textFile = ActiveFileChoice().SaveFile(
+            this, kOpenTitle, folder, addresses::ProposedTextFileName(tableFile),
+            QStringLiteral("Text Files (*.txt);;All Files (*)"));
+        if (textFile.isEmpty()) return;
+        const QByteArray bytes = addresses::ExportTable(table);
+        table.Close();
+        // The text file is replaced only when it is complete.
+        QSaveFile out(textFile);
+        if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit())
+            throw std::runtime_error(
+                QStringLiteral("%1: %2").arg(textFile, out.errorString()).toStdString());
+        QMessageBox::information(this, ApplicationTitle(), QStringLiteral("Export Done."));
+    } catch (const std::exception& e) {
+        QMessageBox::critical(this, ApplicationTitle(),
+                              QStringLiteral("Error on export: ") +
+                                  QString::fromStdString(e.what()));
+    }
+}
+
+} // namespace qm
