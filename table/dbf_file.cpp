@@ -623,6 +623,12 @@ uint32_t TDbfFile::Pack(TMemoFile* memo) {
     // The packed table (and memo file) are written whole under temporary
     // names in the same folder, flushed, and then swapped in: a crash leaves
     // the old ones or the new ones, whole.
+    // What a killed pack left is removed: holding the table exclusively, no
+    // other pack can be writing it.
+    RemoveStalePackFiles(target,
+                         (!memoTarget.empty() && FolderPart(memoTarget) == FolderPart(target))
+                             ? memoTarget
+                             : std::string());
     const std::string temp = target + ".pack" + std::to_string(::getpid());
     IFileSystem& fs = FileSystem();
     int err = 0;

@@ -84,6 +84,30 @@ bool PublishPackMarker(const TPackPair& pair, int& err) {
     return true;
 }
 
+void RemoveStalePackFiles(const std::string& table, const std::string& memo) {
+    // Names of the form NAME.packPID (a table or memo file) and MARKER.newPID.
+    auto stale = [](const std::string& name, const std::string& prefix) {
+        if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0)
+            return false;
+        for (size_t i = prefix.size(); i < name.size(); ++i)
+            if (name[i] < '0' || name[i] > '9') return false;
+        return true;
+    };
+    const std::string prefixes[] = {BaseOf(table) + ".pack", BaseOf(PackMarkerName(table)) + ".new",
+                                    memo.empty() ? std::string() : BaseOf(memo) + ".pack"};
+    std::error_code ec;
+    std::filesystem::directory_iterator it(FolderOf(table), ec), end;
+    for (; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        for (const std::string& prefix : prefixes) {
+            if (!prefix.empty() && stale(name, prefix)) {
+                FileSystem().Remove(it->path().string());
+                break;
+            }
+        }
+    }
+}
+
 int RemovePackMarker(const std::string& tablePath) {
     IFileSystem& fs = FileSystem();
     const std::string marker = PackMarkerName(tablePath);
@@ -142,8 +166,17 @@ void FinishInterruptedPack(const std::string& tablePath, const std::string& disp
     // The memo file first, then the table: the order of the packing copy.
     if (int r = RenameIfThere(fs, folder + lines[1], folder + lines[2]); r < 0)
         Fail(CodeFromErrno(-r, TIoKind::Write), failText);
-    if (int r = RenameIfThere(fs, folder + lines[3], table); r < 0)
-        Fail(CodeFromErrno(-r, TIoKind::Write), failText);
+    // The new table carries the exclusive lock before it gets its name, so no
+    // other copy opens it (or starts a pack of its own) before the marker is gone.
+    std::unique_ptr<IFile> next = fs.Open(folder + lines[3], TOpenMode::ReadWrite, err);
+    if (next) {
+        if (int r = next->Lock(kSharingLockOffset, 1, TLockKind::Write); r < 0)
+            Fail(CodeFromErrno(-r, TIoKind::Lock), failText);
+        if (int r = RenameIfThere(fs, folder + lines[3], table); r < 0)
+            Fail(CodeFromErrno(-r, TIoKind::Write), failText);
+    } else if (err != ENOENT) {
+        Fail(CodeFromErrno(err, TIoKind::Open), failText);
+    }
     if (int r = fs.SyncFolder(table); r < 0) Fail(CodeFromErrno(-r, TIoKind::Write), failText);
     if (int r = RemovePackMarker(table); r < 0) Fail(CodeFromErrno(-r, TIoKind::Write), failText);
 }
