@@ -3,7 +3,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <filesystem>
+#include <thread>
 #include <vector>
 
 #include "dbf_file.h"
@@ -132,8 +134,15 @@ void FinishInterruptedPack(const std::string& tablePath, const std::string& disp
         Fail(CodeFromErrno(err, TIoKind::Open), failText);
     }
     if (int r = held->Lock(kSharingLockOffset, 1, TLockKind::Write); r < 0) {
-        if (r == -EAGAIN || r == -EACCES) return; // the open reports the sharing violation
-        Fail(CodeFromErrno(-r, TIoKind::Lock), failText);
+        if (r != -EAGAIN && r != -EACCES) Fail(CodeFromErrno(-r, TIoKind::Lock), failText);
+        // Another copy is swapping (it packs, or finishes the same pack):
+        // the marker goes within moments. The open then goes on and meets
+        // that copy's sharing lock, if it still holds one.
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(kLockWaitMs);
+        while (fs.Exists(marker) && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        return;
     }
 
     std::string text;
@@ -178,6 +187,18 @@ void FinishInterruptedPack(const std::string& tablePath, const std::string& disp
         Fail(CodeFromErrno(err, TIoKind::Open), failText);
     }
     if (int r = fs.SyncFolder(table); r < 0) Fail(CodeFromErrno(-r, TIoKind::Write), failText);
+    // The locks go before the marker: a copy that finds no marker may open
+    // the table at once. The marker goes only while it is still the one read
+    // (a copy that opened meanwhile may have removed it and started a pack).
+    next.reset();
+    held.reset();
+    if (auto m = fs.Open(marker, TOpenMode::ReadOnly, err)) {
+        std::string again(text.size() + 1, '\0');
+        const ssize_t got = m->ReadAt(again.data(), again.size(), 0);
+        if (got != ssize_t(text.size()) || again.compare(0, text.size(), text) != 0) return;
+    } else {
+        return;
+    }
     if (int r = RemovePackMarker(table); r < 0) Fail(CodeFromErrno(-r, TIoKind::Write), failText);
 }
 

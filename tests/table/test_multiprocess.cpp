@@ -8,8 +8,11 @@
 #include <cstdio>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <thread>
 
+#include "fault_fs.h"
+#include "pack_swap.h"
 #include "table_test_util.h"
 #include "tzdbf.h"
 
@@ -441,6 +444,68 @@ TEST_F(MultiProcessTest, MemoPackKilledAnywhereLeavesOneWholePair) {
     }
     for (const auto& e : std::filesystem::directory_iterator(dir_))
         EXPECT_TRUE(e.path() == path || e.path() == memo) << "left behind: " << e.path();
+}
+
+// A memo pack stopped right after its swap was decided (the marker is
+// written, nothing renamed yet): copies opening the table at the same moment
+// all get in, the swap is finished once, and every memo matches its record.
+TEST_F(MultiProcessTest, InterruptedSwapIsFinishedByCopiesOpeningTogether) {
+    const std::string path = Path("book.dbf");
+    constexpr uint32_t kTotal = 300;
+    auto memoOf = [](uint32_t n) {
+        return std::vector<std::string>{"Name " + std::to_string(n), "Street " + std::to_string(n)};
+    };
+    for (int round = 0; round < 4; ++round) {
+        SCOPED_TRACE(round);
+        {
+            TTzDbf t("Make");
+            t.SetDbfFileName(path);
+            t.SetDbfFields({"Address,M,10,0", "Seq,N,8,0"});
+            t.SetExclusive(true);
+            t.Open();
+            for (uint32_t n = t.RecCount() + 1; n <= kTotal; ++n) {
+                t.ClearRecord();
+                t.SetMField("Address", memoOf(n));
+                t.SetField("Seq", std::to_string(n));
+                t.AppendRec();
+            }
+            for (uint32_t r = 1; r <= t.RecCount(); r += 2) {
+                t.SetRecNo(r);
+                t.DeleteRec();
+            }
+            // The first rename (the marker's) goes through, the second (the
+            // memo file's) fails: the pack stops with its swap decided.
+            testing::FaultyFileSystem fs;
+            fs.kinds = testing::kFaultRename;
+            fs.failAt = 2;
+            SetFileSystem(&fs);
+            EXPECT_THROW(t.Pack(), EZezudError);
+            SetFileSystem(nullptr);
+            t.Close();
+        }
+        ASSERT_TRUE(
+            std::filesystem::exists(PackMarkerName(std::filesystem::canonical(path).string())));
+        std::vector<std::unique_ptr<Child>> copies;
+        for (int i = 0; i < 3; ++i)
+            copies.push_back(std::make_unique<Child>(std::vector<std::string>{"hold", path}));
+        for (auto& c : copies) EXPECT_EQ(c->ReadLine(), "ready");
+        copies.clear(); // each holds the others' pipes: ended by a kill
+        TTzDbf t("Reader");
+        t.SetDbfFileName(path);
+        t.SetCreateIfNotFound(false);
+        t.Open();
+        std::vector<std::string> lines;
+        for (uint32_t r = 1; r <= t.RecCount(); ++r) {
+            t.SetRecNo(r);
+            const uint32_t seq = uint32_t(std::stoul(t.FieldDisplay(1)));
+            t.GetMField("Address", lines);
+            ASSERT_EQ(lines, memoOf(seq)) << "record " << r;
+        }
+        t.Close();
+        for (const auto& e : std::filesystem::directory_iterator(dir_))
+            EXPECT_TRUE(e.path() == path || e.path() == Path("book.DBT"))
+                << "left behind: " << e.path();
+    }
 }
 
 } // namespace
