@@ -10,11 +10,14 @@
 #include <cstring>
 #include <filesystem>
 #include <thread>
+#include <unordered_set>
 
 #include "engine_date.h"
 #include "engine_error.h"
 #include "engine_util.h"
 #include "memo_file.h"
+#include "memo_pack.h"
+#include "pack_swap.h"
 
 namespace qm::table {
 
@@ -164,6 +167,9 @@ void TDbfFile::Open(const std::string& fileName, bool exclusive, bool readOnly,
     readOnly_ = readOnly;
     const std::string& path = display_;
     const std::string openFail = "Failure to open " + path + " [USE/OpenDbf]";
+
+    // A pack that stopped halfway through its swap is finished first.
+    FinishInterruptedPack(path_, path);
 
     IFileSystem& fs = FileSystem();
     int err = 0;
@@ -501,7 +507,50 @@ void TDbfFile::CutAfter(uint32_t count) {
     state_ = TChangeState::Unchanged;
 }
 
-uint32_t TDbfFile::Pack() {
+namespace {
+
+// A memo reference field: blanks for none, else a block number (a sign
+// allowed). False for anything else.
+bool ParseMemoRef(const char* p, int width, int32_t& block) {
+    int i = 0, e = width;
+    while (i < e && p[i] == ' ') ++i;
+    while (e > i && p[e - 1] == ' ') --e;
+    block = 0;
+    if (i == e) return true;
+    bool negative = false;
+    if (p[i] == '-') {
+        negative = true;
+        ++i;
+    }
+    if (i == e) return false;
+    int64_t v = 0;
+    for (; i < e; ++i) {
+        if (p[i] < '0' || p[i] > '9') return false;
+        v = v * 10 + (p[i] - '0');
+        if (v > INT32_MAX) return false;
+    }
+    block = int32_t(negative ? -v : v);
+    return true;
+}
+
+std::string FolderPart(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+// Removes a temporary file when the pack does not get as far as using it.
+struct TTempGuard {
+    IFileSystem& fs;
+    std::string path;
+    bool armed = true;
+    ~TTempGuard() {
+        if (armed) fs.Remove(path);
+    }
+};
+
+} // namespace
+
+uint32_t TDbfFile::Pack(TMemoFile* memo) {
     DropReadAhead();
     if (readOnly_) Fail(TErrorCode::AccessDenied, "File:  " + display_ + " [Pack]");
     if (!exclusive_) Fail(TErrorCode::ExclusiveRequired, display_ + " [Pack]");
@@ -514,37 +563,82 @@ uint32_t TDbfFile::Pack() {
         if (r == -ENODATA) Fail(TErrorCode::UnexpectedEof, failText);
         if (r < 0) FailIo(r, TIoKind::Read, failText);
     };
+
+    // The memo file is compacted along when every memo reference of the
+    // surviving records is sound (another program's odd field stays as it is,
+    // and so does the memo file) and the memo file sits beside the table.
+    std::error_code ec;
+    std::string target = std::filesystem::canonical(path_, ec).string();
+    if (ec) target = path_;
+    std::vector<int> memoFields;
+    std::string memoTarget;
+    if (memo && memo->IsOpen()) {
+        memoTarget = std::filesystem::canonical(memo->Path(), ec).string();
+        bool usable = !ec && FolderPart(memoTarget) == FolderPart(target);
+        for (const TFieldDef& f : fields_) {
+            if (f.type != 'M') continue;
+            if (f.width != 10) usable = false;
+            memoFields.push_back(f.offset);
+        }
+        if (!usable) memoFields.clear();
+    }
+    bool memoPack = !memoFields.empty();
+    std::unordered_set<int32_t> refs;
+    uint64_t storedPadded = 0;
     bool anyDeleted = false;
-    for (uint32_t n = 1; n <= count_ && !anyDeleted; n += perBlock) {
+    for (uint32_t n = 1; n <= count_ && (memoPack || !anyDeleted); n += perBlock) {
         const uint32_t k = std::min(perBlock, count_ - n + 1);
         readBlock(n, k);
-        for (uint32_t i = 0; i < k && !anyDeleted; ++i)
-            anyDeleted = block[size_t(i) * size_t(recordLength_)] == '*';
+        for (uint32_t i = 0; i < k; ++i) {
+            const char* rec = block.data() + size_t(i) * size_t(recordLength_);
+            if (rec[0] == '*') {
+                anyDeleted = true;
+                continue;
+            }
+            for (size_t j = 0; memoPack && j < memoFields.size(); ++j) {
+                int32_t ref = 0;
+                if (!ParseMemoRef(rec + memoFields[j], 10, ref) ||
+                    !memo->CheckReference(ref).empty()) {
+                    memoPack = false;
+                } else if (ref != 0 && refs.insert(ref < 0 ? -ref : ref).second) {
+                    const uint64_t bs = memo->BlockSize();
+                    storedPadded += (memo->StoredSize(ref) + bs - 1) / bs * bs;
+                }
+            }
+        }
     }
-    if (!anyDeleted) {
+    if (memoPack) {
+        // Worth it only when the copy is smaller than the file.
+        const off_t size = memo->FileSize();
+        if (size < 0) FailIo(int(size), TIoKind::Read, failText);
+        memoPack =
+            uint64_t(size) > TMemoCopy::SizeFor(memo->Kind(), memo->BlockSize(), storedPadded);
+    }
+    if (!anyDeleted && !memoPack) {
         // Nothing moves: the records stay where they are.
         CutAfter(count_);
         return count_;
     }
 
-    // The packed table is written whole under a temporary name in the same
-    // folder, flushed, and then swapped in: a crash leaves either table whole.
-    std::error_code ec;
-    std::string target = std::filesystem::canonical(path_, ec).string();
-    if (ec) target = path_;
+    // The packed table (and memo file) are written whole under temporary
+    // names in the same folder, flushed, and then swapped in: a crash leaves
+    // the old ones or the new ones, whole.
+    // What a killed pack left is removed: holding the table exclusively, no
+    // other pack can be writing it.
+    RemoveStalePackFiles(target,
+                         (!memoTarget.empty() && FolderPart(memoTarget) == FolderPart(target))
+                             ? memoTarget
+                             : std::string());
     const std::string temp = target + ".pack" + std::to_string(::getpid());
     IFileSystem& fs = FileSystem();
     int err = 0;
     std::unique_ptr<IFile> out = fs.Open(temp, TOpenMode::CreateTruncate, err);
     if (!out) Fail(CodeFromErrno(err, TIoKind::Open), failText);
-    struct TempGuard {
-        IFileSystem& fs;
-        const std::string& path;
-        bool armed = true;
-        ~TempGuard() {
-            if (armed) fs.Remove(path);
-        }
-    } guard{fs, temp};
+    TTempGuard guard{fs, temp};
+    std::unique_ptr<TMemoCopy> memoCopy;
+    if (memoPack)
+        memoCopy = std::make_unique<TMemoCopy>(
+            *memo, memoTarget + ".pack" + std::to_string(::getpid()), failText);
     std::vector<uint8_t> header(static_cast<size_t>(headerLength_), 0);
     if (int r = ReadAll(*file_, header.data(), header.size(), 0); r < 0)
         FailIo(r, TIoKind::Read, failText);
@@ -559,7 +653,19 @@ uint32_t TDbfFile::Pack() {
         for (uint32_t i = 0; i < k; ++i) {
             const char* rec = block.data() + size_t(i) * size_t(recordLength_);
             if (rec[0] == '*') continue;
+            const size_t at = kept.size();
             kept.insert(kept.end(), rec, rec + recordLength_);
+            if (!memoCopy) continue;
+            for (int offset : memoFields) {
+                char* field = kept.data() + at + size_t(offset);
+                int32_t ref = 0;
+                ParseMemoRef(field, 10, ref);
+                const int32_t moved = memoCopy->Copy(ref, n + i);
+                if (moved == ref) continue; // blanks or the same block stay as they are
+                char digits[16];
+                std::snprintf(digits, sizeof digits, "%10d", int(moved));
+                std::memcpy(field, digits, 10);
+            }
         }
         if (int r = WriteAll(*out, kept.data(), kept.size(), RecordOffset(survivors + 1)); r < 0)
             FailIo(r, TIoKind::Write, failText);
@@ -580,9 +686,53 @@ uint32_t TDbfFile::Pack() {
         count_ = oldCount;
         FailIo(r, TIoKind::Write, failText);
     }
-    SwapInPacked(std::move(out), temp, target);
+    if (!memoCopy) {
+        SwapInPacked(std::move(out), temp, target);
+        guard.armed = false;
+        return survivors;
+    }
+
+    try {
+        memoCopy->Finish();
+    } catch (...) {
+        count_ = oldCount;
+        throw;
+    }
+    CopyOwnership(memoTarget, memoCopy->Path());
+    const TPackPair pair{target, temp, memoTarget, memoCopy->Path()};
+    if (!PublishPackMarker(pair, err)) {
+        count_ = oldCount;
+        Fail(CodeFromErrno(err, TIoKind::Write), failText);
+    }
+    // Decided: from here on the swap only goes forward, here or at the next open.
     guard.armed = false;
+    std::unique_ptr<IFile> newMemo = memoCopy->Release();
+    try {
+        if (err != 0) FailIo(-err, TIoKind::Write, failText);
+        if (int r = fs.Rename(pair.memoTemp, pair.memo); r < 0) FailIo(r, TIoKind::Write, failText);
+        SwapInPacked(std::move(out), temp, target);
+        memo->Adopt(std::move(newMemo));
+        if (int r = RemovePackMarker(target); r < 0) FailIo(r, TIoKind::Write, failText);
+    } catch (...) {
+        // This handle's files may no longer be the table's: let nothing more
+        // be written through them. The next open finishes the swap.
+        memo->Close();
+        Abandon();
+        throw;
+    }
     return survivors;
+}
+
+void TDbfFile::CopyOwnership(const std::string& from, const std::string& to) {
+    // The new file takes the old one's mode, and its owner and group where
+    // this user may give them (best effort: the data are what matter).
+    std::error_code ec;
+    const auto perms = std::filesystem::status(from, ec).permissions();
+    if (!ec) std::filesystem::permissions(to, perms, ec);
+    struct stat st {};
+    if (::stat(from.c_str(), &st) == 0 && ::chown(to.c_str(), st.st_uid, st.st_gid) != 0) {
+        [[maybe_unused]] int ignored = ::chown(to.c_str(), uid_t(-1), st.st_gid);
+    }
 }
 
 void TDbfFile::SwapInPacked(std::unique_ptr<IFile> packed, const std::string& temp,
@@ -592,15 +742,7 @@ void TDbfFile::SwapInPacked(std::unique_ptr<IFile> packed, const std::string& te
     // table's name, so no other copy can open it in between.
     if (int r = packed->Lock(kSharingLockOffset, 1, TLockKind::Write); r < 0)
         FailIo(r, TIoKind::Lock, failText);
-    // The packed file takes the table's mode, and its owner and group where
-    // this user may give them (best effort: the data are what matter).
-    std::error_code ec;
-    const auto perms = std::filesystem::status(target, ec).permissions();
-    if (!ec) std::filesystem::permissions(temp, perms, ec);
-    struct stat st {};
-    if (::stat(target.c_str(), &st) == 0 && ::chown(temp.c_str(), st.st_uid, st.st_gid) != 0) {
-        [[maybe_unused]] int ignored = ::chown(temp.c_str(), uid_t(-1), st.st_gid);
-    }
+    CopyOwnership(target, temp);
     IFileSystem& fs = FileSystem();
     if (int r = fs.Rename(temp, target); r < 0) FailIo(r, TIoKind::Write, failText);
     file_ = std::move(packed);

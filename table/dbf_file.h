@@ -17,6 +17,8 @@
 
 namespace qm::table {
 
+class TMemoFile;
+
 // One field of an open table.
 struct TFieldDef {
     std::string name; // upper case, at most 11 characters
@@ -94,8 +96,10 @@ public:
     // Removes the records marked deleted (exclusive, writable opens only) and
     // returns the number left. The packed table is written under a temporary
     // name beside the table, flushed and swapped in by SwapInPacked, so a crash
-    // leaves the old table or the new one, whole.
-    uint32_t Pack();
+    // leaves the old table or the new one, whole. With the table's open memo
+    // file the memos of the surviving records are copied into a compact new
+    // memo file, and the pair is swapped in as one step (pack_swap.h).
+    uint32_t Pack(TMemoFile* memo = nullptr);
 
     bool TryLock(off_t offset, off_t length);
     // The same, retried for up to waitMs milliseconds while another copy holds the range.
@@ -138,6 +142,7 @@ private:
     // Gives the packed file at `temp` the table's name `target` and makes it the open file.
     void SwapInPacked(std::unique_ptr<IFile> packed, const std::string& temp,
                       const std::string& target);
+    static void CopyOwnership(const std::string& from, const std::string& to);
     uint32_t CountFromSize(off_t size) const;
     static bool ValidFlag(uint8_t flag);
     // The number of records: `known` ones, then every following whole record

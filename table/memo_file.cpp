@@ -202,6 +202,45 @@ std::string TMemoFile::CheckReference(int32_t block) {
     return {};
 }
 
+std::string TMemoFile::ReadStored(int32_t block, uint32_t recNo) {
+    const off_t offset = off_t(block < 0 ? -int64_t(block) : int64_t(block)) * blockSize_;
+    uint8_t h[8] = {};
+    const bool full = ReadAll(*file_, h, sizeof h, offset) == 0;
+    std::string text = Read(block, recNo);
+    if (kind_ == 0xF5 || (full && std::memcmp(h, kBlockHeaderMark, 4) == 0)) {
+        // The header keeps its type word; the length is the one of what was read.
+        if (kind_ == 0xF5)
+            PutBe32(h + 4, uint32_t(text.size()));
+        else
+            PutLe32(h + 4, uint32_t(text.size() + 8));
+        text.insert(0, reinterpret_cast<const char*>(h), 8);
+        return text;
+    }
+    text.append("\x1A\x1A");
+    return text;
+}
+
+uint64_t TMemoFile::StoredSize(int32_t block) {
+    const off_t offset = off_t(block < 0 ? -int64_t(block) : int64_t(block)) * blockSize_;
+    uint8_t h[8] = {};
+    if (ReadAll(*file_, h, sizeof h, offset) == 0) {
+        if (kind_ == 0xF5) return uint64_t(GetBe32(h + 4)) + 8;
+        if (std::memcmp(h, kBlockHeaderMark, 4) == 0) return std::max<uint32_t>(GetLe32(h + 4), 8);
+    }
+    return Read(block, 0).size() + 2;
+}
+
+std::string TMemoFile::HeaderBytes(size_t length) {
+    std::string h(length, '\0');
+    const off_t size = file_->Size();
+    if (size < 0) FailIo(int(size), TIoKind::Read, path_ + " [ReadGroupHeader()]");
+    h.resize(std::min<size_t>(length, size_t(size)));
+    if (int r = ReadAll(*file_, h.data(), h.size(), 0); r < 0)
+        FailHeader(r, TIoKind::Read, path_ + " [ReadGroupHeader()]");
+    h.resize(length, '\0');
+    return h;
+}
+
 std::string TMemoFile::Read(int32_t block, uint32_t recNo) {
     if (block == 0) return {};
     const off_t size = file_->Size();

@@ -76,6 +76,21 @@ public:
     // Checks a reference without reading the text: empty when good, else the fault.
     std::string CheckReference(int32_t block);
 
+    // The memo at `block` as stored, for a copy into another memo file of the
+    // same kind: its header (block header or FoxPro header) and bytes, or, for
+    // text ended by 0x1A, the text and two end marks. Check the reference first.
+    std::string ReadStored(int32_t block, uint32_t recNo);
+    // The number of bytes ReadStored gives, from the memo header where there is
+    // one (a text ended by 0x1A is scanned).
+    uint64_t StoredSize(int32_t block);
+    // The first `length` bytes of the file (its header block).
+    std::string HeaderBytes(size_t length);
+    // Size of the file; -errno on failure.
+    off_t FileSize() { return file_->Size(); }
+    // Takes over the file of a compacted copy that now has this file's name
+    // (same kind and block size).
+    void Adopt(std::unique_ptr<IFile> file) { file_ = std::move(file); }
+
 private:
     void LockMemo(const std::string& caller);
     void UnlockMemo();

@@ -643,7 +643,21 @@ void TWorkArea::Pack() {
             Fail(e.Error(), e.Context());
         }
     }
-    const uint32_t survivors = file_.Pack();
+    uint32_t survivors = 0;
+    try {
+        survivors = file_.Pack(&memo_);
+    } catch (const EZezudError&) {
+        if (!file_.IsOpen()) {
+            // Stopped inside the swap of table and memo file: the next open finishes it.
+            CloseArea();
+            throw;
+        }
+        if (wasShared) {
+            file_.Close();
+            ReopenShared(path, display, false, recNo_);
+        }
+        throw;
+    }
     if (survivors == 0)
         SetEmpty();
     else

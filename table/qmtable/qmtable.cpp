@@ -31,8 +31,8 @@ const char* const kUsage =
     "  check FILE                     report every inconsistency; exit 1 if there is one\n"
     "  append FILE FIELD=VALUE...     append one record (shared, under the append lock)\n"
     "  set FILE RECNO FIELD=VALUE...  change fields of one record (under its record lock)\n"
-    "  pack FILE                      remove the records marked deleted (needs the table\n"
-    "                                 to itself)\n"
+    "  pack FILE                      remove the records marked deleted and compact the\n"
+    "                                 memo file (needs the table to itself)\n"
     "Text is read and written as UTF-8; the table holds it in the OEM code page\n"
     "(437), or in Windows-1252 with --ansi. Dates show as YYYY.MM.DD and are read\n"
     "as YYYY-MM-DD or YYYY.MM.DD.\n";

@@ -17,7 +17,8 @@ enum TFaultCall : unsigned {
     kFaultTruncate = 4,
     kFaultSync = 8,
     kFaultLock = 16,
-    kFaultAll = 31
+    kFaultAll = 31,
+    kFaultRename = 32 // renames count too (not part of kFaultAll)
 };
 
 class FaultyFileSystem : public IFileSystem {
@@ -88,6 +89,7 @@ public:
     }
     bool Exists(const std::string& p) override { return PosixFileSystem().Exists(p); }
     int Rename(const std::string& a, const std::string& b) override {
+        if (Fault(kFaultRename)) return -EIO;
         return (persistent && failAt > 0 && calls >= failAt) ? -EIO
                                                              : PosixFileSystem().Rename(a, b);
     }

@@ -6,8 +6,13 @@
 
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <map>
+#include <memory>
+#include <thread>
 
+#include "fault_fs.h"
+#include "pack_swap.h"
 #include "table_test_util.h"
 #include "tzdbf.h"
 
@@ -333,6 +338,174 @@ TEST_F(MultiProcessTest, PackKilledMidwayLeavesOneWholeTable) {
     std::string summary;
     for (auto& [k, v] : outcomes) summary += k + "=" + std::to_string(v) + " ";
     RecordProperty("outcomes", summary);
+}
+
+// A pack of a table with memo fields killed at moments spread over its whole
+// run: a fresh open always finds the old pair or the packed one, every memo
+// belonging to its record.
+TEST_F(MultiProcessTest, MemoPackKilledAnywhereLeavesOneWholePair) {
+    const std::string path = Path("book.dbf");
+    const std::string memo = Path("book.DBT");
+    constexpr uint32_t kTotal = 20000;
+    auto memoOf = [](uint32_t n, bool replaced) {
+        return std::vector<std::string>{"Name " + std::to_string(n),
+                                        "Street " + std::to_string(n) + (replaced ? " new" : "")};
+    };
+    {
+        TTzDbf t("Make");
+        t.SetDbfFileName(path);
+        t.SetDbfFields({"Address,M,10,0", "Seq,N,8,0"});
+        t.SetExclusive(true);
+        t.Open();
+        for (uint32_t n = 1; n <= kTotal; ++n) {
+            t.ClearRecord();
+            t.SetMField("Address", memoOf(n, false));
+            t.SetField("Seq", std::to_string(n));
+            t.AppendRec();
+            if (n % 3 == 0) {
+                t.SetMField("Address", memoOf(n, true));
+                t.Post();
+            }
+            if (n % 2 == 0) t.DeleteRec();
+        }
+        t.Close();
+    }
+    const auto table = testing::ReadBytes(path);
+    const auto memoBytes = testing::ReadBytes(memo);
+    auto restore = [&] {
+        testing::WriteBytes(path, table);
+        testing::WriteBytes(memo, memoBytes);
+    };
+    // How long a whole pack takes here, from its start to its end.
+    restore();
+    auto start = std::chrono::steady_clock::now();
+    {
+        Child packer({"pack", path});
+        ASSERT_EQ(packer.ReadLine(), "packing");
+        start = std::chrono::steady_clock::now();
+        ASSERT_EQ(packer.ReadLine(), "packed");
+        packer.Wait();
+    }
+    const auto whole = std::chrono::steady_clock::now() - start;
+    ASSERT_LT(testing::ReadBytes(memo).size(), memoBytes.size() * 2 / 3);
+
+    std::map<std::string, int> outcomes;
+    constexpr int kRounds = 16;
+    for (int round = 0; round <= kRounds; ++round) {
+        SCOPED_TRACE(round);
+        restore();
+        Child packer({"pack", path});
+        ASSERT_EQ(packer.ReadLine(), "packing");
+        // From the start to half again the measured time: a loaded machine
+        // may run this pack slower than the measured one.
+        std::this_thread::sleep_for(whole * round * 3 / (2 * kRounds));
+        packer.Kill();
+        packer.Wait();
+        TTzDbf t("Reader");
+        t.SetDbfFileName(path);
+        t.SetCreateIfNotFound(false);
+        t.Open();
+        const uint32_t count = t.RecCount();
+        ASSERT_TRUE(count == kTotal || count == kTotal / 2) << count;
+        std::vector<std::string> lines;
+        uint32_t want = 0;
+        for (uint32_t r = 1; r <= count; ++r) {
+            t.SetRecNo(r);
+            want += count == kTotal ? 1 : (want == 0 ? 1 : 2);
+            ASSERT_EQ(std::stoul(t.FieldDisplay(1)), want);
+            ASSERT_EQ(t.Deleted(), want % 2 == 0);
+            t.GetMField("Address", lines);
+            ASSERT_EQ(lines, memoOf(want, want % 3 == 0)) << "record " << r;
+        }
+        t.Close();
+        const TCheckReport report = CheckTable(path);
+        ASSERT_TRUE(report.Clean()) << report.findings.front();
+        ++outcomes[count == kTotal ? "old" : "packed"];
+    }
+    EXPECT_GT(outcomes["old"], 0);
+    EXPECT_GT(outcomes["packed"], 0);
+    std::string summary;
+    for (auto& [k, v] : outcomes) summary += k + "=" + std::to_string(v) + " ";
+    RecordProperty("outcomes", summary);
+
+    // What killed packs left behind goes with the next pack.
+    {
+        TTzDbf t("Packer");
+        t.SetDbfFileName(path);
+        t.SetCreateIfNotFound(false);
+        t.SetExclusive(true);
+        t.Open();
+        for (uint32_t r = 1; r <= t.RecCount(); r += 100) {
+            t.SetRecNo(r);
+            t.DeleteRec();
+        }
+        t.Pack();
+        t.Close();
+    }
+    for (const auto& e : std::filesystem::directory_iterator(dir_))
+        EXPECT_TRUE(e.path() == path || e.path() == memo) << "left behind: " << e.path();
+}
+
+// A memo pack stopped right after its swap was decided (the marker is
+// written, nothing renamed yet): copies opening the table at the same moment
+// all get in, the swap is finished once, and every memo matches its record.
+TEST_F(MultiProcessTest, InterruptedSwapIsFinishedByCopiesOpeningTogether) {
+    const std::string path = Path("book.dbf");
+    constexpr uint32_t kTotal = 300;
+    auto memoOf = [](uint32_t n) {
+        return std::vector<std::string>{"Name " + std::to_string(n), "Street " + std::to_string(n)};
+    };
+    for (int round = 0; round < 4; ++round) {
+        SCOPED_TRACE(round);
+        {
+            TTzDbf t("Make");
+            t.SetDbfFileName(path);
+            t.SetDbfFields({"Address,M,10,0", "Seq,N,8,0"});
+            t.SetExclusive(true);
+            t.Open();
+            for (uint32_t n = t.RecCount() + 1; n <= kTotal; ++n) {
+                t.ClearRecord();
+                t.SetMField("Address", memoOf(n));
+                t.SetField("Seq", std::to_string(n));
+                t.AppendRec();
+            }
+            for (uint32_t r = 1; r <= t.RecCount(); r += 2) {
+                t.SetRecNo(r);
+                t.DeleteRec();
+            }
+            // The first rename (the marker's) goes through, the second (the
+            // memo file's) fails: the pack stops with its swap decided.
+            testing::FaultyFileSystem fs;
+            fs.kinds = testing::kFaultRename;
+            fs.failAt = 2;
+            SetFileSystem(&fs);
+            EXPECT_THROW(t.Pack(), EZezudError);
+            SetFileSystem(nullptr);
+            t.Close();
+        }
+        ASSERT_TRUE(
+            std::filesystem::exists(PackMarkerName(std::filesystem::canonical(path).string())));
+        std::vector<std::unique_ptr<Child>> copies;
+        for (int i = 0; i < 3; ++i)
+            copies.push_back(std::make_unique<Child>(std::vector<std::string>{"hold", path}));
+        for (auto& c : copies) EXPECT_EQ(c->ReadLine(), "ready");
+        copies.clear(); // each holds the others' pipes: ended by a kill
+        TTzDbf t("Reader");
+        t.SetDbfFileName(path);
+        t.SetCreateIfNotFound(false);
+        t.Open();
+        std::vector<std::string> lines;
+        for (uint32_t r = 1; r <= t.RecCount(); ++r) {
+            t.SetRecNo(r);
+            const uint32_t seq = uint32_t(std::stoul(t.FieldDisplay(1)));
+            t.GetMField("Address", lines);
+            ASSERT_EQ(lines, memoOf(seq)) << "record " << r;
+        }
+        t.Close();
+        for (const auto& e : std::filesystem::directory_iterator(dir_))
+            EXPECT_TRUE(e.path() == path || e.path() == Path("book.DBT"))
+                << "left behind: " << e.path();
+    }
 }
 
 } // namespace

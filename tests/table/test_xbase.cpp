@@ -1,5 +1,6 @@
 // Cross-check with an independent dBase reader and writer: Perl's XBase module.
 #include <cstdio>
+#include <filesystem>
 
 #include "table_test_util.h"
 #include "tzdbf.h"
@@ -166,6 +167,36 @@ TEST_F(XBaseTest, MemosBothWays) {
         EXPECT_NE(dump.find("0|long|" + std::string(700, 'x') + "\n"), std::string::npos);
         EXPECT_NE(dump.find("0|ours|Our line\n"), std::string::npos) << dump;
         EXPECT_NE(dump.find("0|theirs|Their line 1\r\nTheir line 2\n"), std::string::npos);
+
+        // Our pack of their table compacts their memo file; both sides still
+        // read every memo.
+        const std::string memoFile = std::filesystem::exists(Path(std::string(mode) + ".dbt"))
+                                         ? Path(std::string(mode) + ".dbt")
+                                         : Path(std::string(mode) + ".DBT");
+        const auto before = std::filesystem::file_size(memoFile);
+        {
+            TTzDbf t;
+            t.SetDbfFileName(theirs);
+            t.SetCreateIfNotFound(false);
+            t.SetExclusive(true);
+            t.Open();
+            t.SetRecNo(2);
+            t.DeleteRec();
+            t.Pack();
+            t.Close();
+        }
+        want.erase(want.begin() + 1);
+        EXPECT_EQ(read(), want);
+        EXPECT_LT(std::filesystem::file_size(memoFile), before - 700);
+        const std::string packed = RunPerl("dump", theirs);
+        EXPECT_NE(packed.find("0|first|Caf\x82 Zo\x89\r\n2 Rue Haute\n"), std::string::npos)
+            << packed;
+        EXPECT_EQ(packed.find("0|long|"), std::string::npos);
+        EXPECT_NE(packed.find("0|ours|Our line\n"), std::string::npos) << packed;
+        EXPECT_NE(packed.find("0|theirs|Their line 1\r\nTheir line 2\n"), std::string::npos);
+        ASSERT_EQ(RunPerl("addmemo", theirs), "");
+        want.push_back(L{"theirs", "Their line 1", "Their line 2"});
+        EXPECT_EQ(read(), want);
     }
 }
 

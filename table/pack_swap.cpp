@@ -1,0 +1,205 @@
+#include "pack_swap.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <filesystem>
+#include <thread>
+#include <vector>
+
+#include "dbf_file.h"
+#include "engine_error.h"
+#include "file_io.h"
+
+namespace qm::table {
+
+namespace {
+
+constexpr char kMarkerMagic[] = "QMPACKSWAP 1";
+
+std::string BaseOf(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string FolderOf(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// A name from the marker is a plain file name in the table's folder.
+bool PlainName(const std::string& name) {
+    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos &&
+           name.find('\0') == std::string::npos;
+}
+
+std::string Canonical(const std::string& path) {
+    std::error_code ec;
+    std::string c = std::filesystem::canonical(path, ec).string();
+    return ec ? path : c;
+}
+
+// Renames `from` to `to`; a `from` already gone was renamed before (by a copy
+// that finished first) and counts as done.
+int RenameIfThere(IFileSystem& fs, const std::string& from, const std::string& to) {
+    if (!fs.Exists(from)) return 0;
+    const int r = fs.Rename(from, to);
+    return r == -ENOENT ? 0 : r;
+}
+
+} // namespace
+
+std::string PackMarkerName(const std::string& tablePath) {
+    return tablePath + ".packswap";
+}
+
+bool PublishPackMarker(const TPackPair& pair, int& err) {
+    const std::string marker = PackMarkerName(pair.table);
+    const std::string temp = marker + ".new" + std::to_string(::getpid());
+    const std::string text = std::string(kMarkerMagic) + "\n" + BaseOf(pair.memoTemp) + "\n" +
+                             BaseOf(pair.memo) + "\n" + BaseOf(pair.tableTemp) + "\n" +
+                             BaseOf(pair.table) + "\n";
+    IFileSystem& fs = FileSystem();
+    err = 0;
+    {
+        auto f = fs.Open(temp, TOpenMode::CreateTruncate, err);
+        if (!f) return false;
+        int r = WriteAll(*f, text.data(), text.size(), 0);
+        if (r == 0) r = f->Sync();
+        if (r < 0) {
+            err = -r;
+            f.reset();
+            fs.Remove(temp);
+            return false;
+        }
+    }
+    if (int r = fs.Rename(temp, marker); r < 0) {
+        err = -r;
+        fs.Remove(temp);
+        // A rename that reports failure may still have happened.
+        return fs.Exists(marker);
+    }
+    // The marker must be on disk before the first rename it orders.
+    if (int r = fs.SyncFolder(marker); r < 0) err = -r;
+    return true;
+}
+
+void RemoveStalePackFiles(const std::string& table, const std::string& memo) {
+    // Names of the form NAME.packPID (a table or memo file) and MARKER.newPID.
+    auto stale = [](const std::string& name, const std::string& prefix) {
+        if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0)
+            return false;
+        for (size_t i = prefix.size(); i < name.size(); ++i)
+            if (name[i] < '0' || name[i] > '9') return false;
+        return true;
+    };
+    const std::string prefixes[] = {BaseOf(table) + ".pack", BaseOf(PackMarkerName(table)) + ".new",
+                                    memo.empty() ? std::string() : BaseOf(memo) + ".pack"};
+    std::error_code ec;
+    std::filesystem::directory_iterator it(FolderOf(table), ec), end;
+    for (; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        for (const std::string& prefix : prefixes) {
+            if (!prefix.empty() && stale(name, prefix)) {
+                FileSystem().Remove(it->path().string());
+                break;
+            }
+        }
+    }
+}
+
+int RemovePackMarker(const std::string& tablePath) {
+    IFileSystem& fs = FileSystem();
+    const std::string marker = PackMarkerName(tablePath);
+    int r = fs.Remove(marker);
+    if (r < 0 && r != -ENOENT) return r;
+    return fs.SyncFolder(marker);
+}
+
+void FinishInterruptedPack(const std::string& tablePath, const std::string& display) {
+    IFileSystem& fs = FileSystem();
+    const std::string table = Canonical(tablePath);
+    const std::string marker = PackMarkerName(table);
+    if (!fs.Exists(marker)) return;
+    const std::string failText = "Cannot finish the interrupted pack of " + display + " [USE]";
+
+    // Only with the table to ourselves: the packing copy holds it exclusively
+    // until its swap is done, and then removes the marker itself.
+    int err = 0;
+    std::unique_ptr<IFile> held = fs.Open(table, TOpenMode::ReadWrite, err);
+    if (!held) {
+        if (err == ENOENT) return; // no table: the open reports it
+        Fail(CodeFromErrno(err, TIoKind::Open), failText);
+    }
+    if (int r = held->Lock(kSharingLockOffset, 1, TLockKind::Write); r < 0) {
+        if (r != -EAGAIN && r != -EACCES) Fail(CodeFromErrno(-r, TIoKind::Lock), failText);
+        // Another copy is swapping (it packs, or finishes the same pack):
+        // the marker goes within moments. The open then goes on and meets
+        // that copy's sharing lock, if it still holds one.
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(kLockWaitMs);
+        while (fs.Exists(marker) && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        return;
+    }
+
+    std::string text;
+    {
+        auto m = fs.Open(marker, TOpenMode::ReadOnly, err);
+        if (!m) {
+            if (err == ENOENT) return; // finished by another copy meanwhile
+            Fail(CodeFromErrno(err, TIoKind::Open), failText);
+        }
+        const off_t size = m->Size();
+        if (size < 0 || size > 4096)
+            Fail(TErrorCode::DiskRead, failText + ": bad marker " + marker);
+        text.resize(size_t(size));
+        if (int r = ReadAll(*m, text.data(), text.size(), 0); r < 0)
+            Fail(CodeFromErrno(-r, TIoKind::Read), failText);
+    }
+    std::vector<std::string> lines;
+    for (size_t at = 0; at < text.size();) {
+        const size_t nl = text.find('\n', at);
+        if (nl == std::string::npos) break;
+        lines.push_back(text.substr(at, nl - at));
+        at = nl + 1;
+    }
+    if (lines.size() != 5 || lines[0] != kMarkerMagic || lines[4] != BaseOf(table))
+        Fail(TErrorCode::DiskRead, failText + ": bad marker " + marker);
+    for (size_t i = 1; i < 5; ++i)
+        if (!PlainName(lines[i])) Fail(TErrorCode::DiskRead, failText + ": bad marker " + marker);
+
+    const std::string folder = FolderOf(table) + "/";
+    // The memo file first, then the table: the order of the packing copy.
+    if (int r = RenameIfThere(fs, folder + lines[1], folder + lines[2]); r < 0)
+        Fail(CodeFromErrno(-r, TIoKind::Write), failText);
+    // The new table carries the exclusive lock before it gets its name, so no
+    // other copy opens it (or starts a pack of its own) before the marker is gone.
+    std::unique_ptr<IFile> next = fs.Open(folder + lines[3], TOpenMode::ReadWrite, err);
+    if (next) {
+        if (int r = next->Lock(kSharingLockOffset, 1, TLockKind::Write); r < 0)
+            Fail(CodeFromErrno(-r, TIoKind::Lock), failText);
+        if (int r = RenameIfThere(fs, folder + lines[3], table); r < 0)
+            Fail(CodeFromErrno(-r, TIoKind::Write), failText);
+    } else if (err != ENOENT) {
+        Fail(CodeFromErrno(err, TIoKind::Open), failText);
+    }
+    if (int r = fs.SyncFolder(table); r < 0) Fail(CodeFromErrno(-r, TIoKind::Write), failText);
+    // The locks go before the marker: a copy that finds no marker may open
+    // the table at once. The marker goes only while it is still the one read
+    // (a copy that opened meanwhile may have removed it and started a pack).
+    next.reset();
+    held.reset();
+    if (auto m = fs.Open(marker, TOpenMode::ReadOnly, err)) {
+        std::string again(text.size() + 1, '\0');
+        const ssize_t got = m->ReadAt(again.data(), again.size(), 0);
+        if (got != ssize_t(text.size()) || again.compare(0, text.size(), text) != 0) return;
+    } else {
+        return;
+    }
+    if (int r = RemovePackMarker(table); r < 0) Fail(CodeFromErrno(-r, TIoKind::Write), failText);
+}
+
+} // namespace qm::table
