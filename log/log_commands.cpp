@@ -107,7 +107,7 @@ bool ArchiveLog(LogUi& ui, TTzDbf& log, const QString& logPath, const QString& a
                      .arg(archive, why));
         return false;
     }
-    if (!TakeAppendLock(saved)) {
+    if (!saved.ALock()) {
         ui.Error(QStringLiteral("%1 is in use by another user. Nothing was deleted.").arg(archive));
         return false;
     }

@@ -4,9 +4,7 @@
 #include "core/program_folder.h"
 #include "print/barcode_data.h"
 
-#include <chrono>
 #include <stdexcept>
-#include <thread>
 
 namespace qm {
 
@@ -109,15 +107,6 @@ LogEntry LogEntryOf(const PrintRequest& r, const EntryFields& fields, const QStr
     return e;
 }
 
-bool TakeAppendLock(TTzDbf& t) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-    while (!t.ALock()) {
-        if (std::chrono::steady_clock::now() >= deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
-}
-
 QString AppendLogEntry(const QString& path, const LogEntry& e) {
     std::unique_ptr<TTzDbf> log;
     try {
@@ -141,7 +130,7 @@ QString AppendLogEntry(const QString& path, const LogEntry& e) {
         set("comments", e.comments);
         set("re", e.re);
         log->SetField("rdate", table::FormatEngineDate(table::Today()));
-        if (!TakeAppendLock(*log)) {
+        if (!log->ALock()) { // the engine waits a bounded time for another copy
             log->Close();
             return QStringLiteral("The mailing log %1 is locked by another user.").arg(path);
         }

@@ -67,10 +67,6 @@ QString LogMailerNumber(const QString& barcodeData);
 LogEntry LogEntryOf(const PrintRequest& request, const EntryFields& fields,
                     const QString& barcodeData);
 
-// Takes the append lock of an open table; another copy appending holds it only for a moment,
-// so this tries again for about two seconds before giving up.
-bool TakeAppendLock(table::TTzDbf& table);
-
 // Appends `entry` with today's date (the engine's clock) to the log at `path`, creating the
 // table when missing, under the append lock. Returns an empty text on success, otherwise what
 // went wrong (the lock refused, or the engine's error text); the log is closed in every case.
