@@ -4,6 +4,7 @@
 #include "app/address_book.h"
 #include "app/file_choice.h"
 #include "app/main_window.h"
+#include "collecting_target.h"
 #include "core/program_folder.h"
 #include "core/settings.h"
 #include "decode.h"
@@ -59,17 +60,6 @@ private:
         answers.pop_front();
         return a;
     }
-};
-
-// Keeps every printed page.
-class CollectingTarget : public ImagePageTarget {
-public:
-    CollectingTarget() : ImagePageTarget(300, 300) {}
-    void EndDoc() override {
-        ImagePageTarget::EndDoc();
-        pages.push_back(Image().copy());
-    }
-    std::vector<QImage> pages;
 };
 
 // The records of a table as Perl's XBase module reads them: "deleted|field|field...".

@@ -1,5 +1,6 @@
 // The print run with faked dialogs: the Mailer Number command, the single print, the
 // first-show check, the pre-print run, the mailing-log seam and the stored numbers.
+#include "collecting_target.h"
 #include "core/program_folder.h"
 #include "core/settings.h"
 #include "decode.h"
@@ -96,17 +97,6 @@ public:
         return {};
     }
     void Close() noexcept override { ++closed; }
-};
-
-// Keeps a copy of every page that was ended.
-class CollectingTarget : public ImagePageTarget {
-public:
-    CollectingTarget() : ImagePageTarget(300, 300) {}
-    void EndDoc() override {
-        ImagePageTarget::EndDoc();
-        pages.push_back(Image().copy());
-    }
-    std::vector<QImage> pages;
 };
 
 // A printer that cannot begin a document, from the given document on (counting from 1).

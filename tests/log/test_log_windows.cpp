@@ -1,6 +1,7 @@
 // The log step of the print run and the log's windows: the date range dialog, the report status
 // window.
 #include "log_test_util.h"
+#include "test_support.h"
 
 #include "core/program_folder.h"
 #include "core/settings.h"
@@ -24,19 +25,7 @@
 namespace qm::testing {
 namespace {
 
-// Runs `action` on the next modal window that opens (within five seconds).
-void OnNextModal(std::function<void(QWidget*)> action) {
-    auto* timer = new QTimer;
-    const QDeadlineTimer deadline(5000);
-    QObject::connect(timer, &QTimer::timeout, [timer, action, deadline] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (!modal && !deadline.hasExpired()) return;
-        timer->stop();
-        timer->deleteLater();
-        if (modal) action(modal);
-    });
-    timer->start(20);
-}
+using qm::test::OnNextModal;
 
 class LogWindowTest : public LogTest {
 protected:

@@ -1,4 +1,5 @@
 // Pre-printed barcode labels and the two dialogs of the print options.
+#include "collecting_target.h"
 #include "core/serial_number.h"
 #include "decode.h"
 #include "print/barcode_data.h"
@@ -21,17 +22,6 @@ using namespace qm;
 using namespace qm::test;
 
 namespace {
-
-// Keeps a copy of every page that was ended.
-class CollectingTarget : public ImagePageTarget {
-public:
-    using ImagePageTarget::ImagePageTarget;
-    void EndDoc() override {
-        ImagePageTarget::EndDoc();
-        pages.push_back(Image().copy());
-    }
-    std::vector<QImage> pages;
-};
 
 QString Decoded(const QString& data) {
     return data.left(8) + QChar(0x1d) + data.mid(8);

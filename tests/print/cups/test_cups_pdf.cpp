@@ -8,7 +8,6 @@
 #include "print/mailer.h"
 #include "print/page.h"
 
-#include <QApplication>
 #include <QDateTime>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -222,12 +221,4 @@ TEST(CupsPdfQueue, MailerReadsRightAndAlignsInHundredthsOfAnInch) {
         EXPECT_NEAR((t.left() - base.left()) / 600.0, m.dx, 0.01);
         EXPECT_NEAR((t.top() - base.top()) / 600.0, m.dy, 0.01);
     }
-}
-
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    qm::RegisterPrintFonts();
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
 }
