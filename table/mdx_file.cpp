@@ -450,6 +450,21 @@ TMdxFile::TPath TMdxFile::Descend(const TMdxTag& t, const uint8_t* key, int len,
     }
 }
 
+void TMdxFile::DescendEdge(const TMdxTag& t, uint32_t block, bool last, TPath& path) {
+    for (;;) {
+        if (int(path.size()) >= kMaxDepth)
+            Fail(TErrorCode::CorruptedIndex,
+                 "Corrupted index file: " + path_ + " (depth) [SeekAndRead]");
+        auto page = ReadPage(t, block);
+        const int n = Count(page->bytes);
+        const bool leaf = IsLeaf(page->bytes, t.itemLength);
+        const int idx = !last ? 0 : leaf ? n - 1 : n;
+        path.push_back({page, idx});
+        if (leaf) return;
+        block = Get32(Item(page->bytes, t.itemLength, idx));
+    }
+}
+
 bool TMdxFile::Forward(const TMdxTag& t, TPath& path) {
     while (path.back().index >= Count(path.back().page->bytes)) {
         // Past the end of this leaf: up to the first ancestor with a next child.
@@ -464,17 +479,8 @@ bool TMdxFile::Forward(const TMdxTag& t, TPath& path) {
             }
         }
         path.resize(up + 1);
-        uint32_t block = Get32(Item(path.back().page->bytes, t.itemLength, path.back().index));
-        for (;;) {
-            if (int(path.size()) >= kMaxDepth)
-                Fail(TErrorCode::CorruptedIndex,
-                     "Corrupted index file: " + path_ + " (depth) [SeekAndRead]");
-            auto page = ReadPage(t, block);
-            const bool leaf = IsLeaf(page->bytes, t.itemLength);
-            path.push_back({page, 0});
-            if (leaf) break;
-            block = Get32(Item(page->bytes, t.itemLength, 0));
-        }
+        DescendEdge(t, Get32(Item(path.back().page->bytes, t.itemLength, path.back().index)), false,
+                    path);
     }
     return true;
 }
@@ -492,18 +498,8 @@ bool TMdxFile::Backward(const TMdxTag& t, TPath& path) {
             }
         }
         path.resize(up + 1);
-        uint32_t block = Get32(Item(path.back().page->bytes, t.itemLength, path.back().index));
-        for (;;) {
-            if (int(path.size()) >= kMaxDepth)
-                Fail(TErrorCode::CorruptedIndex,
-                     "Corrupted index file: " + path_ + " (depth) [SeekAndRead]");
-            auto page = ReadPage(t, block);
-            const int n = Count(page->bytes);
-            const bool leaf = IsLeaf(page->bytes, t.itemLength);
-            path.push_back({page, leaf ? n - 1 : n});
-            if (leaf) break;
-            block = Get32(Item(page->bytes, t.itemLength, n));
-        }
+        DescendEdge(t, Get32(Item(path.back().page->bytes, t.itemLength, path.back().index)), true,
+                    path);
     }
     return true;
 }

@@ -140,6 +140,8 @@ private:
     // Path to the first item not less than key (leaf index may be past the end);
     // a null key goes to the leftmost leaf, `last` to the rightmost item.
     TPath Descend(const TMdxTag& t, const uint8_t* key, int len, bool last);
+    // Appends the levels from `block` down to a leaf, along the first or the last child.
+    void DescendEdge(const TMdxTag& t, uint32_t block, bool last, TPath& path);
     bool Forward(const TMdxTag& t, TPath& path);  // to a real item at or after the position
     bool Backward(const TMdxTag& t, TPath& path); // to a real item at or before the position
     bool Advance(const TMdxTag& t, TPath& path);
