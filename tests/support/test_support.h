@@ -23,7 +23,10 @@ inline void OnNextModal(std::function<void(QWidget*)> action, int timeoutMs = 50
     auto deadline = QDeadlineTimer(timeoutMs);
     QObject::connect(timer, &QTimer::timeout, [timer, action, deadline] {
         QWidget* modal = QApplication::activeModalWidget();
-        if (modal == nullptr && !deadline.hasExpired()) return;
+        // A modal window gets its focus widget when it is activated, which a loaded machine
+        // may do a few timer ticks after it is shown.
+        const bool ready = modal != nullptr && modal->isActiveWindow();
+        if (!ready && !deadline.hasExpired()) return;
         timer->stop();
         timer->deleteLater();
         if (modal) action(modal);

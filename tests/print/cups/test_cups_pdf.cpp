@@ -23,6 +23,7 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 
@@ -135,6 +136,21 @@ QString OutputFolder() {
     return QString::fromLocal8Bit(pw ? pw->pw_dir : "/root") + "/PDF";
 }
 
+// The back end writes the file in steps: it is whole once it ends with the PDF end mark and
+// stops growing.
+bool WrittenWhole(const QString& pdf) {
+    const auto tail = [&pdf] {
+        QFile f(pdf);
+        if (!f.open(QIODevice::ReadOnly) || f.size() < 16) return QByteArray();
+        f.seek(std::max<qint64>(0, f.size() - 1024));
+        return f.readAll();
+    };
+    const QByteArray before = tail();
+    if (!before.contains("%%EOF")) return false;
+    QThread::msleep(300);
+    return tail() == before;
+}
+
 // Prints one mailer through the queue and returns its page rasterised at 600 dpi.
 QImage PrintThroughQueue(const PrivateCups& cups, const PrintRequest& r, const QString& title) {
     QPrinter printer(QPrinter::HighResolution);
@@ -149,8 +165,7 @@ QImage PrintThroughQueue(const PrivateCups& cups, const PrintRequest& r, const Q
     while (!deadline.hasExpired()) {
         const QFileInfoList files =
             QDir(OutputFolder()).entryInfoList({title + "*.pdf"}, QDir::Files, QDir::Time);
-        if (!files.isEmpty()) {
-            QThread::msleep(500); // let the back end finish writing
+        if (!files.isEmpty() && WrittenWhole(files.first().absoluteFilePath())) {
             const QString pdf = files.first().absoluteFilePath();
             QImage page = RasterisePdf(pdf, 600);
             // QM_KEEP_PDF=<folder> keeps the printed files for a look by hand.
