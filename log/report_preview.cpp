@@ -1,6 +1,6 @@
 #include "log/report_preview.h"
 
-#include "log/report_document.h"
+#include "log/paged_document.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -24,7 +24,7 @@ QPushButton* ToolButton(const QString& caption, const char* name, QWidget* paren
 
 } // namespace
 
-TF_ReportPreview::TF_ReportPreview(ReportDocument& document, QWidget* parent)
+TF_ReportPreview::TF_ReportPreview(PagedDocument& document, QWidget* parent)
     : QDialog(parent), document_(document) {
     setObjectName(QStringLiteral("ReportPreview"));
     setWindowTitle(QStringLiteral("Report Preview"));

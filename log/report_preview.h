@@ -11,12 +11,12 @@ class QSpinBox;
 
 namespace qm {
 
-class ReportDocument;
+class PagedDocument;
 
 class TF_ReportPreview : public QDialog {
     Q_OBJECT
 public:
-    explicit TF_ReportPreview(ReportDocument& document, QWidget* parent = nullptr);
+    explicit TF_ReportPreview(PagedDocument& document, QWidget* parent = nullptr);
 
     int CurrentPage() const { return page_; } // 0-based
     int Zoom() const { return zoom_; }        // percent
@@ -26,7 +26,7 @@ public:
 private:
     void Redraw();
 
-    ReportDocument& document_;
+    PagedDocument& document_;
     int page_ = 0;
     int zoom_ = 100;
     QScrollArea* scroll_;

@@ -76,7 +76,7 @@ TEST(ReportProject, ErrorsNameTheFileAndLine) {
 
 TEST(ReportProject, CompanionFileDefinesTheReports) {
     const ReportProject p = LoadReportProject(CompanionProject());
-    for (const char* name : {"FullDetail", "ShortDetail", "FirmMailingBook"})
+    for (const char* name : {"FullDetail", "ShortDetail"})
         EXPECT_NE(p.Find(QString::fromLatin1(name)), nullptr) << name;
     // Full detail lists every field of the log.
     QSet<QString> shown;
@@ -85,9 +85,7 @@ TEST(ReportProject, CompanionFileDefinesTheReports) {
             for (const QString& f : g) shown.insert(f);
     for (const std::string& line : LogFieldLines())
         EXPECT_TRUE(shown.contains(QString::fromStdString(line.substr(0, line.find(','))))) << line;
-    // The book is Letter landscape and fits its columns on the paper.
-    const ReportLayout& book = *p.Find(QStringLiteral("FirmMailingBook"));
-    EXPECT_TRUE(book.landscape);
+    // Every report fits its columns on the paper.
     for (const ReportLayout& r : p.reports) {
         for (int line = 1; line <= r.Lines(); ++line) {
             double width = 0;
