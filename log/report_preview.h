@@ -1,5 +1,7 @@
 #pragma once
 // "Report Preview": one page at a time, drawn when it is shown, with zoom and page navigation.
+// It opens at "Page Width", the zoom at which the page's width fills the window, and keeps to
+// it as the window changes size until another zoom is chosen.
 
 #include <QDialog>
 
@@ -20,15 +22,22 @@ public:
 
     int CurrentPage() const { return page_; } // 0-based
     int Zoom() const { return zoom_; }        // percent
+    bool FitsWidth() const { return fitWidth_; }
     void ShowPage(int page);
-    void SetZoom(int percent);
+    void SetZoom(int percent); // 0: page width
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void Redraw();
+    void FitWidth();
 
     PagedDocument& document_;
     int page_ = 0;
     int zoom_ = 100;
+    bool fitWidth_ = true;
     QScrollArea* scroll_;
     QLabel* pageImage_;
     QPushButton* btnFirst_;
