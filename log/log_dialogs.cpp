@@ -140,11 +140,6 @@ bool WidgetLogUi::ChooseExport(QString& fileName, std::optional<DateRange>& rang
     save.setObjectName(QStringLiteral("ExportDialog"));
     save.setAcceptMode(QFileDialog::AcceptSave);
     save.setNameFilters({csv, xlsx});
-    save.setDefaultSuffix(QStringLiteral("csv"));
-    QObject::connect(
-        &save, &QFileDialog::filterSelected, &save, [&save, xlsx](const QString& filter) {
-            save.setDefaultSuffix(filter == xlsx ? QStringLiteral("xlsx") : QStringLiteral("csv"));
-        });
     if (save.exec() != QDialog::Accepted || save.selectedFiles().isEmpty()) return false;
     SaveFolder() = save.directory().absolutePath();
     fileName = WithExportSuffix(save.selectedFiles().first(), save.selectedNameFilter() == xlsx);

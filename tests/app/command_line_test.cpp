@@ -136,6 +136,10 @@ TEST_F(CommandLineTest, ExportAndReports) {
         const QRegularExpression piece(QStringLiteral("Piece \\d\\d"));
         EXPECT_EQ(piece.match(text).captured(0), QString::fromLatin1(first)) << kind << order;
         EXPECT_TRUE(text.contains(QStringLiteral("Number of pieces: 3")));
+        // Under the C locale the header and the rows give the date the same U.S. way.
+        const QString us = QDate::currentDate().toString(QStringLiteral("MM/dd/yyyy"));
+        EXPECT_TRUE(text.contains(QStringLiteral("Date Printed: ") + us)) << text.toStdString();
+        EXPECT_EQ(text.count(us), 4) << text.toStdString();
     }
 }
 
