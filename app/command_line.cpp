@@ -193,7 +193,8 @@ std::optional<int> RunCommandLine(int argc, char** argv) {
     if (!commandLine) {
         // The window program: only the folder is ours, the rest belongs to Qt.
         const qsizetype at = args.indexOf(QStringLiteral("--folder"));
-        if (at > 0 && at + 1 < args.size()) SetProgramFolderOverride(args[at + 1]);
+        if (at > 0 && at + 1 < args.size())
+            SetProgramFolderOverride(QFileInfo(args[at + 1]).absoluteFilePath());
         return std::nullopt;
     }
 
@@ -250,7 +251,7 @@ std::optional<int> RunCommandLine(int argc, char** argv) {
             SayError(QStringLiteral("There is no folder %1.").arg(parser.value(folder)));
             return int(kFailed);
         }
-        SetProgramFolderOverride(parser.value(folder));
+        SetProgramFolderOverride(QFileInfo(parser.value(folder)).absoluteFilePath());
     }
 
     // No window: the offscreen platform serves the printer and the fonts. Qt's own notes
