@@ -1,7 +1,12 @@
 #pragma once
-// The program's help window: Quill3.hlp, an HTML file beside the program. Escape closes it.
+// The program's help window: Quill3.hlp, an HTML file beside the program, with Back and
+// Contents buttons and a search field that finds as you type (Return finds the next hit, from
+// the top again after the last). Escape closes it.
+#include <QUrl>
 #include <QWidget>
 
+class QLineEdit;
+class QPushButton;
 class QTextBrowser;
 
 namespace qm {
@@ -13,8 +18,17 @@ public:
 
     // Shows the contents page of the file; throws std::runtime_error when it cannot be read.
     void ShowContents(const QString& helpFile);
+    // Selects the next place of `text` after the selection (or from the selection's start when
+    // `again` is false), from the top again after the last; false when the text is nowhere.
+    bool Find(const QString& text, bool again);
 
     QTextBrowser* browserHelp;
+    QPushButton* btnBack;
+    QPushButton* btnContents;
+    QLineEdit* editSearch;
+
+private:
+    QUrl home_; // the contents page
 };
 
 } // namespace qm

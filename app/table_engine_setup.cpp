@@ -1,18 +1,17 @@
 #include "app/table_engine_setup.h"
 
 #include "core/program_folder.h"
+#include "core/short_date.h"
 #include "engine_date.h"
 #include "engine_error.h"
 
 #include <QApplication>
-#include <QLocale>
 #include <QMessageBox>
 
 namespace qm {
 
 void InstallTableEngine() {
-    table::SetSystemShortDateFormat(
-        QLocale::system().dateFormat(QLocale::ShortFormat).toStdString());
+    table::SetSystemShortDateFormat(ShortDateFormat().toStdString());
     table::SetErrorMode(table::TErrorMode::Exception);
     table::SetMessageHook([](const std::string& text) {
         QMessageBox::information(QApplication::activeWindow(), ApplicationTitle(),

@@ -1,6 +1,9 @@
 #include "log/log_commands.h"
 
+#include "core/short_date.h"
+#include "log/firm_book.h"
 #include "log/log_csv.h"
+#include "log/log_export.h"
 #include "log/log_source.h"
 #include "log/log_table.h"
 #include "log/report_document.h"
@@ -56,7 +59,7 @@ const ReportLayout& FindLayout(const ReportProject& project, const QString& name
 }
 
 // Previews or prints a laid-out report.
-void Output(LogUi& ui, ReportDocument& document, bool preview) {
+void Output(LogUi& ui, PagedDocument& document, bool preview) {
     if (preview) {
         ui.Preview(document);
         return;
@@ -64,6 +67,8 @@ void Output(LogUi& ui, ReportDocument& document, bool preview) {
     QPrinter printer(QPrinter::HighResolution);
     PreparePrinter(printer, document);
     if (!ui.ChooseOutput(printer)) return;
+    // The print dialog sets the paper to the queue's default; the pages are laid out for Letter.
+    PreparePrinter(printer, document);
     const std::unique_ptr<ReportProgress> status = ui.Status();
     PrintReport(document, printer, *status);
 }
@@ -125,9 +130,8 @@ bool ArchiveLog(LogUi& ui, TTzDbf& log, const QString& logPath, const QString& a
 } // namespace
 
 QString MyTimeText(const QDateTime& now) {
-    const QLocale locale = QLocale::system();
-    return QStringLiteral("Date Printed: ") + locale.toString(now.date(), QLocale::ShortFormat) +
-           u' ' + locale.toString(now.time(), QLocale::LongFormat);
+    return QStringLiteral("Date Printed: ") + ShortDateText(now.date()) + u' ' +
+           QLocale::system().toString(now.time(), QLocale::LongFormat);
 }
 
 void RunLogReport(LogUi& ui, const QString& logPath, const QString& projectPath, LogOrder order,
@@ -193,7 +197,7 @@ void ClearLog(LogUi& ui, const QString& logPath) {
     }
 }
 
-void RunFirmMailingBook(LogUi& ui, const QString& logPath, const QString& projectPath) {
+void RunFirmMailingBook(LogUi& ui, const QString& logPath, const std::array<QString, 5>& sender) {
     const table::TDate today = table::Today();
     const QDate day(today.year, today.month, today.day);
     DateRange range{day, day};
@@ -204,33 +208,13 @@ void RunFirmMailingBook(LogUi& ui, const QString& logPath, const QString& projec
     TableCloser closer(*log);
     try {
         log->Open();
-        const ReportProject project = LoadReportProject(projectPath);
-        const ReportLayout& layout =
-            FindLayout(project, QStringLiteral("FirmMailingBook"), projectPath);
-        LogSequence sequence;
-        const int dateField = log->FieldIndex("rdate");
-        std::vector<std::string> values;
-        bool deleted = false;
-        const uint32_t count = log->RecCount();
-        for (uint32_t n = 1; n <= count && dateField >= 0; ++n) {
-            log->PeekRecord(n, values, deleted);
-            if (range.Contains(LogDate(values[size_t(dateField)]))) sequence.records.push_back(n);
-        }
-        sequence.count = uint32_t(sequence.records.size());
-        const QLocale locale = QLocale::system();
-        const QString from = locale.toString(range.from, QLocale::ShortFormat);
-        const QString to = locale.toString(range.to, QLocale::ShortFormat);
-        if (sequence.count == 0) {
-            ui.Information(
-                QStringLiteral("No mail pieces were logged from %1 to %2.").arg(from, to));
+        QList<BookPiece> pieces = ReadBookPieces(*log, range);
+        if (pieces.isEmpty()) {
+            ui.Information(QStringLiteral("No mail pieces were logged from %1 to %2.")
+                               .arg(ShortDateText(range.from), ShortDateText(range.to)));
             return;
         }
-        LogSource source(*log, std::move(sequence));
-        ReportDocument document(
-            layout, source,
-            {{QStringLiteral("MyTime"), MyTimeText(QDateTime::currentDateTime())},
-             {QStringLiteral("From"), from},
-             {QStringLiteral("To"), to}});
+        FirmBookDocument document(BookHeading{sender, BookMailedText(range)}, std::move(pieces));
         Output(ui, document, preview);
     } catch (const std::exception& e) {
         ui.Error(Text(e));
@@ -241,11 +225,16 @@ void RunExportLog(LogUi& ui, const QString& logPath) {
     QString fileName;
     std::optional<DateRange> range;
     if (!ui.ChooseExport(fileName, range)) return;
+    const QString refused = ExportTargetRefusal(fileName, logPath);
+    if (!refused.isEmpty()) {
+        ui.Error(QStringLiteral("Error on export: ") + refused);
+        return;
+    }
     const std::unique_ptr<TTzDbf> log = MakeLogTable(logPath);
     TableCloser closer(*log);
     try {
         log->Open();
-        WriteLogCsv(*log, fileName, range);
+        WriteLogExport(*log, fileName, range);
     } catch (const std::exception& e) {
         ui.Error(QStringLiteral("Error on export: ") + Text(e));
         return;

@@ -8,6 +8,7 @@
 #include <QDateTime>
 #include <QString>
 
+#include <array>
 #include <memory>
 #include <optional>
 
@@ -15,7 +16,7 @@ class QPrinter;
 
 namespace qm {
 
-class ReportDocument;
+class PagedDocument;
 
 // Step by step progress of a report run; Step returns false once the user cancels.
 class ReportProgress {
@@ -45,7 +46,7 @@ public:
     // "Output Options" for a printed report: sets up `printer`; false when cancelled.
     virtual bool ChooseOutput(QPrinter& printer) = 0;
     // "Report Preview" of the document, until the user closes it.
-    virtual void Preview(ReportDocument& document) = 0;
+    virtual void Preview(PagedDocument& document) = 0;
     // The "Report Status" window while a report is printed.
     virtual std::unique_ptr<ReportProgress> Status() = 0;
     // The firm mailing book's dates and whether to preview (else print); false when cancelled.
@@ -57,7 +58,8 @@ public:
 enum class ReportDestination { Preview = 0, Printer = 1 };
 enum class LogReport { FullDetail = 0, ShortDetail = 1 };
 
-// "Date Printed: " + the date and time in the system's short date and long time format.
+// "Date Printed: " + the date in the short date of core/short_date.h and the time in the
+// system's long time format.
 QString MyTimeText(const QDateTime& now);
 
 // The log report: "Report is empty." for an empty log, else the report in `order` to the
@@ -70,10 +72,12 @@ void RunLogReport(LogUi& ui, const QString& logPath, const QString& projectPath,
 // the log is left unchanged when another copy of the program has it open.
 void ClearLog(LogUi& ui, const QString& logPath);
 
-// "Firm Mailing Book...": the entries of a date range in the "FirmMailingBook" layout.
-void RunFirmMailingBook(LogUi& ui, const QString& logPath, const QString& projectPath);
+// "Firm Mailing Book...": the pieces mailed in a date range, with the sender block of the
+// settings at the top of every page (see firm_book.h).
+void RunFirmMailingBook(LogUi& ui, const QString& logPath, const std::array<QString, 5>& sender);
 
-// "Export Log...": the log, or a date range of it, as CSV (UTF-8, header row).
+// "Export Log...": the log, or a date range of it, as CSV or, for a name ending in ".xlsx", as
+// an Excel workbook (log_export.h). Refuses to write over the log or any dBase table.
 void RunExportLog(LogUi& ui, const QString& logPath);
 
 } // namespace qm

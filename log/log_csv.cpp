@@ -1,11 +1,11 @@
 #include "log/log_csv.h"
 
 #include "engine_date.h"
+#include "log/log_export.h"
 
 #include <QSaveFile>
 
 #include <stdexcept>
-#include <vector>
 
 namespace qm {
 
@@ -30,44 +30,27 @@ int WriteLogCsv(table::TTzDbf& log, const QString& path, const std::optional<Dat
         throw std::runtime_error(QStringLiteral("%1: %2").arg(path, why).toStdString());
     };
     if (!file.open(QIODevice::WriteOnly)) fail(file.errorString());
-
-    const int fields = log.FieldCount();
-    std::vector<bool> isDate(size_t(fields), false);
-    int dateField = -1;
-    QStringList row;
-    for (int i = 0; i < fields; ++i) {
-        const table::TFieldDef& d = log.FieldDef(i);
-        isDate[size_t(i)] = d.type == 'D';
-        if (d.type == 'D' && dateField < 0) dateField = i;
-        row << CsvField(QString::fromStdString(d.name).toLower());
-    }
-    auto put = [&](const QStringList& cells) {
-        const QByteArray line = (cells.join(u',') + QStringLiteral("\r\n")).toUtf8();
+    auto put = [&](const QStringList& cells, bool bom) {
+        QByteArray line = (cells.join(u',') + QStringLiteral("\r\n")).toUtf8();
+        if (bom) line.prepend("\xEF\xBB\xBF");
         if (file.write(line) != line.size()) fail(file.errorString());
     };
-    put(row);
+    const std::vector<ExportColumn>& columns = LogExportColumns();
+    QStringList row;
+    for (const ExportColumn& c : columns) row << CsvField(QString::fromLatin1(c.heading));
+    put(row, true);
 
     int written = 0;
-    std::vector<std::string> values;
-    bool deleted = false;
-    const uint32_t count = log.RecCount();
-    for (uint32_t n = 1; n <= count; ++n) {
-        log.PeekRecord(n, values, deleted);
-        if (range && (dateField < 0 || !range->Contains(LogDate(values[size_t(dateField)]))))
-            continue;
+    ForEachExportRow(log, range, [&](const QStringList& cells, const QDate&) {
         row.clear();
-        for (int i = 0; i < fields; ++i) {
-            const std::string& v = values[size_t(i)];
-            if (isDate[size_t(i)]) {
-                const QDate d = LogDate(v);
-                row << (d.isValid() ? d.toString(Qt::ISODate) : QString());
-            } else {
-                row << CsvField(QString::fromStdString(v).trimmed());
-            }
+        for (size_t i = 0; i < columns.size(); ++i) {
+            const QString& cell = cells[qsizetype(i)];
+            // The program's own money and date texts stay as they are.
+            row << CsvField(columns[i].kind == ExportKind::Text ? GuardedText(cell) : cell);
         }
-        put(row);
+        put(row, false);
         ++written;
-    }
+    });
     if (!file.commit()) fail(file.errorString());
     return written;
 }

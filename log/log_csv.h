@@ -1,6 +1,8 @@
 #pragma once
-// The log as a CSV file for spreadsheets: a header row with the field names, one row per
-// entry in record order, UTF-8, texts trimmed, dates as YYYY-MM-DD, quotes where needed.
+// The log as a CSV file for spreadsheets: a byte-order mark, a header row naming the columns in
+// words (log_export.h), one row per entry in record order, UTF-8, texts trimmed and behind an
+// apostrophe where a spreadsheet would take them for a formula, dates as YYYY-MM-DD, quotes
+// where needed.
 
 #include "log/log_commands.h"
 #include "tzdbf.h"

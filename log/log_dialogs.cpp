@@ -1,6 +1,8 @@
 #include "log/log_dialogs.h"
 
 #include "core/program_folder.h"
+#include "log/log_export.h"
+#include "log/log_table.h"
 #include "log/report_preview.h"
 #include "widgets/dialog_parts.h"
 
@@ -8,6 +10,7 @@
 #include <QCoreApplication>
 #include <QDateEdit>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QMessageBox>
@@ -21,10 +24,14 @@ namespace qm {
 
 namespace {
 
-// The save dialog starts in the folder it was last given during this run.
+// The export dialog starts in the folder it was last given during this run.
 QString& SaveFolder() {
     static QString folder;
     return folder;
+}
+
+QString LogFolder() {
+    return QFileInfo(LogTablePath()).absolutePath();
 }
 
 } // namespace
@@ -81,14 +88,18 @@ LogUi::SaveAnswer WidgetLogUi::AskSaveLog() {
 }
 
 QString WidgetLogUi::ChooseArchiveFile() {
-    QFileDialog dialog(parent_, QString(), SaveFolder());
+    QFileDialog dialog(parent_, QString(), LogFolder());
     dialog.setObjectName(QStringLiteral("SaveDialog1"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setNameFilters(
+        {QStringLiteral("dBase tables (*.dbf)"), QStringLiteral("All files (*)")});
+    dialog.setDefaultSuffix(QStringLiteral("dbf"));
     // Appending to an earlier archive is the point: no question about replacing it.
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-    SaveFolder() = dialog.directory().absolutePath();
-    return dialog.selectedFiles().first();
+    QString chosen = dialog.selectedFiles().first();
+    if (QFileInfo(chosen).suffix().isEmpty()) chosen += QStringLiteral(".dbf");
+    return chosen;
 }
 
 bool WidgetLogUi::ChooseOutput(QPrinter& printer) {
@@ -99,7 +110,7 @@ bool WidgetLogUi::ChooseOutput(QPrinter& printer) {
     return dialog.exec() == QDialog::Accepted;
 }
 
-void WidgetLogUi::Preview(ReportDocument& document) {
+void WidgetLogUi::Preview(PagedDocument& document) {
     TF_ReportPreview preview(document, parent_);
     preview.setWindowState(preview.windowState() | Qt::WindowMaximized);
     preview.exec();
@@ -122,11 +133,16 @@ bool WidgetLogUi::ChooseExport(QString& fileName, std::optional<DateRange>& rang
     TF_DateRange dialog(QStringLiteral("Export Log"), DateRange{today, today}, true, false,
                         parent_);
     if (dialog.exec() != QDialog::Accepted) return false;
-    const QString chosen =
-        QFileDialog::getSaveFileName(parent_, QStringLiteral("Export Log"), SaveFolder(),
-                                     QStringLiteral("CSV files (*.csv);;All files (*)"));
-    if (chosen.isEmpty()) return false;
-    fileName = chosen;
+    const QString csv = QStringLiteral("CSV files (*.csv)");
+    const QString xlsx = QStringLiteral("Excel workbooks (*.xlsx)");
+    QFileDialog save(parent_, QStringLiteral("Export Log"),
+                     SaveFolder().isEmpty() ? LogFolder() : SaveFolder());
+    save.setObjectName(QStringLiteral("ExportDialog"));
+    save.setAcceptMode(QFileDialog::AcceptSave);
+    save.setNameFilters({csv, xlsx});
+    if (save.exec() != QDialog::Accepted || save.selectedFiles().isEmpty()) return false;
+    SaveFolder() = save.directory().absolutePath();
+    fileName = WithExportSuffix(save.selectedFiles().first(), save.selectedNameFilter() == xlsx);
     range.reset();
     if (dialog.RangeChosen()) range = dialog.Range();
     return true;

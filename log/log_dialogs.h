@@ -12,7 +12,8 @@ class QRadioButton;
 
 namespace qm {
 
-// The folder the archive and export save dialogs start in (they remember the last one used).
+// The folder the export save dialog starts in (it remembers the last one used); before any,
+// the log's folder. The archive dialog of Clear always starts in the log's folder.
 void SetSaveDialogFolder(const QString& folder);
 
 class WidgetLogUi : public LogUi {
@@ -25,7 +26,7 @@ public:
     SaveAnswer AskSaveLog() override;
     QString ChooseArchiveFile() override;
     bool ChooseOutput(QPrinter& printer) override;
-    void Preview(ReportDocument& document) override;
+    void Preview(PagedDocument& document) override;
     std::unique_ptr<ReportProgress> Status() override;
     bool ChooseBookRange(DateRange& range, bool& preview) override;
     bool ChooseExport(QString& fileName, std::optional<DateRange>& range) override;

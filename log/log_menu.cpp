@@ -1,6 +1,8 @@
 #include "log/log_menu.h"
 
 #include "core/program_folder.h"
+#include "core/sender.h"
+#include "core/settings.h"
 #include "log/log_dialogs.h"
 #include "log/log_table.h"
 
@@ -36,7 +38,7 @@ void RunClearLogCommand(QWidget* parent) {
 
 void RunFirmMailingBookCommand(QWidget* parent) {
     WidgetLogUi ui(parent);
-    RunFirmMailingBook(ui, LogTablePath(), ReportProjectPath());
+    RunFirmMailingBook(ui, LogTablePath(), SenderLabelTexts(Globals()));
 }
 
 void RunExportLogCommand(QWidget* parent) {

@@ -201,8 +201,9 @@ void ReportDocument::RenderPage(QPainter& p, int page) {
     p.restore();
 }
 
-QImage ReportDocument::RenderPageImage(int page, double dpi) {
-    QImage image(int(std::lround(pageW_ * dpi)), int(std::lround(pageH_ * dpi)),
+QImage PagedDocument::RenderPageImage(int page, double dpi) {
+    const QSizeF inches = PageLayout().fullRect(QPageLayout::Inch).size();
+    QImage image(int(std::lround(inches.width() * dpi)), int(std::lround(inches.height() * dpi)),
                  QImage::Format_RGB32);
     const int dpm = int(std::lround(dpi / 0.0254));
     image.setDotsPerMeterX(dpm);

@@ -3,11 +3,10 @@
 // first page of a long log appears without the rest being laid out. Only the last page reads
 // every entry (for the count and sums at the end).
 
+#include "log/paged_document.h"
 #include "log/report_layout.h"
 
-#include <QImage>
 #include <QMap>
-#include <QPageLayout>
 #include <QString>
 
 #include <optional>
@@ -24,21 +23,18 @@ public:
     virtual QString Value(int row, const QString& field) = 0;
 };
 
-class ReportDocument {
+class ReportDocument : public PagedDocument {
 public:
     // `params` fill the headers' {Name} places. The layout and source must outlive the document.
     ReportDocument(const ReportLayout& layout, ReportSource& source,
                    QMap<QString, QString> params = {});
 
     const ReportLayout& Layout() const { return layout_; }
-    QPageLayout PageLayout() const; // Letter, the layout's orientation, no margins
-    int PageCount() const;          // known from the number of rows, without reading them
+    QPageLayout PageLayout() const override; // Letter, the layout's orientation, no margins
+    int PageCount() const override;          // known from the number of rows, without reading them
     int RowsPerPage() const { return rowsPerPage_; }
 
-    // Draws page `page` (0-based) onto an active painter whose origin is the paper's corner.
-    void RenderPage(QPainter& painter, int page);
-    // The page as an image at `dpi` dots per inch.
-    QImage RenderPageImage(int page, double dpi);
+    void RenderPage(QPainter& painter, int page) override;
 
     // How many pages were drawn so far (every call counts), for tests of the lazy layout.
     int PagesRendered() const { return rendered_; }

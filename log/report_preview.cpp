@@ -1,15 +1,20 @@
 #include "log/report_preview.h"
 
-#include "log/report_document.h"
+#include "log/paged_document.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPageLayout>
 #include <QPixmap>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QSpinBox>
 #include <QVBoxLayout>
+
+#include <algorithm>
+#include <cmath>
 
 namespace qm {
 
@@ -24,7 +29,7 @@ QPushButton* ToolButton(const QString& caption, const char* name, QWidget* paren
 
 } // namespace
 
-TF_ReportPreview::TF_ReportPreview(ReportDocument& document, QWidget* parent)
+TF_ReportPreview::TF_ReportPreview(PagedDocument& document, QWidget* parent)
     : QDialog(parent), document_(document) {
     setObjectName(QStringLiteral("ReportPreview"));
     setWindowTitle(QStringLiteral("Report Preview"));
@@ -40,6 +45,7 @@ TF_ReportPreview::TF_ReportPreview(ReportDocument& document, QWidget* parent)
     lblPages_ = new QLabel(QStringLiteral("of %1").arg(document_.PageCount()), this);
     cbZoom_ = new QComboBox(this);
     cbZoom_->setObjectName(QStringLiteral("cbZoom"));
+    cbZoom_->addItem(QStringLiteral("Page Width"), 0);
     for (int z : {50, 75, 100, 125, 150, 200, 300})
         cbZoom_->addItem(QStringLiteral("%1%").arg(z), z);
     auto* btnClose = ToolButton(QStringLiteral("&Close"), "btnClose", this);
@@ -74,9 +80,34 @@ TF_ReportPreview::TF_ReportPreview(ReportDocument& document, QWidget* parent)
             [this](int i) { SetZoom(cbZoom_->itemData(i).toInt()); });
     connect(btnClose, &QPushButton::clicked, this, &QDialog::accept);
 
-    cbZoom_->setCurrentIndex(cbZoom_->findData(100));
+    cbZoom_->setCurrentIndex(cbZoom_->findData(0));
     resize(1000, 800);
+    FitWidth();
     Redraw();
+}
+
+void TF_ReportPreview::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    if (fitWidth_ && isVisible()) FitWidth();
+}
+
+void TF_ReportPreview::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (fitWidth_) FitWidth();
+}
+
+void TF_ReportPreview::FitWidth() {
+    // The width the page may take: the scroll area less its frame and a vertical scroll bar
+    // (a long page has one); before the first layout, the window less its margins.
+    const int bar = scroll_->verticalScrollBar()->sizeHint().width();
+    const int frame = 2 * scroll_->frameWidth();
+    int room = isVisible() ? scroll_->width() : width() - 2 * 12;
+    room -= frame + bar + 2;
+    const double pageWidth = document_.PageLayout().fullRect(QPageLayout::Inch).width() * 96.0;
+    const int percent = std::clamp(int(std::floor(room * 100.0 / pageWidth)), 10, 400);
+    if (percent == zoom_ && !pageImage_->pixmap().isNull()) return;
+    zoom_ = percent;
+    if (!pageImage_->pixmap().isNull()) Redraw();
 }
 
 void TF_ReportPreview::ShowPage(int page) {
@@ -87,7 +118,15 @@ void TF_ReportPreview::ShowPage(int page) {
 }
 
 void TF_ReportPreview::SetZoom(int percent) {
-    if (percent == zoom_ || percent <= 0) return;
+    if (percent < 0) return;
+    if (percent == 0) {
+        fitWidth_ = true;
+        if (cbZoom_->currentIndex() != 0) cbZoom_->setCurrentIndex(0);
+        FitWidth();
+        return;
+    }
+    fitWidth_ = false;
+    if (percent == zoom_) return;
     zoom_ = percent;
     const int i = cbZoom_->findData(percent);
     if (i >= 0 && i != cbZoom_->currentIndex()) cbZoom_->setCurrentIndex(i);

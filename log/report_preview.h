@@ -1,5 +1,7 @@
 #pragma once
 // "Report Preview": one page at a time, drawn when it is shown, with zoom and page navigation.
+// It opens at "Page Width", the zoom at which the page's width fills the window, and keeps to
+// it as the window changes size until another zoom is chosen.
 
 #include <QDialog>
 
@@ -11,24 +13,31 @@ class QSpinBox;
 
 namespace qm {
 
-class ReportDocument;
+class PagedDocument;
 
 class TF_ReportPreview : public QDialog {
     Q_OBJECT
 public:
-    explicit TF_ReportPreview(ReportDocument& document, QWidget* parent = nullptr);
+    explicit TF_ReportPreview(PagedDocument& document, QWidget* parent = nullptr);
 
     int CurrentPage() const { return page_; } // 0-based
     int Zoom() const { return zoom_; }        // percent
+    bool FitsWidth() const { return fitWidth_; }
     void ShowPage(int page);
-    void SetZoom(int percent);
+    void SetZoom(int percent); // 0: page width
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void Redraw();
+    void FitWidth();
 
-    ReportDocument& document_;
+    PagedDocument& document_;
     int page_ = 0;
     int zoom_ = 100;
+    bool fitWidth_ = true;
     QScrollArea* scroll_;
     QLabel* pageImage_;
     QPushButton* btnFirst_;

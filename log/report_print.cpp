@@ -6,13 +6,13 @@
 
 namespace qm {
 
-void PreparePrinter(QPrinter& printer, const ReportDocument& document) {
+void PreparePrinter(QPrinter& printer, const PagedDocument& document) {
     printer.setFullPage(true);
     printer.setPageLayout(document.PageLayout());
     printer.setDocName(QStringLiteral("ReportPrinter Report"));
 }
 
-bool PrintReport(ReportDocument& document, QPrinter& printer, ReportProgress& progress) {
+bool PrintReport(PagedDocument& document, QPrinter& printer, ReportProgress& progress) {
     const int pages = document.PageCount();
     if (!progress.Step(QStringLiteral("Generating page %1").arg(1))) return false;
     QPainter painter;

@@ -110,7 +110,7 @@ public:
     QString archive; // the save dialog's choice; empty = cancelled
     QString pdf;     // printed reports land here; empty = Output Options cancelled
     int previews = 0;
-    std::function<void(ReportDocument&)> onPreview;
+    std::function<void(PagedDocument&)> onPreview;
     int cancelAtStep = -1; // Step number (from 0) at which the user presses Cancel
     DateRange bookRange;
     bool bookPreview = false;
@@ -132,7 +132,7 @@ public:
         printer.setOutputFileName(pdf);
         return true;
     }
-    void Preview(ReportDocument& d) override {
+    void Preview(PagedDocument& d) override {
         ++previews;
         if (onPreview) onPreview(d);
     }

@@ -1,6 +1,6 @@
 // The "&Report" commands end to end over a real log file: reports in every order rendered to
-// PDF and read back, the Clear flows, the firm mailing book, and the CSV export checked
-// against Perl's XBase.
+// PDF and read back, and the Clear flows checked against Perl's XBase. The firm mailing book
+// and the export have their own files.
 #include "log_test_util.h"
 
 #include "tzdbf.h"
@@ -140,9 +140,11 @@ TEST_F(LogCommandTest, EmptyLogSaysSoAndOpensNothing) {
 TEST_F(LogCommandTest, PreviewGetsTheReportInItsOrder) {
     AppendFive();
     QStringList firstLines;
-    ui.onPreview = [&](ReportDocument& doc) {
+    ui.onPreview = [&](PagedDocument& doc) {
         EXPECT_EQ(doc.PageCount(), 1);
-        EXPECT_EQ(doc.Layout().name, QStringLiteral("ShortDetail"));
+        auto* report = dynamic_cast<ReportDocument*>(&doc);
+        ASSERT_NE(report, nullptr);
+        EXPECT_EQ(report->Layout().name, QStringLiteral("ShortDetail"));
         QPrinter printer;
         PreparePrinter(printer, doc);
         printer.setOutputFormat(QPrinter::PdfFormat);
@@ -359,141 +361,6 @@ TEST_F(LogCommandTest, ClearWhileAnotherRunningCopyHoldsTheLogChangesNothing) {
     ui.errors.clear();
     EXPECT_EQ(NamesInOrder(Report(LogOrder::Name, LogReport::ShortDetail)),
               QStringList({"Alice", "Bob", "Carol", "Dave", "Eve"}));
-}
-
-TEST_F(LogCommandTest, FirmMailingBookTotalsEachPage) {
-    for (int i = 1; i <= 40; ++i)
-        Append(Piece(QStringLiteral("Piece %1").arg(i), QStringLiteral("62701"),
-                     QString::number(100 + i),
-                     i % 2 ? QStringLiteral("  1.00") : QStringLiteral("  2.00")));
-    ui.bookRange = DateRange{QDate(2008, 3, 5), QDate(2008, 3, 5)};
-    ui.pdf = File(QStringLiteral("book40.pdf"));
-    RunFirmMailingBook(ui, LogPath(), CompanionProject());
-    ASSERT_TRUE(ui.errors.isEmpty()) << ui.errors.join(u'\n').toStdString();
-    // One text per page (pdftotext separates pages by form feeds).
-    const QStringList pages = PdfText(ui.pdf).split(u'\f', Qt::SkipEmptyParts);
-    ASSERT_GE(pages.size(), 2);
-    int listed = 0;
-    long long postage = 0;
-    for (const QString& page : pages) {
-        const QRegularExpression count(QStringLiteral("Listed by Sender: (\\d+)"));
-        const QRegularExpression sum(QStringLiteral("Total Postage on this page: ([0-9.]+)"));
-        const auto c = count.match(page);
-        const auto s = sum.match(page);
-        ASSERT_TRUE(c.hasMatch() && s.hasMatch()) << page.toStdString();
-        const int n = c.captured(1).toInt();
-        // The page's own lines: count the article numbers on it.
-        EXPECT_EQ(page.count(QStringLiteral("9214 7123 4567 8900")), n);
-        long long expected = 0;
-        for (int line = listed + 1; line <= listed + n; ++line) expected += line % 2 ? 100 : 200;
-        EXPECT_EQ(MoneyCents(s.captured(1)), expected);
-        listed += n;
-        postage += MoneyCents(s.captured(1));
-    }
-    EXPECT_EQ(listed, 40);
-    EXPECT_EQ(postage, 20 * 100 + 20 * 200);
-}
-
-TEST_F(LogCommandTest, FirmMailingBookOfThreePieces) {
-    SetDay(2008, 3, 4);
-    Append(Piece(QStringLiteral("Yesterday Person"), QStringLiteral("11111"), QStringLiteral("9")));
-    SetDay(2008, 3, 5);
-    Append(Piece(QStringLiteral("Ann Archer"), QStringLiteral("62701"), QStringLiteral("11")));
-    Append(Piece(QStringLiteral("Ben Baker"), QStringLiteral("62702"), QStringLiteral("12"),
-                 QStringLiteral("  2.10")));
-    LogEntry restricted =
-        Piece(QStringLiteral("Cy Cole"), QStringLiteral("62703"), QStringLiteral("13"));
-    restricted.restricted = QStringLiteral("  5.85");
-    restricted.total = QStringLiteral(" 15.15");
-    Append(restricted);
-
-    ui.bookRange = DateRange{QDate(2008, 3, 5), QDate(2008, 3, 5)};
-    ui.pdf = File(QStringLiteral("book.pdf"));
-    RunFirmMailingBook(ui, LogPath(), CompanionProject());
-    EXPECT_EQ(ui.bookDefault.from, QDate(2008, 3, 5)); // today by default
-    EXPECT_EQ(ui.bookDefault.to, QDate(2008, 3, 5));
-    ASSERT_TRUE(ui.errors.isEmpty()) << ui.errors.join(u'\n').toStdString();
-    const QString text = PdfText(ui.pdf);
-    for (const char* s :
-         {"Firm Mailing Book", "9214 7123 4567 8900 0001 10", "9214 7123 4567 8900 0001 20",
-          "9214 7123 4567 8900 0001 30", "Ann Archer", "Ben Baker", "Cy Cole",
-          "12 Main St, Springfield IL 62701", "Total Number of Pieces Listed by Sender: 3",
-          "Total Postage on this page: 4.80", "Total Certified Fees on this page: 13.20",
-          "Total Return Receipt Fees on this page: 10.65",
-          "Total Restricted Delivery Fees on this page: 5.85", "5.85", "15.15",
-          "Postmaster, Per (Name of Receiving Employee)"})
-        EXPECT_TRUE(text.contains(QString::fromLatin1(s))) << s << "\n" << text.toStdString();
-    EXPECT_FALSE(text.contains(QStringLiteral("Yesterday")));
-    // Letter landscape.
-    const QString info = RunTool(QStringLiteral("pdfinfo"), {ui.pdf});
-    EXPECT_TRUE(info.contains(QStringLiteral("792 x 612 pts"))) << info.toStdString();
-
-    ScriptedUi none;
-    none.bookRange = DateRange{QDate(2009, 1, 1), QDate(2009, 1, 31)};
-    none.pdf = File(QStringLiteral("none.pdf"));
-    RunFirmMailingBook(none, LogPath(), CompanionProject());
-    EXPECT_EQ(none.infos.size(), 1);
-    EXPECT_FALSE(QFile::exists(none.pdf));
-}
-
-// Python's csv module reads the export; every value equals what Perl's XBase reads from the
-// log (texts trimmed, dates without their hyphens, code page 437 decoded).
-const char* kCompare = R"(
-import csv, sys
-rows = list(csv.reader(open(sys.argv[1], encoding='utf-8', newline='')))
-dump = open(sys.argv[2], 'rb').read().decode('cp437').split('\n')
-names = [f.split(':')[0].lower() for f in dump[1][len('fields '):].split(',')]
-records = [l.split('|')[1:] for l in dump[2:] if l]
-want = [r for r in records if sys.argv[3] == 'all' or r[names.index('rdate')] == sys.argv[3]]
-assert rows[0] == names, rows[0]
-assert len(rows) - 1 == len(want), (len(rows), len(want))
-for got, exp in zip(rows[1:], want):
-    got = [g.replace('-', '') if n == 'rdate' else g for g, n in zip(got, names)]
-    exp = [e.strip() for e in exp]
-    assert got == exp, (got, exp)
-print('same', len(rows) - 1)
-)";
-
-TEST_F(LogCommandTest, CsvExportReadsLikeTheTable) {
-    AppendFive();
-    LogEntry odd = Piece(QStringLiteral("Zoë \"Zed\" O'Hare, Esq."), QStringLiteral("62701"),
-                         QStringLiteral("8"));
-    odd.comments = QStringLiteral("café, 2nd floor");
-    Append(odd);
-    const QString dumpFile = File(QStringLiteral("dump.txt"));
-    {
-        QProcess p;
-        p.setStandardOutputFile(dumpFile);
-        p.start(QStringLiteral("perl"),
-                {QStringLiteral(QM_XBASE_SCRIPT), QStringLiteral("dump"), LogPath()});
-        ASSERT_TRUE(p.waitForFinished());
-    }
-    ui.exportFile = File(QStringLiteral("log.csv"));
-    RunExportLog(ui, LogPath());
-    EXPECT_EQ(ui.infos, QStringList{"Export Done."});
-    EXPECT_EQ(
-        RunTool(QStringLiteral("python3"), {QStringLiteral("-c"), QString::fromLatin1(kCompare),
-                                            ui.exportFile, dumpFile, QStringLiteral("all")})
-            .trimmed(),
-        QStringLiteral("same 6"));
-
-    ScriptedUi ranged;
-    ranged.exportFile = File(QStringLiteral("day.csv"));
-    ranged.exportRange = DateRange{QDate(2008, 3, 5), QDate(2008, 3, 5)};
-    RunExportLog(ranged, LogPath());
-    EXPECT_EQ(RunTool(QStringLiteral("python3"),
-                      {QStringLiteral("-c"), QString::fromLatin1(kCompare), ranged.exportFile,
-                       dumpFile, QStringLiteral("20080305")})
-                  .trimmed(),
-              QStringLiteral("same 2"));
-
-    // A folder that cannot be written: the error names the file, nothing is reported done.
-    ScriptedUi denied;
-    denied.exportFile = QStringLiteral("/nonexistent/folder/log.csv");
-    RunExportLog(denied, LogPath());
-    ASSERT_EQ(denied.errors.size(), 1);
-    EXPECT_TRUE(denied.errors[0].startsWith(QStringLiteral("Error on export: /nonexistent")));
-    EXPECT_TRUE(denied.infos.isEmpty());
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // The log step of the print run and the log's windows: the date range dialog, the report status
 // window.
 #include "log_test_util.h"
+#include "modal_script.h"
 #include "test_support.h"
 
 #include "core/program_folder.h"
@@ -17,6 +18,8 @@
 #include <QCheckBox>
 #include <QDateEdit>
 #include <QDeadlineTimer>
+#include <QDir>
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
@@ -109,6 +112,50 @@ TEST_F(LogWindowTest, DateRangeDialogRefusesABackwardRange) {
     exportRange.findChild<QCheckBox*>(QStringLiteral("cbRange"))->setChecked(true);
     EXPECT_TRUE(exportRange.RangeChosen());
     EXPECT_TRUE(exportRange.findChild<QDateEdit*>(QStringLiteral("editFrom"))->isEnabled());
+}
+
+TEST_F(LogWindowTest, SaveDialogsStartInReportsAndAddTheirType) {
+    using qm::test::ModalScript;
+    const QString reports = QDir(dir_.path()).absoluteFilePath(QStringLiteral("Reports"));
+    QWidget parent;
+    WidgetLogUi ui(&parent);
+    auto answer = [](const QString& name, const QString& filter, QString* folder,
+                     QStringList* filters) {
+        return [=](QWidget* w) {
+            auto* dialog = qobject_cast<QFileDialog*>(w);
+            ASSERT_NE(dialog, nullptr);
+            *folder = dialog->directory().absolutePath();
+            *filters = dialog->nameFilters();
+            if (!filter.isEmpty()) dialog->selectNameFilter(filter);
+            dialog->selectFile(name);
+            QMetaObject::invokeMethod(dialog, "accept");
+        };
+    };
+    // Clear's archive: in Reports/, ".dbf" added.
+    QString folder;
+    QStringList filters;
+    {
+        ModalScript script;
+        script.Then(answer(QStringLiteral("archive"), {}, &folder, &filters));
+        EXPECT_EQ(ui.ChooseArchiveFile(), reports + QStringLiteral("/archive.dbf"));
+        EXPECT_EQ(folder, reports);
+    }
+    // The export: both types offered; the chosen type's extension added.
+    const QString xlsx = QStringLiteral("Excel workbooks (*.xlsx)");
+    const QString csv = QStringLiteral("CSV files (*.csv)");
+    for (const auto& [filter, expected] : {std::pair{csv, QStringLiteral("/day.csv")},
+                                           std::pair{xlsx, QStringLiteral("/day.xlsx")}}) {
+        ModalScript script;
+        script.Then(qm::test::PressButton("btnOK"))
+            .Then(answer(QStringLiteral("day"), filter, &folder, &filters));
+        QString file;
+        std::optional<DateRange> range;
+        ASSERT_TRUE(ui.ChooseExport(file, range));
+        EXPECT_EQ(file.toStdString(), (reports + expected).toStdString());
+        EXPECT_EQ(folder, reports);
+        EXPECT_EQ(filters, QStringList({csv, xlsx}));
+        EXPECT_FALSE(range.has_value());
+    }
 }
 
 TEST_F(LogWindowTest, StatusWindowShowsThePageAndItsCancel) {

@@ -6,8 +6,11 @@
 #include "log/report_preview.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSet>
 #include <QSpinBox>
 
@@ -76,7 +79,7 @@ TEST(ReportProject, ErrorsNameTheFileAndLine) {
 
 TEST(ReportProject, CompanionFileDefinesTheReports) {
     const ReportProject p = LoadReportProject(CompanionProject());
-    for (const char* name : {"FullDetail", "ShortDetail", "FirmMailingBook"})
+    for (const char* name : {"FullDetail", "ShortDetail"})
         EXPECT_NE(p.Find(QString::fromLatin1(name)), nullptr) << name;
     // Full detail lists every field of the log.
     QSet<QString> shown;
@@ -85,9 +88,7 @@ TEST(ReportProject, CompanionFileDefinesTheReports) {
             for (const QString& f : g) shown.insert(f);
     for (const std::string& line : LogFieldLines())
         EXPECT_TRUE(shown.contains(QString::fromStdString(line.substr(0, line.find(','))))) << line;
-    // The book is Letter landscape and fits its columns on the paper.
-    const ReportLayout& book = *p.Find(QStringLiteral("FirmMailingBook"));
-    EXPECT_TRUE(book.landscape);
+    // Every report fits its columns on the paper.
     for (const ReportLayout& r : p.reports) {
         for (int line = 1; line <= r.Lines(); ++line) {
             double width = 0;
@@ -187,12 +188,16 @@ TEST(ReportPreview, ShowsPagesOnDemandWithZoomAndNavigation) {
     ReportDocument doc(*p.Find(QStringLiteral("Small")), source);
     TF_ReportPreview preview(doc);
     EXPECT_EQ(preview.windowTitle(), QStringLiteral("Report Preview"));
-    EXPECT_EQ(preview.Zoom(), 100);
+    EXPECT_TRUE(preview.FitsWidth());
     EXPECT_EQ(doc.PagesRendered(), 1);
     EXPECT_EQ(source.read.size(), doc.RowsPerPage());
 
     auto* image = preview.findChild<QLabel*>(QStringLiteral("pageImage"));
     ASSERT_NE(image, nullptr);
+    auto* zoom = preview.findChild<QComboBox*>(QStringLiteral("cbZoom"));
+    zoom->setCurrentIndex(zoom->findData(100));
+    EXPECT_FALSE(preview.FitsWidth());
+    EXPECT_EQ(preview.Zoom(), 100);
     const int width100 = image->pixmap().width();
     EXPECT_NEAR(width100, 8.5 * 96, 2);
 
@@ -205,11 +210,34 @@ TEST(ReportPreview, ShowsPagesOnDemandWithZoomAndNavigation) {
     preview.findChild<QSpinBox*>(QStringLiteral("spinPage"))->setValue(7);
     EXPECT_EQ(preview.CurrentPage(), 6);
 
-    auto* zoom = preview.findChild<QComboBox*>(QStringLiteral("cbZoom"));
     zoom->setCurrentIndex(zoom->findData(200));
     EXPECT_EQ(preview.Zoom(), 200);
     EXPECT_NEAR(image->pixmap().width(), 2 * width100, 2);
-    EXPECT_EQ(doc.PagesRendered(), 5); // first, next, last, page 7, zoom: nothing else
+    EXPECT_EQ(doc.PagesRendered(), 6); // first, 100 %, next, last, page 7, 200 %: nothing else
+}
+
+// The preview opens at the zoom at which the whole width of the page is seen, the Total column
+// and "Page 1 of 1" included, and keeps to it when the window changes size.
+TEST(ReportPreview, OpensAtThePageWidth) {
+    const ReportProject p = LoadReportProject(CompanionProject());
+    for (const char* name : {"FullDetail", "ShortDetail"}) {
+        SCOPED_TRACE(name);
+        CountingSource source(3);
+        ReportDocument doc(*p.Find(QString::fromLatin1(name)), source);
+        TF_ReportPreview preview(doc);
+        for (const QSize size : {QSize(1000, 800), QSize(700, 500), QSize(1400, 900)}) {
+            preview.resize(size);
+            preview.show();
+            QCoreApplication::processEvents();
+            auto* scroll = preview.findChild<QScrollArea*>();
+            auto* image = preview.findChild<QLabel*>(QStringLiteral("pageImage"));
+            const int room = scroll->viewport()->width();
+            EXPECT_EQ(scroll->horizontalScrollBar()->maximum(), 0) << size.width();
+            EXPECT_LE(image->width(), room) << size.width();
+            EXPECT_GE(image->width(), room * 0.9) << size.width();
+        }
+        EXPECT_TRUE(preview.FitsWidth());
+    }
 }
 
 } // namespace

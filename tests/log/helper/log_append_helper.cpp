@@ -1,6 +1,7 @@
 // A second running copy that prints: log_append_helper PATH COUNT NAME appends COUNT entries
 // named NAME-1 ... to the log at PATH once a line arrives on stdin (so that copies start
-// together); prints the error and exits 1 at the first failure.
+// together); prints the error and exits 1 at the first failure. log_append_helper PATH hold
+// opens the log exclusively (as Clear does), says "ready" and keeps it until stdin closes.
 #include "log/log_table.h"
 
 #include "engine_date.h"
@@ -9,13 +10,26 @@
 #include <QCoreApplication>
 
 #include <cstdio>
+#include <string>
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    if (argc != 4) return 64;
     qm::table::SetErrorMode(qm::table::TErrorMode::Exception);
     qm::table::SetSystemShortDateFormat("M/d/yyyy");
     const QString path = QString::fromLocal8Bit(argv[1]);
+    if (argc == 3 && std::string(argv[2]) == "hold") {
+        const auto log = qm::MakeLogTable(path);
+        log->SetExclusive(true);
+        log->Open();
+        std::printf("ready\n");
+        std::fflush(stdout);
+        char line[8];
+        while (std::fgets(line, sizeof line, stdin)) {
+        }
+        log->Close();
+        return 0;
+    }
+    if (argc != 4) return 64;
     const int count = atoi(argv[2]);
     const QString name = QString::fromLocal8Bit(argv[3]);
     char go[8];

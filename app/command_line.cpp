@@ -1,0 +1,269 @@
+#include "app/command_line.h"
+
+#include "core/program_folder.h"
+#include "core/sender.h"
+#include "core/settings.h"
+#include "core/short_date.h"
+#include "engine_date.h"
+#include "engine_error.h"
+#include "log/log_commands.h"
+#include "log/log_menu.h"
+#include "log/log_table.h"
+#include "print/page.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QDateTime>
+#include <QFileInfo>
+#include <QPrinter>
+
+#include <cstdio>
+
+namespace qm {
+
+namespace {
+
+enum Exit { kDone = 0, kFailed = 1, kUsage = 2 };
+
+struct Options {
+    QString folder;
+    QString command; // "book", "export", "report"
+    QString exportFile, pdf, report, order;
+    std::optional<QDate> from, to;
+};
+
+void SayError(const QString& text) {
+    QString line = text.simplified(); // one line, whatever the source gave
+    std::fprintf(stderr, "quillmark: %s\n", line.toLocal8Bit().constData());
+}
+
+// The answers of the command line to a log command: the chosen file, the range, no questions.
+class CommandLineUi : public LogUi {
+public:
+    explicit CommandLineUi(const Options& o) : o_(o) {}
+
+    void Error(const QString& text) override { Fail(text); }
+    void Warning(const QString& text) override { Fail(text); }
+    void Information(const QString& text) override {
+        if (text != u"Export Done.") Fail(text);
+    }
+    SaveAnswer AskSaveLog() override { return SaveAnswer::Cancel; }
+    QString ChooseArchiveFile() override { return {}; }
+    bool ChooseOutput(QPrinter& printer) override {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(o_.pdf);
+        return true;
+    }
+    void Preview(PagedDocument&) override {}
+    std::unique_ptr<ReportProgress> Status() override {
+        struct Quiet : ReportProgress {
+            bool Step(const QString&) override { return true; }
+        };
+        return std::make_unique<Quiet>();
+    }
+    bool ChooseBookRange(DateRange& range, bool& preview) override {
+        // --from alone runs to today, --to alone is that one day, neither is today.
+        const QDate today = range.from;
+        range.from = o_.from.value_or(o_.to.value_or(today));
+        range.to = o_.to.value_or(o_.from ? today : range.from);
+        preview = false;
+        return CheckRange(range);
+    }
+    bool ChooseExport(QString& fileName, std::optional<DateRange>& range) override {
+        fileName = o_.exportFile;
+        range.reset();
+        if (o_.from || o_.to) {
+            range =
+                DateRange{o_.from.value_or(QDate(1, 1, 1)), o_.to.value_or(QDate(9999, 12, 31))};
+            return CheckRange(*range);
+        }
+        return true;
+    }
+
+    bool Failed() const { return failed_; }
+
+private:
+    void Fail(const QString& text) {
+        if (!failed_) SayError(text);
+        failed_ = true;
+    }
+    bool CheckRange(const DateRange& range) {
+        if (range.from <= range.to) return true;
+        Fail(QStringLiteral("The first date lies after the last date."));
+        return false;
+    }
+
+    const Options& o_;
+    bool failed_ = false;
+};
+
+std::optional<QDate> IsoDate(const QString& text, bool& ok) {
+    const QDate d = QDate::fromString(text, QStringLiteral("yyyy-MM-dd"));
+    ok = d.isValid();
+    return d;
+}
+
+LogOrder OrderOf(const QString& name, bool& ok) {
+    ok = true;
+    if (name.isEmpty() || name == u"record") return LogOrder::Record;
+    if (name == u"number") return LogOrder::MailerNumber;
+    if (name == u"name") return LogOrder::Name;
+    if (name == u"date") return LogOrder::Date;
+    if (name == u"zip") return LogOrder::ZipCode;
+    ok = false;
+    return LogOrder::Record;
+}
+
+int RunCommand(const Options& o) {
+    RegisterPrintFonts();
+    table::SetSystemShortDateFormat(ShortDateFormat().toStdString());
+    table::SetErrorMode(table::TErrorMode::Exception);
+    table::SetMessageHook([](const std::string& text) { SayError(QString::fromStdString(text)); });
+
+    const QString logPath = LogTablePath();
+    if (!QFileInfo(logPath).isFile()) {
+        SayError(QStringLiteral("There is no mailing log %1.").arg(logPath));
+        return kFailed;
+    }
+    CommandLineUi ui(o);
+    if (o.command == u"book") {
+        LoadSettings(Globals());
+        RunFirmMailingBook(ui, logPath, SenderLabelTexts(Globals()));
+    } else if (o.command == u"export") {
+        RunExportLog(ui, logPath);
+    } else {
+        bool ok = false;
+        const LogOrder order = OrderOf(o.order, ok);
+        RunLogReport(ui, logPath, ReportProjectPath(), order, ReportDestination::Printer,
+                     o.report == u"full" ? LogReport::FullDetail : LogReport::ShortDetail,
+                     QDateTime::currentDateTime());
+    }
+    if (ui.Failed()) return kFailed;
+    const QString written = o.command == u"export" ? o.exportFile : o.pdf;
+    if (!QFileInfo(written).isFile()) {
+        SayError(QStringLiteral("%1 was not written.").arg(written));
+        return kFailed;
+    }
+    return kDone;
+}
+
+} // namespace
+
+QString CommandLineHelp() {
+    return QStringLiteral(
+        "Usage: quillmark [--folder DIR] [COMMAND]\n"
+        "Without a command the program's window opens.\n"
+        "\n"
+        "Commands (no window opens; exit 0 on success, else a message and a non-zero code):\n"
+        "  --firm-mailing-book [--from YYYY-MM-DD] [--to YYYY-MM-DD] --pdf FILE\n"
+        "        the firm mailing book of the pieces mailed from --from (or --to) to --to\n"
+        "        (or today); today's pieces without either\n"
+        "  --export-log FILE.csv|FILE.xlsx [--from YYYY-MM-DD] [--to YYYY-MM-DD]\n"
+        "        the mailing log (or the pieces of the range) as CSV or Excel workbook\n"
+        "  --report full|short [--order number|name|date|zip|record] --pdf FILE\n"
+        "        the Full Detail or Short Detail report in that order (record: as printed)\n"
+        "\n"
+        "Options:\n"
+        "  --folder DIR   the folder of the settings and the Reports folder with the log\n"
+        "  --help         this text\n");
+}
+
+std::optional<int> RunCommandLine(int argc, char** argv) {
+    QStringList args;
+    for (int i = 0; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption folder(QStringLiteral("folder"), {}, QStringLiteral("DIR"));
+    const QCommandLineOption book(QStringLiteral("firm-mailing-book"));
+    const QCommandLineOption exportLog(QStringLiteral("export-log"), {}, QStringLiteral("FILE"));
+    const QCommandLineOption report(QStringLiteral("report"), {}, QStringLiteral("KIND"));
+    const QCommandLineOption order(QStringLiteral("order"), {}, QStringLiteral("ORDER"));
+    const QCommandLineOption from(QStringLiteral("from"), {}, QStringLiteral("DATE"));
+    const QCommandLineOption to(QStringLiteral("to"), {}, QStringLiteral("DATE"));
+    const QCommandLineOption pdf(QStringLiteral("pdf"), {}, QStringLiteral("FILE"));
+    const QCommandLineOption help(QStringList{QStringLiteral("help"), QStringLiteral("h")});
+    parser.addOptions({folder, book, exportLog, report, order, from, to, pdf, help});
+
+    const bool commandLine = args.contains(QStringLiteral("--firm-mailing-book")) ||
+                             std::any_of(args.begin(), args.end(), [](const QString& a) {
+                                 return a.startsWith(QStringLiteral("--export-log")) ||
+                                        a.startsWith(QStringLiteral("--report")) ||
+                                        a == u"--help" || a == u"-h";
+                             });
+    if (!commandLine) {
+        // The window program: only the folder is ours, the rest belongs to Qt.
+        const qsizetype at = args.indexOf(QStringLiteral("--folder"));
+        if (at > 0 && at + 1 < args.size())
+            SetProgramFolderOverride(QFileInfo(args[at + 1]).absoluteFilePath());
+        return std::nullopt;
+    }
+
+    auto usage = [](const QString& text) {
+        SayError(text + QStringLiteral(" (quillmark --help lists the commands)"));
+        return int(kUsage);
+    };
+    if (!parser.parse(args)) return usage(parser.errorText());
+    if (parser.isSet(help)) {
+        std::fputs(CommandLineHelp().toLocal8Bit().constData(), stdout);
+        return int(kDone);
+    }
+    if (!parser.positionalArguments().isEmpty())
+        return usage(
+            QStringLiteral("Unexpected argument %1.").arg(parser.positionalArguments()[0]));
+    Options o;
+    const int commands =
+        int(parser.isSet(book)) + int(parser.isSet(exportLog)) + int(parser.isSet(report));
+    if (commands != 1)
+        return usage(QStringLiteral("Give one of --firm-mailing-book, --export-log and --report."));
+    o.command = parser.isSet(book)        ? QStringLiteral("book")
+                : parser.isSet(exportLog) ? QStringLiteral("export")
+                                          : QStringLiteral("report");
+    for (const auto& [option, target] : {std::pair{&from, &o.from}, std::pair{&to, &o.to}}) {
+        if (!parser.isSet(*option)) continue;
+        bool ok = false;
+        *target = IsoDate(parser.value(*option), ok);
+        if (!ok)
+            return usage(QStringLiteral("--%1 takes a date as YYYY-MM-DD, not \"%2\".")
+                             .arg(option->names()[0], parser.value(*option)));
+        if (o.command == u"report")
+            return usage(QStringLiteral("--report lists the whole log; it takes no --%1.")
+                             .arg(option->names()[0]));
+    }
+    o.pdf = parser.value(pdf);
+    if (o.command != u"export" && o.pdf.isEmpty())
+        return usage(QStringLiteral("--pdf FILE names the PDF file to write."));
+    if (o.command == u"export" && parser.isSet(pdf))
+        return usage(QStringLiteral("--export-log writes its own file; it takes no --pdf."));
+    o.exportFile = parser.value(exportLog);
+    o.report = parser.value(report);
+    if (o.command == u"report" && o.report != u"full" && o.report != u"short")
+        return usage(QStringLiteral("--report takes full or short, not \"%1\".").arg(o.report));
+    o.order = parser.value(order);
+    bool orderOk = false;
+    OrderOf(o.order, orderOk);
+    if (!orderOk)
+        return usage(QStringLiteral("--order takes number, name, date, zip or record, not \"%1\".")
+                         .arg(o.order));
+    if (parser.isSet(order) && o.command != u"report")
+        return usage(QStringLiteral("--order belongs to --report."));
+    if (parser.isSet(folder)) {
+        if (!QFileInfo(parser.value(folder)).isDir()) {
+            SayError(QStringLiteral("There is no folder %1.").arg(parser.value(folder)));
+            return int(kFailed);
+        }
+        SetProgramFolderOverride(QFileInfo(parser.value(folder)).absoluteFilePath());
+    }
+
+    // No window: the offscreen platform serves the printer and the fonts. Qt's own notes
+    // (a missing runtime folder and the like) would bury the one line a script reads.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
+        if (type == QtCriticalMsg || type == QtFatalMsg) SayError(text);
+    });
+    int qtArgc = 1;
+    QApplication app(qtArgc, argv);
+    QCoreApplication::setApplicationName(ApplicationTitle());
+    return RunCommand(o);
+}
+
+} // namespace qm

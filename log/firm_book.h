@@ -1,0 +1,67 @@
+#pragma once
+// The firm mailing book: the list of accountable pieces a sender hands to the post office with
+// the mail, laid out as the post office's firm mailing book asks. Every page carries the
+// sender's name and address and the kind of mail, the pieces in numerical order of their
+// article numbers (line, article number, addressee as logged, postage and every fee) and the
+// page's totals of each money column; the last page adds the book's totals, the number of
+// pieces listed by the sender and the boxes the receiving post office fills in, and its unused
+// lines are struck through with one diagonal line.
+
+#include "log/log_commands.h"
+#include "log/paged_document.h"
+#include "tzdbf.h"
+
+#include <QList>
+#include <QString>
+
+#include <array>
+
+namespace qm {
+
+// The money columns of the book, in their order on the page.
+enum BookMoney { kBookPostage, kBookCertified, kBookReturn, kBookRestricted, kBookTotal };
+constexpr int kBookMoneyColumns = 5;
+
+struct BookPiece {
+    QString article;                              // the grouped number as logged
+    std::array<QString, 3> lines;                 // name; further address lines; city, state, ZIP
+    std::array<QString, kBookMoneyColumns> money; // texts as logged, trimmed
+    bool restricted = false;                      // a restricted delivery fee was paid
+};
+
+// Article numbers compared as numbers (digits only, leading zeros ignored).
+bool ArticleNumberLess(const QString& a, const QString& b);
+
+// The entries of the open log mailed within `range`, in numerical order of article number.
+QList<BookPiece> ReadBookPieces(table::TTzDbf& log, const DateRange& range);
+
+struct BookHeading {
+    std::array<QString, 5> sender; // the sender block of the settings
+    QString mailed;                // "Date Mailed: ..." or "Mailed from ... to ..."
+};
+
+// "Date Mailed: D" for one day, "Mailed from A to B" for a longer range (short dates).
+QString BookMailedText(const DateRange& range);
+
+class FirmBookDocument : public PagedDocument {
+public:
+    FirmBookDocument(BookHeading heading, QList<BookPiece> pieces);
+
+    QPageLayout PageLayout() const override; // Letter landscape
+    int PageCount() const override;
+    void RenderPage(QPainter& painter, int page) override;
+
+    int LinesPerPage() const { return linesPerPage_; }
+    // Inches from the paper's corner: the area of the unused lines of the last page (empty
+    // when the last page is full).
+    QRectF UnusedLinesArea() const;
+
+private:
+    BookHeading heading_;
+    QList<BookPiece> pieces_;
+    int linesPerPage_ = 1;
+    double bodyTop_ = 0;
+    double band_ = 0;
+};
+
+} // namespace qm

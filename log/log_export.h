@@ -1,0 +1,54 @@
+#pragma once
+// Export Log for spreadsheets: the columns named in words, CSV (UTF-8 with a byte-order mark,
+// formula-like texts behind an apostrophe) or an Excel workbook (typed cells), and the checks on
+// the chosen file.
+
+#include "log/log_commands.h"
+#include "tzdbf.h"
+
+#include <QDate>
+#include <QString>
+
+#include <functional>
+#include <optional>
+#include <vector>
+
+namespace qm {
+
+enum class ExportKind { Text, Date, Money };
+
+struct ExportColumn {
+    const char* field;   // the log's field
+    const char* heading; // "Tracking Number"
+    ExportKind kind;
+};
+// Tracking number, date, addressee lines, city, state, ZIP, the money, comment, reference.
+const std::vector<ExportColumn>& LogExportColumns();
+
+// The entries of the open log (of `range` when given) in record order: per column the trimmed
+// text (for a date column the stored date's ISO text) and the date of the entry.
+void ForEachExportRow(table::TTzDbf& log, const std::optional<DateRange>& range,
+                      const std::function<void(const QStringList& cells, const QDate& date)>& row);
+
+// A text cell that a spreadsheet would take for a formula ("=", "+", "-", "@", tab, carriage
+// return first) with a leading apostrophe; any other text unchanged.
+QString GuardedText(const QString& text);
+
+// True for a name ending in ".xlsx" (any case).
+bool IsWorkbookName(const QString& fileName);
+// The chosen name with ".xlsx" or ".csv" added when it has no extension.
+QString WithExportSuffix(const QString& fileName, bool workbook);
+
+// Why the export must not write `target`: the mailing log itself, or a dBase table, memo or
+// index file (an address book may be open in this or another copy). Empty when it may.
+QString ExportTargetRefusal(const QString& target, const QString& logPath);
+
+// The workbook: one sheet "Mailing Log", bold frozen header row, ZIP and texts as text, money
+// as numbers with two decimals, the date as a date, columns as wide as their texts. All or
+// nothing, like WriteLogCsv; returns the number of entries written.
+int WriteLogXlsx(table::TTzDbf& log, const QString& path, const std::optional<DateRange>& range);
+
+// WriteLogXlsx for a ".xlsx" name, WriteLogCsv otherwise.
+int WriteLogExport(table::TTzDbf& log, const QString& path, const std::optional<DateRange>& range);
+
+} // namespace qm

@@ -1,0 +1,212 @@
+// The program run from the command line as an end-of-day script runs it: no window, the log of
+// the folder given, exit 0 and the file on success, otherwise one line on standard error and a
+// non-zero exit.
+#include "log_test_util.h"
+
+#include "log/firm_book.h"
+
+#include <QRegularExpression>
+
+namespace qm::testing {
+namespace {
+
+struct Outcome {
+    int code = -1;
+    QString out, err;
+};
+
+class CommandLineTest : public LogTest {
+protected:
+    void SetUp() override {
+        LogTest::SetUp();
+        const QDate today = QDate::currentDate(); // the program's clock is the real one
+        SetDay(today.year(), today.month(), today.day());
+        QFile ini(File(QStringLiteral("quill4.ini")));
+        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+        ini.write("[Type]\r\nCompany=Larkfield\r\n[YourAddress]\r\nLine1=Acme Title Company\r\n"
+                  "Line2=400 Oak Avenue\r\nCity=Boston\r\nState=MA\r\nZip=02108\r\n");
+        // The companion files lie beside the program; the folder holds the settings and log.
+        QFile::copy(QStringLiteral(QM_PROGRAM_DIR "/Quill3.rav"),
+                    File(QStringLiteral("Quill3.rav")));
+    }
+    Outcome Quillmark(QStringList args) {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("QT_QPA_PLATFORM")); // it must not need one
+        env.insert(QStringLiteral("LANG"), QStringLiteral("C"));
+        env.remove(QStringLiteral("LC_ALL"));
+        env.remove(QStringLiteral("LC_TIME"));
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral(QM_QUILLMARK),
+                QStringList{QStringLiteral("--folder"), dir_.path()} + args);
+        EXPECT_TRUE(p.waitForFinished(120000));
+        return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+                QString::fromLocal8Bit(p.readAllStandardOutput()),
+                QString::fromLocal8Bit(p.readAllStandardError())};
+    }
+    void AppendThree() {
+        // Logged out of numerical order.
+        for (const char* serial : {"13", "11", "12"})
+            Append(Piece(QStringLiteral("Piece %1").arg(QString::fromLatin1(serial)),
+                         QStringLiteral("62701"), QString::fromLatin1(serial)));
+    }
+};
+
+TEST_F(CommandLineTest, FirmMailingBookOfTodaysThreePieces) {
+    const QDate today = QDate::currentDate();
+    SetDay(2008, 3, 4);
+    Append(Piece(QStringLiteral("Earlier Person"), QStringLiteral("11111"), QStringLiteral("9")));
+    SetDay(today.year(), today.month(), today.day());
+    AppendThree();
+
+    const Outcome run = Quillmark({QStringLiteral("--firm-mailing-book"), QStringLiteral("--pdf"),
+                                   File(QStringLiteral("book.pdf"))});
+    ASSERT_EQ(run.code, 0) << run.err.toStdString();
+    EXPECT_EQ(run.err, QString());
+    const QString text = PdfText(File(QStringLiteral("book.pdf")));
+    for (const char* s : {"Acme Title Company", "400 Oak Avenue", "Boston MA 02108",
+                          "Kind of Mail: Certified Mail"})
+        EXPECT_TRUE(text.contains(QString::fromLatin1(s))) << s << "\n" << text.toStdString();
+    // Under the C locale the dates are the U.S. short date.
+    EXPECT_TRUE(text.contains(QStringLiteral("Date Mailed: ") +
+                              today.toString(QStringLiteral("MM/dd/yyyy"))))
+        << text.toStdString();
+    qsizetype at = -1;
+    for (const char* number : {"9214 7123 4567 8900 0001 10", "9214 7123 4567 8900 0001 20",
+                               "9214 7123 4567 8900 0001 30"}) {
+        const qsizetype here = text.indexOf(QString::fromLatin1(number));
+        EXPECT_GT(here, at) << number;
+        at = here;
+    }
+    EXPECT_FALSE(text.contains(QStringLiteral("Earlier Person")));
+    const QRegularExpression totals(QStringLiteral(
+        "Totals of this book \\(3 pieces\\)\\s+4\\.05\\s+13\\.20\\s+10\\.65\\s+0\\.00\\s+27\\.90"));
+    EXPECT_TRUE(totals.match(text).hasMatch()) << text.toStdString();
+
+    // An earlier day by its dates.
+    const Outcome earlier = Quillmark(
+        {QStringLiteral("--firm-mailing-book"), QStringLiteral("--from"),
+         QStringLiteral("2008-03-01"), QStringLiteral("--to"), QStringLiteral("2008-03-04"),
+         QStringLiteral("--pdf"), File(QStringLiteral("earlier.pdf"))});
+    ASSERT_EQ(earlier.code, 0) << earlier.err.toStdString();
+    const QString old = PdfText(File(QStringLiteral("earlier.pdf")));
+    EXPECT_TRUE(old.contains(QStringLiteral("Earlier Person")));
+    EXPECT_TRUE(old.contains(QStringLiteral("Mailed from 03/01/2008 to 03/04/2008")));
+    EXPECT_FALSE(old.contains(QStringLiteral("Piece 11")));
+}
+
+TEST_F(CommandLineTest, ExportAndReports) {
+    AppendThree();
+    for (const char* name : {"log.csv", "log.xlsx"}) {
+        const Outcome run =
+            Quillmark({QStringLiteral("--export-log"), File(QString::fromLatin1(name))});
+        ASSERT_EQ(run.code, 0) << name << run.err.toStdString();
+        EXPECT_EQ(run.err, QString());
+    }
+    QFile csv(File(QStringLiteral("log.csv")));
+    ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+    const QByteArray bytes = csv.readAll();
+    EXPECT_TRUE(bytes.startsWith("\xEF\xBB\xBFTracking Number,Date Mailed,"));
+    EXPECT_EQ(bytes.count('\n'), 4);
+    QFile xlsx(File(QStringLiteral("log.xlsx")));
+    ASSERT_TRUE(xlsx.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(xlsx.read(2) == "PK"); // a zip container
+
+    // A range outside the log: the header only.
+    const Outcome none =
+        Quillmark({QStringLiteral("--export-log"), File(QStringLiteral("none.csv")),
+                   QStringLiteral("--to"), QStringLiteral("2000-01-01")});
+    ASSERT_EQ(none.code, 0) << none.err.toStdString();
+    QFile empty(File(QStringLiteral("none.csv")));
+    ASSERT_TRUE(empty.open(QIODevice::ReadOnly));
+    EXPECT_EQ(empty.readAll().count('\n'), 1);
+
+    for (const auto& [kind, order, first] :
+         {std::tuple{"short", "record", "Piece 13"}, std::tuple{"full", "number", "Piece 11"},
+          std::tuple{"short", "name", "Piece 11"}}) {
+        const QString pdf = File(QStringLiteral("report-%1-%2.pdf").arg(kind, order));
+        const Outcome run = Quillmark({QStringLiteral("--report"), QString::fromLatin1(kind),
+                                       QStringLiteral("--order"), QString::fromLatin1(order),
+                                       QStringLiteral("--pdf"), pdf});
+        ASSERT_EQ(run.code, 0) << kind << order << run.err.toStdString();
+        const QString text = PdfText(pdf);
+        EXPECT_TRUE(text.contains(kind == std::string("full")
+                                      ? QStringLiteral("Full Detail Report")
+                                      : QStringLiteral("Short Detail Report")));
+        const QRegularExpression piece(QStringLiteral("Piece \\d\\d"));
+        EXPECT_EQ(piece.match(text).captured(0), QString::fromLatin1(first)) << kind << order;
+        EXPECT_TRUE(text.contains(QStringLiteral("Number of pieces: 3")));
+        // Under the C locale the header and the rows give the date the same U.S. way.
+        const QString us = QDate::currentDate().toString(QStringLiteral("MM/dd/yyyy"));
+        EXPECT_TRUE(text.contains(QStringLiteral("Date Printed: ") + us)) << text.toStdString();
+        EXPECT_EQ(text.count(us), 4) << text.toStdString();
+    }
+}
+
+TEST_F(CommandLineTest, EveryFailureIsOneLineAndANonZeroExit) {
+    const QString pdf = File(QStringLiteral("out.pdf"));
+    // No log yet.
+    struct Case {
+        QStringList args;
+        const char* says;
+    };
+    const QList<Case> noLog = {
+        {{"--firm-mailing-book", "--pdf", pdf}, "There is no mailing log"},
+        {{"--export-log", File("x.csv")}, "There is no mailing log"},
+        {{"--report", "full", "--pdf", pdf}, "There is no mailing log"},
+    };
+    auto check = [&](const Case& c) {
+        SCOPED_TRACE(c.args.join(u' ').toStdString());
+        const Outcome run = Quillmark(c.args);
+        EXPECT_NE(run.code, 0);
+        EXPECT_EQ(run.err.count(u'\n'), 1) << run.err.toStdString();
+        EXPECT_TRUE(run.err.startsWith(QStringLiteral("quillmark: "))) << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains(QString::fromLatin1(c.says))) << run.err.toStdString();
+        EXPECT_FALSE(QFile::exists(pdf));
+    };
+    for (const Case& c : noLog) check(c);
+    EXPECT_FALSE(QFile::exists(LogPath())); // not created by asking
+
+    AppendThree();
+    const QList<Case> usage = {
+        {{"--report", "wide", "--pdf", pdf}, "--report takes full or short"},
+        {{"--report", "full"}, "--pdf FILE"},
+        {{"--report", "full", "--order", "height", "--pdf", pdf}, "--order takes"},
+        {{"--firm-mailing-book", "--from", "12/10/2026", "--pdf", pdf}, "YYYY-MM-DD"},
+        {{"--firm-mailing-book", "--from", "2026-12-10", "--to", "2026-12-01", "--pdf", pdf},
+         "The first date lies after the last date."},
+        {{"--firm-mailing-book", "--report", "full", "--pdf", pdf}, "Give one of"},
+        {{"--firm-mailing-book", "--to", "2000-01-01", "--pdf", pdf}, "No mail pieces were logged"},
+        {{"--report", "full", "--pdf", "/nonexistent/folder/out.pdf"},
+         "/nonexistent/folder/out.pdf"},
+        {{"--firm-mailing-book", "--pdf", "/nonexistent/folder/out.pdf"},
+         "/nonexistent/folder/out.pdf"},
+        {{"--export-log", "/nonexistent/folder/out.xlsx"}, "/nonexistent/folder/out.xlsx"},
+        {{"--export-log", LogPath()}, "is the mailing log itself"},
+    };
+    for (const Case& c : usage) check(c);
+
+    // A log that another copy holds exclusively (as while it clears it).
+    QProcess holder;
+    holder.start(QStringLiteral(QM_LOG_APPEND_HELPER), {LogPath(), QStringLiteral("hold")});
+    ASSERT_TRUE(holder.waitForReadyRead(10000));
+    ASSERT_TRUE(holder.readLine().startsWith("ready"));
+    for (const Case& c : {Case{{"--firm-mailing-book", "--pdf", pdf}, "File sharing violation"},
+                          Case{{"--export-log", File("x.csv")}, "File sharing violation"},
+                          Case{{"--report", "short", "--pdf", pdf}, "File sharing violation"}})
+        check(c);
+    holder.closeWriteChannel();
+    ASSERT_TRUE(holder.waitForFinished(10000));
+    EXPECT_FALSE(QFile::exists(File(QStringLiteral("x.csv"))));
+}
+
+TEST_F(CommandLineTest, HelpListsTheCommands) {
+    const Outcome run = Quillmark({QStringLiteral("--help")});
+    EXPECT_EQ(run.code, 0);
+    for (const char* s : {"--firm-mailing-book", "--export-log", "--report", "--order", "--from",
+                          "--to", "--pdf", "--folder"})
+        EXPECT_TRUE(run.out.contains(QString::fromLatin1(s))) << s;
+}
+
+} // namespace
+} // namespace qm::testing

@@ -1,0 +1,248 @@
+// The firm mailing book printed to PDF and read back with pdftotext: the sender on every page,
+// the pieces in numerical order of their article numbers, the page and book totals the log's
+// values give, the count and the post office's boxes; the unused lines of the last page struck
+// through.
+#include "log_test_util.h"
+
+#include "core/sender.h"
+#include "core/settings.h"
+#include "log/firm_book.h"
+
+#include <QImage>
+#include <QRegularExpression>
+
+#include <map>
+
+namespace qm::testing {
+namespace {
+
+// The grouped article number Piece() gives a serial.
+QString Article(int serial) {
+    return LogMailerNumber(QStringLiteral("4206270192147123456789") +
+                           QString::number(serial).rightJustified(7, u'0') + u'0');
+}
+
+std::array<QString, 5> Sender() {
+    GlobalVariables g;
+    g.Line1 = QStringLiteral("Acme Title Company");
+    g.Line2 = QStringLiteral("400 Oak Avenue");
+    g.City = QStringLiteral("Boston");
+    g.State = QStringLiteral("MA");
+    g.Zip = QStringLiteral("02108");
+    return SenderLabelTexts(g);
+}
+
+// The five money values after a totals label: postage, certified, return receipt, restricted
+// delivery, total, in cents; the piece count in `pieces`.
+std::vector<long long> Totals(const QString& text, const QString& label, int* pieces) {
+    const QRegularExpression re(QRegularExpression::escape(label) +
+                                QStringLiteral(" \\((\\d+) pieces?\\)\\s+([0-9.]+)\\s+([0-9.]+)"
+                                               "\\s+([0-9.]+)\\s+([0-9.]+)\\s+([0-9.]+)"));
+    const QRegularExpressionMatch m = re.match(text);
+    if (!m.hasMatch()) {
+        ADD_FAILURE() << "no " << label.toStdString() << " in\n" << text.toStdString();
+        return {};
+    }
+    *pieces = m.captured(1).toInt();
+    std::vector<long long> cents;
+    for (int i = 2; i <= 6; ++i) cents.push_back(MoneyCents(m.captured(i)));
+    return cents;
+}
+
+// The count in the sender's box: the line after its caption holds only the number.
+int ListedBySender(const QString& page) {
+    const QRegularExpression re(
+        QStringLiteral("Total Number of Pieces Listed by Sender[^\\n]*\\n\\s*(\\d+)\\s*\\n"));
+    const QRegularExpressionMatch m = re.match(page);
+    return m.hasMatch() ? m.captured(1).toInt() : -1;
+}
+
+class FirmBookTest : public LogTest {
+protected:
+    QString Book(const QString& name, const DateRange& range) {
+        ui.bookRange = range;
+        ui.pdf = File(name);
+        RunFirmMailingBook(ui, LogPath(), Sender());
+        EXPECT_TRUE(ui.errors.isEmpty()) << ui.errors.join(u'\n').toStdString();
+        return QFile::exists(ui.pdf) ? PdfText(ui.pdf) : QString();
+    }
+    ScriptedUi ui;
+};
+
+TEST_F(FirmBookTest, ThreePiecesInNumericalOrderWithTheirTotalsCountAndBoxes) {
+    SetDay(2008, 3, 4);
+    Append(Piece(QStringLiteral("Yesterday Person"), QStringLiteral("11111"), QStringLiteral("9")));
+    SetDay(2008, 3, 5);
+    // Logged out of numerical order; one piece with restricted delivery.
+    LogEntry restricted =
+        Piece(QStringLiteral("Cy Cole"), QStringLiteral("62703"), QStringLiteral("13"));
+    restricted.restricted = QStringLiteral("  5.85");
+    restricted.total = QStringLiteral(" 15.15");
+    Append(restricted);
+    Append(Piece(QStringLiteral("Ann Archer"), QStringLiteral("62701"), QStringLiteral("11")));
+    Append(Piece(QStringLiteral("Ben Baker"), QStringLiteral("62702"), QStringLiteral("12"),
+                 QStringLiteral("  2.10")));
+
+    const QString text = Book(QStringLiteral("book.pdf"), {QDate(2008, 3, 5), QDate(2008, 3, 5)});
+    EXPECT_EQ(ui.bookDefault.from, QDate(2008, 3, 5)); // today by default
+    EXPECT_EQ(ui.bookDefault.to, QDate(2008, 3, 5));
+    for (const char* s :
+         {"Firm Mailing Book for Accountable Mail", "Name and Address of Sender",
+          "Acme Title Company", "400 Oak Avenue", "Boston MA 02108", "Kind of Mail: Certified Mail",
+          "Date Mailed: 03/05/2008", "12 Main St", "Springfield IL 62701",
+          "Total Number of Pieces Received at Post Office", "Postmark and Date of Receipt",
+          "Postmaster, Per (Name of receiving employee)", "Page 1 of 1"})
+        EXPECT_TRUE(text.contains(QString::fromLatin1(s))) << s << "\n" << text.toStdString();
+    EXPECT_FALSE(text.contains(QStringLiteral("Yesterday")));
+
+    // Line number, article number and addressee in numerical order of the article numbers.
+    qsizetype at = -1;
+    int line = 0;
+    for (const auto& [serial, name] :
+         {std::pair{11, "Ann Archer"}, std::pair{12, "Ben Baker"}, std::pair{13, "Cy Cole"}}) {
+        const QRegularExpression row(
+            QStringLiteral("\\n\\s*%1\\s+%2\\s+%3\\s")
+                .arg(++line)
+                .arg(QRegularExpression::escape(Article(serial)), QString::fromLatin1(name)));
+        const QRegularExpressionMatch m = row.match(text);
+        ASSERT_TRUE(m.hasMatch()) << serial << "\n" << text.toStdString();
+        EXPECT_GT(m.capturedStart(), at) << serial;
+        at = m.capturedStart();
+    }
+    // The restricted piece carries the kind of mail beside it, the others do not.
+    const QStringList lines = text.split(u'\n');
+    QStringList marked;
+    for (int i = 1; i < lines.size(); ++i)
+        if (lines[i].contains(QStringLiteral("Certified Mail, Restricted Delivery")))
+            marked << lines[i - 1];
+    ASSERT_EQ(marked.size(), 1) << text.toStdString();
+    EXPECT_TRUE(marked[0].contains(Article(13)));
+
+    // Page and book totals: postage, certified, return receipt, restricted delivery, total.
+    const std::vector<long long> expected = {135 + 210 + 135, 3 * 440, 3 * 355, 585,
+                                             930 + 1005 + 1515};
+    int pieces = 0;
+    EXPECT_EQ(Totals(text, QStringLiteral("Totals on this page"), &pieces), expected);
+    EXPECT_EQ(pieces, 3);
+    EXPECT_EQ(Totals(text, QStringLiteral("Totals of this book"), &pieces), expected);
+    EXPECT_EQ(pieces, 3);
+    EXPECT_EQ(ListedBySender(text), 3) << text.toStdString();
+
+    // Letter landscape.
+    const QString info = RunTool(QStringLiteral("pdfinfo"), {ui.pdf});
+    EXPECT_TRUE(info.contains(QStringLiteral("792 x 612 pts"))) << info.toStdString();
+
+    ScriptedUi none;
+    none.bookRange = DateRange{QDate(2009, 1, 1), QDate(2009, 1, 31)};
+    none.pdf = File(QStringLiteral("none.pdf"));
+    RunFirmMailingBook(none, LogPath(), Sender());
+    EXPECT_EQ(none.infos, QStringList{"No mail pieces were logged from 01/01/2009 to 01/31/2009."});
+    EXPECT_FALSE(QFile::exists(none.pdf));
+}
+
+TEST_F(FirmBookTest, FortyPiecesPageByPageWithTheSenderAndTheTotalsOfEachPage) {
+    // Logged in a scrambled order; the postage depends on the serial.
+    std::map<int, long long> postage;
+    for (int i = 0; i < 40; ++i) {
+        const int serial = 100 + (i * 17) % 40;
+        postage[serial] = serial % 3 == 0 ? 100 : 235;
+        Append(Piece(QStringLiteral("Addressee %1").arg(serial), QStringLiteral("62701"),
+                     QString::number(serial), QStringLiteral("  ") + CentsText(postage[serial])));
+    }
+    const QString text = Book(QStringLiteral("book40.pdf"), {QDate(2008, 3, 5), QDate(2008, 3, 5)});
+    const QStringList pages = text.split(u'\f', Qt::SkipEmptyParts);
+    ASSERT_GE(pages.size(), 3);
+    std::vector<int> order;
+    std::vector<long long> book(5, 0);
+    for (int p = 0; p < pages.size(); ++p) {
+        const QString& page = pages[p];
+        SCOPED_TRACE(::testing::Message() << "page " << p + 1 << "\n" << page.toStdString());
+        for (const char* s : {"Acme Title Company", "400 Oak Avenue", "Boston MA 02108",
+                              "Kind of Mail: Certified Mail"})
+            EXPECT_TRUE(page.contains(QString::fromLatin1(s))) << s;
+        EXPECT_TRUE(page.contains(QStringLiteral("Page %1 of %2").arg(p + 1).arg(pages.size())));
+        // The page's pieces, in the order they are listed.
+        std::vector<long long> sums(5, 0);
+        int listed = 0;
+        const QRegularExpression row(QStringLiteral("9214 7123 4567 8900 0(\\d)(\\d\\d) (\\d)0"));
+        for (auto it = row.globalMatch(page); it.hasNext();) {
+            const QRegularExpressionMatch m = it.next();
+            const int serial = (m.captured(1) + m.captured(2) + m.captured(3)).toInt();
+            order.push_back(serial);
+            ++listed;
+            const long long piece[5] = {postage[serial], 440, 355, 0, postage[serial] + 795};
+            for (int i = 0; i < 5; ++i) sums[size_t(i)] += piece[i];
+        }
+        int pieces = 0;
+        EXPECT_EQ(Totals(page, QStringLiteral("Totals on this page"), &pieces), sums);
+        EXPECT_EQ(pieces, listed);
+        for (int i = 0; i < 5; ++i) book[size_t(i)] += sums[size_t(i)];
+        const bool last = p == pages.size() - 1;
+        EXPECT_EQ(page.contains(QStringLiteral("Totals of this book")), last);
+        EXPECT_EQ(page.contains(QStringLiteral("Postmaster, Per")), last);
+    }
+    std::vector<int> sorted(40);
+    for (int i = 0; i < 40; ++i) sorted[size_t(i)] = 100 + i;
+    EXPECT_EQ(order, sorted);
+    int pieces = 0;
+    EXPECT_EQ(Totals(pages.last(), QStringLiteral("Totals of this book"), &pieces), book);
+    EXPECT_EQ(pieces, 40);
+    EXPECT_EQ(ListedBySender(pages.last()), 40);
+}
+
+TEST(FirmBook, UnusedLinesOfTheLastPageAreStruckThroughWithOneDiagonal) {
+    auto pieces = [](int n) {
+        QList<BookPiece> list;
+        for (int i = 0; i < n; ++i) {
+            BookPiece p;
+            p.article = Article(i + 1);
+            p.lines = {QStringLiteral("Name %1").arg(i), QString(), QStringLiteral("Town")};
+            p.money = {QStringLiteral("1.00"), QStringLiteral("4.40"), QString(), QString(),
+                       QStringLiteral("5.40")};
+            list << p;
+        }
+        return list;
+    };
+    FirmBookDocument probe({}, pieces(1));
+    const int perPage = probe.LinesPerPage();
+    ASSERT_GE(perPage, 8);
+
+    for (int n : {3, perPage + 2}) {
+        SCOPED_TRACE(n);
+        FirmBookDocument book({}, pieces(n));
+        const QRectF unused = book.UnusedLinesArea();
+        ASSERT_FALSE(unused.isEmpty());
+        const double dpi = 100;
+        const QImage page = book.RenderPageImage(book.PageCount() - 1, dpi);
+        auto inkNear = [&](QPointF inch) {
+            const QPoint c = (inch * dpi).toPoint();
+            for (int y = c.y() - 2; y <= c.y() + 2; ++y)
+                for (int x = c.x() - 2; x <= c.x() + 2; ++x)
+                    if (qGray(page.pixel(x, y)) < 128) return true;
+            return false;
+        };
+        // Ink along the diagonal from the top left to the bottom right of the unused lines...
+        for (double t : {0.1, 0.5, 0.9})
+            EXPECT_TRUE(inkNear(unused.topLeft() + t * (unused.bottomRight() - unused.topLeft())))
+                << t;
+        // ...and nowhere else in them.
+        EXPECT_FALSE(
+            inkNear(unused.topLeft() + QPointF(0.25 * unused.width(), 0.75 * unused.height())));
+        EXPECT_FALSE(
+            inkNear(unused.topLeft() + QPointF(0.75 * unused.width(), 0.25 * unused.height())));
+    }
+    // A full last page has nothing to strike.
+    EXPECT_TRUE(FirmBookDocument({}, pieces(perPage)).UnusedLinesArea().isEmpty());
+    EXPECT_EQ(FirmBookDocument({}, pieces(perPage)).PageCount(), 1);
+}
+
+TEST(FirmBook, ArticleNumbersCompareAsNumbers) {
+    EXPECT_TRUE(ArticleNumberLess(QStringLiteral("9214 0000 0000 0000 0000 90"),
+                                  QStringLiteral("9214 0000 0000 0000 0001 00")));
+    EXPECT_TRUE(ArticleNumberLess(QStringLiteral("7100 0000 0099"),
+                                  QStringLiteral("9214 7123 4567 8900 0000 10")));
+    EXPECT_FALSE(ArticleNumberLess(QStringLiteral("0012"), QStringLiteral("12")));
+}
+
+} // namespace
+} // namespace qm::testing
