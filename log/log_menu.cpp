@@ -1,6 +1,6 @@
 #include "log/log_menu.h"
 
-#include "core/program_folder.h"
+#include "core/companion_files.h"
 #include "log/log_dialogs.h"
 #include "log/log_table.h"
 
@@ -10,7 +10,7 @@
 namespace qm {
 
 QString ReportProjectPath() {
-    return ProgramFolder() + QStringLiteral("Quill3.rav");
+    return ReportProjectFile();
 }
 
 LogOrder CheckedLogOrder(const QAction* byMailerNumber, const QAction* byName,
