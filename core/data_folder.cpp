@@ -4,8 +4,14 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
+#include <QTemporaryFile>
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 
 namespace qm {
 namespace {
@@ -92,13 +98,20 @@ void WriteChosenDataFolder(const QString& configPath, const QString& folder) {
     };
     if (!QDir().mkpath(QFileInfo(configPath).absolutePath()))
         throw fail(QStringLiteral("the folder cannot be created"));
-    // QSaveFile writes a new file and renames it over the old one: a link planted at the
-    // name is replaced, never followed.
-    QSaveFile f(configPath);
-    if (!f.open(QIODevice::WriteOnly)) throw fail(f.errorString());
-    f.write("# The data folder of Quillmark (Options, Data Folder...).\n");
-    f.write((kKey + u'=' + QDir::cleanPath(folder) + u'\n').toUtf8());
-    if (!f.commit()) throw fail(f.errorString());
+    // A new file beside it (O_EXCL) renamed over the name: a link planted at the name is
+    // replaced, never followed.
+    QTemporaryFile f(configPath + QStringLiteral(".XXXXXX"));
+    if (!f.open()) throw fail(f.errorString());
+    const QByteArray text = "# The data folder of Quillmark (Options, Data Folder...).\n" +
+                            (kKey + u'=' + QDir::cleanPath(folder) + u'\n').toUtf8();
+    if (f.write(text) != text.size() || !f.flush() || ::fsync(f.handle()) != 0)
+        throw fail(f.errorString());
+    f.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
+                     QFileDevice::ReadOther);
+    if (::rename(QFile::encodeName(f.fileName()).constData(),
+                 QFile::encodeName(configPath).constData()) != 0)
+        throw fail(QString::fromLocal8Bit(std::strerror(errno)));
+    f.setAutoRemove(false);
 }
 
 } // namespace qm
