@@ -101,8 +101,7 @@ void RunDataFolderCommand(QWidget* mainWindow) {
                 .arg(current));
         return;
     case DataFolderSource::Chosen:
-    case DataFolderSource::Default:
-        break;
+    case DataFolderSource::Default: break;
     }
 
     TF_DataFolder dialog(current, mainWindow);
@@ -110,7 +109,8 @@ void RunDataFolderCommand(QWidget* mainWindow) {
     const QString target = QDir::cleanPath(QDir(dialog.Folder()).absolutePath());
     if (target == current) return;
     const QFileInfo info(target);
-    if (!info.isDir()) return Refuse(mainWindow, QStringLiteral("The folder %1 does not exist.").arg(target));
+    if (!info.isDir())
+        return Refuse(mainWindow, QStringLiteral("The folder %1 does not exist.").arg(target));
     if (!info.isWritable())
         return Refuse(mainWindow, QStringLiteral("The folder %1 cannot be written.").arg(target));
 

@@ -54,7 +54,8 @@ void CopyFile(const QString& source, const QString& target, CreatedEntries& crea
     const QByteArray bytes = ReadAll(source);
     QFile out(target);
     // NewOnly: O_EXCL, so neither a stranger's file nor a link at the name takes the write.
-    if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly)) throw Failure(target, out.errorString());
+    if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        throw Failure(target, out.errorString());
     created.Add(target);
     if (out.write(bytes) != bytes.size() || !out.flush() || ::fsync(out.handle()) != 0)
         throw Failure(target, out.errorString());
@@ -86,7 +87,8 @@ void PointAddressesAtNewFolder(const QString& from, const QString& to) {
     try {
         IniProfile ini = IniProfile::Load(path);
         const auto stored = ini.Value(QStringLiteral("System Path"), QStringLiteral("Default"));
-        const QString oldAddresses = QDir::cleanPath(QDir(from).filePath(QStringLiteral("Addresses")));
+        const QString oldAddresses =
+            QDir::cleanPath(QDir(from).filePath(QStringLiteral("Addresses")));
         if (!stored || QDir::cleanPath(*stored) != oldAddresses) return;
         ini.WriteString(QStringLiteral("System Path"), QStringLiteral("Default"),
                         QDir::cleanPath(QDir(to).filePath(QStringLiteral("Addresses"))));

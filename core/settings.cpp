@@ -1,7 +1,7 @@
 #include "core/settings.h"
 
-#include "core/ini_profile.h"
 #include "core/data_folder.h"
+#include "core/ini_profile.h"
 #include "core/settings_lock.h"
 
 #include <memory>

@@ -1,7 +1,7 @@
 #include "log/log_table.h"
 
-#include "core/form_text.h"
 #include "core/data_folder.h"
+#include "core/form_text.h"
 #include "print/barcode_data.h"
 
 #include <stdexcept>

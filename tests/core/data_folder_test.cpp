@@ -32,20 +32,36 @@ TEST(DataFolderRule, FirstOfCommandLineBesideProgramChosenDefault) {
         QString folder;
         DataFolderSource source;
     } cases[] = {
-        {"nothing set: the XDG data home", {}, false, std::nullopt,
-         "/home/ann/.local/share/quillmark/", DataFolderSource::Default},
-        {"an empty chosen folder counts as none", {}, false, QString(),
-         "/home/ann/.local/share/quillmark/", DataFolderSource::Default},
-        {"the chosen share", {}, false, QStringLiteral("/mnt/office//qm/"), "/mnt/office/qm/",
+        {"nothing set: the XDG data home",
+         {},
+         false,
+         std::nullopt,
+         "/home/ann/.local/share/quillmark/",
+         DataFolderSource::Default},
+        {"an empty chosen folder counts as none",
+         {},
+         false,
+         QString(),
+         "/home/ann/.local/share/quillmark/",
+         DataFolderSource::Default},
+        {"the chosen share",
+         {},
+         false,
+         QStringLiteral("/mnt/office//qm/"),
+         "/mnt/office/qm/",
          DataFolderSource::Chosen},
-        {"a quill4.ini beside the program keeps a portable copy", {}, true,
-         QStringLiteral("/mnt/office/qm"), "/opt/qm/bin/", DataFolderSource::BesideProgram},
+        {"a quill4.ini beside the program keeps a portable copy",
+         {},
+         true,
+         QStringLiteral("/mnt/office/qm"),
+         "/opt/qm/bin/",
+         DataFolderSource::BesideProgram},
         {"--folder wins over all", QStringLiteral("/srv/other"), true,
          QStringLiteral("/mnt/office/qm"), "/srv/other/", DataFolderSource::CommandLine},
     };
     for (const auto& c : cases) {
-        const DataFolderChoice choice = ResolveDataFolder({c.commandLine, bin, c.iniBeside,
-                                                           c.chosen, home});
+        const DataFolderChoice choice =
+            ResolveDataFolder({c.commandLine, bin, c.iniBeside, c.chosen, home});
         EXPECT_EQ(choice.folder, c.folder) << c.what;
         EXPECT_EQ(choice.source, c.source) << c.what;
     }
@@ -175,8 +191,8 @@ TEST_F(DataFolderFiles, CompanionFilesBesideTheProgramComeFirst) {
     const QStringList folders = CompanionFolders();
     ASSERT_GE(folders.size(), 2);
     EXPECT_EQ(folders[0], QCoreApplication::applicationDirPath());
-    EXPECT_EQ(folders[1], QDir::cleanPath(QCoreApplication::applicationDirPath() +
-                                          "/../share/quillmark"));
+    EXPECT_EQ(folders[1],
+              QDir::cleanPath(QCoreApplication::applicationDirPath() + "/../share/quillmark"));
     EXPECT_EQ(CompanionFile("no-such-file"),
               QCoreApplication::applicationDirPath() + "/no-such-file")
         << "a missing file is named beside the program";
@@ -188,8 +204,8 @@ TEST_F(DataFolderFiles, CopyTakesSettingsLogAndAddressBooksAndReadsThemBack) {
     const DataFolderCopyResult done = CopyDataFolder(old_.path(), new_.path());
     EXPECT_EQ(done.tables, 2);
     EXPECT_EQ(done.files, 6) << "ini, two tables with their memo files, one text file";
-    for (const char* f : {"Reports/report3.dbf", "Addresses/clients.dbf",
-                          "Addresses/old books/1999.txt"})
+    for (const char* f :
+         {"Reports/report3.dbf", "Addresses/clients.dbf", "Addresses/old books/1999.txt"})
         EXPECT_EQ(Read(n.filePath(f)), Read(o.filePath(f))) << f;
     EXPECT_FALSE(QFileInfo::exists(n.filePath("unrelated.txt")));
 
@@ -217,9 +233,9 @@ TEST_F(DataFolderFiles, AnAddressFolderElsewhereIsKeptAsSet) {
     Write(QDir(old_.path()).filePath("quill4.ini"),
           "[System Path]\r\nDefault=/home/ann/address books\r\n");
     CopyDataFolder(old_.path(), new_.path());
-    EXPECT_EQ(IniProfile::Load(QDir(new_.path()).filePath("quill4.ini"))
-                  .Value("System Path", "Default"),
-              QStringLiteral("/home/ann/address books"));
+    EXPECT_EQ(
+        IniProfile::Load(QDir(new_.path()).filePath("quill4.ini")).Value("System Path", "Default"),
+        QStringLiteral("/home/ann/address books"));
 }
 
 TEST_F(DataFolderFiles, OnlyAnEmptyFolderTakesACopy) {
