@@ -2,7 +2,8 @@
 // into the unchanged installed binary through Qt's generic plugin mechanism
 // (QT_PLUGIN_PATH, QT_QPA_GENERIC_PLUGINS=qmdriver), finds windows and controls by their
 // object names and clicks them.
-//   QM_DRIVE=quit   answer every window with Cancel, then close the main window
+//   QM_DRIVE=quit   answer every window with Cancel (a window without one: its first
+//                   button), then close the main window
 //   QM_DRIVE=print  fill the addressee, press Print, answer each window with OK, then close
 // Every window answered is written to QM_DRIVE_LOG, one line each:
 //   "<kind>|<object name>|<title>|<text>" with kind "critical", "warning", "question",
@@ -49,10 +50,17 @@ private:
         log_.flush();
     }
 
-    void Answer(QWidget* w) {
+    void Answer(QWidget* w, bool log) {
         auto* box = qobject_cast<QMessageBox*>(w);
-        Log(Kind(w) + u'|' + w->objectName() + u'|' + w->windowTitle() + u'|' +
-            (box ? box->text().replace(u'\n', u' ') : QString()));
+        if (log)
+            Log(Kind(w) + u'|' + w->objectName() + u'|' + w->windowTitle() + u'|' +
+                (box ? box->text().replace(u'\n', u' ') : QString()));
+        if (!log) {
+            // A window that Cancel or OK did not close (one that closes by its own buttons
+            // only): its first button.
+            for (auto* b : w->findChildren<QAbstractButton*>())
+                if (b->isVisible()) return b->click();
+        }
         if (!print_) {
             if (auto* d = qobject_cast<QDialog*>(w)) d->reject();
             return;
@@ -64,6 +72,20 @@ private:
         }
         if (auto* ok = w->findChild<QPushButton*>(QStringLiteral("btnOK"))) return ok->click();
         if (auto* d = qobject_cast<QDialog*>(w)) d->reject();
+    }
+
+    // Answers a window once; a window still there a while after its answer (one answered
+    // before its event loop ran) is answered again, without a second line in the log.
+    void AnswerOnce(QWidget* modal) {
+        if (!modal->isVisible()) return;
+        const QVariant driven = modal->property("qm_driven_at");
+        if (!driven.isValid()) {
+            modal->setProperty("qm_driven_at", clock_.elapsed());
+            Answer(modal, true);
+        } else if (clock_.elapsed() - driven.toLongLong() > 500) {
+            modal->setProperty("qm_driven_at", clock_.elapsed());
+            Answer(modal, false);
+        }
     }
 
     QWidget* MainWindow() const {
@@ -79,10 +101,7 @@ private:
     void Poll() {
         if (busy_) return; // a click below runs modal loops that call Poll again
         if (QWidget* modal = QApplication::activeModalWidget()) {
-            if (modal->isVisible() && !modal->property("qm_driven").toBool()) {
-                modal->setProperty("qm_driven", true);
-                Answer(modal);
-            }
+            AnswerOnce(modal);
             idleSince_ = -1;
             return;
         }
@@ -109,11 +128,7 @@ private:
         // The print's own windows come while click() runs: answer them from a second timer.
         QTimer answer;
         connect(&answer, &QTimer::timeout, this, [this] {
-            QWidget* modal = QApplication::activeModalWidget();
-            if (modal && modal->isVisible() && !modal->property("qm_driven").toBool()) {
-                modal->setProperty("qm_driven", true);
-                Answer(modal);
-            }
+            if (QWidget* modal = QApplication::activeModalWidget()) AnswerOnce(modal);
         });
         answer.start(50);
         print->click();
