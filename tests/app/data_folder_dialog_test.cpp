@@ -57,7 +57,10 @@ protected:
     }
     std::optional<QString> Kept() const { return ReadChosenDataFolder(DataFolderConfigPath()); }
     QStringList TargetEntries() const {
-        return QDir(target_.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+        QStringList entries =
+            QDir(target_.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+        entries.sort();
+        return entries;
     }
 
     QTemporaryDir config_, target_;
