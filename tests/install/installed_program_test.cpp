@@ -81,6 +81,9 @@ protected:
 
     // Runs the installed program to its end; drive is "quit" or "print".
     ProgramRun Start(const QStringList& args, const char* drive = "quit") {
+        return StartProgram(QDir(bin_).filePath("quillmark"), args, drive);
+    }
+    ProgramRun StartProgram(const QString& program, const QStringList& args, const char* drive) {
         const QString log = Home(QStringLiteral("driver-%1.log").arg(++runs_));
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         for (const char* v : {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_DATA_DIRS",
@@ -96,7 +99,7 @@ protected:
         p.setProcessEnvironment(env);
         p.setWorkingDirectory(home_.path());
         p.setProcessChannelMode(QProcess::MergedChannels);
-        p.start(QDir(bin_).filePath("quillmark"), args);
+        p.start(program, args);
         ProgramRun run;
         if (!p.waitForFinished(150000)) {
             p.kill();
@@ -235,6 +238,23 @@ TEST_F(InstalledProgram, FirstStartMakesTheDataFolderInTheHomeAndAPieceLandsInIt
     bool found = false;
     for (QString s : symbols) found = found || s.remove(QChar(0x1d)).endsWith(tracking);
     EXPECT_TRUE(found) << tracking.toStdString() << " not in " << symbols.join(", ").toStdString();
+}
+
+TEST_F(InstalledProgram, TheBuiltProgramAlsoKeepsItsDataInTheHomeNotInTheBuildFolder) {
+    // tools/setup run starts build/bin/quillmark: a new build folder keeps the log and the
+    // serial number.
+    const QString built = QStringLiteral(QM_BUILD_DIR "/bin");
+    if (QFileInfo::exists(built + "/quill4.ini"))
+        GTEST_SKIP() << "this build folder holds a portable quill4.ini";
+    WriteBytes(QDir(DefaultFolder()).filePath("quill4.ini"), kQuietSettings);
+    const ProgramRun run = StartProgram(built + "/quillmark", {}, "quit");
+    EXPECT_EQ(run.exitCode, 0) << Tell(run);
+    EXPECT_TRUE(Errors(run).isEmpty()) << Tell(run);
+    EXPECT_TRUE(QFileInfo(QDir(DefaultFolder()).filePath("Reports")).isDir()) << Tell(run);
+    EXPECT_TRUE(
+        ReadBytes(QDir(DefaultFolder()).filePath("quill4.ini")).contains("SerialNum=0000041"));
+    for (const char* entry : {"quill4.ini", "Reports", "Addresses"})
+        EXPECT_FALSE(QFileInfo::exists(built + "/" + entry)) << entry;
 }
 
 TEST_F(InstalledProgram, FolderOnTheCommandLineServesOneRun) {
