@@ -194,6 +194,10 @@ TEST_F(InstalledProgram, FirstStartMakesTheDataFolderInTheHomeAndAPieceLandsInIt
     EXPECT_EQ(first.exitCode, 0) << Tell(first);
     EXPECT_TRUE(Errors(first).isEmpty()) << Tell(first);
     EXPECT_TRUE(first.windows.contains("closed")) << Tell(first);
+    // Help, Content finds the installed help file in share/quillmark.
+    const QStringList help = first.windows.filter(QRegularExpression("^help\\|."));
+    ASSERT_EQ(help.size(), 1) << Tell(first);
+    EXPECT_TRUE(help[0].contains("Quillmark")) << Tell(first);
     for (const char* entry : {"quill4.ini", "Reports", "Addresses"})
         EXPECT_TRUE(QFileInfo::exists(QDir(DefaultFolder()).filePath(entry))) << entry;
     EXPECT_FALSE(QFileInfo::exists(QDir(bin_).filePath("quill4.ini")))

@@ -7,8 +7,10 @@
 //   QM_DRIVE=print  fill the addressee, press Print, answer each window with OK, then close
 // Every window answered is written to QM_DRIVE_LOG, one line each:
 //   "<kind>|<object name>|<title>|<text>" with kind "critical", "warning", "question",
-//   "information" or "dialog"; then "printed|<0 or 1>" after a print and "closed".
+//   "information" or "dialog"; "help|<first words>" of the help window that Help, Content
+//   opens; "printed|<0 or 1>" after a print; "closed".
 #include <QAbstractButton>
+#include <QAction>
 #include <QApplication>
 #include <QDialog>
 #include <QElapsedTimer>
@@ -18,6 +20,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTextBrowser>
 #include <QTimer>
 
 namespace {
@@ -113,9 +116,19 @@ private:
         if (clock_.elapsed() - idleSince_ < 1500) return;
         busy_ = true;
         timer_.stop();
+        Help(main);
         if (print_) Print(main);
         Log(QStringLiteral("closed"));
         main->close();
+    }
+
+    // Help, Content: the help file the program found, by its first words.
+    void Help(QWidget* main) {
+        if (auto* content = Child<QAction>(main, "Content1")) content->trigger();
+        QApplication::processEvents();
+        for (auto* browser : main->findChildren<QTextBrowser*>())
+            if (browser->isVisible())
+                Log(QStringLiteral("help|") + browser->toPlainText().simplified().left(40));
     }
 
     void Print(QWidget* main) {
