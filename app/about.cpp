@@ -1,6 +1,7 @@
 #include "app/about.h"
 
 #include "app/pictures.h"
+#include "core/companion_files.h"
 #include "core/program_folder.h"
 #include "core/settings.h"
 #include "widgets/dialog_parts.h"
@@ -159,7 +160,7 @@ void TF_About::ShowBrand() {
         labelEMail->setText(c.eMail);
         labelCopyright->setText(c.copyright);
         QPixmap logo;
-        if (logo.load(ProgramFolder() + QStringLiteral("Scr_logo.bmp"))) {
+        if (logo.load(CompanionFile(QStringLiteral("Scr_logo.bmp")))) {
             imageCompany->setPixmap(logo);
             const int grow = Scaled(56, scale_);
             setFixedSize(width(), height() + grow);

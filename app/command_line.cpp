@@ -190,13 +190,8 @@ std::optional<int> RunCommandLine(int argc, char** argv) {
                                         a.startsWith(QStringLiteral("--report")) ||
                                         a == u"--help" || a == u"-h";
                              });
-    if (!commandLine) {
-        // The window program: only the folder is ours, the rest belongs to Qt.
-        const qsizetype at = args.indexOf(QStringLiteral("--folder"));
-        if (at > 0 && at + 1 < args.size())
-            SetProgramFolderOverride(QFileInfo(args[at + 1]).absoluteFilePath());
-        return std::nullopt;
-    }
+    // The window program takes its --folder at start-up (ApplyFolderArgument).
+    if (!commandLine) return std::nullopt;
 
     auto usage = [](const QString& text) {
         SayError(text + QStringLiteral(" (quillmark --help lists the commands)"));

@@ -1,12 +1,14 @@
 #include "app/main_window.h"
 
 #include "app/about.h"
+#include "app/data_folder_dialog.h"
 #include "app/help_window.h"
 #include "app/pictures.h"
 #include "app/settings_not_saved.h"
 #include "app/tracking_address.h"
 #include "app/window_dialogs.h"
 #include "app/your_address.h"
+#include "core/companion_files.h"
 #include "core/program_folder.h"
 #include "core/sender.h"
 #include "core/settings.h"
@@ -162,6 +164,7 @@ void TF_Main::BuildMenu() {
                                         QStringLiteral("&Name && Address Text Files"));
     MIImport = AddItem(MINameAddressTextFiles, "MIImport", QStringLiteral("&Import"));
     MIExport = AddItem(MINameAddressTextFiles, "MIExport", QStringLiteral("&Export"));
+    MIDataFolder = AddItem(menuOptions, "MIDataFolder", QStringLiteral("Data &Folder..."));
 
     TrackItem1 = bar->addAction(QStringLiteral("Track Item"));
     TrackItem1->setObjectName(QStringLiteral("TrackItem1"));
@@ -214,6 +217,7 @@ void TF_Main::BuildMenu() {
         {SaveValues1, &TF_Main::SaveValues1Click},
         {MIImport, &TF_Main::MIImportClick},
         {MIExport, &TF_Main::MIExportClick},
+        {MIDataFolder, &TF_Main::MIDataFolderClick},
         {TrackItem1, &TF_Main::TrackItem1Click},
         {miPrintFull, &TF_Main::miPrintFullClick},
         {miPrintShort, &TF_Main::miPrintShortClick},
@@ -392,7 +396,7 @@ void TF_Main::FormCreate() {
 
     if (g.Company == QLatin1String("Osterby")) {
         QPixmap logo;
-        if (logo.load(ProgramFolder() + QStringLiteral("Scr_logo.bmp"))) ShowPartnerLogo(logo);
+        if (logo.load(CompanionFile(QStringLiteral("Scr_logo.bmp")))) ShowPartnerLogo(logo);
     }
 
     editPostage->setText(RecalcFees(g.Postage));
@@ -402,9 +406,9 @@ void TF_Main::FormCreate() {
 
     (g.PrintBarCode ? PrintBarCodeMI : DontPrintBarCodeMI)->setChecked(true);
 
-    // The log table's file is ProgramFolder + "Reports/report3.dbf"; it is opened when used.
-    QDir().mkpath(ProgramFolder() + QStringLiteral("Addresses"));
-    QDir().mkpath(ProgramFolder() + QStringLiteral("Reports"));
+    // The log table's file is DataFolder() + "Reports/report3.dbf"; it is opened when used.
+    QDir().mkpath(DataFolder() + QStringLiteral("Addresses"));
+    QDir().mkpath(DataFolder() + QStringLiteral("Reports"));
 
     g.ConfirmNumbers = true;
 
@@ -527,7 +531,7 @@ bool TF_Main::eventFilter(QObject* watched, QEvent* event) {
 // --- Start-up helpers -----------------------------------------------------------------------
 
 void TF_Main::ChooseBrand(GlobalVariables& g) {
-    const QString path = ProgramFolder() + QStringLiteral("Scr_logo.bmp");
+    const QString path = CompanionFile(QStringLiteral("Scr_logo.bmp"));
     if (QFile::exists(path)) {
         QPixmap logo;
         if (logo.load(path)) {
@@ -715,12 +719,16 @@ void TF_Main::TrackItem1Click() {
 void TF_Main::Content1Click() {
     try {
         if (!help_) help_ = new TF_Help(this);
-        help_->ShowContents(ProgramFolder() + QStringLiteral("Quill3.hlp"));
+        help_->ShowContents(CompanionFile(QStringLiteral("Quill3.hlp")));
         help_->show();
         help_->raise();
     } catch (const std::exception& e) {
         ShowError(this, e);
     }
+}
+
+void TF_Main::MIDataFolderClick() {
+    RunDataFolderCommand(this);
 }
 
 void TF_Main::MIAboutClick() {

@@ -63,6 +63,7 @@ public:
     QMenu* MINameAddressTextFiles;
     QAction* MIImport;
     QAction* MIExport;
+    QAction* MIDataFolder;
     // "Track Item" on the bar itself
     QAction* TrackItem1;
     // Menu "&Report"
@@ -176,6 +177,7 @@ public slots:
     void SaveValues1Click();
     void MIImportClick();
     void MIExportClick();
+    void MIDataFolderClick();
     void TrackItem1Click();
     // Report
     void miPrintFullClick();

@@ -51,7 +51,7 @@ constexpr int kTableModeBoxHeight = 192;
 
 QString AddressFolder() {
     const QString folder = Globals().SystemPathDefault;
-    return folder.isEmpty() ? ProgramFolder() + QStringLiteral("Addresses") : folder;
+    return folder.isEmpty() ? DataFolder() + QStringLiteral("Addresses") : folder;
 }
 
 // The names the memo file of a table file may have (extension DBT in either case).

@@ -1,7 +1,7 @@
 #include "core/settings.h"
 
+#include "core/data_folder.h"
 #include "core/ini_profile.h"
-#include "core/program_folder.h"
 #include "core/settings_lock.h"
 
 #include <memory>
@@ -14,7 +14,7 @@ GlobalVariables& Globals() {
 }
 
 QString SettingsFilePath() {
-    return ProgramFolder() + QStringLiteral("quill4.ini");
+    return DataFolder() + QStringLiteral("quill4.ini");
 }
 
 void LoadSettings(GlobalVariables& g, const std::function<void(GlobalVariables&)>& chooseBrand) {
@@ -51,7 +51,7 @@ void LoadSettings(GlobalVariables& g, const std::function<void(GlobalVariables&)
     g.TopBottom = ini.ReadInteger("Print Align", "TopBottom", d.TopBottom);
     g.BarCodeApp = ini.ReadBool("Type", "BarCodeApp", d.BarCodeApp);
     g.SystemPathDefault =
-        ini.ReadString("System Path", "Default", ProgramFolder() + QStringLiteral("Addresses"));
+        ini.ReadString("System Path", "Default", DataFolder() + QStringLiteral("Addresses"));
 }
 
 namespace {

@@ -48,7 +48,7 @@ struct GlobalVariables {
 // The one set of settings of this run.
 GlobalVariables& Globals();
 
-// The settings file, ProgramFolder() + "quill4.ini".
+// The settings file, DataFolder() + "quill4.ini".
 QString SettingsFilePath();
 
 // A settings file that cannot be written; what() is "Unable to write to <path>".

@@ -1,5 +1,6 @@
 #include "log/log_menu.h"
 
+#include "core/companion_files.h"
 #include "core/program_folder.h"
 #include "core/sender.h"
 #include "core/settings.h"
@@ -12,7 +13,7 @@
 namespace qm {
 
 QString ReportProjectPath() {
-    return ProgramFolder() + QStringLiteral("Quill3.rav");
+    return ReportProjectFile();
 }
 
 LogOrder CheckedLogOrder(const QAction* byMailerNumber, const QAction* byName,

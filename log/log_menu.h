@@ -10,7 +10,7 @@ class QWidget;
 
 namespace qm {
 
-// ProgramFolder() + "Quill3.rav".
+// Quill3.rav: the data folder's own copy, else the shipped one (ReportProjectFile()).
 QString ReportProjectPath();
 
 // The order of the checked sort item; the record order when none is checked.

@@ -1,7 +1,7 @@
 #include "log/log_table.h"
 
+#include "core/data_folder.h"
 #include "core/form_text.h"
-#include "core/program_folder.h"
 #include "print/barcode_data.h"
 
 #include <stdexcept>
@@ -11,7 +11,7 @@ namespace qm {
 using table::TTzDbf;
 
 QString LogTablePath() {
-    return ProgramFolder() + QStringLiteral("Reports/report3.dbf");
+    return DataFolder() + QStringLiteral("Reports/report3.dbf");
 }
 
 const std::vector<std::string>& LogFieldLines() {

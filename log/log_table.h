@@ -17,7 +17,7 @@
 
 namespace qm {
 
-// ProgramFolder() + "Reports/report3.dbf".
+// DataFolder() + "Reports/report3.dbf".
 QString LogTablePath();
 
 // The field list from which a missing log is created, exactly as written.

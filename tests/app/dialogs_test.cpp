@@ -29,6 +29,8 @@ TEST(AskWithButtons, FirstCaptionRightmostLastFocusedReturnsItsNumber) {
             EXPECT_EQ(b1->text(), "&Overwrite");
             EXPECT_GT(b1->x(), b2->x());
             EXPECT_GT(b2->x(), b3->x());
+            // Focus arrives with the activation, which a busy machine may deliver late.
+            EXPECT_TRUE(QTest::qWaitForWindowActive(modal));
             EXPECT_EQ(QApplication::focusWidget(), b3);
             // Escape does not close it: only its buttons do.
             QTest::keyClick(modal, Qt::Key_Escape);

@@ -95,6 +95,11 @@ public:
         }
         lpadmin.start(kLpadmin, {"-h", socket_, "-d", queue});
         lpadmin.waitForFinished(20000);
+        if (lpadmin.exitStatus() != QProcess::NormalExit || lpadmin.exitCode() != 0) {
+            problem_ =
+                "lpadmin cannot make the PDF queue the default: " + lpadmin.readAll().toStdString();
+            return;
+        }
         // libcups (and with it Qt's printer support) asks this scheduler from now on.
         qputenv("CUPS_SERVER", socket_.toLocal8Bit());
     }

@@ -1,5 +1,6 @@
 #pragma once
 // Helpers for tests that drive the real windows on the offscreen platform.
+#include "core/companion_files.h"
 #include "core/program_folder.h"
 #include "core/settings.h"
 
@@ -34,16 +35,19 @@ inline void OnNextModal(std::function<void(QWidget*)> action, int timeoutMs = 50
     timer->start(20);
 }
 
-// A program folder of its own, with fresh settings in memory, for every test.
+// A program folder of its own (data and companion files), with fresh settings in memory, for
+// every test.
 class ProgramFolderTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(dir_.isValid());
         SetProgramFolderOverride(dir_.path());
+        SetCompanionFolderOverride(dir_.path());
         Globals() = GlobalVariables{};
     }
     void TearDown() override {
         SetProgramFolderOverride({});
+        SetCompanionFolderOverride({});
         Globals() = GlobalVariables{};
     }
     QString PathOf(const QString& name) const { return dir_.filePath(name); }

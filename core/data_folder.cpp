@@ -1,0 +1,117 @@
+#include "core/data_folder.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QTemporaryFile>
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace qm {
+namespace {
+
+const QString kKey = QStringLiteral("DataFolder");
+
+QString WithSlash(QString folder) {
+    if (!folder.endsWith(u'/')) folder += u'/';
+    return folder;
+}
+
+DataFolderChoice& Override() {
+    static DataFolderChoice choice;
+    return choice;
+}
+
+DataFolderInputs SystemInputs() {
+    DataFolderInputs in;
+    in.programFolder = QCoreApplication::applicationDirPath();
+    in.settingsBesideProgram =
+        QFileInfo(QDir(in.programFolder).filePath(QStringLiteral("quill4.ini"))).isFile();
+    in.chosen = ReadChosenDataFolder(DataFolderConfigPath());
+    in.dataHome = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    return in;
+}
+
+const DataFolderChoice& Resolved() {
+    static const DataFolderChoice choice = ResolveDataFolder(SystemInputs());
+    return choice;
+}
+
+} // namespace
+
+DataFolderChoice ResolveDataFolder(const DataFolderInputs& in) {
+    if (!in.commandLine.isEmpty())
+        return {WithSlash(QDir::cleanPath(QDir(in.commandLine).absolutePath())),
+                DataFolderSource::CommandLine};
+    if (in.settingsBesideProgram)
+        return {WithSlash(in.programFolder), DataFolderSource::BesideProgram};
+    if (in.chosen && !in.chosen->isEmpty())
+        return {WithSlash(QDir::cleanPath(*in.chosen)), DataFolderSource::Chosen};
+    return {WithSlash(QDir::cleanPath(in.dataHome + QStringLiteral("/quillmark"))),
+            DataFolderSource::Default};
+}
+
+QString DataFolder() {
+    if (!Override().folder.isEmpty()) return Override().folder;
+    return Resolved().folder;
+}
+
+DataFolderSource CurrentDataFolderSource() {
+    if (!Override().folder.isEmpty()) return Override().source;
+    return Resolved().source;
+}
+
+void SetDataFolderOverride(const QString& folder, DataFolderSource source) {
+    Override() = {folder.isEmpty() ? QString() : WithSlash(folder), source};
+}
+
+QString DataFolderConfigPath() {
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/quillmark/quillmark.conf");
+}
+
+std::optional<QString> ReadChosenDataFolder(const QString& configPath) {
+    QFile f(configPath);
+    if (!f.open(QIODevice::ReadOnly)) return std::nullopt;
+    const QString text = QString::fromUtf8(f.readAll());
+    for (const QString& raw : text.split(u'\n')) {
+        const QString line = raw.trimmed();
+        const qsizetype eq = line.indexOf(u'=');
+        if (line.startsWith(u'#') || eq < 0 || line.left(eq).trimmed() != kKey) continue;
+        const QString value = line.mid(eq + 1).trimmed();
+        if (value.isEmpty()) return std::nullopt;
+        return value;
+    }
+    return std::nullopt;
+}
+
+void WriteChosenDataFolder(const QString& configPath, const QString& folder) {
+    const auto fail = [&](const QString& why) {
+        return DataFolderConfigError(
+            QStringLiteral("Unable to write to %1: %2").arg(configPath, why).toStdString());
+    };
+    if (!QDir().mkpath(QFileInfo(configPath).absolutePath()))
+        throw fail(QStringLiteral("the folder cannot be created"));
+    // A new file beside it (O_EXCL) renamed over the name: a link planted at the name is
+    // replaced, never followed.
+    QTemporaryFile f(configPath + QStringLiteral(".XXXXXX"));
+    if (!f.open()) throw fail(f.errorString());
+    const QByteArray text = "# The data folder of Quillmark (Options, Data Folder...).\n" +
+                            (kKey + u'=' + QDir::cleanPath(folder) + u'\n').toUtf8();
+    if (f.write(text) != text.size() || !f.flush() || ::fsync(f.handle()) != 0)
+        throw fail(f.errorString());
+    f.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
+                     QFileDevice::ReadOther);
+    if (::rename(QFile::encodeName(f.fileName()).constData(),
+                 QFile::encodeName(configPath).constData()) != 0)
+        throw fail(QString::fromLocal8Bit(std::strerror(errno)));
+    f.setAutoRemove(false);
+}
+
+} // namespace qm

@@ -1,0 +1,56 @@
+#pragma once
+// The data folder: where quill4.ini, Reports/ and Addresses/ live (everything the program
+// writes). Chosen once per run, in this order:
+//   1. --folder DIR on the command line (SetDataFolderOverride);
+//   2. the program's own folder when a quill4.ini lies beside the executable (portable);
+//   3. the folder chosen under Options, Data Folder, kept in quillmark.conf;
+//   4. $XDG_DATA_HOME/quillmark (~/.local/share/quillmark).
+#include <QString>
+
+#include <optional>
+#include <stdexcept>
+
+namespace qm {
+
+enum class DataFolderSource { CommandLine, BesideProgram, Chosen, Default };
+
+struct DataFolderChoice {
+    QString folder; // ends in "/"
+    DataFolderSource source = DataFolderSource::Default;
+};
+
+// What the choice depends on, gathered by DataFolder() from the running system.
+struct DataFolderInputs {
+    QString commandLine;           // --folder, empty when not given
+    QString programFolder;         // folder of the executable
+    bool settingsBesideProgram{};  // programFolder holds quill4.ini
+    std::optional<QString> chosen; // the folder kept in quillmark.conf
+    QString dataHome;              // $XDG_DATA_HOME or ~/.local/share
+};
+
+DataFolderChoice ResolveDataFolder(const DataFolderInputs& in);
+
+// The data folder of this run, ending in "/". Resolved at the first call and kept for the
+// run, so that a choice made while running takes effect only after a restart.
+QString DataFolder();
+DataFolderSource CurrentDataFolderSource();
+
+// Makes DataFolder() return folder (a "/" is appended when missing), as --folder does; an
+// empty text returns to the resolved folder. Tests may give the source the folder stands for.
+void SetDataFolderOverride(const QString& folder,
+                           DataFolderSource source = DataFolderSource::CommandLine);
+
+// $XDG_CONFIG_HOME/quillmark/quillmark.conf: the one key "DataFolder=".
+QString DataFolderConfigPath();
+
+class DataFolderConfigError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The folder kept in the file, or none when the file or the key is missing or empty.
+std::optional<QString> ReadChosenDataFolder(const QString& configPath);
+// Keeps folder in the file (replaced whole). Throws DataFolderConfigError naming the file.
+void WriteChosenDataFolder(const QString& configPath, const QString& folder);
+
+} // namespace qm
