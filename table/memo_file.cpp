@@ -159,8 +159,15 @@ void TMemoFile::Open(const std::string& tablePath, uint8_t tableVersion, bool sh
     shared_ = shared;
     readOnly_ = readOnly;
     int err = 0;
-    auto f = FileSystem().Open(path_, readOnly ? TOpenMode::ReadOnly : TOpenMode::ReadWrite, err);
-    if (!f) Fail(CodeFromErrno(err, TIoKind::Open), "Memo file not found: " + path_ + " [USE]");
+    std::unique_ptr<IFile> f;
+    // The file at the path now: a pack may have swapped a compacted one in.
+    for (int attempt = 1;; ++attempt) {
+        f = FileSystem().Open(path_, readOnly ? TOpenMode::ReadOnly : TOpenMode::ReadWrite, err);
+        if (!f) Fail(CodeFromErrno(err, TIoKind::Open), "Memo file not found: " + path_ + " [USE]");
+        if (StillAtPath(*f, path_)) break;
+        if (attempt >= kReopenTries)
+            Fail(TErrorCode::SharingViolation, "Failure to open " + path_ + " [USE]");
+    }
     blockSize_ = kMemoDefaultBlockSize;
     if (kind_ == 0xF5) {
         uint8_t h[8];

@@ -105,7 +105,7 @@ bool TTzDbf::RebuildProductionIndex(const std::string& file, const std::vector<T
 
 void TTzDbf::OpenProductionIndex() {
     TDbfFile& table = area_.File();
-    const std::string file = WithExtension(table.Path(), "MDX");
+    const std::string file = ResolveNameCase(WithExtension(table.Path(), "MDX"));
     if (indexList_.empty()) {
         // Only a table that says it has a production index opens one.
         if (table.ProductionIndexFlag() != 0) area_.SetIndexTo(file);

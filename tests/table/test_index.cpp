@@ -550,6 +550,44 @@ TEST_F(IndexTest, FindAndFindExact) {
     EXPECT_EQ(t.RecNo(), 2u);
 }
 
+// Other programs write names in other cases: "ix2.mdx" beside "IX2.DBF" is the
+// table's production index, opened by the flag and kept up by appends.
+TEST_F(IndexTest, ProductionIndexNamedInLowerCase) {
+    const std::string table = Path("IX2.DBF");
+    {
+        TTzDbf t;
+        t.SetDbfFileName(table);
+        t.SetDbfFields({"zip,C,10,0"});
+        t.SetIndexList({"ZIP,F,F,zip", ""});
+        t.Open();
+        for (const char* z : {"30301", "10001"}) {
+            t.ClearRecord();
+            t.SetField("zip", z);
+            ASSERT_TRUE(t.ALock());
+            t.AppendRec();
+            t.UnLock();
+        }
+    }
+    std::filesystem::rename(Path("IX2.MDX"), Path("ix2.mdx"));
+    for (bool withList : {false, true}) {
+        TTzDbf t;
+        t.SetDbfFileName(table);
+        if (withList) t.SetIndexList({"ZIP,F,F,zip", ""});
+        bool rebuilt = false;
+        t.OnBeforeMakeIndex = [&](const std::string&, bool&) { rebuilt = true; };
+        t.Open();
+        EXPECT_FALSE(rebuilt);
+        t.ClearRecord();
+        t.SetField("zip", withList ? "00001" : "20002");
+        ASSERT_TRUE(t.ALock());
+        t.AppendRec();
+        t.UnLock();
+        EXPECT_EQ(Navigation(t), withList ? (std::vector<uint32_t>{4, 2, 3, 1})
+                                          : (std::vector<uint32_t>{2, 3, 1}));
+    }
+    EXPECT_FALSE(std::filesystem::exists(Path("IX2.MDX")));
+}
+
 // A table with IndexList gets its production index; one without opens none;
 // a table flagged for one whose file is gone does not open.
 TEST_F(IndexTest, ProductionIndexOnOpen) {
