@@ -319,6 +319,15 @@ void TTzDbf::SetField(int i, std::string_view text) {
     });
 }
 
+void TTzDbf::SetFieldStored(int i, std::string_view bytes) {
+    Guarded([&] {
+        RequireEditable("SetField");
+        if (i < 0 || i >= FieldCount()) throw EDatabaseError(name_ + ": Field index out of range");
+        if (!Editing()) Edit();
+        area_.SetStored(i, bytes);
+    });
+}
+
 void TTzDbf::SetFieldDate(int i, const TDate& date) {
     Guarded([&] {
         RequireEditable("SetField");

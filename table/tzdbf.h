@@ -140,6 +140,9 @@ public:
     // text and checked; an impossible date shows "        Invalid date       "
     // and leaves the field empty.
     void SetFieldDate(int i, const TDate& date);
+    // Field i takes these bytes as they are to be stored (blank-padded to the
+    // width): for values the typed record cannot hold, as a 20-digit number.
+    void SetFieldStored(int i, std::string_view bytes);
     void ClearRecord();
     // Memo fields as lists of lines (UTF-8 text, one entry a line). GetMField
     // clears `lines` and fills it from the current record; SetMField writes the

@@ -2,6 +2,7 @@
 // program's engine, reading the fuzz corpus's seeds and the tables we write.
 #include <sys/wait.h>
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 
@@ -153,7 +154,7 @@ TEST_F(QmTableTest, ChangesBesideTheProgram) {
     ASSERT_TRUE(prog.RLock());
     r = QmTable("set " + Quote(path) + " 1 name=uno");
     EXPECT_EQ(r.status, 3) << r.out;
-    EXPECT_EQ(r.out, "Lock failed [Post]\n");
+    EXPECT_EQ(r.out, "qmtable: " + path + ": record 1 locked by another copy [Post]\n");
     r = QmTable("set " + Quote(path) + " 2 name=dos n=2");
     EXPECT_EQ(r.status, 0) << r.out;
     prog.UnLock();
@@ -163,16 +164,16 @@ TEST_F(QmTableTest, ChangesBesideTheProgram) {
     EXPECT_EQ(prog.GetField("name"), "one       ");
 
     r = QmTable("set " + Quote(path) + " 1 n=many");
-    EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(r.out, "qmtable: 'many' is not a valid integer value\n");
+    EXPECT_EQ(r.status, 64);
+    EXPECT_EQ(r.out, "qmtable: field N: 'many' is not a number\n");
     r = QmTable("set " + Quote(path) + " 9 n=1");
     EXPECT_EQ(r.status, 64);
 
     prog.SetRecNo(1);
     prog.Delete();
     r = QmTable("pack " + Quote(path));
-    EXPECT_EQ(r.status, 2);
-    EXPECT_NE(r.out.find("Error # 32 (File sharing violation)"), std::string::npos) << r.out;
+    EXPECT_EQ(r.status, 3);
+    EXPECT_EQ(r.out, "qmtable: " + path + ": locked by another copy\n");
     prog.Close();
     r = QmTable("pack " + Quote(path));
     EXPECT_EQ(r.status, 0) << r.out;
@@ -203,6 +204,100 @@ TEST_F(QmTableTest, DumpShowsMemoText) {
     EXPECT_EQ(dump.out, "DELETED,ADDRESS,CITY\n"
                         ",\"Front office\r\nCafé\",Dover\n"
                         ",,\n");
+}
+
+// Values as stored: numbers and logicals as their text, blanks empty; append
+// and set take any number that fits the field and refuse one that does not,
+// naming the field; memo fields take lines; delete and recall mark a record.
+TEST_F(QmTableTest, ValuesAsStored) {
+    const std::string path = Path("v.dbf");
+    {
+        TTzDbf t;
+        t.SetDbfFileName(path);
+        t.SetDbfFields({"big,N,20,0", "amt,N,8,2", "ok,L,1,0", "note,M,10,0"});
+        t.Open();
+    }
+    TRun r = QmTable("append " + Quote(path) + " big=99999999999999999999 amt=-12.5 ok=?");
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(r.out, "1\n");
+    r = QmTable("append " + Quote(path) + " big= amt=007.10 ok= " + Quote("note=one\ntwo"));
+    EXPECT_EQ(r.out, "2\n");
+    r = QmTable("append " + Quote(path) + " big=-1234567890123456789 ok=t");
+    EXPECT_EQ(r.out, "3\n");
+    r = QmTable("dump " + Quote(path));
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(r.out, "DELETED,BIG,AMT,OK,NOTE\n"
+                     ",99999999999999999999,-12.50,?,\n"
+                     ",,7.10,,\"one\r\ntwo\"\n"
+                     ",-1234567890123456789,0.00,t,\n");
+    // The stored bytes are what other readers expect.
+    const auto bytes = testing::ReadBytes(path);
+    const size_t rec1 = size_t(32 * 4 + 33) + 1;
+    EXPECT_EQ(std::string(bytes.begin() + long(rec1), bytes.begin() + long(rec1) + 29),
+              "99999999999999999999  -12.50?");
+
+    struct TBad {
+        const char* assignment;
+        const char* message;
+    };
+    for (const TBad& c : {TBad{"big=999999999999999999999",
+                               "field BIG: '999999999999999999999' does not fit in 20 places with "
+                               "0 decimals"},
+                          TBad{"amt=1.234", "field AMT: '1.234' has more than 2 decimals"},
+                          TBad{"amt=123456.78", "field AMT: '123456.78' does not fit in 8 places "
+                                                "with 2 decimals"},
+                          TBad{"amt=1e5", "field AMT: '1e5' is not a number"},
+                          TBad{"ok=maybe", "field OK: 'maybe' is not T, F, Y, N, ? or empty"}}) {
+        for (const std::string& cmd : {"append " + Quote(path), "set " + Quote(path) + " 1"}) {
+            r = QmTable(cmd + " " + c.assignment);
+            EXPECT_EQ(r.status, 64) << cmd << " " << c.assignment;
+            EXPECT_EQ(r.out, std::string("qmtable: ") + c.message + "\n");
+        }
+    }
+    r = QmTable("set " + Quote(path) + " 1 amt=99999.99 " + Quote("note=changed"));
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(QmTable("delete " + Quote(path) + " 2").status, 0);
+    EXPECT_EQ(QmTable("delete " + Quote(path) + " 3").status, 0);
+    EXPECT_EQ(QmTable("recall " + Quote(path) + " 3").status, 0);
+    r = QmTable("dump " + Quote(path));
+    EXPECT_EQ(r.out, "DELETED,BIG,AMT,OK,NOTE\n"
+                     ",99999999999999999999,99999.99,?,changed\n"
+                     "*,,7.10,,\"one\r\ntwo\"\n"
+                     ",-1234567890123456789,0.00,t,\n");
+    EXPECT_EQ(QmTable("check " + Quote(path)).status, 0);
+    EXPECT_EQ(QmTable("delete " + Quote(path) + " 4").status, 64);
+}
+
+// A usage error names what was wrong; contention is exit 3 after the bounded wait.
+TEST_F(QmTableTest, UsageErrorsAndContention) {
+    const std::string path = Path("u.dbf");
+    TTzDbf prog("Program");
+    prog.SetDbfFileName(path);
+    prog.SetDbfFields({"name,C,10,0"});
+    prog.SetExclusive(true);
+    prog.Open();
+    TRun r = QmTable("append " + Quote(path));
+    EXPECT_EQ(r.status, 64);
+    EXPECT_EQ(r.out, "qmtable: usage: qmtable append FILE FIELD=VALUE...\n");
+    r = QmTable("frobnicate " + Quote(path));
+    EXPECT_EQ(r.status, 64);
+    EXPECT_EQ(r.out, "qmtable: unknown command frobnicate (qmtable help lists them)\n");
+    r = QmTable("delete " + Quote(path) + " x");
+    EXPECT_EQ(r.status, 64);
+    EXPECT_EQ(r.out, "qmtable: not a record number: x\n");
+    r = QmTable("help");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("reindex FILE"), std::string::npos);
+    for (const std::string& cmd :
+         {"append " + Quote(path) + " name=x", "set " + Quote(path) + " 1 name=x",
+          "delete " + Quote(path) + " 1", "pack " + Quote(path), "dump " + Quote(path)}) {
+        const auto start = std::chrono::steady_clock::now();
+        r = QmTable(cmd);
+        EXPECT_EQ(r.status, 3) << cmd << ": " << r.out;
+        EXPECT_EQ(r.out, "qmtable: " + path + ": locked by another copy\n");
+        EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(kLockWaitMs))
+            << cmd;
+    }
 }
 
 } // namespace
