@@ -99,7 +99,21 @@ TCheckReport CheckTable(const std::string& fileName) {
     f.Open(AddDefaultExtension(fileName), false, true, false);
     f.SetReadAhead(false);
     TMemoFile memo;
-    if (f.HasMemo()) memo.Open(f.Path(), f.Version(), false, true);
+    if (f.HasMemo()) {
+        memo.Open(f.Path(), f.Version(), false, true);
+        // The next free block in the header: new memos go there, so it must
+        // lie at or past the end of what the file holds.
+        const off_t memoSize = memo.FileSize();
+        const std::string head = memo.HeaderBytes(4);
+        const auto* b = reinterpret_cast<const uint8_t*>(head.data());
+        const uint32_t next = memo.Kind() == 0xF5 ? (uint32_t(b[0]) << 24 | uint32_t(b[1]) << 16 |
+                                                     uint32_t(b[2]) << 8 | uint32_t(b[3]))
+                                                  : Get32(b);
+        if (memoSize >= 0 && (next == 0 || uint64_t(next) * memo.BlockSize() + memo.BlockSize() <=
+                                               uint64_t(memoSize)))
+            add("memo file: next free block " + std::to_string(next) +
+                " in the header lies inside the " + std::to_string(memoSize) + " bytes it holds");
+    }
     const uint8_t* h = f.Header();
     const bool v2 = f.Version() == 0x02;
     const uint32_t headerCount = v2 ? Get16(h + 1) : Get32(h + 4);
@@ -142,7 +156,12 @@ TCheckReport CheckTable(const std::string& fileName) {
             } else if (d.type == 'M' && memo.IsOpen()) {
                 const std::string text(buf.data() + d.offset, size_t(d.width));
                 const long long block = std::strtoll(text.c_str(), nullptr, 10);
-                const std::string fault = block < INT32_MIN + 1LL || block > INT32_MAX
+                // Writers of the oldest layout store some blocks negated; -1 is
+                // no block in any layout.
+                const bool badSign = block == -1 || (block < 0 && memo.Kind() != 0x83);
+                const std::string fault = badSign
+                                              ? "block " + std::to_string(block) + " is negative"
+                                          : block < INT32_MIN + 1LL || block > INT32_MAX
                                               ? "block number out of range"
                                               : memo.CheckReference(int32_t(block));
                 if (!fault.empty())
@@ -165,9 +184,24 @@ TCheckReport CheckTable(const std::string& fileName) {
         if (raw->ReadAt(&mark, 1, off_t(end)) != 1 || mark != 0x1A)
             add("byte " + Hex(mark) + " after record " + std::to_string(records) +
                 " is not the end-of-file mark");
-        else if (uint64_t(size) > end + 1)
-            add(std::to_string(uint64_t(size) - end - 1) +
-                " bytes after the end-of-file mark (padding or lost records)");
+        else if (uint64_t(size) > end + 1) {
+            // Other programs pad with end-of-file bytes: sound. Anything else
+            // there may be lost records.
+            const uint64_t extra = uint64_t(size) - end - 1;
+            bool padding = true;
+            std::vector<char> chunk(4096);
+            for (uint64_t at = end + 1; padding && at < uint64_t(size); at += chunk.size()) {
+                const size_t k = size_t(std::min<uint64_t>(chunk.size(), uint64_t(size) - at));
+                if (ReadAll(*raw, chunk.data(), k, off_t(at)) < 0) padding = false;
+                for (size_t i = 0; padding && i < k; ++i) padding = chunk[i] == 0x1A;
+            }
+            if (padding)
+                report.notes.push_back(std::to_string(extra) +
+                                       " end-of-file bytes (0x1A) of padding after the mark");
+            else
+                add(std::to_string(extra) +
+                    " bytes after the end-of-file mark (padding or lost records)");
+        }
     }
     return report;
 }

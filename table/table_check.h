@@ -12,6 +12,7 @@ namespace qm::table {
 struct TCheckReport {
     std::vector<std::string> findings; // one line per inconsistency (at most kMaxFindings)
     size_t total = 0;                  // findings, including those not listed
+    std::vector<std::string> notes;    // sound but unusual (padding other programs write)
     bool Clean() const { return total == 0; }
 };
 

@@ -320,6 +320,8 @@ int Dump(const std::string& file, bool ansi, bool salvage) {
 
 int Check(const std::string& file) {
     const TCheckReport report = CheckTable(file);
+    for (const std::string& n : report.notes)
+        std::printf("%s: note: %s\n", file.c_str(), n.c_str());
     for (const std::string& f : report.findings) std::printf("%s: %s\n", file.c_str(), f.c_str());
     if (report.total > report.findings.size())
         std::printf("%s: ... and %zu more\n", file.c_str(), report.total - report.findings.size());

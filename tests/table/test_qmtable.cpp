@@ -4,8 +4,11 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <functional>
 
+#include "memo_file.h"
 #include "table_test_util.h"
 #include "tzdbf.h"
 
@@ -297,6 +300,126 @@ TEST_F(QmTableTest, UsageErrorsAndContention) {
         EXPECT_EQ(r.out, "qmtable: " + path + ": locked by another copy\n");
         EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(kLockWaitMs))
             << cmd;
+    }
+}
+
+// A table "note" with three memos in the layout `kind` (0x83 or 0x8B).
+void MakeMemoTable(const std::string& path, uint8_t kind) {
+    {
+        TTzDbf t;
+        t.SetDbfFileName(path);
+        t.SetDbfFields({"name,C,10,0", "note,M,10,0"});
+        t.Open();
+    }
+    auto b = testing::ReadBytes(path);
+    b[0] = kind;
+    testing::WriteBytes(path, b);
+    std::filesystem::remove(MemoFileName(path, 0x8B));
+    CreateMemofile(MemoFileName(path, kind), kind, 512, "note", "test");
+    TTzDbf t;
+    t.SetDbfFileName(path);
+    t.SetCreateIfNotFound(false);
+    t.Open();
+    ASSERT_TRUE(t.ALock());
+    for (const char* name : {"one", "two", "three"}) {
+        t.ClearRecord();
+        t.SetField("name", name);
+        t.SetMField("note", {std::string("note of ") + name, std::string(600, name[0])});
+        t.AppendRec();
+    }
+    t.UnLock();
+}
+
+// Puts `ref` (10 characters) into the memo field of record n.
+void SetMemoRef(const std::string& path, int n, const char* ref) {
+    auto b = testing::ReadBytes(path);
+    const size_t at = size_t(testing::Le16(b, 8)) + size_t(n - 1) * testing::Le16(b, 10) + 11;
+    std::memcpy(&b[at], ref, 10);
+    testing::WriteBytes(path, b);
+}
+
+// check finds damage of the memo file and of its references, takes end-of-file
+// padding as sound, and dump --salvage saves what is good past a bad memo.
+TEST_F(QmTableTest, CheckSeesMemoDamageAndDumpSalvages) {
+    leavesDamagedTables_ = true;
+    struct TCase {
+        const char* name;
+        uint8_t kind;
+        std::function<void(const std::string& dbf, const std::string& dbt)> damage;
+        const char* finding;
+    };
+    const std::vector<TCase> cases = {
+        {"cut", 0x83,
+         [](const std::string&, const std::string& dbt) {
+             std::filesystem::resize_file(dbt, std::filesystem::file_size(dbt) - 700);
+         },
+         "record 3, field NOTE: memo block 5 has no end mark (the file is cut short)"},
+        {"minus", 0x8B,
+         [](const std::string& dbf, const std::string&) { SetMemoRef(dbf, 2, "        -1"); },
+         "record 2, field NOTE: memo block -1 is negative"},
+        {"beyond", 0x8B,
+         [](const std::string& dbf, const std::string&) { SetMemoRef(dbf, 2, "      9999"); },
+         "record 2, field NOTE: memo block 9999 beyond the end of the file"},
+        {"nextzero", 0x8B,
+         [](const std::string&, const std::string& dbt) {
+             auto b = testing::ReadBytes(dbt);
+             std::memset(b.data(), 0, 4);
+             testing::WriteBytes(dbt, b);
+         },
+         "memo file: next free block 0 in the header lies inside the"},
+        {"nextone", 0x83,
+         [](const std::string&, const std::string& dbt) {
+             auto b = testing::ReadBytes(dbt);
+             b[0] = 1;
+             std::memset(b.data() + 1, 0, 3);
+             testing::WriteBytes(dbt, b);
+         },
+         "memo file: next free block 1 in the header lies inside the"},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = Path(std::string(c.name) + ".dbf");
+        MakeMemoTable(path, c.kind);
+        EXPECT_EQ(QmTable("check " + Quote(path)).status, 0);
+        c.damage(path, MemoFileName(path, c.kind));
+        const TRun check = QmTable("check " + Quote(path));
+        EXPECT_EQ(check.status, 1) << check.out;
+        EXPECT_NE(check.out.find(path + ": " + c.finding), std::string::npos) << check.out;
+    }
+    {
+        // dump stops at the bad reference; --salvage goes on and shows it unreadable.
+        const std::string path = Path("beyond.dbf");
+        TRun dump = QmTable("dump " + Quote(path));
+        EXPECT_EQ(dump.status, 2) << dump.out;
+        dump = QmTable("dump --salvage " + Quote(path));
+        EXPECT_EQ(dump.status, 1) << dump.out;
+        EXPECT_NE(dump.out.find("record 2, field NOTE: Error # 1003 (Invalid memo address)\n"),
+                  std::string::npos);
+        EXPECT_EQ(dump.out.substr(dump.out.find("DELETED")), "DELETED,NAME,NOTE\n"
+                                                             ",one,\"note of one\r\n" +
+                                                                 std::string(600, 'o') +
+                                                                 "\"\n"
+                                                                 ",two,<unreadable memo>\n"
+                                                                 ",three,\"note of three\r\n" +
+                                                                 std::string(600, 't') + "\"\n");
+    }
+    {
+        // Padding of 0x1A bytes after the end mark is a note; other bytes there are not.
+        const std::string path = Path("pad.dbf");
+        MakeMemoTable(path, 0x8B);
+        auto b = testing::ReadBytes(path);
+        b.insert(b.end(), 100, 0x1A);
+        testing::WriteBytes(path, b);
+        TRun check = QmTable("check " + Quote(path));
+        EXPECT_EQ(check.status, 0) << check.out;
+        EXPECT_EQ(check.out,
+                  path + ": note: 100 end-of-file bytes (0x1A) of padding after the mark\n" + path +
+                      ": no inconsistency\n");
+        b.back() = 'x';
+        testing::WriteBytes(path, b);
+        check = QmTable("check " + Quote(path));
+        EXPECT_EQ(check.status, 1) << check.out;
+        EXPECT_NE(check.out.find("100 bytes after the end-of-file mark"), std::string::npos);
     }
 }
 
