@@ -7,6 +7,7 @@
 
 #include "engine_error.h"
 #include "engine_util.h"
+#include "table_check.h"
 
 namespace qm::table {
 
@@ -104,6 +105,13 @@ std::vector<TTagSpec> TIndexOrder::TagSpecs() const {
     for (const TMdxTag& t : mdx_.Tags())
         specs.push_back({t.name, t.expression, t.forExpr, t.descending, t.unique});
     return specs;
+}
+
+bool TIndexOrder::FitsTable(TDbfFile& table, uint32_t count, std::string& fault) {
+    TSemaphoreGuard g(semaphore_, false, "SetIndexTo");
+    return CheckIndexFile(mdx_.Path(), table, count, false, [&](const std::string& text) {
+        if (fault.empty()) fault = text;
+    });
 }
 
 TMdxItem TIndexOrder::ItemOf(const char* raw, uint32_t recNo) const {

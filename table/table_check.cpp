@@ -5,11 +5,15 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <unordered_set>
 
 #include "dbf_file.h"
 #include "engine_date.h"
 #include "engine_error.h"
 #include "engine_util.h"
+#include "index_key.h"
+#include "mdx_file.h"
 #include "memo_file.h"
 
 namespace qm::table {
@@ -87,6 +91,148 @@ bool ValidFieldBytes(char type, const char* bytes, int width) {
     }
     default: return true;
     }
+}
+
+bool CheckIndexFile(const std::string& mdxPath, TDbfFile& table, uint32_t records, bool keys,
+                    const std::function<void(const std::string&)>& add) {
+    bool sound = true;
+    auto fault = [&](const std::string& text) {
+        sound = false;
+        add("index " + FileNamePart(mdxPath) + ": " + text);
+    };
+    TMdxFile mdx;
+    try {
+        mdx.Open(mdxPath, true);
+    } catch (const EZezudError& e) {
+        fault(e.what());
+        return false;
+    }
+    int err = 0;
+    std::unique_ptr<IFile> file = FileSystem().Open(mdxPath, TOpenMode::ReadOnly, err);
+    if (!file) {
+        fault("cannot be opened");
+        return false;
+    }
+    const off_t size = file->Size();
+    // The records' keys, built once for every tag that binds to the table.
+    std::vector<char> raw(size_t(table.RecordLength()));
+    std::vector<bool> deleted;
+    if (keys) {
+        deleted.resize(size_t(records) + 1);
+        for (uint32_t n = 1; n <= records; ++n) {
+            table.ReadRecordAhead(n, raw.data());
+            deleted[n] = raw[0] == '*';
+        }
+    }
+    for (const TMdxTag& t : mdx.Tags()) {
+        const std::string tag = "tag " + t.name + ": ";
+        TKeyExpr expr;
+        bool bound = keys;
+        if (keys) {
+            try {
+                expr = BindKeyExpr(t.expression, table.Fields(), "");
+                bound = expr.length == t.keyLength;
+            } catch (const EZezudError&) {
+                bound = false;
+            }
+            if (!bound) fault(tag + "key " + t.expression + " does not fit the table's fields");
+        }
+        std::vector<uint8_t> wanted;
+        if (bound) {
+            wanted.resize(size_t(records) * size_t(t.keyLength));
+            for (uint32_t n = 1; n <= records; ++n) {
+                table.ReadRecordAhead(n, raw.data());
+                expr.Build(raw.data(), wanted.data() + size_t(n - 1) * size_t(t.keyLength));
+            }
+        }
+        std::vector<uint32_t> seen(bound ? size_t(records) + 1 : 0, 0);
+        std::unordered_set<uint32_t> visited;
+        std::vector<uint8_t> previous;
+        uint8_t root[4] = {};
+        if (ReadAll(*file, root, 4, off_t(t.headerBlock) * kMdxBlockSize) < 0) {
+            fault(tag + "header block " + std::to_string(t.headerBlock) + " cannot be read");
+            continue;
+        }
+        size_t faults = 0;
+        // Depth first, children in order: the leaves' items come in key order.
+        std::vector<std::pair<uint32_t, int>> stack{{Get32(root), 0}};
+        std::vector<uint8_t> page(kMdxPageSize);
+        while (!stack.empty() && faults < 20) {
+            const auto [block, depth] = stack.back();
+            stack.pop_back();
+            const std::string where = tag + "page " + std::to_string(block) + ": ";
+            if (block < uint32_t(kMdxHeaderSize / kMdxBlockSize) ||
+                off_t(block) * kMdxBlockSize + kMdxPageSize > size) {
+                fault(where + "outside the file");
+                ++faults;
+                continue;
+            }
+            if (!visited.insert(block).second || depth > 32) {
+                fault(where + "reached twice (the pages loop)");
+                ++faults;
+                continue;
+            }
+            if (ReadAll(*file, page.data(), page.size(), off_t(block) * kMdxBlockSize) < 0) {
+                fault(where + "cannot be read");
+                ++faults;
+                continue;
+            }
+            const uint32_t count = Get32(page.data());
+            if (count > uint32_t(t.maxKeys)) {
+                fault(where + std::to_string(count) + " keys, at most " +
+                      std::to_string(t.maxKeys) + " fit");
+                ++faults;
+                continue;
+            }
+            auto item = [&](uint32_t i) { return page.data() + 8 + size_t(i) * t.itemLength; };
+            if (Get32(item(count)) != 0) { // an inner page: count + 1 children
+                for (uint32_t i = count + 1; i-- > 0;) stack.push_back({Get32(item(i)), depth + 1});
+                continue;
+            }
+            for (uint32_t i = 0; i < count; ++i) {
+                const uint32_t rec = Get32(item(i));
+                const uint8_t* key = item(i) + 4;
+                if (!previous.empty()) {
+                    const int c = CompareKeys(t.type, previous.data(), key, t.keyLength);
+                    if (t.descending ? c < 0 : c > 0) {
+                        fault(where + "key of record " + std::to_string(rec) + " out of order");
+                        ++faults;
+                    }
+                }
+                previous.assign(key, key + t.keyLength);
+                if (rec < 1 || rec > records) {
+                    fault(tag + "a key for record " + std::to_string(rec) + ", which the table (" +
+                          std::to_string(records) + " records) does not hold");
+                    ++faults;
+                    continue;
+                }
+                if (!bound) continue;
+                if (++seen[rec] == 2) {
+                    fault(tag + "record " + std::to_string(rec) + " has more than one key");
+                    ++faults;
+                }
+                if (std::memcmp(key, wanted.data() + size_t(rec - 1) * size_t(t.keyLength),
+                                size_t(t.keyLength)) != 0) {
+                    fault(tag + "the key of record " + std::to_string(rec) +
+                          " does not match the record");
+                    ++faults;
+                }
+            }
+        }
+        if (faults >= 20) {
+            fault(tag + "more faults not listed");
+            continue;
+        }
+        if (!bound) continue;
+        for (uint32_t n = 1; n <= records && faults < 20; ++n) {
+            if (seen[n] == 0 && !deleted[n]) {
+                fault(tag + "record " + std::to_string(n) + " has no key");
+                ++faults;
+            }
+        }
+    }
+    table.DropReadAhead();
+    return sound;
 }
 
 TCheckReport CheckTable(const std::string& fileName) {
@@ -176,6 +322,15 @@ TCheckReport CheckTable(const std::string& fileName) {
     else if (records > headerCount)
         add("header count " + std::to_string(headerCount) + ", but " + std::to_string(records) +
             " records precede the end-of-file mark");
+    // The production index, when the table says it has one.
+    if (!v2 && f.ProductionIndexFlag() != 0) {
+        const std::string index = ResolveNameCase(WithExtension(f.Path(), "MDX"));
+        if (!fs.Exists(index))
+            add("the production index " + index + " is missing");
+        else
+            CheckIndexFile(index, f, uint32_t(std::min<uint64_t>(records, f.RecordCount())), true,
+                           add);
+    }
     const uint64_t end = uint64_t(hl) + records * uint64_t(rl);
     if (end >= uint64_t(size)) {
         if (!v2) add("no end-of-file mark after record " + std::to_string(records));

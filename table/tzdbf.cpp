@@ -165,6 +165,7 @@ void TTzDbf::OpenArea() {
         area_.Use(fileName_, alias, exclusive_, readOnly_, autoFix_, language_);
         area_.skipDeleted = hideDeleted_;
         OpenProductionIndex();
+        if (area_.Ordered()) KeepProductionIndexFit();
         area_.FirstVisible();
     } catch (...) {
         // A failure while positioning leaves the table closed, its slot free.

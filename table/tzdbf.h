@@ -200,6 +200,10 @@ private:
     bool CreateFromFields();
     void OpenArea();
     void OpenProductionIndex();
+    // A production index that does not fit the table (another program cut the
+    // table short) is rebuilt on an exclusive open; a shared open goes on in
+    // record order and tells how to rebuild it.
+    void KeepProductionIndexFit();
     bool RebuildProductionIndex(const std::string& file, const std::vector<TTagSpec>& tags);
     void KeepVisible(uint32_t newRec);
     void Reread();

@@ -115,6 +115,8 @@ TEST_F(QmTableTest, InfoAndDump) {
     }
     const TRun info = QmTable("info " + Quote(path));
     EXPECT_EQ(info.status, 0);
+    // The path as named: upper-cased it would name no file here.
+    EXPECT_EQ(info.out.rfind("file " + path + "\n", 0), 0u) << info.out;
     EXPECT_NE(info.out.find("version 0x03\n"), std::string::npos) << info.out;
     EXPECT_NE(info.out.find("date 2008-03-05\n"), std::string::npos) << info.out;
     EXPECT_NE(info.out.find("count 2\n"), std::string::npos) << info.out;
