@@ -192,8 +192,11 @@ void IniProfile::Save(const QString& path) const {
         QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
     if (info.exists() && (!info.isWritable() || !(info.permissions() & writeBits)))
         throw IniError(failure.toStdString());
+    // Written whole under a temporary name, flushed and renamed over the file: a
+    // file rewritten in place would be cut short by a full disk with success
+    // reported, so a folder without room for the copy is a failure.
     QSaveFile f(path);
-    f.setDirectWriteFallback(true);
+    f.setDirectWriteFallback(false);
     if (!f.open(QIODevice::WriteOnly)) throw IniError(failure.toStdString());
     const QByteArray bytes = EncodeAnsi(ToText());
     if (f.write(bytes) != bytes.size() || !f.commit()) throw IniError(failure.toStdString());
