@@ -60,8 +60,9 @@ std::optional<int> ParseProfileInteger(const QString& text) {
     }
     if (base == 16) {
         // Hexadecimal covers the full 32 bits: $FFFFFFFF is -1.
-        const int v = static_cast<int>(static_cast<quint32>(value));
-        return negative ? -v : v;
+        // The sign wraps in 32 bits too (-$80000000 is the smallest int, -$FFFFFFFF is 1).
+        const quint32 bits = static_cast<quint32>(value);
+        return static_cast<int>(negative ? 0u - bits : bits);
     }
     if (negative) {
         if (value > 0x80000000ull) return std::nullopt;

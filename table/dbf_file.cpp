@@ -397,8 +397,12 @@ void TDbfFile::WriteRecord(uint32_t n, const char* buf) {
     }
     if (r == 0 && writeThrough_) r = file_->Sync();
     if (r < 0) {
-        // A torn append is cut off again, so it can never be read as a record.
-        if (append) file_->Truncate(RecordOffset(n));
+        // A torn append is cut off again, so it can never be read as a record,
+        // and the end-of-file mark it overwrote goes back (the cut made room).
+        if (append && file_->Truncate(RecordOffset(n)) == 0) {
+            const char eof = 0x1A;
+            WriteAll(*file_, &eof, 1, RecordOffset(n));
+        }
         FailIo(r, TIoKind::Write, failText);
     }
     if (append) {
