@@ -632,7 +632,7 @@ TEST_F(IndexTest, CheckWalksTheProductionIndex) {
              const uint32_t root = rootOf(b);
              const uint32_t count = Le32(b, size_t(root) * 512);
              ASSERT_NE(Le32(b, size_t(root) * 512 + 8 + count * 16), 0u); // an inner page
-             Put32(&b[size_t(root) * 512 + 8], root);                 // its first child is itself
+             Put32(&b[size_t(root) * 512 + 8], root); // its first child is itself
              WriteBytes(mdx, b);
          },
          "reached twice (the pages loop)"},
