@@ -89,6 +89,8 @@ TImportFields ParseImportLine(const QString& rawLine) {
                 rest.remove(0, end + 1);
             }
         }
+        // NUL and other control characters go, as the export drops them.
+        value.removeIf([](QChar c) { return c.unicode() < u' '; });
         fields[size_t(f)] = value;
         if (f == 5) rest += u',';
         if (f <= 4 && !rest.contains(u',')) return TImportFields{}; // malformed

@@ -60,8 +60,9 @@ std::optional<int> ParseProfileInteger(const QString& text) {
     }
     if (base == 16) {
         // Hexadecimal covers the full 32 bits: $FFFFFFFF is -1.
-        const int v = static_cast<int>(static_cast<quint32>(value));
-        return negative ? -v : v;
+        // The sign wraps in 32 bits too (-$80000000 is the smallest int, -$FFFFFFFF is 1).
+        const quint32 bits = static_cast<quint32>(value);
+        return static_cast<int>(negative ? 0u - bits : bits);
     }
     if (negative) {
         if (value > 0x80000000ull) return std::nullopt;
@@ -192,8 +193,11 @@ void IniProfile::Save(const QString& path) const {
         QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
     if (info.exists() && (!info.isWritable() || !(info.permissions() & writeBits)))
         throw IniError(failure.toStdString());
+    // Written whole under a temporary name, flushed and renamed over the file: a
+    // file rewritten in place would be cut short by a full disk with success
+    // reported, so a folder without room for the copy is a failure.
     QSaveFile f(path);
-    f.setDirectWriteFallback(true);
+    f.setDirectWriteFallback(false);
     if (!f.open(QIODevice::WriteOnly)) throw IniError(failure.toStdString());
     const QByteArray bytes = EncodeAnsi(ToText());
     if (f.write(bytes) != bytes.size() || !f.commit()) throw IniError(failure.toStdString());

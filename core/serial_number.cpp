@@ -7,7 +7,14 @@
 namespace qm {
 
 QString StepSerial(const QString& serial, int delta) {
-    int64_t n = int64_t(StrToInt(serial)) + delta;
+    const int32_t stored = StrToInt(serial);
+    // An eighth digit would be cut off the tracking number: every piece would
+    // print the same one.
+    if (stored < 0 || stored > 9999999)
+        throw ConversionError(QStringLiteral("'%1' is not a serial number of seven digits")
+                                  .arg(serial)
+                                  .toStdString());
+    int64_t n = int64_t(stored) + delta;
     QString s = QString::number(n);
     if (s == QLatin1String("10000000"))
         s = QStringLiteral("0000001");

@@ -26,7 +26,7 @@ QString SettingsLock::LockFilePath(const QString& settingsPath) {
 SettingsLock::SettingsLock(const QString& settingsPath, int timeoutMs) {
     const QString path = LockFilePath(settingsPath);
     const QByteArray native = QFile::encodeName(path);
-    fd_ = ::open(native.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    fd_ = ::open(native.constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd_ < 0)
         throw SettingsLockError(
             QStringLiteral("Unable to lock the mailer numbers: %1 cannot be opened (%2).")

@@ -26,12 +26,23 @@ long long MoneyCents(const QString& text) {
     bool ok = false;
     const double v = text.trimmed().toDouble(&ok);
     if (!ok || !std::isfinite(v)) return 0;
-    return std::llround(v * 100);
+    const double cents = v * 100;
+    if (cents >= double(kMaxCents)) return kMaxCents;
+    if (cents <= -double(kMaxCents)) return -kMaxCents;
+    return std::llround(cents);
+}
+
+long long AddCents(long long total, long long cents) {
+    // Both within kMaxCents: the sum cannot overflow before it is bounded.
+    return std::clamp(std::clamp(total, -kMaxCents, kMaxCents) +
+                          std::clamp(cents, -kMaxCents, kMaxCents),
+                      -kMaxCents, kMaxCents);
 }
 
 QString CentsText(long long cents) {
     const QString sign = cents < 0 ? QStringLiteral("-") : QString();
-    const long long a = cents < 0 ? -cents : cents;
+    const unsigned long long a = cents < 0 ? 0ull - static_cast<unsigned long long>(cents)
+                                           : static_cast<unsigned long long>(cents);
     return sign + QString::number(a / 100) + u'.' +
            QString::number(a % 100).rightJustified(2, u'0');
 }
@@ -94,7 +105,8 @@ QString ReportDocument::CellText(const ReportColumn& c, int row) {
 QString ReportDocument::TotalText(const ReportTotal& t, int first, int end) {
     if (!t.sum) return t.text.arg(end - first);
     long long cents = 0;
-    for (int row = first; row < end; ++row) cents += MoneyCents(source_.Value(row, t.field));
+    for (int row = first; row < end; ++row)
+        cents = AddCents(cents, MoneyCents(source_.Value(row, t.field)));
     return t.text.arg(CentsText(cents));
 }
 

@@ -56,8 +56,11 @@ private:
     std::optional<QStringList> footerTexts_; // computed once, at the last page
 };
 
-// Money texts summed in cents; a blank or unreadable text counts nothing.
+// Money texts summed in cents; a blank or unreadable text counts nothing. An
+// absurd stored amount counts as the largest a total shows, and sums stop there.
+inline constexpr long long kMaxCents = 99999999999999999LL;
 long long MoneyCents(const QString& text);
+long long AddCents(long long total, long long cents);
 QString CentsText(long long cents);
 
 } // namespace qm

@@ -1,5 +1,7 @@
 #include "log/report_layout.h"
 
+#include "log/log_table.h"
+
 #include <QFile>
 #include <QFileInfo>
 
@@ -101,6 +103,15 @@ private:
         return v;
     }
 
+    // A field the log does not have would print empty without a word: named here.
+    void CheckField(const QString& field) const {
+        if (field == u"#" || field == u"-") return; // the number, an empty column
+        for (const std::string& line : LogFieldLines())
+            if (QString::fromStdString(line.substr(0, line.find(','))).trimmed().toLower() == field)
+                return;
+        Fail(QStringLiteral("the log has no field \"%1\"").arg(field));
+    }
+
     ReportTotal Total(const QStringList& w) const {
         ReportTotal t;
         if (w.size() == 3 && w[1] == u"count") {
@@ -108,6 +119,7 @@ private:
         } else if (w.size() == 4 && w[1] == u"sum") {
             t.sum = true;
             t.field = w[2].toLower();
+            CheckField(t.field);
             t.text = w[3];
         } else {
             Fail(QStringLiteral("\"%1\" takes count TEXT or sum FIELD TEXT").arg(w[0]));
@@ -164,6 +176,7 @@ private:
                 const QStringList fields = group.split(u'+');
                 if (fields.contains(QString()))
                     Fail(QStringLiteral("\"%1\" is not a list of fields").arg(w[2]));
+                for (const QString& field : fields) CheckField(field);
                 c.fields << fields;
             }
             c.width = Inches(w[3], 0.1, 10);

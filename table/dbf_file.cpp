@@ -176,14 +176,23 @@ void TDbfFile::Open(const std::string& fileName, bool exclusive, bool readOnly,
     // An exclusive open keeps every other copy out, which needs a write lock and
     // so a handle open for writing: a file we may not write is refused.
     const bool writable = !readOnly || exclusive;
-    std::unique_ptr<IFile> f =
-        fs.Open(path_, writable ? TOpenMode::ReadWrite : TOpenMode::ReadOnly, err);
-    if (!f) Fail(CodeFromErrno(err, TIoKind::Open), openFail);
     const TLockKind sharing = exclusive ? TLockKind::Write : TLockKind::Read;
-    if (int r = f->Lock(kSharingLockOffset, 1, sharing); r < 0) {
-        Fail((r == -EAGAIN || r == -EACCES) ? TErrorCode::SharingViolation
-                                            : CodeFromErrno(-r, TIoKind::Lock),
-             openFail);
+    std::unique_ptr<IFile> f;
+    // Another copy's pack may give the name to a new file between our open
+    // and our lock: what is written through the old one would be lost. The
+    // open counts once the locked file is still the one at the path.
+    for (int attempt = 1;; ++attempt) {
+        f = fs.Open(path_, writable ? TOpenMode::ReadWrite : TOpenMode::ReadOnly, err);
+        if (!f) Fail(CodeFromErrno(err, TIoKind::Open), openFail);
+        if (int r = f->Lock(kSharingLockOffset, 1, sharing); r < 0) {
+            Fail((r == -EAGAIN || r == -EACCES) ? TErrorCode::SharingViolation
+                                                : CodeFromErrno(-r, TIoKind::Lock),
+                 openFail);
+        }
+        if (StillAtPath(*f, path_)) break;
+        f.reset();
+        if (attempt >= kReopenTries) Fail(TErrorCode::SharingViolation, openFail);
+        FinishInterruptedPack(path_, path);
     }
 
     const std::string notDbf = path + " is not a dBASE database.";
@@ -388,8 +397,12 @@ void TDbfFile::WriteRecord(uint32_t n, const char* buf) {
     }
     if (r == 0 && writeThrough_) r = file_->Sync();
     if (r < 0) {
-        // A torn append is cut off again, so it can never be read as a record.
-        if (append) file_->Truncate(RecordOffset(n));
+        // A torn append is cut off again, so it can never be read as a record,
+        // and the end-of-file mark it overwrote goes back (the cut made room).
+        if (append && file_->Truncate(RecordOffset(n)) == 0) {
+            const char eof = 0x1A;
+            WriteAll(*file_, &eof, 1, RecordOffset(n));
+        }
         FailIo(r, TIoKind::Write, failText);
     }
     if (append) {

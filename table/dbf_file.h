@@ -116,7 +116,7 @@ public:
     uint32_t RecordCount() const { return count_; }
     const std::vector<TFieldDef>& Fields() const { return fields_; }
     const std::string& Path() const { return path_; }           // as opened
-    const std::string& DisplayName() const { return display_; } // upper-cased full path
+    const std::string& DisplayName() const { return display_; } // full path as named
     bool Shared() const { return !exclusive_; }
     bool Exclusive() const { return exclusive_; }
     bool ReadOnly() const { return readOnly_; }

@@ -56,7 +56,8 @@ std::string FullPath(const std::string& fileName) {
 }
 
 std::string DisplayPath(const std::string& fullPath) {
-    return UpperAscii(fullPath);
+    // As named: on this system an upper-cased path names another file, or none.
+    return fullPath;
 }
 
 std::string ResolveNameCase(const std::string& path) {

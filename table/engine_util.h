@@ -31,7 +31,7 @@ std::string WithExtension(const std::string& path, const std::string& ext);
 std::string AddDefaultExtension(const std::string& fileName, const std::string& ext = "DBF");
 // Absolute, normalised path.
 std::string FullPath(const std::string& fileName);
-// Upper-cased full path, the form messages about an open table show.
+// The full path as the file was named, the form messages about an open table show.
 std::string DisplayPath(const std::string& fullPath);
 // The path itself when it exists; otherwise the one entry of its folder whose
 // name matches case-insensitively (the first in name order when several do);

@@ -52,6 +52,12 @@ public:
         if (::fstat(fd_, &st) != 0) return -errno;
         return st.st_size;
     }
+    int Id(TFileId& id) override {
+        struct stat st {};
+        if (::fstat(fd_, &st) != 0) return -errno;
+        id = {uint64_t(st.st_dev), uint64_t(st.st_ino)};
+        return 0;
+    }
 
 private:
     int fd_;
@@ -68,8 +74,9 @@ public:
         switch (mode) {
         case TOpenMode::ReadOnly: flags |= O_RDONLY; break;
         case TOpenMode::ReadWrite: flags |= O_RDWR; break;
-        case TOpenMode::CreateNew: flags |= O_RDWR | O_CREAT | O_EXCL; break;
-        case TOpenMode::CreateTruncate: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
+        case TOpenMode::CreateNew: flags |= O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW; break;
+        case TOpenMode::CreateTruncate: flags |= O_RDWR | O_CREAT | O_TRUNC | O_NOFOLLOW; break;
+        case TOpenMode::ReadNoFollow: flags |= O_RDONLY | O_NOFOLLOW; break;
         }
         int fd = ::open(path.c_str(), flags, 0666);
         if (fd < 0) {
@@ -110,6 +117,24 @@ public:
 IFileSystem* g_fs = nullptr;
 
 } // namespace
+
+int IFile::Id(TFileId&) {
+    return -ENOSYS;
+}
+
+int IFileSystem::PathId(const std::string& path, TFileId& id) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return -errno;
+    id = {uint64_t(st.st_dev), uint64_t(st.st_ino)};
+    return 0;
+}
+
+bool StillAtPath(IFile& f, const std::string& path) {
+    TFileId open, named;
+    if (f.Id(open) == -ENOSYS) return true;
+    if (f.Id(open) < 0) return false;
+    return FileSystem().PathId(path, named) == 0 && open == named;
+}
 
 int IFileSystem::Rename(const std::string& from, const std::string& to) {
     return PosixFileSystem().Rename(from, to);

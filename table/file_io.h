@@ -13,6 +13,13 @@ namespace qm::table {
 
 enum class TLockKind { Read, Write, Unlock };
 
+// Which file an open handle or a path is: device and inode.
+struct TFileId {
+    uint64_t dev = 0;
+    uint64_t ino = 0;
+    bool operator==(const TFileId&) const = default;
+};
+
 // Calls return 0 or a byte count on success and -errno on failure.
 class IFile {
 public:
@@ -24,9 +31,13 @@ public:
     // Non-blocking byte-range lock owned by this open file (Linux OFD lock).
     virtual int Lock(off_t offset, off_t len, TLockKind kind) = 0;
     virtual off_t Size() = 0; // -errno on failure
+    // The file this handle has open; -ENOSYS when the file system cannot tell.
+    virtual int Id(TFileId& id);
 };
 
-enum class TOpenMode { ReadOnly, ReadWrite, CreateNew, CreateTruncate };
+// Creating modes never follow a symbolic link at the path (a planted link gives
+// an error, not a write through it); ReadNoFollow opens our own files the same way.
+enum class TOpenMode { ReadOnly, ReadWrite, CreateNew, CreateTruncate, ReadNoFollow };
 
 class IFileSystem {
 public:
@@ -42,7 +53,16 @@ public:
     virtual int Rename(const std::string& from, const std::string& to);
     // Flushes the folder that holds `path`, so a rename in it survives a crash.
     virtual int SyncFolder(const std::string& path);
+    // The file at `path` now (stat(2)); -errno on failure.
+    virtual int PathId(const std::string& path, TFileId& id);
 };
+
+// Whether `f` is still the file at `path`: false when another file took the
+// name (a pack swapped the table in) or the name is gone. A file system that
+// cannot tell counts as the same.
+bool StillAtPath(IFile& f, const std::string& path);
+// How often an open retries when the file at its path was replaced meanwhile.
+inline constexpr int kReopenTries = 20;
 
 // The POSIX implementation (open/pread/pwrite/ftruncate/fsync/fcntl F_OFD_SETLK).
 IFileSystem& PosixFileSystem();

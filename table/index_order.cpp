@@ -7,6 +7,7 @@
 
 #include "engine_error.h"
 #include "engine_util.h"
+#include "table_check.h"
 
 namespace qm::table {
 
@@ -16,7 +17,8 @@ std::string ResolveIndexName(const std::string& name, const std::string& tablePa
         const std::string full = FullPath(tablePath);
         n = full.substr(0, full.find_last_of('/') + 1) + n;
     }
-    return FullPath(n);
+    // Other programs write the name in another case ("ix2.mdx" beside "IX2.DBF").
+    return FullPath(ResolveNameCase(n));
 }
 
 void TIndexOrder::Build(TDbfFile& table, const std::string& mdxPath,
@@ -66,6 +68,15 @@ void TIndexOrder::Open(const std::string& mdxPath, const TDbfFile& table, TTable
     lang_ = lang;
     mdx_.Open(mdxPath, table.ReadOnly());
     try {
+        if (table.Shared()) semaphore_.Open(table.Path());
+        // Logged in, no copy rebuilds the file under us; one may have renamed
+        // its new file in just before.
+        for (int attempt = 1; !mdx_.IsAtPath(); ++attempt) {
+            if (attempt >= kReopenTries)
+                Fail(TErrorCode::SharingViolation, "Failure to open " + mdxPath + " [SetIndexTo]");
+            mdx_.Close();
+            mdx_.Open(mdxPath, table.ReadOnly());
+        }
         exprs_.clear();
         for (const TMdxTag& t : mdx_.Tags()) {
             TKeyExpr k = BindKeyExpr(t.expression, table.Fields(), "[SetIndexTo]");
@@ -76,7 +87,6 @@ void TIndexOrder::Open(const std::string& mdxPath, const TDbfFile& table, TTable
         }
         if (exprs_.empty())
             Fail(TErrorCode::CorruptedIndex, "Corrupted index file: " + mdxPath + " [SetIndexTo]");
-        if (table.Shared()) semaphore_.Open(table.Path());
     } catch (...) {
         Close();
         throw;
@@ -95,6 +105,13 @@ std::vector<TTagSpec> TIndexOrder::TagSpecs() const {
     for (const TMdxTag& t : mdx_.Tags())
         specs.push_back({t.name, t.expression, t.forExpr, t.descending, t.unique});
     return specs;
+}
+
+bool TIndexOrder::FitsTable(TDbfFile& table, uint32_t count, std::string& fault) {
+    TSemaphoreGuard g(semaphore_, false, "SetIndexTo");
+    return CheckIndexFile(mdx_.Path(), table, count, false, [&](const std::string& text) {
+        if (fault.empty()) fault = text;
+    });
 }
 
 TMdxItem TIndexOrder::ItemOf(const char* raw, uint32_t recNo) const {

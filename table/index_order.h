@@ -45,6 +45,10 @@ public:
     // The tag definitions of the open file, for rebuilding it.
     std::vector<TTagSpec> TagSpecs() const;
 
+    // Whether every tag's pages hold together and name only records 1..count
+    // (under the semaphore's read lock); the first fault goes to `fault`.
+    bool FitsTable(TDbfFile& table, uint32_t count, std::string& fault);
+
     // Key order of the active tag; 0 when there is no such record.
     uint32_t First();
     uint32_t Last();

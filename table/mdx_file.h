@@ -83,6 +83,8 @@ public:
         hint_ = {};
     }
     bool IsOpen() const { return file_ != nullptr; }
+    // Still the file at its path (another copy's rebuild renames a new one in).
+    bool IsAtPath() { return file_ && StillAtPath(*file_, path_); }
     const std::string& Path() const { return path_; }
     const std::vector<TMdxTag>& Tags() const { return tags_; }
     int FindTag(const std::string& name) const; // index in Tags(), -1 if none

@@ -159,8 +159,15 @@ void TMemoFile::Open(const std::string& tablePath, uint8_t tableVersion, bool sh
     shared_ = shared;
     readOnly_ = readOnly;
     int err = 0;
-    auto f = FileSystem().Open(path_, readOnly ? TOpenMode::ReadOnly : TOpenMode::ReadWrite, err);
-    if (!f) Fail(CodeFromErrno(err, TIoKind::Open), "Memo file not found: " + path_ + " [USE]");
+    std::unique_ptr<IFile> f;
+    // The file at the path now: a pack may have swapped a compacted one in.
+    for (int attempt = 1;; ++attempt) {
+        f = FileSystem().Open(path_, readOnly ? TOpenMode::ReadOnly : TOpenMode::ReadWrite, err);
+        if (!f) Fail(CodeFromErrno(err, TIoKind::Open), "Memo file not found: " + path_ + " [USE]");
+        if (StillAtPath(*f, path_)) break;
+        if (attempt >= kReopenTries)
+            Fail(TErrorCode::SharingViolation, "Failure to open " + path_ + " [USE]");
+    }
     blockSize_ = kMemoDefaultBlockSize;
     if (kind_ == 0xF5) {
         uint8_t h[8];
@@ -194,7 +201,14 @@ std::string TMemoFile::CheckReference(int32_t block) {
         length = GetLe32(h + 4);
         if (length < 8) return "block " + std::to_string(block) + " has a length below 8";
     } else {
-        return {}; // text up to 0x1A or the end of the file
+        // Text up to 0x1A: a file cut short ends before the mark.
+        char chunk[4096];
+        for (off_t pos = offset; pos < size; pos += off_t(sizeof chunk)) {
+            const size_t want = size_t(std::min<off_t>(sizeof chunk, size - pos));
+            if (ReadAll(*file_, chunk, want, pos) < 0) return "cannot read the memo file";
+            if (std::memchr(chunk, 0x1A, want)) return {};
+        }
+        return "block " + std::to_string(block) + " has no end mark (the file is cut short)";
     }
     if (offset + off_t(length) > size)
         return "block " + std::to_string(block) + " length " + std::to_string(length) +

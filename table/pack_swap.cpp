@@ -35,6 +35,30 @@ bool PlainName(const std::string& name) {
            name.find('\0') == std::string::npos;
 }
 
+// "NAME.pack" followed by digits, as a pack of this process names its copy of NAME.
+bool PackTempOf(const std::string& temp, const std::string& name) {
+    const std::string prefix = name + ".pack";
+    if (temp.size() <= prefix.size() || temp.compare(0, prefix.size(), prefix) != 0) return false;
+    for (size_t i = prefix.size(); i < temp.size(); ++i)
+        if (temp[i] < '0' || temp[i] > '9') return false;
+    return true;
+}
+
+// The memo file of the table: its stem with the extension DBT or FPT, in any case.
+bool MemoNameOf(const std::string& memo, const std::string& table) {
+    const size_t dot = table.find_last_of('.');
+    const std::string stem = dot == std::string::npos ? table : table.substr(0, dot);
+    if (memo.size() != stem.size() + 4 || memo.compare(0, stem.size(), stem) != 0) return false;
+    std::string ext = memo.substr(stem.size());
+    for (char& c : ext) c = char(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+    return ext == ".DBT" || ext == ".FPT";
+}
+
+bool OwnSwapNames(const std::string& memoTemp, const std::string& memo,
+                  const std::string& tableTemp, const std::string& table) {
+    return MemoNameOf(memo, table) && PackTempOf(memoTemp, memo) && PackTempOf(tableTemp, table);
+}
+
 std::string Canonical(const std::string& path) {
     std::error_code ec;
     std::string c = std::filesystem::canonical(path, ec).string();
@@ -147,7 +171,7 @@ void FinishInterruptedPack(const std::string& tablePath, const std::string& disp
 
     std::string text;
     {
-        auto m = fs.Open(marker, TOpenMode::ReadOnly, err);
+        auto m = fs.Open(marker, TOpenMode::ReadNoFollow, err);
         if (!m) {
             if (err == ENOENT) return; // finished by another copy meanwhile
             Fail(CodeFromErrno(err, TIoKind::Open), failText);
@@ -170,6 +194,13 @@ void FinishInterruptedPack(const std::string& tablePath, const std::string& disp
         Fail(TErrorCode::DiskRead, failText + ": bad marker " + marker);
     for (size_t i = 1; i < 5; ++i)
         if (!PlainName(lines[i])) Fail(TErrorCode::DiskRead, failText + ": bad marker " + marker);
+    // Only the table's own temporary names go onto the table and its memo file:
+    // a marker naming any other files is not ours to follow.
+    if (!OwnSwapNames(lines[1], lines[2], lines[3], lines[4])) {
+        ShowEngineMessage("Ignoring " + marker +
+                          ": it names files that are not the table's and its memo file's.");
+        return;
+    }
 
     const std::string folder = FolderOf(table) + "/";
     // The memo file first, then the table: the order of the packing copy.
@@ -192,7 +223,7 @@ void FinishInterruptedPack(const std::string& tablePath, const std::string& disp
     // (a copy that opened meanwhile may have removed it and started a pack).
     next.reset();
     held.reset();
-    if (auto m = fs.Open(marker, TOpenMode::ReadOnly, err)) {
+    if (auto m = fs.Open(marker, TOpenMode::ReadNoFollow, err)) {
         std::string again(text.size() + 1, '\0');
         const ssize_t got = m->ReadAt(again.data(), again.size(), 0);
         if (got != ssize_t(text.size()) || again.compare(0, text.size(), text) != 0) return;

@@ -165,6 +165,7 @@ void TTzDbf::OpenArea() {
         area_.Use(fileName_, alias, exclusive_, readOnly_, autoFix_, language_);
         area_.skipDeleted = hideDeleted_;
         OpenProductionIndex();
+        if (area_.Ordered()) KeepProductionIndexFit();
         area_.FirstVisible();
     } catch (...) {
         // A failure while positioning leaves the table closed, its slot free.
@@ -316,6 +317,15 @@ void TTzDbf::SetField(int i, std::string_view text) {
         if (i < 0 || i >= FieldCount()) throw EDatabaseError(name_ + ": Field index out of range");
         if (!Editing()) Edit();
         SetTypedFromText(i, text);
+    });
+}
+
+void TTzDbf::SetFieldStored(int i, std::string_view bytes) {
+    Guarded([&] {
+        RequireEditable("SetField");
+        if (i < 0 || i >= FieldCount()) throw EDatabaseError(name_ + ": Field index out of range");
+        if (!Editing()) Edit();
+        area_.SetStored(i, bytes);
     });
 }
 

@@ -140,6 +140,9 @@ public:
     // text and checked; an impossible date shows "        Invalid date       "
     // and leaves the field empty.
     void SetFieldDate(int i, const TDate& date);
+    // Field i takes these bytes as they are to be stored (blank-padded to the
+    // width): for values the typed record cannot hold, as a 20-digit number.
+    void SetFieldStored(int i, std::string_view bytes);
     void ClearRecord();
     // Memo fields as lists of lines (UTF-8 text, one entry a line). GetMField
     // clears `lines` and fills it from the current record; SetMField writes the
@@ -197,6 +200,10 @@ private:
     bool CreateFromFields();
     void OpenArea();
     void OpenProductionIndex();
+    // A production index that does not fit the table (another program cut the
+    // table short) is rebuilt on an exclusive open; a shared open goes on in
+    // record order and tells how to rebuild it.
+    void KeepProductionIndexFit();
     bool RebuildProductionIndex(const std::string& file, const std::vector<TTagSpec>& tags);
     void KeepVisible(uint32_t newRec);
     void Reread();

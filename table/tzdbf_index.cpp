@@ -2,6 +2,7 @@
 #include <algorithm>
 
 #include "engine_util.h"
+#include "table_check.h"
 #include "tzdbf.h"
 
 namespace qm::table {
@@ -105,7 +106,7 @@ bool TTzDbf::RebuildProductionIndex(const std::string& file, const std::vector<T
 
 void TTzDbf::OpenProductionIndex() {
     TDbfFile& table = area_.File();
-    const std::string file = WithExtension(table.Path(), "MDX");
+    const std::string file = ResolveNameCase(WithExtension(table.Path(), "MDX"));
     if (indexList_.empty()) {
         // Only a table that says it has a production index opens one.
         if (table.ProductionIndexFlag() != 0) area_.SetIndexTo(file);
@@ -151,6 +152,28 @@ void TTzDbf::OpenProductionIndex() {
     }
     if (rebuild && !RebuildProductionIndex(file, tags)) return;
     area_.SetIndexTo(file);
+}
+
+void TTzDbf::KeepProductionIndexFit() {
+    TDbfFile& table = area_.File();
+    const std::string file = area_.Order().Path();
+    const uint32_t count = table.Shared() ? table.RefreshCountFromSize() : table.RecordCount();
+    std::string fault;
+    if (area_.Order().FitsTable(table, count, fault)) return;
+    if (table.Exclusive() && !table.ReadOnly()) {
+        const std::vector<TTagSpec> tags = area_.Order().TagSpecs();
+        area_.CloseIndexes();
+        area_.MakeIndex(tags, file);
+        area_.SetIndexTo(file);
+        ShowEngineMessage("The index " + file + " did not fit " + table.DisplayName() + " (" +
+                          fault + ") and has been rebuilt.");
+        return;
+    }
+    area_.CloseIndexes();
+    ShowEngineMessage("The index " + file + " does not fit " + table.DisplayName() + " (" + fault +
+                      "): the table is shown in record order. Rebuild the index with "
+                      "\"qmtable reindex " +
+                      table.DisplayName() + "\" while no other copy has the table open.");
 }
 
 } // namespace qm::table

@@ -253,6 +253,15 @@ void TWorkArea::SetEmpty() {
     eof_ = bof_ = true;
 }
 
+void TWorkArea::SetStored(int i, std::string_view bytes) {
+    const TFieldDef& f = file_.Fields()[size_t(i)];
+    char* p = raw_.data() + f.offset;
+    std::memset(p, ' ', size_t(f.width));
+    std::memcpy(p, bytes.data(), std::min(bytes.size(), size_t(f.width)));
+    DecodeField(i, raw_.data(), typed_[size_t(i)]);
+    assigned_[size_t(i)] = 0;
+}
+
 void TWorkArea::BlankTyped() {
     // What decoding a record of blanks gives, without decoding it.
     std::fill(raw_.begin(), raw_.end(), ' ');

@@ -100,6 +100,9 @@ public:
         return typed_[size_t(i)];
     }
     void BlankTyped(); // blank raw record and the typed record derived from it
+    // Puts bytes into field i as they are to be stored (padded with blanks or
+    // cut to the width); the write keeps them, unformatted.
+    void SetStored(int i, std::string_view bytes);
     void RawToTyped();
     void TypedToRaw();
     // Field text of fixed form (GetField).

@@ -49,6 +49,11 @@ TEST(NameAddressText, ImportLines) {
         SCOPED_TRACE(c.what);
         EXPECT_EQ(ParseImportLine(c.line), c.fields);
     }
+    // NUL and other control characters are dropped, as the export drops them.
+    const QString controls =
+        QStringLiteral("\"A\tB\",b\x1B,c,d,Do\x01ver,DE,199") + QChar(0) + QStringLiteral("01\x7F");
+    EXPECT_EQ(ParseImportLine(controls),
+              (F{"AB", "b", "c", "d", "Dover", "DE", QStringLiteral("19901\x7F")}));
 }
 
 TEST(NameAddressText, MemoLinesAndExportLine) {

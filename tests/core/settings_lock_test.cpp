@@ -40,3 +40,15 @@ TEST(SettingsLock, AFolderWithoutWriteAccessIsNamedInTheError) {
             << e.what();
     }
 }
+
+// A symbolic link planted as the lock file is refused: no file is created or
+// opened through it.
+TEST(SettingsLock, APlantedLinkIsRefused) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString ini = dir.filePath(QStringLiteral("quill4.ini"));
+    const QString victim = dir.filePath(QStringLiteral("victim.txt"));
+    ASSERT_TRUE(QFile::link(victim, SettingsLock::LockFilePath(ini)));
+    EXPECT_THROW(SettingsLock lock(ini, 50), SettingsLockError);
+    EXPECT_FALSE(QFile::exists(victim));
+}

@@ -10,6 +10,8 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace qm {
 namespace {
@@ -51,6 +53,9 @@ TEST(ProfileInteger, DecimalAndHexadecimal) {
         {"$ff", 255},
         {"$FFFFFFFF", -1},
         {"-$10", -16},
+        {"-$80000000", -2147483647 - 1},
+        {"-$7FFFFFFF", -2147483647},
+        {"-$FFFFFFFF", 1},
         {"2147483647", 2147483647},
         {"-2147483648", -2147483647 - 1},
         {"2147483648", std::nullopt},
@@ -214,6 +219,45 @@ TEST_F(SettingsFile, ReadOnlyFileIsNotWrittenAndTheErrorNamesIt) {
     QFile::setPermissions(IniPath(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     SaveSettings(g);
     EXPECT_TRUE(ReadIni().contains("Line1=Changed\r\n"));
+}
+
+// A settings file that may be written in a folder where no copy can be made
+// beside it: the save fails instead of rewriting the file in place, where a
+// full disk would cut it short with success reported. Run as a user that the
+// folder's permissions stop (root drops to nobody in a child process).
+TEST_F(SettingsFile, NoSaveWithoutRoomForACopy) {
+    WriteIni("[Type]\r\nCompany=Larkfield\r\n[Numbers]\r\nSerialNum=1234567\r\n");
+    const QByteArray before = ReadIni();
+    {
+        QFile lock(IniPath() + ".lock"); // the numbering lock is there already
+        ASSERT_TRUE(lock.open(QIODevice::WriteOnly));
+    }
+    for (const QString& file : {IniPath(), IniPath() + ".lock"})
+        QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                        QFileDevice::ReadOther | QFileDevice::WriteOther);
+    QFile::setPermissions(dir_.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner |
+                                           QFileDevice::ReadOther | QFileDevice::ExeOther);
+    GlobalVariables g;
+    LoadSettings(g);
+    g.Line1 = "Changed";
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(3);
+        try {
+            SaveSettings(g);
+        } catch (const SettingsWriteError&) {
+            _exit(0);
+        }
+        _exit(1); // reported success
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    QFile::setPermissions(dir_.path(),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the save reported success";
+    EXPECT_EQ(ReadIni(), before);
 }
 
 TEST(FormatZip, NormalisesTheMaskedText) {

@@ -14,6 +14,8 @@
 #include <QSet>
 #include <QSpinBox>
 
+#include <limits>
+
 namespace qm::testing {
 namespace {
 
@@ -63,7 +65,11 @@ TEST(ReportProject, ErrorsNameTheFileAndLine) {
         {"report A\nend\n", "line 2: report A has no columns"},
         {"report A\n  paper A4 portrait\n", "line 2: paper \"A4\" is not known"},
         {"report A\n  colour red\n", "line 2: \"colour\" is not a statement"},
-        {"report A\n column 1 a 1 left A\nend\nreport a\n", "line 4: report a is defined twice"},
+        {"report A\n column 1 zip 1 left A\nend\nreport a\n", "line 4: report a is defined twice"},
+        {"report A\n  column 1 city,zipcode 1 left A\nend\n",
+         "p.rav, line 2: the log has no field \"zipcode\""},
+        {"report A\n  column 1 zip 1 left A\n  footer sum fee \"%1\"\nend\n",
+         "p.rav, line 3: the log has no field \"fee\""},
     };
     for (const Case& c : cases) {
         try {
@@ -111,6 +117,20 @@ QString RenderToPdf(ReportDocument& doc, const QString& pdf, QStringList* status
     EXPECT_TRUE(PrintReport(doc, printer, *progress));
     if (status) *status = ui.status;
     return PdfText(pdf);
+}
+
+// Absurd stored amounts neither overflow a total nor its text.
+TEST(ReportDocument, MoneyTotalsDoNotOverflow) {
+    EXPECT_EQ(MoneyCents(QStringLiteral(" 2.40")), 240);
+    EXPECT_EQ(MoneyCents(QStringLiteral("1e300")), kMaxCents);
+    EXPECT_EQ(MoneyCents(QStringLiteral("-99999999999999999999")), -kMaxCents);
+    long long total = 0;
+    for (int i = 0; i < 1000; ++i) total = AddCents(total, MoneyCents(QStringLiteral("9e200")));
+    EXPECT_EQ(total, kMaxCents);
+    EXPECT_EQ(AddCents(total, -kMaxCents), 0);
+    EXPECT_EQ(CentsText(kMaxCents), QStringLiteral("999999999999999.99"));
+    EXPECT_EQ(CentsText(std::numeric_limits<long long>::min()),
+              QStringLiteral("-92233720368547758.08"));
 }
 
 TEST(ReportDocument, FirstPageOfALongLogReadsOnlyItsRows) {

@@ -42,6 +42,9 @@ TEST(StepSerial, WrapsAndPads) {
         EXPECT_EQ(StepSerial(QString::fromLatin1(c.serial), c.delta), QString::fromLatin1(c.next))
             << c.serial << " " << c.delta;
     EXPECT_THROW(StepSerial(QString(), 1), ConversionError);
+    // An eighth digit (or a sign) is no serial: refused, not cut off the number.
+    for (const char* bad : {"12345678", "10000000", "-1", "-0000001"})
+        EXPECT_THROW(StepSerial(QString::fromLatin1(bad), 1), ConversionError) << bad;
 }
 
 TEST(PrePrint, ThreeLabelsFrom9999998WrapTo0000001) {

@@ -57,6 +57,7 @@ public:
             return inner_->Lock(o, l, k);
         }
         off_t Size() override { return inner_->Size(); }
+        int Id(TFileId& id) override { return inner_->Id(id); }
 
     private:
         FaultyFileSystem& fs_;

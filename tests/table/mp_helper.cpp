@@ -19,18 +19,66 @@
 //   mp_helper index-rebuild PATH INDEX COUNT
 //                                        open shared and build the index file INDEX on pad
 //                                        COUNT times
+//   mp_helper append-each PATH TAG MS    for MS ms: open, append one record, close; prints
+//                                        the number of every append that succeeded. The
+//                                        open pauses between opening and locking the table,
+//                                        where another copy's pack may swap the file.
+//   mp_helper pack-loop PATH MS          for MS ms: open exclusively, append a record, mark
+//                                        it deleted, pack (every pack swaps a new file in);
+//                                        prints the number of packs
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
 #include <string>
 
+#include "dbf_file.h"
 #include "tzdbf.h"
 
 using namespace qm::table;
 
 namespace {
+
+// Pauses before every sharing lock: the window between a table's open and its
+// lock, in which a pack may rename another file onto the name, grows from
+// microseconds to a millisecond.
+class SlowLockFs final : public IFileSystem {
+public:
+    class File final : public IFile {
+    public:
+        explicit File(std::unique_ptr<IFile> inner) : inner_(std::move(inner)) {}
+        ssize_t ReadAt(void* b, size_t n, off_t o) override { return inner_->ReadAt(b, n, o); }
+        ssize_t WriteAt(const void* b, size_t n, off_t o) override {
+            return inner_->WriteAt(b, n, o);
+        }
+        int Truncate(off_t s) override { return inner_->Truncate(s); }
+        int Sync() override { return inner_->Sync(); }
+        int Lock(off_t o, off_t l, TLockKind k) override {
+            if (o == kSharingLockOffset && k != TLockKind::Unlock) usleep(1000);
+            return inner_->Lock(o, l, k);
+        }
+        off_t Size() override { return inner_->Size(); }
+        int Id(TFileId& id) override { return inner_->Id(id); }
+
+    private:
+        std::unique_ptr<IFile> inner_;
+    };
+    std::unique_ptr<IFile> Open(const std::string& p, TOpenMode m, int& err) override {
+        auto f = PosixFileSystem().Open(p, m, err);
+        return f ? std::make_unique<File>(std::move(f)) : nullptr;
+    }
+    int Remove(const std::string& p) override { return PosixFileSystem().Remove(p); }
+    int LinkNoReplace(const std::string& a, const std::string& b) override {
+        return PosixFileSystem().LinkNoReplace(a, b);
+    }
+    bool Exists(const std::string& p) override { return PosixFileSystem().Exists(p); }
+};
+
+bool Expired(const std::chrono::steady_clock::time_point& end) {
+    return std::chrono::steady_clock::now() >= end;
+}
 
 void OpenShared(TTzDbf& t, const char* path) {
     t.SetDbfFileName(path);
@@ -165,6 +213,54 @@ int main(int argc, char** argv) {
             }
             t.UnLock();
             t.Close();
+            return 0;
+        }
+        if (cmd == "append-each" && argc == 5) {
+            static SlowLockFs slow;
+            SetFileSystem(&slow);
+            const auto end =
+                std::chrono::steady_clock::now() + std::chrono::milliseconds(std::atol(argv[4]));
+            for (long i = 1; !Expired(end); ++i) {
+                try {
+                    TTzDbf t("Appender");
+                    t.SetCreateIfNotFound(false);
+                    t.SetDbfFileName(argv[2]);
+                    t.Open();
+                    AppendOne(t, argv[3], i);
+                    t.Close();
+                } catch (const EZezudError& e) {
+                    if (e.Error() == TErrorCode::SharingViolation) continue; // the packer has it
+                    throw;
+                }
+                std::printf("%ld\n", i);
+                std::fflush(stdout);
+            }
+            return 0;
+        }
+        if (cmd == "pack-loop" && argc == 4) {
+            const auto end =
+                std::chrono::steady_clock::now() + std::chrono::milliseconds(std::atol(argv[3]));
+            long packs = 0;
+            while (!Expired(end)) {
+                try {
+                    TTzDbf t("Packer");
+                    t.SetExclusive(true);
+                    t.SetCreateIfNotFound(false);
+                    t.SetDbfFileName(argv[2]);
+                    t.Open();
+                    AppendOne(t, "junk", packs);
+                    t.Last();
+                    t.DeleteRec();
+                    t.Pack();
+                    t.Close();
+                    ++packs;
+                    usleep(2000); // the appenders' turn
+                } catch (const EZezudError& e) {
+                    if (e.Error() != TErrorCode::SharingViolation) throw;
+                    usleep(200);
+                }
+            }
+            std::printf("%ld\n", packs);
             return 0;
         }
         if (cmd == "pack" && argc == 3) {

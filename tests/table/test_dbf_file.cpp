@@ -175,7 +175,7 @@ TEST_F(DbfFileTest, OpenRejectsDamagedFiles) {
         {"version 0x30", std::vector<uint8_t>(40, 0x30), 210,
          " is not a dBASE database.(Invalid version byte)+ [USE/OpenDBF]"},
         {"no fields", fewFields, 210,
-         "T.DBF is not a dBASE database. (Number of fields is out of range) [Use/OpenDbf]"},
+         "t.dbf is not a dBASE database. (Number of fields is out of range) [Use/OpenDbf]"},
         {"type I", withDescriptor('I'), 211, "] in "},
         {"terminator first", withDescriptor('C', 0x0D), 222, " [Use/OpenDbf]"},
         {"short descriptors", goodHeader, 100, " [Use/OpenDbf]"},

@@ -73,7 +73,7 @@ TEST(EngineErrorDeathTest, ReportModeHaltsWithCode) {
     EXPECT_EXIT(OpenMissingInReportMode("/tmp/qm_no_such_dir_x/missing"),
                 ::testing::ExitedWithCode(2),
                 "\\[Program halted\\.\\] Error # 2 \\(File not found\\)\nFailure to open "
-                "/TMP/QM_NO_SUCH_DIR_X/MISSING\\.DBF \\[USE/OpenDbf\\]");
+                "/tmp/qm_no_such_dir_x/missing\\.DBF \\[USE/OpenDbf\\]");
 }
 
 TEST(EngineErrorDeathTest, ClosedTableIs1103) {
@@ -102,7 +102,7 @@ TEST(EngineErrorTest, ExceptionModeThrowsAtCommandBoundary) {
     } catch (const EZezudError& e) {
         EXPECT_EQ(e.Error(), TErrorCode::FileNotFound);
         EXPECT_EQ(std::string(e.what()),
-                  "Error # 2 (File not found)\nFailure to open /TMP/QM_NO_SUCH_DIR_X/MISSING.DBF "
+                  "Error # 2 (File not found)\nFailure to open /tmp/qm_no_such_dir_x/missing.DBF "
                   "[USE/OpenDbf]");
     }
     EXPECT_FALSE(t.Active());

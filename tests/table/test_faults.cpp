@@ -140,6 +140,50 @@ TEST_F(FaultTest, AppendsSurviveEveryFault) {
     }
 }
 
+// A full disk refuses an append to a closed table: the torn record goes and
+// the end-of-file mark after the last record stays.
+TEST_F(FaultTest, FailedAppendKeepsTheEndMark) {
+    for (size_t partial : {size_t(0)}) {
+        const std::string path = Path("full" + std::to_string(partial) + ".dbf");
+        {
+            TTzDbf t;
+            t.SetDbfFileName(path);
+            t.SetDbfFields({"name,C,10,0", "n,N,4,0"});
+            t.Open();
+            ASSERT_TRUE(t.ALock());
+            for (const char* name : {"one", "two"}) {
+                t.ClearRecord();
+                t.SetField("name", name);
+                t.AppendRec();
+            }
+            t.UnLock();
+        }
+        const auto before = testing::ReadBytes(path);
+        ASSERT_EQ(before.back(), 0x1A);
+        FaultyFileSystem fs;
+        fs.kinds = testing::kFaultWrite;
+        fs.failAt = 1;
+        fs.partial = partial;
+        SetFileSystem(&fs);
+        {
+            TTzDbf t;
+            t.SetDbfFileName(path);
+            t.SetCreateIfNotFound(false);
+            t.Open();
+            ASSERT_TRUE(t.ALock());
+            t.ClearRecord();
+            t.SetField("name", "three");
+            EXPECT_THROW(t.AppendRec(), EZezudError);
+            t.UnLock();
+            t.Close();
+        }
+        SetFileSystem(nullptr);
+        EXPECT_EQ(fs.faults, 1);
+        EXPECT_EQ(testing::ReadBytes(path), before) << partial;
+        EXPECT_TRUE(CheckTable(path).Clean());
+    }
+}
+
 // Pack six records of which two are deleted: whatever fails, the table holds
 // the old six or the packed four afterwards, whole.
 TEST_F(FaultTest, PackSurvivesEveryFault) {

@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <functional>
 #include <map>
 #include <random>
 #include <set>
@@ -23,6 +25,7 @@ namespace {
 using testing::Le16;
 using testing::Le32;
 using testing::ReadBytes;
+using testing::WriteBytes;
 
 struct TKeyRec {
     uint32_t rec;
@@ -548,6 +551,171 @@ TEST_F(IndexTest, FindAndFindExact) {
     t.UnLock();
     EXPECT_TRUE(t.Find("alp"));
     EXPECT_EQ(t.RecNo(), 2u);
+}
+
+// Other programs write names in other cases: "ix2.mdx" beside "IX2.DBF" is the
+// table's production index, opened by the flag and kept up by appends.
+TEST_F(IndexTest, ProductionIndexNamedInLowerCase) {
+    const std::string table = Path("IX2.DBF");
+    {
+        TTzDbf t;
+        t.SetDbfFileName(table);
+        t.SetDbfFields({"zip,C,10,0"});
+        t.SetIndexList({"ZIP,F,F,zip", ""});
+        t.Open();
+        for (const char* z : {"30301", "10001"}) {
+            t.ClearRecord();
+            t.SetField("zip", z);
+            ASSERT_TRUE(t.ALock());
+            t.AppendRec();
+            t.UnLock();
+        }
+    }
+    std::filesystem::rename(Path("IX2.MDX"), Path("ix2.mdx"));
+    for (bool withList : {false, true}) {
+        TTzDbf t;
+        t.SetDbfFileName(table);
+        if (withList) t.SetIndexList({"ZIP,F,F,zip", ""});
+        bool rebuilt = false;
+        t.OnBeforeMakeIndex = [&](const std::string&, bool&) { rebuilt = true; };
+        t.Open();
+        EXPECT_FALSE(rebuilt);
+        t.ClearRecord();
+        t.SetField("zip", withList ? "00001" : "20002");
+        ASSERT_TRUE(t.ALock());
+        t.AppendRec();
+        t.UnLock();
+        EXPECT_EQ(Navigation(t), withList ? (std::vector<uint32_t>{4, 2, 3, 1})
+                                          : (std::vector<uint32_t>{2, 3, 1}));
+    }
+    EXPECT_FALSE(std::filesystem::exists(Path("IX2.MDX")));
+}
+
+// A table of 200 ZIP codes with its production index (several leaves under a root).
+void MakeIndexedTable(const std::string& path) {
+    TTzDbf t;
+    t.SetDbfFileName(path);
+    t.SetDbfFields({"zip,C,10,0"});
+    t.SetIndexList({"ZIP,F,F,zip", ""});
+    t.SetExclusive(true);
+    t.Open();
+    for (int i = 0; i < 200; ++i) {
+        t.ClearRecord();
+        t.SetField("zip", std::to_string(10000 + (i * 7919) % 90000));
+        t.AppendRec();
+    }
+}
+
+// check walks every tag of the production index: a looped, truncated or
+// orphaning index and a key that does not match its record are reported.
+TEST_F(IndexTest, CheckWalksTheProductionIndex) {
+    leavesDamagedTables_ = true;
+    struct TCase {
+        const char* name;
+        std::function<void(const std::string& dbf, const std::string& mdx)> damage;
+        const char* finding;
+    };
+    auto rootOf = [](const std::vector<uint8_t>& mdx) {
+        // The first tag's header block, and the root block in it.
+        const uint32_t header = Le32(mdx, 544);
+        return Le32(mdx, size_t(header) * 512);
+    };
+    const std::vector<TCase> cases = {
+        {"truncated",
+         [](const std::string&, const std::string& mdx) {
+             std::filesystem::resize_file(mdx, std::filesystem::file_size(mdx) - 2048);
+         },
+         "outside the file"},
+        {"looped",
+         [&](const std::string&, const std::string& mdx) {
+             auto b = ReadBytes(mdx);
+             const uint32_t root = rootOf(b);
+             const uint32_t count = Le32(b, size_t(root) * 512);
+             ASSERT_NE(Le32(b, size_t(root) * 512 + 8 + count * 16), 0u); // an inner page
+             Put32(&b[size_t(root) * 512 + 8], root); // its first child is itself
+             WriteBytes(mdx, b);
+         },
+         "reached twice (the pages loop)"},
+        {"orphaning",
+         [](const std::string& dbf, const std::string&) {
+             // Another program cut the table to 150 records.
+             auto b = ReadBytes(dbf);
+             const size_t end = size_t(Le16(b, 8)) + 150 * size_t(Le16(b, 10));
+             b.resize(end);
+             b.push_back(0x1A);
+             Put32(&b[4], 150);
+             WriteBytes(dbf, b);
+         },
+         "a key for record "},
+        {"mismatch",
+         [](const std::string& dbf, const std::string&) {
+             auto b = ReadBytes(dbf);
+             const size_t at = size_t(Le16(b, 8)) + 4 * size_t(Le16(b, 10)) + 1;
+             std::memcpy(&b[at], "99999     ", 10);
+             WriteBytes(dbf, b);
+         },
+         "tag ZIP: the key of record 5 does not match the record"},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = Path(std::string(c.name) + ".dbf");
+        MakeIndexedTable(path);
+        EXPECT_TRUE(CheckTable(path).Clean());
+        c.damage(path, WithExtension(path, "MDX"));
+        const TCheckReport report = CheckTable(path);
+        std::string all;
+        for (const std::string& f : report.findings) all += f + "\n";
+        EXPECT_NE(all.find(c.finding), std::string::npos) << all;
+        EXPECT_NE(all.find("index " + std::string(c.name) + ".MDX: "), std::string::npos) << all;
+    }
+}
+
+// A table cut short by another program leaves its production index stale: an
+// exclusive open rebuilds it and says so; a shared open goes on in record
+// order and names the index and how to rebuild it.
+TEST_F(IndexTest, StaleProductionIndexOnOpen) {
+    const std::string path = Path("cut.dbf");
+    MakeIndexedTable(path);
+    auto b = ReadBytes(path);
+    b.resize(size_t(Le16(b, 8)) + 150 * size_t(Le16(b, 10)));
+    b.push_back(0x1A);
+    Put32(&b[4], 150);
+    WriteBytes(path, b);
+    const auto stale = ReadBytes(Path("cut.MDX"));
+    {
+        TTzDbf t;
+        t.SetDbfFileName(path);
+        t.SetCreateIfNotFound(false);
+        t.Open();
+        ASSERT_EQ(messages_.size(), 1u);
+        EXPECT_NE(messages_[0].find("The index " + Path("cut.MDX") + " does not fit"),
+                  std::string::npos)
+            << messages_[0];
+        EXPECT_NE(messages_[0].find("qmtable reindex " + path), std::string::npos) << messages_[0];
+        std::vector<uint32_t> order(150);
+        for (uint32_t i = 0; i < 150; ++i) order[i] = i + 1;
+        EXPECT_EQ(Navigation(t), order);
+    }
+    EXPECT_EQ(ReadBytes(Path("cut.MDX")), stale);
+    messages_.clear();
+    {
+        TTzDbf t;
+        t.SetDbfFileName(path);
+        t.SetCreateIfNotFound(false);
+        t.SetExclusive(true);
+        t.Open();
+        ASSERT_EQ(messages_.size(), 1u);
+        EXPECT_NE(messages_[0].find("has been rebuilt"), std::string::npos) << messages_[0];
+        const auto nav = Navigation(t);
+        EXPECT_EQ(nav.size(), 150u);
+        std::string last;
+        for (uint32_t r : nav) {
+            t.SetRecNo(r);
+            EXPECT_LE(last, t.GetField("zip"));
+            last = t.GetField("zip");
+        }
+    }
+    EXPECT_TRUE(CheckTable(path).Clean());
 }
 
 // A table with IndexList gets its production index; one without opens none;

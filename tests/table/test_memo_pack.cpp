@@ -1,6 +1,8 @@
 // Pack of tables with memo fields: the memo file is compacted along, in every
 // layout, and the table and memo file are swapped in as one pair, whatever
 // fails on the way.
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -468,6 +470,90 @@ TEST_F(MemoPackTest, UnreadableMarkerStopsTheOpen) {
     }
     std::filesystem::remove(marker);
     EXPECT_EQ(Verify(path), "old");
+}
+
+// A marker that names anything but the table's own temporary names onto the
+// table and its memo file is ignored with a warning: no file is renamed.
+TEST_F(MemoPackTest, MarkerNamingOtherFilesIsIgnored) {
+    const std::string path = Path("m.dbf");
+    Make(path, 0x8B, 512);
+    const auto table = ReadBytes(path);
+    const auto memo = ReadBytes(Path("m.DBT"));
+    const std::string marker = PackMarkerName(std::filesystem::canonical(path).string());
+    const std::vector<std::string> markers = {
+        "QMPACKSWAP 1\njunk.txt\nkeep.txt\nm.dbf.pack1\nm.dbf\n",
+        "QMPACKSWAP 1\nm.DBT.pack1\nkeep.txt\nm.dbf.pack1\nm.dbf\n",
+        "QMPACKSWAP 1\nm.DBT.pack1\nm.DBT\nkeep.txt\nm.dbf\n",
+        "QMPACKSWAP 1\njunk.txt\nm.DBT\nm.dbf.pack1\nm.dbf\n",
+        "QMPACKSWAP 1\nm.DBT.pack1\nm.DBT\nm.dbf.packx\nm.dbf\n"};
+    for (const std::string& text : markers) {
+        SCOPED_TRACE(text);
+        WriteBytes(Path("keep.txt"), {'k', 'e', 'e', 'p'});
+        WriteBytes(Path("junk.txt"), {'j', 'u', 'n', 'k'});
+        WriteBytes(marker, std::vector<uint8_t>(text.begin(), text.end()));
+        messages_.clear();
+        {
+            TTzDbf t("Open");
+            t.SetDbfFileName(path);
+            t.SetCreateIfNotFound(false);
+            t.Open();
+            EXPECT_EQ(t.RecCount(), uint32_t(kRecords));
+        }
+        EXPECT_EQ(ReadBytes(Path("keep.txt")), (std::vector<uint8_t>{'k', 'e', 'e', 'p'}));
+        EXPECT_EQ(ReadBytes(Path("junk.txt")), (std::vector<uint8_t>{'j', 'u', 'n', 'k'}));
+        EXPECT_EQ(ReadBytes(path), table);
+        EXPECT_EQ(ReadBytes(Path("m.DBT")), memo);
+        ASSERT_EQ(messages_.size(), 1u);
+        EXPECT_EQ(messages_[0].rfind("Ignoring " + marker, 0), 0u) << messages_[0];
+    }
+    std::filesystem::remove(marker);
+    for (const char* name : {"keep.txt", "junk.txt"}) std::filesystem::remove(Path(name));
+    EXPECT_EQ(Verify(path), "old");
+}
+
+// Symbolic links planted where the engine writes its temporary files, or as the
+// marker, give an error or are removed, never a write through the link.
+TEST_F(MemoPackTest, PlantedLinksAreNeverWrittenThrough) {
+    const std::string path = Path("m.dbf");
+    Make(path, 0x8B, 512);
+    const std::vector<uint8_t> kept = {'k', 'e', 'e', 'p'};
+    const std::string victim = Path("keep.txt");
+    WriteBytes(victim, kept);
+    const std::string pid = std::to_string(getpid());
+    {
+        // The index is built under a temporary name, then renamed.
+        std::filesystem::create_symlink(victim, Path("m.MDX." + pid + ".tmp"));
+        TTzDbf t("Index");
+        t.SetDbfFileName(path);
+        t.SetCreateIfNotFound(false);
+        EXPECT_THROW(t.IndexOnOne("City", "m"), EZezudError);
+        EXPECT_EQ(ReadBytes(victim), kept);
+        std::filesystem::remove(Path("m.MDX." + pid + ".tmp"));
+    }
+    const std::string canonical = std::filesystem::canonical(path).string();
+    for (const std::string& name : {canonical + ".pack" + pid, Path("m.DBT.pack" + pid),
+                                    PackMarkerName(canonical) + ".new" + pid})
+        std::filesystem::create_symlink(victim, name);
+    {
+        TTzDbf t("Pack");
+        t.SetDbfFileName(path);
+        t.SetCreateIfNotFound(false);
+        t.SetExclusive(true);
+        t.Open();
+        t.Pack();
+    }
+    EXPECT_EQ(ReadBytes(victim), kept);
+    EXPECT_EQ(Verify(path), "packed");
+    // A marker that is a link is not followed: the open stops.
+    WriteBytes(Path("marker.txt"), {});
+    std::filesystem::create_symlink(Path("marker.txt"), PackMarkerName(canonical));
+    TTzDbf t("Open");
+    t.SetDbfFileName(path);
+    t.SetCreateIfNotFound(false);
+    EXPECT_THROW(t.Open(), EZezudError);
+    std::filesystem::remove(PackMarkerName(canonical));
+    std::filesystem::remove(victim);
+    std::filesystem::remove(Path("marker.txt"));
 }
 
 } // namespace

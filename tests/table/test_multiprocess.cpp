@@ -128,6 +128,35 @@ TEST_F(MultiProcessTest, TwoCopiesAppendUnderALock) {
     EXPECT_EQ(bytes.back(), 0x1A);
 }
 
+// One copy packs over and over (every pack swaps a new file in) while two
+// append one record per open: every append that reported success is in the
+// table exactly once.
+TEST_F(MultiProcessTest, NoAppendLostToAConcurrentPack) {
+    Create();
+    Child a({"append-each", Table(), "A", "3000"});
+    Child b({"append-each", Table(), "B", "3000"});
+    Child packer({"pack-loop", Table(), "3000"});
+    std::map<std::string, std::vector<long>> reported;
+    for (auto [child, tag] : {std::pair{&a, "A"}, std::pair{&b, "B"}}) {
+        for (std::string line = child->ReadLine(); !line.empty(); line = child->ReadLine())
+            reported[tag].push_back(std::stol(line));
+        EXPECT_EQ(child->Wait(), 0) << tag;
+    }
+    const long packs = std::stol(packer.ReadLine());
+    EXPECT_EQ(packer.Wait(), 0);
+    EXPECT_GT(packs, 10);
+    std::printf("%ld packs, %zu and %zu appends\n", packs, reported["A"].size(),
+                reported["B"].size());
+    uint32_t count = 0;
+    auto seen = ReadAll(count);
+    EXPECT_EQ(seen.count("junk"), 0u);
+    for (const char* tag : {"A", "B"}) {
+        EXPECT_GT(reported[tag].size(), 10u) << tag;
+        EXPECT_EQ(seen[tag], reported[tag]) << tag << ": appends reported " << reported[tag].size()
+                                            << ", in the table " << seen[tag].size();
+    }
+}
+
 TEST_F(MultiProcessTest, ExclusiveAgainstSharedCopyIs32) {
     Create();
     Child holder({"hold", Table()});
