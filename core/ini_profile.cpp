@@ -59,9 +59,10 @@ std::optional<int> ParseProfileInteger(const QString& text) {
         if (value > 0xFFFFFFFFull) return std::nullopt;
     }
     if (base == 16) {
-        // Hexadecimal covers the full 32 bits: $FFFFFFFF is -1.
-        const int v = static_cast<int>(static_cast<quint32>(value));
-        return negative ? -v : v;
+        // Hexadecimal covers the full 32 bits: $FFFFFFFF is -1; the sign wraps
+        // as in 32 bits (-$80000000 stays $80000000).
+        const quint32 bits = static_cast<quint32>(value);
+        return static_cast<int>(negative ? 0u - bits : bits);
     }
     if (negative) {
         if (value > 0x80000000ull) return std::nullopt;
