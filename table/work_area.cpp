@@ -278,9 +278,16 @@ bool TWorkArea::VisibleAt(uint32_t n) {
 }
 
 bool TWorkArea::OrderedWalk(uint32_t rec, bool forward) {
+    // An index holds each record once: passing more hidden records than the
+    // table has means it leads round in a circle (a damaged index, or one that
+    // a copy without it open has made stale).
+    uint64_t passed = 0;
     while (rec != 0) {
         Go(rec);
         if (!Hidden()) return true;
+        if (++passed > uint64_t(file_.RecordCount()) + 1)
+            Fail(TErrorCode::CorruptedIndex,
+                 "Corrupted index file: " + order_.Path() + " (the order leads round) [Skip]");
         rec = forward ? order_.Next(raw_.data(), rec) : order_.Prior(raw_.data(), rec);
     }
     return false;
@@ -472,6 +479,8 @@ void TWorkArea::FieldText(int i, std::string& out) const {
     const TTypedValue& v = typed_[size_t(i)];
     if (f.type == 'C') {
         out.assign(v.text);
+        // Read from the record, the text has a character for every byte of the field.
+        if (!assigned_[size_t(i)]) return;
         size_t len = Utf8Length(v.text);
         if (len < size_t(f.width)) out.append(size_t(f.width) - len, ' ');
         return;
