@@ -294,6 +294,14 @@ uint32_t BuildTagPages(const std::vector<const uint8_t*>& keys, const std::vecto
     const int itemLength = KeyItemLength(keyLength);
     const size_t maxKeys = size_t(MaxKeysPerPage(keyLength));
     uint32_t next = firstBlock;
+    // Room for every page of the tree and the tag header page after it, at once.
+    size_t total = 0;
+    for (size_t pages = std::max<size_t>(1, (keys.size() + maxKeys - 1) / maxKeys);;
+         pages = (pages + maxKeys) / (maxKeys + 1)) {
+        total += pages;
+        if (pages == 1) break;
+    }
+    out.reserve(out.size() + (total + 1) * kMdxPageSize);
     const auto newPage = [&]() -> uint8_t* {
         out.resize(out.size() + kMdxPageSize, 0);
         next += kBlocksPerPage;
