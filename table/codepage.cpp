@@ -100,6 +100,10 @@ void DecodeText(TTableLanguage lang, const char* p, size_t n, std::string& out) 
     size_t i = 0;
     while (i < n) {
         size_t run = i;
+        for (uint64_t w; run + 8 <= n; run += 8) {
+            std::memcpy(&w, p + run, 8);
+            if (w & 0x8080808080808080u) break;
+        }
         while (run < n && static_cast<unsigned char>(p[run]) < 0x80) ++run;
         out.append(p + i, run - i); // ASCII runs in one piece
         i = run;

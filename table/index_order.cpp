@@ -134,16 +134,26 @@ uint32_t TIndexOrder::Last() {
     return mdx_.Last(active_, it) ? it.recNo : 0;
 }
 
+uint32_t TIndexOrder::Step(const char* currentRaw, uint32_t currentRec, bool forward) {
+    const TKeyExpr& k = exprs_[size_t(active_)];
+    uint8_t key[kMaxKeyLength];
+    k.Build(currentRaw, key);
+    if (!mdx_.StepInPage(active_, key, currentRec, forward, item_)) {
+        TSemaphoreGuard g(semaphore_, false, "Skip");
+        const bool found = forward ? mdx_.Next(active_, key, currentRec, item_)
+                                   : mdx_.Prior(active_, key, currentRec, item_);
+        if (!found) return 0;
+    }
+    // item_ follows (precedes) the current key and record here, whichever way it was read.
+    return item_.recNo;
+}
+
 uint32_t TIndexOrder::Next(const char* currentRaw, uint32_t currentRec) {
-    TSemaphoreGuard g(semaphore_, false, "Skip");
-    TMdxItem it;
-    return mdx_.Next(active_, ItemOf(currentRaw, currentRec), it) ? it.recNo : 0;
+    return Step(currentRaw, currentRec, true);
 }
 
 uint32_t TIndexOrder::Prior(const char* currentRaw, uint32_t currentRec) {
-    TSemaphoreGuard g(semaphore_, false, "Skip");
-    TMdxItem it;
-    return mdx_.Prior(active_, ItemOf(currentRaw, currentRec), it) ? it.recNo : 0;
+    return Step(currentRaw, currentRec, false);
 }
 
 int TIndexOrder::SearchKey(std::string_view text, bool exact, std::vector<uint8_t>& key) const {

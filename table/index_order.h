@@ -66,6 +66,10 @@ public:
 
 private:
     TMdxItem ItemOf(const char* raw, uint32_t recNo) const;
+    // The record after (before) the current one in the active order: from the
+    // leaf page in hand while the walk stays in it, else from the file under
+    // the semaphore's read lock.
+    uint32_t Step(const char* currentRaw, uint32_t currentRec, bool forward);
     // The key Find looks for and the number of its bytes that must match.
     int SearchKey(std::string_view text, bool exact, std::vector<uint8_t>& key) const;
     bool Matches(const uint8_t* key, const std::vector<uint8_t>& search, int len) const;
@@ -75,6 +79,7 @@ private:
     int active_ = 0;
     TTableLanguage lang_ = TTableLanguage::tlOem;
     TIndexSemaphore semaphore_;
+    TMdxItem item_; // the last item read from the file
 };
 
 } // namespace qm::table

@@ -47,6 +47,73 @@ struct TNode {
     std::vector<uint32_t> refs;
 };
 
+// Big-endian load of up to 8 bytes (zeros after `len`): compares as the bytes do.
+uint64_t PrefixWord(const uint8_t* p, size_t len) {
+    uint64_t w = 0;
+    for (size_t i = 0; i < 8; ++i) w = w << 8 | (i < len ? p[i] : 0);
+    return w;
+}
+
+// A double as an unsigned number of the same order.
+uint64_t OrderedBits(double d) {
+    uint64_t b;
+    std::memcpy(&b, &d, 8);
+    return (b >> 63) ? ~b : b | (uint64_t(1) << 63);
+}
+
+// The order of the keys (count x keyLength bytes) for the tree: ascending, or
+// descending, equal keys in their given order. Each key is sorted by the 16
+// bytes after the prefix that all keys share (text keys) or by its value (date
+// and numeric keys) held beside its number, so that comparing touches the
+// keys themselves only when those are equal.
+std::vector<uint32_t> SortedKeyOrder(char type, const std::vector<uint8_t>& keys, int keyLength,
+                                     bool descending) {
+    struct TSortItem {
+        uint64_t hi, lo;
+        uint32_t index;
+    };
+    const size_t kl = size_t(keyLength);
+    const size_t n = kl == 0 ? 0 : keys.size() / kl;
+    const uint8_t* base = keys.data();
+    size_t shared = type == 'C' ? kl : 0;
+    for (size_t k = 1; k < n && shared > 0; ++k) {
+        size_t i = 0;
+        while (i < shared && base[k * kl + i] == base[i]) ++i;
+        shared = i;
+    }
+    std::vector<TSortItem> items(n);
+    for (size_t k = 0; k < n; ++k) {
+        const uint8_t* key = base + k * kl;
+        if (type == 'C') {
+            const size_t rest = kl - shared;
+            items[k].hi = PrefixWord(key + shared, rest);
+            items[k].lo = rest > 8 ? PrefixWord(key + shared + 8, rest - 8) : 0;
+        } else {
+            items[k].hi = OrderedBits(type == 'D' ? DecodeDateKey(key) : DecodeNumericKey(key));
+            items[k].lo = 0;
+        }
+        if (descending) {
+            items[k].hi = ~items[k].hi;
+            items[k].lo = ~items[k].lo;
+        }
+        items[k].index = uint32_t(k);
+    }
+    const size_t tail = type == 'C' && kl - shared > 16 ? shared + 16 : kl;
+    std::sort(items.begin(), items.end(), [&](const TSortItem& a, const TSortItem& b) {
+        if (a.hi != b.hi) return a.hi < b.hi;
+        if (a.lo != b.lo) return a.lo < b.lo;
+        if (tail < kl) {
+            const int c =
+                std::memcmp(base + a.index * kl + tail, base + b.index * kl + tail, kl - tail);
+            if (c != 0) return descending ? c > 0 : c < 0;
+        }
+        return a.index < b.index;
+    });
+    std::vector<uint32_t> order(n);
+    for (size_t k = 0; k < n; ++k) order[k] = items[k].index;
+    return order;
+}
+
 } // namespace
 
 int TMdxFile::Cmp(const TMdxTag& t, const uint8_t* a, const uint8_t* b, int len) const {
@@ -78,6 +145,7 @@ void TMdxFile::WriteAt(const void* buf, size_t len, off_t offset) {
 void TMdxFile::Create(const std::string& path, const std::string& tableBaseName,
                       const TDate& today) {
     int err = 0;
+    walk_.tag = -1;
     file_ = FileSystem().Open(path, TOpenMode::CreateTruncate, err);
     if (!file_) Fail(CodeFromErrno(err, TIoKind::Open), "Cannot create index file: " + path);
     path_ = path;
@@ -99,7 +167,7 @@ void TMdxFile::Create(const std::string& path, const std::string& tableBaseName,
 }
 
 void TMdxFile::Open(const std::string& path, bool readOnly) {
-    hint_ = {};
+    walk_.tag = -1;
     int err = 0;
     file_ = FileSystem().Open(path, readOnly ? TOpenMode::ReadOnly : TOpenMode::ReadWrite, err);
     if (!file_) Fail(CodeFromErrno(err, TIoKind::Open), "SetIndexTo(" + path + ")");
@@ -114,6 +182,7 @@ void TMdxFile::Open(const std::string& path, bool readOnly) {
 }
 
 void TMdxFile::Reload() {
+    walk_.tag = -1;
     const off_t size = file_->Size();
     if (size >= 0 && size < kMdxHeaderSize)
         Fail(TErrorCode::CorruptedIndex, "Corrupted index file: " + path_ + " [SetIndexTo]");
@@ -225,6 +294,14 @@ uint32_t BuildTagPages(const std::vector<const uint8_t*>& keys, const std::vecto
     const int itemLength = KeyItemLength(keyLength);
     const size_t maxKeys = size_t(MaxKeysPerPage(keyLength));
     uint32_t next = firstBlock;
+    // Room for every page of the tree and the tag header page after it, at once.
+    size_t total = 0;
+    for (size_t pages = std::max<size_t>(1, (keys.size() + maxKeys - 1) / maxKeys);;
+         pages = (pages + maxKeys) / (maxKeys + 1)) {
+        total += pages;
+        if (pages == 1) break;
+    }
+    out.reserve(out.size() + (total + 1) * kMdxPageSize);
     const auto newPage = [&]() -> uint8_t* {
         out.resize(out.size() + kMdxPageSize, 0);
         next += kBlocksPerPage;
@@ -273,6 +350,7 @@ uint32_t BuildTagPages(const std::vector<const uint8_t*>& keys, const std::vecto
 void TMdxFile::AddTag(const TTagSpec& spec, char type, int keyLength,
                       const std::vector<uint8_t>& keys, const std::vector<uint32_t>& recNos) {
     const std::string ctx = " [AddIndexTag()]";
+    walk_.tag = -1;
     if (int(tags_.size()) >= kMdxMaxTags)
         Fail(TErrorCode::CorruptedIndex, "Too many tags: " + path_ + ctx);
     if (keyLength < 1 || keyLength > kMaxKeyLength)
@@ -293,23 +371,9 @@ void TMdxFile::AddTag(const TTagSpec& spec, char type, int keyLength,
 
     // Key order; equal keys in record order.
     const size_t n = recNos.size();
-    std::vector<uint32_t> order(n);
-    std::iota(order.begin(), order.end(), 0u);
+    const std::vector<uint32_t> order = SortedKeyOrder(type, keys, keyLength, t.descending);
     const uint8_t* base = keys.data();
     const size_t kl = size_t(keyLength);
-    if (type == 'C') {
-        std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
-            const int c = std::memcmp(base + a * kl, base + b * kl, kl);
-            return t.descending ? c > 0 : c < 0;
-        });
-    } else {
-        std::vector<double> v(n);
-        for (size_t k = 0; k < n; ++k)
-            v[k] = type == 'D' ? DecodeDateKey(base + k * kl) : DecodeNumericKey(base + k * kl);
-        std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
-            return t.descending ? v[a] > v[b] : v[a] < v[b];
-        });
-    }
     std::vector<const uint8_t*> sortedKeys;
     std::vector<uint32_t> sortedRecs;
     sortedKeys.reserve(n);
@@ -532,19 +596,23 @@ bool TMdxFile::LocateExact(const TMdxTag& t, const uint8_t* key, uint32_t recNo,
 }
 
 void TMdxFile::Remember(int tag, const TPath& path) {
-    hint_ = {tag, path.back().page->block, path.back().index};
+    walk_.tag = tag;
+    walk_.index = path.back().index;
+    std::memcpy(walk_.bytes, path.back().page->bytes, kMdxPageSize);
 }
 
-bool TMdxFile::NextFromHint(const TMdxTag& t, int tag, const TMdxItem& from, TMdxItem& out) {
-    if (hint_.tag != tag || hint_.block == 0) return false;
-    const auto page = ReadPage(t, hint_.block);
-    const uint8_t* b = page->bytes;
+bool TMdxFile::StepInPage(int tag, const uint8_t* fromKey, uint32_t fromRec, bool forward,
+                          TMdxItem& out) {
+    if (walk_.tag != tag) return false;
+    const TMdxTag& t = tags_[size_t(tag)];
+    const uint8_t* b = walk_.bytes;
     const int n = Count(b);
-    if (!IsLeaf(b, t.itemLength) || hint_.index + 1 >= n) return false;
-    const uint8_t* it = Item(b, t.itemLength, hint_.index);
-    if (Get32(it) != from.recNo || Cmp(t, it + 4, from.key.data(), t.keyLength) != 0) return false;
-    ++hint_.index;
-    it = Item(b, t.itemLength, hint_.index);
+    const int to = forward ? walk_.index + 1 : walk_.index - 1;
+    if (walk_.index < 0 || walk_.index >= n || to < 0 || to >= n) return false;
+    const uint8_t* it = Item(b, t.itemLength, walk_.index);
+    if (Get32(it) != fromRec || Cmp(t, it + 4, fromKey, t.keyLength) != 0) return false;
+    walk_.index = to;
+    it = Item(b, t.itemLength, to);
     out.recNo = Get32(it);
     out.key.assign(it + 4, it + 4 + t.keyLength);
     return true;
@@ -568,12 +636,11 @@ bool TMdxFile::Last(int tag, TMdxItem& out) {
     return true;
 }
 
-bool TMdxFile::Next(int tag, const TMdxItem& from, TMdxItem& out) {
+bool TMdxFile::Next(int tag, const uint8_t* fromKey, uint32_t fromRec, TMdxItem& out) {
     const TMdxTag& t = tags_.at(size_t(tag));
-    if (NextFromHint(t, tag, from, out)) return true;
     TPath path;
     // When `from` is gone, LocateExact stops at the first greater key.
-    if (LocateExact(t, from.key.data(), from.recNo, path)) {
+    if (LocateExact(t, fromKey, fromRec, path)) {
         if (!Advance(t, path)) return false;
     } else if (!Forward(t, path)) {
         return false;
@@ -583,11 +650,10 @@ bool TMdxFile::Next(int tag, const TMdxItem& from, TMdxItem& out) {
     return true;
 }
 
-bool TMdxFile::Prior(int tag, const TMdxItem& from, TMdxItem& out) {
+bool TMdxFile::Prior(int tag, const uint8_t* fromKey, uint32_t fromRec, TMdxItem& out) {
     const TMdxTag& t = tags_.at(size_t(tag));
     TPath path;
-    if (!LocateExact(t, from.key.data(), from.recNo, path))
-        path = Descend(t, from.key.data(), t.keyLength, false);
+    if (!LocateExact(t, fromKey, fromRec, path)) path = Descend(t, fromKey, t.keyLength, false);
     if (!Retreat(t, path)) return false;
     ItemAt(t, path, out);
     Remember(tag, path);
@@ -611,6 +677,7 @@ int TMdxFile::Depth(int tag) {
 
 void TMdxFile::InsertKey(int tag, const uint8_t* key, uint32_t recNo) {
     const TMdxTag& t = tags_.at(size_t(tag));
+    walk_.tag = -1;
     // Another copy may have allocated blocks since: take the count afresh.
     ReadAt(header_.data() + 32, 4, 32);
     TPath path = Descend(t, key, t.keyLength, false);
@@ -690,6 +757,7 @@ void TMdxFile::InsertKey(int tag, const uint8_t* key, uint32_t recNo) {
 
 bool TMdxFile::RemoveKey(int tag, const uint8_t* key, uint32_t recNo) {
     const TMdxTag& t = tags_.at(size_t(tag));
+    walk_.tag = -1;
     TPath path;
     if (!LocateExact(t, key, recNo, path)) return false;
     TPage& page = *path.back().page;

@@ -80,7 +80,7 @@ public:
     void Open(const std::string& path, bool readOnly);
     void Close() {
         file_.reset();
-        hint_ = {};
+        walk_.tag = -1;
     }
     bool IsOpen() const { return file_ != nullptr; }
     // Still the file at its path (another copy's rebuild renames a new one in).
@@ -104,11 +104,18 @@ public:
     bool RemoveKey(int tag, const uint8_t* key, uint32_t recNo); // false when not there
 
     // Key order. Each call reads the pages afresh, so a cursor given as the last
-    // item seen survives changes made meanwhile (by this or another copy).
+    // item seen (its key and record) survives changes made meanwhile (by this or
+    // another copy). A shared index is read under the semaphore's read lock.
     bool First(int tag, TMdxItem& out);
     bool Last(int tag, TMdxItem& out);
-    bool Next(int tag, const TMdxItem& from, TMdxItem& out);
-    bool Prior(int tag, const TMdxItem& from, TMdxItem& out);
+    bool Next(int tag, const uint8_t* fromKey, uint32_t fromRec, TMdxItem& out);
+    bool Prior(int tag, const uint8_t* fromKey, uint32_t fromRec, TMdxItem& out);
+    // The neighbour of the last item handed out from the copy of its leaf page
+    // read with it, without reading the file: for a walk, which reads each leaf
+    // page once. False when `from` is not that item (the cursor moved, or the
+    // record's key changed), at either end of the page, and after any change to
+    // the file through this handle; then Next or Prior reads the pages afresh.
+    bool StepInPage(int tag, const uint8_t* fromKey, uint32_t fromRec, bool forward, TMdxItem& out);
     // The first item whose key begins with `len` bytes not less than `key`.
     bool Seek(int tag, const uint8_t* key, int len, TMdxItem& out);
     // Number of levels of the tag's tree (1: the root is a leaf).
@@ -152,18 +159,16 @@ private:
     void ItemAt(const TMdxTag& t, const TPath& path, TMdxItem& out) const;
     int Cmp(const TMdxTag& t, const uint8_t* a, const uint8_t* b, int len) const;
 
-    // Where the last item handed out stands. A leaf page stays a leaf of its tag
-    // for the life of the file and holds a run of consecutive items, so when
-    // that item is still there, its neighbour in the page is the next one.
-    struct THint {
-        int tag = -1;
-        uint32_t block = 0;
+    // The leaf page of the last item handed out, as read with it, and where the
+    // item stands in it: a leaf holds a run of consecutive items of its tag.
+    struct TWalkPage {
+        int tag = -1; // -1: none
         int index = 0;
+        uint8_t bytes[kMdxPageSize];
     };
     void Remember(int tag, const TPath& path);
-    bool NextFromHint(const TMdxTag& t, int tag, const TMdxItem& from, TMdxItem& out);
 
-    THint hint_;
+    TWalkPage walk_;
     std::unique_ptr<IFile> file_;
     std::string path_;
     bool readOnly_ = false;

@@ -140,6 +140,7 @@ void TWorkArea::Use(const std::string& fileName, const std::string& alias, bool 
     raw_.assign(size_t(file_.RecordLength()), ' ');
     scratch_.assign(raw_.size(), ' ');
     typed_.assign(file_.Fields().size(), TTypedValue{});
+    decoded_.assign(typed_.size(), 1);
     assigned_.assign(typed_.size(), 1);
     lockState_ = TLockState::None;
     lockedRecs_.clear();
@@ -171,7 +172,7 @@ std::vector<std::string> TWorkArea::MemoLines(int i, const std::string& operatio
     if (!memo_.IsOpen())
         Fail(TErrorCode::InvalidMemoOperation,
              file_.DisplayName() + " No Memo Field [" + operation + "]");
-    const int32_t block = typed_[size_t(i)].memo;
+    const int32_t block = Value(i).memo;
     std::vector<std::string> lines = SplitMemoText(memo_.Read(block, recNo_));
     for (std::string& l : lines) {
         std::string u;
@@ -189,7 +190,7 @@ std::string TWorkArea::MemoBytes(int i, const std::string& operation) {
     if (!memo_.IsOpen())
         Fail(TErrorCode::InvalidMemoOperation,
              file_.DisplayName() + " No Memo Field [" + operation + "]");
-    std::string stored = memo_.Read(typed_[size_t(i)].memo, recNo_);
+    std::string stored = memo_.Read(Value(i).memo, recNo_);
     if (!LooksLikeText(std::string_view(stored).substr(0, kTextProbe))) return stored;
     std::string text;
     DecodeText(lang_, stored.data(), stored.size(), text);
@@ -266,6 +267,7 @@ void TWorkArea::BlankTyped() {
     // What decoding a record of blanks gives, without decoding it.
     std::fill(raw_.begin(), raw_.end(), ' ');
     std::fill(assigned_.begin(), assigned_.end(), 1);
+    std::fill(decoded_.begin(), decoded_.end(), 1);
     deleted_ = false;
     for (TTypedValue& v : typed_) {
         v.text.clear();
@@ -287,9 +289,16 @@ bool TWorkArea::VisibleAt(uint32_t n) {
 }
 
 bool TWorkArea::OrderedWalk(uint32_t rec, bool forward) {
+    // An index holds each record once: passing more hidden records than the
+    // table has means it leads round in a circle (a damaged index, or one that
+    // a copy without it open has made stale).
+    uint64_t passed = 0;
     while (rec != 0) {
         Go(rec);
         if (!Hidden()) return true;
+        if (++passed > uint64_t(file_.RecordCount()) + 1)
+            Fail(TErrorCode::CorruptedIndex,
+                 "Corrupted index file: " + order_.Path() + " (the order leads round) [Skip]");
         rec = forward ? order_.Next(raw_.data(), rec) : order_.Prior(raw_.data(), rec);
     }
     return false;
@@ -430,8 +439,7 @@ void TWorkArea::EncodeField(int i, const TTypedValue& v, char* raw) const {
 
 void TWorkArea::RawToTyped() {
     std::fill(assigned_.begin(), assigned_.end(), 0);
-    const int n = int(typed_.size());
-    for (int i = 0; i < n; ++i) DecodeField(i, raw_.data(), typed_[size_t(i)]);
+    std::fill(decoded_.begin(), decoded_.end(), 0); // decoded when asked for
 }
 
 void TWorkArea::TypedToRaw() {
@@ -473,14 +481,22 @@ std::string TWorkArea::ValueDisplay(int i, const TTypedValue& v) const {
 }
 
 std::string TWorkArea::FieldText(int i) const {
-    return ValueText(i, typed_[size_t(i)]);
+    return ValueText(i, Value(i));
 }
 
 void TWorkArea::FieldText(int i, std::string& out) const {
     const TFieldDef& f = file_.Fields()[size_t(i)];
-    const TTypedValue& v = typed_[size_t(i)];
+    if (f.type == 'C' && !decoded_[size_t(i)]) {
+        // Straight from the record: a character for every byte of the field.
+        out.clear();
+        DecodeText(lang_, raw_.data() + f.offset, size_t(f.width), out);
+        return;
+    }
+    const TTypedValue& v = Value(i);
     if (f.type == 'C') {
         out.assign(v.text);
+        // Read from the record, the text has a character for every byte of the field.
+        if (!assigned_[size_t(i)]) return;
         size_t len = Utf8Length(v.text);
         if (len < size_t(f.width)) out.append(size_t(f.width) - len, ' ');
         return;
@@ -488,7 +504,7 @@ void TWorkArea::FieldText(int i, std::string& out) const {
     out = ValueText(i, v);
 }
 std::string TWorkArea::FieldDisplay(int i) const {
-    return ValueDisplay(i, typed_[size_t(i)]);
+    return ValueDisplay(i, Value(i));
 }
 
 int TWorkArea::FieldIndex(std::string_view name) const {
@@ -785,9 +801,10 @@ void TWorkArea::AppendFrom(const std::string& fileName) {
             BlankTyped();
         }
         for (size_t i = 0; i < tf.size(); ++i) {
+            Value(int(i));
             TTypedValue& t = typed_[i];
             if (same) {
-                if (!copyBytes) Assign(int(i)) = source->typed_[i];
+                if (!copyBytes) Assign(int(i)) = source->Value(int(i));
                 if (tf[i].type == 'M' && t.memo != 0)
                     Fail(TErrorCode::InvalidMemoOperation,
                          file_.DisplayName() + " No Memo Field [AppendFrom]");
@@ -795,7 +812,7 @@ void TWorkArea::AppendFrom(const std::string& fileName) {
             }
             if (map[i] < 0) continue;
             const TFieldDef& sd = sf[size_t(map[i])];
-            const TTypedValue& s = source->typed_[size_t(map[i])];
+            const TTypedValue& s = source->Value(map[i]);
             const bool sNum = sd.type == 'N' || sd.type == 'F';
             switch (tf[i].type) {
             case 'C':

@@ -94,8 +94,20 @@ public:
     // Typed record. A record read from the file keeps the stored bytes of every
     // field that is not assigned: only assigned fields are formatted anew when
     // it is written (a blank record counts as wholly assigned).
-    const std::vector<TTypedValue>& Typed() const { return typed_; }
+    // A field is decoded from the record when it is first asked for.
+    const TTypedValue& Value(int i) const {
+        if (!decoded_[size_t(i)]) {
+            DecodeField(i, raw_.data(), typed_[size_t(i)]);
+            decoded_[size_t(i)] = 1;
+        }
+        return typed_[size_t(i)];
+    }
+    const std::vector<TTypedValue>& Typed() const {
+        for (int i = 0; i < int(typed_.size()); ++i) Value(i);
+        return typed_;
+    }
     TTypedValue& Assign(int i) {
+        Value(i);
         assigned_[size_t(i)] = 1;
         return typed_[size_t(i)];
     }
@@ -174,8 +186,9 @@ private:
     std::vector<char> raw_;
     std::vector<char> scratch_;
     bool deleted_ = false;
-    std::vector<TTypedValue> typed_;
-    std::vector<char> assigned_; // per field: set since the record was read
+    mutable std::vector<TTypedValue> typed_;
+    mutable std::vector<char> decoded_; // per field: typed_ holds the value
+    std::vector<char> assigned_;        // per field: set since the record was read
     uint32_t recNo_ = 0;
     bool eof_ = true;
     bool bof_ = true;
