@@ -106,27 +106,61 @@ TMdxItem TIndexOrder::ItemOf(const char* raw, uint32_t recNo) const {
 }
 
 uint32_t TIndexOrder::First() {
+    walk_.valid = false;
     TSemaphoreGuard g(semaphore_, false, "First");
     TMdxItem it;
     return mdx_.First(active_, it) ? it.recNo : 0;
 }
 
 uint32_t TIndexOrder::Last() {
+    walk_.valid = false;
     TSemaphoreGuard g(semaphore_, false, "Last");
     TMdxItem it;
     return mdx_.Last(active_, it) ? it.recNo : 0;
 }
 
-uint32_t TIndexOrder::Next(const char* currentRaw, uint32_t currentRec) {
+uint32_t TIndexOrder::Step(const char* currentRaw, uint32_t currentRec, bool forward) {
     TSemaphoreGuard g(semaphore_, false, "Skip");
-    TMdxItem it;
-    return mdx_.Next(active_, ItemOf(currentRaw, currentRec), it) ? it.recNo : 0;
+    const int ahead = forward ? 1 : -1;
+    TMdxItem from = ItemOf(currentRaw, currentRec), it;
+    // The records met under one key since the walk came to it. Equal keys need not stand
+    // in record order, so a record met again is the only sign of a tree leading back.
+    if (!walk_.valid || walk_.forward != forward || walk_.last != currentRec ||
+        mdx_.Compare(active_, walk_.key.data(), from.key.data()) != 0) {
+        walk_ = {true, forward, currentRec, from.key, {currentRec}};
+    }
+    const auto damaged = [&] {
+        walk_.valid = false;
+        Fail(TErrorCode::CorruptedIndex, "Corrupted index file: " + mdx_.Path() + " [Skip]");
+    };
+    for (size_t passed = 0;;) {
+        if (!(forward ? mdx_.Next(active_, from, it) : mdx_.Prior(active_, from, it))) {
+            walk_.valid = false;
+            return 0;
+        }
+        const int moved = mdx_.Compare(active_, it.key.data(), from.key.data()) * ahead;
+        if (moved < 0) damaged(); // back to keys already walked
+        if (moved > 0) {
+            walk_ = {true, forward, it.recNo, it.key, {it.recNo}};
+            return it.recNo;
+        }
+        if (walk_.seen.insert(it.recNo).second) {
+            walk_.last = it.recNo;
+            return it.recNo;
+        }
+        // A record of this key met before: passed over when the current item has gone
+        // meanwhile, but a sound tree never leads to more of them than there are.
+        if (++passed > walk_.seen.size()) damaged();
+        from = it;
+    }
+}
+
+uint32_t TIndexOrder::Next(const char* currentRaw, uint32_t currentRec) {
+    return Step(currentRaw, currentRec, true);
 }
 
 uint32_t TIndexOrder::Prior(const char* currentRaw, uint32_t currentRec) {
-    TSemaphoreGuard g(semaphore_, false, "Skip");
-    TMdxItem it;
-    return mdx_.Prior(active_, ItemOf(currentRaw, currentRec), it) ? it.recNo : 0;
+    return Step(currentRaw, currentRec, false);
 }
 
 int TIndexOrder::SearchKey(std::string_view text, bool exact, std::vector<uint8_t>& key) const {

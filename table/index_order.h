@@ -7,6 +7,7 @@
 
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "codepage.h"
@@ -62,6 +63,9 @@ public:
 
 private:
     TMdxItem ItemOf(const char* raw, uint32_t recNo) const;
+    // The record after (or before) the current one; fails with 222 when the tree leads
+    // back to keys or records the walk has passed.
+    uint32_t Step(const char* currentRaw, uint32_t currentRec, bool forward);
     // The key Find looks for and the number of its bytes that must match.
     int SearchKey(std::string_view text, bool exact, std::vector<uint8_t>& key) const;
     bool Matches(const uint8_t* key, const std::vector<uint8_t>& search, int len) const;
@@ -71,6 +75,15 @@ private:
     int active_ = 0;
     TTableLanguage lang_ = TTableLanguage::tlOem;
     TIndexSemaphore semaphore_;
+    // The walk in progress: its direction, the record it stands on, that record's key and
+    // the records met under that key.
+    struct TWalkState {
+        bool valid = false;
+        bool forward = true;
+        uint32_t last = 0;
+        std::vector<uint8_t> key;
+        std::unordered_set<uint32_t> seen;
+    } walk_;
 };
 
 } // namespace qm::table
