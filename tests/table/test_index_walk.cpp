@@ -39,8 +39,8 @@ protected:
         std::vector<uint8_t> f = ReadBytes(Path("name.MDX"));
         const uint32_t tagHeader = Le32(f, 544);
         const uint32_t root = Le32(f, size_t(tagHeader) * 512);
-        const size_t itemLength = size_t(f[size_t(tagHeader) * 512 + 18]) |
-                                  size_t(f[size_t(tagHeader) * 512 + 19]) << 8;
+        const size_t itemLength =
+            size_t(f[size_t(tagHeader) * 512 + 18]) | size_t(f[size_t(tagHeader) * 512 + 19]) << 8;
         const size_t page = size_t(root) * 512;
         const uint32_t keys = Le32(f, page);
         const uint32_t firstChild = Le32(f, page + 8);
