@@ -154,9 +154,19 @@ QImage PrintThroughQueue(const PrivateCups& cups, const PrintRequest& r) {
             QDir(OutputFolder()).entryInfoList({pattern + "*.pdf"}, QDir::Files, QDir::Time);
         files.removeIf([&](const QFileInfo& f) { return f.lastModified() < started; });
         if (!files.isEmpty()) {
-            QThread::msleep(500); // let the back end finish writing
             const QString pdf = files.first().absoluteFilePath();
+            // Let the back end finish writing: the size holds still for half a second, and
+            // on a busy machine a page that does not rasterise yet is tried again.
+            qint64 size = -1;
+            while (!deadline.hasExpired() && (size <= 0 || QFileInfo(pdf).size() != size)) {
+                size = QFileInfo(pdf).size();
+                QThread::msleep(500);
+            }
             QImage page = RasterisePdf(pdf, 600);
+            for (int again = 0; page.isNull() && again < 5; ++again) {
+                QThread::msleep(1000);
+                page = RasterisePdf(pdf, 600);
+            }
             // QM_KEEP_PDF=<folder> keeps the printed files for a look by hand.
             const QString keep = qEnvironmentVariable("QM_KEEP_PDF");
             if (!keep.isEmpty()) QFile::copy(pdf, keep + "/" + files.first().fileName());
