@@ -9,6 +9,7 @@
 #include "app/window_dialogs.h"
 #include "app/your_address.h"
 #include "core/companion_files.h"
+#include "core/format_zip.h"
 #include "core/program_folder.h"
 #include "core/sender.h"
 #include "core/settings.h"
@@ -49,6 +50,8 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTextBlock>
+#include <QTextCursor>
 #include <QTimer>
 #include <QUrl>
 
@@ -109,9 +112,11 @@ QPlainTextEdit* AddMemo(QWidget* parent, const char* name, QRect geometry) {
     auto* m = new QPlainTextEdit(parent);
     m->setObjectName(QString::fromLatin1(name));
     m->setGeometry(geometry);
-    m->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    // Lines are counted as typed: a long line scrolls instead of wrapping.
+    m->setLineWrapMode(QPlainTextEdit::NoWrap);
     m->setTabChangesFocus(true);
     m->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     return m;
 }
 
@@ -131,7 +136,7 @@ void TF_Main::BuildMenu() {
     QMenuBar* bar = menuBar();
     bar->setObjectName(QStringLiteral("MainMenu1"));
 
-    menuFile = bar->addMenu(QStringLiteral("File"));
+    menuFile = bar->addMenu(QStringLiteral("&File"));
     menuFile->setObjectName(QStringLiteral("File1"));
     MIReadWriteToDB =
         AddItem(menuFile, "MIReadWriteToDB", QStringLiteral("&Read/Write to a database"));
@@ -282,27 +287,29 @@ void TF_Main::BuildForm() {
     gbAddress = new QGroupBox(QStringLiteral("Addressed To"), central);
     gbAddress->setObjectName(QStringLiteral("gbAddress"));
     gbAddress->setGeometry(16, 148, 320, 172);
-    // The memo is 265 wide, as its line rule counts wrapped lines at that width, and high
-    // enough for all four lines.
+    // The memo is 265 wide and high enough for all four lines.
     memoAddress = AddMemo(gbAddress, "memoAddress", QRect(10, 22, 265, 68));
-    editCity = AddEdit(gbAddress, "editCity", 35, QRect(10, 98, 144, 22));
-    editState = AddEdit(gbAddress, "editState", 4, QRect(158, 98, 40, 22));
-    editZip = AddEdit(gbAddress, "editZip", 0, QRect(202, 98, 90, 22));
+    lblCity = AddLabel(gbAddress, "lblCity", QStringLiteral("City"), QRect(10, 90, 144, 16));
+    lblState = AddLabel(gbAddress, "lblState", QStringLiteral("State"), QRect(158, 90, 40, 16));
+    lblZip = AddLabel(gbAddress, "lblZip", QStringLiteral("ZIP"), QRect(202, 90, 90, 16));
+    editCity = AddEdit(gbAddress, "editCity", 35, QRect(10, 106, 144, 22));
+    editState = AddEdit(gbAddress, "editState", 4, QRect(158, 106, 40, 22));
+    editZip = AddEdit(gbAddress, "editZip", 0, QRect(202, 106, 90, 22));
     SetupZipEdit(editZip);
     tzmemoAddress = AddMemo(gbAddress, "tzmemoAddress", QRect(10, 22, 265, 68));
-    tzeditCity = AddEdit(gbAddress, "tzeditCity", 35, QRect(10, 98, 144, 22));
-    tzeditState = AddEdit(gbAddress, "tzeditState", 4, QRect(158, 98, 40, 22));
-    tzeditZip = AddEdit(gbAddress, "tzeditZip", 0, QRect(202, 98, 90, 22));
+    tzeditCity = AddEdit(gbAddress, "tzeditCity", 35, QRect(10, 106, 144, 22));
+    tzeditState = AddEdit(gbAddress, "tzeditState", 4, QRect(158, 106, 40, 22));
+    tzeditZip = AddEdit(gbAddress, "tzeditZip", 0, QRect(202, 106, 90, 22));
     SetupZipEdit(tzeditZip);
     for (QWidget* w :
          std::initializer_list<QWidget*>{tzmemoAddress, tzeditCity, tzeditState, tzeditZip})
         w->hide();
     btnPaste = new QPushButton(QStringLiteral("P&aste"), gbAddress);
     btnPaste->setObjectName(QStringLiteral("btnPaste"));
-    btnPaste->setGeometry(10, 134, 75, 25);
+    btnPaste->setGeometry(10, 138, 75, 25);
     btnClear = new QPushButton(QStringLiteral("&Clear"), gbAddress);
     btnClear->setObjectName(QStringLiteral("btnClear"));
-    btnClear->setGeometry(95, 134, 75, 25);
+    btnClear->setGeometry(95, 138, 75, 25);
     BuildTableMode();
 
     // Fees.
@@ -491,7 +498,14 @@ bool TF_Main::eventFilter(QObject* watched, QEvent* event) {
         auto* w = qobject_cast<QWidget*>(watched);
         if (w && w->window() == this && QApplication::activeModalWidget() == nullptr &&
             QApplication::activePopupWidget() == nullptr) {
-            close();
+            // A typed piece that was not printed is not thrown away without a question.
+            if (!HoldsUnprintedPiece() ||
+                QMessageBox::question(this, ApplicationTitle(),
+                                      QStringLiteral("Exit Quillmark? The piece you typed has "
+                                                     "not been printed."),
+                                      QMessageBox::Yes | QMessageBox::No,
+                                      QMessageBox::No) == QMessageBox::Yes)
+                close();
             return true;
         }
     }
@@ -506,7 +520,7 @@ bool TF_Main::eventFilter(QObject* watched, QEvent* event) {
             return true;
         }
     }
-    if (event->type() == QEvent::FocusOut) {
+    if (event->type() == QEvent::FocusOut && !returningFocus_) {
         const auto reason = static_cast<QFocusEvent*>(event)->reason();
         if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason) {
             if (watched == editPostage)
@@ -624,7 +638,68 @@ QString TF_Main::RecalcFees(const QString& text) {
 }
 
 void TF_Main::ExitField(QLineEdit* edit) {
-    edit->setText(RecalcFees(edit->text()));
+    const RecalcResult r =
+        qm::RecalcFees(edit->text(), {editPostage->text(), editCertFee->text(),
+                                      editRestricted->text(), editReturn->text()});
+    editTotal->setText(r.totalText);
+    if (r.refusal.isEmpty()) {
+        edit->setText(r.fieldText);
+        return;
+    }
+    // The typed text stays for the user to correct; the total leaves it out meanwhile.
+    QMessageBox::warning(this, ApplicationTitle(), r.refusal);
+    ReturnFocus(edit);
+}
+
+void TF_Main::ReturnFocus(QWidget* field) {
+    QTimer::singleShot(0, field, [this, field] {
+        if (!field->isVisible() || !field->isEnabled()) return;
+        returningFocus_ = true;
+        field->setFocus(Qt::OtherFocusReason);
+        returningFocus_ = false;
+    });
+}
+
+QLineEdit* TF_Main::FeeEdit(FeeField field) const {
+    switch (field) {
+    case FeeField::Postage: return editPostage;
+    case FeeField::CertFee: return editCertFee;
+    case FeeField::Return: return editReturn;
+    case FeeField::Restricted: return editRestricted;
+    case FeeField::None: break;
+    }
+    return nullptr;
+}
+
+void TF_Main::FocusProblem(const PrintOutcome& o) {
+    const bool table = InTableMode();
+    switch (o.focus) {
+    case PrintOutcome::Focus::None: return;
+    case PrintOutcome::Focus::Zip: ReturnFocus(table ? tzeditZip : editZip); return;
+    case PrintOutcome::Focus::Fee:
+        if (QLineEdit* e = FeeEdit(o.focusFee)) ReturnFocus(e);
+        return;
+    case PrintOutcome::Focus::AddressLine: {
+        QPlainTextEdit* memo = table ? tzmemoAddress : memoAddress;
+        const QTextBlock block = memo->document()->findBlockByNumber(o.focusLine);
+        if (block.isValid()) {
+            QTextCursor c(block);
+            c.setPosition(block.position() + std::min(o.focusColumn, block.length() - 1));
+            memo->setTextCursor(c);
+            memo->ensureCursorVisible();
+        }
+        ReturnFocus(memo);
+        return;
+    }
+    }
+}
+
+bool TF_Main::HoldsUnprintedPiece() const {
+    if (!btnPrint->isEnabled()) return false; // printed, and not changed since
+    for (const QLineEdit* e : {editComment, editRe, editCity, editState})
+        if (!e->text().trimmed().isEmpty()) return true;
+    return !memoAddress->toPlainText().trimmed().isEmpty() ||
+           !FormatZip(ZipEditText(editZip)).isEmpty();
 }
 
 void TF_Main::editPostageExit() {
@@ -648,7 +723,7 @@ void TF_Main::memoAddressChange() {
     MarkEdited();
     if (inLineRule_) return;
     inLineRule_ = true;
-    KeepFourLines(memoAddress);
+    if (KeepFourLines(memoAddress)) QApplication::beep(); // a fifth line is refused
     inLineRule_ = false;
 }
 
@@ -669,10 +744,9 @@ void TF_Main::cbRestrictedClick() {
 }
 
 void TF_Main::btnClearClick() {
-    // The memo holds a single blank, city and state are empty, every ZIP place is blank.
+    // The memo is empty, city and state are empty, every ZIP place is blank.
     // Comment, reference and fees keep their texts.
     memoAddress->clear();
-    memoAddress->setPlainText(QStringLiteral(" "));
     editCity->clear();
     editState->clear();
     editZip->clear();
@@ -818,6 +892,7 @@ void TF_Main::btnPrintClick() {
     const PrintOutcome outcome = RunSinglePrint(FilledEntryFields(), Globals(), printer, dialogs,
                                                 pieceLog_ ? *pieceLog_ : mailingLog);
     if (outcome.Printed()) MarkPrinted();
+    FocusProblem(outcome);
 }
 
 } // namespace qm

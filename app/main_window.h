@@ -1,6 +1,7 @@
 #pragma once
 // The main window: menu bar, sender block and the entry form for one mail piece.
 // Every control, menu item and action carries its component name as object name.
+#include "entry/address_checks.h"
 #include "entry/entry_fields.h"
 #include "widgets/tz_navigator.h"
 
@@ -25,6 +26,7 @@ namespace qm {
 
 struct GlobalVariables;
 class PieceLog;
+struct PrintOutcome;
 class TAddressBook;
 class TF_About;
 class TF_Help;
@@ -111,6 +113,10 @@ public:
     QLineEdit* editCity;
     QLineEdit* editState;
     QLineEdit* editZip;
+    // Captions of the city, state and ZIP fields (the same in table mode).
+    QLabel* lblCity;
+    QLabel* lblState;
+    QLabel* lblZip;
     QPushButton* btnPaste;
     QPushButton* btnClear;
     // Address-table mode: data-bound twins of the free-entry controls, hidden until a table opens.
@@ -120,6 +126,8 @@ public:
     QLineEdit* tzeditZip;
     TTzNavigator* tznavigator1;
     QLabel* labelOrder;
+    // Beside the record counter while the current record is marked deleted.
+    QLabel* labelDeleted;
     QLabel* labelDatabaseName;
     QPushButton* btnExit;
     // Fees
@@ -158,6 +166,8 @@ public:
     void SetPieceLog(PieceLog* log);
     // The fee text formatted, with editTotal recomputed from the fields as they stand.
     QString RecalcFees(const QString& text);
+    // The free-entry form holds typed text that has not been printed.
+    bool HoldsUnprintedPiece() const;
 
 public slots:
     // File
@@ -227,6 +237,12 @@ private:
     void BuildForm();
     void ApplyLook();
     void ExitField(QLineEdit* edit);
+    // Puts the focus back into a field the user has to correct, once the event that took it
+    // away has been handled.
+    void ReturnFocus(QWidget* field);
+    // Sends the user to the field a check of the print stopped at.
+    void FocusProblem(const PrintOutcome& outcome);
+    QLineEdit* FeeEdit(FeeField field) const;
     void SetMarked(const QColor& color, bool printEnabled);
     void ShowPartnerLogo(const QPixmap& logo);
     void BuildTableMode();
@@ -235,12 +251,14 @@ private:
     void ShowTableMode(bool on);
     void CloseAddressTable();
     void ShowOrder();
+    void ShowDeletedMark();
     // Runs a table command; an error is shown and the shown record read again.
     template <class F> void TableCommand(F&& command);
 
     QPointer<TF_About> splash_;
     QPointer<TF_Help> help_;
     bool inLineRule_ = false;
+    bool returningFocus_ = false; // the field left meanwhile is not checked again
     // How much the pixel design grew for the window's font.
     double scale_ = 1.0;
     PieceLog* pieceLog_ = nullptr;

@@ -47,7 +47,7 @@ const QString kOpenTitle = QStringLiteral("Read Name and Address from File");
 const QString kOverwriteQuestion =
     QStringLiteral("A database of the same name has been found in this location.  Would you "
                    "like to overwrite this database, or append to this database?");
-constexpr int kTableModeBoxHeight = 192;
+constexpr int kTableModeBoxHeight = 204;
 
 QString AddressFolder() {
     const QString folder = Globals().SystemPathDefault;
@@ -88,6 +88,8 @@ public:
     bool AtEnd() override { return w_.AddressBook().AtEnd(); }
     void Next() override { w_.AddressBook().Next(); }
     EntryFields Fields() override { return w_.FilledEntryFields(); }
+    bool Deleted() override { return w_.AddressBook().Table().Deleted(); }
+    unsigned RecNo() override { return unsigned(w_.AddressBook().Table().RecNo()); }
 
 private:
     TF_Main& w_;
@@ -107,6 +109,16 @@ void TF_Main::BuildTableMode() {
     QPalette aqua = labelOrder->palette();
     aqua.setColor(QPalette::Window, QColor(0, 255, 255));
     labelOrder->setPalette(aqua);
+    labelDeleted = new QLabel(QStringLiteral("Deleted"), gbAddress);
+    labelDeleted->setObjectName(QStringLiteral("labelDeleted"));
+    labelDeleted->setGeometry(137, 62, 60, 16);
+    labelDeleted->setAlignment(Qt::AlignCenter);
+    labelDeleted->setAutoFillBackground(true);
+    QPalette red = labelDeleted->palette();
+    red.setColor(QPalette::Window, QColor(192, 0, 0));
+    red.setColor(QPalette::WindowText, Qt::white);
+    labelDeleted->setPalette(red);
+    labelDeleted->hide();
     labelDatabaseName = new QLabel(gbAddress);
     labelDatabaseName->setObjectName(QStringLiteral("labelDatabaseName"));
     labelDatabaseName->move(8, 20);
@@ -118,9 +130,9 @@ void TF_Main::BuildTableMode() {
     btnExit->setGeometry(206, 60, 59, 25);
     // The same sizes as the free-entry controls, below the navigator.
     tzmemoAddress->setGeometry(8, 89, 265, 68);
-    tzeditCity->setGeometry(8, 161, 144, 22);
-    tzeditState->setGeometry(156, 161, 40, 22);
-    tzeditZip->setGeometry(200, 161, 90, 22);
+    tzeditCity->setGeometry(8, 173, 144, 22);
+    tzeditState->setGeometry(156, 173, 40, 22);
+    tzeditZip->setGeometry(200, 173, 90, 22);
     for (QWidget* w :
          std::initializer_list<QWidget*>{tznavigator1, labelOrder, labelDatabaseName, btnExit})
         w->hide();
@@ -146,6 +158,12 @@ template <class F> void TF_Main::TableCommand(F&& command) {
 void TF_Main::ShowTableMode(bool on) {
     if (on == InTableMode()) return;
     MIMassPrint->setEnabled(on);
+    // The captions stand above the city, state and ZIP fields of either mode.
+    const QRect captions[3] = {{10, 90, 144, 16}, {158, 90, 40, 16}, {202, 90, 90, 16}};
+    const QRect tableCaptions[3] = {{8, 157, 144, 16}, {156, 157, 40, 16}, {200, 157, 90, 16}};
+    QLabel* captionLabels[3] = {lblCity, lblState, lblZip};
+    for (int i = 0; i < 3; ++i)
+        captionLabels[i]->setGeometry(Scaled(on ? tableCaptions[i] : captions[i], scale_));
     if (on) {
         pasteFreeGeometry_ = btnPaste->geometry();
         btnPaste->setGeometry(Scaled(QRect(206, 36, 59, 25), scale_));
@@ -153,6 +171,7 @@ void TF_Main::ShowTableMode(bool on) {
             gbAddress->resize(gbAddress->width(), Scaled(kTableModeBoxHeight, scale_));
     } else {
         btnPaste->setGeometry(pasteFreeGeometry_);
+        labelDeleted->hide();
     }
     for (QWidget* w :
          std::initializer_list<QWidget*>{btnExit, tznavigator1, labelDatabaseName, labelOrder,
@@ -166,6 +185,21 @@ void TF_Main::ShowTableMode(bool on) {
 void TF_Main::ShowOrder() {
     labelOrder->setText(addressBook_->OrderText());
     labelOrder->resize(tznavigator1->width(), labelOrder->height());
+    ShowDeletedMark();
+}
+
+void TF_Main::ShowDeletedMark() {
+    const bool deleted =
+        addressBook_->IsOpen() && !addressBook_->Editing() && addressBook_->Table().Deleted();
+    // The counter makes room for the mark beside it, under the navigator.
+    if (deleted)
+        labelOrder->resize(tznavigator1->width() - labelDeleted->width(), labelOrder->height());
+    labelDeleted->move(labelOrder->x() + labelOrder->width(), labelOrder->y());
+    labelDeleted->setVisible(deleted && InTableMode());
+    // A deleted record's fields are greyed; recalling the record brings them back.
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{tzmemoAddress, tzeditCity, tzeditState, tzeditZip})
+        w->setEnabled(!deleted);
 }
 
 bool TF_Main::OpenAddressTable(const QString& fileName) {
@@ -295,6 +329,7 @@ void TF_Main::MIMassPrintClick() {
                 progress.setMaximum(count);
                 progress.setValue(piece - 1);
                 progress.setLabelText(QStringLiteral("Printing %1 of %2").arg(piece).arg(count));
+                ShowOrder(); // the counter follows the record being printed
                 progress.show();
                 QApplication::processEvents();
                 return !progress.wasCanceled();
@@ -303,7 +338,11 @@ void TF_Main::MIMassPrintClick() {
         ShowError(this, e);
     }
     ShowOrder();
-    if (outcome.printed > 0 || outcome.cancelled) dialogs.Inform(MassPrintSummary(outcome));
+    if (!outcome.error.isEmpty())
+        dialogs.ShowError(MassPrintSummary(outcome));
+    else if (outcome.asked && (outcome.printed > 0 || outcome.cancelled ||
+                               outcome.deletedSkipped > 0 || !outcome.wrongZip.isEmpty()))
+        dialogs.Inform(MassPrintSummary(outcome));
 }
 
 void TF_Main::btnPasteClick() {

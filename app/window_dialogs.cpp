@@ -7,6 +7,7 @@
 #include "widgets/wait_cursor.h"
 
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace qm {
 
@@ -51,6 +52,23 @@ void WindowDialogs::ShowError(const QString& message) {
 void WindowDialogs::Warn(const QString& message) {
     NormalCursor normal;
     QMessageBox::warning(parent_, ApplicationTitle(), message);
+}
+
+int WindowDialogs::Choose(const QString& question, const QStringList& buttons, int defaultButton) {
+    NormalCursor normal;
+    QMessageBox box(QMessageBox::Question, ApplicationTitle(), question, QMessageBox::NoButton,
+                    parent_);
+    QList<QPushButton*> pushed;
+    for (const QString& caption : buttons)
+        pushed << box.addButton(caption, QMessageBox::AcceptRole);
+    if (defaultButton >= 1 && defaultButton <= pushed.size()) {
+        box.setDefaultButton(pushed[defaultButton - 1]);
+        // Escape answers with the default button.
+        box.setEscapeButton(pushed[defaultButton - 1]);
+    }
+    box.exec();
+    const int pressed = int(pushed.indexOf(qobject_cast<QPushButton*>(box.clickedButton())));
+    return pressed >= 0 ? pressed + 1 : defaultButton;
 }
 
 } // namespace qm

@@ -16,6 +16,7 @@ public:
     void Inform(const QString& message) override;
     void ShowError(const QString& message) override;
     void Warn(const QString& message) override;
+    int Choose(const QString& question, const QStringList& buttons, int defaultButton) override;
 
 private:
     QWidget* parent_;

@@ -30,13 +30,19 @@ bool FitsLog(double v) {
     return FormatMoney(v).size() <= kMoneyTextWidth;
 }
 
-// A number too large for a double at all, such as 1e309 or 400 nines.
-bool BeyondDouble(const QString& text) {
+// A number, but out of a double's range: too large (1e309, 400 nines) or too small (1e-400).
+bool OutOfRange(const QString& text) {
     QByteArray t = text.trimmed().toLatin1();
     if (t.startsWith('+')) t.remove(0, 1);
     double v = 0;
     const auto r = std::from_chars(t.constData(), t.constData() + t.size(), v);
-    if (r.ec != std::errc::result_out_of_range || r.ptr != t.constData() + t.size()) return false;
+    return r.ec == std::errc::result_out_of_range && r.ptr == t.constData() + t.size();
+}
+
+// A number too large for a double at all, such as 1e309 or 400 nines.
+bool BeyondDouble(const QString& text) {
+    if (!OutOfRange(text)) return false;
+    const QByteArray t = text.trimmed().toLatin1();
     // Out of range one way or the other; a negative exponent means too small, not too large.
     const qsizetype e = t.indexOf('e') >= 0 ? t.indexOf('e') : t.indexOf('E');
     return e < 0 || t.mid(e + 1).toInt() > 0;
@@ -85,10 +91,15 @@ double CountedFee(const QString& text) {
 QString FeeTooLargeMessage(const QString& text) {
     return QStringLiteral("The amount \"%1\" is too large to be printed and logged: a fee or "
                           "the total can hold at most %2 characters, for example "
-                          "99999999999.99 or 12.345.\n\nThe field is left empty; please enter "
-                          "the fee again.")
+                          "99999999999.99 or 12.345.\n\nPlease correct the fee.")
         .arg(text.trimmed())
         .arg(kMoneyTextWidth);
+}
+
+QString NotMoneyMessage(const QString& text) {
+    return QStringLiteral("The fee \"%1\" is not an amount of money. Type it in dollars and "
+                          "cents, for example 2.40.")
+        .arg(text.trimmed());
 }
 
 RecalcResult RecalcFees(const QString& text, const FeeTexts& fields) {
@@ -112,7 +123,12 @@ RecalcResult RecalcFees(const QString& text, const FeeTexts& fields) {
         }
     } else if (!value && BeyondDouble(text)) {
         r.refusal = FeeTooLargeMessage(text);
+    } else if ((value && *value < 0) ||
+               (!value && !text.trimmed().isEmpty() && !OutOfRange(text))) {
+        r.refusal = NotMoneyMessage(text);
     }
+    // A refused fee keeps the text the user typed, for the user to correct.
+    if (!r.refusal.isEmpty()) r.fieldText = text;
     r.totalText = FormatMoney(total);
     return r;
 }

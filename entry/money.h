@@ -26,6 +26,9 @@ double CountedFee(const QString& text);
 // The message that refuses a fee too large for its money text.
 QString FeeTooLargeMessage(const QString& text);
 
+// The message that refuses a fee text that is not an amount of money ("0.39f", "-2").
+QString NotMoneyMessage(const QString& text);
+
 // The four fee fields as they stand.
 struct FeeTexts {
     QString postage;
@@ -37,15 +40,16 @@ struct FeeTexts {
 struct RecalcResult {
     QString fieldText; // the money text of the fee, or a single blank
     QString totalText; // the money text of the total, always shown
-    QString refusal;   // when the fee was refused as too large: the message to show
+    QString refusal;   // when the fee was refused: the message to show
 };
 
 // Formats one fee text and recomputes the total over the fields as they stand (the caller's
 // field still holding the typed text). The total counts each fee that parses and is greater
-// than 0, exactly the fees the fields go on to show; a fee that is unusable, 0 or negative
-// shows as a single blank and adds nothing. A fee whose money text would not fit
-// kMoneyTextWidth, or that would take the total past it, or that is too large for a number at
-// all, is refused: the field shows a blank, the total leaves it out, and `refusal` says why.
+// than 0, exactly the fees the fields go on to show; an empty or zero fee shows as a single
+// blank and adds nothing. A fee that is not an amount of money (text that is
+// not a number, or a negative number), whose money text would not fit kMoneyTextWidth, that
+// would take the total past it, or that is too large for a number at all, is refused: the field
+// keeps the typed text, the total leaves it out, and `refusal` says why.
 RecalcResult RecalcFees(const QString& text, const FeeTexts& fields);
 
 } // namespace qm

@@ -106,14 +106,14 @@ QString NotLoggedWarning(const QString& barcodeData, const QString& error) {
 }
 
 PrintOutcome PrintOnePiece(const EntryFields& fields, GlobalVariables& g, PiecePrinter& printer,
-                           RunDialogs& dialogs, PieceLog& log,
-                           const QString& unsetCustomerMessage) {
+                           RunDialogs& dialogs, PieceLog& log, const QString& unsetCustomerMessage,
+                           bool askNumbers) {
     QString error;
     std::optional<NumberTransaction> numbers = BeginNumbers(g, dialogs, error);
     if (!numbers) return Outcome(PrintOutcome::Result::Failed, error);
     const NumberCopies copies = NumberCopies::Of(g);
     const bool readable = AdvanceOrEmptyDamaged(g);
-    if (g.ConfirmNumbers || !readable) {
+    if ((askNumbers && g.ConfirmNumbers) || !readable) {
         if (!dialogs.EditNumbers(g, true)) {
             copies.RestoreTo(g);
             return Outcome(PrintOutcome::Result::Cancelled);
@@ -148,12 +148,53 @@ PrintOutcome PrintOnePiece(const EntryFields& fields, GlobalVariables& g, PieceP
     return outcome;
 }
 
+QStringList LongLineButtons() {
+    return {QStringLiteral("Shorten"), QStringLiteral("Edit")};
+}
+
 PrintOutcome RunSinglePrint(const EntryFields& fields, GlobalVariables& g, PiecePrinter& printer,
                             RunDialogs& dialogs, PieceLog& log) {
     LogUse use(log);
-    if (AddresseeEmpty(fields) && !dialogs.AskYesNo(EmptyAddresseeQuestion(), false))
+    QString feeMessage;
+    const FeeField fee = RefusedFee(fields, feeMessage);
+    if (fee != FeeField::None) {
+        PrintOutcome o = Refused(dialogs, feeMessage);
+        o.focus = PrintOutcome::Focus::Fee;
+        o.focusFee = fee;
+        return o;
+    }
+    const bool addresseeEmpty = AddresseeEmpty(fields);
+    if (addresseeEmpty && !dialogs.AskYesNo(EmptyAddresseeQuestion(), false))
         return Outcome(PrintOutcome::Result::Cancelled);
-    return PrintOnePiece(fields, g, printer, dialogs, log);
+    switch (CheckZip(fields.zipText)) {
+    case ZipState::Wrong: {
+        PrintOutcome o = Refused(dialogs, WrongZipMessage(fields.zipText));
+        o.focus = PrintOutcome::Focus::Zip;
+        return o;
+    }
+    case ZipState::Empty:
+        // An empty addressee has been asked about already.
+        if (!addresseeEmpty && !dialogs.AskYesNo(EmptyZipQuestion(), false))
+            return Outcome(PrintOutcome::Result::Cancelled);
+        break;
+    case ZipState::Complete: break;
+    }
+    // What is printed and what is logged are the same text.
+    EntryFields piece = fields;
+    for (int i = 0; i < 4; ++i) {
+        QString& line = piece.addresseeLines[size_t(i)];
+        const int length = LineLength(line);
+        if (length <= kLoggedLineLength) continue;
+        if (dialogs.Choose(LongLineQuestion(i + 1, length), LongLineButtons(), 2) != 1) {
+            PrintOutcome o = Outcome(PrintOutcome::Result::Cancelled);
+            o.focus = PrintOutcome::Focus::AddressLine;
+            o.focusLine = i;
+            o.focusColumn = kLoggedLineLength;
+            return o;
+        }
+        line = ShortenedLine(line);
+    }
+    return PrintOnePiece(piece, g, printer, dialogs, log);
 }
 
 void RunMailerNumberCommand(GlobalVariables& g, RunDialogs& dialogs) {

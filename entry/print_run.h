@@ -4,10 +4,12 @@
 // through RunDialogs, which the window implements and tests fake.
 
 #include "core/settings.h"
+#include "entry/address_checks.h"
 #include "entry/entry_fields.h"
 #include "print/print_request.h"
 
 #include <QString>
+#include <QStringList>
 
 namespace qm {
 
@@ -31,6 +33,12 @@ struct PrintOutcome {
     QString warning;
     // Pre-print: the labels printed (also when an error ended the run).
     int labels = 0;
+    // The entry field the user is sent back to, when a check stopped the print.
+    enum class Focus { None, Zip, AddressLine, Fee };
+    Focus focus = Focus::None;
+    int focusLine = 0;   // AddressLine: the line, from 0
+    int focusColumn = 0; // AddressLine: the cursor's place in the line
+    FeeField focusFee = FeeField::None;
 
     bool Printed() const { return result == Result::Printed; }
 };
@@ -52,18 +60,25 @@ public:
     // An error, shown as the standard error display shows it.
     virtual void ShowError(const QString& message) = 0;
     virtual void Warn(const QString& message) = 0;
+    // A question with the given buttons; returns the number of the pressed one, 1 for the
+    // first. defaultButton counts the same way.
+    virtual int Choose(const QString& question, const QStringList& buttons, int defaultButton) = 0;
 };
 
 // One piece: takes the numbering lock, adopts a number another copy stored, advances,
 // confirms (the Mailer Number dialog when g.ConfirmNumbers, or when the stored number is
 // damaged), refuses an unset customer ID, stores the number, prints and enters the piece
-// in the log. The mass print calls it once per address record, with its own refusal text.
+// in the log. The mass print calls it once per address record, with its own refusal text;
+// askNumbers false skips the Mailer Number dialog (a damaged stored number still shows it).
 PrintOutcome PrintOnePiece(const EntryFields& fields, GlobalVariables& g, PiecePrinter& printer,
                            RunDialogs& dialogs, PieceLog& log,
-                           const QString& unsetCustomerMessage = SinglePrintUnsetCustomerMessage());
+                           const QString& unsetCustomerMessage = SinglePrintUnsetCustomerMessage(),
+                           bool askNumbers = true);
 
-// The Print button (and File, Print): asks first when the addressee is empty, then prints
-// one piece. The log is closed in every case.
+// The Print button (and File, Print): refuses a fee that is not money and a wrong ZIP code,
+// asks when the addressee or the ZIP is empty and when a line is longer than the log keeps
+// (Shorten prints and logs the line cut to that length), then prints one piece. Nothing is
+// printed and no number used when a check stops it. The log is closed in every case.
 PrintOutcome RunSinglePrint(const EntryFields& fields, GlobalVariables& g, PiecePrinter& printer,
                             RunDialogs& dialogs, PieceLog& log);
 
@@ -83,6 +98,8 @@ QString PrePrintUnsetCustomerMessage();
 QString FirstShowCustomerMessage();
 QString PrePrintConfirmMessage();
 QString EmptyAddresseeQuestion();
+// The buttons of the long-line question; the second is the default.
+QStringList LongLineButtons();
 QString NotLoggedWarning(const QString& barcodeData, const QString& error);
 
 } // namespace qm

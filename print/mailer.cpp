@@ -4,6 +4,10 @@
 #include "print/mailer_barcodes.h"
 #include "print/page.h"
 
+#include <QStringList>
+
+#include <algorithm>
+
 namespace qm {
 
 namespace {
@@ -47,21 +51,61 @@ void TextEndingAt(PrintPage& page, double endX, double y, const QString& text) {
     page.TextOut(w + page.InchToDotX(endX), page.InchToDotY(y), text);
 }
 
-// Five lines of the request, one below the other (y steps) or side by side (x steps).
-void Lines(PrintPage& page, const PrintRequest& r, int first, double x, const double (&ys)[5],
-           bool upper) {
+// Office printers lose what lies in the sheet's outer quarter inch.
+constexpr double kInkMargin = 0.25;
+
+// Narrows the font until the widest text fits `room` dots (the size as set when it fits).
+void FitFont(PrintPage& page, const QStringList& texts, int32_t room) {
+    page.SetFontScale(1.0);
+    const auto widest = [&] {
+        int32_t w = 0;
+        for (const QString& t : texts) w = std::max(w, page.TextWidth(t));
+        return w;
+    };
+    int32_t w = widest();
+    if (w <= room || room <= 0) return;
+    double scale = double(room) / double(w);
+    for (;;) {
+        page.SetFontScale(scale);
+        if (widest() <= room || scale < 0.1) return;
+        scale *= 0.97;
+    }
+}
+
+// Lines drawn turned by 180 degrees at x run toward the left edge; the block's font is
+// narrowed when its widest line would reach into the margin.
+void FitTowardLeftEdge(PrintPage& page, double x, const QStringList& texts) {
+    FitFont(page, texts, page.InchToDotX(x) - page.InchToDotX(kInkMargin));
+}
+
+QStringList BlockTexts(const PrintRequest& r, int first, bool upper) {
+    QStringList texts;
     for (int i = 0; i < 5; ++i) {
         const QString& s = r[size_t(first + i)];
-        Text(page, x, ys[i], upper ? UpperAscii(s) : s);
+        texts << (upper ? UpperLetters(s) : s);
     }
+    return texts;
+}
+
+// Five lines of the request, one below the other.
+void Lines(PrintPage& page, const PrintRequest& r, int first, double x, const double (&ys)[5],
+           bool upper) {
+    const QStringList texts = BlockTexts(r, first, upper);
+    FitTowardLeftEdge(page, x, texts);
+    for (int i = 0; i < 5; ++i) Text(page, x, ys[i], texts[i]);
+    page.SetFontScale(1.0);
 }
 
 } // namespace
 
-QString UpperAscii(const QString& text) {
+QString UpperLetters(const QString& text) {
     QString s = text;
-    for (QChar& c : s)
-        if (c >= QLatin1Char('a') && c <= QLatin1Char('z')) c = QChar(c.unicode() - 'a' + 'A');
+    for (QChar& c : s) {
+        if (!c.isLower()) continue;
+        // One character for one, in the letter's own script (the micro sign stays).
+        const QChar upper = c.toUpper();
+        if (upper != c && upper.script() == c.script()) c = upper;
+    }
     return s;
 }
 
@@ -71,24 +115,29 @@ QString FiveDigitZip(const QString& zipText) {
     return QString::number(first.toInt()).rightJustified(5, QLatin1Char('0'));
 }
 
+QString MailerDocumentTitle(const QString& dataT) {
+    return QStringLiteral("Certified Mail ") +
+           (dataT.size() > kBarcodeZipElementLength ? ReadableNumber(dataT) : dataT);
+}
+
 QString PrintMailer(const PrintRequest& r, bool barcodeMode, const QFont& fontSource,
                     PageTarget& target) {
-    PrintPage page(target);
-    page.SetAlignment(r[kSlotLeftRight], r[kSlotTopBottom]);
-    page.PreparePage(fontSource);
-
-    QString dataT;
+    QString dataT, dataF;
     if (barcodeMode) {
         const QString zipT = FiveDigitZip(r[kSlotAddresseeZip]);
         dataT =
             BuildBarcodeData(r[kSlotCustomerOrMailer], r[kSlotSerial], zipT, QStringLiteral("T"));
         const QString zipF = FiveDigitZip(r[kSlotSenderZip]);
-        const QString dataF =
+        dataF =
             BuildBarcodeData(r[kSlotCustomerOrMailer], r[kSlotSerial], zipF, QStringLiteral("F"));
-        DrawMailerBarcodes(page, dataT, dataF);
     } else {
         dataT = r[kSlotCustomerOrMailer];
     }
+    target.SetDocumentTitle(MailerDocumentTitle(dataT));
+    PrintPage page(target);
+    page.SetAlignment(r[kSlotLeftRight], r[kSlotTopBottom]);
+    page.PreparePage(fontSource);
+    if (barcodeMode) DrawMailerBarcodes(page, dataT, dataF);
     DrawZipBarcodes(page, r[kSlotSenderZip], r[kSlotAddresseeZip], r[kSlotPrintExtraLabel],
                     r[kSlotExtraLabel]);
 
@@ -109,14 +158,21 @@ QString PrintMailer(const PrintRequest& r, bool barcodeMode, const QFont& fontSo
 
     SelectFont(page, FormFont::F2);
     const double xs[5] = {4.3, 4.15, 4.0, 3.85, 3.7};
-    for (int i = 0; i < 5; ++i) Text(page, xs[i], 3.8, UpperAscii(r[size_t(kSlotSender1 + i)]));
+    // Turned by 270 degrees the lines run from y 3.8 toward the bottom edge.
+    const QStringList vertical = BlockTexts(r, kSlotSender1, true);
+    FitFont(page, vertical, page.InchToDotY(11.0 - kInkMargin) - page.InchToDotY(3.8));
+    for (int i = 0; i < 5; ++i) Text(page, xs[i], 3.8, vertical[i]);
+    page.SetFontScale(1.0);
     Text(page, 8.21, 3.8, re);
     Text(page, 8.06, 3.8, r[kSlotComment]);
 
     SelectFont(page, FormFont::F3);
-    Text(page, 1.45, 2.88, r[kSlotSender1]);
-    Text(page, 1.45, 2.78, re);
-    Text(page, 1.45, 2.68, r[kSlotComment]);
+    const QStringList receiptTop = {r[kSlotSender1], re, r[kSlotComment]};
+    FitTowardLeftEdge(page, 1.45, receiptTop);
+    Text(page, 1.45, 2.88, receiptTop[0]);
+    Text(page, 1.45, 2.78, receiptTop[1]);
+    Text(page, 1.45, 2.68, receiptTop[2]);
+    page.SetFontScale(1.0);
     Lines(page, r, kSlotAddressee1, 1.45, {2.13, 2.03, 1.93, 1.83, 1.73}, false);
     const double feeYs[4] = {1.43, 1.33, 1.23, 1.13};
     for (int i = 0; i < 4; ++i)
@@ -125,12 +181,18 @@ QString PrintMailer(const PrintRequest& r, bool barcodeMode, const QFont& fontSo
     for (int i = 0; i < 4; ++i) Text(page, 1.45, feeYs[i], QString::fromLatin1(captions[i]));
 
     SelectFont(page, FormFont::F4);
-    Text(page, 1.3, 3.3, QStringLiteral("RECEIPT"));
-    Text(page, 1.4, 3.02, QStringLiteral("FROM:"));
-    Text(page, 1.4, 2.28, QStringLiteral("SEND TO:"));
-    Text(page, 1.4, 1.58, QStringLiteral("FEES:"));
-    Text(page, 1.4, 0.98, QStringLiteral("TOTAL"));
-    Text(page, 1.4, 0.78, QStringLiteral("POSTMARK OR DATE"));
+    // A face wider than the form's own would carry the longest caption into the margin.
+    const auto caption = [&](double x, double y, const QString& text) {
+        FitTowardLeftEdge(page, x, {text});
+        Text(page, x, y, text);
+        page.SetFontScale(1.0);
+    };
+    caption(1.3, 3.3, QStringLiteral("RECEIPT"));
+    caption(1.4, 3.02, QStringLiteral("FROM:"));
+    caption(1.4, 2.28, QStringLiteral("SEND TO:"));
+    caption(1.4, 1.58, QStringLiteral("FEES:"));
+    caption(1.4, 0.98, QStringLiteral("TOTAL"));
+    caption(1.4, 0.78, QStringLiteral("POSTMARK OR DATE"));
     TextEndingAt(page, 0.3, 0.98, QStringLiteral("$ ") + TrimForm(r[kSlotTotal]));
 
     page.RestoreBaseFont();

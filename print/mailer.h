@@ -11,8 +11,12 @@ namespace qm {
 
 class PageTarget;
 
-// Upper case for the letters a to z only; every other character stays.
-QString UpperAscii(const QString& text);
+// Every lower-case letter in upper case, one character for one ("José Muñoz" gives
+// "JOSÉ MUÑOZ"); a letter whose capital belongs to another script stays.
+QString UpperLetters(const QString& text);
+
+// The title of a mailer's print job: "Certified Mail " and the grouped tracking number.
+QString MailerDocumentTitle(const QString& dataT);
 // The first five characters of a ZIP text as five digits, or "00000" when they are
 // not an integer.
 QString FiveDigitZip(const QString& zipText);

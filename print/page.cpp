@@ -160,6 +160,11 @@ void PrinterPageTarget::AbortDoc() noexcept {
     painter_.reset();
 }
 
+void PrinterPageTarget::SetDocumentTitle(const QString& title) {
+    // The spooler shows it as the job's title.
+    printer_.setDocName(title);
+}
+
 void PrinterPageTarget::BeginRun() {
     if (inRun_ || painter_) throw PrintError("A print document is already open");
     inRun_ = true;
@@ -275,6 +280,9 @@ int32_t PrintPage::InchToDotY(double y) const {
 void PrintPage::SetFontSize(int points) {
     font_.pointSize = points;
 }
+void PrintPage::SetFontScale(double scale) {
+    font_.scale = scale;
+}
 void PrintPage::SetFontBold(bool bold) {
     font_.bold = bold;
 }
@@ -289,7 +297,8 @@ void PrintPage::RestoreBaseFont() {
 }
 
 int32_t PrintPage::FontHeight() const {
-    return -int32_t(std::lround(double(font_.pointSize) * metrics_.resolutionY / 72.0));
+    return -int32_t(
+        std::lround(double(font_.pointSize) * font_.scale * metrics_.resolutionY / 72.0));
 }
 
 QFont PrintPage::QtFont() const {

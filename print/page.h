@@ -14,6 +14,7 @@
 #include <QPainter>
 #include <QRegion>
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <memory>
@@ -51,6 +52,8 @@ public:
     // PrintError when the document could not be finished.
     virtual void BeginRun() {}
     virtual void EndRun() {}
+    // The title the next document (or run) carries in the print queue.
+    virtual void SetDocumentTitle(const QString& title) { (void)title; }
 };
 
 // A run of pages on a target as one document; the destructor ends a run that was not
@@ -92,8 +95,12 @@ public:
 
     const QImage& Image() const { return image_; }
     int DocumentsEnded() const { return ended_; }
+    void SetDocumentTitle(const QString& title) override { titles_ << title; }
+    // Every title given, in order.
+    const QStringList& DocumentTitles() const { return titles_; }
 
 private:
+    QStringList titles_;
     int dpiX_, dpiY_, offsetX_, offsetY_;
     QImage image_;
     std::unique_ptr<QPainter> painter_;
@@ -114,6 +121,7 @@ public:
     int PhysicalOffsetY() const override;
     void BeginRun() override;
     void EndRun() override;
+    void SetDocumentTitle(const QString& title) override;
 
 private:
     QString Where() const;
@@ -163,6 +171,7 @@ struct CanvasFont {
     bool bold = false;
     int escapement = 0;
     QColor color = Qt::black;
+    double scale = 1.0; // the size is narrowed by this factor to fit a block into its place
 };
 
 // One document of one page on a target. The destructor abandons a document that
@@ -181,6 +190,8 @@ public:
     int32_t InchToDotY(double y) const;
 
     void SetFontSize(int points);
+    // Shrinks the font by a factor (1: the size as set); SetFontSize does not change it.
+    void SetFontScale(double scale);
     void SetFontBold(bool bold);
     void SetRotatedFont(int angle, const QString& face);
     void RestoreBaseFont();

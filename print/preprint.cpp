@@ -7,6 +7,15 @@
 
 namespace qm {
 
+QString PrePrintDocumentTitle(const QString& firstSerial, const QString& lastSerial) {
+    const auto shown = [](const QString& serial) {
+        bool ok = false;
+        const qlonglong n = serial.toLongLong(&ok);
+        return ok ? QString::number(n) : serial;
+    };
+    return QStringLiteral("Pre-printed labels %1 to %2").arg(shown(firstSerial), shown(lastSerial));
+}
+
 int PrePrintBarcodes(int count, const QString& custId, const QString& firstSerial,
                      const QString& leftRight, const QString& topBottom, const QFont& fontSource,
                      PageTarget& target,
@@ -14,6 +23,9 @@ int PrePrintBarcodes(int count, const QString& custId, const QString& firstSeria
     if (count <= 0) return 0;
     QString serial = firstSerial;
     int printed = 0;
+    QString last = firstSerial;
+    for (int i = 1; i < count; ++i) last = StepSerial(last, 1);
+    target.SetDocumentTitle(PrePrintDocumentTitle(firstSerial, last));
     PageRun run(target);
     for (int i = 0; i < count; ++i) {
         const QString t =

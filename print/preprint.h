@@ -15,6 +15,9 @@ class PageTarget;
 // labelPrinted runs with the serial of each label once its page is done. An error
 // ends the run and propagates; the labels printed before it stay in the document.
 // Returns the number of labels printed.
+// The title of a pre-print run's print job: "Pre-printed labels 12 to 20".
+QString PrePrintDocumentTitle(const QString& firstSerial, const QString& lastSerial);
+
 int PrePrintBarcodes(int count, const QString& custId, const QString& firstSerial,
                      const QString& leftRight, const QString& topBottom, const QFont& fontSource,
                      PageTarget& target,

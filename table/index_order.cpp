@@ -123,29 +123,70 @@ TMdxItem TIndexOrder::ItemOf(const char* raw, uint32_t recNo) const {
 }
 
 uint32_t TIndexOrder::First() {
+    walk_.valid = false;
     TSemaphoreGuard g(semaphore_, false, "First");
     TMdxItem it;
     return mdx_.First(active_, it) ? it.recNo : 0;
 }
 
 uint32_t TIndexOrder::Last() {
+    walk_.valid = false;
     TSemaphoreGuard g(semaphore_, false, "Last");
     TMdxItem it;
     return mdx_.Last(active_, it) ? it.recNo : 0;
 }
 
+void TIndexOrder::StartWalkAt(bool forward, uint32_t recNo, const uint8_t* key, size_t length) {
+    walk_.valid = true;
+    walk_.forward = forward;
+    walk_.last = walk_.first = recNo;
+    walk_.key.assign(key, key + length);
+    if (!walk_.seen.empty()) walk_.seen.clear();
+}
+
 uint32_t TIndexOrder::Step(const char* currentRaw, uint32_t currentRec, bool forward) {
     const TKeyExpr& k = exprs_[size_t(active_)];
+    const size_t length = size_t(k.length);
     uint8_t key[kMaxKeyLength];
     k.Build(currentRaw, key);
-    if (!mdx_.StepInPage(active_, key, currentRec, forward, item_)) {
-        TSemaphoreGuard g(semaphore_, false, "Skip");
-        const bool found = forward ? mdx_.Next(active_, key, currentRec, item_)
-                                   : mdx_.Prior(active_, key, currentRec, item_);
-        if (!found) return 0;
+    // Equal keys need not stand in record order, so a record met again under one key is the
+    // only sign of a tree leading back there; a step to a key already passed is the other.
+    if (!walk_.valid || walk_.forward != forward || walk_.last != currentRec ||
+        walk_.key.size() != length || std::memcmp(walk_.key.data(), key, length) != 0)
+        StartWalkAt(forward, currentRec, key, length);
+    const auto damaged = [&] {
+        walk_.valid = false;
+        Fail(TErrorCode::CorruptedIndex, "Corrupted index file: " + mdx_.Path() + " [Skip]");
+    };
+    const int ahead = forward ? 1 : -1;
+    for (size_t passed = 0;;) {
+        if (!mdx_.StepInPage(active_, key, currentRec, forward, item_)) {
+            TSemaphoreGuard g(semaphore_, false, "Skip");
+            const bool found = forward ? mdx_.Next(active_, key, currentRec, item_)
+                                       : mdx_.Prior(active_, key, currentRec, item_);
+            if (!found) {
+                walk_.valid = false;
+                return 0;
+            }
+        }
+        // item_ follows (precedes) the current key and record here, whichever way it was read.
+        const int moved = mdx_.Compare(active_, item_.key.data(), key) * ahead;
+        if (moved < 0) damaged();
+        if (moved > 0) {
+            StartWalkAt(forward, item_.recNo, item_.key.data(), length);
+            return item_.recNo;
+        }
+        if (walk_.seen.empty()) walk_.seen.insert(walk_.first);
+        if (walk_.seen.insert(item_.recNo).second) {
+            walk_.last = item_.recNo;
+            return item_.recNo;
+        }
+        // A record of this key met before: passed over when the current item has gone
+        // meanwhile, but a sound tree never leads to more of them than there are.
+        if (++passed > walk_.seen.size()) damaged();
+        std::memcpy(key, item_.key.data(), length);
+        currentRec = item_.recNo;
     }
-    // item_ follows (precedes) the current key and record here, whichever way it was read.
-    return item_.recNo;
 }
 
 uint32_t TIndexOrder::Next(const char* currentRaw, uint32_t currentRec) {

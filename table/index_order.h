@@ -7,6 +7,7 @@
 
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "codepage.h"
@@ -68,7 +69,8 @@ private:
     TMdxItem ItemOf(const char* raw, uint32_t recNo) const;
     // The record after (before) the current one in the active order: from the
     // leaf page in hand while the walk stays in it, else from the file under
-    // the semaphore's read lock.
+    // the semaphore's read lock. Fails with 222 when the tree leads back to keys
+    // or records the walk has passed.
     uint32_t Step(const char* currentRaw, uint32_t currentRec, bool forward);
     // The key Find looks for and the number of its bytes that must match.
     int SearchKey(std::string_view text, bool exact, std::vector<uint8_t>& key) const;
@@ -80,6 +82,18 @@ private:
     TTableLanguage lang_ = TTableLanguage::tlOem;
     TIndexSemaphore semaphore_;
     TMdxItem item_; // the last item read from the file
+    // The walk in progress: its direction, the record it stands on, that record's key, the
+    // record where it came to that key and the records met under the key since (filled only
+    // when a key repeats).
+    struct TWalkState {
+        bool valid = false;
+        bool forward = true;
+        uint32_t last = 0;
+        uint32_t first = 0;
+        std::vector<uint8_t> key;
+        std::unordered_set<uint32_t> seen;
+    } walk_;
+    void StartWalkAt(bool forward, uint32_t recNo, const uint8_t* key, size_t length);
 };
 
 } // namespace qm::table

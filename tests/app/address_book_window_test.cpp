@@ -255,7 +255,7 @@ TEST_F(AddressBookWindow, BrowseInsertEditDeleteRecallAndLeaveWithThePack) {
     EXPECT_FALSE(w.memoAddress->isHidden());
     EXPECT_FALSE(w.btnClear->isHidden());
     EXPECT_FALSE(w.MIMassPrint->isEnabled());
-    EXPECT_EQ(w.btnPaste->geometry(), QRect(10, 134, 75, 25));
+    EXPECT_EQ(w.btnPaste->geometry(), QRect(10, 138, 75, 25));
     EXPECT_FALSE(w.AddressBook().IsOpen());
     const QStringList packed = XBaseRecords(file);
     ASSERT_EQ(packed.size(), 4) << packed.join(QLatin1Char('\n')).toStdString();
@@ -403,7 +403,7 @@ TEST_F(AddressBookWindow, PasteInBothModesAndExportThenImport) {
     Press(w, TNavigateBtn::nbPost);
     w.btnExit->click();
     EXPECT_EQ(XBaseRecords(file), QStringList{QStringLiteral("0|Bob Baker|Boise|ID|83702")});
-    EXPECT_EQ(w.memoAddress->toPlainText(), QStringLiteral(" "));
+    EXPECT_EQ(w.memoAddress->toPlainText(), QString());
 
     // A text with no separator ending in a lone line feed stops after the clear.
     Open(w, file);
@@ -545,4 +545,82 @@ TEST_F(AddressBookWindow, CancelInTheProgressWindowStopsAfterThePieceBeingPrinte
     EXPECT_EQ(pages_.pages.size(), 1u);
     EXPECT_EQ(Globals().SerialNum, QStringLiteral("0000042"));
     EXPECT_EQ(XBaseRecords(ProgramFolder() + QStringLiteral("Reports/report3.dbf")).size(), 1);
+}
+
+// A record marked deleted shows so (the mark beside the navigator, its fields greyed) and is
+// never mass-printed: the question counts only the pieces to print and names the skipped
+// record, as the closing message does; the Mailer Number dialog comes once, before the first
+// piece, although its "do not show" box stays unticked; the counter follows the record being
+// printed.
+TEST_F(AddressBookWindow, MassPrintSkipsTheDeletedRecordAndAsksForTheNumberOnce) {
+    const QString file = Path("book.dbf");
+    MakeTable(file, {{{"Ann Able", "Akron", "OH", "44301"}},
+                     {{"Bob Baker", "Boise", "ID", "83702"}},
+                     {{"Cy Cole", "Camden", "NJ", "08101"}}});
+    TF_Main w;
+    w.show();
+    Open(w, file);
+    EXPECT_TRUE(w.labelDeleted->isHidden());
+    Press(w, TNavigateBtn::nbNext);
+    {
+        ModalScript script;
+        script.Then(AnswerBox(QMessageBox::Ok));
+        Press(w, TNavigateBtn::nbDelete);
+    }
+    ASSERT_TRUE(w.AddressBook().Table().Deleted());
+    EXPECT_FALSE(w.labelDeleted->isHidden());
+    EXPECT_EQ(w.labelDeleted->text(), QStringLiteral("Deleted"));
+    EXPECT_FALSE(w.tzmemoAddress->isEnabled());
+    EXPECT_FALSE(w.tzeditZip->isEnabled());
+    // The mark stands beside the counter, both under the navigator.
+    EXPECT_FALSE(w.labelDeleted->geometry().intersects(w.labelOrder->geometry()));
+    EXPECT_EQ(w.labelOrder->width() + w.labelDeleted->width(), w.tznavigator1->width());
+    Press(w, TNavigateBtn::nbNext);
+    EXPECT_TRUE(w.labelDeleted->isHidden());
+    EXPECT_TRUE(w.tzmemoAddress->isEnabled());
+    EXPECT_EQ(w.labelOrder->width(), w.tznavigator1->width());
+
+    int numberDialogs = 0;
+    QStringList countersWhilePrinting;
+    {
+        ModalScript script;
+        script.Then(AnswerBox(QMessageBox::Yes))
+            .Then([&](QWidget* d) {
+                ++numberDialogs;
+                countersWhilePrinting << Order(w);
+                EXPECT_FALSE(d->findChild<QCheckBox*>(QStringLiteral("cbDontShow"))->isChecked());
+                PressButton("btnOK")(d);
+            })
+            .Then(AnswerBox(QMessageBox::Ok));
+        w.MIMassPrint->trigger();
+        EXPECT_TRUE(script.Done());
+        ASSERT_EQ(script.messages.size(), 2) << script.messages.join('\n').toStdString();
+        EXPECT_EQ(script.messages[0],
+                  QStringLiteral("You are about to print 2 labels (1 deleted record skipped)."
+                                 "\n\rWould you like to continue?"));
+        EXPECT_TRUE(script.messages[1].startsWith(
+            QStringLiteral("2 of the pieces were printed and 2 entered in the mailing log.")))
+            << script.messages[1].toStdString();
+        EXPECT_TRUE(
+            script.messages[1].contains(QStringLiteral("1 record marked deleted was skipped.")))
+            << script.messages[1].toStdString();
+    }
+    EXPECT_EQ(numberDialogs, 1);
+    // The counter showed the first record while the first piece was confirmed.
+    EXPECT_EQ(countersWhilePrinting, QStringList{QStringLiteral("1/3")});
+    EXPECT_EQ(pages_.pages.size(), 2u);
+    EXPECT_EQ(Globals().SerialNum, QStringLiteral("0000043"));
+    const QStringList log = XBaseRecords(ProgramFolder() + QStringLiteral("Reports/report3.dbf"));
+    ASSERT_EQ(log.size(), 2) << log.join('\n').toStdString();
+    EXPECT_TRUE(log[0].contains(QStringLiteral("|Ann Able|"))) << log[0].toStdString();
+    EXPECT_TRUE(log[1].contains(QStringLiteral("|Cy Cole|"))) << log[1].toStdString();
+
+    // Recall removes the mark.
+    Press(w, TNavigateBtn::nbFirst);
+    Press(w, TNavigateBtn::nbNext);
+    EXPECT_FALSE(w.labelDeleted->isHidden());
+    Press(w, TNavigateBtn::nbDelete);
+    EXPECT_FALSE(w.AddressBook().Table().Deleted());
+    EXPECT_TRUE(w.labelDeleted->isHidden());
+    EXPECT_TRUE(w.tzmemoAddress->isEnabled());
 }

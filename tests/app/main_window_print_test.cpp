@@ -5,9 +5,14 @@
 #include "core/settings.h"
 #include "decode.h"
 #include "entry/piece_log.h"
+#include "ink.h"
 #include "modal_script.h"
+#include "print/barcode_data.h"
 #include "print/page.h"
+#include "table/engine_error.h"
+#include "table/tzdbf.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
@@ -19,6 +24,8 @@
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextCursor>
 #include <gtest/gtest.h>
 
 using namespace qm;
@@ -188,6 +195,7 @@ TEST_F(MainWindowPrint, UnloggedPieceIsShownWithItsTrackingNumber) {
     w.SetPieceLog(&log);
     Globals().ConfirmNumbers = false;
     Child<QLineEdit>(&w, "editCity")->setText(QStringLiteral("Springfield"));
+    Child<QLineEdit>(&w, "editZip")->setText(QStringLiteral("62701"));
     ModalScript script;
     script.Then(AnswerBox(QMessageBox::Ok));
     w.btnPrint->click();
@@ -218,4 +226,175 @@ TEST_F(MainWindowPrint, EmptyAddresseeAsksFirst) {
     EXPECT_EQ(defaultButton, QMessageBox::No);
     EXPECT_EQ(page_.DocumentsEnded(), 0);
     EXPECT_EQ(Globals().SerialNum, QStringLiteral("0000041"));
+}
+
+namespace {
+
+// The addressee lines of the mailing log's entries, as the table engine reads them.
+QList<QStringList> LoggedAddressees() {
+    QList<QStringList> rows;
+    table::TTzDbf log("TzDbfCheck");
+    log.SetDbfFileName((ProgramFolder() + QStringLiteral("Reports/report3.dbf")).toStdString());
+    log.SetCreateIfNotFound(false);
+    log.Open();
+    for (log.First(); !log.Eof(); log.Next()) {
+        QStringList row;
+        for (int i = 0; i < 4; ++i)
+            row << QString::fromStdString(log.GetField("sentname" + std::to_string(i))).trimmed();
+        rows << row;
+    }
+    log.Close();
+    return rows;
+}
+
+// Ink of one line of the first addressee block (x 7.1, turned by 180 degrees) on a 300-dpi
+// page: the line at y runs leftwards from x 7.1 within the 10-point cell above y.
+QRect AddresseeLineInk(const QImage& page, double y) {
+    return InkBox(page, QRect(QPoint(int(3.0 * 300), int((y - 0.12) * 300)),
+                              QPoint(int(7.12 * 300), int(y * 300) - 1)));
+}
+
+} // namespace
+
+// The Print button over pieces a new user gets wrong, through the real print road into page
+// images and the mailing log: a four-digit ZIP prints nothing and says why, an empty ZIP asks,
+// a 34-character line asks and Shorten prints and logs the same 30 characters, a fee with a
+// letter keeps its text and says so, and four lines whose first is long all print.
+TEST_F(MainWindowPrint, WrongPiecesAreStoppedAndLongLinesPrintAsLogged) {
+    WriteSettings("CustID=123456789\r\nSerialNum=0000041\r\n");
+    table::SetErrorMode(table::TErrorMode::Exception);
+    TF_Main w;
+    w.show();
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    Globals().ConfirmNumbers = false;
+    w.memoAddress->setPlainText(QStringLiteral("John Smith\n12 Main St"));
+    w.editCity->setText(QStringLiteral("Springfield"));
+    w.editState->setText(QStringLiteral("IL"));
+    w.editZip->setText(QStringLiteral("1990"));
+    {
+        ModalScript script;
+        script.Then(AnswerBox(QMessageBox::Ok));
+        w.btnPrint->click();
+        ASSERT_EQ(script.messages.size(), 1);
+        EXPECT_TRUE(script.messages[0].startsWith(QStringLiteral("The ZIP code \"1990\" cannot")))
+            << script.messages[0].toStdString();
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(w.editZip->hasFocus(), 2000);
+    EXPECT_EQ(page_.DocumentsEnded(), 0);
+    EXPECT_EQ(Globals().SerialNum, QStringLiteral("0000041"));
+
+    w.editZip->clear();
+    {
+        ModalScript script;
+        QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
+        script.Then([&](QWidget* box) {
+            auto* b = qobject_cast<QMessageBox*>(box);
+            defaultButton = b->standardButton(b->defaultButton());
+            AnswerBox(QMessageBox::No)(box);
+        });
+        w.btnPrint->click();
+        EXPECT_EQ(script.messages,
+                  QStringList{QStringLiteral("The ZIP code is empty. The mailer will carry no ZIP "
+                                             "barcode. Print anyway?")});
+        EXPECT_EQ(defaultButton, QMessageBox::No);
+    }
+    EXPECT_EQ(page_.DocumentsEnded(), 0);
+
+    // Edit goes back to the line, the cursor after character 30; Shorten prints.
+    const QString line2 = QStringLiteral("1234 Very Long Avenue Name Ste 5");
+    ASSERT_EQ(line2.size(), 32);
+    const QString line2Long = line2 + QStringLiteral("AB");
+    w.memoAddress->setPlainText(QStringLiteral("John Smith\n") + line2Long);
+    w.editZip->setText(QStringLiteral("62701"));
+    const auto pressCaption = [](const char* caption, QStringList* captions = nullptr) {
+        return [=](QWidget* box) {
+            auto* b = qobject_cast<QMessageBox*>(box);
+            if (captions) {
+                for (QAbstractButton* button : b->buttons()) *captions << button->text();
+                *captions << QStringLiteral("default:") + b->defaultButton()->text();
+            }
+            for (QAbstractButton* button : b->buttons())
+                if (button->text() == QLatin1String(caption)) button->click();
+        };
+    };
+    {
+        ModalScript script;
+        QStringList captions;
+        script.Then(pressCaption("Edit", &captions));
+        w.btnPrint->click();
+        EXPECT_EQ(script.messages,
+                  QStringList{QStringLiteral("Line 2 has 34 characters; the mailing log keeps 30. "
+                                             "Print it shortened to 30 on the form and in the "
+                                             "log?")});
+        captions.sort();
+        EXPECT_EQ(captions, (QStringList{"Edit", "Shorten", "default:Edit"}));
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(w.memoAddress->hasFocus(), 2000);
+    EXPECT_EQ(w.memoAddress->textCursor().blockNumber(), 1);
+    EXPECT_EQ(w.memoAddress->textCursor().positionInBlock(), 30);
+    EXPECT_EQ(page_.DocumentsEnded(), 0);
+    {
+        ModalScript script;
+        script.Then(pressCaption("Shorten"));
+        w.btnPrint->click();
+        EXPECT_TRUE(script.Done());
+    }
+    ASSERT_EQ(page_.DocumentsEnded(), 1);
+    EXPECT_EQ(LoggedAddressees().value(0), (QStringList{"John Smith", line2Long.left(30), "", ""}));
+    // The form carries the same 30 characters: 30 OCR-A characters of 1/12 inch.
+    const QRect printed = AddresseeLineInk(page_.Image(), 6.55);
+    EXPECT_NEAR(printed.width(), 30 * 25, 25) << printed.width();
+    EXPECT_EQ(Globals().SerialNum, QStringLiteral("0000042"));
+
+    // A fee with a letter: the message, the text kept, the focus back.
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    {
+        ModalScript script;
+        script.Then(AnswerBox(QMessageBox::Ok));
+        w.editPostage->setFocus(Qt::TabFocusReason);
+        w.editPostage->setText(QStringLiteral("0.39f"));
+        w.editCertFee->setFocus(Qt::TabFocusReason);
+        QTRY_VERIFY_WITH_TIMEOUT(script.Done(), 2000);
+        ASSERT_EQ(script.messages.size(), 1);
+        EXPECT_TRUE(script.messages[0].contains(QStringLiteral("\"0.39f\"")));
+    }
+    EXPECT_EQ(w.editPostage->text(), QStringLiteral("0.39f"));
+    w.activateWindow();
+    QTRY_VERIFY_WITH_TIMEOUT(w.editPostage->hasFocus(), 2000);
+    w.editPostage->setText(QStringLiteral("0.39"));
+    w.editCertFee->setFocus(Qt::TabFocusReason);
+
+    // Four lines, the first as wide as the box: nothing wraps, all four print and are logged.
+    const QString wide(26, QLatin1Char('W'));
+    w.memoAddress->setPlainText(wide + QStringLiteral("\nLine two\nLine three\nLine four"));
+    EXPECT_EQ(w.memoAddress->document()->blockCount(), 4);
+    {
+        ModalScript none;
+        w.btnPrint->click();
+        EXPECT_TRUE(none.messages.isEmpty()) << none.messages.join('|').toStdString();
+    }
+    ASSERT_EQ(page_.DocumentsEnded(), 2);
+    EXPECT_EQ(LoggedAddressees().value(1),
+              (QStringList{wide, "Line two", "Line three", "Line four"}));
+    EXPECT_NEAR(AddresseeLineInk(page_.Image(), 6.7).width(), 26 * 25, 25);
+    for (const double y : {6.55, 6.4, 6.25, 6.1})
+        EXPECT_FALSE(AddresseeLineInk(page_.Image(), y).isNull()) << "line at " << y;
+}
+
+// The mailer's print job is titled with its tracking number.
+TEST_F(MainWindowPrint, PrintJobsAreTitled) {
+    WriteSettings("CustID=123456789\r\nSerialNum=0000011\r\n");
+    TF_Main w;
+    Globals().ConfirmNumbers = false;
+    w.memoAddress->setPlainText(QStringLiteral("John Smith"));
+    w.editZip->setText(QStringLiteral("62701"));
+    w.btnPrint->click();
+    const QString data = BuildBarcodeData(QStringLiteral("123456789"), QStringLiteral("0000012"),
+                                          QStringLiteral("62701"), QStringLiteral("T"));
+    EXPECT_EQ(page_.DocumentTitles(),
+              QStringList{QStringLiteral("Certified Mail ") + ReadableNumber(data)});
+    EXPECT_TRUE(page_.DocumentTitles().value(0).startsWith(
+        QStringLiteral("Certified Mail 9214 7123 4567 8900 0001 2")));
 }

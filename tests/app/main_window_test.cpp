@@ -107,7 +107,7 @@ TEST_F(MainWindowTest, MenuBarHoldsEveryItemWithItsCaption) {
     }
     QStringList bar;
     for (QAction* a : w->menuBar()->actions()) bar << a->text();
-    EXPECT_EQ(bar, QStringList({"File", "&Options", "Track Item", "&Report", "&Help"}));
+    EXPECT_EQ(bar, QStringList({"&File", "&Options", "Track Item", "&Report", "&Help"}));
     EXPECT_FALSE(w->MIMassPrint->isEnabled());
     EXPECT_TRUE(w->PrintBarCodeMI->isChecked());
     EXPECT_FALSE(w->DontPrintBarCodeMI->isChecked());
@@ -178,9 +178,7 @@ TEST_F(MainWindowTest, LeavingAFeeFieldFormatsItAndTheTotal) {
         {"12.5", Blanks(8) + "12.50", Blanks(8) + "16.75"},
         {"3", Blanks(10) + "3.00", Blanks(10) + "7.25"},
         {"2.456", Blanks(10) + "2.456", Blanks(10) + "6.706"},
-        {"abc", " ", Blanks(10) + "4.25"},
         {"0", " ", Blanks(10) + "4.25"},
-        {"-2", " ", Blanks(10) + "4.25"},
     };
     for (const auto& c : cases) {
         TypeAndLeave(*w, w->editPostage, QString::fromLatin1(c.typed));
@@ -199,10 +197,15 @@ TEST_F(MainWindowTest, TooLargeFeeIsRefusedWithOneMessage) {
         QString shown;
         QString total;
     } cases[] = {
-        {"1e308", 1, " ", Blanks(10) + "4.25"},
-        {"1e309", 1, " ", Blanks(10) + "4.25"},
-        {"123456789012345", 1, " ", Blanks(10) + "4.25"},
-        {"99999999999.99", 1, " ", Blanks(10) + "4.25"}, // fits alone, not in the total
+        {"1e308", 1, "1e308", Blanks(10) + "4.25"},
+        {"1e309", 1, "1e309", Blanks(10) + "4.25"},
+        {"123456789012345", 1, "123456789012345", Blanks(10) + "4.25"},
+        {"99999999999.99", 1, "99999999999.99",
+         Blanks(10) + "4.25"}, // fits alone, not in the total
+        // Not money: refused, the text kept for the user to correct.
+        {"0.39f", 1, "0.39f", Blanks(10) + "4.25"},
+        {"abc", 1, "abc", Blanks(10) + "4.25"},
+        {"-2", 1, "-2", Blanks(10) + "4.25"},
         {"9999999999.99", 0, Blanks(1) + "9999999999.99", Blanks(1) + "10000000004.24"},
         {"1234.5", 0, Blanks(5) + "1234.50", Blanks(5) + "1238.75"},
     };
@@ -229,6 +232,10 @@ TEST_F(MainWindowTest, TooLargeFeeIsRefusedWithOneMessage) {
         }
         EXPECT_EQ(w->editPostage->text(), c.shown) << c.typed;
         EXPECT_EQ(w->editTotal->text(), c.total) << c.typed;
+        // A refused fee gets the focus back.
+        if (c.messages > 0) {
+            QTRY_VERIFY_WITH_TIMEOUT(w->editPostage->hasFocus(), 2000);
+        }
     }
 }
 
@@ -295,12 +302,10 @@ TEST_F(MainWindowTest, AddresseeMemoKeepsFourDisplayedLines) {
     EXPECT_EQ(w->memoAddress->toPlainText(), "One\nTwo\nThree\nFour\n");
     EXPECT_EQ(DisplayedLines(w->memoAddress), QStringList({"One", "Two", "Three", "Four"}));
 
-    // A fourth line long enough to wrap loses its wrapped part.
-    w->memoAddress->setPlainText("One\nTwo\nThree\n" + QString("word ").repeated(30).trimmed());
-    const QStringList lines = DisplayedLines(w->memoAddress);
-    ASSERT_EQ(lines.size(), 4);
-    EXPECT_TRUE(lines[3].startsWith("word"));
-    EXPECT_LT(w->memoAddress->toPlainText().size(), 14 + 149);
+    // The memo does not wrap: a long line stays one line, whole, and pushes no line out.
+    const QString longLine = QString("word ").repeated(30).trimmed();
+    w->memoAddress->setPlainText(longLine + "\nTwo\nThree\nFour");
+    EXPECT_EQ(DisplayedLines(w->memoAddress), QStringList({longLine, "Two", "Three", "Four"}));
 }
 
 TEST_F(MainWindowTest, ClearEmptiesTheAddresseeOnly) {
@@ -312,7 +317,7 @@ TEST_F(MainWindowTest, ClearEmptiesTheAddresseeOnly) {
     w->editComment->setText("note");
     w->editRe->setText("case 7");
     w->btnClear->click();
-    EXPECT_EQ(w->memoAddress->toPlainText(), " ");
+    EXPECT_EQ(w->memoAddress->toPlainText(), "");
     EXPECT_EQ(w->editCity->text(), "");
     EXPECT_EQ(w->editState->text(), "");
     EXPECT_EQ(w->editZip->displayText(), "     -    ");
@@ -324,7 +329,7 @@ TEST_F(MainWindowTest, ClearEmptiesTheAddresseeOnly) {
 TEST_F(MainWindowTest, SaveValuesStoresTheTrimmedFeeTexts) {
     auto w = Open();
     TypeAndLeave(*w, w->editPostage, "0.44");
-    TypeAndLeave(*w, w->editReturn, "abc");
+    TypeAndLeave(*w, w->editReturn, "0");
     w->SaveValues1->trigger();
     EXPECT_EQ(Globals().Postage, "0.44");
     EXPECT_EQ(Globals().CertFee, "2.40");
@@ -347,7 +352,7 @@ TEST_F(MainWindowTest, ReturnOrEnterPressesTheFocusedButton) {
         w->memoAddress->setPlainText("John Smith");
         w->btnClear->setFocus(Qt::TabFocusReason);
         QTest::keyClick(w->btnClear, key);
-        EXPECT_EQ(w->memoAddress->toPlainText(), " ");
+        EXPECT_EQ(w->memoAddress->toPlainText(), "");
 
         // Paste: no window opens either.
         QSignalSpy pasted(w->btnPaste, &QPushButton::clicked);
@@ -596,6 +601,57 @@ TEST_F(MainWindowTest, PrintReadsTheControlsOfTheOpenAddressSource) {
     EXPECT_EQ(f.state, "NJ");
     EXPECT_EQ(f.zipText, "07102-1234");
     EXPECT_EQ(f.re, "Ref 9");
+}
+
+} // namespace
+} // namespace qm
+
+namespace qm {
+namespace {
+
+// Escape ends the program at once over an empty or printed form; over a typed piece that was
+// not printed it asks first, No being the default.
+TEST_F(MainWindowTest, EscapeAsksBeforeThrowingAwayATypedPiece) {
+    {
+        auto w = Open();
+        QTest::keyClick(w->editPostage, Qt::Key_Escape);
+        EXPECT_FALSE(w->isVisible());
+    }
+    auto w = Open();
+    w->memoAddress->setPlainText("John Smith");
+    QString question;
+    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
+    OnNextModal([&](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        ASSERT_NE(box, nullptr);
+        question = box->text();
+        defaultButton = box->standardButton(box->defaultButton());
+        box->button(QMessageBox::No)->click();
+    });
+    QTest::keyClick(w->editPostage, Qt::Key_Escape);
+    EXPECT_EQ(question, "Exit Quillmark? The piece you typed has not been printed.");
+    EXPECT_EQ(defaultButton, QMessageBox::No);
+    EXPECT_TRUE(w->isVisible());
+    // Printed (the form dimmed): Escape ends at once.
+    w->MarkPrinted();
+    QTest::keyClick(w->editPostage, Qt::Key_Escape);
+    EXPECT_FALSE(w->isVisible());
+}
+
+// The city, state and ZIP fields carry captions above them, in both modes of the addressee.
+TEST_F(MainWindowTest, CityStateAndZipHaveCaptions) {
+    auto w = Open();
+    const std::pair<QLabel*, QLineEdit*> pairs[] = {
+        {w->lblCity, w->editCity}, {w->lblState, w->editState}, {w->lblZip, w->editZip}};
+    QStringList captions;
+    for (const auto& [label, edit] : pairs) {
+        captions << label->text();
+        EXPECT_TRUE(label->isVisible());
+        EXPECT_EQ(label->x(), edit->x());
+        EXPECT_LE(label->geometry().bottom(), edit->y());
+        EXPECT_GE(label->y(), w->memoAddress->geometry().bottom());
+    }
+    EXPECT_EQ(captions, QStringList({"City", "State", "ZIP"}));
 }
 
 } // namespace

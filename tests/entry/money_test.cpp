@@ -79,10 +79,8 @@ TEST(RecalcFees, FormatsTheFeeAndTotalsTheShownFees) {
         {"12.5", {"12.5", "", "", ""}, Blanks(8) + "12.50", Blanks(8) + "12.50"},
         {"3", {"3", "", "", ""}, Blanks(10) + "3.00", Blanks(10) + "3.00"},
         {"2.456", {"2.456", "", "", ""}, Blanks(10) + "2.456", Blanks(10) + "2.456"},
-        // Unusable, zero and negative fees show as a blank and add nothing.
-        {"abc", {"abc", "          2.40", "", ""}, " ", Blanks(10) + "2.40"},
+        // A zero fee shows as a blank and adds nothing.
         {"0", {"0", "          2.40", "", ""}, " ", Blanks(10) + "2.40"},
-        {"-2", {"-2", "          2.40", "", ""}, " ", Blanks(10) + "2.40"},
         // Restricted delivery counts like the other fees.
         {"3.50",
          {"          0.39", "          2.40", "3.50", "          1.85"},
@@ -101,8 +99,9 @@ TEST(RecalcFees, FormatsTheFeeAndTotalsTheShownFees) {
     }
 }
 
-// A fee whose money text would not fit the receipt and the log's 15 places is refused
-// with a message naming it, and the total leaves it out.
+// A fee that is not money, or whose money text would not fit the receipt and the log's 15
+// places, is refused with a message naming it; the field keeps the typed text and the total
+// leaves it out.
 TEST(RecalcFees, RefusesFeesTooLargeForTheirText) {
     const QString fee99 = Blanks(1) + "99999999999.99";
     ASSERT_EQ(fee99.size(), kMoneyTextWidth);
@@ -113,15 +112,23 @@ TEST(RecalcFees, RefusesFeesTooLargeForTheirText) {
         QString field;
         QString total;
     } cases[] = {
-        {"1e308", {"1e308", "          2.40", "", ""}, true, " ", Blanks(10) + "2.40"},
-        {"1e309", {"1e309", "          2.40", "", ""}, true, " ", Blanks(10) + "2.40"},
-        {"+1e400", {"+1e400", "", "", ""}, true, " ", Blanks(10) + "0.00"},
-        {"123456789012345", {"123456789012345", "", "", ""}, true, " ", Blanks(10) + "0.00"},
-        {"2.4567", {"2.4567", "          2.40", "", ""}, true, " ", Blanks(10) + "2.40"},
+        {"1e308", {"1e308", "          2.40", "", ""}, true, "1e308", Blanks(10) + "2.40"},
+        {"1e309", {"1e309", "          2.40", "", ""}, true, "1e309", Blanks(10) + "2.40"},
+        {"+1e400", {"+1e400", "", "", ""}, true, "+1e400", Blanks(10) + "0.00"},
+        {"123456789012345",
+         {"123456789012345", "", "", ""},
+         true,
+         "123456789012345",
+         Blanks(10) + "0.00"},
+        {"2.4567", {"2.4567", "          2.40", "", ""}, true, "2.4567", Blanks(10) + "2.40"},
+        // Not money at all: letters, a negative amount.
+        {"0.39f", {"0.39f", "          2.40", "", ""}, true, "0.39f", Blanks(10) + "2.40"},
+        {"abc", {"abc", "          2.40", "", ""}, true, "abc", Blanks(10) + "2.40"},
+        {"-2", {"-2", "          2.40", "", ""}, true, "-2", Blanks(10) + "2.40"},
         {"99999999999.99", {"99999999999.99", "", "", ""}, false, fee99, fee99},
         {"2.456", {"2.456", "", "", ""}, false, Blanks(10) + "2.456", Blanks(10) + "2.456"},
         // Each fee fits, but the total would not: the fee being left is refused.
-        {"99999999999", {fee99, "99999999999", "", ""}, true, " ", fee99},
+        {"99999999999", {fee99, "99999999999", "", ""}, true, "99999999999", fee99},
     };
     for (const auto& c : cases) {
         const RecalcResult r = RecalcFees(QString::fromLatin1(c.text), c.fields);

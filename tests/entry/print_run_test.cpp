@@ -21,7 +21,9 @@
 #include <cstdlib>
 #include <deque>
 #include <functional>
+#include <map>
 #include <set>
+#include <stdexcept>
 
 using namespace qm;
 using namespace qm::test;
@@ -64,6 +66,14 @@ public:
     void Inform(const QString& m) override { shown << QStringLiteral("inform: ") + m; }
     void ShowError(const QString& m) override { shown << QStringLiteral("error: ") + m; }
     void Warn(const QString& m) override { shown << QStringLiteral("warn: ") + m; }
+    std::deque<int> choices;
+    int Choose(const QString& question, const QStringList& buttons, int defaultButton) override {
+        shown << QStringLiteral("choose(%1): %2").arg(buttons.value(defaultButton - 1), question);
+        if (choices.empty()) return Unexpected(false) ? 1 : defaultButton;
+        const int answer = choices.front();
+        choices.pop_front();
+        return answer;
+    }
 
 private:
     bool Unexpected(bool answer) {
@@ -90,10 +100,12 @@ class FakeLog : public PieceLog {
 public:
     QString failure;
     QStringList appended;
+    QList<EntryFields> entries; // the fields of each piece entered
     int closed = 0;
-    QString Append(const PrintRequest& r, const EntryFields&, const QString& data) override {
+    QString Append(const PrintRequest& r, const EntryFields& fields, const QString& data) override {
         if (!failure.isEmpty()) return failure;
         appended << r[kSlotSerial] + QLatin1Char('/') + data;
+        entries << fields;
         return {};
     }
     void Close() noexcept override { ++closed; }
@@ -527,16 +539,28 @@ public:
     unsigned Count() override { return unsigned(count_); }
     void First() override { at_ = 0; }
     bool AtEnd() override { return at_ >= count_; }
-    void Next() override { ++at_; }
+    void Next() override {
+        if (++moves_ == failAtMove) throw std::runtime_error("Corrupted index file: book.MDX");
+        ++at_;
+    }
     EntryFields Fields() override {
         EntryFields f = ::Fields();
         f.addresseeLines[0] = QStringLiteral("Record %1").arg(at_ + 1);
+        if (zips.count(at_ + 1)) f.zipText = zips.at(at_ + 1);
+        if (lines.count(at_ + 1)) f.addresseeLines[1] = lines.at(at_ + 1);
         return f;
     }
+    bool Deleted() override { return deleted.count(at_ + 1) > 0; }
+    unsigned RecNo() override { return unsigned(at_ + 1); }
+
+    std::set<int> deleted;              // records marked deleted, from 1
+    std::map<int, QString> zips, lines; // ZIP texts and second lines of some records
+    int failAtMove = 0;                 // the move that meets a damaged index (0: none)
 
 private:
     int count_;
     int at_ = 0;
+    int moves_ = 0;
 };
 
 } // namespace
@@ -654,4 +678,146 @@ TEST_F(PrintRun, MassPrintStopsAtAPrintErrorKeepingThePiecesPrinted) {
     EXPECT_TRUE(dialogs_.shown.last().startsWith(QStringLiteral("error: ")));
     // The number of the failed piece stays used.
     EXPECT_EQ(g_.SerialNum, QStringLiteral("0000044"));
+}
+
+// The checks of the Print button stop a wrong piece before a number is used: a ZIP that is not
+// five or nine digits, a fee that is not money, and, on the user's word, an empty ZIP and a
+// line longer than the log keeps.
+TEST_F(PrintRun, WrongPiecesAreStoppedBeforeANumberIsUsed) {
+    g_.ConfirmNumbers = false;
+    struct Case {
+        const char* name;
+        std::function<void(EntryFields&)> change;
+        QString shown; // the refusal or question, as the fake notes it
+        PrintOutcome::Focus focus;
+    };
+    const QString wrongZip = QStringLiteral(
+        "refuse: The ZIP code \"%1\" cannot be printed: a ZIP code has 5 digits, or 9 digits "
+        "with the ZIP+4 extension. Nothing was printed.");
+    const Case cases[] = {
+        {"four digits", [](EntryFields& f) { f.zipText = QStringLiteral("1990 -    "); },
+         wrongZip.arg(QStringLiteral("1990")), PrintOutcome::Focus::Zip},
+        {"eight digits", [](EntryFields& f) { f.zipText = QStringLiteral("12345-678 "); },
+         wrongZip.arg(QStringLiteral("12345-678")), PrintOutcome::Focus::Zip},
+        {"fee with a letter", [](EntryFields& f) { f.postage = QStringLiteral("0.39f"); },
+         QStringLiteral("refuse: The fee \"0.39f\" is not an amount of money. Type it in dollars "
+                        "and cents, for example 2.40."),
+         PrintOutcome::Focus::Fee},
+        {"negative fee", [](EntryFields& f) { f.returnFee = QStringLiteral("-2"); },
+         QStringLiteral("refuse: The fee \"-2\" is not an amount of money. Type it in dollars "
+                        "and cents, for example 2.40."),
+         PrintOutcome::Focus::Fee},
+        {"empty ZIP, No", [](EntryFields& f) { f.zipText = QStringLiteral("     -    "); },
+         QStringLiteral("ask(no): The ZIP code is empty. The mailer will carry no ZIP barcode. "
+                        "Print anyway?"),
+         PrintOutcome::Focus::None},
+        {"long line, Edit",
+         [](EntryFields& f) {
+             f.addresseeLines[1] = QStringLiteral("1234 Very Long Avenue Name Suite");
+         },
+         QStringLiteral("choose(Edit): Line 2 has 32 characters; the mailing log keeps 30. Print "
+                        "it shortened to 30 on the form and in the log?"),
+         PrintOutcome::Focus::AddressLine},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        dialogs_.shown.clear();
+        dialogs_.yesNo = {false};
+        dialogs_.choices = {2};
+        EntryFields f = Fields();
+        c.change(f);
+        PagePrinter printer(target_);
+        const PrintOutcome out = RunSinglePrint(f, g_, printer, dialogs_, log_);
+        EXPECT_FALSE(out.Printed());
+        EXPECT_EQ(dialogs_.shown, QStringList{c.shown});
+        EXPECT_EQ(out.focus, c.focus);
+        if (c.focus == PrintOutcome::Focus::AddressLine) {
+            EXPECT_EQ(out.focusLine, 1);
+            EXPECT_EQ(out.focusColumn, 30);
+        }
+        EXPECT_EQ(target_.DocumentsEnded(), 0);
+        EXPECT_TRUE(log_.appended.isEmpty());
+        EXPECT_EQ(g_.SerialNum, QStringLiteral("0000041"));
+    }
+    EXPECT_EQ(log_.closed, int(std::size(cases)));
+
+    // Yes to the empty ZIP prints without a ZIP; Shorten prints and logs the same 30 characters.
+    EntryFields f = Fields();
+    f.zipText = QStringLiteral("     -    ");
+    f.addresseeLines[0] = QStringLiteral("Bartholomew Fitzgerald-Johnson III");
+    dialogs_.shown.clear();
+    dialogs_.yesNo = {true};
+    dialogs_.choices = {1};
+    PagePrinter printer(target_);
+    const PrintOutcome out = RunSinglePrint(f, g_, printer, dialogs_, log_);
+    ASSERT_TRUE(out.Printed()) << dialogs_.shown.join(QLatin1Char('|')).toStdString();
+    ASSERT_EQ(log_.entries.size(), 1);
+    EXPECT_EQ(log_.entries[0].addresseeLines[0], QStringLiteral("Bartholomew Fitzgerald-Johnso"
+                                                                "n"));
+    EXPECT_EQ(log_.entries[0].addresseeLines[0].size(), 30);
+    EXPECT_EQ(g_.SerialNum, QStringLiteral("0000042"));
+}
+
+// A mass print leaves out records marked deleted and records whose ZIP cannot be printed,
+// names them in its question and its closing message, shortens long lines on the form and
+// in the log alike, and shows the Mailer Number dialog once although "do not show" is not
+// ticked.
+TEST_F(PrintRun, MassPrintSkipsDeletedAndWrongZipRecordsAndAsksForTheNumberOnce) {
+    PagePrinter printer(target_);
+    FakeRecords records(5);
+    records.deleted = {2};
+    records.zips = {{4, QStringLiteral("1990 -    ")}};
+    records.lines = {{5, QStringLiteral("Suite 2100, Building 7, Floor 12 East")}};
+    dialogs_.yesNo = {true};
+    dialogs_.numbers = {[](GlobalVariables&, bool) { return true; }}; // box not ticked
+    QStringList progress;
+    const MassPrintOutcome out =
+        RunMassPrint(records, g_, printer, dialogs_, log_, [&](int piece, int count) {
+            progress << QStringLiteral("%1 of %2").arg(piece).arg(count);
+            return true;
+        });
+    EXPECT_EQ(dialogs_.shown,
+              (QStringList{QStringLiteral("ask(yes): You are about to print 3 labels (1 deleted "
+                                          "record skipped, 1 record with a wrong ZIP code "
+                                          "skipped).\n1 record has an address line longer than "
+                                          "30 characters; it is printed and logged shortened to "
+                                          "30.\n\rWould you like to continue?"),
+                           QStringLiteral("numbers")}));
+    EXPECT_EQ(progress, (QStringList{"1 of 3", "2 of 3", "3 of 3"}));
+    EXPECT_EQ(out.printed, 3);
+    EXPECT_EQ(target_.DocumentsEnded(), 3);
+    ASSERT_EQ(log_.entries.size(), 3);
+    QStringList names;
+    for (const EntryFields& e : log_.entries) names << e.addresseeLines[0];
+    EXPECT_EQ(names, (QStringList{"Record 1", "Record 3", "Record 5"}));
+    EXPECT_EQ(log_.entries[2].addresseeLines[1], QStringLiteral("Suite 2100, Building 7, Floor "));
+    EXPECT_EQ(g_.SerialNum, QStringLiteral("0000044"));
+    // The dialog's answer holds for later single prints.
+    EXPECT_TRUE(g_.ConfirmNumbers);
+    const QString summary = MassPrintSummary(out);
+    EXPECT_TRUE(summary.contains(QStringLiteral("1 record marked deleted was skipped.")))
+        << summary.toStdString();
+    EXPECT_TRUE(summary.contains(QStringLiteral("1 record with a wrong ZIP code was not printed:\n"
+                                                "Record 4: Record 4 (ZIP \"1990\")")))
+        << summary.toStdString();
+}
+
+// A move that meets the table engine's error (a damaged index) ends the run; the closing
+// message names the pieces printed before it.
+TEST_F(PrintRun, MassPrintStopsAtATableErrorNamingThePiecesPrinted) {
+    PagePrinter printer(target_);
+    FakeRecords records(4);
+    records.failAtMove = 4 + 2; // the walk before the question makes 4 moves
+    dialogs_.yesNo = {true};
+    dialogs_.numbers = {[](GlobalVariables&, bool) { return true; }};
+    const MassPrintOutcome out = RunMassPrint(records, g_, printer, dialogs_, log_);
+    EXPECT_EQ(out.printed, 2);
+    EXPECT_EQ(target_.DocumentsEnded(), 2);
+    EXPECT_EQ(out.stop, Result::Failed);
+    EXPECT_EQ(log_.closed, 1);
+    const QString summary = MassPrintSummary(out);
+    EXPECT_TRUE(summary.contains(QStringLiteral("The run was stopped after 2 pieces by an error "
+                                                "of the address table:\nCorrupted index file: "
+                                                "book.MDX")))
+        << summary.toStdString();
 }

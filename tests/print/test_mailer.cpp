@@ -135,7 +135,10 @@ void ExpectTextRows(const Sheet& s) {
 } // namespace
 
 TEST(Mailer, FormTextHelpers) {
-    EXPECT_EQ(UpperAscii(QStringLiteral("Müller street 5ß")), QStringLiteral("MüLLER STREET 5ß"));
+    // Every letter in capitals, one for one; the micro sign and ß have no capital of their own.
+    EXPECT_EQ(UpperLetters(QStringLiteral("José Muñoz, Müller street 5ß, façade ÿ")),
+              QStringLiteral("JOSÉ MUÑOZ, MÜLLER STREET 5ß, FAÇADE Ÿ"));
+    EXPECT_EQ(UpperLetters(QStringLiteral("5 µm")), QStringLiteral("5 µM"));
     EXPECT_EQ(TrimForm(QStringLiteral("\t  12.40 \r\n")), QStringLiteral("12.40"));
     EXPECT_EQ(TrimForm(QStringLiteral(" ")), QString());
     struct Case {
@@ -481,4 +484,51 @@ TEST(Mailer, PrinterErrorPropagatesAndLeavesNoDocumentOpen) {
     EXPECT_EQ(image.DocumentsEnded(), 0);
     EXPECT_NO_THROW(PrintMailer(SamplePrintRequest(), true, BasePrintFont(), image));
     EXPECT_EQ(image.DocumentsEnded(), 1);
+}
+
+// Thirty of the widest capitals on every line of every block (the sender's and the addressee's
+// copies, the extra label, the vertical block and the receipt): with both alignments at 0,
+// no ink lies in the sheet's outer quarter inch, at 300 and at 600 dots per inch; the blocks
+// that had to shrink still print every character.
+TEST(Mailer, WidestLinesStayAQuarterInchInsideThePage) {
+    const QString w30(30, QLatin1Char('W'));
+    for (const QString& extraLabel :
+         {QStringLiteral("Addressed To"), QStringLiteral("Your Name and Address")}) {
+        PrintRequest r = SamplePrintRequest();
+        for (int slot : {0, 1, 2, 3, 4, 6, 7, 8, 9, 10}) r[size_t(slot)] = w30;
+        r[kSlotReference] = QString(25, QLatin1Char('W'));
+        r[kSlotComment] = QString(35, QLatin1Char('W'));
+        r[kSlotExtraLabel] = extraLabel;
+        for (const int dpi : {300, 600}) {
+            SCOPED_TRACE(QStringLiteral("%1 dpi, %2").arg(dpi).arg(extraLabel).toStdString());
+            const Sheet s = PrintToImage(r, true, dpi);
+            const int margin = s.D(0.25);
+            const QRect inside(margin, margin, s.image.width() - 2 * margin,
+                               s.image.height() - 2 * margin);
+            EXPECT_EQ(InkBox(s.image).united(inside), inside)
+                << "ink box " << InkBox(s.image).x() << "," << InkBox(s.image).y() << " "
+                << InkBox(s.image).width() << "x" << InkBox(s.image).height();
+        }
+    }
+    // An ordinary address keeps the form's own size: the extra label's line of 20 capitals
+    // is as wide as before.
+    PrintRequest r = SamplePrintRequest();
+    r[6] = QStringLiteral("SPRINGFIELD SUITE 21");
+    const Sheet s = PrintToImage(r, true, 300);
+    const QRect line = InkBox(s.image, s.Area(0.25, 6.45, 2.8, 6.6));
+    ASSERT_FALSE(line.isNull());
+    EXPECT_NEAR(line.width(), 20 * 300 / 12, 300 / 12);
+}
+
+// Each mailer's print job carries its tracking number as its title; a pre-numbered mailer
+// the number it was printed with.
+TEST(Mailer, PrintJobTitleIsTheTrackingNumber) {
+    ImagePageTarget target(100, 100);
+    PrintMailer(SamplePrintRequest(), true, BasePrintFont(), target);
+    PrintRequest pre = SamplePrintRequest();
+    pre[kSlotCustomerOrMailer] = QStringLiteral("420000009214712345678900000015");
+    PrintMailer(pre, false, BasePrintFont(), target);
+    EXPECT_EQ(target.DocumentTitles(),
+              (QStringList{QStringLiteral("Certified Mail 9214 7123 4567 8900 0000 15"),
+                           QStringLiteral("Certified Mail 9214 7123 4567 8900 0000 15")}));
 }

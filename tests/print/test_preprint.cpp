@@ -55,6 +55,11 @@ TEST(PrePrint, ThreeLabelsFrom9999998WrapTo0000001) {
               3);
     EXPECT_EQ(first, QStringLiteral("9999998"));
     ASSERT_EQ(target.pages.size(), 3u);
+    // One print job for the run, titled with its first and last serial.
+    EXPECT_EQ(target.DocumentTitles(),
+              QStringList{QStringLiteral("Pre-printed labels 9999998 to 1")});
+    EXPECT_EQ(PrePrintDocumentTitle(QStringLiteral("0000012"), QStringLiteral("0000020")),
+              QStringLiteral("Pre-printed labels 12 to 20"));
     struct Label {
         const char* serial;
         const char* t;

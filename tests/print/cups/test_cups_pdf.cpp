@@ -36,22 +36,31 @@ namespace {
 const QString kQueue = QStringLiteral("QmMailerPdf");
 
 // Prints one mailer through the queue and returns its page rasterised at 600 dpi.
-QImage PrintThroughQueue(const PrivateCups& cups, const PrintRequest& r, const QString& title) {
+QImage PrintThroughQueue(const PrivateCups& cups, const PrintRequest& r) {
     QPrinter printer(QPrinter::HighResolution);
     printer.setPrinterName(kQueue);
     printer.setPageSize(QPageSize(QPageSize::Letter));
-    printer.setDocName(title);
     EXPECT_EQ(printer.outputFormat(), QPrinter::NativeFormat) << "the queue is not visible";
     PrinterPageTarget target(printer);
-    PrintMailer(r, true, BasePrintFont(), target);
-    // The back end names the file after the job's title.
+    const QDateTime started = QDateTime::currentDateTime().addSecs(-2);
+    const QString title = MailerDocumentTitle(PrintMailer(r, true, BasePrintFont(), target));
+    // The back end names the file after the job's title, which is the tracking number (its
+    // blanks may come out as other characters).
+    QString pattern = title;
+    pattern.replace(QLatin1Char(' '), QLatin1Char('*'));
     QDeadlineTimer deadline(60000);
     while (!deadline.hasExpired()) {
-        const QFileInfoList files =
-            QDir(OutputFolder()).entryInfoList({title + "*.pdf"}, QDir::Files, QDir::Time);
+        QFileInfoList files =
+            QDir(OutputFolder()).entryInfoList({pattern + "*.pdf"}, QDir::Files, QDir::Time);
+        files.removeIf([&](const QFileInfo& f) { return f.lastModified() < started; });
         if (!files.isEmpty() && WrittenWhole(files.first().absoluteFilePath())) {
             const QString pdf = files.first().absoluteFilePath();
+            // On a busy machine a page that does not rasterise yet is tried again.
             QImage page = RasterisePdf(pdf, 600);
+            for (int again = 0; page.isNull() && again < 5; ++again) {
+                QThread::msleep(1000);
+                page = RasterisePdf(pdf, 600);
+            }
             // QM_KEEP_PDF=<folder> keeps the printed files for a look by hand.
             const QString keep = qEnvironmentVariable("QM_KEEP_PDF");
             if (!keep.isEmpty()) QFile::copy(pdf, keep + "/" + files.first().fileName());
@@ -79,9 +88,8 @@ TEST(CupsPdfQueue, MailerReadsRightAndAlignsInHundredthsOfAnInch) {
     PrivateCups cups(kQueue);
     if (!cups.Problem().empty()) GTEST_SKIP() << "no private CUPS scheduler: " << cups.Problem();
 
-    const QString stamp = QString::number(QCoreApplication::applicationPid()) + "-" +
-                          QString::number(QDateTime::currentMSecsSinceEpoch());
-    const QImage page = PrintThroughQueue(cups, SamplePrintRequest(), "qm-mailer-" + stamp);
+    // The job reaches the spooler titled with its tracking number: the file is found by it.
+    const QImage page = PrintThroughQueue(cups, SamplePrintRequest());
     ASSERT_EQ(page.size(), QSize(5100, 6600)) << "a US Letter page at 600 dpi";
 
     // The tracking number under the T symbol starts right of 0.55 inch.
@@ -112,8 +120,7 @@ TEST(CupsPdfQueue, MailerReadsRightAndAlignsInHundredthsOfAnInch) {
         PrintRequest r = SamplePrintRequest();
         r[kSlotLeftRight] = QString::fromLatin1(m.lr);
         r[kSlotTopBottom] = QString::fromLatin1(m.tb);
-        const QImage moved =
-            PrintThroughQueue(cups, r, "qm-mailer-" + stamp + "-" + m.lr + "-" + m.tb);
+        const QImage moved = PrintThroughQueue(cups, r);
         ASSERT_FALSE(moved.isNull());
         const QRect t = InkBox(moved, Area(0.3 + m.dx, 4.15 + m.dy, 3.4 + m.dx, 4.8 + m.dy));
         ASSERT_FALSE(t.isNull());
