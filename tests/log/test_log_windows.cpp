@@ -20,6 +20,7 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
@@ -127,7 +128,10 @@ TEST_F(LogWindowTest, SaveDialogsStartInReportsAndAddTheirType) {
             *folder = dialog->directory().absolutePath();
             *filters = dialog->nameFilters();
             if (!filter.isEmpty()) dialog->selectNameFilter(filter);
-            dialog->selectFile(name);
+            // Typed as a user types it: selectFile() races the folder's loading.
+            auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            ASSERT_NE(edit, nullptr);
+            edit->setText(name);
             QMetaObject::invokeMethod(dialog, "accept");
         };
     };
