@@ -54,7 +54,7 @@ public:
     SaveAnswer AskSaveLog() override { return SaveAnswer::Cancel; }
     QString ChooseArchiveFile() override { return {}; }
     bool ChooseOutput(QPrinter&) override { return false; }
-    void Preview(ReportDocument& document) override {
+    void Preview(PagedDocument& document) override {
         TF_ReportPreview preview(document);
         shown = Clock::now();
     }
