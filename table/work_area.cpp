@@ -722,10 +722,15 @@ bool TWorkArea::FindKey(std::string_view text, bool exact) {
         Fail(TErrorCode::IndexNotOpen, "Index not open. (DBF=" + file_.DisplayName() + ") [Find]");
     const uint32_t at = recNo_;
     uint32_t rec = order_.Find(text, exact);
+    // Past hidden records as OrderedWalk goes: never more of them than the table has.
+    uint64_t passed = 0;
     while (rec != 0) {
         Go(rec);
         if (!order_.KeyMatches(raw_.data(), text, exact)) break;
         if (!Hidden()) return true;
+        if (++passed > uint64_t(file_.RecordCount()) + 1)
+            Fail(TErrorCode::CorruptedIndex,
+                 "Corrupted index file: " + order_.Path() + " (the order leads round) [Find]");
         rec = order_.Next(raw_.data(), rec);
     }
     // Not found: the cursor stays where it was.
