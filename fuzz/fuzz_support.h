@@ -15,7 +15,9 @@
 #include <string_view>
 #include <vector>
 
+#include "table/engine_date.h"
 #include "table/engine_error.h"
+#include "table/table_check.h"
 
 namespace qm::fuzz {
 
@@ -59,6 +61,22 @@ inline void CheckCoded(const qm::table::EZezudError& e) {
         e.Context().empty()) {
         std::fprintf(stderr, "uncoded rejection: %s\n", e.what());
         std::abort();
+    }
+}
+
+// The engine as the targets drive it: errors as exceptions, no message output, a fixed date.
+inline void QuietEngine() {
+    qm::table::SetErrorMode(qm::table::TErrorMode::Exception);
+    qm::table::SetMessageHook([](const std::string&) {});
+    qm::table::SetDateClock([] { return qm::table::TDate{2008, 3, 5}; });
+}
+
+// The consistency check on whatever the input left behind: it may only reject with a code.
+inline void CheckTableCoded(const std::string& path) {
+    try {
+        (void)qm::table::CheckTable(path);
+    } catch (const qm::table::EZezudError& e) {
+        CheckCoded(e);
     }
 }
 

@@ -16,11 +16,10 @@
 
 using namespace qm;
 using namespace qm::table;
+using namespace qm::fuzz;
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    SetErrorMode(TErrorMode::Exception);
-    SetMessageHook([](const std::string&) {});
-    SetDateClock([] { return TDate{2008, 3, 5}; });
+    QuietEngine();
     return 0;
 }
 

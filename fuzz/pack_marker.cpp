@@ -49,9 +49,7 @@ std::string Memo(int count) {
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    SetErrorMode(TErrorMode::Exception);
-    SetMessageHook([](const std::string&) {});
-    SetDateClock([] { return TDate{2008, 3, 5}; });
+    QuietEngine();
     return 0;
 }
 
