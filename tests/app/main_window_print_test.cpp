@@ -215,11 +215,7 @@ TEST_F(MainWindowPrint, EmptyAddresseeAsksFirst) {
     Globals().ConfirmNumbers = false;
     ModalScript script;
     QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
-    script.Then([&](QWidget* box) {
-        auto* b = qobject_cast<QMessageBox*>(box);
-        defaultButton = b->standardButton(b->defaultButton());
-        AnswerBox(QMessageBox::No)(box);
-    });
+    script.Then(AnswerBoxNotingDefault(QMessageBox::No, defaultButton));
     w.btnPrint->click();
     EXPECT_EQ(script.messages,
               QStringList{QStringLiteral("The addressee is empty. Print anyway?")});
@@ -288,11 +284,7 @@ TEST_F(MainWindowPrint, WrongPiecesAreStoppedAndLongLinesPrintAsLogged) {
     {
         ModalScript script;
         QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
-        script.Then([&](QWidget* box) {
-            auto* b = qobject_cast<QMessageBox*>(box);
-            defaultButton = b->standardButton(b->defaultButton());
-            AnswerBox(QMessageBox::No)(box);
-        });
+        script.Then(AnswerBoxNotingDefault(QMessageBox::No, defaultButton));
         w.btnPrint->click();
         EXPECT_EQ(script.messages,
                   QStringList{QStringLiteral("The ZIP code is empty. The mailer will carry no ZIP "

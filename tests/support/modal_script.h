@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
@@ -71,6 +72,16 @@ inline ModalScript::Step AnswerBox(QMessageBox::StandardButton button) {
             else
                 box->reject();
         }
+    };
+}
+
+// AnswerBox that first notes which button the box had as its default.
+inline ModalScript::Step AnswerBoxNotingDefault(QMessageBox::StandardButton button,
+                                                QMessageBox::StandardButton& defaultButton) {
+    return [button, &defaultButton](QWidget* w) {
+        if (auto* box = qobject_cast<QMessageBox*>(w))
+            defaultButton = box->standardButton(box->defaultButton());
+        AnswerBox(button)(w);
     };
 }
 
