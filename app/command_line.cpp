@@ -7,8 +7,8 @@
 #include "engine_date.h"
 #include "engine_error.h"
 #include "log/log_commands.h"
-#include "log/log_menu.h"
 #include "log/log_table.h"
+#include "log/ui/log_menu.h"
 #include "print/page.h"
 
 #include <QApplication>

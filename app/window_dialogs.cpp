@@ -1,8 +1,8 @@
 #include "app/window_dialogs.h"
 
 #include "core/program_folder.h"
-#include "entry/mailer_dialog.h"
-#include "print/print_barcode_dialog.h"
+#include "entry/ui/mailer_dialog.h"
+#include "print/ui/print_barcode_dialog.h"
 #include "widgets/error_display.h"
 #include "widgets/wait_cursor.h"
 

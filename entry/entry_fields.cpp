@@ -2,8 +2,8 @@
 
 #include "core/form_text.h"
 #include "core/format_zip.h"
-#include "entry/mailer_numbers.h"
 #include "entry/money.h"
+#include "numbers/mailer_numbers.h"
 
 namespace qm {
 

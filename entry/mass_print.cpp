@@ -2,7 +2,7 @@
 
 #include "addresses/address_book_texts.h"
 #include "entry/piece_log.h"
-#include "print/barcode_data.h"
+#include "numbers/barcode_data.h"
 
 namespace qm {
 

@@ -1,11 +1,11 @@
 #include "entry/print_run.h"
 
 #include "core/integer.h"
-#include "core/serial_number.h"
 #include "core/settings_lock.h"
-#include "entry/mailer_numbers.h"
 #include "entry/piece_log.h"
-#include "print/barcode_data.h"
+#include "numbers/barcode_data.h"
+#include "numbers/mailer_numbers.h"
+#include "numbers/serial_number.h"
 #include "print/piece_printer.h"
 
 #include <optional>

@@ -9,10 +9,10 @@
 #include "core/ini_profile.h"
 #include "core/integer.h"
 #include "core/program_folder.h"
-#include "core/serial_number.h"
 #include "core/settings.h"
 #include "entry/money.h"
 #include "fuzz_support.h"
+#include "numbers/serial_number.h"
 
 using namespace qm;
 

@@ -2,7 +2,7 @@
 
 #include "core/data_folder.h"
 #include "core/form_text.h"
-#include "print/barcode_data.h"
+#include "numbers/barcode_data.h"
 
 #include <stdexcept>
 

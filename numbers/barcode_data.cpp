@@ -1,4 +1,4 @@
-#include "print/barcode_data.h"
+#include "numbers/barcode_data.h"
 
 #include <cstdint>
 #include <stdexcept>

@@ -1,7 +1,7 @@
-#include "entry/mailer_numbers.h"
+#include "numbers/mailer_numbers.h"
 
-#include "core/serial_number.h"
-#include "print/barcode_data.h"
+#include "numbers/barcode_data.h"
+#include "numbers/serial_number.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "core/serial_number.h"
+#include "numbers/serial_number.h"
 
 #include "core/integer.h"
 

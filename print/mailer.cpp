@@ -1,6 +1,6 @@
 #include "print/mailer.h"
 
-#include "print/barcode_data.h"
+#include "numbers/barcode_data.h"
 #include "print/mailer_barcodes.h"
 #include "print/page.h"
 

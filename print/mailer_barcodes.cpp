@@ -1,7 +1,7 @@
 #include "print/mailer_barcodes.h"
 
 #include "barcode/barcode_bmp.h"
-#include "print/barcode_data.h"
+#include "numbers/barcode_data.h"
 #include "print/page.h"
 
 #include <algorithm>

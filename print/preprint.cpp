@@ -1,7 +1,7 @@
 #include "print/preprint.h"
 
-#include "core/serial_number.h"
-#include "print/barcode_data.h"
+#include "numbers/barcode_data.h"
+#include "numbers/serial_number.h"
 #include "print/mailer_barcodes.h"
 #include "print/page.h"
 

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "barcode/barcode_bmp.h"
-#include "print/barcode_data.h"
+#include "numbers/barcode_data.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // laid out on demand, so the long log should take about as long as the short one.
 #include "log/log_commands.h"
 #include "log/log_table.h"
-#include "log/report_preview.h"
+#include "log/ui/report_preview.h"
 
 #include "engine_date.h"
 #include "engine_error.h"

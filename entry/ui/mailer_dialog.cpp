@@ -1,6 +1,6 @@
-#include "entry/mailer_dialog.h"
+#include "entry/ui/mailer_dialog.h"
 
-#include "entry/mailer_numbers.h"
+#include "numbers/mailer_numbers.h"
 #include "widgets/dialog_parts.h"
 #include "widgets/masked_edit.h"
 

@@ -1,9 +1,9 @@
-#include "log/log_dialogs.h"
+#include "log/ui/log_dialogs.h"
 
 #include "core/program_folder.h"
 #include "log/log_export.h"
 #include "log/log_table.h"
-#include "log/report_preview.h"
+#include "log/ui/report_preview.h"
 #include "widgets/dialog_parts.h"
 
 #include <QCheckBox>

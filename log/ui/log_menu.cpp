@@ -1,11 +1,11 @@
-#include "log/log_menu.h"
+#include "log/ui/log_menu.h"
 
 #include "core/companion_files.h"
 #include "core/program_folder.h"
 #include "core/sender.h"
 #include "core/settings.h"
-#include "log/log_dialogs.h"
 #include "log/log_table.h"
+#include "log/ui/log_dialogs.h"
 
 #include <QAction>
 #include <QDateTime>

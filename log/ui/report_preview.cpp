@@ -1,4 +1,4 @@
-#include "log/report_preview.h"
+#include "log/ui/report_preview.h"
 
 #include "log/paged_document.h"
 

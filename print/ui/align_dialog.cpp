@@ -1,4 +1,4 @@
-#include "print/align_dialog.h"
+#include "print/ui/align_dialog.h"
 
 #include "print/page.h"
 #include "widgets/dialog_parts.h"

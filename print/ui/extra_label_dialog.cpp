@@ -1,4 +1,4 @@
-#include "print/extra_label_dialog.h"
+#include "print/ui/extra_label_dialog.h"
 
 #include "widgets/dialog_parts.h"
 

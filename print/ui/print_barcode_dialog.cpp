@@ -1,7 +1,7 @@
-#include "print/print_barcode_dialog.h"
+#include "print/ui/print_barcode_dialog.h"
 
 #include "core/integer.h"
-#include "print/align_dialog.h"
+#include "print/ui/align_dialog.h"
 #include "widgets/dialog_parts.h"
 #include "widgets/masked_edit.h"
 

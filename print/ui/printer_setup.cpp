@@ -1,4 +1,4 @@
-#include "print/printer_setup.h"
+#include "print/ui/printer_setup.h"
 
 #include "print/page.h"
 

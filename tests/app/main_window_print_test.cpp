@@ -7,7 +7,7 @@
 #include "entry/piece_log.h"
 #include "ink.h"
 #include "modal_script.h"
-#include "print/barcode_data.h"
+#include "numbers/barcode_data.h"
 #include "print/page.h"
 #include "table/engine_error.h"
 #include "table/tzdbf.h"

@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "barcode/barcode_bmp.h"
+#include "numbers/barcode_data.h"
 #include "oracle.h"
-#include "print/barcode_data.h"
 
 namespace qm {
 namespace {

@@ -1,8 +1,8 @@
 // Number input of the Mailer Number and Print Bar Code dialogs is whole or refused.
 #include "core/settings.h"
-#include "entry/mailer_dialog.h"
+#include "entry/ui/mailer_dialog.h"
 #include "modal_script.h"
-#include "print/print_barcode_dialog.h"
+#include "print/ui/print_barcode_dialog.h"
 #include "widgets/masked_edit.h"
 
 #include <QLineEdit>

@@ -4,10 +4,10 @@
 #include "core/program_folder.h"
 #include "core/settings.h"
 #include "decode.h"
-#include "entry/mailer_numbers.h"
 #include "entry/mass_print.h"
 #include "entry/piece_log.h"
 #include "entry/print_run.h"
+#include "numbers/mailer_numbers.h"
 #include "print/page.h"
 #include "print/page_printer.h"
 

@@ -8,8 +8,8 @@
 #include "core/settings.h"
 #include "entry/entry_fields.h"
 #include "entry/print_run.h"
-#include "log/log_dialogs.h"
-#include "log/log_menu.h"
+#include "log/ui/log_dialogs.h"
+#include "log/ui/log_menu.h"
 #include "tzdbf.h"
 
 #include <QAction>

@@ -3,7 +3,7 @@
 #include "log_test_util.h"
 
 #include "log/report_layout.h"
-#include "log/report_preview.h"
+#include "log/ui/report_preview.h"
 
 #include <QComboBox>
 #include <QCoreApplication>

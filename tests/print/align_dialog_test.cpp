@@ -1,5 +1,5 @@
 // The Printer Alignment dialog.
-#include "print/align_dialog.h"
+#include "print/ui/align_dialog.h"
 
 #include <QLineEdit>
 #include <QPushButton>

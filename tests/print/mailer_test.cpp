@@ -2,7 +2,7 @@
 #include "decode.h"
 #include "ink.h"
 #include "mailer_fixture.h"
-#include "print/barcode_data.h"
+#include "numbers/barcode_data.h"
 #include "print/mailer.h"
 #include "print/mailer_barcodes.h"
 #include "print/page.h"

@@ -7,7 +7,7 @@
 #include "modal_script.h"
 #include "private_cups.h"
 
-#include "log/log_dialogs.h"
+#include "log/ui/log_dialogs.h"
 
 #include <QDialog>
 #include <QRadioButton>
