@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "core/codepage.h"
 #include "table/codepage.h"
 #include "table/tzdbf.h"
 
@@ -33,13 +34,11 @@ QString DecodeNameAddressText(const QByteArray& bytes) {
         if (text.startsWith(QChar(0xFEFF))) text.remove(0, 1);
         return text;
     }
-    std::string out;
-    qm::table::DecodeText(TTableLanguage::tlAnsi, bytes.constData(), size_t(bytes.size()), out);
-    return FromUtf8(out);
+    return DecodeAnsi(bytes);
 }
 
 QByteArray EncodeNameAddressText(const QString& text) {
-    return QByteArray::fromStdString(qm::table::EncodeString(TTableLanguage::tlAnsi, Utf8(text)));
+    return EncodeAnsi(text);
 }
 
 QStringList SplitTextFileLines(const QString& text) {
