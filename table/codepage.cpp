@@ -2,6 +2,7 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -29,30 +30,44 @@ void AppendUtf8(std::string& out, char32_t c) {
     }
 }
 
-// Decodes one UTF-8 character at p (n bytes left); returns its length, and
-// U+FFFD with length 1 for a malformed sequence.
-size_t NextUtf8(const unsigned char* p, size_t n, char32_t& c) {
-    unsigned char b = p[0];
-    if (b < 0x80) {
-        c = b;
-        return 1;
+// UTF-8 decoding through glibc's converter, which refuses overlong forms, surrogates and
+// code points past U+10FFFF. One converter a thread: a descriptor is not shared.
+class Utf8Decoder {
+public:
+    Utf8Decoder() : cd_(iconv_open("UTF-32LE", "UTF-8")) {}
+    ~Utf8Decoder() {
+        if (cd_ != kNoConverter) iconv_close(cd_);
     }
-    size_t len = b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC0 ? 2 : 0;
-    if (len == 0 || len > n || b > 0xF4) {
+    Utf8Decoder(const Utf8Decoder&) = delete;
+    Utf8Decoder& operator=(const Utf8Decoder&) = delete;
+
+    // Decodes one character at p (n bytes left); returns its length, and U+FFFD with
+    // length 1 for a byte that begins no valid character (truncated sequences included).
+    size_t Next(const unsigned char* p, size_t n, char32_t& c) {
         c = 0xFFFD;
+        if (cd_ == kNoConverter) return 1;
+        char* in = reinterpret_cast<char*>(const_cast<unsigned char*>(p));
+        size_t inLeft = std::min<size_t>(n, 4);
+        char out[4];
+        char* op = out;
+        size_t outLeft = sizeof out;
+        // Stops after one character (the output is full) or before a malformed sequence.
+        iconv(cd_, &in, &inLeft, &op, &outLeft);
+        const size_t used = static_cast<size_t>(in - reinterpret_cast<const char*>(p));
+        if (outLeft == 0 && used > 0) {
+            uint32_t v;
+            std::memcpy(&v, out, 4);
+            c = v;
+            return used;
+        }
+        iconv(cd_, nullptr, nullptr, nullptr, nullptr);
         return 1;
     }
-    char32_t v = b & (0x7F >> len);
-    for (size_t i = 1; i < len; ++i) {
-        if ((p[i] & 0xC0) != 0x80) {
-            c = 0xFFFD;
-            return 1;
-        }
-        v = (v << 6) | (p[i] & 0x3F);
-    }
-    c = v;
-    return len;
-}
+
+private:
+    static inline const iconv_t kNoConverter = reinterpret_cast<iconv_t>(-1);
+    iconv_t cd_;
+};
 
 struct CodePage {
     std::array<std::string, 256> toUtf8;
@@ -121,8 +136,9 @@ namespace {
 inline char EncodeNext(TTableLanguage lang, const CodePage*& page, const unsigned char* p, size_t n,
                        size_t& i) {
     if (p[i] < 0x80) return static_cast<char>(p[i++]);
+    thread_local Utf8Decoder utf8;
     char32_t c;
-    i += NextUtf8(p + i, n - i, c);
+    i += utf8.Next(p + i, n - i, c);
     if (!page) page = &Page(lang);
     int16_t b = c < 0x10000 ? page->fromUnicode[c] : -1;
     return b >= 0 ? static_cast<char>(b) : '?';

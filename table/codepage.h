@@ -14,7 +14,8 @@ enum class TTableLanguage { tlOem, tlAnsi };
 void DecodeText(TTableLanguage lang, const char* p, size_t n, std::string& out);
 
 // Stores UTF-8 text into exactly `width` bytes: cut after `width` characters,
-// padded with blanks. Characters the code page lacks become '?'.
+// padded with blanks. Characters the code page lacks become '?', and so does each
+// byte that begins no valid UTF-8 character (overlong forms and surrogates included).
 void EncodeText(TTableLanguage lang, std::string_view utf8, char* dst, size_t width);
 
 // The stored bytes of UTF-8 text, one a character, as many as it needs.
