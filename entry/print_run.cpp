@@ -4,9 +4,9 @@
 #include "core/serial_number.h"
 #include "core/settings_lock.h"
 #include "entry/mailer_numbers.h"
-#include "entry/piece_log.h"
+#include "piece/piece_log.h"
+#include "piece/piece_printer.h"
 #include "print/barcode_data.h"
-#include "print/piece_printer.h"
 
 #include <optional>
 

@@ -1,5 +1,5 @@
 #pragma once
-// The print request: everything one mail piece puts on the mailer form, as texts.
+// The print request: everything one mail piece puts on the mailer form and into the log.
 
 #include <QString>
 
@@ -7,29 +7,36 @@
 
 namespace qm {
 
-inline constexpr int kPrintRequestSlots = 28;
-using PrintRequest = std::array<QString, kPrintRequestSlots>;
+// The extra label of the form: not printed, or carrying the sender's or the addressee's lines.
+enum class ExtraLabel { None, Sender, Addressee };
 
-// Slots read by the mailer layout.
-enum PrintRequestSlot : int {
-    kSlotSender1 = 0, // 0 to 4: sender lines
-    kSlotSenderZip = 5,
-    kSlotAddressee1 = 6, // 6 to 10: addressee lines, 10 the city line when not moved up
-    kSlotAddresseeZip = 11,
-    kSlotReference = 12,
-    kSlotComment = 13,
-    kSlotRestricted = 14, // "Y" or "N"
-    kSlotCustomerOrMailer = 15,
-    kSlotSerial = 16,
-    kSlotPostage = 17,
-    kSlotCertFee = 18,
-    kSlotReturnFee = 19,
-    kSlotRestrictedFee = 20,
-    kSlotTotal = 21,
-    kSlotLeftRight = 22,
-    kSlotTopBottom = 23,
-    kSlotPrintExtraLabel = 24,
-    kSlotExtraLabel = 25,
+// The extra label as the settings name it: printed only for "Yes", with the addressee's
+// lines only for "Addressed To" (both compared exactly).
+ExtraLabel ExtraLabelOf(const QString& printExtraLabel, const QString& extraLabel);
+
+struct PrintRequest {
+    std::array<QString, 5> senderLines;
+    QString senderZip;
+    // The four addressee lines and the city line; the city line moves up into the first
+    // empty line, leaving the last one empty.
+    std::array<QString, 5> addresseeLines;
+    QString addresseeZip; // as printed: five digits, or nine with a hyphen
+    QString reference;    // at most 25 characters
+    QString comment;
+    bool restricted = false; // restricted delivery
+    // Barcode mode: the customer ID without hyphens and the serial; pre-numbered mode: the
+    // mailer number as printed on the form.
+    QString customerId;
+    QString serial;
+    QString mailerNumber;
+    // The fees as the receipt shows them (a fee that does not count is a single blank) and
+    // the total.
+    QString postage, certFee, returnFee, restrictedFee;
+    QString total;
+    // The user's alignment in hundredths of an inch.
+    int leftRight = 0;
+    int topBottom = 0;
+    ExtraLabel extraLabel = ExtraLabel::None;
 };
 
 } // namespace qm
