@@ -54,9 +54,4 @@ std::vector<std::string> MemoLinesOfControl(const QString& text) {
     return out;
 }
 
-QString MassPrintQuestion(unsigned count) {
-    return QStringLiteral("You are about to print %1 labels.\n\rWould you like to continue?")
-        .arg(count);
-}
-
 } // namespace qm::addresses

@@ -41,7 +41,4 @@ QString WithoutControlCharacters(QString text);
 // at the very end does not start another line.
 std::vector<std::string> MemoLinesOfControl(const QString& text);
 
-// The question before a mass print of `count` records.
-QString MassPrintQuestion(unsigned count);
-
 } // namespace qm::addresses

@@ -20,9 +20,9 @@ QString ShownFee(const QString& text, double& sum) {
 } // namespace
 
 PrintRequest BuildPrintRequest(const EntryFields& f, const GlobalVariables& g) {
-    PrintRequest r; // every slot empty
-    for (int i = 0; i < 5; ++i) r[size_t(i)] = f.senderLabels[size_t(i)];
-    r[kSlotSenderZip] = g.Zip;
+    PrintRequest r;
+    r.senderLines = f.senderLabels;
+    r.senderZip = g.Zip;
 
     const QString zip = FormatZip(f.zipText);
     QString cityLine =
@@ -35,34 +35,31 @@ PrintRequest BuildPrintRequest(const EntryFields& f, const GlobalVariables& g) {
             break;
         }
     }
-    for (int i = 0; i < 4; ++i) r[size_t(kSlotAddressee1 + i)] = lines[size_t(i)];
-    r[10] = cityLine;
-    r[kSlotAddresseeZip] = zip;
+    for (size_t i = 0; i < 4; ++i) r.addresseeLines[i] = lines[i];
+    r.addresseeLines[4] = cityLine;
+    r.addresseeZip = zip;
 
-    r[kSlotReference] = f.re.left(25);
-    r[kSlotComment] = f.comment;
-    r[kSlotRestricted] = f.restricted ? QStringLiteral("Y") : QStringLiteral("N");
+    r.reference = f.re.left(25);
+    r.comment = f.comment;
+    r.restricted = f.restricted;
     if (g.PrintBarCode) {
-        r[kSlotCustomerOrMailer] = WithoutHyphens(g.CustID);
-        r[kSlotSerial] = g.SerialNum;
+        r.customerId = WithoutHyphens(g.CustID);
+        r.serial = g.SerialNum;
     } else {
-        r[kSlotCustomerOrMailer] = g.MailerNum;
+        r.mailerNumber = g.MailerNum;
     }
     double sum = 0;
-    r[kSlotPostage] = ShownFee(f.postage, sum);
-    r[kSlotCertFee] = ShownFee(f.certFee, sum);
-    r[kSlotReturnFee] = ShownFee(f.returnFee, sum);
-    r[kSlotRestrictedFee] = ShownFee(f.restrictedFee, sum);
+    r.postage = ShownFee(f.postage, sum);
+    r.certFee = ShownFee(f.certFee, sum);
+    r.returnFee = ShownFee(f.returnFee, sum);
+    r.restrictedFee = ShownFee(f.restrictedFee, sum);
     const std::optional<double> shownTotal = ParseMoney(f.total);
     // The field's own text when it agrees with the fees, else the sum itself.
-    r[kSlotTotal] =
+    r.total =
         shownTotal && FormatMoney(*shownTotal) == FormatMoney(sum) ? f.total : FormatMoney(sum);
-    r[kSlotLeftRight] = QString::number(g.LeftRight);
-    r[kSlotTopBottom] = QString::number(g.TopBottom);
-    r[kSlotPrintExtraLabel] = g.PrintExtraLabel;
-    r[kSlotExtraLabel] = g.ExtraLabel;
-    r[26] = QStringLiteral("-1");
-    r[27] = QStringLiteral("-1");
+    r.leftRight = g.LeftRight;
+    r.topBottom = g.TopBottom;
+    r.extraLabel = ExtraLabelOf(g.PrintExtraLabel, g.ExtraLabel);
     return r;
 }
 

@@ -1,8 +1,7 @@
 #include "entry/mass_print.h"
 
-#include "addresses/address_book_texts.h"
-#include "entry/piece_log.h"
 #include "numbers/barcode_data.h"
+#include "piece/piece_log.h"
 
 namespace qm {
 
@@ -53,10 +52,15 @@ MassPrintRecord RecordOf(MassPrintSource& source, const EntryFields& f) {
 
 } // namespace
 
+QString MassPrintQuestion(unsigned count) {
+    return QStringLiteral("You are about to print %1 labels.\n\rWould you like to continue?")
+        .arg(count);
+}
+
 QString MassPrintQuestion(const MassPrintOutcome& plan) {
     if (plan.deletedSkipped == 0 && plan.wrongZip.isEmpty() && plan.withoutZip == 0 &&
         plan.shortened.isEmpty())
-        return addresses::MassPrintQuestion(unsigned(plan.toPrint));
+        return MassPrintQuestion(unsigned(plan.toPrint));
     QStringList skipped;
     if (plan.deletedSkipped > 0)
         skipped << Records(plan.deletedSkipped, "deleted record", "deleted records") +

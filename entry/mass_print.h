@@ -58,6 +58,8 @@ MassPrintOutcome RunMassPrint(MassPrintSource& source, GlobalVariables& g, Piece
                               const MassPrintProgress& progress = {});
 
 QString MassPrintUnsetCustomerMessage();
+// The question before a mass print of `count` records.
+QString MassPrintQuestion(unsigned count);
 // The question before the run: the labels it will print and the records it skips.
 QString MassPrintQuestion(const MassPrintOutcome& plan);
 // The closing message: how many pieces were printed and logged, first and last number, the

@@ -2,11 +2,11 @@
 
 #include "core/integer.h"
 #include "core/settings_lock.h"
-#include "entry/piece_log.h"
 #include "numbers/barcode_data.h"
 #include "numbers/mailer_numbers.h"
 #include "numbers/serial_number.h"
-#include "print/piece_printer.h"
+#include "piece/piece_log.h"
+#include "piece/piece_printer.h"
 
 #include <optional>
 

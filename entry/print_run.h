@@ -6,7 +6,7 @@
 #include "core/settings.h"
 #include "entry/address_checks.h"
 #include "entry/entry_fields.h"
-#include "print/print_request.h"
+#include "piece/print_request.h"
 
 #include <QString>
 #include <QStringList>

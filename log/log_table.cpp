@@ -95,15 +95,15 @@ LogEntry LogEntryOf(const PrintRequest& r, const EntryFields& fields, const QStr
     e.addressee = fields.addresseeLines;
     e.city = TrimForm(fields.city);
     e.state = TrimForm(fields.state);
-    e.zip = r[kSlotAddresseeZip];
+    e.zip = r.addresseeZip;
     e.mailernum = LogMailerNumber(barcodeData);
-    e.postage = r[kSlotPostage];
-    e.certified = r[kSlotCertFee];
-    e.restricted = r[kSlotRestrictedFee];
-    e.returnFee = r[kSlotReturnFee];
-    e.total = r[kSlotTotal];
-    e.comments = r[kSlotComment];
-    e.re = r[kSlotReference];
+    e.postage = r.postage;
+    e.certified = r.certFee;
+    e.restricted = r.restrictedFee;
+    e.returnFee = r.returnFee;
+    e.total = r.total;
+    e.comments = r.comment;
+    e.re = r.reference;
     return e;
 }
 

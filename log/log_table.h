@@ -4,8 +4,8 @@
 //   LogEntry e = LogEntryOf(request, fields, barcodeData);
 //   if (QString error = AppendLogEntry(LogTablePath(), e); !error.isEmpty()) warn(error);
 
-#include "entry/piece_log.h"
-#include "print/print_request.h"
+#include "piece/piece_log.h"
+#include "piece/print_request.h"
 #include "tzdbf.h"
 
 #include <QString>

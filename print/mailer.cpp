@@ -78,19 +78,17 @@ void FitTowardLeftEdge(PrintPage& page, double x, const QStringList& texts) {
     FitFont(page, texts, page.InchToDotX(x) - page.InchToDotX(kInkMargin));
 }
 
-QStringList BlockTexts(const PrintRequest& r, int first, bool upper) {
+using Block = std::array<QString, 5>;
+
+QStringList BlockTexts(const Block& lines, bool upper) {
     QStringList texts;
-    for (int i = 0; i < 5; ++i) {
-        const QString& s = r[size_t(first + i)];
-        texts << (upper ? UpperLetters(s) : s);
-    }
+    for (const QString& s : lines) texts << (upper ? UpperLetters(s) : s);
     return texts;
 }
 
-// Five lines of the request, one below the other.
-void Lines(PrintPage& page, const PrintRequest& r, int first, double x, const double (&ys)[5],
-           bool upper) {
-    const QStringList texts = BlockTexts(r, first, upper);
+// Five lines of a block, one below the other.
+void Lines(PrintPage& page, const Block& lines, double x, const double (&ys)[5], bool upper) {
+    const QStringList texts = BlockTexts(lines, upper);
     FitTowardLeftEdge(page, x, texts);
     for (int i = 0; i < 5; ++i) Text(page, x, ys[i], texts[i]);
     page.SetFontScale(1.0);
@@ -124,59 +122,56 @@ QString PrintMailer(const PrintRequest& r, bool barcodeMode, const QFont& fontSo
                     PageTarget& target) {
     QString dataT, dataF;
     if (barcodeMode) {
-        const QString zipT = FiveDigitZip(r[kSlotAddresseeZip]);
-        dataT =
-            BuildBarcodeData(r[kSlotCustomerOrMailer], r[kSlotSerial], zipT, QStringLiteral("T"));
-        const QString zipF = FiveDigitZip(r[kSlotSenderZip]);
-        dataF =
-            BuildBarcodeData(r[kSlotCustomerOrMailer], r[kSlotSerial], zipF, QStringLiteral("F"));
+        const QString zipT = FiveDigitZip(r.addresseeZip);
+        dataT = BuildBarcodeData(r.customerId, r.serial, zipT, QStringLiteral("T"));
+        const QString zipF = FiveDigitZip(r.senderZip);
+        dataF = BuildBarcodeData(r.customerId, r.serial, zipF, QStringLiteral("F"));
     } else {
-        dataT = r[kSlotCustomerOrMailer];
+        dataT = r.mailerNumber;
     }
     target.SetDocumentTitle(MailerDocumentTitle(dataT));
     PrintPage page(target);
-    page.SetAlignment(r[kSlotLeftRight], r[kSlotTopBottom]);
+    page.SetAlignment(r.leftRight, r.topBottom);
     page.PreparePage(fontSource);
     if (barcodeMode) DrawMailerBarcodes(page, dataT, dataF);
-    DrawZipBarcodes(page, r[kSlotSenderZip], r[kSlotAddresseeZip], r[kSlotPrintExtraLabel],
-                    r[kSlotExtraLabel]);
+    DrawZipBarcodes(page, r.senderZip, r.addresseeZip, r.extraLabel);
 
-    const QString re = QStringLiteral("RE: ") + r[kSlotReference];
+    const QString re = QStringLiteral("RE: ") + r.reference;
 
     // The texts come after the barcodes: their white cells win where they overlap.
     SelectFont(page, FormFont::F1);
-    Lines(page, r, kSlotSender1, 7.5, {4.65, 4.5, 4.35, 4.2, 4.05}, true);
-    Lines(page, r, kSlotSender1, 7.55, {3.0, 2.85, 2.7, 2.55, 2.4}, true);
-    Lines(page, r, kSlotAddressee1, 7.1, {6.7, 6.55, 6.4, 6.25, 6.1}, true);
-    Lines(page, r, kSlotAddressee1, 7.55, {2.0, 1.85, 1.7, 1.55, 1.4}, true);
-    if (r[kSlotPrintExtraLabel] == QLatin1String("Yes")) {
-        const int first =
-            r[kSlotExtraLabel] == QLatin1String("Addressed To") ? kSlotAddressee1 : kSlotSender1;
-        Lines(page, r, first, 2.8, {6.6, 6.45, 6.3, 6.15, 6.0}, true);
+    Lines(page, r.senderLines, 7.5, {4.65, 4.5, 4.35, 4.2, 4.05}, true);
+    Lines(page, r.senderLines, 7.55, {3.0, 2.85, 2.7, 2.55, 2.4}, true);
+    Lines(page, r.addresseeLines, 7.1, {6.7, 6.55, 6.4, 6.25, 6.1}, true);
+    Lines(page, r.addresseeLines, 7.55, {2.0, 1.85, 1.7, 1.55, 1.4}, true);
+    if (r.extraLabel != ExtraLabel::None) {
+        const Block& label =
+            r.extraLabel == ExtraLabel::Addressee ? r.addresseeLines : r.senderLines;
+        Lines(page, label, 2.8, {6.6, 6.45, 6.3, 6.15, 6.0}, true);
     }
     Text(page, 7.5, 3.95, re);
 
     SelectFont(page, FormFont::F2);
     const double xs[5] = {4.3, 4.15, 4.0, 3.85, 3.7};
     // Turned by 270 degrees the lines run from y 3.8 toward the bottom edge.
-    const QStringList vertical = BlockTexts(r, kSlotSender1, true);
+    const QStringList vertical = BlockTexts(r.senderLines, true);
     FitFont(page, vertical, page.InchToDotY(11.0 - kInkMargin) - page.InchToDotY(3.8));
     for (int i = 0; i < 5; ++i) Text(page, xs[i], 3.8, vertical[i]);
     page.SetFontScale(1.0);
     Text(page, 8.21, 3.8, re);
-    Text(page, 8.06, 3.8, r[kSlotComment]);
+    Text(page, 8.06, 3.8, r.comment);
 
     SelectFont(page, FormFont::F3);
-    const QStringList receiptTop = {r[kSlotSender1], re, r[kSlotComment]};
+    const QStringList receiptTop = {r.senderLines[0], re, r.comment};
     FitTowardLeftEdge(page, 1.45, receiptTop);
     Text(page, 1.45, 2.88, receiptTop[0]);
     Text(page, 1.45, 2.78, receiptTop[1]);
     Text(page, 1.45, 2.68, receiptTop[2]);
     page.SetFontScale(1.0);
-    Lines(page, r, kSlotAddressee1, 1.45, {2.13, 2.03, 1.93, 1.83, 1.73}, false);
+    Lines(page, r.addresseeLines, 1.45, {2.13, 2.03, 1.93, 1.83, 1.73}, false);
     const double feeYs[4] = {1.43, 1.33, 1.23, 1.13};
-    for (int i = 0; i < 4; ++i)
-        TextEndingAt(page, 0.3, feeYs[i], TrimForm(r[size_t(kSlotPostage + i)]));
+    const QString* fees[4] = {&r.postage, &r.certFee, &r.returnFee, &r.restrictedFee};
+    for (int i = 0; i < 4; ++i) TextEndingAt(page, 0.3, feeYs[i], TrimForm(*fees[i]));
     const char* captions[4] = {"Postage", "Certified Fee", "Return Receipt", "Restricted"};
     for (int i = 0; i < 4; ++i) Text(page, 1.45, feeYs[i], QString::fromLatin1(captions[i]));
 
@@ -193,7 +188,7 @@ QString PrintMailer(const PrintRequest& r, bool barcodeMode, const QFont& fontSo
     caption(1.4, 1.58, QStringLiteral("FEES:"));
     caption(1.4, 0.98, QStringLiteral("TOTAL"));
     caption(1.4, 0.78, QStringLiteral("POSTMARK OR DATE"));
-    TextEndingAt(page, 0.3, 0.98, QStringLiteral("$ ") + TrimForm(r[kSlotTotal]));
+    TextEndingAt(page, 0.3, 0.98, QStringLiteral("$ ") + TrimForm(r.total));
 
     page.RestoreBaseFont();
     page.EndDoc();

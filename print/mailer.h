@@ -2,7 +2,7 @@
 // The mailer layout: one mail piece printed onto one pre-printed mailer form.
 
 #include "core/form_text.h"
-#include "print/print_request.h"
+#include "piece/print_request.h"
 
 #include <QFont>
 #include <QString>
@@ -22,7 +22,7 @@ QString MailerDocumentTitle(const QString& dataT);
 QString FiveDigitZip(const QString& zipText);
 
 // Prints one mailer as one document on the target. Returns the kind "T" barcode
-// data string in barcode mode, slot 15 unchanged in pre-numbered mode. Errors of the
+// data string in barcode mode, the request's mailer number in pre-numbered mode. Errors of the
 // printer or the page propagate; the open document is abandoned.
 QString PrintMailer(const PrintRequest& request, bool barcodeMode, const QFont& fontSource,
                     PageTarget& target);

@@ -99,7 +99,7 @@ void DrawMailerBarcodes(PrintPage& page, const QString& dataT, const QString& da
 }
 
 void DrawZipBarcodes(PrintPage& page, const QString& senderZip, const QString& addresseeZip,
-                     const QString& printExtraLabel, const QString& extraLabel) {
+                     ExtraLabel extraLabel) {
     const MailerSymbolSizes s =
         SymbolSizesFor(page.Metrics().resolutionX, page.Metrics().resolutionY);
     TBarcodeBmp zip;
@@ -112,7 +112,7 @@ void DrawZipBarcodes(PrintPage& page, const QString& senderZip, const QString& a
     zip.SetBarcodeText(senderZip);
     DrawNatural(page, zip, senderZip.size() <= 5 ? 5.3 : 4.5, 3.55);
 
-    if (printExtraLabel == QLatin1String("Yes") && extraLabel == QLatin1String("Addressed To")) {
+    if (extraLabel == ExtraLabel::Addressee) {
         zip.SetBarcodeText(addresseeZip);
         DrawNatural(page, zip, zip.BarcodeText().size() <= 5 ? 1.08 : 0.15, 5.63);
     }

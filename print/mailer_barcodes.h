@@ -2,6 +2,8 @@
 // The machine-readable parts of the mailer: the three GS1-128 symbols with the
 // tracking numbers, and the POSTNET symbols of the ZIP codes.
 
+#include "piece/print_request.h"
+
 #include <QString>
 
 namespace qm {
@@ -33,8 +35,8 @@ QString MailerSymbolText(const QString& data);
 void DrawMailerBarcodes(PrintPage& page, const QString& dataT, const QString& dataF);
 
 // The sender ZIP symbol, and the extra label's ZIP symbol when the extra label
-// carries the addressee ("Yes" and "Addressed To", compared exactly).
+// carries the addressee.
 void DrawZipBarcodes(PrintPage& page, const QString& senderZip, const QString& addresseeZip,
-                     const QString& printExtraLabel, const QString& extraLabel);
+                     ExtraLabel extraLabel);
 
 } // namespace qm

@@ -264,17 +264,17 @@ void PrintPage::PreparePage(const QFont& source) {
     painter_.setRenderHint(QPainter::SmoothPixmapTransform, false);
 }
 
-void PrintPage::SetAlignment(const QString& leftRight, const QString& topBottom) {
+void PrintPage::SetAlignment(int32_t leftRight, int32_t topBottom) {
     metrics_.leftRight = leftRight;
     metrics_.topBottom = topBottom;
 }
 
 int32_t PrintPage::InchToDotX(double x) const {
-    return InchToDot(x, metrics_.offsetX, metrics_.resolutionX, StrToInt(metrics_.leftRight));
+    return InchToDot(x, metrics_.offsetX, metrics_.resolutionX, metrics_.leftRight);
 }
 
 int32_t PrintPage::InchToDotY(double y) const {
-    return InchToDot(y, metrics_.offsetY, metrics_.resolutionY, StrToInt(metrics_.topBottom));
+    return InchToDot(y, metrics_.offsetY, metrics_.resolutionY, metrics_.topBottom);
 }
 
 void PrintPage::SetFontSize(int points) {

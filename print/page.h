@@ -6,8 +6,6 @@
 // and the user's alignment (1/100 inch per unit). All drawing goes through a
 // PageTarget: a QPrinter (CUPS printer or PDF file) or an in-memory image.
 
-#include "core/integer.h"
-
 #include <QColor>
 #include <QFont>
 #include <QImage>
@@ -156,10 +154,10 @@ bool RegisterPrintFonts();
 struct PageMetrics {
     int32_t resolutionX = 0;
     int32_t resolutionY = 0;
-    double offsetX = 0; // inches
-    double offsetY = 0; // inches
-    QString leftRight = QStringLiteral("0");
-    QString topBottom = QStringLiteral("0");
+    double offsetX = 0;    // inches
+    double offsetY = 0;    // inches
+    int32_t leftRight = 0; // the user's alignment in hundredths of an inch
+    int32_t topBottom = 0;
     QString baseFace;
 };
 
@@ -184,7 +182,7 @@ public:
     PrintPage& operator=(const PrintPage&) = delete;
 
     void PreparePage(const QFont& source);
-    void SetAlignment(const QString& leftRight, const QString& topBottom);
+    void SetAlignment(int32_t leftRight, int32_t topBottom);
 
     int32_t InchToDotX(double x) const;
     int32_t InchToDotY(double y) const;

@@ -13,8 +13,8 @@ QString PagePrinter::PrintMailer(const PrintRequest& request, bool barcodeMode) 
 int PagePrinter::PrePrintLabels(int count, const QString& custId, const QString& firstSerial,
                                 int leftRight, int topBottom,
                                 const std::function<void(const QString& serial)>& labelPrinted) {
-    return PrePrintBarcodes(count, custId, firstSerial, QString::number(leftRight),
-                            QString::number(topBottom), BasePrintFont(), target_, labelPrinted);
+    return PrePrintBarcodes(count, custId, firstSerial, leftRight, topBottom, BasePrintFont(),
+                            target_, labelPrinted);
 }
 
 } // namespace qm

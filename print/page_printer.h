@@ -1,6 +1,6 @@
 #pragma once
 // The pieces of a print run on a page target, with the base print font.
-#include "print/piece_printer.h"
+#include "piece/piece_printer.h"
 
 namespace qm {
 

@@ -16,9 +16,8 @@ QString PrePrintDocumentTitle(const QString& firstSerial, const QString& lastSer
     return QStringLiteral("Pre-printed labels %1 to %2").arg(shown(firstSerial), shown(lastSerial));
 }
 
-int PrePrintBarcodes(int count, const QString& custId, const QString& firstSerial,
-                     const QString& leftRight, const QString& topBottom, const QFont& fontSource,
-                     PageTarget& target,
+int PrePrintBarcodes(int count, const QString& custId, const QString& firstSerial, int leftRight,
+                     int topBottom, const QFont& fontSource, PageTarget& target,
                      const std::function<void(const QString& serial)>& labelPrinted) {
     if (count <= 0) return 0;
     QString serial = firstSerial;

@@ -18,9 +18,8 @@ class PageTarget;
 // The title of a pre-print run's print job: "Pre-printed labels 12 to 20".
 QString PrePrintDocumentTitle(const QString& firstSerial, const QString& lastSerial);
 
-int PrePrintBarcodes(int count, const QString& custId, const QString& firstSerial,
-                     const QString& leftRight, const QString& topBottom, const QFont& fontSource,
-                     PageTarget& target,
+int PrePrintBarcodes(int count, const QString& custId, const QString& firstSerial, int leftRight,
+                     int topBottom, const QFont& fontSource, PageTarget& target,
                      const std::function<void(const QString& serial)>& labelPrinted = {});
 
 } // namespace qm

@@ -62,10 +62,10 @@ private:
 // The test suite's sample piece, with addressee, reference and serial varied per mailer.
 PrintRequest Request(int i) {
     PrintRequest r = test::SamplePrintRequest();
-    r[6] = QStringLiteral("Addressee %1").arg(i);
-    r[7] = QStringLiteral("%1 Main St").arg(i + 10);
-    r[12] = QStringLiteral("Invoice %1").arg(i);
-    r[16] = QString::number(i + 1).rightJustified(7, QLatin1Char('0'));
+    r.addresseeLines[0] = QStringLiteral("Addressee %1").arg(i);
+    r.addresseeLines[1] = QStringLiteral("%1 Main St").arg(i + 10);
+    r.reference = QStringLiteral("Invoice %1").arg(i);
+    r.serial = QString::number(i + 1).rightJustified(7, QLatin1Char('0'));
     return r;
 }
 

@@ -3,7 +3,6 @@
 // mailing log beside the program, with the windows of log_dialogs.h.
 
 #include "log/log_commands.h"
-#include "print/print_request.h"
 
 class QAction;
 class QWidget;

@@ -1,5 +1,6 @@
 #include "print/ui/align_dialog.h"
 
+#include "core/integer.h"
 #include "print/page.h"
 #include "widgets/dialog_parts.h"
 

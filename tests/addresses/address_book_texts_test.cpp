@@ -83,10 +83,5 @@ TEST(AddressBookTexts, MemoLinesSplitOnlyAtTheStoredLineEnds) {
         EXPECT_EQ(MemoLinesOfControl(QString::fromUtf8(c.control)), c.stored) << c.control;
 }
 
-TEST(AddressBookTexts, MassPrintQuestion) {
-    EXPECT_EQ(MassPrintQuestion(250),
-              QStringLiteral("You are about to print 250 labels.\n\rWould you like to continue?"));
-}
-
 } // namespace
 } // namespace qm::addresses

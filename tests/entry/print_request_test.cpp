@@ -26,7 +26,7 @@ EntryFields Fields() {
 }
 } // namespace
 
-TEST(PrintRequest, SlotsFromFieldsAndSettings) {
+TEST(PrintRequest, MembersFromFieldsAndSettings) {
     GlobalVariables g;
     g.Zip = QStringLiteral("45459");
     g.CustID = QStringLiteral("12-345-6789");
@@ -34,25 +34,42 @@ TEST(PrintRequest, SlotsFromFieldsAndSettings) {
     g.LeftRight = -5;
     g.TopBottom = 12;
     const PrintRequest r = BuildPrintRequest(Fields(), g);
-    EXPECT_EQ(r[0], QStringLiteral("Acme"));
-    EXPECT_EQ(r[5], QStringLiteral("45459"));
-    EXPECT_EQ(r[6], QStringLiteral("John Smith"));
-    EXPECT_EQ(r[8], QStringLiteral("Springfield IL 62701")) << "city line moved up";
-    EXPECT_EQ(r[10], QString());
-    EXPECT_EQ(r[11], QStringLiteral("62701"));
-    EXPECT_EQ(r[12], QStringLiteral("Invoice 77 and a referenc"));
-    EXPECT_EQ(r[14], QStringLiteral("N"));
-    EXPECT_EQ(r[15], QStringLiteral("123456789"));
-    EXPECT_EQ(r[16], QStringLiteral("0000042"));
-    EXPECT_EQ(r[17], QStringLiteral("          0.39"));
-    EXPECT_EQ(r[20], QStringLiteral(" "));
-    EXPECT_EQ(r[21], QStringLiteral("          4.64"));
-    EXPECT_EQ(r[22], QStringLiteral("-5"));
-    EXPECT_EQ(r[23], QStringLiteral("12"));
-    EXPECT_EQ(r[24], QStringLiteral("Yes"));
-    EXPECT_EQ(r[25], QStringLiteral("Addressed To"));
-    EXPECT_EQ(r[26], QStringLiteral("-1"));
-    EXPECT_EQ(r[27], QStringLiteral("-1"));
+    EXPECT_EQ(r.senderLines[0], QStringLiteral("Acme"));
+    EXPECT_EQ(r.senderZip, QStringLiteral("45459"));
+    EXPECT_EQ(r.addresseeLines[0], QStringLiteral("John Smith"));
+    EXPECT_EQ(r.addresseeLines[2], QStringLiteral("Springfield IL 62701")) << "city line moved up";
+    EXPECT_EQ(r.addresseeLines[4], QString());
+    EXPECT_EQ(r.addresseeZip, QStringLiteral("62701"));
+    EXPECT_EQ(r.reference, QStringLiteral("Invoice 77 and a referenc"));
+    EXPECT_FALSE(r.restricted);
+    EXPECT_EQ(r.customerId, QStringLiteral("123456789"));
+    EXPECT_EQ(r.serial, QStringLiteral("0000042"));
+    EXPECT_EQ(r.postage, QStringLiteral("          0.39"));
+    EXPECT_EQ(r.restrictedFee, QStringLiteral(" "));
+    EXPECT_EQ(r.total, QStringLiteral("          4.64"));
+    EXPECT_EQ(r.leftRight, -5);
+    EXPECT_EQ(r.topBottom, 12);
+    EXPECT_EQ(r.extraLabel, ExtraLabel::Addressee);
+}
+
+// The extra label's settings are compared exactly, as the settings file stores them.
+TEST(PrintRequest, ExtraLabelFromTheSettings) {
+    struct Case {
+        const char* print;
+        const char* label;
+        ExtraLabel expected;
+    };
+    for (const Case& c : {Case{"Yes", "Addressed To", ExtraLabel::Addressee},
+                          Case{"Yes", "Your Name and Address", ExtraLabel::Sender},
+                          Case{"Yes", "addressed to", ExtraLabel::Sender},
+                          Case{"No", "Addressed To", ExtraLabel::None},
+                          Case{"yes", "Addressed To", ExtraLabel::None}}) {
+        GlobalVariables g;
+        g.PrintExtraLabel = QString::fromLatin1(c.print);
+        g.ExtraLabel = QString::fromLatin1(c.label);
+        EXPECT_EQ(BuildPrintRequest(Fields(), g).extraLabel, c.expected)
+            << c.print << " / " << c.label;
+    }
 }
 
 TEST(PrintRequest, MoveRuleAndModes) {
@@ -63,17 +80,17 @@ TEST(PrintRequest, MoveRuleAndModes) {
     f.addresseeLines = {QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C"),
                         QStringLiteral("D")};
     PrintRequest r = BuildPrintRequest(f, g);
-    EXPECT_EQ(r[9], QStringLiteral("D"));
-    EXPECT_EQ(r[10], QStringLiteral("Springfield IL 62701"));
-    EXPECT_EQ(r[15], g.MailerNum);
-    EXPECT_EQ(r[16], QString());
+    EXPECT_EQ(r.addresseeLines[3], QStringLiteral("D"));
+    EXPECT_EQ(r.addresseeLines[4], QStringLiteral("Springfield IL 62701"));
+    EXPECT_EQ(r.mailerNumber, g.MailerNum);
+    EXPECT_EQ(r.serial, QString());
     f.addresseeLines = {QStringLiteral(" "), QString(), QString(), QString()};
     f.city.clear();
     f.state.clear();
     f.zipText = QStringLiteral("     -    ");
     r = BuildPrintRequest(f, g);
-    EXPECT_EQ(r[6], QStringLiteral("  ")) << "an empty city line is two blanks";
-    EXPECT_EQ(r[11], QString());
+    EXPECT_EQ(r.addresseeLines[0], QStringLiteral("  ")) << "an empty city line is two blanks";
+    EXPECT_EQ(r.addresseeZip, QString());
 }
 
 // The receipt's total is the sum of the fees it shows.
@@ -85,10 +102,10 @@ TEST(PrintRequest, TotalIsTheSumOfTheFeesShown) {
     f.restricted = true;
     f.restrictedFee = QStringLiteral("abc");
     const PrintRequest r = BuildPrintRequest(f, g);
-    EXPECT_EQ(r[17], QStringLiteral(" "));
-    EXPECT_EQ(r[20], QStringLiteral(" "));
-    EXPECT_EQ(r[14], QStringLiteral("Y"));
-    EXPECT_EQ(r[21], QStringLiteral("          4.25"));
+    EXPECT_EQ(r.postage, QStringLiteral(" "));
+    EXPECT_EQ(r.restrictedFee, QStringLiteral(" "));
+    EXPECT_TRUE(r.restricted);
+    EXPECT_EQ(r.total, QStringLiteral("          4.25"));
 }
 
 TEST(PrintRequest, AddresseeEmptyOnlyWithoutLinesCityAndZip) {

@@ -5,9 +5,9 @@
 #include "core/settings.h"
 #include "decode.h"
 #include "entry/mass_print.h"
-#include "entry/piece_log.h"
 #include "entry/print_run.h"
 #include "numbers/mailer_numbers.h"
+#include "piece/piece_log.h"
 #include "print/page.h"
 #include "print/page_printer.h"
 
@@ -104,7 +104,7 @@ public:
     int closed = 0;
     QString Append(const PrintRequest& r, const EntryFields& fields, const QString& data) override {
         if (!failure.isEmpty()) return failure;
-        appended << r[kSlotSerial] + QLatin1Char('/') + data;
+        appended << r.serial + QLatin1Char('/') + data;
         entries << fields;
         return {};
     }
@@ -820,4 +820,9 @@ TEST_F(PrintRun, MassPrintStopsAtATableErrorNamingThePiecesPrinted) {
                                                 "of the address table:\nCorrupted index file: "
                                                 "book.MDX")))
         << summary.toStdString();
+}
+
+TEST(MassPrint, QuestionNamesTheCount) {
+    EXPECT_EQ(MassPrintQuestion(250),
+              QStringLiteral("You are about to print 250 labels.\n\rWould you like to continue?"));
 }

@@ -55,8 +55,8 @@ Sheet PrintToImage(const PrintRequest& r, bool barcodeMode, int dpi, int offX = 
     const QString data = PrintMailer(r, barcodeMode, BasePrintFont(), target);
     if (result) *result = data;
     Sheet s{target.Image(), dpi, offX, offY};
-    s.alignX = r[kSlotLeftRight].toInt() * dpi / 100;
-    s.alignY = r[kSlotTopBottom].toInt() * dpi / 100;
+    s.alignX = r.leftRight * dpi / 100;
+    s.alignY = r.topBottom * dpi / 100;
     return s;
 }
 
@@ -182,14 +182,13 @@ TEST(Mailer, PrintedAt600DpiDecodesAndPlacesEveryRow) {
 TEST(Mailer, AlignmentOffsetsAndPrinterMarginsMoveEverything) {
     struct Case {
         int dpi, offX, offY;
-        const char* lr;
-        const char* tb;
+        int lr, tb;
     };
-    for (const Case c : {Case{300, 0, 0, "0", "0"}, Case{300, 30, 60, "5", "-7"},
-                         Case{600, 100, 100, "-10", "15"}}) {
+    for (const Case c :
+         {Case{300, 0, 0, 0, 0}, Case{300, 30, 60, 5, -7}, Case{600, 100, 100, -10, 15}}) {
         PrintRequest r = SamplePrintRequest();
-        r[kSlotLeftRight] = QString::fromLatin1(c.lr);
-        r[kSlotTopBottom] = QString::fromLatin1(c.tb);
+        r.leftRight = c.lr;
+        r.topBottom = c.tb;
         SCOPED_TRACE(::testing::Message() << c.dpi << " dpi, offsets " << c.offX << "/" << c.offY
                                           << ", alignment " << c.lr << "/" << c.tb);
         const Sheet s = PrintToImage(r, true, c.dpi, c.offX, c.offY);
@@ -200,8 +199,8 @@ TEST(Mailer, AlignmentOffsetsAndPrinterMarginsMoveEverything) {
 
 TEST(Mailer, AmountsOfDifferentLengthsEndAtTheSamePlace) {
     PrintRequest r = SamplePrintRequest();
-    r[kSlotPostage] = QStringLiteral("          2.40");
-    r[kSlotCertFee] = QStringLiteral("        12.40");
+    r.postage = QStringLiteral("          2.40");
+    r.certFee = QStringLiteral("        12.40");
     const Sheet s = PrintToImage(r, true, 600);
     const QRect a = AmountInk(s, 1.43, 0.08);
     const QRect b = AmountInk(s, 1.33, 0.08);
@@ -265,11 +264,10 @@ TEST(Mailer, TrackingNumbersKeepTheFormPitch) {
 QImage SymbolsAndNumbersOnly(const PrintRequest& r, int dpi) {
     ImagePageTarget target(dpi, dpi);
     PrintPage page(target);
-    page.SetAlignment(r[kSlotLeftRight], r[kSlotTopBottom]);
+    page.SetAlignment(r.leftRight, r.topBottom);
     page.PreparePage(BasePrintFont());
     DrawMailerBarcodes(page, kDataT, kDataF);
-    DrawZipBarcodes(page, r[kSlotSenderZip], r[kSlotAddresseeZip], r[kSlotPrintExtraLabel],
-                    r[kSlotExtraLabel]);
+    DrawZipBarcodes(page, r.senderZip, r.addresseeZip, r.extraLabel);
     page.EndDoc();
     return target.Image();
 }
@@ -290,7 +288,10 @@ TEST(Mailer, NoTextCoversASymbolOrATrackingDigit) {
         QStringLiteral("MAXIMILIAN OVERBECK-WHITFIELD JR 4455 NORTHWESTERN BOULEVARD");
     ASSERT_EQ(longLine.size(), 60);
     PrintRequest longLines = SamplePrintRequest();
-    for (int i : {0, 1, 2, 3, 4, 6, 7, 8, 9, 10, 12, 13}) longLines[size_t(i)] = longLine;
+    for (QString& line : longLines.senderLines) line = longLine;
+    for (QString& line : longLines.addresseeLines) line = longLine;
+    longLines.reference = longLine;
+    longLines.comment = longLine;
     struct Case {
         PrintRequest r;
         const char* what;
@@ -367,16 +368,15 @@ TEST(Mailer, FortyAlignmentStepsMoveThePrintFourTenthsOfAnInch) {
         const QRect base = InkBox(PrintToImage(SamplePrintRequest(), true, dpi).image,
                                   Sheet{{}, dpi}.Area(0.3, 4.15, 3.4, 4.8));
         struct Move {
-            const char* lr;
-            const char* tb;
+            int lr, tb;
             double dx, dy;
         };
         for (const Move m :
-             {Move{"40", "0", 0.4, 0}, Move{"0", "40", 0, 0.4}, Move{"-40", "-40", -0.4, -0.4}}) {
+             {Move{40, 0, 0.4, 0}, Move{0, 40, 0, 0.4}, Move{-40, -40, -0.4, -0.4}}) {
             SCOPED_TRACE(::testing::Message() << dpi << " dpi, " << m.lr << "/" << m.tb);
             PrintRequest r = SamplePrintRequest();
-            r[kSlotLeftRight] = QString::fromLatin1(m.lr);
-            r[kSlotTopBottom] = QString::fromLatin1(m.tb);
+            r.leftRight = m.lr;
+            r.topBottom = m.tb;
             const QImage page = PrintToImage(r, true, dpi).image;
             const Sheet at{{}, dpi};
             const QRect moved =
@@ -406,11 +406,11 @@ TEST(Mailer, PdfRasterisedDecodesAndPlacesRows) {
 
 TEST(Mailer, PreNumberedModePrintsNoCodeSymbols) {
     PrintRequest r = SamplePrintRequest();
-    r[kSlotCustomerOrMailer] = QStringLiteral("420000009214712345678900000015");
-    r[kSlotSerial].clear();
+    r.mailerNumber = QStringLiteral("420000009214712345678900000015");
+    r.serial.clear();
     QString result;
     const Sheet s = PrintToImage(r, false, 600, 0, 0, &result);
-    EXPECT_EQ(result, r[kSlotCustomerOrMailer]);
+    EXPECT_EQ(result, r.mailerNumber);
     EXPECT_TRUE(DecodeSymbols(s.image).isEmpty());
     EXPECT_TRUE(InkBox(s.image, s.Area(0.7, 4.15, 3.0, 4.8)).isNull()) << "no T symbol";
     EXPECT_TRUE(InkBox(s.image, s.Area(4.8, 5.05, 7.0, 5.7)).isNull()) << "no F symbol";
@@ -440,10 +440,10 @@ TEST(Mailer, ZipSymbolsAndExtraLabelFollowTheSettings) {
     };
     for (const Case& c : cases) {
         PrintRequest r = SamplePrintRequest();
-        r[kSlotSenderZip] = QString::fromLatin1(c.senderZip);
-        r[kSlotAddresseeZip] = QString::fromLatin1(c.addresseeZip);
-        r[kSlotPrintExtraLabel] = QString::fromLatin1(c.printExtra);
-        r[kSlotExtraLabel] = QString::fromLatin1(c.extraLabel);
+        r.senderZip = QString::fromLatin1(c.senderZip);
+        r.addresseeZip = QString::fromLatin1(c.addresseeZip);
+        r.extraLabel =
+            ExtraLabelOf(QString::fromLatin1(c.printExtra), QString::fromLatin1(c.extraLabel));
         SCOPED_TRACE(::testing::Message() << c.senderZip << " " << c.addresseeZip << " "
                                           << c.printExtra << " " << c.extraLabel);
         const Sheet s = PrintToImage(r, true, 600);
@@ -472,16 +472,23 @@ TEST(Mailer, ZipSymbolsAndExtraLabelFollowTheSettings) {
     }
 }
 
+// An image page whose printer reports no resolution once the document is open.
+class NoResolutionPage : public ImagePageTarget {
+public:
+    using ImagePageTarget::ImagePageTarget;
+    int ResolutionX() const override { return broken ? 0 : ImagePageTarget::ResolutionX(); }
+    bool broken = true;
+};
+
 TEST(Mailer, PrinterErrorPropagatesAndLeavesNoDocumentOpen) {
     QPrinter printer(QPrinter::HighResolution);
     printer.setOutputFormat(QPrinter::PdfFormat); // and no file: nowhere to print
     PrinterPageTarget target(printer);
     EXPECT_THROW(PrintMailer(SamplePrintRequest(), true, BasePrintFont(), target), PrintError);
-    ImagePageTarget image(300, 300);
-    PrintRequest r = SamplePrintRequest();
-    r[kSlotLeftRight] = QStringLiteral("abc");
-    EXPECT_THROW(PrintMailer(r, true, BasePrintFont(), image), ConversionError);
+    NoResolutionPage image(300, 300);
+    EXPECT_THROW(PrintMailer(SamplePrintRequest(), true, BasePrintFont(), image), PrintError);
     EXPECT_EQ(image.DocumentsEnded(), 0);
+    image.broken = false;
     EXPECT_NO_THROW(PrintMailer(SamplePrintRequest(), true, BasePrintFont(), image));
     EXPECT_EQ(image.DocumentsEnded(), 1);
 }
@@ -495,10 +502,11 @@ TEST(Mailer, WidestLinesStayAQuarterInchInsideThePage) {
     for (const QString& extraLabel :
          {QStringLiteral("Addressed To"), QStringLiteral("Your Name and Address")}) {
         PrintRequest r = SamplePrintRequest();
-        for (int slot : {0, 1, 2, 3, 4, 6, 7, 8, 9, 10}) r[size_t(slot)] = w30;
-        r[kSlotReference] = QString(25, QLatin1Char('W'));
-        r[kSlotComment] = QString(35, QLatin1Char('W'));
-        r[kSlotExtraLabel] = extraLabel;
+        for (QString& line : r.senderLines) line = w30;
+        for (QString& line : r.addresseeLines) line = w30;
+        r.reference = QString(25, QLatin1Char('W'));
+        r.comment = QString(35, QLatin1Char('W'));
+        r.extraLabel = ExtraLabelOf(QStringLiteral("Yes"), extraLabel);
         for (const int dpi : {300, 600}) {
             SCOPED_TRACE(QStringLiteral("%1 dpi, %2").arg(dpi).arg(extraLabel).toStdString());
             const Sheet s = PrintToImage(r, true, dpi);
@@ -513,7 +521,7 @@ TEST(Mailer, WidestLinesStayAQuarterInchInsideThePage) {
     // An ordinary address keeps the form's own size: the extra label's line of 20 capitals
     // is as wide as before.
     PrintRequest r = SamplePrintRequest();
-    r[6] = QStringLiteral("SPRINGFIELD SUITE 21");
+    r.addresseeLines[0] = QStringLiteral("SPRINGFIELD SUITE 21");
     const Sheet s = PrintToImage(r, true, 300);
     const QRect line = InkBox(s.image, s.Area(0.25, 6.45, 2.8, 6.6));
     ASSERT_FALSE(line.isNull());
@@ -526,7 +534,7 @@ TEST(Mailer, PrintJobTitleIsTheTrackingNumber) {
     ImagePageTarget target(100, 100);
     PrintMailer(SamplePrintRequest(), true, BasePrintFont(), target);
     PrintRequest pre = SamplePrintRequest();
-    pre[kSlotCustomerOrMailer] = QStringLiteral("420000009214712345678900000015");
+    pre.mailerNumber = QStringLiteral("420000009214712345678900000015");
     PrintMailer(pre, false, BasePrintFont(), target);
     EXPECT_EQ(target.DocumentTitles(),
               (QStringList{QStringLiteral("Certified Mail 9214 7123 4567 8900 0000 15"),

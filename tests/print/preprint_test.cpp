@@ -32,9 +32,8 @@ QString Decoded(const QString& data) {
 TEST(PrePrint, ThreeLabelsFrom9999998WrapTo0000001) {
     CollectingTarget target(300, 300);
     const QString first = QStringLiteral("9999998");
-    EXPECT_EQ(PrePrintBarcodes(3, QStringLiteral("123456789"), first, QStringLiteral("0"),
-                               QStringLiteral("0"), BasePrintFont(), target),
-              3);
+    EXPECT_EQ(
+        PrePrintBarcodes(3, QStringLiteral("123456789"), first, 0, 0, BasePrintFont(), target), 3);
     EXPECT_EQ(first, QStringLiteral("9999998"));
     ASSERT_EQ(target.pages.size(), 3u);
     // One print job for the run, titled with its first and last serial.
@@ -66,8 +65,8 @@ TEST(PrePrint, ThreeLabelsFrom9999998WrapTo0000001) {
 
 TEST(PrePrint, CarriesZip00000AndNothingForZeroCount) {
     CollectingTarget target(300, 300);
-    EXPECT_EQ(PrePrintBarcodes(0, QStringLiteral("123456789"), QStringLiteral("0000001"),
-                               QStringLiteral("0"), QStringLiteral("0"), BasePrintFont(), target),
+    EXPECT_EQ(PrePrintBarcodes(0, QStringLiteral("123456789"), QStringLiteral("0000001"), 0, 0,
+                               BasePrintFont(), target),
               0);
     EXPECT_TRUE(target.pages.empty());
     EXPECT_EQ(
@@ -78,9 +77,8 @@ TEST(PrePrint, CarriesZip00000AndNothingForZeroCount) {
 
 TEST(PrePrint, ErrorEndsTheRunAfterTheLabelsPrinted) {
     CollectingTarget target(300, 300);
-    EXPECT_THROW(PrePrintBarcodes(2, QStringLiteral("123456789"), QStringLiteral("0000001"),
-                                  QStringLiteral("zz"), QStringLiteral("0"), BasePrintFont(),
-                                  target),
+    EXPECT_THROW(PrePrintBarcodes(2, QStringLiteral("123456789"), QStringLiteral("zz"), 0, 0,
+                                  BasePrintFont(), target),
                  ConversionError);
     EXPECT_TRUE(target.pages.empty());
 }
@@ -97,8 +95,8 @@ TEST(PrePrint, ThreeLabelsIntoAPdfFileGiveThreePages) {
     printer.setFullPage(false);
     PrinterPageTarget target(printer);
     QStringList reported;
-    EXPECT_EQ(PrePrintBarcodes(3, QStringLiteral("123456789"), QStringLiteral("0000041"),
-                               QStringLiteral("0"), QStringLiteral("0"), BasePrintFont(), target,
+    EXPECT_EQ(PrePrintBarcodes(3, QStringLiteral("123456789"), QStringLiteral("0000041"), 0, 0,
+                               BasePrintFont(), target,
                                [&](const QString& serial) { reported << serial; }),
               3);
     EXPECT_EQ(reported, (QStringList{QStringLiteral("0000041"), QStringLiteral("0000042"),

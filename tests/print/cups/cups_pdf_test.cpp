@@ -111,15 +111,14 @@ TEST(CupsPdfQueue, MailerReadsRightAndAlignsInHundredthsOfAnInch) {
     const QRect base = InkBox(page, Area(0.3, 4.15, 3.4, 4.8));
     ASSERT_FALSE(base.isNull());
     struct Move {
-        const char* lr;
-        const char* tb;
+        int lr, tb;
         double dx, dy;
     };
-    for (const Move m : {Move{"40", "0", 0.4, 0}, Move{"0", "40", 0, 0.4}}) {
+    for (const Move m : {Move{40, 0, 0.4, 0}, Move{0, 40, 0, 0.4}}) {
         SCOPED_TRACE(::testing::Message() << "alignment " << m.lr << "/" << m.tb);
         PrintRequest r = SamplePrintRequest();
-        r[kSlotLeftRight] = QString::fromLatin1(m.lr);
-        r[kSlotTopBottom] = QString::fromLatin1(m.tb);
+        r.leftRight = m.lr;
+        r.topBottom = m.tb;
         const QImage moved = PrintThroughQueue(cups, r);
         ASSERT_FALSE(moved.isNull());
         const QRect t = InkBox(moved, Area(0.3 + m.dx, 4.15 + m.dy, 3.4 + m.dx, 4.8 + m.dy));

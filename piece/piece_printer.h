@@ -2,7 +2,7 @@
 // Where a print run puts its pieces: one mailer per piece, or a run of pre-printed labels.
 // The run sees only this interface (Qt Core); PagePrinter puts them on a page target.
 
-#include "print/print_request.h"
+#include "piece/print_request.h"
 
 #include <QString>
 
@@ -14,7 +14,7 @@ class PiecePrinter {
 public:
     virtual ~PiecePrinter() = default;
     // Prints one mailer as one document. Returns the kind "T" barcode data string in
-    // barcode mode, slot 15 unchanged in pre-numbered mode. Throws on an error of the
+    // barcode mode, the request's mailer number in pre-numbered mode. Throws on an error of the
     // printer or the page; the open document is abandoned.
     virtual QString PrintMailer(const PrintRequest& request, bool barcodeMode) = 0;
     // Prints `count` labels as one document of one page per label, serials counting up

@@ -1,8 +1,8 @@
 #pragma once
 // Where a print run enters each printed piece: the mailing log.
 
-#include "entry/entry_fields.h"
-#include "print/print_request.h"
+#include "piece/entry_fields.h"
+#include "piece/print_request.h"
 
 #include <QString>
 
