@@ -1,6 +1,7 @@
 #include "tzdbf_model.h"
 
 #include <algorithm>
+#include <numeric>
 #include <utility>
 
 #include <QMetaObject>
@@ -50,13 +51,27 @@ void TTzDbfModel::Refresh() {
 
 void TTzDbfModel::Sync() {
     std::vector<uint32_t> recNos;
-    const bool ok = ReadRecNos(recNos);
+    bool ok = true, same = false;
+    if (table_.Active() && !table_.HideDeletedRecs()) {
+        // Every record is a row: only the count can have changed (no walk per move).
+        uint32_t count = 0;
+        ok = Engine([&] { return table_.RecCount(); }, count);
+        if (!ok) count = 0;
+        same = count == recNos_.size() && (count == 0 || recNos_.back() == count);
+        if (!same) {
+            recNos.resize(count);
+            std::iota(recNos.begin(), recNos.end(), 1u);
+        }
+    } else {
+        ok = ReadRecNos(recNos);
+        same = recNos == recNos_;
+    }
     const bool insertRow = table_.State() == qm::table::TDataSetState::dsInsert;
     if (ok) errorShown_ = false;
     cachedRow_ = -1;
-    if (recNos != recNos_ || insertRow != insertRow_) {
+    if (!same || insertRow != insertRow_) {
         beginResetModel();
-        recNos_ = std::move(recNos);
+        if (!same) recNos_ = std::move(recNos);
         insertRow_ = insertRow;
         endResetModel();
     } else if (rowCount() > 0 && columnCount() > 0) {
