@@ -2,10 +2,14 @@
 
 #include "addresses/address_book_texts.h"
 #include "addresses/name_address_text.h"
+#include "table/qt/tzdbf_model.h"
 #include "widgets/zip_edit.h"
 
+#include <QAbstractItemDelegate>
+#include <QDataWidgetMapper>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QScopedValueRollback>
 
 namespace qm {
 
@@ -18,18 +22,65 @@ std::string Std(const QString& s) {
     return s.toStdString();
 }
 
+// What the address controls show of a field and store from it: the memo's lines as the
+// memo control shows them, texts without surrounding blanks, the ZIP's mask hyphen only
+// before a ZIP+4 extension. It leaves the controls' keys and focus alone.
+class AddressControls : public QAbstractItemDelegate {
+public:
+    AddressControls(QLineEdit* zip, QObject* parent) : QAbstractItemDelegate(parent), zip_(zip) {}
+
+    void paint(QPainter*, const QStyleOptionViewItem&, const QModelIndex&) const override {}
+    QSize sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const override { return {}; }
+
+    void setEditorData(QWidget* editor, const QModelIndex& index) const override {
+        const QVariant value = index.data(Qt::EditRole);
+        if (auto* memo = qobject_cast<QPlainTextEdit*>(editor)) {
+            std::vector<std::string> lines;
+            for (const QString& line : value.toStringList()) lines.push_back(Std(line));
+            memo->setPlainText(addresses::MemoControlText(lines));
+        } else if (auto* edit = qobject_cast<QLineEdit*>(editor)) {
+            edit->setText(value.toString().trimmed());
+        }
+    }
+
+    void setModelData(QWidget* editor, QAbstractItemModel* model,
+                      const QModelIndex& index) const override {
+        if (auto* memo = qobject_cast<QPlainTextEdit*>(editor)) {
+            QStringList lines;
+            for (const std::string& line : addresses::MemoLinesOfControl(memo->toPlainText()))
+                lines << QString::fromStdString(line);
+            model->setData(index, lines);
+        } else if (editor == zip_) {
+            QString zip = ZipEditText(zip_).trimmed();
+            if (zip.endsWith(QLatin1Char('-'))) zip = zip.chopped(1).trimmed();
+            model->setData(index, zip);
+        } else if (auto* edit = qobject_cast<QLineEdit*>(editor)) {
+            model->setData(index, edit->text());
+        }
+    }
+
+private:
+    QLineEdit* zip_;
+};
+
 } // namespace
 
 TAddressBook::TAddressBook(QPlainTextEdit* memo, QLineEdit* city, QLineEdit* state, QLineEdit* zip,
                            QObject* parent)
     : QObject(parent), memo_(memo), city_(city), state_(state), zip_(zip) {
-    connect(memo_, &QPlainTextEdit::textChanged, this, &TAddressBook::StartEdit);
-    for (QLineEdit* e : {city_, state_, zip_})
-        connect(e, &QLineEdit::textChanged, this, &TAddressBook::StartEdit);
+    // Typing into a control starts the record's edit.
+    auto startEdit = [this] {
+        if (showing_ || !IsOpen() || !mapper_) return;
+        model_->EditRow(mapper_->currentIndex());
+    };
+    connect(memo_, &QPlainTextEdit::textChanged, this, startEdit);
+    for (QLineEdit* e : {city_, state_, zip_}) connect(e, &QLineEdit::textChanged, this, startEdit);
 }
 
 TAddressBook::~TAddressBook() {
     if (!table_) return;
+    mapper_.reset();
+    model_.reset();
     try {
         table_->Close(); // an unposted edit is dropped when the window goes
     } catch (const std::exception& e) {
@@ -66,6 +117,15 @@ QString TAddressBook::Open(const QString& fileName) {
     table->First();
     table_ = std::move(table);
     fileName_ = fileName;
+    model_ = std::make_unique<TTzDbfModel>(*table_);
+    mapper_ = std::make_unique<QDataWidgetMapper>();
+    mapper_->setSubmitPolicy(QDataWidgetMapper::ManualSubmit);
+    mapper_->setItemDelegate(new AddressControls(zip_, mapper_.get()));
+    mapper_->setModel(model_.get());
+    const std::pair<QWidget*, const char*> bound[] = {
+        {memo_, "Address"}, {city_, "City"}, {state_, "State"}, {zip_, "Zip"}};
+    for (const auto& [control, field] : bound)
+        mapper_->addMapping(control, table_->FieldIndex(field));
     ShowRecord();
     return {};
 }
@@ -73,6 +133,8 @@ QString TAddressBook::Open(const QString& fileName) {
 void TAddressBook::Close(bool pack) {
     if (!table_) return;
     PostPending();
+    mapper_.reset();
+    model_.reset();
     if (pack) table_->Pack();
     table_->Close();
     table_.reset();
@@ -89,9 +151,8 @@ bool TAddressBook::Editing() const {
     return s == TDataSetState::dsEdit || s == TDataSetState::dsInsert;
 }
 
-void TAddressBook::StartEdit() {
-    if (showing_ || !IsOpen()) return;
-    if (table_->State() == TDataSetState::dsBrowse) table_->Edit();
+void TAddressBook::ThrowFailure() {
+    if (std::exception_ptr failure = model_->TakeFailure()) std::rethrow_exception(failure);
 }
 
 void TAddressBook::PostPending() {
@@ -100,22 +161,16 @@ void TAddressBook::PostPending() {
 
 void TAddressBook::Post() {
     if (!Editing()) return;
-    table_->SetMField("Address", addresses::MemoLinesOfControl(memo_->toPlainText()));
-    table_->SetField("City", Std(city_->text()));
-    table_->SetField("State", Std(state_->text()));
-    // The mask's hyphen is kept only before a ZIP+4 extension.
-    QString zip = ZipEditText(zip_).trimmed();
-    if (zip.endsWith(QLatin1Char('-'))) zip = zip.chopped(1).trimmed();
-    table_->SetField("Zip", Std(zip));
-    try {
-        table_->Post();
-    } catch (...) {
-        // A refused lock loses this change; the record shows as stored.
-        if (Editing()) table_->Cancel();
-        ShowRecord();
-        throw;
+    model_->TakeFailure(); // the controls are written anew
+    {
+        const QScopedValueRollback<bool> showing(showing_, true);
+        mapper_->submit();
     }
-    ShowRecord();
+    const std::exception_ptr failure = model_->TakeFailure();
+    // A field that refused its value leaves the record in edit, as the controls show it.
+    if (failure && Editing()) std::rethrow_exception(failure);
+    ShowRecord(); // a refused post lost the change: the record shows as stored
+    if (failure) std::rethrow_exception(failure);
 }
 
 void TAddressBook::First() {
@@ -179,20 +234,11 @@ QString TAddressBook::OrderText() {
 
 void TAddressBook::ShowRecord() {
     if (!IsOpen()) return;
-    showing_ = true;
-    std::vector<std::string> lines;
-    QString city, state, zip;
-    if (table_->State() != TDataSetState::dsInsert) {
-        table_->GetMField("Address", lines);
-        city = QString::fromStdString(table_->GetField("City"));
-        state = QString::fromStdString(table_->GetField("State"));
-        zip = QString::fromStdString(table_->GetField("Zip"));
-    }
-    memo_->setPlainText(addresses::MemoControlText(lines));
-    city_->setText(city.trimmed());
-    state_->setText(state.trimmed());
-    zip_->setText(zip.trimmed());
-    showing_ = false;
+    const QScopedValueRollback<bool> showing(showing_, true);
+    model_->TakeFailure();
+    model_->Sync(); // the records as the file holds them now
+    mapper_->setCurrentIndex(model_->CurrentRow());
+    ThrowFailure();
 }
 
 } // namespace qm

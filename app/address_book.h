@@ -1,7 +1,8 @@
 #pragma once
 // The address book's table and its bound controls: the memo, city, state and ZIP edits show
-// the current record; typing into one of them starts an edit of the record, which a move,
-// Post or leaving the table writes through the table's locked operations.
+// the current record through the table's model and a QDataWidgetMapper; typing into one of
+// them starts an edit of the record, which a move, Post or leaving the table writes through
+// the table's locked operations.
 #include "table/tzdbf.h"
 
 #include <QObject>
@@ -10,8 +11,10 @@
 #include <functional>
 #include <memory>
 
+class QDataWidgetMapper;
 class QLineEdit;
 class QPlainTextEdit;
+class TTzDbfModel;
 
 namespace qm {
 
@@ -51,14 +54,17 @@ public:
     void ShowRecord();
 
 private:
-    void StartEdit();
     void PostPending();
+    // Rethrows a failure the model kept from reading or writing the current record.
+    void ThrowFailure();
 
     QPlainTextEdit* memo_;
     QLineEdit *city_, *state_, *zip_;
     std::unique_ptr<qm::table::TTzDbf> table_;
+    std::unique_ptr<TTzDbfModel> model_;
+    std::unique_ptr<QDataWidgetMapper> mapper_;
     QString fileName_;
-    bool showing_ = false;
+    bool showing_ = false; // the mapper fills the controls: no edit starts
 };
 
 } // namespace qm

@@ -1,9 +1,8 @@
 // The main window's address commands: table mode with the bound controls and the navigator,
 // mass print, paste, and the name-and-address text files.
 #include "addresses/address_book_texts.h"
-#include "addresses/name_address_text.h"
+#include "addresses/address_files.h"
 #include "addresses/paste_address.h"
-#include "addresses/set_aside_files.h"
 #include "app/address_book.h"
 #include "app/file_choice.h"
 #include "app/main_window.h"
@@ -22,7 +21,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
@@ -33,11 +31,9 @@
 #include <QPlainTextEdit>
 #include <QProgressDialog>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QScopedValueRollback>
 
 #include <optional>
-#include <stdexcept>
 
 namespace qm {
 
@@ -52,13 +48,6 @@ constexpr int kTableModeBoxHeight = 204;
 QString AddressFolder() {
     const QString folder = Globals().SystemPathDefault;
     return folder.isEmpty() ? DataFolder() + QStringLiteral("Addresses") : folder;
-}
-
-// The names the memo file of a table file may have (extension DBT in either case).
-QStringList MemoFilesOf(const QString& tableFile) {
-    const QFileInfo info(tableFile);
-    const QString base = info.dir().filePath(info.completeBaseName());
-    return {base + QStringLiteral(".dbt"), base + QStringLiteral(".DBT")};
 }
 
 // Disables the main window's own controls while a run shows its progress window.
@@ -376,56 +365,34 @@ void TF_Main::MIImportClick() {
     const QString reopen = addressBook_->IsOpen() ? addressBook_->FileName() : QString();
     CloseAddressTable();
     try {
-        QFile in(textFile);
-        if (!in.open(QIODevice::ReadOnly))
-            throw std::runtime_error(
-                QStringLiteral("%1: %2").arg(textFile, in.errorString()).toStdString());
-        const QByteArray bytes = in.readAll();
-        if (in.error() != QFileDevice::NoError)
-            throw std::runtime_error(
-                QStringLiteral("%1: %2").arg(textFile, in.errorString()).toStdString());
-        in.close();
+        const QByteArray bytes = addresses::ReadNameAddressFile(textFile);
         const QString tableFile = ActiveFileChoice().SaveFile(
             this, kOpenTitle, folder, addresses::ProposedTableFileName(textFile),
             QStringLiteral("DBF Files (*.dbf)"));
-        if (!tableFile.isEmpty()) {
-            bool create = !QFile::exists(tableFile);
-            int answer = 0;
-            // Overwrite keeps the old table aside until the new one is complete.
-            std::optional<addresses::TSetAsideFiles> old;
-            if (!create) {
-                answer = AskWithButtons(ApplicationTitle(), kOverwriteQuestion,
-                                        {QStringLiteral("&Overwrite"), QStringLiteral("&Append"),
-                                         QStringLiteral("&Cancel")},
-                                        this);
-                if (answer == 1) {
-                    old.emplace(MemoFilesOf(tableFile) << tableFile);
-                    create = true;
-                }
+        std::optional<addresses::TImportInto> into;
+        if (tableFile.isEmpty()) {
+            // cancelled
+        } else if (!QFile::exists(tableFile)) {
+            into = addresses::TImportInto::NewTable;
+        } else {
+            switch (AskWithButtons(ApplicationTitle(), kOverwriteQuestion,
+                                   {QStringLiteral("&Overwrite"), QStringLiteral("&Append"),
+                                    QStringLiteral("&Cancel")},
+                                   this)) {
+            case 1: into = addresses::TImportInto::Overwrite; break;
+            case 2: into = addresses::TImportInto::Append; break;
+            default: break;
             }
-            if (create || answer == 2) {
-                qm::table::TTzDbf table("TzDbfImport");
-                std::vector<std::string> fields;
-                if (create)
-                    for (const QString& f : addresses::AddressTableFields())
-                        fields.push_back(f.toStdString());
-                table.SetDbfFields(fields);
-                table.SetTableLanguage(qm::table::TTableLanguage::tlOem);
-                table.SetDbfFileName(tableFile.toStdString());
-                table.Open();
-                const QString missing = addresses::MissingAddressField(table);
-                if (!missing.isEmpty()) throw std::runtime_error(missing.toStdString());
-                const int replaced = addresses::ImportIntoTable(table, bytes);
-                table.Close();
-                if (old) old->Commit();
-                QMessageBox::information(this, ApplicationTitle(), QStringLiteral("Import Done."));
-                if (replaced > 0)
-                    QMessageBox::information(
-                        this, ApplicationTitle(),
-                        QStringLiteral("%1 character(s) of the text file could not be stored "
-                                       "in the table's code page and were replaced by \"?\".")
-                            .arg(replaced));
-            }
+        }
+        if (into) {
+            const int replaced = addresses::ImportIntoTableFile(bytes, tableFile, *into);
+            QMessageBox::information(this, ApplicationTitle(), QStringLiteral("Import Done."));
+            if (replaced > 0)
+                QMessageBox::information(
+                    this, ApplicationTitle(),
+                    QStringLiteral("%1 character(s) of the text file could not be stored "
+                                   "in the table's code page and were replaced by \"?\".")
+                        .arg(replaced));
         }
     } catch (const std::exception& e) {
         QMessageBox::critical(this, ApplicationTitle(),
@@ -442,25 +409,13 @@ void TF_Main::MIExportClick() {
         QStringLiteral("dbf"));
     if (tableFile.isEmpty()) return;
     try {
-        qm::table::TTzDbf table("TzDbfExport");
-        table.SetCreateIfNotFound(false);
-        table.SetTableLanguage(qm::table::TTableLanguage::tlOem);
-        table.SetDbfFileName(tableFile.toStdString());
-        table.Open();
-        const QString missing = addresses::MissingAddressField(table);
-        if (!missing.isEmpty()) throw std::runtime_error(missing.toStdString());
-        const QString textFile = ActiveFileChoice().SaveFile(
-            this, kOpenTitle, folder, addresses::ProposedTextFileName(tableFile),
-            QStringLiteral("Text Files (*.txt);;All Files (*)"));
-        if (textFile.isEmpty()) return;
-        const QByteArray bytes = addresses::ExportTable(table);
-        table.Close();
-        // The text file is replaced only when it is complete.
-        QSaveFile out(textFile);
-        if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit())
-            throw std::runtime_error(
-                QStringLiteral("%1: %2").arg(textFile, out.errorString()).toStdString());
-        QMessageBox::information(this, ApplicationTitle(), QStringLiteral("Export Done."));
+        const bool written = addresses::ExportTableFile(tableFile, [&] {
+            return ActiveFileChoice().SaveFile(this, kOpenTitle, folder,
+                                               addresses::ProposedTextFileName(tableFile),
+                                               QStringLiteral("Text Files (*.txt);;All Files (*)"));
+        });
+        if (written)
+            QMessageBox::information(this, ApplicationTitle(), QStringLiteral("Export Done."));
     } catch (const std::exception& e) {
         QMessageBox::critical(this, ApplicationTitle(),
                               QStringLiteral("Error on export: ") +

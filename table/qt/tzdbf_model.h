@@ -1,17 +1,28 @@
-// TTzDbfModel: a QAbstractTableModel over an open TTzDbf, for views, the
-// address book's bound controls and the report engine.
+// TTzDbfModel: a QAbstractTableModel over an open TTzDbf, for views, bound
+// controls (through QDataWidgetMapper) and the report engine.
 //
 // Rows are the table's visible records in record order (records marked deleted
-// are left out when the table hides them); columns are its fields. Display and
-// edit roles give the field's text (texts without trailing blanks, numbers as
-// stored, dates in the engine's date format); edits go through the table's
-// locked post. The model does not move the table's cursor to read.
+// are left out when the table hides them), and while the table inserts, the new
+// record as the last row; columns are its fields. Display and edit roles give
+// the field's text (texts without trailing blanks, numbers as stored, dates in
+// the engine's date format); a memo field gives its lines (edit role) or the
+// lines joined by line breaks (display role) for the current record, nothing
+// for the others. The model does not move the table's cursor to read, and reads
+// the file again after every Sync or Refresh.
+//
+// Writes: while the table edits or inserts a record (EditRow, or the table's own
+// Edit and Insert), setData fills that record and submit() posts it through the
+// table's locked post (revert() cancels it), so a QDataWidgetMapper with the
+// manual submit policy writes a record in one post. Outside such an edit,
+// setData edits, fills and posts the record at once. A failed write cancels the
+// edit only where it posts; the failure is reported and kept for TakeFailure.
 #pragma once
 
 #include <QAbstractTableModel>
 #include <QString>
 
 #include <cstdint>
+#include <exception>
 #include <string>
 #include <vector>
 
@@ -38,11 +49,26 @@ public:
     bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
     // Marks the records deleted (through the table's locked delete).
     bool removeRows(int row, int count, const QModelIndex& parent = QModelIndex()) override;
+    // Posts the record the table edits or inserts; false when a field or the post failed.
+    bool submit() override;
+    // Cancels the table's edit or insert.
+    void revert() override;
 
-    // Reads the table again (after records were appended, deleted or packed).
+    // Reads the table again (after records were appended, deleted or packed): a reset.
     void Refresh();
-    uint32_t RecNoAt(int row) const;
+    // The table's cursor, state or records changed (a move, insert, post, another copy's
+    // writes): reads the record list again and tells views and mappers that every row may
+    // have changed; a reset only when the rows themselves changed.
+    void Sync();
+    uint32_t RecNoAt(int row) const; // 0 for the row of a record being inserted
     int RowOf(uint32_t recNo) const; // -1 when the record is not shown
+    // The row of the table's current record (the new record's while inserting); -1 for none.
+    int CurrentRow() const;
+    // Puts the table into edit state on the row's record (the cursor moves there); false
+    // when that failed.
+    bool EditRow(int row);
+    // The failure of the last write or read of the current record, once; null when none.
+    std::exception_ptr TakeFailure();
 
 signals:
     // An edit or delete failed, or the table could not be read (reported once
@@ -51,6 +77,14 @@ signals:
 
 private:
     const std::vector<std::string>* Row(int row) const;
+    // The rows a read of the table gives now; false when the table could not be read.
+    bool ReadRecNos(std::vector<uint32_t>& recNos);
+    bool Editing() const;
+    // The row is the record the table edits or inserts: it is read from the table's record.
+    bool IsEditedRow(int row) const;
+    QVariant EditedValue(int column, int role) const;
+    QVariant CurrentMemo(int column, int role) const;
+    void Keep(const std::exception& e) const;
     void Fail(const std::exception& e);
     void ReportOnce(const QString& text);
     // Runs a read of the table with the engine's reporting off, so that a
@@ -77,8 +111,10 @@ private:
 
     qm::table::TTzDbf& table_;
     std::vector<uint32_t> recNos_;
+    bool insertRow_ = false; // the last row is the record being inserted
     mutable int cachedRow_ = -1;
     mutable std::vector<std::string> cachedValues_;
     mutable bool cachedDeleted_ = false;
     bool errorShown_ = false; // the current failure has been reported
+    mutable std::exception_ptr failure_;
 };

@@ -262,6 +262,68 @@ TEST_F(AddressBookWindow, BrowseInsertEditDeleteRecallAndLeaveWithThePack) {
     EXPECT_FALSE(packed.join(QLatin1Char('\n')).contains(QStringLiteral("Bob")));
 }
 
+// Another copy of the program writes to the shared book while this window shows it: each move
+// and Refresh shows the records as the file holds them, the counter counts the appended one,
+// and an edit here posts over the other copy's record as the controls show it.
+TEST_F(AddressBookWindow, MovesShowWhatAnotherCopyWrote) {
+    const QString file = Path("shared.dbf");
+    MakeTable(file, {{{"Ann Able", "Akron", "OH", "44301"}},
+                     {{"Bob Baker", "Boise", "ID", "83702"}},
+                     {{"Cy Cole", "Camden", "NJ", "08101"}}});
+    TF_Main w;
+    Open(w, file);
+    Press(w, TNavigateBtn::nbNext);
+    Press(w, TNavigateBtn::nbPrior);
+    ASSERT_EQ(w.tzeditCity->text(), QStringLiteral("Akron"));
+    // The other copy: a second handle, excluded by the same locks as a second process.
+    table::TTzDbf other("TzDbfOtherCopy");
+    other.SetDbfFileName(file.toStdString());
+    other.Open();
+    other.SetRecNo(2);
+    other.SetMField("Address", {"Bo Baker", "Baker Farm"});
+    other.SetField("City", "Burley");
+    other.Post();
+    other.SetRecNo(1);
+    other.SetField("City", "Ada");
+    other.Post();
+    other.Insert();
+    other.SetMField("Address", {"Dee Dunn"});
+    other.SetField("City", "Dover");
+    other.Post();
+    other.Close();
+
+    Press(w, TNavigateBtn::nbNext);
+    EXPECT_EQ(Order(w), QStringLiteral("2/4"));
+    EXPECT_EQ(w.tzmemoAddress->toPlainText(), QStringLiteral("Bo Baker\nBaker Farm"));
+    EXPECT_EQ(w.tzeditCity->text(), QStringLiteral("Burley"));
+    Press(w, TNavigateBtn::nbLast);
+    EXPECT_EQ(Order(w), QStringLiteral("4/4"));
+    EXPECT_EQ(w.tzmemoAddress->toPlainText(), QStringLiteral("Dee Dunn"));
+    Press(w, TNavigateBtn::nbFirst);
+    EXPECT_EQ(w.tzeditCity->text(), QStringLiteral("Ada"));
+
+    // Refresh rereads the record shown.
+    {
+        table::TTzDbf again("TzDbfOtherCopy");
+        again.SetDbfFileName(file.toStdString());
+        again.Open();
+        again.SetField("State", "ID");
+        again.Post();
+        again.Close();
+    }
+    EXPECT_EQ(w.tzeditState->text(), QStringLiteral("OH"));
+    Press(w, TNavigateBtn::nbRefresh);
+    EXPECT_EQ(w.tzeditState->text(), QStringLiteral("ID"));
+    w.tzeditZip->setText(QStringLiteral("83301"));
+    Press(w, TNavigateBtn::nbPost);
+    w.btnExit->click();
+    EXPECT_EQ(XBaseRecords(file).join(QLatin1Char('\n')).toStdString(),
+              (QStringList{"0|Ann Able|Ada|ID|83301", "0|Bo Baker\r\nBaker Farm|Burley|ID|83702",
+                           "0|Cy Cole|Camden|NJ|08101", "0|Dee Dunn|Dover||"})
+                  .join(QLatin1Char('\n'))
+                  .toStdString());
+}
+
 TEST_F(AddressBookWindow, NewAndUnsuitableTables) {
     TF_Main w;
     // A new name creates a table in the import's shape with one blank record.

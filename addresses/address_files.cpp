@@ -1,0 +1,77 @@
+#include "addresses/address_files.h"
+
+#include "addresses/name_address_text.h"
+#include "addresses/set_aside_files.h"
+#include "table/tzdbf.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <optional>
+#include <stdexcept>
+
+namespace qm::addresses {
+
+namespace {
+
+[[noreturn]] void FileFailure(const QString& file, const QString& reason) {
+    throw std::runtime_error(QStringLiteral("%1: %2").arg(file, reason).toStdString());
+}
+
+} // namespace
+
+QStringList MemoFilesOf(const QString& tableFile) {
+    const QFileInfo info(tableFile);
+    const QString base = info.dir().filePath(info.completeBaseName());
+    return {base + QStringLiteral(".dbt"), base + QStringLiteral(".DBT")};
+}
+
+QByteArray ReadNameAddressFile(const QString& textFile) {
+    QFile in(textFile);
+    if (!in.open(QIODevice::ReadOnly)) FileFailure(textFile, in.errorString());
+    const QByteArray bytes = in.readAll();
+    if (in.error() != QFileDevice::NoError) FileFailure(textFile, in.errorString());
+    return bytes;
+}
+
+int ImportIntoTableFile(const QByteArray& text, const QString& tableFile, TImportInto into) {
+    // Overwrite keeps the old table aside until the new one is complete.
+    std::optional<TSetAsideFiles> old;
+    if (into == TImportInto::Overwrite) old.emplace(MemoFilesOf(tableFile) << tableFile);
+    qm::table::TTzDbf table("TzDbfImport");
+    std::vector<std::string> fields;
+    if (into != TImportInto::Append)
+        for (const QString& f : AddressTableFields()) fields.push_back(f.toStdString());
+    table.SetDbfFields(fields);
+    table.SetTableLanguage(qm::table::TTableLanguage::tlOem);
+    table.SetDbfFileName(tableFile.toStdString());
+    table.Open();
+    const QString missing = MissingAddressField(table);
+    if (!missing.isEmpty()) throw std::runtime_error(missing.toStdString());
+    const int replaced = ImportIntoTable(table, text);
+    table.Close();
+    if (old) old->Commit();
+    return replaced;
+}
+
+bool ExportTableFile(const QString& tableFile, const std::function<QString()>& chooseTextFile) {
+    qm::table::TTzDbf table("TzDbfExport");
+    table.SetCreateIfNotFound(false);
+    table.SetTableLanguage(qm::table::TTableLanguage::tlOem);
+    table.SetDbfFileName(tableFile.toStdString());
+    table.Open();
+    const QString missing = MissingAddressField(table);
+    if (!missing.isEmpty()) throw std::runtime_error(missing.toStdString());
+    const QString textFile = chooseTextFile();
+    if (textFile.isEmpty()) return false;
+    const QByteArray bytes = ExportTable(table);
+    table.Close();
+    QSaveFile out(textFile);
+    if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit())
+        FileFailure(textFile, out.errorString());
+    return true;
+}
+
+} // namespace qm::addresses
