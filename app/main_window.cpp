@@ -14,11 +14,9 @@
 #include "app/window_dialogs.h"
 #include "app/your_address.h"
 #include "core/companion_files.h"
-#include "core/format_zip.h"
 #include "core/program_folder.h"
 #include "core/sender.h"
 #include "core/settings.h"
-#include "entry/money.h"
 #include "entry/piece_log.h"
 #include "entry/print_run.h"
 #include "log/log_menu.h"
@@ -32,20 +30,16 @@
 #include "widgets/dialog_parts.h"
 #include "widgets/error_display.h"
 #include "widgets/font_scale.h"
-#include "widgets/memo_lines.h"
 #include "widgets/wait_cursor.h"
-#include "widgets/zip_edit.h"
 
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
-#include <QCheckBox>
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
-#include <QFocusEvent>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -53,10 +47,7 @@
 #include <QLoggingCategory>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTextBlock>
-#include <QTextCursor>
 #include <QTimer>
 #include <QUrl>
 

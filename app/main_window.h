@@ -11,10 +11,8 @@
 #include <QPointer>
 
 class QAction;
-class QActionGroup;
 class QLabel;
 class QLineEdit;
-class QMenu;
 class QPixmap;
 
 namespace qm {
