@@ -55,6 +55,30 @@ protected:
     }
 };
 
+// Tests, the installed-program driver and screen readers find each control by its object name,
+// so no two controls (and no two menu items) share one.
+TEST_F(MainWindowTest, EveryControlAndMenuItemHasANameOfItsOwn) {
+    auto w = Open();
+    const auto duplicates = [](const QStringList& names) {
+        QStringList twice;
+        for (const QString& name : names)
+            if (names.count(name) > 1 && !twice.contains(name)) twice << name;
+        return twice;
+    };
+    QStringList widgets;
+    for (const QWidget* c : w->findChildren<QWidget*>())
+        if (!c->objectName().isEmpty() && !c->objectName().startsWith("qt_"))
+            widgets << c->objectName();
+    QStringList actions;
+    for (const QAction* a : w->findChildren<QAction*>())
+        if (!a->objectName().isEmpty()) actions << a->objectName();
+    EXPECT_EQ(duplicates(widgets), QStringList());
+    EXPECT_EQ(duplicates(actions), QStringList());
+    for (const char* name : {"editZip", "tzeditZip", "btnPrint", "btnExit", "lblYourAddress5"})
+        EXPECT_TRUE(widgets.contains(name)) << name;
+    EXPECT_TRUE(actions.contains("MIPrint"));
+}
+
 TEST_F(MainWindowTest, MenuBarHoldsEveryItemWithItsCaption) {
     auto w = Open();
     const struct {
