@@ -1,19 +1,22 @@
 #include "app/main_window.h"
 
 #include "app/about.h"
+#include "app/addressee_box.h"
 #include "app/data_folder_dialog.h"
+#include "app/fees_group.h"
+#include "app/form_parts.h"
 #include "app/help_window.h"
 #include "app/pictures.h"
+#include "app/sender_block.h"
 #include "app/settings_not_saved.h"
+#include "app/table_mode_bar.h"
 #include "app/tracking_address.h"
 #include "app/window_dialogs.h"
 #include "app/your_address.h"
 #include "core/companion_files.h"
-#include "core/format_zip.h"
 #include "core/program_folder.h"
 #include "core/sender.h"
 #include "core/settings.h"
-#include "entry/money.h"
 #include "entry/print_run.h"
 #include "log/log_table.h"
 #include "log/ui/log_menu.h"
@@ -27,20 +30,16 @@
 #include "widgets/dialog_parts.h"
 #include "widgets/error_display.h"
 #include "widgets/font_scale.h"
-#include "widgets/memo_lines.h"
 #include "widgets/wait_cursor.h"
-#include "widgets/zip_edit.h"
 
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
-#include <QCheckBox>
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
-#include <QFocusEvent>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -48,10 +47,7 @@
 #include <QLoggingCategory>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTextBlock>
-#include <QTextCursor>
 #include <QTimer>
 #include <QUrl>
 
@@ -80,13 +76,6 @@ QMenu* AddSubmenu(QMenu* menu, const char* name, const QString& caption) {
     return sub;
 }
 
-QLabel* AddLabel(QWidget* parent, const char* name, const QString& caption, QRect geometry) {
-    auto* l = new QLabel(caption, parent);
-    l->setObjectName(QString::fromLatin1(name));
-    l->setGeometry(geometry);
-    return l;
-}
-
 // Makes the items checkable and mutually exclusive, like a radio group.
 QActionGroup* AddRadioGroup(QObject* owner, const char* name,
                             std::initializer_list<QAction*> items) {
@@ -98,26 +87,6 @@ QActionGroup* AddRadioGroup(QObject* owner, const char* name,
         group->addAction(item);
     }
     return group;
-}
-
-QLineEdit* AddEdit(QWidget* parent, const char* name, int maxLength, QRect geometry) {
-    auto* e = new QLineEdit(parent);
-    e->setObjectName(QString::fromLatin1(name));
-    if (maxLength > 0) e->setMaxLength(maxLength);
-    e->setGeometry(geometry);
-    return e;
-}
-
-QPlainTextEdit* AddMemo(QWidget* parent, const char* name, QRect geometry) {
-    auto* m = new QPlainTextEdit(parent);
-    m->setObjectName(QString::fromLatin1(name));
-    m->setGeometry(geometry);
-    // Lines are counted as typed: a long line scrolls instead of wrapping.
-    m->setLineWrapMode(QPlainTextEdit::NoWrap);
-    m->setTabChangesFocus(true);
-    m->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    return m;
 }
 
 } // namespace
@@ -136,80 +105,86 @@ void TF_Main::BuildMenu() {
     QMenuBar* bar = menuBar();
     bar->setObjectName(QStringLiteral("MainMenu1"));
 
-    menuFile = bar->addMenu(QStringLiteral("&File"));
+    QMenu* menuFile = bar->addMenu(QStringLiteral("&File"));
     menuFile->setObjectName(QStringLiteral("File1"));
-    MIReadWriteToDB =
+    QAction* MIReadWriteToDB =
         AddItem(menuFile, "MIReadWriteToDB", QStringLiteral("&Read/Write to a database"));
     menuFile->addSeparator();
-    MIPrint = AddItem(menuFile, "MIPrint", QStringLiteral("&Print"));
-    MIMassPrint = AddItem(menuFile, "MIMassPrint", QStringLiteral("&Mass Print"));
-    MIMassPrint->setEnabled(false);
-    MIPrintBarCodes = AddItem(menuFile, "MIPrintBarCodes", QStringLiteral("Print &Bar Codes"));
+    QAction* MIPrint = AddItem(menuFile, "MIPrint", QStringLiteral("&Print"));
+    MIMassPrint_ = AddItem(menuFile, "MIMassPrint", QStringLiteral("&Mass Print"));
+    MIMassPrint_->setEnabled(false);
+    QAction* MIPrintBarCodes =
+        AddItem(menuFile, "MIPrintBarCodes", QStringLiteral("Print &Bar Codes"));
     menuFile->addSeparator();
-    MIExit = AddItem(menuFile, "MIExit", QStringLiteral("&Exit"));
+    QAction* MIExit = AddItem(menuFile, "MIExit", QStringLiteral("&Exit"));
 
-    menuOptions = bar->addMenu(QStringLiteral("&Options"));
+    QMenu* menuOptions = bar->addMenu(QStringLiteral("&Options"));
     menuOptions->setObjectName(QStringLiteral("Options1"));
-    MailerNumber1 = AddItem(menuOptions, "MailerNumber1", QStringLiteral("&Mailer Number"));
-    YourNameAddress1 =
+    QAction* MailerNumber1 =
+        AddItem(menuOptions, "MailerNumber1", QStringLiteral("&Mailer Number"));
+    QAction* YourNameAddress1 =
         AddItem(menuOptions, "YourNameAddress1", QStringLiteral("&Your Name && Address"));
-    MIPrintOptions = AddSubmenu(menuOptions, "MIPrintOptions", QStringLiteral("Print &Options"));
-    MIPrinterSetup = AddItem(MIPrintOptions, "MIPrinterSetup", QStringLiteral("&Printer Setup"));
-    MIPrinterAlignment =
+    QMenu* MIPrintOptions =
+        AddSubmenu(menuOptions, "MIPrintOptions", QStringLiteral("Print &Options"));
+    QAction* MIPrinterSetup =
+        AddItem(MIPrintOptions, "MIPrinterSetup", QStringLiteral("&Printer Setup"));
+    QAction* MIPrinterAlignment =
         AddItem(MIPrintOptions, "MIPrinterAlignment", QStringLiteral("Printer &Alignment"));
-    MIExtraLabel = AddItem(MIPrintOptions, "MIExtraLabel", QStringLiteral("&Extra Label"));
-    BarCodes1 = AddSubmenu(menuOptions, "BarCodes1", QStringLiteral("&BarCode's"));
-    PrintBarCodeMI = AddItem(BarCodes1, "PrintBarCodeMI", QStringLiteral("&Print"));
-    DontPrintBarCodeMI = AddItem(BarCodes1, "DontPrintBarCodeMI", QStringLiteral("&Don't Print"));
-    groupBarCodes = AddRadioGroup(this, "groupBarCodes", {PrintBarCodeMI, DontPrintBarCodeMI});
-    defaultPostage1 =
+    QAction* MIExtraLabel = AddItem(MIPrintOptions, "MIExtraLabel", QStringLiteral("&Extra Label"));
+    QMenu* BarCodes1 = AddSubmenu(menuOptions, "BarCodes1", QStringLiteral("&BarCode's"));
+    PrintBarCodeMI_ = AddItem(BarCodes1, "PrintBarCodeMI", QStringLiteral("&Print"));
+    DontPrintBarCodeMI_ = AddItem(BarCodes1, "DontPrintBarCodeMI", QStringLiteral("&Don't Print"));
+    AddRadioGroup(this, "groupBarCodes", {PrintBarCodeMI_, DontPrintBarCodeMI_});
+    QMenu* defaultPostage1 =
         AddSubmenu(menuOptions, "defaultPostage1", QStringLiteral("&Default Postage"));
-    SaveValues1 = AddItem(defaultPostage1, "SaveValues1", QStringLiteral("&Save Values"));
-    MINameAddressTextFiles = AddSubmenu(menuOptions, "MINameAddressTextFiles",
-                                        QStringLiteral("&Name && Address Text Files"));
-    MIImport = AddItem(MINameAddressTextFiles, "MIImport", QStringLiteral("&Import"));
-    MIExport = AddItem(MINameAddressTextFiles, "MIExport", QStringLiteral("&Export"));
-    MIDataFolder = AddItem(menuOptions, "MIDataFolder", QStringLiteral("Data &Folder..."));
+    QAction* SaveValues1 = AddItem(defaultPostage1, "SaveValues1", QStringLiteral("&Save Values"));
+    QMenu* MINameAddressTextFiles = AddSubmenu(menuOptions, "MINameAddressTextFiles",
+                                               QStringLiteral("&Name && Address Text Files"));
+    QAction* MIImport = AddItem(MINameAddressTextFiles, "MIImport", QStringLiteral("&Import"));
+    QAction* MIExport = AddItem(MINameAddressTextFiles, "MIExport", QStringLiteral("&Export"));
+    QAction* MIDataFolder = AddItem(menuOptions, "MIDataFolder", QStringLiteral("Data &Folder..."));
 
-    TrackItem1 = bar->addAction(QStringLiteral("Track Item"));
+    QAction* TrackItem1 = bar->addAction(QStringLiteral("Track Item"));
     TrackItem1->setObjectName(QStringLiteral("TrackItem1"));
 
-    menuReport = bar->addMenu(QStringLiteral("&Report"));
+    QMenu* menuReport = bar->addMenu(QStringLiteral("&Report"));
     menuReport->setObjectName(QStringLiteral("Report1"));
-    PrintReport1 = AddSubmenu(menuReport, "PrintReport1", QStringLiteral("&Print"));
-    miPrintFull = AddItem(PrintReport1, "miPrintFull", QStringLiteral("Full Detail"));
-    miPrintShort = AddItem(PrintReport1, "miPrintShort", QStringLiteral("Short Detail"));
-    PreviewReport1 = AddSubmenu(menuReport, "PreviewReport1", QStringLiteral("Pre&view"));
-    miPreviewFull = AddItem(PreviewReport1, "miPreviewFull", QStringLiteral("&Full Detail"));
-    miPreviewShort = AddItem(PreviewReport1, "miPreviewShort", QStringLiteral("&Short Detail"));
-    ClearReport1 = AddItem(menuReport, "ClearReport1", QStringLiteral("&Clear"));
-    SortRepost1 = AddSubmenu(menuReport, "SortRepost1", QStringLiteral("&Sort"));
-    MIByMailerNumber =
+    QMenu* PrintReport1 = AddSubmenu(menuReport, "PrintReport1", QStringLiteral("&Print"));
+    QAction* miPrintFull = AddItem(PrintReport1, "miPrintFull", QStringLiteral("Full Detail"));
+    QAction* miPrintShort = AddItem(PrintReport1, "miPrintShort", QStringLiteral("Short Detail"));
+    QMenu* PreviewReport1 = AddSubmenu(menuReport, "PreviewReport1", QStringLiteral("Pre&view"));
+    QAction* miPreviewFull =
+        AddItem(PreviewReport1, "miPreviewFull", QStringLiteral("&Full Detail"));
+    QAction* miPreviewShort =
+        AddItem(PreviewReport1, "miPreviewShort", QStringLiteral("&Short Detail"));
+    QAction* ClearReport1 = AddItem(menuReport, "ClearReport1", QStringLiteral("&Clear"));
+    QMenu* SortRepost1 = AddSubmenu(menuReport, "SortRepost1", QStringLiteral("&Sort"));
+    MIByMailerNumber_ =
         AddItem(SortRepost1, "MIByMailerNumber", QStringLiteral("&By Mailer Number"));
-    MIByName = AddItem(SortRepost1, "MIByName", QStringLiteral("By &Name"));
-    MIByDate = AddItem(SortRepost1, "MIByDate", QStringLiteral("By &Date"));
-    MIByZipCode = AddItem(SortRepost1, "MIByZipCode", QStringLiteral("By &ZipCode"));
-    groupSort =
-        AddRadioGroup(this, "groupSort", {MIByMailerNumber, MIByName, MIByDate, MIByZipCode});
+    MIByName_ = AddItem(SortRepost1, "MIByName", QStringLiteral("By &Name"));
+    MIByDate_ = AddItem(SortRepost1, "MIByDate", QStringLiteral("By &Date"));
+    MIByZipCode_ = AddItem(SortRepost1, "MIByZipCode", QStringLiteral("By &ZipCode"));
+    AddRadioGroup(this, "groupSort", {MIByMailerNumber_, MIByName_, MIByDate_, MIByZipCode_});
     menuReport->addSeparator();
-    miFirmMailingBook =
+    QAction* miFirmMailingBook =
         AddItem(menuReport, "miFirmMailingBook", QStringLiteral("Firm Mailing Book..."));
-    miExportLog = AddItem(menuReport, "miExportLog", QStringLiteral("Export Log..."));
+    QAction* miExportLog = AddItem(menuReport, "miExportLog", QStringLiteral("Export Log..."));
 
-    menuHelp = bar->addMenu(QStringLiteral("&Help"));
+    QMenu* menuHelp = bar->addMenu(QStringLiteral("&Help"));
     menuHelp->setObjectName(QStringLiteral("Help1"));
-    Content1 = AddItem(menuHelp, "Content1", QStringLiteral("&Content"));
+    QAction* Content1 = AddItem(menuHelp, "Content1", QStringLiteral("&Content"));
     menuHelp->addSeparator();
-    MIOrderSupplies = AddItem(menuHelp, "MIOrderSupplies", QStringLiteral("&Order Supplies"));
-    MITechnicalSupport =
+    QAction* MIOrderSupplies =
+        AddItem(menuHelp, "MIOrderSupplies", QStringLiteral("&Order Supplies"));
+    QAction* MITechnicalSupport =
         AddItem(menuHelp, "MITechnicalSupport", QStringLiteral("&Technical Support"));
     menuHelp->addSeparator();
-    miAbout = AddItem(menuHelp, "miAbout", QStringLiteral("&About"));
+    QAction* miAbout = AddItem(menuHelp, "miAbout", QStringLiteral("&About"));
 
     const std::pair<QAction*, void (TF_Main::*)()> handlers[] = {
         {MIReadWriteToDB, &TF_Main::MIReadWriteToDBClick},
         {MIPrint, &TF_Main::MIPrintClick},
-        {MIMassPrint, &TF_Main::MIMassPrintClick},
+        {MIMassPrint_, &TF_Main::MIMassPrintClick},
         {MIPrintBarCodes, &TF_Main::MIPrintBarCodesClick},
         {MIExit, &TF_Main::MIExitClick},
         {MailerNumber1, &TF_Main::MailerNumber1Click},
@@ -217,8 +192,8 @@ void TF_Main::BuildMenu() {
         {MIPrinterSetup, &TF_Main::MIPrinterSetupClick},
         {MIPrinterAlignment, &TF_Main::MIPrinterAlignmentClick},
         {MIExtraLabel, &TF_Main::MIExtraLabelClick},
-        {PrintBarCodeMI, &TF_Main::PrintBarCodeMIClick},
-        {DontPrintBarCodeMI, &TF_Main::DontPrintBarCodeMIClick},
+        {PrintBarCodeMI_, &TF_Main::PrintBarCodeMIClick},
+        {DontPrintBarCodeMI_, &TF_Main::DontPrintBarCodeMIClick},
         {SaveValues1, &TF_Main::SaveValues1Click},
         {MIImport, &TF_Main::MIImportClick},
         {MIExport, &TF_Main::MIExportClick},
@@ -229,10 +204,10 @@ void TF_Main::BuildMenu() {
         {miPreviewFull, &TF_Main::miPreviewFullClick},
         {miPreviewShort, &TF_Main::miPreviewShortClick},
         {ClearReport1, &TF_Main::ClearReport1Click},
-        {MIByMailerNumber, &TF_Main::MIByMailerNumberClick},
-        {MIByName, &TF_Main::MIByNameClick},
-        {MIByDate, &TF_Main::MIByDateClick},
-        {MIByZipCode, &TF_Main::MIByZipCodeClick},
+        {MIByMailerNumber_, &TF_Main::MIByMailerNumberClick},
+        {MIByName_, &TF_Main::MIByNameClick},
+        {MIByDate_, &TF_Main::MIByDateClick},
+        {MIByZipCode_, &TF_Main::MIByZipCodeClick},
         {miFirmMailingBook, &TF_Main::miFirmMailingBookClick},
         {miExportLog, &TF_Main::miExportLogClick},
         {Content1, &TF_Main::Content1Click},
@@ -249,123 +224,60 @@ void TF_Main::BuildForm() {
     central->setObjectName(QStringLiteral("panelForm"));
     setCentralWidget(central);
 
-    Image1 = new QLabel(central);
-    Image1->setObjectName(QStringLiteral("Image1"));
-    Image1->setGeometry(16, 6, 250, 52);
-    Image1->setPixmap(ProductLogo(QSize(250, 52)));
-    imageCompany = new QLabel(central);
-    imageCompany->setObjectName(QStringLiteral("imageCompany"));
-    imageCompany->setGeometry(30, 63, 197, 41);
-    imageCompany->setScaledContents(true);
-    imageCompany->setPixmap(CompanyPicture(QSize(197, 41)));
+    Image1_ = new QLabel(central);
+    Image1_->setObjectName(QStringLiteral("Image1"));
+    Image1_->setGeometry(16, 6, 250, 52);
+    Image1_->setPixmap(ProductLogo(QSize(250, 52)));
+    imageCompany_ = new QLabel(central);
+    imageCompany_->setObjectName(QStringLiteral("imageCompany"));
+    imageCompany_->setGeometry(30, 63, 197, 41);
+    imageCompany_->setScaledContents(true);
+    imageCompany_->setPixmap(CompanyPicture(QSize(197, 41)));
 
     // Sender block, top right.
-    gbYour = new QGroupBox(QStringLiteral("Your Name and Address"), central);
-    gbYour->setObjectName(QStringLiteral("gbYour"));
-    gbYour->setGeometry(352, 4, 298, 104);
-    gbYour->setFocusPolicy(Qt::TabFocus);
-    QLabel** senderLabels[] = {&lblYourAddress1, &lblYourAddress2, &lblYourAddress3,
-                               &lblYourAddress4, &lblYourAddress5};
-    for (int i = 0; i < 5; ++i) {
-        const QByteArray name = "lblYourAddress" + QByteArray::number(i + 1);
-        *senderLabels[i] =
-            AddLabel(gbYour, name.constData(), QString(), QRect(8, 20 + 16 * i, 282, 16));
-    }
-    btnChangeYourAddress = new QPushButton(QStringLiteral("Change"), gbYour);
-    btnChangeYourAddress->setObjectName(QStringLiteral("btnChangeYourAddress"));
-    // In the group's top right corner, above the lines, wide enough for its caption.
-    btnChangeYourAddress->setGeometry(234, 0, 60, 20);
+    sender_ = new TSenderBlock(central);
+    sender_->setGeometry(352, 4, 298, 104);
 
     // Comment and reference.
-    lblComment =
-        AddLabel(central, "lblComment", QStringLiteral("Comment:"), QRect(16, 119, 76, 18));
-    editComment = AddEdit(central, "editComment", 35, QRect(94, 116, 242, 22));
-    lblRe = AddLabel(central, "lblRe", QStringLiteral("RE:"), QRect(352, 119, 28, 18));
-    editRe = AddEdit(central, "editRe", 25, QRect(382, 116, 268, 22));
+    AddLabel(central, "lblComment", QStringLiteral("Comment:"), QRect(16, 119, 76, 18));
+    editComment_ = AddEdit(central, "editComment", 35, QRect(94, 116, 242, 22));
+    AddLabel(central, "lblRe", QStringLiteral("RE:"), QRect(352, 119, 28, 18));
+    editRe_ = AddEdit(central, "editRe", 25, QRect(382, 116, 268, 22));
 
-    // Addressee.
-    gbAddress = new QGroupBox(QStringLiteral("Addressed To"), central);
-    gbAddress->setObjectName(QStringLiteral("gbAddress"));
-    gbAddress->setGeometry(16, 148, 320, 172);
-    // The memo is 265 wide and high enough for all four lines.
-    memoAddress = AddMemo(gbAddress, "memoAddress", QRect(10, 22, 265, 68));
-    lblCity = AddLabel(gbAddress, "lblCity", QStringLiteral("City"), QRect(10, 90, 144, 16));
-    lblState = AddLabel(gbAddress, "lblState", QStringLiteral("State"), QRect(158, 90, 40, 16));
-    lblZip = AddLabel(gbAddress, "lblZip", QStringLiteral("ZIP"), QRect(202, 90, 90, 16));
-    editCity = AddEdit(gbAddress, "editCity", 35, QRect(10, 106, 144, 22));
-    editState = AddEdit(gbAddress, "editState", 4, QRect(158, 106, 40, 22));
-    editZip = AddEdit(gbAddress, "editZip", 0, QRect(202, 106, 90, 22));
-    SetupZipEdit(editZip);
-    tzmemoAddress = AddMemo(gbAddress, "tzmemoAddress", QRect(10, 22, 265, 68));
-    tzeditCity = AddEdit(gbAddress, "tzeditCity", 35, QRect(10, 106, 144, 22));
-    tzeditState = AddEdit(gbAddress, "tzeditState", 4, QRect(158, 106, 40, 22));
-    tzeditZip = AddEdit(gbAddress, "tzeditZip", 0, QRect(202, 106, 90, 22));
-    SetupZipEdit(tzeditZip);
-    for (QWidget* w :
-         std::initializer_list<QWidget*>{tzmemoAddress, tzeditCity, tzeditState, tzeditZip})
-        w->hide();
-    btnPaste = new QPushButton(QStringLiteral("P&aste"), gbAddress);
-    btnPaste->setObjectName(QStringLiteral("btnPaste"));
-    btnPaste->setGeometry(10, 138, 75, 25);
-    btnClear = new QPushButton(QStringLiteral("&Clear"), gbAddress);
-    btnClear->setObjectName(QStringLiteral("btnClear"));
-    btnClear->setGeometry(95, 138, 75, 25);
-    BuildTableMode();
+    // Addressee, with the address table's controls in its table mode.
+    addressee_ = new TAddresseeBox(central);
+    addressee_->setGeometry(16, 148, 320, 172);
+    tableBar_ = &addressee_->TableBar();
+    addressBook_ = &tableBar_->Book();
 
     // Fees.
-    gbFees = new QGroupBox(QStringLiteral("Fees"), central);
-    gbFees->setObjectName(QStringLiteral("gbFees"));
-    gbFees->setGeometry(352, 148, 298, 250);
-    // Fee fields show a money text up to 99999.99 with its leading blanks.
-    lblPostage = AddLabel(gbFees, "lblPostage", QStringLiteral("Postage"), QRect(30, 25, 166, 18));
-    editPostage = AddEdit(gbFees, "editPostage", 0, QRect(198, 22, 92, 22));
-    lblCertFee =
-        AddLabel(gbFees, "lblCertFee", QStringLiteral("Certified Fee"), QRect(30, 53, 166, 18));
-    editCertFee = AddEdit(gbFees, "editCertFee", 0, QRect(198, 50, 92, 22));
-    lblReturn =
-        AddLabel(gbFees, "lblReturn", QStringLiteral("Return Receipt"), QRect(30, 81, 166, 18));
-    editReturn = AddEdit(gbFees, "editReturn", 0, QRect(198, 78, 92, 22));
-    cbRestricted = new QCheckBox(gbFees);
-    cbRestricted->setObjectName(QStringLiteral("cbRestricted"));
-    cbRestricted->setGeometry(10, 109, 18, 18);
-    lblRestricted = AddLabel(gbFees, "lblRestricted", QStringLiteral("Restricted Delivery Fee"),
-                             QRect(30, 109, 166, 18));
-    editRestricted = AddEdit(gbFees, "editRestricted", 0, QRect(198, 106, 92, 22));
-    lblTotal = AddLabel(gbFees, "lblTotal", QStringLiteral("Total"), QRect(30, 143, 166, 18));
-    editTotal = AddEdit(gbFees, "editTotal", 0, QRect(198, 140, 92, 22));
-    editTotal->setReadOnly(true);
-    editTotal->setFocusPolicy(Qt::ClickFocus);
-    btnPrint = new QPushButton(QStringLiteral("&Print"), gbFees);
-    btnPrint->setObjectName(QStringLiteral("btnPrint"));
-    btnPrint->setGeometry(68, 180, 161, 56);
-    QFont big = btnPrint->font();
-    big.setBold(true);
-    big.setPointSizeF(big.pointSizeF() * 1.6);
-    btnPrint->setFont(big);
-
-    lblRestricted->setEnabled(false);
-    editRestricted->setEnabled(false);
+    fees_ = new TFeesGroup(central);
+    fees_->setGeometry(352, 148, 298, 250);
 
     // Tab order: addressee side first, then the fee group.
-    QWidget* order[] = {
-        editComment, editRe,       memoAddress,    editCity,    editState,
-        editZip,     btnPaste,     btnClear,       editPostage, editCertFee,
-        editReturn,  cbRestricted, editRestricted, btnPrint,    btnChangeYourAddress};
-    for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
+    const char* order[] = {
+        "editComment", "editRe",       "memoAddress",    "editCity",    "editState",
+        "editZip",     "btnPaste",     "btnClear",       "editPostage", "editCertFee",
+        "editReturn",  "cbRestricted", "editRestricted", "btnPrint",    "btnChangeYourAddress"};
+    QWidget* previous = nullptr;
+    for (const char* name : order) {
+        QWidget* next = central->findChild<QWidget*>(QString::fromLatin1(name));
+        Q_ASSERT(next != nullptr);
+        if (previous) setTabOrder(previous, next);
+        previous = next;
+    }
 
     // Handlers.
-    connect(btnChangeYourAddress, &QPushButton::clicked, this, &TF_Main::YourNameAddress1Click);
-    connect(btnPrint, &QPushButton::clicked, this, &TF_Main::btnPrintClick);
-    connect(btnPaste, &QPushButton::clicked, this, &TF_Main::btnPasteClick);
-    connect(btnClear, &QPushButton::clicked, this, &TF_Main::btnClearClick);
-    connect(cbRestricted, &QCheckBox::clicked, this, &TF_Main::cbRestrictedClick);
-    for (QLineEdit* e :
-         {editRe, editComment, editCity, editState, editZip, editPostage, editCertFee,
-          editRestricted, editReturn, tzeditCity, tzeditState, tzeditZip})
-        connect(e, &QLineEdit::textChanged, this, &TF_Main::editPostageChange);
-    connect(memoAddress, &QPlainTextEdit::textChanged, this, &TF_Main::memoAddressChange);
-    // One application-wide filter sees the Escape key anywhere and the focus leaving each
-    // field; a second filter on the fields would run every exit handler twice.
+    connect(sender_, &TSenderBlock::ChangeClicked, this, &TF_Main::YourNameAddress1Click);
+    connect(fees_, &TFeesGroup::PrintClicked, this, &TF_Main::btnPrintClick);
+    for (QLineEdit* e : {editRe_, editComment_})
+        connect(e, &QLineEdit::textChanged, this, &TF_Main::MarkEdited);
+    connect(addressee_, &TAddresseeBox::Edited, this, &TF_Main::MarkEdited);
+    connect(fees_, &TFeesGroup::Edited, this, &TF_Main::MarkEdited);
+    connect(tableBar_, &TTableModeBar::NavigatorClicked, this, &TF_Main::tznavigator1Click);
+    connect(tableBar_, &TTableModeBar::ExitClicked, this, &TF_Main::btnExitClick);
+    // One application-wide filter sees the Escape key and the Return key anywhere; the groups
+    // check their own fields when the focus leaves them.
     qApp->installEventFilter(this);
 }
 
@@ -388,11 +300,10 @@ void TF_Main::ApplyLook() {
     for (QWidget* w : children) {
         if (qobject_cast<QLabel*>(w) || qobject_cast<QGroupBox*>(w))
             w->setFont(bold);
-        else if (w != btnPrint)
+        else if (w->objectName() != QLatin1String("btnPrint")) // keeps its own large font
             w->setFont(plain);
     }
-    for (QLineEdit* e : {editPostage, editCertFee, editReturn, editRestricted, editTotal})
-        e->setFont(bold);
+    fees_->SetAmountFont(bold);
     CentreOnScreen(this);
 }
 
@@ -406,12 +317,9 @@ void TF_Main::FormCreate() {
         if (logo.load(CompanionFile(QStringLiteral("Scr_logo.bmp")))) ShowPartnerLogo(logo);
     }
 
-    editPostage->setText(RecalcFees(g.Postage));
-    editCertFee->setText(RecalcFees(g.CertFee));
-    editReturn->setText(RecalcFees(g.Return));
-    editPostageExit();
+    fees_->LoadDefaults(g);
 
-    (g.PrintBarCode ? PrintBarCodeMI : DontPrintBarCodeMI)->setChecked(true);
+    (g.PrintBarCode ? PrintBarCodeMI_ : DontPrintBarCodeMI_)->setChecked(true);
 
     // The log table's file is DataFolder() + "Reports/report3.dbf"; it is opened when used.
     QDir().mkpath(DataFolder() + QStringLiteral("Addresses"));
@@ -425,7 +333,7 @@ void TF_Main::FormCreate() {
         connect(splash_, &QObject::destroyed, &wait, &QEventLoop::quit);
         wait.exec();
     }
-    editPostage->setFocus();
+    fees_->FocusPostage();
     FirstShow = true;
 }
 
@@ -455,7 +363,7 @@ void TF_Main::FormShow() {
                            {QStringLiteral("&Never Print again")}, this) == 1)
             g.BarCodeApp = false;
     }
-    editPostage->setFocus();
+    fees_->FocusPostage();
 }
 
 void TF_Main::ShowMailerNumberAtStart() {
@@ -520,25 +428,6 @@ bool TF_Main::eventFilter(QObject* watched, QEvent* event) {
             return true;
         }
     }
-    if (event->type() == QEvent::FocusOut && !returningFocus_) {
-        const auto reason = static_cast<QFocusEvent*>(event)->reason();
-        if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason) {
-            if (watched == editPostage)
-                editPostageExit();
-            else if (watched == editCertFee)
-                editCertFeeExit();
-            else if (watched == editReturn)
-                editReturnExit();
-            else if (watched == editRestricted)
-                editRestrictedExit();
-            else if (watched == cbRestricted)
-                editPostageChange();
-            else if (watched == memoAddress)
-                memoAddressExit();
-            else if (watched == tzmemoAddress)
-                tzmemoAddressExit();
-        }
-    }
     return QMainWindow::eventFilter(watched, event);
 }
 
@@ -566,23 +455,19 @@ void TF_Main::ShowPartnerLogo(const QPixmap& logo) {
     size.scale(place.size(), Qt::KeepAspectRatio);
     QRect bounds(QPoint(0, 0), size);
     bounds.moveCenter(place.center());
-    imageCompany->setPixmap(logo);
-    imageCompany->setGeometry(bounds);
+    imageCompany_->setPixmap(logo);
+    imageCompany_->setGeometry(bounds);
 }
 
 void TF_Main::ShowSenderLabels() {
-    const auto texts = SenderLabelTexts(Globals());
-    QLabel* labels[] = {lblYourAddress1, lblYourAddress2, lblYourAddress3, lblYourAddress4,
-                        lblYourAddress5};
-    for (int i = 0; i < 5; ++i) labels[i]->setText(texts[static_cast<size_t>(i)]);
+    sender_->ShowLines(SenderLabelTexts(Globals()));
 }
 
 // --- Entry form -----------------------------------------------------------------------------
 
 QList<QWidget*> TF_Main::MarkedControls() const {
-    return {editPostage, editCertFee,   editRestricted, editReturn,  editTotal,
-            editRe,      editComment,   memoAddress,    editCity,    editState,
-            editZip,     tzmemoAddress, tzeditCity,     tzeditState, tzeditZip};
+    return fees_->MarkedFields() + QList<QWidget*>{editRe_, editComment_} +
+           addressee_->MarkedFields();
 }
 
 void TF_Main::SetMarked(const QColor& color, bool printEnabled) {
@@ -591,7 +476,7 @@ void TF_Main::SetMarked(const QColor& color, bool printEnabled) {
         p.setColor(QPalette::Base, color);
         w->setPalette(p);
     }
-    btnPrint->setEnabled(printEnabled);
+    fees_->SetPrintEnabled(printEnabled);
 }
 
 void TF_Main::MarkPrinted() {
@@ -604,24 +489,11 @@ void TF_Main::MarkEdited() {
 
 EntryFields TF_Main::FilledEntryFields() const {
     EntryFields f;
-    const QLabel* sender[] = {lblYourAddress1, lblYourAddress2, lblYourAddress3, lblYourAddress4,
-                              lblYourAddress5};
-    for (size_t i = 0; i < 5; ++i) f.senderLabels[i] = sender[i]->text();
-    // The address-table controls stand in for the free-entry ones while a table is open.
-    const bool freeEntry = !memoAddress->isHidden();
-    const QPlainTextEdit* memo = freeEntry ? memoAddress : tzmemoAddress;
-    for (int i = 0; i < 4; ++i) f.addresseeLines[size_t(i)] = DisplayedLineAt(memo, i + 1);
-    f.city = (freeEntry ? editCity : tzeditCity)->text();
-    f.state = (freeEntry ? editState : tzeditState)->text();
-    f.zipText = ZipEditText(freeEntry ? editZip : tzeditZip);
-    f.re = editRe->text();
-    f.comment = editComment->text();
-    f.restricted = cbRestricted->isChecked();
-    f.postage = editPostage->text();
-    f.certFee = editCertFee->text();
-    f.returnFee = editReturn->text();
-    f.restrictedFee = editRestricted->text();
-    f.total = editTotal->text();
+    f.senderLabels = sender_->Lines();
+    addressee_->FillAddressee(f);
+    f.re = editRe_->text();
+    f.comment = editComment_->text();
+    fees_->FillFees(f);
     return f;
 }
 
@@ -629,137 +501,26 @@ void TF_Main::SetPieceLog(PieceLog* log) {
     pieceLog_ = log;
 }
 
-QString TF_Main::RecalcFees(const QString& text) {
-    const RecalcResult r = qm::RecalcFees(text, {editPostage->text(), editCertFee->text(),
-                                                 editRestricted->text(), editReturn->text()});
-    editTotal->setText(r.totalText);
-    if (!r.refusal.isEmpty()) QMessageBox::warning(this, ApplicationTitle(), r.refusal);
-    return r.fieldText;
-}
-
-void TF_Main::ExitField(QLineEdit* edit) {
-    const RecalcResult r =
-        qm::RecalcFees(edit->text(), {editPostage->text(), editCertFee->text(),
-                                      editRestricted->text(), editReturn->text()});
-    editTotal->setText(r.totalText);
-    if (r.refusal.isEmpty()) {
-        edit->setText(r.fieldText);
-        return;
-    }
-    // The typed text stays for the user to correct; the total leaves it out meanwhile.
-    QMessageBox::warning(this, ApplicationTitle(), r.refusal);
-    ReturnFocus(edit);
-}
-
-void TF_Main::ReturnFocus(QWidget* field) {
-    QTimer::singleShot(0, field, [this, field] {
-        if (!field->isVisible() || !field->isEnabled()) return;
-        returningFocus_ = true;
-        field->setFocus(Qt::OtherFocusReason);
-        returningFocus_ = false;
-    });
-}
-
-QLineEdit* TF_Main::FeeEdit(FeeField field) const {
-    switch (field) {
-    case FeeField::Postage: return editPostage;
-    case FeeField::CertFee: return editCertFee;
-    case FeeField::Return: return editReturn;
-    case FeeField::Restricted: return editRestricted;
-    case FeeField::None: break;
-    }
-    return nullptr;
-}
-
 void TF_Main::FocusProblem(const PrintOutcome& o) {
-    const bool table = InTableMode();
     switch (o.focus) {
     case PrintOutcome::Focus::None: return;
-    case PrintOutcome::Focus::Zip: ReturnFocus(table ? tzeditZip : editZip); return;
-    case PrintOutcome::Focus::Fee:
-        if (QLineEdit* e = FeeEdit(o.focusFee)) ReturnFocus(e);
+    case PrintOutcome::Focus::Zip: addressee_->FocusZip(); return;
+    case PrintOutcome::Focus::Fee: fees_->FocusFee(o.focusFee); return;
+    case PrintOutcome::Focus::AddressLine:
+        addressee_->FocusAddressLine(o.focusLine, o.focusColumn);
         return;
-    case PrintOutcome::Focus::AddressLine: {
-        QPlainTextEdit* memo = table ? tzmemoAddress : memoAddress;
-        const QTextBlock block = memo->document()->findBlockByNumber(o.focusLine);
-        if (block.isValid()) {
-            QTextCursor c(block);
-            c.setPosition(block.position() + std::min(o.focusColumn, block.length() - 1));
-            memo->setTextCursor(c);
-            memo->ensureCursorVisible();
-        }
-        ReturnFocus(memo);
-        return;
-    }
     }
 }
 
 bool TF_Main::HoldsUnprintedPiece() const {
-    if (!btnPrint->isEnabled()) return false; // printed, and not changed since
-    for (const QLineEdit* e : {editComment, editRe, editCity, editState})
+    if (!fees_->PrintEnabled()) return false; // printed, and not changed since
+    for (const QLineEdit* e : {editComment_, editRe_})
         if (!e->text().trimmed().isEmpty()) return true;
-    return !memoAddress->toPlainText().trimmed().isEmpty() ||
-           !FormatZip(ZipEditText(editZip)).isEmpty();
-}
-
-void TF_Main::editPostageExit() {
-    ExitField(editPostage);
-}
-void TF_Main::editCertFeeExit() {
-    ExitField(editCertFee);
-}
-void TF_Main::editReturnExit() {
-    ExitField(editReturn);
-}
-void TF_Main::editRestrictedExit() {
-    ExitField(editRestricted);
-}
-
-void TF_Main::editPostageChange() {
-    MarkEdited();
-}
-
-void TF_Main::memoAddressChange() {
-    MarkEdited();
-    if (inLineRule_) return;
-    inLineRule_ = true;
-    if (KeepFourLines(memoAddress)) QApplication::beep(); // a fifth line is refused
-    inLineRule_ = false;
-}
-
-void TF_Main::memoAddressExit() {
-    // Writing lines 1 to 4 back into their places counts as a change of each line.
-    if (!memoAddress->document()->isEmpty()) memoAddressChange();
-}
-
-void TF_Main::cbRestrictedClick() {
-    const bool on = cbRestricted->isChecked();
-    lblRestricted->setEnabled(on);
-    editRestricted->setEnabled(on);
-    if (on)
-        editRestricted->setText(Globals().Restricted);
-    else
-        editRestricted->clear();
-    editRestrictedExit();
-}
-
-void TF_Main::btnClearClick() {
-    // The memo is empty, city and state are empty, every ZIP place is blank.
-    // Comment, reference and fees keep their texts.
-    memoAddress->clear();
-    editCity->clear();
-    editState->clear();
-    editZip->clear();
+    return addressee_->HoldsTypedAddress();
 }
 
 void TF_Main::SaveValues1Click() {
-    GlobalVariables& g = Globals();
-    g.Postage = editPostage->text().trimmed();
-    g.CertFee = editCertFee->text().trimmed();
-    g.Return = editReturn->text().trimmed();
-    // A blank restricted field (restricted delivery off) keeps the stored default.
-    const QString restricted = editRestricted->text().trimmed();
-    if (!restricted.isEmpty()) g.Restricted = restricted;
+    fees_->StoreDefaults(Globals());
 }
 
 // --- Menu commands of this window -----------------------------------------------------------
@@ -771,16 +532,16 @@ void TF_Main::MIExitClick() {
 void TF_Main::YourNameAddress1Click() {
     TF_YourAddress dialog(this);
     if (dialog.exec() == QDialog::Accepted) ShowSenderLabels();
-    gbYour->setFocus();
+    sender_->setFocus();
 }
 
 void TF_Main::PrintBarCodeMIClick() {
-    PrintBarCodeMI->setChecked(true);
+    PrintBarCodeMI_->setChecked(true);
     Globals().PrintBarCode = true;
 }
 
 void TF_Main::DontPrintBarCodeMIClick() {
-    DontPrintBarCodeMI->setChecked(true);
+    DontPrintBarCodeMI_->setChecked(true);
     GlobalVariables& g = Globals();
     g.PrintBarCode = false;
     g.Increment = true;
@@ -847,19 +608,23 @@ void TF_Main::MIExtraLabelClick() {
     }
 }
 void TF_Main::miPrintFullClick() {
-    RunLogReportCommand(this, CheckedLogOrder(MIByMailerNumber, MIByName, MIByDate, MIByZipCode),
+    RunLogReportCommand(this,
+                        CheckedLogOrder(MIByMailerNumber_, MIByName_, MIByDate_, MIByZipCode_),
                         ReportDestination::Printer, LogReport::FullDetail);
 }
 void TF_Main::miPrintShortClick() {
-    RunLogReportCommand(this, CheckedLogOrder(MIByMailerNumber, MIByName, MIByDate, MIByZipCode),
+    RunLogReportCommand(this,
+                        CheckedLogOrder(MIByMailerNumber_, MIByName_, MIByDate_, MIByZipCode_),
                         ReportDestination::Printer, LogReport::ShortDetail);
 }
 void TF_Main::miPreviewFullClick() {
-    RunLogReportCommand(this, CheckedLogOrder(MIByMailerNumber, MIByName, MIByDate, MIByZipCode),
+    RunLogReportCommand(this,
+                        CheckedLogOrder(MIByMailerNumber_, MIByName_, MIByDate_, MIByZipCode_),
                         ReportDestination::Preview, LogReport::FullDetail);
 }
 void TF_Main::miPreviewShortClick() {
-    RunLogReportCommand(this, CheckedLogOrder(MIByMailerNumber, MIByName, MIByDate, MIByZipCode),
+    RunLogReportCommand(this,
+                        CheckedLogOrder(MIByMailerNumber_, MIByName_, MIByDate_, MIByZipCode_),
                         ReportDestination::Preview, LogReport::ShortDetail);
 }
 void TF_Main::ClearReport1Click() {
@@ -867,16 +632,16 @@ void TF_Main::ClearReport1Click() {
 }
 // A sort item only checks itself (its radio group unchecks the others); the next report uses it.
 void TF_Main::MIByMailerNumberClick() {
-    MIByMailerNumber->setChecked(true);
+    MIByMailerNumber_->setChecked(true);
 }
 void TF_Main::MIByNameClick() {
-    MIByName->setChecked(true);
+    MIByName_->setChecked(true);
 }
 void TF_Main::MIByDateClick() {
-    MIByDate->setChecked(true);
+    MIByDate_->setChecked(true);
 }
 void TF_Main::MIByZipCodeClick() {
-    MIByZipCode->setChecked(true);
+    MIByZipCode_->setChecked(true);
 }
 void TF_Main::miFirmMailingBookClick() {
     RunFirmMailingBookCommand(this);

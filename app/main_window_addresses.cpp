@@ -1,11 +1,14 @@
 // The main window's address commands: table mode with the bound controls and the navigator,
-// mass print, paste, and the name-and-address text files.
+// mass print, and the name-and-address text files.
 #include "addresses/address_book_texts.h"
 #include "addresses/address_files.h"
 #include "addresses/paste_address.h"
 #include "app/address_book.h"
+#include "app/addressee_box.h"
+#include "app/fees_group.h"
 #include "app/file_choice.h"
 #include "app/main_window.h"
+#include "app/table_mode_bar.h"
 #include "app/window_dialogs.h"
 #include "core/program_folder.h"
 #include "core/settings.h"
@@ -43,7 +46,6 @@ const QString kOpenTitle = QStringLiteral("Read Name and Address from File");
 const QString kOverwriteQuestion =
     QStringLiteral("A database of the same name has been found in this location.  Would you "
                    "like to overwrite this database, or append to this database?");
-constexpr int kTableModeBoxHeight = 204;
 
 QString AddressFolder() {
     const QString folder = Globals().SystemPathDefault;
@@ -86,54 +88,8 @@ private:
 
 } // namespace
 
-void TF_Main::BuildTableMode() {
-    tznavigator1 = new TTzNavigator(gbAddress);
-    tznavigator1->setObjectName(QStringLiteral("tznavigator1"));
-    tznavigator1->setGeometry(8, 44, 189, 18);
-    labelOrder = new QLabel(gbAddress);
-    labelOrder->setObjectName(QStringLiteral("labelOrder"));
-    labelOrder->setGeometry(8, 62, 189, 16);
-    labelOrder->setAlignment(Qt::AlignCenter);
-    labelOrder->setAutoFillBackground(true);
-    QPalette aqua = labelOrder->palette();
-    aqua.setColor(QPalette::Window, QColor(0, 255, 255));
-    labelOrder->setPalette(aqua);
-    labelDeleted = new QLabel(QStringLiteral("Deleted"), gbAddress);
-    labelDeleted->setObjectName(QStringLiteral("labelDeleted"));
-    labelDeleted->setGeometry(137, 62, 60, 16);
-    labelDeleted->setAlignment(Qt::AlignCenter);
-    labelDeleted->setAutoFillBackground(true);
-    QPalette red = labelDeleted->palette();
-    red.setColor(QPalette::Window, QColor(192, 0, 0));
-    red.setColor(QPalette::WindowText, Qt::white);
-    labelDeleted->setPalette(red);
-    labelDeleted->hide();
-    labelDatabaseName = new QLabel(gbAddress);
-    labelDatabaseName->setObjectName(QStringLiteral("labelDatabaseName"));
-    labelDatabaseName->move(8, 20);
-    QPalette blue = labelDatabaseName->palette();
-    blue.setColor(QPalette::WindowText, Qt::blue);
-    labelDatabaseName->setPalette(blue);
-    btnExit = new QPushButton(QStringLiteral("&Exit"), gbAddress);
-    btnExit->setObjectName(QStringLiteral("btnExit"));
-    btnExit->setGeometry(206, 60, 59, 25);
-    // The same sizes as the free-entry controls, below the navigator.
-    tzmemoAddress->setGeometry(8, 89, 265, 68);
-    tzeditCity->setGeometry(8, 173, 144, 22);
-    tzeditState->setGeometry(156, 173, 40, 22);
-    tzeditZip->setGeometry(200, 173, 90, 22);
-    for (QWidget* w :
-         std::initializer_list<QWidget*>{tznavigator1, labelOrder, labelDatabaseName, btnExit})
-        w->hide();
-
-    addressBook_ = new TAddressBook(tzmemoAddress, tzeditCity, tzeditState, tzeditZip, this);
-    connect(tznavigator1, &TTzNavigator::Click, this, &TF_Main::tznavigator1Click);
-    connect(btnExit, &QPushButton::clicked, this, &TF_Main::btnExitClick);
-    connect(tzmemoAddress, &QPlainTextEdit::textChanged, this, &TF_Main::tzmemoAddressChange);
-}
-
 bool TF_Main::InTableMode() const {
-    return !tzmemoAddress->isHidden();
+    return addressee_->InTableMode();
 }
 
 template <class F> void TF_Main::TableCommand(F&& command) {
@@ -146,49 +102,12 @@ template <class F> void TF_Main::TableCommand(F&& command) {
 
 void TF_Main::ShowTableMode(bool on) {
     if (on == InTableMode()) return;
-    MIMassPrint->setEnabled(on);
-    // The captions stand above the city, state and ZIP fields of either mode.
-    const QRect captions[3] = {{10, 90, 144, 16}, {158, 90, 40, 16}, {202, 90, 90, 16}};
-    const QRect tableCaptions[3] = {{8, 157, 144, 16}, {156, 157, 40, 16}, {200, 157, 90, 16}};
-    QLabel* captionLabels[3] = {lblCity, lblState, lblZip};
-    for (int i = 0; i < 3; ++i)
-        captionLabels[i]->setGeometry(Scaled(on ? tableCaptions[i] : captions[i], scale_));
-    if (on) {
-        pasteFreeGeometry_ = btnPaste->geometry();
-        btnPaste->setGeometry(Scaled(QRect(206, 36, 59, 25), scale_));
-        if (gbAddress->height() < Scaled(kTableModeBoxHeight, scale_))
-            gbAddress->resize(gbAddress->width(), Scaled(kTableModeBoxHeight, scale_));
-    } else {
-        btnPaste->setGeometry(pasteFreeGeometry_);
-        labelDeleted->hide();
-    }
-    for (QWidget* w :
-         std::initializer_list<QWidget*>{btnExit, tznavigator1, labelDatabaseName, labelOrder,
-                                         tzmemoAddress, tzeditCity, tzeditState, tzeditZip})
-        w->setVisible(on);
-    for (QWidget* w :
-         std::initializer_list<QWidget*>{btnClear, memoAddress, editCity, editState, editZip})
-        w->setVisible(!on);
+    MIMassPrint_->setEnabled(on);
+    addressee_->ShowTableMode(on, scale_);
 }
 
 void TF_Main::ShowOrder() {
-    labelOrder->setText(addressBook_->OrderText());
-    labelOrder->resize(tznavigator1->width(), labelOrder->height());
-    ShowDeletedMark();
-}
-
-void TF_Main::ShowDeletedMark() {
-    const bool deleted =
-        addressBook_->IsOpen() && !addressBook_->Editing() && addressBook_->Table().Deleted();
-    // The counter makes room for the mark beside it, under the navigator.
-    if (deleted)
-        labelOrder->resize(tznavigator1->width() - labelDeleted->width(), labelOrder->height());
-    labelDeleted->move(labelOrder->x() + labelOrder->width(), labelOrder->y());
-    labelDeleted->setVisible(deleted && InTableMode());
-    // A deleted record's fields are greyed; recalling the record brings them back.
-    for (QWidget* w :
-         std::initializer_list<QWidget*>{tzmemoAddress, tzeditCity, tzeditState, tzeditZip})
-        w->setEnabled(!deleted);
+    tableBar_->ShowOrder();
 }
 
 bool TF_Main::OpenAddressTable(const QString& fileName) {
@@ -208,13 +127,9 @@ bool TF_Main::OpenAddressTable(const QString& fileName) {
         return false;
     }
     ShowTableMode(true);
-    const QFontMetrics metrics(labelDatabaseName->font());
-    labelDatabaseName->setText(addresses::ShortenedDatabaseName(
-        QFileInfo(fileName).absoluteFilePath(),
-        [&](const QString& text) { return metrics.horizontalAdvance(text); }));
-    labelDatabaseName->adjustSize();
+    tableBar_->ShowTableName(fileName);
     ShowOrder();
-    tzmemoAddress->setFocus();
+    tableBar_->FocusMemo();
     return true;
 }
 
@@ -254,19 +169,6 @@ void TF_Main::tznavigator1Click(TNavigateBtn button) {
     ShowOrder();
 }
 
-void TF_Main::tzmemoAddressChange() {
-    MarkEdited();
-    if (inLineRule_) return;
-    inLineRule_ = true;
-    KeepFourLines(tzmemoAddress);
-    inLineRule_ = false;
-}
-
-void TF_Main::tzmemoAddressExit() {
-    // Lines 1 to 4 written back count as a change of the memo; the record is not edited by it.
-    if (!tzmemoAddress->document()->isEmpty()) tzmemoAddressChange();
-}
-
 void TF_Main::btnExitClick() {
     if (!addressBook_->IsOpen()) {
         ShowTableMode(false);
@@ -280,7 +182,7 @@ void TF_Main::btnExitClick() {
         CloseAddressTable();
     }
     ShowTableMode(false);
-    editPostageExit();
+    fees_->RecheckPostage();
 }
 
 void TF_Main::CloseAddressTable() {
@@ -332,28 +234,6 @@ void TF_Main::MIMassPrintClick() {
     else if (outcome.asked && (outcome.printed > 0 || outcome.cancelled ||
                                outcome.deletedSkipped > 0 || !outcome.wrongZip.isEmpty()))
         dialogs.Inform(MassPrintSummary(outcome));
-}
-
-void TF_Main::btnPasteClick() {
-    btnClearClick();
-    const bool table = InTableMode();
-    if (table) tzmemoAddress->clear();
-    const QString text = QGuiApplication::clipboard()->text();
-    if (text.isEmpty()) return;
-    const auto pasted = addresses::SplitPastedAddress(text);
-    if (!pasted) return;
-    // A lone carriage return or line feed stays in its line but is neither shown nor printed.
-    using addresses::WithoutControlCharacters;
-    (table ? tzeditCity : editCity)->setText(WithoutControlCharacters(pasted->city));
-    (table ? tzeditState : editState)->setText(WithoutControlCharacters(pasted->state));
-    (table ? tzeditZip : editZip)->setText(WithoutControlCharacters(pasted->zip));
-    if (!pasted->lines.isEmpty()) {
-        QStringList lines;
-        for (const QString& line : pasted->lines) lines << WithoutControlCharacters(line);
-        QString memo = addresses::PastedMemoText(lines);
-        memo.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-        (table ? tzmemoAddress : memoAddress)->setPlainText(memo);
-    }
 }
 
 void TF_Main::MIImportClick() {

@@ -12,6 +12,7 @@
 #include "print/page.h"
 #include "table/engine_error.h"
 #include "table/tzdbf.h"
+#include "test_support.h"
 
 #include <QAction>
 #include <QApplication>
@@ -120,10 +121,12 @@ protected:
     }
     void Open(TF_Main& w, const QString& file) {
         files_.answers.push_back(file);
-        w.MIReadWriteToDB->trigger();
+        test::Find<QAction>(w, "MIReadWriteToDB")->trigger();
     }
-    void Press(TF_Main& w, TNavigateBtn b) { w.tznavigator1->Button(b)->click(); }
-    static QString Order(TF_Main& w) { return w.labelOrder->text(); }
+    void Press(TF_Main& w, TNavigateBtn b) {
+        test::Find<TTzNavigator>(w, "tznavigator1")->Button(b)->click();
+    }
+    static QString Order(TF_Main& w) { return test::Find<QLabel>(w, "labelOrder")->text(); }
 
     QTemporaryDir dir_;
     CollectingTarget pages_;
@@ -139,77 +142,82 @@ TEST_F(AddressBookWindow, BrowseInsertEditDeleteRecallAndLeaveWithThePack) {
                      {{"Cy Cole", "Camden", "NJ", "08101"}},
                      {{"Dee Dunn", "Dover", "DE", "19901"}}});
     TF_Main w;
-    EXPECT_FALSE(w.MIMassPrint->isEnabled());
+    EXPECT_FALSE(test::Find<QAction>(w, "MIMassPrint")->isEnabled());
     Open(w, file);
-    ASSERT_FALSE(w.tzmemoAddress->isHidden());
-    EXPECT_TRUE(w.memoAddress->isHidden());
-    EXPECT_TRUE(w.btnClear->isHidden());
-    EXPECT_FALSE(w.btnExit->isHidden());
-    EXPECT_TRUE(w.MIMassPrint->isEnabled());
+    ASSERT_FALSE(test::Find<QPlainTextEdit>(w, "tzmemoAddress")->isHidden());
+    EXPECT_TRUE(test::Find<QPlainTextEdit>(w, "memoAddress")->isHidden());
+    EXPECT_TRUE(test::Find<QPushButton>(w, "btnClear")->isHidden());
+    EXPECT_FALSE(test::Find<QPushButton>(w, "btnExit")->isHidden());
+    EXPECT_TRUE(test::Find<QAction>(w, "MIMassPrint")->isEnabled());
     // The temporary folder's name is long: the label shows its last part only.
-    const QString shown = w.labelDatabaseName->text();
+    const QString shown = test::Find<QLabel>(w, "labelDatabaseName")->text();
     EXPECT_TRUE(shown == QFileInfo(file).absoluteFilePath() ||
                 (shown.startsWith(QStringLiteral(".../")) &&
                  QFileInfo(file).absoluteFilePath().endsWith(shown.mid(3))))
         << shown.toStdString();
     EXPECT_TRUE(shown.endsWith(QStringLiteral("/book.dbf")));
-    EXPECT_LE(w.labelDatabaseName->fontMetrics().horizontalAdvance(shown.mid(4)), 265);
-    EXPECT_EQ(w.btnPaste->geometry(), QRect(206, 36, 59, 25));
+    EXPECT_LE(
+        test::Find<QLabel>(w, "labelDatabaseName")->fontMetrics().horizontalAdvance(shown.mid(4)),
+        265);
+    EXPECT_EQ(test::Find<QPushButton>(w, "btnPaste")->geometry(), QRect(206, 36, 59, 25));
     EXPECT_EQ(Order(w), QStringLiteral("1/4"));
-    EXPECT_EQ(w.labelOrder->width(), w.tznavigator1->width());
-    EXPECT_EQ(w.tzmemoAddress->toPlainText(), QStringLiteral("Ann Able"));
-    EXPECT_EQ(w.tzeditCity->text(), QStringLiteral("Akron"));
+    EXPECT_EQ(test::Find<QLabel>(w, "labelOrder")->width(),
+              test::Find<TTzNavigator>(w, "tznavigator1")->width());
+    EXPECT_EQ(test::Find<QPlainTextEdit>(w, "tzmemoAddress")->toPlainText(),
+              QStringLiteral("Ann Able"));
+    EXPECT_EQ(test::Find<QLineEdit>(w, "tzeditCity")->text(), QStringLiteral("Akron"));
     EXPECT_EQ(Globals().SystemPathDefault, QFileInfo(file).absolutePath());
 
     // The hints of the nine buttons, in order.
     QStringList hints;
     for (int i = 0; i < TTzNavigator::kButtons; ++i)
-        hints << w.tznavigator1->Button(TNavigateBtn(i))->toolTip();
+        hints << test::Find<TTzNavigator>(w, "tznavigator1")->Button(TNavigateBtn(i))->toolTip();
     EXPECT_EQ(hints, (QStringList{"First record", "Prior record", "Next record", "Last record",
                                   "Insert record", "Delete record", "Post edit", "Cancel edit",
                                   "Refresh data"}));
 
     Press(w, TNavigateBtn::nbNext);
     EXPECT_EQ(Order(w), QStringLiteral("2/4"));
-    EXPECT_EQ(w.tzmemoAddress->toPlainText(), QStringLiteral("Bob Baker"));
+    EXPECT_EQ(test::Find<QPlainTextEdit>(w, "tzmemoAddress")->toPlainText(),
+              QStringLiteral("Bob Baker"));
     Press(w, TNavigateBtn::nbLast);
     EXPECT_EQ(Order(w), QStringLiteral("4/4"));
-    EXPECT_EQ(w.tzeditState->text(), QStringLiteral("DE"));
+    EXPECT_EQ(test::Find<QLineEdit>(w, "tzeditState")->text(), QStringLiteral("DE"));
     Press(w, TNavigateBtn::nbPrior);
-    EXPECT_EQ(w.tzeditCity->text(), QStringLiteral("Camden"));
+    EXPECT_EQ(test::Find<QLineEdit>(w, "tzeditCity")->text(), QStringLiteral("Camden"));
     Press(w, TNavigateBtn::nbFirst);
     EXPECT_EQ(Order(w), QStringLiteral("1/4"));
 
     // Typing starts an edit; moving posts it.
-    w.tzeditCity->selectAll();
-    QTest::keyClicks(w.tzeditCity, QStringLiteral("Alliance"));
+    test::Find<QLineEdit>(w, "tzeditCity")->selectAll();
+    QTest::keyClicks(test::Find<QLineEdit>(w, "tzeditCity"), QStringLiteral("Alliance"));
     EXPECT_TRUE(w.AddressBook().Editing());
     Press(w, TNavigateBtn::nbNext);
     EXPECT_FALSE(w.AddressBook().Editing());
     Press(w, TNavigateBtn::nbPrior);
-    EXPECT_EQ(w.tzeditCity->text(), QStringLiteral("Alliance"));
+    EXPECT_EQ(test::Find<QLineEdit>(w, "tzeditCity")->text(), QStringLiteral("Alliance"));
 
     // Cancel drops a pending edit.
-    w.tzeditState->selectAll();
-    QTest::keyClicks(w.tzeditState, QStringLiteral("XX"));
+    test::Find<QLineEdit>(w, "tzeditState")->selectAll();
+    QTest::keyClicks(test::Find<QLineEdit>(w, "tzeditState"), QStringLiteral("XX"));
     Press(w, TNavigateBtn::nbCancel);
-    EXPECT_EQ(w.tzeditState->text(), QStringLiteral("OH"));
+    EXPECT_EQ(test::Find<QLineEdit>(w, "tzeditState")->text(), QStringLiteral("OH"));
 
     // Insert and post a new record; a fifth memo line is removed at once.
     Press(w, TNavigateBtn::nbInsert);
-    EXPECT_TRUE(w.tzmemoAddress->toPlainText().isEmpty());
-    w.tzmemoAddress->setFocus();
-    QTest::keyClicks(w.tzmemoAddress, QStringLiteral("Eve Ely"));
+    EXPECT_TRUE(test::Find<QPlainTextEdit>(w, "tzmemoAddress")->toPlainText().isEmpty());
+    test::Find<QPlainTextEdit>(w, "tzmemoAddress")->setFocus();
+    QTest::keyClicks(test::Find<QPlainTextEdit>(w, "tzmemoAddress"), QStringLiteral("Eve Ely"));
     for (const char* line : {"Ely & Sons", "Unit 2", "5 Fir St", "fifth"}) {
-        QTest::keyClick(w.tzmemoAddress, Qt::Key_Return);
-        QTest::keyClicks(w.tzmemoAddress, QString::fromLatin1(line));
+        QTest::keyClick(test::Find<QPlainTextEdit>(w, "tzmemoAddress"), Qt::Key_Return);
+        QTest::keyClicks(test::Find<QPlainTextEdit>(w, "tzmemoAddress"), QString::fromLatin1(line));
     }
     // The line break before the removed line stays; an empty last line is no line.
-    EXPECT_EQ(w.tzmemoAddress->toPlainText().toStdString(),
+    EXPECT_EQ(test::Find<QPlainTextEdit>(w, "tzmemoAddress")->toPlainText().toStdString(),
               "Eve Ely\nEly & Sons\nUnit 2\n5 Fir St\n");
-    QTest::keyClicks(w.tzeditCity, QStringLiteral("Erie"));
-    QTest::keyClicks(w.tzeditState, QStringLiteral("PA"));
-    w.tzeditZip->setText(QStringLiteral("16501-1234"));
+    QTest::keyClicks(test::Find<QLineEdit>(w, "tzeditCity"), QStringLiteral("Erie"));
+    QTest::keyClicks(test::Find<QLineEdit>(w, "tzeditState"), QStringLiteral("PA"));
+    test::Find<QLineEdit>(w, "tzeditZip")->setText(QStringLiteral("16501-1234"));
     Press(w, TNavigateBtn::nbPost);
     EXPECT_EQ(Order(w), QStringLiteral("5/5"));
 
@@ -250,12 +258,12 @@ TEST_F(AddressBookWindow, BrowseInsertEditDeleteRecallAndLeaveWithThePack) {
                   .toStdString());
 
     // Leaving packs: the marked record is gone; the free-entry controls come back.
-    w.btnExit->click();
-    EXPECT_TRUE(w.tzmemoAddress->isHidden());
-    EXPECT_FALSE(w.memoAddress->isHidden());
-    EXPECT_FALSE(w.btnClear->isHidden());
-    EXPECT_FALSE(w.MIMassPrint->isEnabled());
-    EXPECT_EQ(w.btnPaste->geometry(), QRect(10, 138, 75, 25));
+    test::Find<QPushButton>(w, "btnExit")->click();
+    EXPECT_TRUE(test::Find<QPlainTextEdit>(w, "tzmemoAddress")->isHidden());
+    EXPECT_FALSE(test::Find<QPlainTextEdit>(w, "memoAddress")->isHidden());
+    EXPECT_FALSE(test::Find<QPushButton>(w, "btnClear")->isHidden());
+    EXPECT_FALSE(test::Find<QAction>(w, "MIMassPrint")->isEnabled());
+    EXPECT_EQ(test::Find<QPushButton>(w, "btnPaste")->geometry(), QRect(10, 138, 75, 25));
     EXPECT_FALSE(w.AddressBook().IsOpen());
     const QStringList packed = XBaseRecords(file);
     ASSERT_EQ(packed.size(), 4) << packed.join(QLatin1Char('\n')).toStdString();
@@ -331,8 +339,8 @@ TEST_F(AddressBookWindow, NewAndUnsuitableTables) {
     Open(w, fresh);
     ASSERT_TRUE(w.AddressBook().IsOpen());
     EXPECT_EQ(Order(w), QStringLiteral("1/1"));
-    EXPECT_TRUE(w.tzmemoAddress->toPlainText().isEmpty());
-    w.btnExit->click();
+    EXPECT_TRUE(test::Find<QPlainTextEdit>(w, "tzmemoAddress")->toPlainText().isEmpty());
+    test::Find<QPushButton>(w, "btnExit")->click();
     QProcess perl;
     perl.start(QStringLiteral("perl"),
                {QStringLiteral(QM_XBASE_SCRIPT), QStringLiteral("dump"), fresh});
@@ -356,12 +364,12 @@ TEST_F(AddressBookWindow, NewAndUnsuitableTables) {
     ASSERT_EQ(script.messages.size(), 1);
     EXPECT_TRUE(script.messages[0].contains(QStringLiteral("ZIP")))
         << script.messages[0].toStdString();
-    EXPECT_TRUE(w.tzmemoAddress->isHidden());
-    EXPECT_FALSE(w.MIMassPrint->isEnabled());
+    EXPECT_TRUE(test::Find<QPlainTextEdit>(w, "tzmemoAddress")->isHidden());
+    EXPECT_FALSE(test::Find<QAction>(w, "MIMassPrint")->isEnabled());
 
     // Cancelling the open dialog changes nothing.
     Open(w, QString());
-    EXPECT_TRUE(w.tzmemoAddress->isHidden());
+    EXPECT_TRUE(test::Find<QPlainTextEdit>(w, "tzmemoAddress")->isHidden());
 }
 
 TEST_F(AddressBookWindow, ImportedFourLineAddressesMassPrintWithConsecutiveSerials) {
@@ -380,14 +388,14 @@ TEST_F(AddressBookWindow, ImportedFourLineAddressesMassPrintWithConsecutiveSeria
         files_.answers = {text, table};
         ModalScript script;
         script.Then(AnswerBox(QMessageBox::Ok));
-        w.MIImport->trigger();
+        test::Find<QAction>(w, "MIImport")->trigger();
         EXPECT_EQ(script.messages, QStringList{QStringLiteral("Import Done.")});
         EXPECT_EQ(files_.proposed, QStringList{QStringLiteral("names.dbf")});
     }
     Open(w, table);
     ASSERT_TRUE(w.AddressBook().IsOpen());
     EXPECT_EQ(Order(w), QStringLiteral("1/3"));
-    EXPECT_EQ(w.tzmemoAddress->toPlainText(),
+    EXPECT_EQ(test::Find<QPlainTextEdit>(w, "tzmemoAddress")->toPlainText(),
               QStringLiteral("Ann Able\nAble & Co\nSuite 4\n1 Elm St"));
     const EntryFields fields = w.FilledEntryFields();
     EXPECT_EQ(fields.addresseeLines,
@@ -407,7 +415,7 @@ TEST_F(AddressBookWindow, ImportedFourLineAddressesMassPrintWithConsecutiveSeria
                 PressButton("btnOK")(d);
             })
             .Then(AnswerBox(QMessageBox::Ok));
-        w.MIMassPrint->trigger();
+        test::Find<QAction>(w, "MIMassPrint")->trigger();
         EXPECT_TRUE(script.Done());
         ASSERT_EQ(script.messages.size(), 2);
         EXPECT_EQ(
@@ -446,35 +454,38 @@ TEST_F(AddressBookWindow, PasteInBothModesAndExportThenImport) {
     // A lone line feed stays in its line and is not shown.
     QGuiApplication::clipboard()->setText(
         QStringLiteral("Ann\nAble\r\n1 Elm St\r\nAkron, OH 44301-1234"));
-    w.btnPaste->click();
-    EXPECT_EQ(w.memoAddress->toPlainText(), QStringLiteral("AnnAble\n1 Elm St\n"));
-    EXPECT_EQ(w.editCity->text(), QStringLiteral("Akron"));
-    EXPECT_EQ(w.editState->text(), QStringLiteral("OH"));
-    EXPECT_EQ(w.editZip->text(), QStringLiteral("44301-1234"));
+    test::Find<QPushButton>(w, "btnPaste")->click();
+    EXPECT_EQ(test::Find<QPlainTextEdit>(w, "memoAddress")->toPlainText(),
+              QStringLiteral("AnnAble\n1 Elm St\n"));
+    EXPECT_EQ(test::Find<QLineEdit>(w, "editCity")->text(), QStringLiteral("Akron"));
+    EXPECT_EQ(test::Find<QLineEdit>(w, "editState")->text(), QStringLiteral("OH"));
+    EXPECT_EQ(test::Find<QLineEdit>(w, "editZip")->text(), QStringLiteral("44301-1234"));
 
     const QString file = Path("book.dbf");
     MakeTable(file, {{{"Old Name", "Oldtown", "OR", "97001"}}});
     Open(w, file);
     QGuiApplication::clipboard()->setText(QStringLiteral("Bob Baker\r\nBoise, ID 83702"));
-    w.btnPaste->click();
+    test::Find<QPushButton>(w, "btnPaste")->click();
     // The paste starts an edit; the hidden free-entry fields were cleared.
     EXPECT_TRUE(w.AddressBook().Editing());
-    EXPECT_EQ(w.tzmemoAddress->toPlainText(), QStringLiteral("Bob Baker\n"));
-    EXPECT_EQ(w.tzeditCity->text(), QStringLiteral("Boise"));
-    EXPECT_TRUE(w.editCity->text().isEmpty());
+    EXPECT_EQ(test::Find<QPlainTextEdit>(w, "tzmemoAddress")->toPlainText(),
+              QStringLiteral("Bob Baker\n"));
+    EXPECT_EQ(test::Find<QLineEdit>(w, "tzeditCity")->text(), QStringLiteral("Boise"));
+    EXPECT_TRUE(test::Find<QLineEdit>(w, "editCity")->text().isEmpty());
     Press(w, TNavigateBtn::nbPost);
-    w.btnExit->click();
+    test::Find<QPushButton>(w, "btnExit")->click();
     EXPECT_EQ(XBaseRecords(file), QStringList{QStringLiteral("0|Bob Baker|Boise|ID|83702")});
-    EXPECT_EQ(w.memoAddress->toPlainText(), QString());
+    EXPECT_EQ(test::Find<QPlainTextEdit>(w, "memoAddress")->toPlainText(), QString());
 
     // A text with no separator ending in a lone line feed stops after the clear.
     Open(w, file);
     QGuiApplication::clipboard()->setText(QStringLiteral("Carl\nCamden, NJ 08101\n"));
-    w.btnPaste->click();
-    EXPECT_TRUE(w.tzmemoAddress->toPlainText().isEmpty());
-    EXPECT_EQ(w.tzeditCity->text(), QStringLiteral("Boise"));
+    test::Find<QPushButton>(w, "btnPaste")->click();
+    EXPECT_TRUE(test::Find<QPlainTextEdit>(w, "tzmemoAddress")->toPlainText().isEmpty());
+    EXPECT_EQ(test::Find<QLineEdit>(w, "tzeditCity")->text(), QStringLiteral("Boise"));
     Press(w, TNavigateBtn::nbCancel);
-    EXPECT_EQ(w.tzmemoAddress->toPlainText(), QStringLiteral("Bob Baker"));
+    EXPECT_EQ(test::Find<QPlainTextEdit>(w, "tzmemoAddress")->toPlainText(),
+              QStringLiteral("Bob Baker"));
 
     // Export proposes the text name and writes every field quoted.
     const QString text = Path("book-out.txt");
@@ -483,7 +494,7 @@ TEST_F(AddressBookWindow, PasteInBothModesAndExportThenImport) {
     {
         ModalScript script;
         script.Then(AnswerBox(QMessageBox::Ok));
-        w.MIExport->trigger();
+        test::Find<QAction>(w, "MIExport")->trigger();
         EXPECT_EQ(script.messages, QStringList{QStringLiteral("Export Done.")});
     }
     EXPECT_EQ(files_.proposed, QStringList{QStringLiteral("book.txt")});
@@ -503,15 +514,16 @@ TEST_F(AddressBookWindow, PasteInBothModesAndExportThenImport) {
                     if (b->text() == QStringLiteral("&Append")) b->click();
             })
             .Then(AnswerBox(QMessageBox::Ok));
-        w.MIImport->trigger();
+        test::Find<QAction>(w, "MIImport")->trigger();
         EXPECT_TRUE(script.Done());
         EXPECT_EQ(script.messages, QStringList{QStringLiteral("Import Done.")});
     }
     ASSERT_TRUE(w.AddressBook().IsOpen());
     EXPECT_EQ(Order(w), QStringLiteral("1/2"));
     Press(w, TNavigateBtn::nbLast);
-    EXPECT_EQ(w.tzmemoAddress->toPlainText(), QStringLiteral("Bob Baker"));
-    EXPECT_EQ(w.tzeditZip->text(), QStringLiteral("83702-"));
+    EXPECT_EQ(test::Find<QPlainTextEdit>(w, "tzmemoAddress")->toPlainText(),
+              QStringLiteral("Bob Baker"));
+    EXPECT_EQ(test::Find<QLineEdit>(w, "tzeditZip")->text(), QStringLiteral("83702-"));
 
     // Overwrite replaces the table; an unsuitable table is refused with the import's error.
     files_.answers = {text, file};
@@ -523,12 +535,12 @@ TEST_F(AddressBookWindow, PasteInBothModesAndExportThenImport) {
                     if (b->text() == QStringLiteral("&Overwrite")) b->click();
             })
             .Then(AnswerBox(QMessageBox::Ok));
-        w.MIImport->trigger();
+        test::Find<QAction>(w, "MIImport")->trigger();
         EXPECT_TRUE(script.Done());
     }
     EXPECT_EQ(Order(w), QStringLiteral("1/1"));
     EXPECT_TRUE(QDir(dir_.path()).entryList({QStringLiteral("*.old")}).isEmpty());
-    w.btnExit->click();
+    test::Find<QPushButton>(w, "btnExit")->click();
 
     const QString other = Path("other.dbf");
     {
@@ -547,7 +559,7 @@ TEST_F(AddressBookWindow, PasteInBothModesAndExportThenImport) {
                     if (b->text() == QStringLiteral("&Append")) b->click();
             })
             .Then(AnswerBox(QMessageBox::Ok));
-        w.MIImport->trigger();
+        test::Find<QAction>(w, "MIImport")->trigger();
         ASSERT_EQ(script.messages.size(), 1);
         EXPECT_TRUE(script.messages[0].startsWith(QStringLiteral("Error on import: ")));
         EXPECT_TRUE(script.messages[0].contains(QStringLiteral("ADDRESS")));
@@ -567,7 +579,7 @@ TEST_F(AddressBookWindow, ImportTellsOnceHowManyCharactersWereReplaced) {
     TF_Main w;
     ModalScript script;
     script.Then(AnswerBox(QMessageBox::Ok)).Then(AnswerBox(QMessageBox::Ok));
-    w.MIImport->trigger();
+    test::Find<QAction>(w, "MIImport")->trigger();
     EXPECT_EQ(
         script.messages,
         (QStringList{QStringLiteral("Import Done."),
@@ -597,7 +609,7 @@ TEST_F(AddressBookWindow, CancelInTheProgressWindowStopsAfterThePieceBeingPrinte
             PressButton("btnOK")(d);
         })
         .Then(AnswerBox(QMessageBox::Ok));
-    w.MIMassPrint->trigger();
+    test::Find<QAction>(w, "MIMassPrint")->trigger();
     EXPECT_TRUE(script.Done());
     ASSERT_EQ(script.messages.size(), 2);
     EXPECT_TRUE(script.messages[1].startsWith(
@@ -622,7 +634,7 @@ TEST_F(AddressBookWindow, MassPrintSkipsTheDeletedRecordAndAsksForTheNumberOnce)
     TF_Main w;
     w.show();
     Open(w, file);
-    EXPECT_TRUE(w.labelDeleted->isHidden());
+    EXPECT_TRUE(test::Find<QLabel>(w, "labelDeleted")->isHidden());
     Press(w, TNavigateBtn::nbNext);
     {
         ModalScript script;
@@ -630,17 +642,22 @@ TEST_F(AddressBookWindow, MassPrintSkipsTheDeletedRecordAndAsksForTheNumberOnce)
         Press(w, TNavigateBtn::nbDelete);
     }
     ASSERT_TRUE(w.AddressBook().Table().Deleted());
-    EXPECT_FALSE(w.labelDeleted->isHidden());
-    EXPECT_EQ(w.labelDeleted->text(), QStringLiteral("Deleted"));
-    EXPECT_FALSE(w.tzmemoAddress->isEnabled());
-    EXPECT_FALSE(w.tzeditZip->isEnabled());
+    EXPECT_FALSE(test::Find<QLabel>(w, "labelDeleted")->isHidden());
+    EXPECT_EQ(test::Find<QLabel>(w, "labelDeleted")->text(), QStringLiteral("Deleted"));
+    EXPECT_FALSE(test::Find<QPlainTextEdit>(w, "tzmemoAddress")->isEnabled());
+    EXPECT_FALSE(test::Find<QLineEdit>(w, "tzeditZip")->isEnabled());
     // The mark stands beside the counter, both under the navigator.
-    EXPECT_FALSE(w.labelDeleted->geometry().intersects(w.labelOrder->geometry()));
-    EXPECT_EQ(w.labelOrder->width() + w.labelDeleted->width(), w.tznavigator1->width());
+    EXPECT_FALSE(test::Find<QLabel>(w, "labelDeleted")
+                     ->geometry()
+                     .intersects(test::Find<QLabel>(w, "labelOrder")->geometry()));
+    EXPECT_EQ(test::Find<QLabel>(w, "labelOrder")->width() +
+                  test::Find<QLabel>(w, "labelDeleted")->width(),
+              test::Find<TTzNavigator>(w, "tznavigator1")->width());
     Press(w, TNavigateBtn::nbNext);
-    EXPECT_TRUE(w.labelDeleted->isHidden());
-    EXPECT_TRUE(w.tzmemoAddress->isEnabled());
-    EXPECT_EQ(w.labelOrder->width(), w.tznavigator1->width());
+    EXPECT_TRUE(test::Find<QLabel>(w, "labelDeleted")->isHidden());
+    EXPECT_TRUE(test::Find<QPlainTextEdit>(w, "tzmemoAddress")->isEnabled());
+    EXPECT_EQ(test::Find<QLabel>(w, "labelOrder")->width(),
+              test::Find<TTzNavigator>(w, "tznavigator1")->width());
 
     int numberDialogs = 0;
     QStringList countersWhilePrinting;
@@ -654,7 +671,7 @@ TEST_F(AddressBookWindow, MassPrintSkipsTheDeletedRecordAndAsksForTheNumberOnce)
                 PressButton("btnOK")(d);
             })
             .Then(AnswerBox(QMessageBox::Ok));
-        w.MIMassPrint->trigger();
+        test::Find<QAction>(w, "MIMassPrint")->trigger();
         EXPECT_TRUE(script.Done());
         ASSERT_EQ(script.messages.size(), 2) << script.messages.join('\n').toStdString();
         EXPECT_EQ(script.messages[0],
@@ -680,9 +697,9 @@ TEST_F(AddressBookWindow, MassPrintSkipsTheDeletedRecordAndAsksForTheNumberOnce)
     // Recall removes the mark.
     Press(w, TNavigateBtn::nbFirst);
     Press(w, TNavigateBtn::nbNext);
-    EXPECT_FALSE(w.labelDeleted->isHidden());
+    EXPECT_FALSE(test::Find<QLabel>(w, "labelDeleted")->isHidden());
     Press(w, TNavigateBtn::nbDelete);
     EXPECT_FALSE(w.AddressBook().Table().Deleted());
-    EXPECT_TRUE(w.labelDeleted->isHidden());
-    EXPECT_TRUE(w.tzmemoAddress->isEnabled());
+    EXPECT_TRUE(test::Find<QLabel>(w, "labelDeleted")->isHidden());
+    EXPECT_TRUE(test::Find<QPlainTextEdit>(w, "tzmemoAddress")->isEnabled());
 }

@@ -84,7 +84,7 @@ TEST_F(MainCommandsTest, TrackItemHelpAndNotYetAvailableCommands) {
     QDesktopServices::setUrlHandler("https", &catcher, "open");
     TF_Main w;
     w.FirstShow = false; // no start-up checks
-    w.TrackItem1->trigger();
+    test::Find<QAction>(w, "TrackItem1")->trigger();
     QDesktopServices::unsetUrlHandler("https");
     ASSERT_EQ(catcher.urls.size(), 1);
     EXPECT_EQ(catcher.urls[0].toString(), "https://www.usps.com/shipping/trackandconfirm.htm");
@@ -99,7 +99,7 @@ TEST_F(MainCommandsTest, TrackItemHelpAndNotYetAvailableCommands) {
         box->findChild<QPushButton*>("btnCopyAddress")->click();
     });
     QDesktopServices::setUrlHandler("https", &catcher, "noSuchSlot"); // opening fails
-    w.TrackItem1->trigger();
+    test::Find<QAction>(w, "TrackItem1")->trigger();
     QDesktopServices::unsetUrlHandler("https");
     EXPECT_TRUE(shown.endsWith("\n\nhttps://www.usps.com/shipping/trackandconfirm.htm"))
         << shown.toStdString();
@@ -112,11 +112,11 @@ TEST_F(MainCommandsTest, TrackItemHelpAndNotYetAvailableCommands) {
         if (auto* box = qobject_cast<QMessageBox*>(modal)) error = box->text();
         modal->close();
     });
-    w.Content1->trigger();
+    test::Find<QAction>(w, "Content1")->trigger();
     EXPECT_TRUE(error.contains("Quill3.hlp"));
 
     WriteFile("Quill3.hlp", "<html><body><h1>Quillmark Help</h1><p>Contents</p></body></html>");
-    w.Content1->trigger();
+    test::Find<QAction>(w, "Content1")->trigger();
     auto* help = w.findChild<TF_Help*>();
     ASSERT_NE(help, nullptr);
     EXPECT_TRUE(help->isVisible());
@@ -127,7 +127,7 @@ TEST_F(MainCommandsTest, TrackItemHelpAndNotYetAvailableCommands) {
     help->browserHelp->setFocus();
     QTest::keyClick(help->browserHelp, Qt::Key_Escape);
     EXPECT_FALSE(help->isVisible());
-    w.Content1->trigger();
+    test::Find<QAction>(w, "Content1")->trigger();
     EXPECT_TRUE(help->isVisible());
 
     QString info;
@@ -135,7 +135,7 @@ TEST_F(MainCommandsTest, TrackItemHelpAndNotYetAvailableCommands) {
         if (auto* box = qobject_cast<QMessageBox*>(modal)) info = box->text();
         modal->close();
     });
-    w.miPrintFull->trigger();
+    test::Find<QAction>(w, "miPrintFull")->trigger();
     EXPECT_EQ(info, "Report is empty.");
 }
 

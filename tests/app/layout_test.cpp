@@ -144,11 +144,13 @@ TEST_P(LayoutTest, MainWindowShowsEveryTextWhole) {
     TF_Main w;
     w.FirstShow = false;
     ExpectNoFaults(&w);
-    EXPECT_TRUE(ShowsFourLines(w.memoAddress));
-    EXPECT_TRUE(ShowsWhole(w.editState, "ILLX"));
-    EXPECT_TRUE(ShowsWhole(w.editZip, "12345-6789"));
+    EXPECT_TRUE(ShowsFourLines(test::Find<QPlainTextEdit>(w, "memoAddress")));
+    EXPECT_TRUE(ShowsWhole(test::Find<QLineEdit>(w, "editState"), "ILLX"));
+    EXPECT_TRUE(ShowsWhole(test::Find<QLineEdit>(w, "editZip"), "12345-6789"));
     for (QLineEdit* fee :
-         {w.editPostage, w.editCertFee, w.editReturn, w.editRestricted, w.editTotal})
+         {test::Find<QLineEdit>(w, "editPostage"), test::Find<QLineEdit>(w, "editCertFee"),
+          test::Find<QLineEdit>(w, "editReturn"), test::Find<QLineEdit>(w, "editRestricted"),
+          test::Find<QLineEdit>(w, "editTotal")})
         EXPECT_TRUE(ShowsWhole(fee, FormatMoney(99999.99))) << fee->objectName().toStdString();
 }
 

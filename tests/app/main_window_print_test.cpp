@@ -11,6 +11,7 @@
 #include "print/page.h"
 #include "table/engine_error.h"
 #include "table/tzdbf.h"
+#include "test_support.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -91,14 +92,14 @@ TEST_F(MainWindowPrint, PrintButtonThenFilePrintOnTheDimmedForm) {
             Child<QCheckBox>(d, "cbDontShow")->setChecked(true);
             PressButton("btnOK")(d);
         });
-        w.btnPrint->click();
+        test::Find<QPushButton>(w, "btnPrint")->click();
         EXPECT_EQ(shown, QStringLiteral("0000042"));
         EXPECT_TRUE(script.Done());
     }
     EXPECT_EQ(page_.DocumentsEnded(), 1);
     EXPECT_EQ(Globals().SerialNum, QStringLiteral("0000042"));
     EXPECT_EQ(Saved("SerialNum"), QStringLiteral("0000042"));
-    EXPECT_FALSE(w.btnPrint->isEnabled());
+    EXPECT_FALSE(test::Find<QPushButton>(w, "btnPrint")->isEnabled());
     const QString dataT = QStringLiteral("420627019214712345678900000428");
     // The T symbol at (0.62, 4.1) on the 300-dpi page.
     EXPECT_EQ(DecodeSymbols(page_.Image().copy(QRect(110, 1215, 870, 250))),
@@ -198,13 +199,13 @@ TEST_F(MainWindowPrint, UnloggedPieceIsShownWithItsTrackingNumber) {
     Child<QLineEdit>(&w, "editZip")->setText(QStringLiteral("62701"));
     ModalScript script;
     script.Then(AnswerBox(QMessageBox::Ok));
-    w.btnPrint->click();
+    test::Find<QPushButton>(w, "btnPrint")->click();
     ASSERT_EQ(script.messages.size(), 1);
     EXPECT_TRUE(script.messages[0].contains(QLatin1String("9214 7123 4567 8900 0004 28")))
         << script.messages[0].toStdString();
     EXPECT_TRUE(script.messages[0].contains(QLatin1String("The log table is locked.")));
     EXPECT_EQ(log.closed, 1);
-    EXPECT_FALSE(w.btnPrint->isEnabled());
+    EXPECT_FALSE(test::Find<QPushButton>(w, "btnPrint")->isEnabled());
     EXPECT_EQ(Saved("SerialNum"), QStringLiteral("0000042"));
 }
 
@@ -216,7 +217,7 @@ TEST_F(MainWindowPrint, EmptyAddresseeAsksFirst) {
     ModalScript script;
     QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
     script.Then(AnswerBoxNotingDefault(QMessageBox::No, defaultButton));
-    w.btnPrint->click();
+    test::Find<QPushButton>(w, "btnPrint")->click();
     EXPECT_EQ(script.messages,
               QStringList{QStringLiteral("The addressee is empty. Print anyway?")});
     EXPECT_EQ(defaultButton, QMessageBox::No);
@@ -264,28 +265,29 @@ TEST_F(MainWindowPrint, WrongPiecesAreStoppedAndLongLinesPrintAsLogged) {
     w.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
     Globals().ConfirmNumbers = false;
-    w.memoAddress->setPlainText(QStringLiteral("John Smith\n12 Main St"));
-    w.editCity->setText(QStringLiteral("Springfield"));
-    w.editState->setText(QStringLiteral("IL"));
-    w.editZip->setText(QStringLiteral("1990"));
+    test::Find<QPlainTextEdit>(w, "memoAddress")
+        ->setPlainText(QStringLiteral("John Smith\n12 Main St"));
+    test::Find<QLineEdit>(w, "editCity")->setText(QStringLiteral("Springfield"));
+    test::Find<QLineEdit>(w, "editState")->setText(QStringLiteral("IL"));
+    test::Find<QLineEdit>(w, "editZip")->setText(QStringLiteral("1990"));
     {
         ModalScript script;
         script.Then(AnswerBox(QMessageBox::Ok));
-        w.btnPrint->click();
+        test::Find<QPushButton>(w, "btnPrint")->click();
         ASSERT_EQ(script.messages.size(), 1);
         EXPECT_TRUE(script.messages[0].startsWith(QStringLiteral("The ZIP code \"1990\" cannot")))
             << script.messages[0].toStdString();
     }
-    QTRY_VERIFY_WITH_TIMEOUT(w.editZip->hasFocus(), 2000);
+    QTRY_VERIFY_WITH_TIMEOUT(test::Find<QLineEdit>(w, "editZip")->hasFocus(), 2000);
     EXPECT_EQ(page_.DocumentsEnded(), 0);
     EXPECT_EQ(Globals().SerialNum, QStringLiteral("0000041"));
 
-    w.editZip->clear();
+    test::Find<QLineEdit>(w, "editZip")->clear();
     {
         ModalScript script;
         QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
         script.Then(AnswerBoxNotingDefault(QMessageBox::No, defaultButton));
-        w.btnPrint->click();
+        test::Find<QPushButton>(w, "btnPrint")->click();
         EXPECT_EQ(script.messages,
                   QStringList{QStringLiteral("The ZIP code is empty. The mailer will carry no ZIP "
                                              "barcode. Print anyway?")});
@@ -297,8 +299,9 @@ TEST_F(MainWindowPrint, WrongPiecesAreStoppedAndLongLinesPrintAsLogged) {
     const QString line2 = QStringLiteral("1234 Very Long Avenue Name Ste 5");
     ASSERT_EQ(line2.size(), 32);
     const QString line2Long = line2 + QStringLiteral("AB");
-    w.memoAddress->setPlainText(QStringLiteral("John Smith\n") + line2Long);
-    w.editZip->setText(QStringLiteral("62701"));
+    test::Find<QPlainTextEdit>(w, "memoAddress")
+        ->setPlainText(QStringLiteral("John Smith\n") + line2Long);
+    test::Find<QLineEdit>(w, "editZip")->setText(QStringLiteral("62701"));
     const auto pressCaption = [](const char* caption, QStringList* captions = nullptr) {
         return [=](QWidget* box) {
             auto* b = qobject_cast<QMessageBox*>(box);
@@ -314,7 +317,7 @@ TEST_F(MainWindowPrint, WrongPiecesAreStoppedAndLongLinesPrintAsLogged) {
         ModalScript script;
         QStringList captions;
         script.Then(pressCaption("Edit", &captions));
-        w.btnPrint->click();
+        test::Find<QPushButton>(w, "btnPrint")->click();
         EXPECT_EQ(script.messages,
                   QStringList{QStringLiteral("Line 2 has 34 characters; the mailing log keeps 30. "
                                              "Print it shortened to 30 on the form and in the "
@@ -322,14 +325,14 @@ TEST_F(MainWindowPrint, WrongPiecesAreStoppedAndLongLinesPrintAsLogged) {
         captions.sort();
         EXPECT_EQ(captions, (QStringList{"Edit", "Shorten", "default:Edit"}));
     }
-    QTRY_VERIFY_WITH_TIMEOUT(w.memoAddress->hasFocus(), 2000);
-    EXPECT_EQ(w.memoAddress->textCursor().blockNumber(), 1);
-    EXPECT_EQ(w.memoAddress->textCursor().positionInBlock(), 30);
+    QTRY_VERIFY_WITH_TIMEOUT(test::Find<QPlainTextEdit>(w, "memoAddress")->hasFocus(), 2000);
+    EXPECT_EQ(test::Find<QPlainTextEdit>(w, "memoAddress")->textCursor().blockNumber(), 1);
+    EXPECT_EQ(test::Find<QPlainTextEdit>(w, "memoAddress")->textCursor().positionInBlock(), 30);
     EXPECT_EQ(page_.DocumentsEnded(), 0);
     {
         ModalScript script;
         script.Then(pressCaption("Shorten"));
-        w.btnPrint->click();
+        test::Find<QPushButton>(w, "btnPrint")->click();
         EXPECT_TRUE(script.Done());
     }
     ASSERT_EQ(page_.DocumentsEnded(), 1);
@@ -345,26 +348,27 @@ TEST_F(MainWindowPrint, WrongPiecesAreStoppedAndLongLinesPrintAsLogged) {
     {
         ModalScript script;
         script.Then(AnswerBox(QMessageBox::Ok));
-        w.editPostage->setFocus(Qt::TabFocusReason);
-        w.editPostage->setText(QStringLiteral("0.39f"));
-        w.editCertFee->setFocus(Qt::TabFocusReason);
+        test::Find<QLineEdit>(w, "editPostage")->setFocus(Qt::TabFocusReason);
+        test::Find<QLineEdit>(w, "editPostage")->setText(QStringLiteral("0.39f"));
+        test::Find<QLineEdit>(w, "editCertFee")->setFocus(Qt::TabFocusReason);
         QTRY_VERIFY_WITH_TIMEOUT(script.Done(), 2000);
         ASSERT_EQ(script.messages.size(), 1);
         EXPECT_TRUE(script.messages[0].contains(QStringLiteral("\"0.39f\"")));
     }
-    EXPECT_EQ(w.editPostage->text(), QStringLiteral("0.39f"));
+    EXPECT_EQ(test::Find<QLineEdit>(w, "editPostage")->text(), QStringLiteral("0.39f"));
     w.activateWindow();
-    QTRY_VERIFY_WITH_TIMEOUT(w.editPostage->hasFocus(), 2000);
-    w.editPostage->setText(QStringLiteral("0.39"));
-    w.editCertFee->setFocus(Qt::TabFocusReason);
+    QTRY_VERIFY_WITH_TIMEOUT(test::Find<QLineEdit>(w, "editPostage")->hasFocus(), 2000);
+    test::Find<QLineEdit>(w, "editPostage")->setText(QStringLiteral("0.39"));
+    test::Find<QLineEdit>(w, "editCertFee")->setFocus(Qt::TabFocusReason);
 
     // Four lines, the first as wide as the box: nothing wraps, all four print and are logged.
     const QString wide(26, QLatin1Char('W'));
-    w.memoAddress->setPlainText(wide + QStringLiteral("\nLine two\nLine three\nLine four"));
-    EXPECT_EQ(w.memoAddress->document()->blockCount(), 4);
+    test::Find<QPlainTextEdit>(w, "memoAddress")
+        ->setPlainText(wide + QStringLiteral("\nLine two\nLine three\nLine four"));
+    EXPECT_EQ(test::Find<QPlainTextEdit>(w, "memoAddress")->document()->blockCount(), 4);
     {
         ModalScript none;
-        w.btnPrint->click();
+        test::Find<QPushButton>(w, "btnPrint")->click();
         EXPECT_TRUE(none.messages.isEmpty()) << none.messages.join('|').toStdString();
     }
     ASSERT_EQ(page_.DocumentsEnded(), 2);
@@ -380,9 +384,9 @@ TEST_F(MainWindowPrint, PrintJobsAreTitled) {
     WriteSettings("CustID=123456789\r\nSerialNum=0000011\r\n");
     TF_Main w;
     Globals().ConfirmNumbers = false;
-    w.memoAddress->setPlainText(QStringLiteral("John Smith"));
-    w.editZip->setText(QStringLiteral("62701"));
-    w.btnPrint->click();
+    test::Find<QPlainTextEdit>(w, "memoAddress")->setPlainText(QStringLiteral("John Smith"));
+    test::Find<QLineEdit>(w, "editZip")->setText(QStringLiteral("62701"));
+    test::Find<QPushButton>(w, "btnPrint")->click();
     const QString data = BuildBarcodeData(QStringLiteral("123456789"), QStringLiteral("0000012"),
                                           QStringLiteral("62701"), QStringLiteral("T"));
     EXPECT_EQ(page_.DocumentTitles(),

@@ -50,10 +50,34 @@ protected:
         edit->setFocus(Qt::TabFocusReason);
         edit->selectAll();
         QTest::keyClicks(edit, text);
-        w.btnPrint->setFocus(Qt::TabFocusReason);
+        test::Find<QPushButton>(w, "btnPrint")->setFocus(Qt::TabFocusReason);
         QApplication::processEvents();
     }
 };
+
+// Tests, the installed-program driver and screen readers find each control by its object name,
+// so no two controls (and no two menu items) share one.
+TEST_F(MainWindowTest, EveryControlAndMenuItemHasANameOfItsOwn) {
+    auto w = Open();
+    const auto duplicates = [](const QStringList& names) {
+        QStringList twice;
+        for (const QString& name : names)
+            if (names.count(name) > 1 && !twice.contains(name)) twice << name;
+        return twice;
+    };
+    QStringList widgets;
+    for (const QWidget* c : w->findChildren<QWidget*>())
+        if (!c->objectName().isEmpty() && !c->objectName().startsWith("qt_"))
+            widgets << c->objectName();
+    QStringList actions;
+    for (const QAction* a : w->findChildren<QAction*>())
+        if (!a->objectName().isEmpty()) actions << a->objectName();
+    EXPECT_EQ(duplicates(widgets), QStringList());
+    EXPECT_EQ(duplicates(actions), QStringList());
+    for (const char* name : {"editZip", "tzeditZip", "btnPrint", "btnExit", "lblYourAddress5"})
+        EXPECT_TRUE(widgets.contains(name)) << name;
+    EXPECT_TRUE(actions.contains("MIPrint"));
+}
 
 TEST_F(MainWindowTest, MenuBarHoldsEveryItemWithItsCaption) {
     auto w = Open();
@@ -108,27 +132,29 @@ TEST_F(MainWindowTest, MenuBarHoldsEveryItemWithItsCaption) {
     QStringList bar;
     for (QAction* a : w->menuBar()->actions()) bar << a->text();
     EXPECT_EQ(bar, QStringList({"&File", "&Options", "Track Item", "&Report", "&Help"}));
-    EXPECT_FALSE(w->MIMassPrint->isEnabled());
-    EXPECT_TRUE(w->PrintBarCodeMI->isChecked());
-    EXPECT_FALSE(w->DontPrintBarCodeMI->isChecked());
-    for (QAction* a : {w->MIByMailerNumber, w->MIByName, w->MIByDate, w->MIByZipCode})
+    EXPECT_FALSE(test::Find<QAction>(*w, "MIMassPrint")->isEnabled());
+    EXPECT_TRUE(test::Find<QAction>(*w, "PrintBarCodeMI")->isChecked());
+    EXPECT_FALSE(test::Find<QAction>(*w, "DontPrintBarCodeMI")->isChecked());
+    for (QAction* a :
+         {test::Find<QAction>(*w, "MIByMailerNumber"), test::Find<QAction>(*w, "MIByName"),
+          test::Find<QAction>(*w, "MIByDate"), test::Find<QAction>(*w, "MIByZipCode")})
         EXPECT_FALSE(a->isChecked());
-    w->MIByName->trigger();
-    EXPECT_TRUE(w->MIByName->isChecked());
-    w->MIByDate->trigger(); // radio items: one checked at a time
-    EXPECT_TRUE(w->MIByDate->isChecked());
-    EXPECT_FALSE(w->MIByName->isChecked());
-    EXPECT_EQ(w->menuFile->actions().size(), 7); // five items and two separators
-    EXPECT_EQ(w->menuHelp->actions().size(), 6);
+    test::Find<QAction>(*w, "MIByName")->trigger();
+    EXPECT_TRUE(test::Find<QAction>(*w, "MIByName")->isChecked());
+    test::Find<QAction>(*w, "MIByDate")->trigger(); // radio items: one checked at a time
+    EXPECT_TRUE(test::Find<QAction>(*w, "MIByDate")->isChecked());
+    EXPECT_FALSE(test::Find<QAction>(*w, "MIByName")->isChecked());
+    EXPECT_EQ(test::Find<QMenu>(*w, "File1")->actions().size(), 7); // five items and two separators
+    EXPECT_EQ(test::Find<QMenu>(*w, "Help1")->actions().size(), 6);
 }
 
 TEST_F(MainWindowTest, BarcodeModeRadioItemsSetTheSettings) {
     auto w = Open("PrintBarCode=0\r\nIncrement=0\r\n");
-    EXPECT_TRUE(w->DontPrintBarCodeMI->isChecked());
-    w->PrintBarCodeMI->trigger();
+    EXPECT_TRUE(test::Find<QAction>(*w, "DontPrintBarCodeMI")->isChecked());
+    test::Find<QAction>(*w, "PrintBarCodeMI")->trigger();
     EXPECT_TRUE(Globals().PrintBarCode);
-    EXPECT_FALSE(w->DontPrintBarCodeMI->isChecked());
-    w->DontPrintBarCodeMI->trigger();
+    EXPECT_FALSE(test::Find<QAction>(*w, "DontPrintBarCodeMI")->isChecked());
+    test::Find<QAction>(*w, "DontPrintBarCodeMI")->trigger();
     EXPECT_FALSE(Globals().PrintBarCode);
     EXPECT_TRUE(Globals().Increment); // switching to pre-numbered always counts up
 }
@@ -136,35 +162,38 @@ TEST_F(MainWindowTest, BarcodeModeRadioItemsSetTheSettings) {
 TEST_F(MainWindowTest, StartFillsFeesFoldersBrandAndSenderLabels) {
     auto w = Open();
     EXPECT_EQ(w->windowTitle(), "Quillmark");
-    EXPECT_EQ(w->editPostage->text(), Blanks(10) + "0.39");
-    EXPECT_EQ(w->editCertFee->text(), Blanks(10) + "2.40");
-    EXPECT_EQ(w->editReturn->text(), Blanks(10) + "1.85");
-    EXPECT_EQ(w->editTotal->text(), Blanks(10) + "4.64");
-    EXPECT_EQ(w->editRestricted->text(), "");
-    EXPECT_FALSE(w->editRestricted->isEnabled());
-    EXPECT_FALSE(w->lblRestricted->isEnabled());
+    EXPECT_EQ(test::Find<QLineEdit>(*w, "editPostage")->text(), Blanks(10) + "0.39");
+    EXPECT_EQ(test::Find<QLineEdit>(*w, "editCertFee")->text(), Blanks(10) + "2.40");
+    EXPECT_EQ(test::Find<QLineEdit>(*w, "editReturn")->text(), Blanks(10) + "1.85");
+    EXPECT_EQ(test::Find<QLineEdit>(*w, "editTotal")->text(), Blanks(10) + "4.64");
+    EXPECT_EQ(test::Find<QLineEdit>(*w, "editRestricted")->text(), "");
+    EXPECT_FALSE(test::Find<QLineEdit>(*w, "editRestricted")->isEnabled());
+    EXPECT_FALSE(test::Find<QLabel>(*w, "lblRestricted")->isEnabled());
     EXPECT_TRUE(QDir(PathOf("Addresses")).exists());
     EXPECT_TRUE(QDir(PathOf("Reports")).exists());
-    EXPECT_EQ(w->lblYourAddress1->text(), "Ann Sender");
-    EXPECT_EQ(w->lblYourAddress2->text(), "Dover DE 19901");
-    EXPECT_TRUE(w->btnPrint->isEnabled());
-    EXPECT_TRUE(w->editPostage->font().bold());
-    EXPECT_EQ(w->editComment->maxLength(), 35);
-    EXPECT_EQ(w->editRe->maxLength(), 25);
-    EXPECT_EQ(w->editCity->maxLength(), 35);
-    EXPECT_EQ(w->editState->maxLength(), 4);
-    EXPECT_EQ(w->editZip->displayText(), "     -    ");
-    EXPECT_EQ(w->editTotal->focusPolicy() & Qt::TabFocus, 0);
-    EXPECT_TRUE(w->editTotal->isReadOnly());
+    EXPECT_EQ(test::Find<QLabel>(*w, "lblYourAddress1")->text(), "Ann Sender");
+    EXPECT_EQ(test::Find<QLabel>(*w, "lblYourAddress2")->text(), "Dover DE 19901");
+    EXPECT_TRUE(test::Find<QPushButton>(*w, "btnPrint")->isEnabled());
+    EXPECT_TRUE(test::Find<QLineEdit>(*w, "editPostage")->font().bold());
+    EXPECT_EQ(test::Find<QLineEdit>(*w, "editComment")->maxLength(), 35);
+    EXPECT_EQ(test::Find<QLineEdit>(*w, "editRe")->maxLength(), 25);
+    EXPECT_EQ(test::Find<QLineEdit>(*w, "editCity")->maxLength(), 35);
+    EXPECT_EQ(test::Find<QLineEdit>(*w, "editState")->maxLength(), 4);
+    EXPECT_EQ(test::Find<QLineEdit>(*w, "editZip")->displayText(), "     -    ");
+    EXPECT_EQ(test::Find<QLineEdit>(*w, "editTotal")->focusPolicy() & Qt::TabFocus, 0);
+    EXPECT_TRUE(test::Find<QLineEdit>(*w, "editTotal")->isReadOnly());
 }
 
 TEST_F(MainWindowTest, TabOrderThroughTheFeeGroup) {
     auto w = Open();
-    QWidget* expected[] = {w->editPostage,  w->editCertFee,    w->editReturn,
-                           w->cbRestricted, w->editRestricted, w->btnPrint};
+    QWidget* expected[] = {
+        test::Find<QLineEdit>(*w, "editPostage"),    test::Find<QLineEdit>(*w, "editCertFee"),
+        test::Find<QLineEdit>(*w, "editReturn"),     test::Find<QCheckBox>(*w, "cbRestricted"),
+        test::Find<QLineEdit>(*w, "editRestricted"), test::Find<QPushButton>(*w, "btnPrint")};
     for (size_t i = 0; i + 1 < std::size(expected); ++i)
         EXPECT_EQ(expected[i]->nextInFocusChain(), expected[i + 1]) << i;
-    EXPECT_EQ(QApplication::focusWidget(), w->editPostage); // the fee group holds the focus
+    EXPECT_EQ(QApplication::focusWidget(),
+              test::Find<QLineEdit>(*w, "editPostage")); // the fee group holds the focus
 }
 
 TEST_F(MainWindowTest, LeavingAFeeFieldFormatsItAndTheTotal) {
@@ -181,9 +210,9 @@ TEST_F(MainWindowTest, LeavingAFeeFieldFormatsItAndTheTotal) {
         {"0", " ", Blanks(10) + "4.25"},
     };
     for (const auto& c : cases) {
-        TypeAndLeave(*w, w->editPostage, QString::fromLatin1(c.typed));
-        EXPECT_EQ(w->editPostage->text(), c.shown) << c.typed;
-        EXPECT_EQ(w->editTotal->text(), c.total) << c.typed;
+        TypeAndLeave(*w, test::Find<QLineEdit>(*w, "editPostage"), QString::fromLatin1(c.typed));
+        EXPECT_EQ(test::Find<QLineEdit>(*w, "editPostage")->text(), c.shown) << c.typed;
+        EXPECT_EQ(test::Find<QLineEdit>(*w, "editTotal")->text(), c.total) << c.typed;
     }
 }
 
@@ -223,33 +252,33 @@ TEST_F(MainWindowTest, TooLargeFeeIsRefusedWithOneMessage) {
             }
         });
         closer.start(10);
-        TypeAndLeave(*w, w->editPostage, QString::fromLatin1(c.typed));
+        TypeAndLeave(*w, test::Find<QLineEdit>(*w, "editPostage"), QString::fromLatin1(c.typed));
         QTest::qWait(200); // a second run would show its message by now
         closer.stop();
         EXPECT_EQ(texts.size(), c.messages) << c.typed << ": " << texts.join(" | ").toStdString();
         if (!texts.isEmpty()) {
             EXPECT_TRUE(texts.first().contains(QString::fromLatin1(c.typed))) << c.typed;
         }
-        EXPECT_EQ(w->editPostage->text(), c.shown) << c.typed;
-        EXPECT_EQ(w->editTotal->text(), c.total) << c.typed;
+        EXPECT_EQ(test::Find<QLineEdit>(*w, "editPostage")->text(), c.shown) << c.typed;
+        EXPECT_EQ(test::Find<QLineEdit>(*w, "editTotal")->text(), c.total) << c.typed;
         // A refused fee gets the focus back.
         if (c.messages > 0) {
-            QTRY_VERIFY_WITH_TIMEOUT(w->editPostage->hasFocus(), 2000);
+            QTRY_VERIFY_WITH_TIMEOUT(test::Find<QLineEdit>(*w, "editPostage")->hasFocus(), 2000);
         }
     }
 }
 
 TEST_F(MainWindowTest, RestrictedDeliveryAddsAndRemovesItsFee) {
     auto w = Open();
-    w->cbRestricted->click();
-    EXPECT_TRUE(w->editRestricted->isEnabled());
-    EXPECT_TRUE(w->lblRestricted->isEnabled());
-    EXPECT_EQ(w->editRestricted->text(), Blanks(10) + "3.50");
-    EXPECT_EQ(w->editTotal->text(), Blanks(10) + "8.14");
-    w->cbRestricted->click();
-    EXPECT_FALSE(w->editRestricted->isEnabled());
-    EXPECT_EQ(w->editRestricted->text(), " ");
-    EXPECT_EQ(w->editTotal->text(), Blanks(10) + "4.64");
+    test::Find<QCheckBox>(*w, "cbRestricted")->click();
+    EXPECT_TRUE(test::Find<QLineEdit>(*w, "editRestricted")->isEnabled());
+    EXPECT_TRUE(test::Find<QLabel>(*w, "lblRestricted")->isEnabled());
+    EXPECT_EQ(test::Find<QLineEdit>(*w, "editRestricted")->text(), Blanks(10) + "3.50");
+    EXPECT_EQ(test::Find<QLineEdit>(*w, "editTotal")->text(), Blanks(10) + "8.14");
+    test::Find<QCheckBox>(*w, "cbRestricted")->click();
+    EXPECT_FALSE(test::Find<QLineEdit>(*w, "editRestricted")->isEnabled());
+    EXPECT_EQ(test::Find<QLineEdit>(*w, "editRestricted")->text(), " ");
+    EXPECT_EQ(test::Find<QLineEdit>(*w, "editTotal")->text(), Blanks(10) + "4.64");
 }
 
 TEST_F(MainWindowTest, PrintedFormDimsUntilTheNextChange) {
@@ -269,79 +298,82 @@ TEST_F(MainWindowTest, PrintedFormDimsUntilTheNextChange) {
     };
     // Every change source brightens the form again.
     const std::function<void()> changes[] = {
-        [&] { QTest::keyClicks(w->editComment, "x"); },
-        [&] { QTest::keyClicks(w->memoAddress, "x"); },
-        [&] { w->editZip->setText("1"); },
-        [&] { w->cbRestricted->click(); },
+        [&] { QTest::keyClicks(test::Find<QLineEdit>(*w, "editComment"), "x"); },
+        [&] { QTest::keyClicks(test::Find<QPlainTextEdit>(*w, "memoAddress"), "x"); },
+        [&] { test::Find<QLineEdit>(*w, "editZip")->setText("1"); },
+        [&] { test::Find<QCheckBox>(*w, "cbRestricted")->click(); },
         [&] { // leaving the check box
-            w->cbRestricted->setFocus(Qt::TabFocusReason);
-            w->editComment->setFocus(Qt::TabFocusReason);
+            test::Find<QCheckBox>(*w, "cbRestricted")->setFocus(Qt::TabFocusReason);
+            test::Find<QLineEdit>(*w, "editComment")->setFocus(Qt::TabFocusReason);
         },
-        [&] { w->tzeditCity->setText("x"); },
+        [&] { test::Find<QLineEdit>(*w, "tzeditCity")->setText("x"); },
     };
     for (const auto& change : changes) {
         w->MarkPrinted();
         colours(QColor(192, 192, 192));
-        EXPECT_FALSE(w->btnPrint->isEnabled());
-        EXPECT_TRUE(w->MIPrint->isEnabled());
+        EXPECT_FALSE(test::Find<QPushButton>(*w, "btnPrint")->isEnabled());
+        EXPECT_TRUE(test::Find<QAction>(*w, "MIPrint")->isEnabled());
         change();
         QApplication::processEvents();
         colours(Qt::white);
-        EXPECT_TRUE(w->btnPrint->isEnabled());
+        EXPECT_TRUE(test::Find<QPushButton>(*w, "btnPrint")->isEnabled());
     }
 }
 
 TEST_F(MainWindowTest, AddresseeMemoKeepsFourDisplayedLines) {
     auto w = Open();
-    w->memoAddress->setFocus();
-    QTest::keyClicks(w->memoAddress, "One");
+    test::Find<QPlainTextEdit>(*w, "memoAddress")->setFocus();
+    QTest::keyClicks(test::Find<QPlainTextEdit>(*w, "memoAddress"), "One");
     for (const char* line : {"Two", "Three", "Four", "Five"}) {
-        QTest::keyClick(w->memoAddress, Qt::Key_Return);
-        QTest::keyClicks(w->memoAddress, line);
+        QTest::keyClick(test::Find<QPlainTextEdit>(*w, "memoAddress"), Qt::Key_Return);
+        QTest::keyClicks(test::Find<QPlainTextEdit>(*w, "memoAddress"), line);
     }
-    EXPECT_EQ(w->memoAddress->toPlainText(), "One\nTwo\nThree\nFour\n");
-    EXPECT_EQ(DisplayedLines(w->memoAddress), QStringList({"One", "Two", "Three", "Four"}));
+    EXPECT_EQ(test::Find<QPlainTextEdit>(*w, "memoAddress")->toPlainText(),
+              "One\nTwo\nThree\nFour\n");
+    EXPECT_EQ(DisplayedLines(test::Find<QPlainTextEdit>(*w, "memoAddress")),
+              QStringList({"One", "Two", "Three", "Four"}));
 
     // The memo does not wrap: a long line stays one line, whole, and pushes no line out.
     const QString longLine = QString("word ").repeated(30).trimmed();
-    w->memoAddress->setPlainText(longLine + "\nTwo\nThree\nFour");
-    EXPECT_EQ(DisplayedLines(w->memoAddress), QStringList({longLine, "Two", "Three", "Four"}));
+    test::Find<QPlainTextEdit>(*w, "memoAddress")->setPlainText(longLine + "\nTwo\nThree\nFour");
+    EXPECT_EQ(DisplayedLines(test::Find<QPlainTextEdit>(*w, "memoAddress")),
+              QStringList({longLine, "Two", "Three", "Four"}));
 }
 
 TEST_F(MainWindowTest, ClearEmptiesTheAddresseeOnly) {
     auto w = Open();
-    w->memoAddress->setPlainText("John Smith\n12 Main St");
-    w->editCity->setText("Springfield");
-    w->editState->setText("IL");
-    w->editZip->setText("62701");
-    w->editComment->setText("note");
-    w->editRe->setText("case 7");
-    w->btnClear->click();
-    EXPECT_EQ(w->memoAddress->toPlainText(), "");
-    EXPECT_EQ(w->editCity->text(), "");
-    EXPECT_EQ(w->editState->text(), "");
-    EXPECT_EQ(w->editZip->displayText(), "     -    ");
-    EXPECT_EQ(w->editComment->text(), "note");
-    EXPECT_EQ(w->editRe->text(), "case 7");
-    EXPECT_EQ(w->editPostage->text(), Blanks(10) + "0.39");
+    test::Find<QPlainTextEdit>(*w, "memoAddress")->setPlainText("John Smith\n12 Main St");
+    test::Find<QLineEdit>(*w, "editCity")->setText("Springfield");
+    test::Find<QLineEdit>(*w, "editState")->setText("IL");
+    test::Find<QLineEdit>(*w, "editZip")->setText("62701");
+    test::Find<QLineEdit>(*w, "editComment")->setText("note");
+    test::Find<QLineEdit>(*w, "editRe")->setText("case 7");
+    test::Find<QPushButton>(*w, "btnClear")->click();
+    EXPECT_EQ(test::Find<QPlainTextEdit>(*w, "memoAddress")->toPlainText(), "");
+    EXPECT_EQ(test::Find<QLineEdit>(*w, "editCity")->text(), "");
+    EXPECT_EQ(test::Find<QLineEdit>(*w, "editState")->text(), "");
+    EXPECT_EQ(test::Find<QLineEdit>(*w, "editZip")->displayText(), "     -    ");
+    EXPECT_EQ(test::Find<QLineEdit>(*w, "editComment")->text(), "note");
+    EXPECT_EQ(test::Find<QLineEdit>(*w, "editRe")->text(), "case 7");
+    EXPECT_EQ(test::Find<QLineEdit>(*w, "editPostage")->text(), Blanks(10) + "0.39");
 }
 
 TEST_F(MainWindowTest, SaveValuesStoresTheTrimmedFeeTexts) {
     auto w = Open();
-    TypeAndLeave(*w, w->editPostage, "0.44");
-    TypeAndLeave(*w, w->editReturn, "0");
-    w->SaveValues1->trigger();
+    TypeAndLeave(*w, test::Find<QLineEdit>(*w, "editPostage"), "0.44");
+    TypeAndLeave(*w, test::Find<QLineEdit>(*w, "editReturn"), "0");
+    test::Find<QAction>(*w, "SaveValues1")->trigger();
     EXPECT_EQ(Globals().Postage, "0.44");
     EXPECT_EQ(Globals().CertFee, "2.40");
     EXPECT_EQ(Globals().Return, ""); // a blank field saves an empty default
     EXPECT_EQ(Globals().Restricted, "3.50");
 
-    w->cbRestricted->click();
-    TypeAndLeave(*w, w->editRestricted, "4.1");
-    w->SaveValues1->trigger();
+    test::Find<QCheckBox>(*w, "cbRestricted")->click();
+    TypeAndLeave(*w, test::Find<QLineEdit>(*w, "editRestricted"), "4.1");
+    test::Find<QAction>(*w, "SaveValues1")->trigger();
     EXPECT_EQ(Globals().Restricted, "4.10");
-    w->cbRestricted->click(); // off: the field holds a single blank
-    w->SaveValues1->trigger();
+    test::Find<QCheckBox>(*w, "cbRestricted")->click(); // off: the field holds a single blank
+    test::Find<QAction>(*w, "SaveValues1")->trigger();
     EXPECT_EQ(Globals().Restricted, "4.10");
 }
 
@@ -349,19 +381,20 @@ TEST_F(MainWindowTest, ReturnOrEnterPressesTheFocusedButton) {
     auto w = Open();
     for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) {
         // Clear: no window opens, the addressee is emptied.
-        w->memoAddress->setPlainText("John Smith");
-        w->btnClear->setFocus(Qt::TabFocusReason);
-        QTest::keyClick(w->btnClear, key);
-        EXPECT_EQ(w->memoAddress->toPlainText(), "");
+        test::Find<QPlainTextEdit>(*w, "memoAddress")->setPlainText("John Smith");
+        test::Find<QPushButton>(*w, "btnClear")->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(test::Find<QPushButton>(*w, "btnClear"), key);
+        EXPECT_EQ(test::Find<QPlainTextEdit>(*w, "memoAddress")->toPlainText(), "");
 
         // Paste: no window opens either.
-        QSignalSpy pasted(w->btnPaste, &QPushButton::clicked);
-        w->btnPaste->setFocus(Qt::TabFocusReason);
-        QTest::keyClick(w->btnPaste, key);
+        QSignalSpy pasted(test::Find<QPushButton>(*w, "btnPaste"), &QPushButton::clicked);
+        test::Find<QPushButton>(*w, "btnPaste")->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(test::Find<QPushButton>(*w, "btnPaste"), key);
         EXPECT_EQ(pasted.count(), 1);
 
         // The others open their windows; each is answered with Escape.
-        for (QPushButton* button : {w->btnChangeYourAddress, w->btnPrint}) {
+        for (QPushButton* button : {test::Find<QPushButton>(*w, "btnChangeYourAddress"),
+                                    test::Find<QPushButton>(*w, "btnPrint")}) {
             QSignalSpy clicked(button, &QPushButton::clicked);
             bool opened = false;
             OnNextModal([&](QWidget* modal) {
@@ -382,9 +415,9 @@ TEST_F(MainWindowTest, ReturnOrEnterPressesTheFocusedButton) {
 
 TEST_F(MainWindowTest, EscapeAnywhereClosesAndSavesTheSettings) {
     auto w = Open();
-    w->editComment->setFocus();
+    test::Find<QLineEdit>(*w, "editComment")->setFocus();
     Globals().SerialNum = "0000042";
-    QTest::keyClick(w->editComment, Qt::Key_Escape);
+    QTest::keyClick(test::Find<QLineEdit>(*w, "editComment"), Qt::Key_Escape);
     EXPECT_FALSE(w->isVisible());
     EXPECT_TRUE(ReadFile("quill4.ini").contains("SerialNum=0000042\r\n"));
 }
@@ -413,7 +446,7 @@ TEST_F(MainWindowTest, UnwritableSettingsOfferRetryExitWithoutSavingAndCancel) {
     QFile::setPermissions(PathOf("quill4.ini"), readOnly);
     QString shown;
     answer("btnCancel", &shown);
-    w->MIExit->trigger();
+    test::Find<QAction>(*w, "MIExit")->trigger();
     EXPECT_EQ(shown, "Unable to write to " + PathOf("quill4.ini"));
     EXPECT_TRUE(w->isVisible());
     OnNextModal([](QWidget* modal) { QTest::keyClick(modal, Qt::Key_Escape); });
@@ -453,7 +486,7 @@ TEST_F(MainWindowTest, SenderDialogStoresDisplayedLinesAndUpdatesTheLabels) {
         dialog->editYourCity->setText("Dover ");
         dialog->btnOK->click();
     });
-    w->YourNameAddress1->trigger();
+    test::Find<QAction>(*w, "YourNameAddress1")->trigger();
     const GlobalVariables& g = Globals();
     EXPECT_EQ(g.Line1, "John Smith");
     EXPECT_EQ(g.Line2, "Suite 4");
@@ -461,8 +494,8 @@ TEST_F(MainWindowTest, SenderDialogStoresDisplayedLinesAndUpdatesTheLabels) {
     EXPECT_EQ(g.Line4, "");
     EXPECT_EQ(g.City, "Dover "); // as typed
     EXPECT_EQ(g.Zip, "19901");
-    EXPECT_EQ(w->lblYourAddress2->text(), "Suite 4");
-    EXPECT_EQ(w->lblYourAddress3->text(), "Dover  DE 19901");
+    EXPECT_EQ(test::Find<QLabel>(*w, "lblYourAddress2")->text(), "Suite 4");
+    EXPECT_EQ(test::Find<QLabel>(*w, "lblYourAddress3")->text(), "Dover  DE 19901");
 
     OnNextModal([&](QWidget* modal) {
         auto* dialog = qobject_cast<TF_YourAddress*>(modal);
@@ -470,9 +503,9 @@ TEST_F(MainWindowTest, SenderDialogStoresDisplayedLinesAndUpdatesTheLabels) {
         dialog->memoYourAddress->setPlainText("Someone Else");
         QTest::keyClick(dialog, Qt::Key_Escape);
     });
-    w->btnChangeYourAddress->click();
+    test::Find<QPushButton>(*w, "btnChangeYourAddress")->click();
     EXPECT_EQ(g.Line1, "John Smith");
-    EXPECT_EQ(w->lblYourAddress1->text(), "John Smith");
+    EXPECT_EQ(test::Find<QLabel>(*w, "lblYourAddress1")->text(), "John Smith");
 }
 
 TEST_F(MainWindowTest, SenderDialogNamesCharactersTheSettingsFileCannotHold) {
@@ -492,13 +525,14 @@ TEST_F(MainWindowTest, SenderDialogNamesCharactersTheSettingsFileCannotHold) {
         });
         dialog->btnOK->click();
     });
-    w->YourNameAddress1->trigger();
+    test::Find<QAction>(*w, "YourNameAddress1")->trigger();
     EXPECT_TRUE(warning.endsWith(
         QString::fromUtf8(": \u0142 \u0141 \u017A \u4E2D\n\nReplace them if you wish.")))
         << warning.toStdString();
     EXPECT_FALSE(warning.contains(QString::fromUtf8("\u00F3"))); // held by the code page
     EXPECT_EQ(Globals().City, QString::fromUtf8("M\u00FCnchen \u4E2D"));
-    EXPECT_EQ(w->lblYourAddress1->text(), QString::fromUtf8("Zo\u0142ta \u0141\u00F3d\u017A"));
+    EXPECT_EQ(test::Find<QLabel>(*w, "lblYourAddress1")->text(),
+              QString::fromUtf8("Zo\u0142ta \u0141\u00F3d\u017A"));
 }
 
 TEST_F(MainWindowTest, FirstStartAsksForTheSenderAndShowsTheReminderOnce) {
@@ -544,9 +578,11 @@ TEST_F(MainWindowTest, PartnerLogoChoosesThePartnerBrand) {
     TF_Main w;
     EXPECT_EQ(Globals().Company, "Osterby");
     // Stretched to the height of its place under the product logo, proportions kept.
-    EXPECT_EQ(w.imageCompany->size(), QSize(104, 52));
-    EXPECT_GT(w.imageCompany->y(), w.Image1->geometry().bottom());
-    EXPECT_LT(w.imageCompany->geometry().bottom(), w.editComment->y());
+    EXPECT_EQ(test::Find<QLabel>(w, "imageCompany")->size(), QSize(104, 52));
+    EXPECT_GT(test::Find<QLabel>(w, "imageCompany")->y(),
+              test::Find<QLabel>(w, "Image1")->geometry().bottom());
+    EXPECT_LT(test::Find<QLabel>(w, "imageCompany")->geometry().bottom(),
+              test::Find<QLineEdit>(w, "editComment")->y());
 }
 
 // With the engine set up as at start, a damaged table ends the command that opened it,
@@ -576,15 +612,16 @@ namespace {
 // open (the free-entry memo hidden), from the window's own members.
 TEST_F(MainWindowTest, PrintReadsTheControlsOfTheOpenAddressSource) {
     auto w = Open();
-    w->memoAddress->setPlainText("Free Person\n1 Free St");
-    w->editCity->setText("Dover");
-    w->editState->setText("DE");
-    w->editZip->setText("19901");
-    w->tzmemoAddress->setPlainText("Table Person\n2 Table Rd\nSuite 3");
-    w->tzeditCity->setText("Newark");
-    w->tzeditState->setText("NJ");
-    w->tzeditZip->setText("071021234");
-    w->editRe->setText("Ref 9");
+    test::Find<QPlainTextEdit>(*w, "memoAddress")->setPlainText("Free Person\n1 Free St");
+    test::Find<QLineEdit>(*w, "editCity")->setText("Dover");
+    test::Find<QLineEdit>(*w, "editState")->setText("DE");
+    test::Find<QLineEdit>(*w, "editZip")->setText("19901");
+    test::Find<QPlainTextEdit>(*w, "tzmemoAddress")
+        ->setPlainText("Table Person\n2 Table Rd\nSuite 3");
+    test::Find<QLineEdit>(*w, "tzeditCity")->setText("Newark");
+    test::Find<QLineEdit>(*w, "tzeditState")->setText("NJ");
+    test::Find<QLineEdit>(*w, "tzeditZip")->setText("071021234");
+    test::Find<QLineEdit>(*w, "editRe")->setText("Ref 9");
     EntryFields f = w->FilledEntryFields();
     EXPECT_EQ(f.addresseeLines[0], "Free Person");
     EXPECT_EQ(f.addresseeLines[1], "1 Free St");
@@ -592,8 +629,8 @@ TEST_F(MainWindowTest, PrintReadsTheControlsOfTheOpenAddressSource) {
     EXPECT_EQ(f.city, "Dover");
     EXPECT_EQ(f.zipText.left(5), "19901");
     EXPECT_EQ(f.re, "Ref 9");
-    EXPECT_EQ(f.senderLabels[0], w->lblYourAddress1->text());
-    w->memoAddress->hide();
+    EXPECT_EQ(f.senderLabels[0], test::Find<QLabel>(*w, "lblYourAddress1")->text());
+    test::Find<QPlainTextEdit>(*w, "memoAddress")->hide();
     f = w->FilledEntryFields();
     EXPECT_EQ(f.addresseeLines[0], "Table Person");
     EXPECT_EQ(f.addresseeLines[2], "Suite 3");
@@ -614,11 +651,11 @@ namespace {
 TEST_F(MainWindowTest, EscapeAsksBeforeThrowingAwayATypedPiece) {
     {
         auto w = Open();
-        QTest::keyClick(w->editPostage, Qt::Key_Escape);
+        QTest::keyClick(test::Find<QLineEdit>(*w, "editPostage"), Qt::Key_Escape);
         EXPECT_FALSE(w->isVisible());
     }
     auto w = Open();
-    w->memoAddress->setPlainText("John Smith");
+    test::Find<QPlainTextEdit>(*w, "memoAddress")->setPlainText("John Smith");
     QString question;
     QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
     OnNextModal([&](QWidget* modal) {
@@ -628,13 +665,13 @@ TEST_F(MainWindowTest, EscapeAsksBeforeThrowingAwayATypedPiece) {
         defaultButton = box->standardButton(box->defaultButton());
         box->button(QMessageBox::No)->click();
     });
-    QTest::keyClick(w->editPostage, Qt::Key_Escape);
+    QTest::keyClick(test::Find<QLineEdit>(*w, "editPostage"), Qt::Key_Escape);
     EXPECT_EQ(question, "Exit Quillmark? The piece you typed has not been printed.");
     EXPECT_EQ(defaultButton, QMessageBox::No);
     EXPECT_TRUE(w->isVisible());
     // Printed (the form dimmed): Escape ends at once.
     w->MarkPrinted();
-    QTest::keyClick(w->editPostage, Qt::Key_Escape);
+    QTest::keyClick(test::Find<QLineEdit>(*w, "editPostage"), Qt::Key_Escape);
     EXPECT_FALSE(w->isVisible());
 }
 
@@ -642,14 +679,16 @@ TEST_F(MainWindowTest, EscapeAsksBeforeThrowingAwayATypedPiece) {
 TEST_F(MainWindowTest, CityStateAndZipHaveCaptions) {
     auto w = Open();
     const std::pair<QLabel*, QLineEdit*> pairs[] = {
-        {w->lblCity, w->editCity}, {w->lblState, w->editState}, {w->lblZip, w->editZip}};
+        {test::Find<QLabel>(*w, "lblCity"), test::Find<QLineEdit>(*w, "editCity")},
+        {test::Find<QLabel>(*w, "lblState"), test::Find<QLineEdit>(*w, "editState")},
+        {test::Find<QLabel>(*w, "lblZip"), test::Find<QLineEdit>(*w, "editZip")}};
     QStringList captions;
     for (const auto& [label, edit] : pairs) {
         captions << label->text();
         EXPECT_TRUE(label->isVisible());
         EXPECT_EQ(label->x(), edit->x());
         EXPECT_LE(label->geometry().bottom(), edit->y());
-        EXPECT_GE(label->y(), w->memoAddress->geometry().bottom());
+        EXPECT_GE(label->y(), test::Find<QPlainTextEdit>(*w, "memoAddress")->geometry().bottom());
     }
     EXPECT_EQ(captions, QStringList({"City", "State", "ZIP"}));
 }

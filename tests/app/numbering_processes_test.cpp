@@ -5,6 +5,7 @@
 #include "core/settings.h"
 #include "decode.h"
 #include "print/page.h"
+#include "test_support.h"
 
 #include <QAction>
 #include <QDir>
@@ -47,9 +48,10 @@ void PrintAsOneCopy(const QString& folder, const QString& name) {
     SetActivePageTarget(&pages);
     {
         TF_Main w;
-        w.memoAddress->setPlainText(QStringLiteral("John Smith\n12 Main St"));
-        w.editCity->setText(QStringLiteral("Springfield"));
-        w.editZip->setText(QStringLiteral("62701"));
+        test::Find<QPlainTextEdit>(w, "memoAddress")
+            ->setPlainText(QStringLiteral("John Smith\n12 Main St"));
+        test::Find<QLineEdit>(w, "editCity")->setText(QStringLiteral("Springfield"));
+        test::Find<QLineEdit>(w, "editZip")->setText(QStringLiteral("62701"));
         Globals().ConfirmNumbers = false;
         QAction* print = w.findChild<QAction*>(QStringLiteral("MIPrint"));
         for (int i = 0; i < kPiecesPerCopy; ++i) print->trigger();

@@ -15,8 +15,20 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <stdexcept>
+#include <string>
 
 namespace qm::test {
+
+// The control, menu or action named name under root (by its object name); the test fails,
+// naming what it looked for, when there is none.
+template <class T> T* Find(const QObject& root, const char* name) {
+    T* found = root.findChild<T*>(QString::fromLatin1(name));
+    if (found == nullptr)
+        throw std::runtime_error(std::string("no ") + T::staticMetaObject.className() +
+                                 " named \"" + name + "\" in " + root.objectName().toStdString());
+    return found;
+}
 
 // Runs action on the next modal window that opens (for example inside exec()), at most once.
 inline void OnNextModal(std::function<void(QWidget*)> action, int timeoutMs = 5000) {
