@@ -13,7 +13,6 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QDateTime>
 #include <QFileInfo>
 #include <QPrinter>
 
@@ -135,8 +134,7 @@ int RunCommand(const Options& o) {
         bool ok = false;
         const LogOrder order = OrderOf(o.order, ok);
         RunLogReport(ui, logPath, ReportProjectPath(), order, ReportDestination::Printer,
-                     o.report == u"full" ? LogReport::FullDetail : LogReport::ShortDetail,
-                     QDateTime::currentDateTime());
+                     o.report == u"full" ? LogReport::FullDetail : LogReport::ShortDetail);
     }
     if (ui.Failed()) return kFailed;
     const QString written = o.command == u"export" ? o.exportFile : o.pdf;

@@ -79,7 +79,6 @@ public:
     // rendered; EndLoading renders once.
     void BeginLoading();
     void EndLoading();
-    bool IsLoading() const { return loading_; }
 
     // Resolution at which the font's points become bitmap pixels.
     static constexpr int kTextDpi = 96;

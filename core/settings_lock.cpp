@@ -4,10 +4,10 @@
 #include <QFile>
 #include <QThread>
 
+#include "file_io.h"
+
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace qm {
 
@@ -25,26 +25,22 @@ QString SettingsLock::LockFilePath(const QString& settingsPath) {
 
 SettingsLock::SettingsLock(const QString& settingsPath, int timeoutMs) {
     const QString path = LockFilePath(settingsPath);
-    const QByteArray native = QFile::encodeName(path);
-    fd_ = ::open(native.constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
-    if (fd_ < 0)
+    int error = 0;
+    file_ = table::FileSystem().Open(QFile::encodeName(path).toStdString(),
+                                     table::TOpenMode::OpenOrCreate, error);
+    if (!file_)
         throw SettingsLockError(
             QStringLiteral("Unable to lock the mailer numbers: %1 cannot be opened (%2).")
-                .arg(path, SystemError(errno))
+                .arg(path, SystemError(error))
                 .toStdString());
-    struct flock lock {};
-    lock.l_type = F_WRLCK;
-    lock.l_whence = SEEK_SET;
-    lock.l_start = 0;
-    lock.l_len = 1;
     const QDeadlineTimer deadline(timeoutMs);
     for (;;) {
-        if (::fcntl(fd_, F_OFD_SETLK, &lock) == 0) return;
-        const int error = errno;
+        const int r = file_->Lock(0, 1, table::TLockKind::Write);
+        if (r == 0) return;
+        const int error = -r;
         if (error == EINTR) continue;
         if ((error != EAGAIN && error != EACCES) || deadline.hasExpired()) {
-            ::close(fd_);
-            fd_ = -1;
+            file_.reset();
             throw SettingsLockError(
                 (error == EAGAIN || error == EACCES
                      ? QStringLiteral("The mailer numbers are in use by another copy of the "
@@ -58,8 +54,6 @@ SettingsLock::SettingsLock(const QString& settingsPath, int timeoutMs) {
     }
 }
 
-SettingsLock::~SettingsLock() {
-    if (fd_ >= 0) ::close(fd_); // closing the description releases its lock
-}
+SettingsLock::~SettingsLock() = default;
 
 } // namespace qm

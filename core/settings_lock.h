@@ -2,10 +2,16 @@
 // The exclusive lock that makes every change of the stored mailer numbers one step across
 // all running copies. It is an open-file-description lock on "quill4.ini.lock" beside the
 // settings file (the settings file itself is replaced on every write, so it cannot carry
-// the lock).
+// the lock), taken through the table engine's file interface (file_io.h), so the fault
+// tests reach it like the tables' locks.
 #include <QString>
 
+#include <memory>
 #include <stdexcept>
+
+namespace qm::table {
+class IFile;
+}
 
 namespace qm {
 
@@ -26,7 +32,7 @@ public:
     static QString LockFilePath(const QString& settingsPath);
 
 private:
-    int fd_ = -1;
+    std::unique_ptr<table::IFile> file_; // closing the file releases its lock
 };
 
 } // namespace qm

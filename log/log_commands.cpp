@@ -1,5 +1,7 @@
 #include "log/log_commands.h"
 
+#include "core/clock.h"
+#include "core/error.h"
 #include "core/short_date.h"
 #include "log/firm_book.h"
 #include "log/log_csv.h"
@@ -73,25 +75,23 @@ void Output(LogUi& ui, PagedDocument& document, bool preview) {
     PrintReport(document, printer, *status);
 }
 
-// Saves the log's records into `archive` before the log is emptied; false (with the reason
-// shown) when that did not happen completely, so nothing may be deleted.
-bool ArchiveLog(LogUi& ui, TTzDbf& log, const QString& logPath, const QString& archive,
-                uint32_t count) {
+// Saves the log's records into `archive` before the log is emptied; throws Error with the
+// reason when that did not happen completely, so nothing may be deleted.
+void ArchiveLog(TTzDbf& log, const QString& logPath, const QString& archive, uint32_t count) {
     const QFileInfo target(archive);
     if (target.exists() && target.canonicalFilePath() == QFileInfo(logPath).canonicalFilePath()) {
-        ui.Error(QStringLiteral("%1 is the mailing log itself; choose another file to save the "
-                                "report in. Nothing was deleted.")
-                     .arg(archive));
-        return false;
+        throw Error(QStringLiteral("%1 is the mailing log itself; choose another file to save the "
+                                   "report in. Nothing was deleted.")
+                        .arg(archive));
     }
     if (!target.exists()) {
         QFile source(logPath);
         if (!source.copy(archive)) {
-            ui.Error(QStringLiteral("The report could not be saved in %1: %2. Nothing was deleted.")
-                         .arg(archive, source.errorString()));
-            return false;
+            throw Error(
+                QStringLiteral("The report could not be saved in %1: %2. Nothing was deleted.")
+                    .arg(archive, source.errorString()));
         }
-        return true;
+        return;
     }
     TTzDbf saved("TzDbfArchive");
     TableCloser closer(saved);
@@ -102,29 +102,28 @@ bool ArchiveLog(LogUi& ui, TTzDbf& log, const QString& logPath, const QString& a
         saved.SetHideDeletedRecs(false);
         saved.Open();
     } catch (const std::exception& e) {
-        ui.Error(QStringLiteral("%1 is not a saved mailing log (%2). Nothing was deleted.")
-                     .arg(archive, Text(e)));
-        return false;
+        throw Error(QStringLiteral("%1 is not a saved mailing log (%2). Nothing was deleted.")
+                        .arg(archive, Text(e)));
     }
     QString why;
     if (!IsLogShaped(saved, &why)) {
-        ui.Error(QStringLiteral("%1 is not a saved mailing log: %2. Nothing was deleted.")
-                     .arg(archive, why));
-        return false;
+        throw Error(QStringLiteral("%1 is not a saved mailing log: %2. Nothing was deleted.")
+                        .arg(archive, why));
     }
-    if (!saved.ALock()) {
-        ui.Error(QStringLiteral("%1 is in use by another user. Nothing was deleted.").arg(archive));
-        return false;
+    uint32_t before = 0;
+    {
+        table::TTableLock lock(saved, table::TTableLock::Append);
+        if (!lock.Held()) {
+            throw Error(
+                QStringLiteral("%1 is in use by another user. Nothing was deleted.").arg(archive));
+        }
+        before = saved.RecCount();
+        saved.AppendFrom(logPath.toStdString());
     }
-    const uint32_t before = saved.RecCount();
-    saved.AppendFrom(logPath.toStdString());
-    saved.UnLock();
     if (saved.RecCount() != before + count) {
-        ui.Error(QStringLiteral("Not every entry of the report reached %1. Nothing was deleted.")
-                     .arg(archive));
-        return false;
+        throw Error(QStringLiteral("Not every entry of the report reached %1. Nothing was deleted.")
+                        .arg(archive));
     }
-    return true;
 }
 
 } // namespace
@@ -135,7 +134,7 @@ QString MyTimeText(const QDateTime& now) {
 }
 
 void RunLogReport(LogUi& ui, const QString& logPath, const QString& projectPath, LogOrder order,
-                  ReportDestination destination, LogReport report, const QDateTime& now) {
+                  ReportDestination destination, LogReport report) {
     const std::unique_ptr<TTzDbf> log = MakeLogTable(logPath);
     TableCloser closer(*log);
     try {
@@ -150,7 +149,8 @@ void RunLogReport(LogUi& ui, const QString& logPath, const QString& projectPath,
                                                              : QStringLiteral("ShortDetail");
         const ReportLayout& layout = FindLayout(project, name, projectPath);
         LogSource source(*log, std::move(sequence));
-        ReportDocument document(layout, source, {{QStringLiteral("MyTime"), MyTimeText(now)}});
+        ReportDocument document(layout, source,
+                                {{QStringLiteral("MyTime"), MyTimeText(CurrentDateTime())}});
         Output(ui, document, destination == ReportDestination::Preview);
     } catch (const std::exception& e) {
         ui.Error(Text(e));
@@ -171,7 +171,7 @@ void ClearLog(LogUi& ui, const QString& logPath) {
         if (answer == LogUi::SaveAnswer::Cancel) return;
         if (answer == LogUi::SaveAnswer::Yes) {
             const QString archive = ui.ChooseArchiveFile();
-            if (!archive.isEmpty() && !ArchiveLog(ui, *log, logPath, archive, count)) return;
+            if (!archive.isEmpty()) ArchiveLog(*log, logPath, archive, count);
         }
         try {
             log->SetExclusive(true);
@@ -198,8 +198,7 @@ void ClearLog(LogUi& ui, const QString& logPath) {
 }
 
 void RunFirmMailingBook(LogUi& ui, const QString& logPath, const std::array<QString, 5>& sender) {
-    const table::TDate today = table::Today();
-    const QDate day(today.year, today.month, today.day);
+    const QDate day = CurrentDate();
     DateRange range{day, day};
     bool preview = true;
     if (!ui.ChooseBookRange(range, preview)) return;

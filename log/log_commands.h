@@ -63,9 +63,10 @@ enum class LogReport { FullDetail = 0, ShortDetail = 1 };
 QString MyTimeText(const QDateTime& now);
 
 // The log report: "Report is empty." for an empty log, else the report in `order` to the
-// preview or the printer. The project is read for every run; its errors are shown.
+// preview or the printer, its "MyTime" read from the clock of core/clock.h. The project is
+// read for every run; its errors are shown.
 void RunLogReport(LogUi& ui, const QString& logPath, const QString& projectPath, LogOrder order,
-                  ReportDestination destination, LogReport report, const QDateTime& now);
+                  ReportDestination destination, LogReport report);
 
 // "&Clear": optionally archives the log (a copy, or appended to an existing archive), then
 // empties it under exclusive access. Nothing is deleted unless the archive step succeeded, and

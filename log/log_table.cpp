@@ -130,12 +130,15 @@ QString AppendLogEntry(const QString& path, const LogEntry& e) {
         set("comments", e.comments);
         set("re", e.re);
         log->SetField("rdate", table::FormatEngineDate(table::Today()));
-        if (!log->ALock()) { // the engine waits a bounded time for another copy
-            log->Close();
-            return QStringLiteral("The mailing log %1 is locked by another user.").arg(path);
+        {
+            // The engine waits a bounded time for another copy's append lock.
+            table::TTableLock lock(*log, table::TTableLock::Append);
+            if (!lock.Held()) {
+                log->Close();
+                return QStringLiteral("The mailing log %1 is locked by another user.").arg(path);
+            }
+            log->AppendRec();
         }
-        log->AppendRec();
-        log->UnLock();
         log->Close();
         return {};
     } catch (const std::exception& error) {

@@ -563,56 +563,65 @@ struct TTempGuard {
 
 } // namespace
 
-uint32_t TDbfFile::Pack(TMemoFile* memo) {
-    DropReadAhead();
-    if (readOnly_) Fail(TErrorCode::AccessDenied, "File:  " + display_ + " [Pack]");
-    if (!exclusive_) Fail(TErrorCode::ExclusiveRequired, display_ + " [Pack]");
-    const std::string failText = "Error packing " + display_;
-    const uint32_t perBlock = std::max<uint32_t>(1, uint32_t(65536 / recordLength_));
-    std::vector<char> block;
-    auto readBlock = [&](uint32_t first, uint32_t k) {
-        block.resize(size_t(k) * size_t(recordLength_));
-        int r = ReadAll(*file_, block.data(), block.size(), RecordOffset(first));
-        if (r == -ENODATA) Fail(TErrorCode::UnexpectedEof, failText);
-        if (r < 0) FailIo(r, TIoKind::Read, failText);
-    };
+// What a pack does: where the table (and the memo file) really are, which
+// memo fields move along, and whether anything moves at all.
+struct TDbfFile::TPackPlan {
+    std::string failText;
+    std::string target;          // the table's real path
+    std::string memoTarget;      // the memo file's real path ("" without one)
+    std::vector<int> memoFields; // offsets of the memo fields that move along
+    bool memoPack = false;       // the memo file is compacted too
+    bool anyDeleted = false;
+    uint32_t perBlock = 1; // records read at a time
+};
+
+void TDbfFile::ReadRecords(uint32_t first, uint32_t k, std::vector<char>& block,
+                           const std::string& failText) {
+    block.resize(size_t(k) * size_t(recordLength_));
+    int r = ReadAll(*file_, block.data(), block.size(), RecordOffset(first));
+    if (r == -ENODATA) Fail(TErrorCode::UnexpectedEof, failText);
+    if (r < 0) FailIo(r, TIoKind::Read, failText);
+}
+
+TDbfFile::TPackPlan TDbfFile::PlanPack(TMemoFile* memo) {
+    TPackPlan plan;
+    plan.failText = "Error packing " + display_;
+    plan.perBlock = std::max<uint32_t>(1, uint32_t(65536 / recordLength_));
 
     // The memo file is compacted along when every memo reference of the
     // surviving records is sound (another program's odd field stays as it is,
     // and so does the memo file) and the memo file sits beside the table.
     std::error_code ec;
-    std::string target = std::filesystem::canonical(path_, ec).string();
-    if (ec) target = path_;
-    std::vector<int> memoFields;
-    std::string memoTarget;
+    plan.target = std::filesystem::canonical(path_, ec).string();
+    if (ec) plan.target = path_;
     if (memo && memo->IsOpen()) {
-        memoTarget = std::filesystem::canonical(memo->Path(), ec).string();
-        bool usable = !ec && FolderPart(memoTarget) == FolderPart(target);
+        plan.memoTarget = std::filesystem::canonical(memo->Path(), ec).string();
+        bool usable = !ec && FolderPart(plan.memoTarget) == FolderPart(plan.target);
         for (const TFieldDef& f : fields_) {
             if (f.type != 'M') continue;
             if (f.width != 10) usable = false;
-            memoFields.push_back(f.offset);
+            plan.memoFields.push_back(f.offset);
         }
-        if (!usable) memoFields.clear();
+        if (!usable) plan.memoFields.clear();
     }
-    bool memoPack = !memoFields.empty();
+    plan.memoPack = !plan.memoFields.empty();
     std::unordered_set<int32_t> refs;
     uint64_t storedPadded = 0;
-    bool anyDeleted = false;
-    for (uint32_t n = 1; n <= count_ && (memoPack || !anyDeleted); n += perBlock) {
-        const uint32_t k = std::min(perBlock, count_ - n + 1);
-        readBlock(n, k);
+    std::vector<char> block;
+    for (uint32_t n = 1; n <= count_ && (plan.memoPack || !plan.anyDeleted); n += plan.perBlock) {
+        const uint32_t k = std::min(plan.perBlock, count_ - n + 1);
+        ReadRecords(n, k, block, plan.failText);
         for (uint32_t i = 0; i < k; ++i) {
             const char* rec = block.data() + size_t(i) * size_t(recordLength_);
             if (rec[0] == '*') {
-                anyDeleted = true;
+                plan.anyDeleted = true;
                 continue;
             }
-            for (size_t j = 0; memoPack && j < memoFields.size(); ++j) {
+            for (size_t j = 0; plan.memoPack && j < plan.memoFields.size(); ++j) {
                 int32_t ref = 0;
-                if (!ParseMemoRef(rec + memoFields[j], 10, ref) ||
+                if (!ParseMemoRef(rec + plan.memoFields[j], 10, ref) ||
                     !memo->CheckReference(ref).empty()) {
-                    memoPack = false;
+                    plan.memoPack = false;
                 } else if (ref != 0 && refs.insert(ref < 0 ? -ref : ref).second) {
                     const uint64_t bs = memo->BlockSize();
                     storedPadded += (memo->StoredSize(ref) + bs - 1) / bs * bs;
@@ -620,48 +629,28 @@ uint32_t TDbfFile::Pack(TMemoFile* memo) {
             }
         }
     }
-    if (memoPack) {
+    if (plan.memoPack) {
         // Worth it only when the copy is smaller than the file.
         const off_t size = memo->FileSize();
-        if (size < 0) FailIo(int(size), TIoKind::Read, failText);
-        memoPack =
+        if (size < 0) FailIo(int(size), TIoKind::Read, plan.failText);
+        plan.memoPack =
             uint64_t(size) > TMemoCopy::SizeFor(memo->Kind(), memo->BlockSize(), storedPadded);
     }
-    if (!anyDeleted && !memoPack) {
-        // Nothing moves: the records stay where they are.
-        CutAfter(count_);
-        return count_;
-    }
+    return plan;
+}
 
-    // The packed table (and memo file) are written whole under temporary
-    // names in the same folder, flushed, and then swapped in: a crash leaves
-    // the old ones or the new ones, whole.
-    // What a killed pack left is removed: holding the table exclusively, no
-    // other pack can be writing it.
-    RemoveStalePackFiles(target,
-                         (!memoTarget.empty() && FolderPart(memoTarget) == FolderPart(target))
-                             ? memoTarget
-                             : std::string());
-    const std::string temp = target + ".pack" + std::to_string(::getpid());
-    IFileSystem& fs = FileSystem();
-    int err = 0;
-    std::unique_ptr<IFile> out = fs.Open(temp, TOpenMode::CreateTruncate, err);
-    if (!out) Fail(CodeFromErrno(err, TIoKind::Open), failText);
-    TTempGuard guard{fs, temp};
-    std::unique_ptr<TMemoCopy> memoCopy;
-    if (memoPack)
-        memoCopy = std::make_unique<TMemoCopy>(
-            *memo, memoTarget + ".pack" + std::to_string(::getpid()), failText);
+uint32_t TDbfFile::CopyPacked(const TPackPlan& plan, IFile& out, TMemoCopy* memoCopy) {
     std::vector<uint8_t> header(static_cast<size_t>(headerLength_), 0);
     if (int r = ReadAll(*file_, header.data(), header.size(), 0); r < 0)
-        FailIo(r, TIoKind::Read, failText);
-    if (int r = WriteAll(*out, header.data(), header.size(), 0); r < 0)
-        FailIo(r, TIoKind::Write, failText);
+        FailIo(r, TIoKind::Read, plan.failText);
+    if (int r = WriteAll(out, header.data(), header.size(), 0); r < 0)
+        FailIo(r, TIoKind::Write, plan.failText);
     uint32_t survivors = 0;
+    std::vector<char> block;
     std::vector<char> kept;
-    for (uint32_t n = 1; n <= count_; n += perBlock) {
-        const uint32_t k = std::min(perBlock, count_ - n + 1);
-        readBlock(n, k);
+    for (uint32_t n = 1; n <= count_; n += plan.perBlock) {
+        const uint32_t k = std::min(plan.perBlock, count_ - n + 1);
+        ReadRecords(n, k, block, plan.failText);
         kept.clear();
         for (uint32_t i = 0; i < k; ++i) {
             const char* rec = block.data() + size_t(i) * size_t(recordLength_);
@@ -669,7 +658,7 @@ uint32_t TDbfFile::Pack(TMemoFile* memo) {
             const size_t at = kept.size();
             kept.insert(kept.end(), rec, rec + recordLength_);
             if (!memoCopy) continue;
-            for (int offset : memoFields) {
+            for (int offset : plan.memoFields) {
                 char* field = kept.data() + at + size_t(offset);
                 int32_t ref = 0;
                 ParseMemoRef(field, 10, ref);
@@ -680,13 +669,20 @@ uint32_t TDbfFile::Pack(TMemoFile* memo) {
                 std::memcpy(field, digits, 10);
             }
         }
-        if (int r = WriteAll(*out, kept.data(), kept.size(), RecordOffset(survivors + 1)); r < 0)
-            FailIo(r, TIoKind::Write, failText);
+        if (int r = WriteAll(out, kept.data(), kept.size(), RecordOffset(survivors + 1)); r < 0)
+            FailIo(r, TIoKind::Write, plan.failText);
         survivors += uint32_t(kept.size() / size_t(recordLength_));
     }
     const char eof = 0x1A;
-    if (int r = WriteAll(*out, &eof, 1, RecordOffset(survivors + 1)); r < 0)
-        FailIo(r, TIoKind::Write, failText);
+    if (int r = WriteAll(out, &eof, 1, RecordOffset(survivors + 1)); r < 0)
+        FailIo(r, TIoKind::Write, plan.failText);
+    return survivors;
+}
+
+void TDbfFile::SwapPacked(const TPackPlan& plan, TMemoFile* memo, std::unique_ptr<IFile> out,
+                          const std::string& temp, std::unique_ptr<TMemoCopy> memoCopy,
+                          uint32_t survivors, bool& tempOwned) {
+    const std::string& failText = plan.failText;
     const uint32_t oldCount = count_;
     count_ = survivors;
     try {
@@ -700,9 +696,9 @@ uint32_t TDbfFile::Pack(TMemoFile* memo) {
         FailIo(r, TIoKind::Write, failText);
     }
     if (!memoCopy) {
-        SwapInPacked(std::move(out), temp, target);
-        guard.armed = false;
-        return survivors;
+        SwapInPacked(std::move(out), temp, plan.target);
+        tempOwned = false;
+        return;
     }
 
     try {
@@ -711,21 +707,23 @@ uint32_t TDbfFile::Pack(TMemoFile* memo) {
         count_ = oldCount;
         throw;
     }
-    CopyOwnership(memoTarget, memoCopy->Path());
-    const TPackPair pair{target, temp, memoTarget, memoCopy->Path()};
+    CopyOwnership(plan.memoTarget, memoCopy->Path());
+    const TPackPair pair{plan.target, temp, plan.memoTarget, memoCopy->Path()};
+    int err = 0;
     if (!PublishPackMarker(pair, err)) {
         count_ = oldCount;
         Fail(CodeFromErrno(err, TIoKind::Write), failText);
     }
     // Decided: from here on the swap only goes forward, here or at the next open.
-    guard.armed = false;
+    tempOwned = false;
     std::unique_ptr<IFile> newMemo = memoCopy->Release();
     try {
         if (err != 0) FailIo(-err, TIoKind::Write, failText);
-        if (int r = fs.Rename(pair.memoTemp, pair.memo); r < 0) FailIo(r, TIoKind::Write, failText);
-        SwapInPacked(std::move(out), temp, target);
+        if (int r = FileSystem().Rename(pair.memoTemp, pair.memo); r < 0)
+            FailIo(r, TIoKind::Write, failText);
+        SwapInPacked(std::move(out), temp, plan.target);
         memo->Adopt(std::move(newMemo));
-        if (int r = RemovePackMarker(target); r < 0) FailIo(r, TIoKind::Write, failText);
+        if (int r = RemovePackMarker(plan.target); r < 0) FailIo(r, TIoKind::Write, failText);
     } catch (...) {
         // This handle's files may no longer be the table's: let nothing more
         // be written through them. The next open finishes the swap.
@@ -733,6 +731,40 @@ uint32_t TDbfFile::Pack(TMemoFile* memo) {
         Abandon();
         throw;
     }
+}
+
+uint32_t TDbfFile::Pack(TMemoFile* memo) {
+    DropReadAhead();
+    if (readOnly_) Fail(TErrorCode::AccessDenied, "File:  " + display_ + " [Pack]");
+    if (!exclusive_) Fail(TErrorCode::ExclusiveRequired, display_ + " [Pack]");
+    const TPackPlan plan = PlanPack(memo);
+    if (!plan.anyDeleted && !plan.memoPack) {
+        // Nothing moves: the records stay where they are.
+        CutAfter(count_);
+        return count_;
+    }
+
+    // The packed table (and memo file) are written whole under temporary
+    // names in the same folder, flushed, and then swapped in: a crash leaves
+    // the old ones or the new ones, whole.
+    // What a killed pack left is removed: holding the table exclusively, no
+    // other pack can be writing it.
+    RemoveStalePackFiles(plan.target, (!plan.memoTarget.empty() &&
+                                       FolderPart(plan.memoTarget) == FolderPart(plan.target))
+                                          ? plan.memoTarget
+                                          : std::string());
+    const std::string temp = plan.target + ".pack" + std::to_string(::getpid());
+    IFileSystem& fs = FileSystem();
+    int err = 0;
+    std::unique_ptr<IFile> out = fs.Open(temp, TOpenMode::CreateTruncate, err);
+    if (!out) Fail(CodeFromErrno(err, TIoKind::Open), plan.failText);
+    TTempGuard guard{fs, temp};
+    std::unique_ptr<TMemoCopy> memoCopy;
+    if (plan.memoPack)
+        memoCopy = std::make_unique<TMemoCopy>(
+            *memo, plan.memoTarget + ".pack" + std::to_string(::getpid()), plan.failText);
+    const uint32_t survivors = CopyPacked(plan, *out, memoCopy.get());
+    SwapPacked(plan, memo, std::move(out), temp, std::move(memoCopy), survivors, guard.armed);
     return survivors;
 }
 

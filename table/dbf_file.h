@@ -18,6 +18,7 @@
 namespace qm::table {
 
 class TMemoFile;
+class TMemoCopy;
 
 // One field of an open table.
 struct TFieldDef {
@@ -142,6 +143,17 @@ private:
     // Gives the packed file at `temp` the table's name `target` and makes it the open file.
     void SwapInPacked(std::unique_ptr<IFile> packed, const std::string& temp,
                       const std::string& target);
+    // The steps of Pack: the plan (what moves), the copy of the surviving
+    // records under a temporary name, and the swap that puts the copy in place
+    // (clearing `tempOwned` once the temporary file is no longer to be removed).
+    struct TPackPlan;
+    TPackPlan PlanPack(TMemoFile* memo);
+    uint32_t CopyPacked(const TPackPlan& plan, IFile& out, TMemoCopy* memoCopy);
+    void SwapPacked(const TPackPlan& plan, TMemoFile* memo, std::unique_ptr<IFile> out,
+                    const std::string& temp, std::unique_ptr<TMemoCopy> memoCopy,
+                    uint32_t survivors, bool& tempOwned);
+    void ReadRecords(uint32_t first, uint32_t k, std::vector<char>& block,
+                     const std::string& failText);
     static void CopyOwnership(const std::string& from, const std::string& to);
     uint32_t CountFromSize(off_t size) const;
     static bool ValidFlag(uint8_t flag);

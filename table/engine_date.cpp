@@ -10,7 +10,7 @@ namespace qm::table {
 namespace {
 
 TEngineDateFormat g_format = EngineDateFormatFrom("M/d/yyyy");
-TDateClock g_clock;
+TClock g_clock;
 
 bool IsSeparator(char c) {
     return c == '/' || c == '-' || c == '.';
@@ -47,20 +47,30 @@ TEngineDateFormat EngineDateFormatFrom(std::string_view fmt) {
 void SetSystemShortDateFormat(std::string_view fmt) {
     g_format = EngineDateFormatFrom(fmt);
 }
-const TEngineDateFormat& EngineDateFormat() {
-    return g_format;
-}
 
-void SetDateClock(TDateClock clock) {
+void SetClock(TClock clock) {
     g_clock = std::move(clock);
 }
 
-TDate Today() {
+void SetDateClock(TDateClock clock) {
+    if (!clock) {
+        g_clock = nullptr;
+        return;
+    }
+    g_clock = [day = std::move(clock)] { return TLocalTime{day()}; };
+}
+
+TLocalTime Now() {
     if (g_clock) return g_clock();
     std::time_t t = std::time(nullptr);
     std::tm tm{};
     localtime_r(&t, &tm);
-    return TDate{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday};
+    return TLocalTime{TDate{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday}, tm.tm_hour, tm.tm_min,
+                      tm.tm_sec};
+}
+
+TDate Today() {
+    return Now().date;
 }
 
 bool IsValidDate(int y, int m, int d) {

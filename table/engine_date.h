@@ -30,9 +30,23 @@ struct TEngineDateFormat {
 // Derives the engine format from the system's short date format (Qt letters).
 TEngineDateFormat EngineDateFormatFrom(std::string_view systemShortDateFormat);
 void SetSystemShortDateFormat(std::string_view systemShortDateFormat);
-const TEngineDateFormat& EngineDateFormat();
 
-// Today's date; tests may install a fixed clock (nullptr restores the system clock).
+// The local date and time of day.
+struct TLocalTime {
+    TDate date;
+    int hour = 0;
+    int minute = 0;
+    int second = 0;
+};
+
+// The program's one clock: the engine's dates, the log date, the report's printing time and
+// the default date ranges all read it, so tests pin them by installing a fixed clock here
+// (nullptr restores the system clock).
+using TClock = std::function<TLocalTime()>;
+void SetClock(TClock clock);
+TLocalTime Now();
+
+// A clock that gives only the day (its time of day is midnight).
 using TDateClock = std::function<TDate()>;
 void SetDateClock(TDateClock clock);
 TDate Today();

@@ -77,6 +77,7 @@ public:
         case TOpenMode::CreateNew: flags |= O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW; break;
         case TOpenMode::CreateTruncate: flags |= O_RDWR | O_CREAT | O_TRUNC | O_NOFOLLOW; break;
         case TOpenMode::ReadNoFollow: flags |= O_RDONLY | O_NOFOLLOW; break;
+        case TOpenMode::OpenOrCreate: flags |= O_RDWR | O_CREAT | O_NOFOLLOW; break;
         }
         int fd = ::open(path.c_str(), flags, 0666);
         if (fd < 0) {

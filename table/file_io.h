@@ -37,7 +37,8 @@ public:
 
 // Creating modes never follow a symbolic link at the path (a planted link gives
 // an error, not a write through it); ReadNoFollow opens our own files the same way.
-enum class TOpenMode { ReadOnly, ReadWrite, CreateNew, CreateTruncate, ReadNoFollow };
+// OpenOrCreate keeps an existing file's bytes (a lock file shared by every copy).
+enum class TOpenMode { ReadOnly, ReadWrite, CreateNew, CreateTruncate, ReadNoFollow, OpenOrCreate };
 
 class IFileSystem {
 public:

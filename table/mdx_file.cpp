@@ -238,15 +238,6 @@ void TMdxFile::ReadTags() {
     }
 }
 
-int TMdxFile::FindTag(const std::string& name) const {
-    std::string upper = name;
-    std::transform(upper.begin(), upper.end(), upper.begin(),
-                   [](unsigned char c) { return char(std::toupper(c)); });
-    for (size_t i = 0; i < tags_.size(); ++i)
-        if (tags_[i].name == upper) return int(i);
-    return -1;
-}
-
 void TMdxFile::WriteHeader() {
     WriteAt(header_.data(), kMdxHeaderSize, 0);
 }

@@ -87,7 +87,6 @@ public:
     bool IsAtPath() { return file_ && StillAtPath(*file_, path_); }
     const std::string& Path() const { return path_; }
     const std::vector<TMdxTag>& Tags() const { return tags_; }
-    int FindTag(const std::string& name) const; // index in Tags(), -1 if none
     const uint8_t* Header() const { return header_.data(); }
 
     // Re-reads the header and the tag table: another copy may have grown the file.

@@ -488,13 +488,8 @@ bool TTzDbf::LockedOperation(const char* word, const TLockFailedEvent& event, bo
     do {
         retry = false;
         if (append ? area_.ALock() : area_.RLock()) {
-            try {
-                op();
-            } catch (...) {
-                area_.UnLock();
-                throw;
-            }
-            area_.UnLock();
+            TAreaUnlock unlock(area_);
+            op();
             return true;
         }
         if (event)

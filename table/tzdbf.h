@@ -6,7 +6,7 @@
 //   log.Open();                      // creates the table from DbfFields when missing
 //   log.ClearRecord();
 //   log.SetField("sentname0", "John Smith");
-//   if (log.ALock()) { log.AppendRec(); log.UnLock(); }
+//   if (TTableLock lock(log, TTableLock::Append); lock.Held()) log.AppendRec();
 //   log.Close();
 //
 // Engine failures go through the engine's error mechanism (engine_error.h): in
@@ -235,6 +235,32 @@ private:
     TWorkArea area_;
     int slot_ = 0;
     TDataSetState state_ = TDataSetState::dsInactive;
+};
+
+// Holds one of a table's locks for a scope: the append lock (ALock), the current record's
+// lock (RLock) or the file lock (FLock), released by UnLock when the scope ends, also when an
+// exception leaves it. Held() is false when another copy kept the lock past the engine's
+// bounded wait.
+class TTableLock {
+public:
+    enum TKind { Append, Record, File };
+    TTableLock(TTzDbf& table, TKind kind) : table_(table) {
+        held_ = kind == Append ? table.ALock() : kind == Record ? table.RLock() : table.FLock();
+    }
+    ~TTableLock() { Release(); }
+    TTableLock(const TTableLock&) = delete;
+    TTableLock& operator=(const TTableLock&) = delete;
+
+    bool Held() const { return held_; }
+    // Releases the lock before the scope ends (a closed table holds none).
+    void Release() {
+        if (held_ && table_.Active()) table_.UnLock();
+        held_ = false;
+    }
+
+private:
+    TTzDbf& table_;
+    bool held_ = false;
 };
 
 // A command boundary for the program's exception mode: runs `command`; when an

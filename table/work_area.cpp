@@ -119,14 +119,6 @@ void CheckAliasFree(const std::string& alias, const TWorkArea* self) {
     }
 }
 
-TWorkArea& SelectArea(int slot, const std::string& operation) {
-    TWorkArea* a = WorkAreaAt(slot);
-    if (!a || !a->IsOpen())
-        Fail(TErrorCode::NoDatabase,
-             "No database in use [" + operation + "]  WorkArea = " + std::to_string(slot));
-    return *a;
-}
-
 // ---- opening and closing
 
 void TWorkArea::Use(const std::string& fileName, const std::string& alias, bool exclusive,

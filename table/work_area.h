@@ -129,7 +129,7 @@ public:
     // Reads any record into a scratch buffer and gives its display values.
     void PeekRecord(uint32_t n, std::vector<std::string>& values, bool& deleted);
 
-    // Locks (Part of shared access).
+    // Locks for shared access.
     TLockState LockState() const { return lockState_; }
     bool ALock();
     bool RLock();
@@ -206,7 +206,16 @@ void BindSlot(int slot, TWorkArea* area);
 void ReleaseSlot(int slot);
 // Fails with 220 when another open area has the alias.
 void CheckAliasFree(const std::string& alias, const TWorkArea* self);
-// Fails with 215 for an empty slot.
-TWorkArea& SelectArea(int slot, const std::string& operation);
+// Releases the locks a work area took for one operation when the scope ends.
+class TAreaUnlock {
+public:
+    explicit TAreaUnlock(TWorkArea& area) : area_(area) {}
+    ~TAreaUnlock() { area_.UnLock(); }
+    TAreaUnlock(const TAreaUnlock&) = delete;
+    TAreaUnlock& operator=(const TAreaUnlock&) = delete;
+
+private:
+    TWorkArea& area_;
+};
 
 } // namespace qm::table

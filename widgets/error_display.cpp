@@ -14,9 +14,4 @@ void ShowError(QWidget* parent, const std::exception& error) {
     ShowError(parent, QString::fromUtf8(error.what()));
 }
 
-void ShowNotAvailableYet(QWidget* parent) {
-    QMessageBox::information(parent, ApplicationTitle(),
-                             QStringLiteral("This command is not available yet."));
-}
-
 } // namespace qm

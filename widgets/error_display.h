@@ -12,7 +12,4 @@ namespace qm {
 void ShowError(QWidget* parent, const QString& message);
 void ShowError(QWidget* parent, const std::exception& error);
 
-// Information box for menu commands that are not part of this build yet.
-void ShowNotAvailableYet(QWidget* parent);
-
 } // namespace qm

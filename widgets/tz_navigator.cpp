@@ -41,10 +41,6 @@ QToolButton* TTzNavigator::Button(TNavigateBtn which) const {
     return buttons_[size_t(which)];
 }
 
-void TTzNavigator::BtnClick(TNavigateBtn which) {
-    Button(which)->click();
-}
-
 void TTzNavigator::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     const int w = width(), h = height();

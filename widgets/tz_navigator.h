@@ -26,8 +26,6 @@ public:
     static constexpr int kButtons = 9;
     explicit TTzNavigator(QWidget* parent = nullptr);
     QToolButton* Button(TNavigateBtn which) const;
-    // Presses a button as a click does.
-    void BtnClick(TNavigateBtn which);
 
 signals:
     void Click(qm::TNavigateBtn which);

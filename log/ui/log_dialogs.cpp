@@ -1,5 +1,6 @@
 #include "log/ui/log_dialogs.h"
 
+#include "core/clock.h"
 #include "core/program_folder.h"
 #include "log/log_export.h"
 #include "log/log_table.h"
@@ -35,10 +36,6 @@ QString LogFolder() {
 }
 
 } // namespace
-
-void SetSaveDialogFolder(const QString& folder) {
-    SaveFolder() = folder;
-}
 
 namespace {
 
@@ -129,7 +126,7 @@ bool WidgetLogUi::ChooseBookRange(DateRange& range, bool& preview) {
 }
 
 bool WidgetLogUi::ChooseExport(QString& fileName, std::optional<DateRange>& range) {
-    const QDate today = QDate::currentDate();
+    const QDate today = CurrentDate();
     TF_DateRange dialog(QStringLiteral("Export Log"), DateRange{today, today}, true, false,
                         parent_);
     if (dialog.exec() != QDialog::Accepted) return false;

@@ -12,10 +12,8 @@ class QRadioButton;
 
 namespace qm {
 
-// The folder the export save dialog starts in (it remembers the last one used); before any,
-// the log's folder. The archive dialog of Clear always starts in the log's folder.
-void SetSaveDialogFolder(const QString& folder);
-
+// The export save dialog starts in the folder used last; before any, the log's folder. The
+// archive dialog of Clear always starts in the log's folder.
 class WidgetLogUi : public LogUi {
 public:
     explicit WidgetLogUi(QWidget* parent) : parent_(parent) {}

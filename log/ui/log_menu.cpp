@@ -8,7 +8,6 @@
 #include "log/ui/log_dialogs.h"
 
 #include <QAction>
-#include <QDateTime>
 
 namespace qm {
 
@@ -28,8 +27,7 @@ LogOrder CheckedLogOrder(const QAction* byMailerNumber, const QAction* byName,
 void RunLogReportCommand(QWidget* parent, LogOrder order, ReportDestination destination,
                          LogReport report) {
     WidgetLogUi ui(parent);
-    RunLogReport(ui, LogTablePath(), ReportProjectPath(), order, destination, report,
-                 QDateTime::currentDateTime());
+    RunLogReport(ui, LogTablePath(), ReportProjectPath(), order, destination, report);
 }
 
 void RunClearLogCommand(QWidget* parent) {

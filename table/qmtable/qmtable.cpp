@@ -334,9 +334,11 @@ int Append(const std::string& file, const std::vector<std::string>& assignments,
     OpenTable(t, file, false, false, ansi);
     t.ClearRecord();
     SetFields(t, assignments);
-    if (!t.ALock()) throw ELocked(file + ": locked by another copy [Insert]");
-    t.AppendRec();
-    t.UnLock();
+    {
+        TTableLock lock(t, TTableLock::Append);
+        if (!lock.Held()) throw ELocked(file + ": locked by another copy [Insert]");
+        t.AppendRec();
+    }
     std::printf("%u\n", t.RecNo());
     t.Close();
     return 0;
@@ -372,11 +374,13 @@ int Mark(const std::string& file, const std::string& recNo, bool deleted, bool a
     if (n > t.RecCount()) throw EUsage("no record " + recNo + " in the table");
     t.SetRecNo(n);
     LockRecord(t, file, deleted ? "DeleteRec" : "RecallRec");
-    if (deleted)
-        t.DeleteRec();
-    else
-        t.RecallRec();
-    t.UnLock();
+    {
+        TTableLock held(t, TTableLock::Record); // the lock LockRecord took, released at the end
+        if (deleted)
+            t.DeleteRec();
+        else
+            t.RecallRec();
+    }
     t.Close();
     return 0;
 }

@@ -1,6 +1,8 @@
 // The numbering lock: one holder at a time across open files, released with its holder.
 #include "core/settings_lock.h"
 
+#include "fault_fs.h"
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -51,4 +53,44 @@ TEST(SettingsLock, APlantedLinkIsRefused) {
     ASSERT_TRUE(QFile::link(victim, SettingsLock::LockFilePath(ini)));
     EXPECT_THROW(SettingsLock lock(ini, 50), SettingsLockError);
     EXPECT_FALSE(QFile::exists(victim));
+}
+
+// The lock goes through the engine's file interface, so an injected fault reaches it: the
+// open and the lock call each fail with their own message, and a failed lock is released.
+TEST(SettingsLock, FaultsOfTheFileInterfaceAreNamedInTheError) {
+    using table::testing::FaultyFileSystem;
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString ini = dir.filePath(QStringLiteral("quill4.ini"));
+    const QString lockFile = SettingsLock::LockFilePath(ini);
+    struct Case {
+        const char* why;
+        bool denyOpen;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"the open is refused", true,
+         "Unable to lock the mailer numbers: %1 cannot be opened (Permission denied)."},
+        {"the lock call fails", false,
+         "Unable to lock the mailer numbers in %1 (No locks available)."},
+    };
+    for (const Case& c : cases) {
+        FaultyFileSystem fs;
+        fs.kinds = table::testing::kFaultLock;
+        fs.failAt = 1;
+        if (c.denyOpen) fs.denyWrite = QFile::encodeName(lockFile).toStdString();
+        table::SetFileSystem(&fs);
+        try {
+            SettingsLock lock(ini, 50);
+            ADD_FAILURE() << c.why << ": locked";
+        } catch (const SettingsLockError& e) {
+            EXPECT_EQ(QString::fromStdString(e.what()),
+                      QString::fromLatin1(c.expected).arg(lockFile))
+                << c.why;
+        }
+        EXPECT_EQ(fs.faults, c.denyOpen ? 0 : 1) << c.why;
+        table::SetFileSystem(nullptr);
+        // Nothing is left held: the next copy locks at once.
+        EXPECT_NO_THROW(SettingsLock again(ini, 50)) << c.why;
+    }
 }

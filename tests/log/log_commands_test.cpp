@@ -3,6 +3,7 @@
 // and the export have their own files.
 #include "log_test_util.h"
 
+#include "core/short_date.h"
 #include "tzdbf.h"
 
 #include <QRegularExpression>
@@ -48,8 +49,8 @@ protected:
     QString Report(LogOrder order, LogReport report, const QString& project = CompanionProject()) {
         ui.pdf = File(QStringLiteral("report.pdf"));
         QFile::remove(ui.pdf);
-        RunLogReport(ui, LogPath(), project, order, ReportDestination::Printer, report,
-                     QDateTime(QDate(2008, 3, 5), QTime(14, 30, 0)));
+        table::SetClock([] { return table::TLocalTime{{2008, 3, 5}, 14, 30, 0}; });
+        RunLogReport(ui, LogPath(), project, order, ReportDestination::Printer, report);
         EXPECT_TRUE(ui.errors.isEmpty()) << ui.errors.join(u'\n').toStdString();
         return QFile::exists(ui.pdf) ? PdfText(ui.pdf) : QString();
     }
@@ -129,7 +130,7 @@ TEST_F(LogCommandTest, ChangedHeadingAndWidthInTheProjectFileTakeEffect) {
 
 TEST_F(LogCommandTest, EmptyLogSaysSoAndOpensNothing) {
     RunLogReport(ui, LogPath(), CompanionProject(), LogOrder::Date, ReportDestination::Preview,
-                 LogReport::FullDetail, QDateTime::currentDateTime());
+                 LogReport::FullDetail);
     EXPECT_EQ(ui.errors, QStringList{"Report is empty."});
     EXPECT_EQ(ui.previews, 0);
     ClearLog(ui, LogPath());
@@ -153,17 +154,39 @@ TEST_F(LogCommandTest, PreviewGetsTheReportInItsOrder) {
         EXPECT_TRUE(PrintReport(doc, printer, *quiet.Status()));
     };
     RunLogReport(ui, LogPath(), CompanionProject(), LogOrder::Name, ReportDestination::Preview,
-                 LogReport::ShortDetail, QDateTime::currentDateTime());
+                 LogReport::ShortDetail);
     EXPECT_EQ(ui.previews, 1);
     EXPECT_EQ(NamesInOrder(PdfText(File(QStringLiteral("preview.pdf")))),
               QStringList({"Alice", "Bob", "Carol", "Dave", "Eve"}));
+}
+
+TEST_F(LogCommandTest, TheProgramsClockDatesTheLoggedPieceAndTheReport) {
+    // Logged on one pinned day, reported on another: both come from the one clock.
+    table::SetClock([] { return table::TLocalTime{{2009, 7, 4}, 9, 15, 0}; });
+    Append(Piece(QStringLiteral("Frank"), QStringLiteral("60606"), QStringLiteral("6")));
+    table::TTzDbf log("Log");
+    log.SetDbfFileName(LogPath().toStdString());
+    log.Open();
+    log.GoTop();
+    EXPECT_EQ(log.GetField("rdate"), table::FormatEngineDate({2009, 7, 4}));
+    log.Close();
+
+    table::SetClock([] { return table::TLocalTime{{2010, 1, 2}, 8, 0, 0}; });
+    ui.pdf = File(QStringLiteral("report.pdf"));
+    RunLogReport(ui, LogPath(), CompanionProject(), LogOrder::Record, ReportDestination::Printer,
+                 LogReport::FullDetail);
+    ASSERT_TRUE(ui.errors.isEmpty()) << ui.errors.join(u'\n').toStdString();
+    const QString text = PdfText(ui.pdf);
+    EXPECT_TRUE(text.contains(QStringLiteral("Date Printed: ") + ShortDateText({2010, 1, 2})))
+        << text.toStdString();
+    EXPECT_TRUE(text.contains(ShortDateText({2009, 7, 4}))) << text.toStdString();
 }
 
 TEST_F(LogCommandTest, MissingProjectIsReportedAndTheLogClosed) {
     AppendFive();
     ui.pdf = File(QStringLiteral("x.pdf"));
     RunLogReport(ui, LogPath(), File(QStringLiteral("nothing")), LogOrder::Record,
-                 ReportDestination::Printer, LogReport::FullDetail, QDateTime::currentDateTime());
+                 ReportDestination::Printer, LogReport::FullDetail);
     ASSERT_EQ(ui.errors.size(), 1);
     EXPECT_TRUE(ui.errors[0].contains(QStringLiteral("nothing.rav"))) << ui.errors[0].toStdString();
     // Closed: an exclusive open succeeds.
@@ -182,7 +205,7 @@ TEST_F(LogCommandTest, DamagedLogOrProjectIsReportedAndLosesNothing) {
     ui.answer = LogUi::SaveAnswer::No;
     ui.exportFile = File(QStringLiteral("x.csv"));
     RunLogReport(ui, LogPath(), CompanionProject(), LogOrder::Name, ReportDestination::Preview,
-                 LogReport::FullDetail, QDateTime::currentDateTime());
+                 LogReport::FullDetail);
     ClearLog(ui, LogPath());
     RunExportLog(ui, LogPath());
     ASSERT_EQ(ui.errors.size(), 3);
@@ -202,7 +225,7 @@ TEST_F(LogCommandTest, DamagedLogOrProjectIsReportedAndLosesNothing) {
     project.close();
     ScriptedUi second;
     RunLogReport(second, LogPath(), project.fileName(), LogOrder::Record,
-                 ReportDestination::Preview, LogReport::FullDetail, QDateTime::currentDateTime());
+                 ReportDestination::Preview, LogReport::FullDetail);
     ASSERT_EQ(second.errors.size(), 1);
     EXPECT_TRUE(second.errors[0].contains(QStringLiteral("Quill3.rav, line 2")))
         << second.errors[0].toStdString();
@@ -211,7 +234,7 @@ TEST_F(LogCommandTest, DamagedLogOrProjectIsReportedAndLosesNothing) {
     project.write("report FullDetail\n  column 1 zip 1 left Zip\nend\n");
     project.close();
     RunLogReport(second, LogPath(), project.fileName(), LogOrder::Record,
-                 ReportDestination::Preview, LogReport::ShortDetail, QDateTime::currentDateTime());
+                 ReportDestination::Preview, LogReport::ShortDetail);
     ASSERT_EQ(second.errors.size(), 2);
     EXPECT_TRUE(second.errors[1].contains(QStringLiteral("no report \"ShortDetail\"")));
     EXPECT_EQ(Records(LogPath()), 5);

@@ -115,6 +115,25 @@ TEST_F(LogWindowTest, DateRangeDialogRefusesABackwardRange) {
     EXPECT_TRUE(exportRange.findChild<QDateEdit*>(QStringLiteral("editFrom"))->isEnabled());
 }
 
+TEST_F(LogWindowTest, ExportRangeStartsOnTheDayOfTheProgramsClock) {
+    // The one clock of engine_date.h, pinned to a day the system clock never shows.
+    table::SetClock([] { return table::TLocalTime{{1999, 12, 31}, 23, 59, 0}; });
+    QWidget parent;
+    WidgetLogUi ui(&parent);
+    QDate from, to;
+    qm::test::ModalScript script;
+    script.Then([&](QWidget* w) {
+        if (auto* edit = w->findChild<QDateEdit*>(QStringLiteral("editFrom"))) from = edit->date();
+        if (auto* edit = w->findChild<QDateEdit*>(QStringLiteral("editTo"))) to = edit->date();
+        qm::test::PressButton("btnCancel")(w);
+    });
+    QString file;
+    std::optional<DateRange> range;
+    EXPECT_FALSE(ui.ChooseExport(file, range));
+    EXPECT_EQ(from, QDate(1999, 12, 31));
+    EXPECT_EQ(to, QDate(1999, 12, 31));
+}
+
 TEST_F(LogWindowTest, SaveDialogsStartInReportsAndAddTheirType) {
     using qm::test::ModalScript;
     const QString reports = QDir(dir_.path()).absoluteFilePath(QStringLiteral("Reports"));

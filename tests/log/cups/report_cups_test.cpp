@@ -70,8 +70,7 @@ TEST_F(ReportCupsTest, ReportAndBookPrintOnLetterThroughAnA4Queue) {
             RunFirmMailingBook(ui, LogPath(), {QStringLiteral("Acme Title Company")});
         else
             RunLogReport(ui, LogPath(), CompanionProject(), LogOrder::Record,
-                         ReportDestination::Printer, LogReport::ShortDetail,
-                         QDateTime::currentDateTime());
+                         ReportDestination::Printer, LogReport::ShortDetail);
         EXPECT_EQ(dialogPaper, QStringLiteral("Output Options"));
         const QString pdf = PrintedFile(cups, since);
         if (pdf.isEmpty()) continue;
