@@ -282,7 +282,7 @@ TEST_F(AddressBookWindow, MovesShowWhatAnotherCopyWrote) {
     Open(w, file);
     Press(w, TNavigateBtn::nbNext);
     Press(w, TNavigateBtn::nbPrior);
-    ASSERT_EQ(w.tzeditCity->text(), QStringLiteral("Akron"));
+    ASSERT_EQ(test::Find<QLineEdit>(w, "tzeditCity")->text(), QStringLiteral("Akron"));
     // The other copy: a second handle, excluded by the same locks as a second process.
     table::TTzDbf other("TzDbfOtherCopy");
     other.SetDbfFileName(file.toStdString());
@@ -302,13 +302,15 @@ TEST_F(AddressBookWindow, MovesShowWhatAnotherCopyWrote) {
 
     Press(w, TNavigateBtn::nbNext);
     EXPECT_EQ(Order(w), QStringLiteral("2/4"));
-    EXPECT_EQ(w.tzmemoAddress->toPlainText(), QStringLiteral("Bo Baker\nBaker Farm"));
-    EXPECT_EQ(w.tzeditCity->text(), QStringLiteral("Burley"));
+    EXPECT_EQ(test::Find<QPlainTextEdit>(w, "tzmemoAddress")->toPlainText(),
+              QStringLiteral("Bo Baker\nBaker Farm"));
+    EXPECT_EQ(test::Find<QLineEdit>(w, "tzeditCity")->text(), QStringLiteral("Burley"));
     Press(w, TNavigateBtn::nbLast);
     EXPECT_EQ(Order(w), QStringLiteral("4/4"));
-    EXPECT_EQ(w.tzmemoAddress->toPlainText(), QStringLiteral("Dee Dunn"));
+    EXPECT_EQ(test::Find<QPlainTextEdit>(w, "tzmemoAddress")->toPlainText(),
+              QStringLiteral("Dee Dunn"));
     Press(w, TNavigateBtn::nbFirst);
-    EXPECT_EQ(w.tzeditCity->text(), QStringLiteral("Ada"));
+    EXPECT_EQ(test::Find<QLineEdit>(w, "tzeditCity")->text(), QStringLiteral("Ada"));
 
     // Refresh rereads the record shown.
     {
@@ -319,12 +321,12 @@ TEST_F(AddressBookWindow, MovesShowWhatAnotherCopyWrote) {
         again.Post();
         again.Close();
     }
-    EXPECT_EQ(w.tzeditState->text(), QStringLiteral("OH"));
+    EXPECT_EQ(test::Find<QLineEdit>(w, "tzeditState")->text(), QStringLiteral("OH"));
     Press(w, TNavigateBtn::nbRefresh);
-    EXPECT_EQ(w.tzeditState->text(), QStringLiteral("ID"));
-    w.tzeditZip->setText(QStringLiteral("83301"));
+    EXPECT_EQ(test::Find<QLineEdit>(w, "tzeditState")->text(), QStringLiteral("ID"));
+    test::Find<QLineEdit>(w, "tzeditZip")->setText(QStringLiteral("83301"));
     Press(w, TNavigateBtn::nbPost);
-    w.btnExit->click();
+    test::Find<QPushButton>(w, "btnExit")->click();
     EXPECT_EQ(XBaseRecords(file).join(QLatin1Char('\n')).toStdString(),
               (QStringList{"0|Ann Able|Ada|ID|83301", "0|Bo Baker\r\nBaker Farm|Burley|ID|83702",
                            "0|Cy Cole|Camden|NJ|08101", "0|Dee Dunn|Dover||"})
