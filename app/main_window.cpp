@@ -131,6 +131,13 @@ void TF_Main::BuildMenu() {
     QAction* MIPrinterAlignment =
         AddItem(MIPrintOptions, "MIPrinterAlignment", QStringLiteral("Printer &Alignment"));
     QAction* MIExtraLabel = AddItem(MIPrintOptions, "MIExtraLabel", QStringLiteral("&Extra Label"));
+    MIPrintOptions->addSeparator();
+    MIVerifyBarcodes_ = AddItem(MIPrintOptions, "MIVerifyBarcodes",
+                                QStringLiteral("&Verify Barcodes Before Printing"));
+    MIVerifyBarcodes_->setCheckable(true);
+    MIKeepPdfCopy_ =
+        AddItem(MIPrintOptions, "MIKeepPdfCopy", QStringLiteral("&Keep a PDF Copy of Each Mailer"));
+    MIKeepPdfCopy_->setCheckable(true);
     QMenu* BarCodes1 = AddSubmenu(menuOptions, "BarCodes1", QStringLiteral("&BarCode's"));
     PrintBarCodeMI_ = AddItem(BarCodes1, "PrintBarCodeMI", QStringLiteral("&Print"));
     DontPrintBarCodeMI_ = AddItem(BarCodes1, "DontPrintBarCodeMI", QStringLiteral("&Don't Print"));
@@ -217,6 +224,9 @@ void TF_Main::BuildMenu() {
     };
     for (const auto& [action, handler] : handlers)
         connect(action, &QAction::triggered, this, handler);
+    connect(MIVerifyBarcodes_, &QAction::toggled, this,
+            [](bool on) { Globals().VerifyBarcodes = on; });
+    connect(MIKeepPdfCopy_, &QAction::toggled, this, [](bool on) { Globals().KeepPdfCopy = on; });
 }
 
 void TF_Main::BuildForm() {
@@ -320,6 +330,8 @@ void TF_Main::FormCreate() {
     fees_->LoadDefaults(g);
 
     (g.PrintBarCode ? PrintBarCodeMI_ : DontPrintBarCodeMI_)->setChecked(true);
+    MIVerifyBarcodes_->setChecked(g.VerifyBarcodes);
+    MIKeepPdfCopy_->setChecked(g.KeepPdfCopy);
 
     // The log table's file is DataFolder() + "Reports/report3.dbf"; it is opened when used.
     QDir().mkpath(DataFolder() + QStringLiteral("Addresses"));

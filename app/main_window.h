@@ -132,6 +132,8 @@ private:
     // Menu "&Options"
     QAction* PrintBarCodeMI_ = nullptr;
     QAction* DontPrintBarCodeMI_ = nullptr;
+    QAction* MIVerifyBarcodes_ = nullptr;
+    QAction* MIKeepPdfCopy_ = nullptr;
     // Menu "&Report", "&Sort": the order of the next report.
     QAction* MIByMailerNumber_ = nullptr;
     QAction* MIByName_ = nullptr;

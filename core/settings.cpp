@@ -47,6 +47,8 @@ void LoadSettings(GlobalVariables& g, const std::function<void(GlobalVariables&)
     g.SeenMailerNum = g.MailerNum;
     g.PrintExtraLabel = ini.ReadString("Printing", "PrintExtraLabel", d.PrintExtraLabel);
     g.ExtraLabel = ini.ReadString("Printing", "ExtraLabel", d.ExtraLabel);
+    g.VerifyBarcodes = ini.ReadBool("Printing", "VerifyBarcodes", d.VerifyBarcodes);
+    g.KeepPdfCopy = ini.ReadBool("Printing", "KeepPdfCopy", d.KeepPdfCopy);
     g.LeftRight = ini.ReadInteger("Print Align", "LeftRight", d.LeftRight);
     g.TopBottom = ini.ReadInteger("Print Align", "TopBottom", d.TopBottom);
     g.BarCodeApp = ini.ReadBool("Type", "BarCodeApp", d.BarCodeApp);
@@ -148,6 +150,8 @@ void SaveSettings(const GlobalVariables& settings) {
     ini.WriteString("Values", "MailerNum", g.MailerNum);
     ini.WriteString("Printing", "PrintExtraLabel", g.PrintExtraLabel);
     ini.WriteString("Printing", "ExtraLabel", g.ExtraLabel);
+    ini.WriteBool("Printing", "VerifyBarcodes", g.VerifyBarcodes);
+    ini.WriteBool("Printing", "KeepPdfCopy", g.KeepPdfCopy);
     ini.WriteInteger("Print Align", "LeftRight", g.LeftRight);
     ini.WriteInteger("Print Align", "TopBottom", g.TopBottom);
     ini.WriteBool("type", "BarCodeApp", g.BarCodeApp);

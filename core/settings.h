@@ -29,6 +29,8 @@ struct GlobalVariables {
     // [Printing]
     QString PrintExtraLabel = QStringLiteral("Yes");     // "Yes" or "No"
     QString ExtraLabel = QStringLiteral("Addressed To"); // or "Your Name and Address"
+    bool VerifyBarcodes = true; // decode the rendered symbols before a mailer is printed
+    bool KeepPdfCopy = true;    // write a PDF proof of each printed mailer
     // [Print Align], hundredths of an inch
     int LeftRight = 0;
     int TopBottom = 0;

@@ -172,6 +172,7 @@ TEST_F(SettingsFile, FirstRunWritesEveryKeyInOrderAndReadsItBack) {
                                 "SerialNum=0000000\r\nIncrement=1\r\n"
                                 "MailerNum=71000000000000000000\r\n"
                                 "[Printing]\r\nPrintExtraLabel=Yes\r\nExtraLabel=Addressed To\r\n"
+                                "VerifyBarcodes=1\r\nKeepPdfCopy=1\r\n"
                                 "[Print Align]\r\nLeftRight=0\r\nTopBottom=0\r\n"
                                 "[System Path]\r\ndefault=" +
                                 QDir(dir_.path()).filePath("Addresses").toUtf8() + "\r\n";
@@ -181,12 +182,16 @@ TEST_F(SettingsFile, FirstRunWritesEveryKeyInOrderAndReadsItBack) {
     changed.Line1 = QString::fromUtf8("Jos\u00E9 M\u00FCller");
     changed.LeftRight = -5;
     changed.PrintBarCode = false;
+    changed.VerifyBarcodes = false;
+    changed.KeepPdfCopy = false;
     SaveSettings(changed);
     GlobalVariables back;
     LoadSettings(back);
     EXPECT_EQ(back.Line1, changed.Line1);
     EXPECT_EQ(back.LeftRight, -5);
     EXPECT_FALSE(back.PrintBarCode);
+    EXPECT_FALSE(back.VerifyBarcodes);
+    EXPECT_FALSE(back.KeepPdfCopy);
     EXPECT_EQ(back.Company, "Larkfield");
     EXPECT_TRUE(ReadIni().contains("Line1=Jos\xE9 M\xFCller\r\n")); // Windows-1252 on disk
 }
