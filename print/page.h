@@ -6,6 +6,8 @@
 // and the user's alignment (1/100 inch per unit). All drawing goes through a
 // PageTarget: a QPrinter (CUPS printer or PDF file) or an in-memory image.
 
+#include "print/drawn_symbol.h"
+
 #include <QColor>
 #include <QFont>
 #include <QImage>
@@ -18,6 +20,8 @@
 #include <memory>
 #include <optional>
 #include <stdexcept>
+#include <utility>
+#include <vector>
 
 class QPrinter;
 
@@ -211,6 +215,11 @@ public:
     // cover: a long line is cut where it would reach it.
     void KeepClear(const QRect& dots);
 
+    // Notes a machine-readable symbol drawn on the page with what it must read as.
+    void NoteSymbol(DrawnSymbol symbol) { symbols_.push_back(std::move(symbol)); }
+    // The symbols noted so far, in drawing order.
+    const std::vector<DrawnSymbol>& Symbols() const { return symbols_; }
+
     // Draws the whole bitmap into the rectangle (x, y, width, height), no smoothing.
     void StretchBitmap(int32_t x, int32_t y, int32_t width, int32_t height, const QImage& bitmap);
 
@@ -227,6 +236,7 @@ private:
     CanvasFont font_;
     std::optional<CanvasFont> saved_;
     QRegion keptClear_;
+    std::vector<DrawnSymbol> symbols_;
 
     // Width in dots of a text in the painter's font; `scaleX` is the horizontal factor
     // that brings a fixed-pitch face to its form pitch (1 for every other face).
