@@ -56,6 +56,10 @@ public:
     virtual void EndRun() {}
     // The title the next document (or run) carries in the print queue.
     virtual void SetDocumentTitle(const QString& title) { (void)title; }
+    // True for a page rendered only so that its symbols can be read back: a text that lies
+    // away from every symbol drawn so far is left out there, since nothing it draws can reach
+    // a symbol's place.
+    virtual bool SymbolsOnly() const { return false; }
 };
 
 // A run of pages on a target as one document; the destructor ends a run that was not
@@ -97,6 +101,9 @@ public:
 
     const QImage& Image() const { return image_; }
     int DocumentsEnded() const { return ended_; }
+    // Renders only what can reach the symbols (see PageTarget::SymbolsOnly).
+    void SetSymbolsOnly(bool on) { symbolsOnly_ = on; }
+    bool SymbolsOnly() const override { return symbolsOnly_; }
     void SetDocumentTitle(const QString& title) override { titles_ << title; }
     // Every title given, in order.
     const QStringList& DocumentTitles() const { return titles_; }
@@ -107,6 +114,7 @@ private:
     QImage image_;
     std::unique_ptr<QPainter> painter_;
     int ended_ = 0;
+    bool symbolsOnly_ = false;
 };
 
 // The system printer or a PDF file, as chosen in the printer setup.

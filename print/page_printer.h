@@ -15,7 +15,8 @@ public:
     ~PagePrinter() override;
     QString PrintMailer(const PrintRequest& request, bool barcodeMode) override;
     // Renders the mailer into a page image at the target's resolution and physical
-    // offsets, then reads its symbols back from the image.
+    // offsets, then reads its symbols back from the image. The image leaves out the texts
+    // that lie away from every symbol (ImagePageTarget::SetSymbolsOnly).
     void VerifyMailer(const PrintRequest& request, bool barcodeMode) override;
     int PrePrintLabels(int count, const QString& custId, const QString& firstSerial, int leftRight,
                        int topBottom,

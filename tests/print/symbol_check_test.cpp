@@ -1,6 +1,7 @@
 // The symbol check: every symbol of a rendered mailer reads back as the data noted for it,
 // and a page with bars removed from one symbol is refused with that symbol's name.
 #include "decode.h"
+#include "ink.h"
 #include "mailer_fixture.h"
 #include "print/mailer.h"
 #include "print/page.h"
@@ -129,6 +130,33 @@ TEST(SymbolCheck, EverySymbolOfAMailerReadsBackAsItsData) {
         EXPECT_EQ(data.join(" | ").toStdString(), c.data.join(" | ").toStdString()) << c.why;
         const std::optional<SymbolFailure> failure = CheckSymbols(page.image, page.symbols);
         EXPECT_FALSE(failure) << c.why << ": " << (failure ? failure->Message().toStdString() : "");
+    }
+}
+
+TEST(SymbolCheck, APageOfSymbolsOnlyHasTheFullPagesSymbols) {
+    // The check's page leaves out the texts away from the symbols: inside every symbol's
+    // place it is the page the printer gets, dot for dot, and the address blocks are blank.
+    PrintRequest r = SamplePrintRequest();
+    r.leftRight = 9;
+    r.topBottom = -4;
+    for (const bool barcodeMode : {true, false}) {
+        ImagePageTarget full(600, 600, 75, 90), symbolsOnly(600, 600, 75, 90);
+        symbolsOnly.SetSymbolsOnly(true);
+        std::vector<DrawnSymbol> fullSymbols, onlySymbols;
+        PrintMailer(r, barcodeMode, BasePrintFont(), full, &fullSymbols);
+        PrintMailer(r, barcodeMode, BasePrintFont(), symbolsOnly, &onlySymbols);
+        ASSERT_EQ(onlySymbols.size(), fullSymbols.size());
+        for (size_t i = 0; i < fullSymbols.size(); ++i) {
+            EXPECT_EQ(onlySymbols[i].dots, fullSymbols[i].dots);
+            EXPECT_EQ(symbolsOnly.Image().copy(fullSymbols[i].dots),
+                      full.Image().copy(fullSymbols[i].dots))
+                << fullSymbols[i].name.toStdString();
+        }
+        // Addressee block 1 (x 7.1 leftward, y 6.1 to 6.7): ink on the full page only.
+        const QRect block(600 * 4 - 75, 600 * 6 - 90, 600 * 3, 600 * 3 / 4);
+        EXPECT_FALSE(InkBox(full.Image(), block).isNull());
+        EXPECT_TRUE(InkBox(symbolsOnly.Image(), block).isNull());
+        EXPECT_FALSE(CheckSymbols(symbolsOnly.Image(), onlySymbols));
     }
 }
 
