@@ -339,7 +339,8 @@ QRect PrintPage::TextOut(int32_t x, int32_t y, const QString& text) {
     const int h = fm.ascent() + fm.descent();
     if (target_.SymbolsOnly()) {
         // A text away from every symbol cannot reach one: its anti-aliased fringe stays
-        // within a few dots of its cell, far inside this margin.
+        // within a few dots of its cell, far inside this margin. A text near a symbol is
+        // drawn, so the check sees a text that covers a symbol.
         QTransform turn = painter_.transform();
         turn.translate(x, y);
         turn.rotate(-font_.escapement / 10.0);
