@@ -105,6 +105,12 @@ QString NotLoggedWarning(const QString& barcodeData, const QString& error) {
         .arg(number, error);
 }
 
+QString BarcodeCheckFailedMessage(const QString& error) {
+    return QStringLiteral("The barcode check before printing stopped this mailer:\n\n%1\n\n"
+                          "Nothing was printed and the number was not used.")
+        .arg(error);
+}
+
 PrintOutcome PrintOnePiece(const EntryFields& fields, GlobalVariables& g, PiecePrinter& printer,
                            RunDialogs& dialogs, PieceLog& log, const QString& unsetCustomerMessage,
                            bool askNumbers) {
@@ -123,6 +129,16 @@ PrintOutcome PrintOnePiece(const EntryFields& fields, GlobalVariables& g, PieceP
         copies.RestoreTo(g);
         return Refused(dialogs, unsetCustomerMessage);
     }
+    const PrintRequest request = BuildPrintRequest(fields, g);
+    // A page whose symbols do not read back never prints, and its number stays free.
+    if (g.VerifyBarcodes) {
+        try {
+            printer.VerifyMailer(request, g.PrintBarCode);
+        } catch (const std::exception& e) {
+            copies.RestoreTo(g);
+            return Failed(dialogs, BarcodeCheckFailedMessage(Text(e)));
+        }
+    }
     // The number is used up before the piece is printed: a crash or a failed print never
     // hands it out again.
     try {
@@ -133,7 +149,6 @@ PrintOutcome PrintOnePiece(const EntryFields& fields, GlobalVariables& g, PieceP
     }
     numbers.reset();
 
-    const PrintRequest request = BuildPrintRequest(fields, g);
     PrintOutcome outcome = Outcome(PrintOutcome::Result::Printed);
     try {
         outcome.barcodeData = printer.PrintMailer(request, g.PrintBarCode);

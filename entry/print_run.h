@@ -67,9 +67,11 @@ public:
 
 // One piece: takes the numbering lock, adopts a number another copy stored, advances,
 // confirms (the Mailer Number dialog when g.ConfirmNumbers, or when the stored number is
-// damaged), refuses an unset customer ID, stores the number, prints and enters the piece
-// in the log. The mass print calls it once per address record, with its own refusal text;
-// askNumbers false skips the Mailer Number dialog (a damaged stored number still shows it).
+// damaged), refuses an unset customer ID, checks the rendered page's symbols (when
+// g.VerifyBarcodes; a failure prints nothing and leaves the number unused), stores the
+// number, prints and enters the piece in the log. The mass print calls it once per address record,
+// with its own refusal text; askNumbers false skips the Mailer Number dialog (a damaged stored
+// number still shows it).
 PrintOutcome PrintOnePiece(const EntryFields& fields, GlobalVariables& g, PiecePrinter& printer,
                            RunDialogs& dialogs, PieceLog& log,
                            const QString& unsetCustomerMessage = SinglePrintUnsetCustomerMessage(),
@@ -101,5 +103,7 @@ QString EmptyAddresseeQuestion();
 // The buttons of the long-line question; the second is the default.
 QStringList LongLineButtons();
 QString NotLoggedWarning(const QString& barcodeData, const QString& error);
+// A mailer refused by the barcode check (setting VerifyBarcodes); `error` names the symbol.
+QString BarcodeCheckFailedMessage(const QString& error);
 
 } // namespace qm

@@ -7,8 +7,16 @@
 #include <QString>
 
 #include <functional>
+#include <stdexcept>
 
 namespace qm {
+
+// A rendered mailer whose symbol does not read back as its data; what() names the symbol
+// and says what was read.
+class SymbolCheckError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
 
 class PiecePrinter {
 public:
@@ -17,6 +25,14 @@ public:
     // barcode mode, the request's mailer number in pre-numbered mode. Throws on an error of the
     // printer or the page; the open document is abandoned.
     virtual QString PrintMailer(const PrintRequest& request, bool barcodeMode) = 0;
+    // Renders the mailer as PrintMailer would print it, without printing, and reads each of
+    // its symbols back. Throws SymbolCheckError naming the first symbol that does not read
+    // as its data, or another exception when the page cannot be rendered. A printer that
+    // cannot look at its pages checks nothing.
+    virtual void VerifyMailer(const PrintRequest& request, bool barcodeMode) {
+        (void)request;
+        (void)barcodeMode;
+    }
     // Prints `count` labels as one document of one page per label, serials counting up
     // from firstSerial. labelPrinted runs with each label's serial once its page is done.
     // Throws on an error; the labels printed before it stay printed. Returns the number

@@ -119,7 +119,7 @@ QString MailerDocumentTitle(const QString& dataT) {
 }
 
 QString PrintMailer(const PrintRequest& r, bool barcodeMode, const QFont& fontSource,
-                    PageTarget& target) {
+                    PageTarget& target, std::vector<DrawnSymbol>* drawn) {
     QString dataT, dataF;
     if (barcodeMode) {
         const QString zipT = FiveDigitZip(r.addresseeZip);
@@ -192,6 +192,7 @@ QString PrintMailer(const PrintRequest& r, bool barcodeMode, const QFont& fontSo
 
     page.RestoreBaseFont();
     page.EndDoc();
+    if (drawn) *drawn = page.Symbols();
     return dataT;
 }
 

@@ -3,9 +3,12 @@
 
 #include "core/form_text.h"
 #include "piece/print_request.h"
+#include "print/drawn_symbol.h"
 
 #include <QFont>
 #include <QString>
+
+#include <vector>
 
 namespace qm {
 
@@ -23,8 +26,9 @@ QString FiveDigitZip(const QString& zipText);
 
 // Prints one mailer as one document on the target. Returns the kind "T" barcode
 // data string in barcode mode, the request's mailer number in pre-numbered mode. Errors of the
-// printer or the page propagate; the open document is abandoned.
+// printer or the page propagate; the open document is abandoned. `drawn`, when given,
+// receives the machine-readable symbols of the page with what each must read as.
 QString PrintMailer(const PrintRequest& request, bool barcodeMode, const QFont& fontSource,
-                    PageTarget& target);
+                    PageTarget& target, std::vector<DrawnSymbol>* drawn = nullptr);
 
 } // namespace qm

@@ -22,6 +22,21 @@ QRect DrawNatural(PrintPage& page, const TBarcodeBmp& symbol, double x, double y
     return place;
 }
 
+// What a scanner reads from a 128-type symbol of `text` (the component's filtered text):
+// the leading FNC1 makes it GS1-128 and is not transmitted; a later one separates two
+// elements and reads as GS.
+QString Gs1Reading(const QString& text) {
+    QString read = text.startsWith(QChar(kFnc1Char)) ? text.mid(1) : text;
+    read.replace(QChar(kFnc1Char), QChar(0x1d));
+    return read;
+}
+
+// Draws a symbol as DrawNatural does and notes it with what it must read as.
+void DrawNoted(PrintPage& page, const TBarcodeBmp& symbol, double x, double y, SymbolKind kind,
+               const QString& data, const QString& name) {
+    page.NoteSymbol({kind, DrawNatural(page, symbol, x, y), data, name});
+}
+
 // A GS1-128 tracking symbol of the mailer, without readable text, whose modules are
 // all the same whole number of dots wide and which is at most `maxWidth` dots wide.
 void SetUpTrackingSymbol(TBarcodeBmp& symbol, const MailerSymbolSizes& s, const QString& data) {
@@ -67,11 +82,15 @@ void DrawMailerBarcodes(PrintPage& page, const QString& dataT, const QString& da
         TBarcodeBmp f;
         SetUpTrackingSymbol(f, s, dataF);
 
+        const auto gs1 = SymbolKind::Gs1_128;
         t.SetRotate(bcRotate180);
-        DrawNatural(page, t, 0.62, 4.1);
-        DrawNatural(page, f, 4.7, 5.0);
+        DrawNoted(page, t, 0.62, 4.1, gs1, Gs1Reading(t.BarcodeText()),
+                  QStringLiteral("the tracking barcode with the addressee's ZIP code"));
+        DrawNoted(page, f, 4.7, 5.0, gs1, Gs1Reading(f.BarcodeText()),
+                  QStringLiteral("the tall barcode with the sender's ZIP code"));
         f.SetHeight(s.codeShortHeight);
-        DrawNatural(page, f, 5.2, 0.8);
+        DrawNoted(page, f, 5.2, 0.8, gs1, Gs1Reading(f.BarcodeText()),
+                  QStringLiteral("the short barcode with the sender's ZIP code"));
     }
 
     const QString ht = ReadableNumber(dataT);
@@ -109,12 +128,20 @@ void DrawZipBarcodes(PrintPage& page, const QString& senderZip, const QString& a
     zip.SetScale(s.zipScale);
     zip.SetRotate(bcRotate180);
 
+    // A symbol without digits is a blank bitmap: nothing to read back.
+    const auto draw = [&](double x, double y, const QString& name) {
+        if (zip.BarcodeText().isEmpty())
+            DrawNatural(page, zip, x, y);
+        else
+            DrawNoted(page, zip, x, y, SymbolKind::Postnet, zip.BarcodeText(), name);
+    };
     zip.SetBarcodeText(senderZip);
-    DrawNatural(page, zip, senderZip.size() <= 5 ? 5.3 : 4.5, 3.55);
+    draw(senderZip.size() <= 5 ? 5.3 : 4.5, 3.55, QStringLiteral("the sender's ZIP barcode"));
 
     if (extraLabel == ExtraLabel::Addressee) {
         zip.SetBarcodeText(addresseeZip);
-        DrawNatural(page, zip, zip.BarcodeText().size() <= 5 ? 1.08 : 0.15, 5.63);
+        draw(zip.BarcodeText().size() <= 5 ? 1.08 : 0.15, 5.63,
+             QStringLiteral("the addressee's ZIP barcode on the extra label"));
     }
 }
 

@@ -7,6 +7,7 @@
 #include <QPageSize>
 #include <QPaintEngine>
 #include <QPrinter>
+#include <QTransform>
 
 #include <algorithm>
 #include <cfenv>
@@ -336,6 +337,20 @@ QRect PrintPage::TextOut(int32_t x, int32_t y, const QString& text) {
     double sx = 1.0;
     const int w = Advance(text, sx);
     const int h = fm.ascent() + fm.descent();
+    if (target_.SymbolsOnly()) {
+        // A text away from every symbol cannot reach one: its anti-aliased fringe stays
+        // within a few dots of its cell, far inside this margin. A text near a symbol is
+        // drawn, so the check sees a text that covers a symbol.
+        QTransform turn = painter_.transform();
+        turn.translate(x, y);
+        turn.rotate(-font_.escapement / 10.0);
+        const QRect cell = turn.mapRect(QRect(0, 0, w, h));
+        const int margin = std::max(metrics_.resolutionX, metrics_.resolutionY) / 10;
+        const QRect reach = cell.adjusted(-margin, -margin, margin, margin);
+        if (std::none_of(symbols_.begin(), symbols_.end(),
+                         [&](const DrawnSymbol& s) { return s.dots.intersects(reach); }))
+            return cell;
+    }
     painter_.save();
     if (!keptClear_.isEmpty()) {
         // Nothing drawn later may cover a symbol or a tracking number.

@@ -6,6 +6,8 @@
 // and the user's alignment (1/100 inch per unit). All drawing goes through a
 // PageTarget: a QPrinter (CUPS printer or PDF file) or an in-memory image.
 
+#include "print/drawn_symbol.h"
+
 #include <QColor>
 #include <QFont>
 #include <QImage>
@@ -18,6 +20,8 @@
 #include <memory>
 #include <optional>
 #include <stdexcept>
+#include <utility>
+#include <vector>
 
 class QPrinter;
 
@@ -52,6 +56,10 @@ public:
     virtual void EndRun() {}
     // The title the next document (or run) carries in the print queue.
     virtual void SetDocumentTitle(const QString& title) { (void)title; }
+    // True for a page rendered only so that its symbols can be read back: a text that lies
+    // away from every symbol drawn so far is left out there, since nothing it draws can reach
+    // a symbol's place.
+    virtual bool SymbolsOnly() const { return false; }
 };
 
 // A run of pages on a target as one document; the destructor ends a run that was not
@@ -93,6 +101,9 @@ public:
 
     const QImage& Image() const { return image_; }
     int DocumentsEnded() const { return ended_; }
+    // Renders only what can reach the symbols (see PageTarget::SymbolsOnly).
+    void SetSymbolsOnly(bool on) { symbolsOnly_ = on; }
+    bool SymbolsOnly() const override { return symbolsOnly_; }
     void SetDocumentTitle(const QString& title) override { titles_ << title; }
     // Every title given, in order.
     const QStringList& DocumentTitles() const { return titles_; }
@@ -103,6 +114,7 @@ private:
     QImage image_;
     std::unique_ptr<QPainter> painter_;
     int ended_ = 0;
+    bool symbolsOnly_ = false;
 };
 
 // The system printer or a PDF file, as chosen in the printer setup.
@@ -211,6 +223,11 @@ public:
     // cover: a long line is cut where it would reach it.
     void KeepClear(const QRect& dots);
 
+    // Notes a machine-readable symbol drawn on the page with what it must read as.
+    void NoteSymbol(DrawnSymbol symbol) { symbols_.push_back(std::move(symbol)); }
+    // The symbols noted so far, in drawing order.
+    const std::vector<DrawnSymbol>& Symbols() const { return symbols_; }
+
     // Draws the whole bitmap into the rectangle (x, y, width, height), no smoothing.
     void StretchBitmap(int32_t x, int32_t y, int32_t width, int32_t height, const QImage& bitmap);
 
@@ -227,6 +244,7 @@ private:
     CanvasFont font_;
     std::optional<CanvasFont> saved_;
     QRegion keptClear_;
+    std::vector<DrawnSymbol> symbols_;
 
     // Width in dots of a text in the painter's font; `scaleX` is the horizontal factor
     // that brings a fixed-pitch face to its form pitch (1 for every other face).

@@ -86,6 +86,7 @@ TEST(HelpWindow, ShippedHelpExplainsTheLogsOutputs) {
           "quillmark --help", "not mass-printed", "Import asks for the address table it fills",
           "Page Width", "Letter"})
         EXPECT_TRUE(text.contains(QString::fromLatin1(s))) << s;
+    EXPECT_TRUE(text.contains(QStringLiteral("Verify Barcodes Before Printing")));
     // Every link of the contents leads to a place in the file.
     QFile file(QStringLiteral(QM_PROGRAM_DIR "/Quill3.hlp"));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));

@@ -8,8 +8,10 @@
 #include "entry/print_run.h"
 #include "numbers/mailer_numbers.h"
 #include "piece/piece_log.h"
+#include "print/mailer.h"
 #include "print/page.h"
 #include "print/page_printer.h"
+#include "print/symbol_check.h"
 
 #include <QDir>
 #include <QFile>
@@ -123,6 +125,39 @@ public:
 private:
     int failFrom_;
     int begun_ = 0;
+};
+
+// A printer whose barcode check sees its page with a band of bars whited out across one
+// symbol (counted in drawing order); it prints as PagePrinter does.
+class DamagedCheckPrinter : public PiecePrinter {
+public:
+    DamagedCheckPrinter(PageTarget& target, size_t symbol) : real_(target), symbol_(symbol) {}
+    QString PrintMailer(const PrintRequest& r, bool barcodeMode) override {
+        return real_.PrintMailer(r, barcodeMode);
+    }
+    void VerifyMailer(const PrintRequest& r, bool barcodeMode) override {
+        ++checks;
+        ImagePageTarget page(300, 300);
+        std::vector<DrawnSymbol> symbols;
+        qm::PrintMailer(r, barcodeMode, BasePrintFont(), page, &symbols);
+        QImage image = page.Image();
+        const QRect bars = symbols.at(symbol_).dots;
+        const int middle = bars.center().x(), half = bars.width() / 40;
+        for (int y = bars.top(); y <= bars.bottom(); ++y)
+            for (int x = middle - half; x <= middle + half; ++x) image.scanLine(y)[x] = 255;
+        if (const std::optional<SymbolFailure> failure = CheckSymbols(image, symbols))
+            throw SymbolCheckError(failure->Message().toStdString());
+    }
+    int PrePrintLabels(int count, const QString& custId, const QString& firstSerial, int leftRight,
+                       int topBottom,
+                       const std::function<void(const QString& serial)>& labelPrinted) override {
+        return real_.PrePrintLabels(count, custId, firstSerial, leftRight, topBottom, labelPrinted);
+    }
+    int checks = 0;
+
+private:
+    PagePrinter real_;
+    size_t symbol_;
 };
 
 EntryFields Fields() {
@@ -314,6 +349,87 @@ TEST_F(PrintRun, PrintErrorFailsAndTheNumberStaysUsed) {
     EXPECT_EQ(SavedValue("SerialNum"), QStringLiteral("0000042"));
     EXPECT_TRUE(log_.appended.isEmpty());
     EXPECT_EQ(log_.closed, 1);
+}
+
+// A page whose symbol does not read back is refused before its number is stored: nothing
+// printed, nothing logged, the number free in memory and in the settings file. Turned off,
+// the check is not made and the same piece prints.
+TEST_F(PrintRun, ADamagedSymbolIsRefusedBeforeTheNumberIsUsed) {
+    g_.ConfirmNumbers = false;
+    g_.Zip = QStringLiteral("45459");
+    const struct Case {
+        bool barcodeMode;
+        size_t symbol;
+        const char* name;
+    } cases[] = {
+        {true, 0, "The tracking barcode with the addressee's ZIP code"},
+        {true, 4, "The addressee's ZIP barcode on the extra label"},
+        {false, 0, "The sender's ZIP barcode"}, // pre-numbered forms: ZIP symbols only
+    };
+    for (const Case& c : cases) {
+        g_.PrintBarCode = c.barcodeMode;
+        g_.MailerNum = QStringLiteral("420000009214712345678900000015");
+        g_.VerifyBarcodes = true;
+        ImagePageTarget printed(100, 100);
+        DamagedCheckPrinter printer(printed, c.symbol);
+        log_.appended.clear();
+        // A first piece prints and is logged: its number is stored.
+        dialogs_.shown.clear();
+        PagePrinter clean(printed);
+        ASSERT_TRUE(RunSinglePrint(Fields(), g_, clean, dialogs_, log_).Printed()) << c.name;
+        const QString serial = g_.SerialNum, mailerNum = g_.MailerNum;
+        const QString savedSerial = SavedValue("SerialNum"), savedMailer = SavedValue("MailerNum");
+
+        const PrintOutcome o = RunSinglePrint(Fields(), g_, printer, dialogs_, log_);
+        EXPECT_EQ(o.result, Result::Failed) << c.name;
+        EXPECT_EQ(printer.checks, 1);
+        // What failed, that nothing was printed and the number was not used.
+        EXPECT_TRUE(o.message.startsWith(
+            QStringLiteral("The barcode check before printing stopped this mailer:\n\n%1 could "
+                           "not be read back")
+                .arg(QString::fromLatin1(c.name))))
+            << o.message.toStdString();
+        EXPECT_TRUE(o.message.endsWith(
+            QStringLiteral(".\n\nNothing was printed and the number was not used.")))
+            << o.message.toStdString();
+        EXPECT_EQ(dialogs_.shown, QStringList{QStringLiteral("error: ") + o.message});
+        EXPECT_EQ(printed.DocumentsEnded(), 1) << c.name << ": only the first piece printed";
+        EXPECT_EQ(log_.appended.size(), 1) << c.name << ": only the first piece logged";
+        EXPECT_EQ(g_.SerialNum, serial) << c.name;
+        EXPECT_EQ(g_.MailerNum, mailerNum) << c.name;
+        EXPECT_EQ(SavedValue("SerialNum"), savedSerial) << c.name;
+        EXPECT_EQ(SavedValue("MailerNum"), savedMailer) << c.name;
+
+        // Without the check the piece prints with the number the refused one would have had.
+        g_.VerifyBarcodes = false;
+        const PrintOutcome unchecked = RunSinglePrint(Fields(), g_, printer, dialogs_, log_);
+        EXPECT_TRUE(unchecked.Printed()) << c.name << ": " << unchecked.message.toStdString();
+        EXPECT_EQ(printer.checks, 1) << "no check made";
+        EXPECT_EQ(printed.DocumentsEnded(), 2);
+        EXPECT_EQ(log_.appended.size(), 2);
+        EXPECT_NE(c.barcodeMode ? g_.SerialNum : g_.MailerNum, c.barcodeMode ? serial : mailerNum);
+    }
+}
+
+// The real printer checks its page at the target's resolution: an alignment that pushes the
+// tracking symbol off the printable area is refused, naming it.
+TEST_F(PrintRun, ASymbolOffThePageIsRefusedByThePagePrintersCheck) {
+    g_.ConfirmNumbers = false;
+    g_.LeftRight = -70;
+    const PrintOutcome o = Print(target_);
+    EXPECT_EQ(o.result, Result::Failed);
+    EXPECT_EQ(o.message.toStdString(),
+              BarcodeCheckFailedMessage(
+                  QStringLiteral("The tracking barcode with the addressee's ZIP code "
+                                 "lies partly off the printable area of the page."))
+                  .toStdString());
+    EXPECT_EQ(target_.DocumentsEnded(), 0);
+    EXPECT_TRUE(log_.appended.isEmpty());
+    EXPECT_EQ(g_.SerialNum, QStringLiteral("0000041"));
+    EXPECT_EQ(SavedValue("SerialNum"), QStringLiteral("<no settings file>"));
+    g_.LeftRight = 0;
+    EXPECT_TRUE(Print(target_).Printed());
+    EXPECT_EQ(g_.SerialNum, QStringLiteral("0000042"));
 }
 
 TEST_F(PrintRun, EmptyAddresseeAsksBeforeANumberIsUsed) {
