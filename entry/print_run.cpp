@@ -1,12 +1,16 @@
 #include "entry/print_run.h"
 
+#include "core/clock.h"
 #include "core/integer.h"
+#include "core/mailer_proof.h"
 #include "core/settings_lock.h"
 #include "numbers/barcode_data.h"
 #include "numbers/mailer_numbers.h"
 #include "numbers/serial_number.h"
 #include "piece/piece_log.h"
 #include "piece/piece_printer.h"
+
+#include <QDir>
 
 #include <optional>
 
@@ -97,12 +101,29 @@ QString EmptyAddresseeQuestion() {
     return QStringLiteral("The addressee is empty. Print anyway?");
 }
 
+namespace {
+
+QString PieceNumber(const QString& barcodeData) {
+    return barcodeData.size() > kBarcodeZipElementLength ? ReadableNumber(barcodeData)
+                                                         : barcodeData;
+}
+
+} // namespace
+
 QString NotLoggedWarning(const QString& barcodeData, const QString& error) {
-    const QString number =
-        barcodeData.size() > kBarcodeZipElementLength ? ReadableNumber(barcodeData) : barcodeData;
     return QStringLiteral("The mail piece with tracking number %1 was printed, but it could not "
                           "be entered in the mailing log:\n\n%2")
-        .arg(number, error);
+        .arg(PieceNumber(barcodeData), error);
+}
+
+QString NotKeptWarning(const QString& barcodeData, const QString& path, const QString& error,
+                       const QString& notLogged) {
+    if (!notLogged.isEmpty())
+        return notLogged + QStringLiteral("\n\nIts PDF copy could not be kept either:\n\n%1: %2")
+                               .arg(QDir::toNativeSeparators(path), error);
+    return QStringLiteral("The mail piece with tracking number %1 was printed, but its PDF copy "
+                          "could not be kept:\n\n%2: %3")
+        .arg(PieceNumber(barcodeData), QDir::toNativeSeparators(path), error);
 }
 
 PrintOutcome PrintOnePiece(const EntryFields& fields, GlobalVariables& g, PiecePrinter& printer,
@@ -141,10 +162,26 @@ PrintOutcome PrintOnePiece(const EntryFields& fields, GlobalVariables& g, PieceP
         return Failed(dialogs, Text(e));
     }
     const QString logError = log.Append(request, fields, outcome.barcodeData);
-    if (!logError.isEmpty()) {
-        outcome.warning = NotLoggedWarning(outcome.barcodeData, logError);
-        dialogs.Warn(outcome.warning);
+    outcome.logged = logError.isEmpty();
+    if (!outcome.logged) outcome.warning = NotLoggedWarning(outcome.barcodeData, logError);
+    if (g.KeepPdfCopy) {
+        // Named by the number the log keeps and dated by the clock the log reads.
+        const QString number = ReadableNumber(outcome.barcodeData);
+        const QString path = MailerProofPath(number, CurrentDate());
+        QString proofError;
+        if (QString(number).remove(QLatin1Char(' ')).isEmpty())
+            proofError = QStringLiteral("the piece has no tracking number to name it by");
+        else
+            try {
+                printer.WriteProof(request, g.PrintBarCode, path);
+            } catch (const std::exception& e) {
+                proofError = Text(e);
+            }
+        if (!proofError.isEmpty())
+            outcome.warning =
+                NotKeptWarning(outcome.barcodeData, path, proofError, outcome.warning);
     }
+    if (!outcome.warning.isEmpty()) dialogs.Warn(outcome.warning);
     return outcome;
 }
 

@@ -7,6 +7,7 @@
 #include <QPageSize>
 #include <QPaintEngine>
 #include <QPrinter>
+#include <QTransform>
 
 #include <algorithm>
 #include <cfenv>
@@ -126,8 +127,7 @@ QPainter& PrinterPageTarget::BeginDoc() {
         painter_.reset();
         throw PrintError(QStringLiteral("Unable to print on \"%1\".").arg(Where()).toStdString());
     }
-    // Barcodes must not be JPEG-compressed in a PDF.
-    painter_->setRenderHint(QPainter::LosslessImageRendering, true);
+    PreparePrintPainter(*painter_);
     pageOpen_ = true;
     return *painter_;
 }
@@ -191,6 +191,11 @@ int PrinterPageTarget::PhysicalOffsetX() const {
 int PrinterPageTarget::PhysicalOffsetY() const {
     return int(printer_.pageRect(QPrinter::DevicePixel).top() -
                printer_.paperRect(QPrinter::DevicePixel).top());
+}
+
+void PreparePrintPainter(QPainter& painter) {
+    // Barcodes must not be JPEG-compressed in a PDF.
+    painter.setRenderHint(QPainter::LosslessImageRendering, true);
 }
 
 QPrinter& CurrentPrinter() {
@@ -342,10 +347,13 @@ QRect PrintPage::TextOut(int32_t x, int32_t y, const QString& text) {
         const QRegion everywhere(QRect(-kFarDots, -kFarDots, 2 * kFarDots, 2 * kFarDots));
         painter_.setClipRegion(everywhere.subtracted(keptClear_));
     }
-    painter_.translate(x, y);
-    // The escapement counts counter-clockwise; Qt turns clockwise on a y-down page.
-    painter_.rotate(-font_.escapement / 10.0);
-    const QRect cell = painter_.transform().mapRect(QRect(0, 0, w, h));
+    // The escapement counts counter-clockwise; Qt turns clockwise on a y-down page. The cell
+    // is in the page's dots, whatever transform the target gave its painter.
+    QTransform place;
+    place.translate(x, y);
+    place.rotate(-font_.escapement / 10.0);
+    const QRect cell = place.mapRect(QRect(0, 0, w, h));
+    painter_.setTransform(place, true);
     painter_.fillRect(QRect(0, 0, w, h), Qt::white);
     painter_.scale(sx, 1.0);
     painter_.setPen(font_.color);
