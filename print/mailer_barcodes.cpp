@@ -24,7 +24,8 @@ QRect DrawNatural(PrintPage& page, const TBarcodeBmp& symbol, double x, double y
 
 // A GS1-128 tracking symbol of the mailer, without readable text, whose modules are
 // all the same whole number of dots wide and which is at most `maxWidth` dots wide.
-void SetUpTrackingSymbol(TBarcodeBmp& symbol, const MailerSymbolSizes& s, const QString& data) {
+void SetUpTrackingSymbol(TBarcodeBmp& symbol, const MailerSymbolSizes& s, const QString& data,
+                         TbcRotate rotate = bcNoRotate) {
     symbol.BeginLoading();
     symbol.SetScale(1);
     symbol.SetHeight(s.codeHeight);
@@ -33,7 +34,12 @@ void SetUpTrackingSymbol(TBarcodeBmp& symbol, const MailerSymbolSizes& s, const 
     symbol.SetBarcodeText(MailerSymbolText(data));
     symbol.EndLoading();
     // At one pixel a module the bitmap's width is the module count, quiet zones included.
-    symbol.SetScale(WholeDotModule(s.codeWidth, symbol.Bitmap().width()));
+    // The full-size symbol is drawn once, already turned.
+    const int scale = WholeDotModule(s.codeWidth, symbol.Bitmap().width());
+    symbol.BeginLoading();
+    symbol.SetScale(scale);
+    symbol.SetRotate(rotate);
+    symbol.EndLoading();
 }
 
 } // namespace
@@ -63,11 +69,10 @@ void DrawMailerBarcodes(PrintPage& page, const QString& dataT, const QString& da
         SymbolSizesFor(page.Metrics().resolutionX, page.Metrics().resolutionY);
     {
         TBarcodeBmp t;
-        SetUpTrackingSymbol(t, s, dataT);
+        SetUpTrackingSymbol(t, s, dataT, bcRotate180);
         TBarcodeBmp f;
         SetUpTrackingSymbol(f, s, dataF);
 
-        t.SetRotate(bcRotate180);
         DrawNatural(page, t, 0.62, 4.1);
         DrawNatural(page, f, 4.7, 5.0);
         f.SetHeight(s.codeShortHeight);
@@ -103,11 +108,13 @@ void DrawZipBarcodes(PrintPage& page, const QString& senderZip, const QString& a
     const MailerSymbolSizes s =
         SymbolSizesFor(page.Metrics().resolutionX, page.Metrics().resolutionY);
     TBarcodeBmp zip;
+    zip.BeginLoading();
     zip.SetBarcodeType(bcPOSTNET);
     zip.SetInterpret(true);
     zip.SetHeight(s.zipHeight);
     zip.SetScale(s.zipScale);
     zip.SetRotate(bcRotate180);
+    zip.EndLoading();
 
     zip.SetBarcodeText(senderZip);
     DrawNatural(page, zip, senderZip.size() <= 5 ? 5.3 : 4.5, 3.55);

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cfenv>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 namespace qm {
@@ -393,9 +394,15 @@ void PrintPage::StretchBitmap(int32_t x, int32_t y, int32_t width, int32_t heigh
         mono.setColorTable({qRgb(0, 0, 0), qRgb(255, 255, 255)});
         mono.fill(1);
         const int w = bitmap.width();
+        const qsizetype monoBytes = mono.bytesPerLine();
         for (int row = 0, h = bitmap.height(); row < h; ++row) {
             const uchar* in = bitmap.constScanLine(row);
             uchar* out = mono.scanLine(row);
+            // A symbol is bands of equal rows: a row like the one above is copied.
+            if (row > 0 && std::memcmp(in, bitmap.constScanLine(row - 1), size_t(w)) == 0) {
+                std::memcpy(out, mono.constScanLine(row - 1), size_t(monoBytes));
+                continue;
+            }
             for (int col = 0; col < w; ++col)
                 if (dark[in[col] & 1]) out[col >> 3] &= uchar(~(0x80u >> (col & 7)));
         }
