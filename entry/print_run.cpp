@@ -108,6 +108,22 @@ QString PieceNumber(const QString& barcodeData) {
                                                          : barcodeData;
 }
 
+// Writes the PDF copy of a printed piece, named by the number the log keeps and dated by the
+// clock the log reads; `path` is where. Returns what went wrong, empty when it was kept.
+QString KeepProof(PiecePrinter& printer, const PrintRequest& request, bool barcodeMode,
+                  const QString& barcodeData, QString& path) {
+    const QString number = ReadableNumber(barcodeData);
+    path = MailerProofPath(number, CurrentDate());
+    if (QString(number).remove(QLatin1Char(' ')).isEmpty())
+        return QStringLiteral("the piece has no tracking number to name it by");
+    try {
+        printer.WriteProof(request, barcodeMode, path);
+        return {};
+    } catch (const std::exception& e) {
+        return Text(e);
+    }
+}
+
 } // namespace
 
 QString NotLoggedWarning(const QString& barcodeData, const QString& error) {
@@ -165,18 +181,9 @@ PrintOutcome PrintOnePiece(const EntryFields& fields, GlobalVariables& g, PieceP
     outcome.logged = logError.isEmpty();
     if (!outcome.logged) outcome.warning = NotLoggedWarning(outcome.barcodeData, logError);
     if (g.KeepPdfCopy) {
-        // Named by the number the log keeps and dated by the clock the log reads.
-        const QString number = ReadableNumber(outcome.barcodeData);
-        const QString path = MailerProofPath(number, CurrentDate());
-        QString proofError;
-        if (QString(number).remove(QLatin1Char(' ')).isEmpty())
-            proofError = QStringLiteral("the piece has no tracking number to name it by");
-        else
-            try {
-                printer.WriteProof(request, g.PrintBarCode, path);
-            } catch (const std::exception& e) {
-                proofError = Text(e);
-            }
+        QString path;
+        const QString proofError =
+            KeepProof(printer, request, g.PrintBarCode, outcome.barcodeData, path);
         if (!proofError.isEmpty())
             outcome.warning =
                 NotKeptWarning(outcome.barcodeData, path, proofError, outcome.warning);
