@@ -160,7 +160,7 @@ MassPrintOutcome RunMassPrint(MassPrintSource& source, GlobalVariables& g, Piece
             out.stop = one.result;
             if (!one.Printed()) break;
             ++out.printed;
-            if (one.warning.isEmpty()) ++out.logged;
+            if (one.logged) ++out.logged;
             const QString number = PrintedNumberText(one.barcodeData);
             if (out.printed == 1) out.firstNumber = number;
             out.lastNumber = number;

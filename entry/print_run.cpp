@@ -1,12 +1,16 @@
 #include "entry/print_run.h"
 
+#include "core/clock.h"
 #include "core/integer.h"
+#include "core/mailer_proof.h"
 #include "core/settings_lock.h"
 #include "numbers/barcode_data.h"
 #include "numbers/mailer_numbers.h"
 #include "numbers/serial_number.h"
 #include "piece/piece_log.h"
 #include "piece/piece_printer.h"
+
+#include <QDir>
 
 #include <optional>
 
@@ -97,12 +101,45 @@ QString EmptyAddresseeQuestion() {
     return QStringLiteral("The addressee is empty. Print anyway?");
 }
 
+namespace {
+
+QString PieceNumber(const QString& barcodeData) {
+    return barcodeData.size() > kBarcodeZipElementLength ? ReadableNumber(barcodeData)
+                                                         : barcodeData;
+}
+
+// Writes the PDF copy of a printed piece, named by the number the log keeps and dated by the
+// clock the log reads; `path` is where. Returns what went wrong, empty when it was kept.
+QString KeepProof(PiecePrinter& printer, const PrintRequest& request, bool barcodeMode,
+                  const QString& barcodeData, QString& path) {
+    const QString number = ReadableNumber(barcodeData);
+    path = MailerProofPath(number, CurrentDate());
+    if (QString(number).remove(QLatin1Char(' ')).isEmpty())
+        return QStringLiteral("the piece has no tracking number to name it by");
+    try {
+        printer.WriteProof(request, barcodeMode, path);
+        return {};
+    } catch (const std::exception& e) {
+        return Text(e);
+    }
+}
+
+} // namespace
+
 QString NotLoggedWarning(const QString& barcodeData, const QString& error) {
-    const QString number =
-        barcodeData.size() > kBarcodeZipElementLength ? ReadableNumber(barcodeData) : barcodeData;
     return QStringLiteral("The mail piece with tracking number %1 was printed, but it could not "
                           "be entered in the mailing log:\n\n%2")
-        .arg(number, error);
+        .arg(PieceNumber(barcodeData), error);
+}
+
+QString NotKeptWarning(const QString& barcodeData, const QString& path, const QString& error,
+                       const QString& notLogged) {
+    if (!notLogged.isEmpty())
+        return notLogged + QStringLiteral("\n\nIts PDF copy could not be kept either:\n\n%1: %2")
+                               .arg(QDir::toNativeSeparators(path), error);
+    return QStringLiteral("The mail piece with tracking number %1 was printed, but its PDF copy "
+                          "could not be kept:\n\n%2: %3")
+        .arg(PieceNumber(barcodeData), QDir::toNativeSeparators(path), error);
 }
 
 QString BarcodeCheckFailedMessage(const QString& error) {
@@ -156,10 +193,17 @@ PrintOutcome PrintOnePiece(const EntryFields& fields, GlobalVariables& g, PieceP
         return Failed(dialogs, Text(e));
     }
     const QString logError = log.Append(request, fields, outcome.barcodeData);
-    if (!logError.isEmpty()) {
-        outcome.warning = NotLoggedWarning(outcome.barcodeData, logError);
-        dialogs.Warn(outcome.warning);
+    outcome.logged = logError.isEmpty();
+    if (!outcome.logged) outcome.warning = NotLoggedWarning(outcome.barcodeData, logError);
+    if (g.KeepPdfCopy) {
+        QString path;
+        const QString proofError =
+            KeepProof(printer, request, g.PrintBarCode, outcome.barcodeData, path);
+        if (!proofError.isEmpty())
+            outcome.warning =
+                NotKeptWarning(outcome.barcodeData, path, proofError, outcome.warning);
     }
+    if (!outcome.warning.isEmpty()) dialogs.Warn(outcome.warning);
     return outcome;
 }
 

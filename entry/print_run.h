@@ -31,6 +31,7 @@ struct PrintOutcome {
     QString message;
     // Something the user must know although the piece was printed.
     QString warning;
+    bool logged = false; // the printed piece was entered in the mailing log
     // Pre-print: the labels printed (also when an error ended the run).
     int labels = 0;
     // The entry field the user is sent back to, when a check stopped the print.
@@ -69,9 +70,10 @@ public:
 // confirms (the Mailer Number dialog when g.ConfirmNumbers, or when the stored number is
 // damaged), refuses an unset customer ID, checks the rendered page's symbols (when
 // g.VerifyBarcodes; a failure prints nothing and leaves the number unused), stores the
-// number, prints and enters the piece in the log. The mass print calls it once per address record,
-// with its own refusal text; askNumbers false skips the Mailer Number dialog (a damaged stored
-// number still shows it).
+// number, prints and enters the piece in the log, and with g.KeepPdfCopy writes its PDF copy
+// at MailerProofPath (a copy that cannot be written is a warning, as a failed log entry is).
+// The mass print calls it once per address record, with its own refusal text; askNumbers false
+// skips the Mailer Number dialog (a damaged stored number still shows it).
 PrintOutcome PrintOnePiece(const EntryFields& fields, GlobalVariables& g, PiecePrinter& printer,
                            RunDialogs& dialogs, PieceLog& log,
                            const QString& unsetCustomerMessage = SinglePrintUnsetCustomerMessage(),
@@ -105,5 +107,9 @@ QStringList LongLineButtons();
 QString NotLoggedWarning(const QString& barcodeData, const QString& error);
 // A mailer refused by the barcode check (setting VerifyBarcodes); `error` names the symbol.
 QString BarcodeCheckFailedMessage(const QString& error);
+// The PDF copy of a printed piece could not be written at `path`; `notLogged` is the
+// NotLoggedWarning of the same piece when the log failed too (empty otherwise).
+QString NotKeptWarning(const QString& barcodeData, const QString& path, const QString& error,
+                       const QString& notLogged = {});
 
 } // namespace qm

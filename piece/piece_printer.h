@@ -33,6 +33,12 @@ public:
         (void)request;
         (void)barcodeMode;
     }
+    // Writes the mailer PrintMailer printed for the request once more, as a PDF file at
+    // `path` (the page as the printer received it). Throws with the reason, without the path,
+    // when the file could not be written. A printer without pages keeps nothing.
+    virtual void WriteProof(const PrintRequest& request, bool barcodeMode, const QString& path) {
+        (void)request, (void)barcodeMode, (void)path;
+    }
     // Prints `count` labels as one document of one page per label, serials counting up
     // from firstSerial. labelPrinted runs with each label's serial once its page is done.
     // Throws on an error; the labels printed before it stay printed. Returns the number

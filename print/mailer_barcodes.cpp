@@ -39,7 +39,8 @@ void DrawNoted(PrintPage& page, const TBarcodeBmp& symbol, double x, double y, S
 
 // A GS1-128 tracking symbol of the mailer, without readable text, whose modules are
 // all the same whole number of dots wide and which is at most `maxWidth` dots wide.
-void SetUpTrackingSymbol(TBarcodeBmp& symbol, const MailerSymbolSizes& s, const QString& data) {
+void SetUpTrackingSymbol(TBarcodeBmp& symbol, const MailerSymbolSizes& s, const QString& data,
+                         TbcRotate rotate = bcNoRotate) {
     symbol.BeginLoading();
     symbol.SetScale(1);
     symbol.SetHeight(s.codeHeight);
@@ -48,7 +49,12 @@ void SetUpTrackingSymbol(TBarcodeBmp& symbol, const MailerSymbolSizes& s, const 
     symbol.SetBarcodeText(MailerSymbolText(data));
     symbol.EndLoading();
     // At one pixel a module the bitmap's width is the module count, quiet zones included.
-    symbol.SetScale(WholeDotModule(s.codeWidth, symbol.Bitmap().width()));
+    // The full-size symbol is drawn once, already turned.
+    const int scale = WholeDotModule(s.codeWidth, symbol.Bitmap().width());
+    symbol.BeginLoading();
+    symbol.SetScale(scale);
+    symbol.SetRotate(rotate);
+    symbol.EndLoading();
 }
 
 } // namespace
@@ -78,12 +84,11 @@ void DrawMailerBarcodes(PrintPage& page, const QString& dataT, const QString& da
         SymbolSizesFor(page.Metrics().resolutionX, page.Metrics().resolutionY);
     {
         TBarcodeBmp t;
-        SetUpTrackingSymbol(t, s, dataT);
+        SetUpTrackingSymbol(t, s, dataT, bcRotate180);
         TBarcodeBmp f;
         SetUpTrackingSymbol(f, s, dataF);
 
         const auto gs1 = SymbolKind::Gs1_128;
-        t.SetRotate(bcRotate180);
         DrawNoted(page, t, 0.62, 4.1, gs1, Gs1Reading(t.BarcodeText()),
                   QStringLiteral("the tracking barcode with the addressee's ZIP code"));
         DrawNoted(page, f, 4.7, 5.0, gs1, Gs1Reading(f.BarcodeText()),
@@ -122,11 +127,13 @@ void DrawZipBarcodes(PrintPage& page, const QString& senderZip, const QString& a
     const MailerSymbolSizes s =
         SymbolSizesFor(page.Metrics().resolutionX, page.Metrics().resolutionY);
     TBarcodeBmp zip;
+    zip.BeginLoading();
     zip.SetBarcodeType(bcPOSTNET);
     zip.SetInterpret(true);
     zip.SetHeight(s.zipHeight);
     zip.SetScale(s.zipScale);
     zip.SetRotate(bcRotate180);
+    zip.EndLoading();
 
     // A symbol without digits is a blank bitmap: nothing to read back.
     const auto draw = [&](double x, double y, const QString& name) {

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cfenv>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 namespace qm {
@@ -127,8 +128,7 @@ QPainter& PrinterPageTarget::BeginDoc() {
         painter_.reset();
         throw PrintError(QStringLiteral("Unable to print on \"%1\".").arg(Where()).toStdString());
     }
-    // Barcodes must not be JPEG-compressed in a PDF.
-    painter_->setRenderHint(QPainter::LosslessImageRendering, true);
+    PreparePrintPainter(*painter_);
     pageOpen_ = true;
     return *painter_;
 }
@@ -192,6 +192,11 @@ int PrinterPageTarget::PhysicalOffsetX() const {
 int PrinterPageTarget::PhysicalOffsetY() const {
     return int(printer_.pageRect(QPrinter::DevicePixel).top() -
                printer_.paperRect(QPrinter::DevicePixel).top());
+}
+
+void PreparePrintPainter(QPainter& painter) {
+    // Barcodes must not be JPEG-compressed in a PDF.
+    painter.setRenderHint(QPainter::LosslessImageRendering, true);
 }
 
 QPrinter& CurrentPrinter() {
@@ -357,10 +362,13 @@ QRect PrintPage::TextOut(int32_t x, int32_t y, const QString& text) {
         const QRegion everywhere(QRect(-kFarDots, -kFarDots, 2 * kFarDots, 2 * kFarDots));
         painter_.setClipRegion(everywhere.subtracted(keptClear_));
     }
-    painter_.translate(x, y);
-    // The escapement counts counter-clockwise; Qt turns clockwise on a y-down page.
-    painter_.rotate(-font_.escapement / 10.0);
-    const QRect cell = painter_.transform().mapRect(QRect(0, 0, w, h));
+    // The escapement counts counter-clockwise; Qt turns clockwise on a y-down page. The cell
+    // is in the page's dots, whatever transform the target gave its painter.
+    QTransform place;
+    place.translate(x, y);
+    place.rotate(-font_.escapement / 10.0);
+    const QRect cell = place.mapRect(QRect(0, 0, w, h));
+    painter_.setTransform(place, true);
     painter_.fillRect(QRect(0, 0, w, h), Qt::white);
     painter_.scale(sx, 1.0);
     painter_.setPen(font_.color);
@@ -400,9 +408,15 @@ void PrintPage::StretchBitmap(int32_t x, int32_t y, int32_t width, int32_t heigh
         mono.setColorTable({qRgb(0, 0, 0), qRgb(255, 255, 255)});
         mono.fill(1);
         const int w = bitmap.width();
+        const qsizetype monoBytes = mono.bytesPerLine();
         for (int row = 0, h = bitmap.height(); row < h; ++row) {
             const uchar* in = bitmap.constScanLine(row);
             uchar* out = mono.scanLine(row);
+            // A symbol is bands of equal rows: a row like the one above is copied.
+            if (row > 0 && std::memcmp(in, bitmap.constScanLine(row - 1), size_t(w)) == 0) {
+                std::memcpy(out, mono.constScanLine(row - 1), size_t(monoBytes));
+                continue;
+            }
             for (int col = 0; col < w; ++col)
                 if (dark[in[col] & 1]) out[col >> 3] &= uchar(~(0x80u >> (col & 7)));
         }

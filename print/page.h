@@ -143,6 +143,9 @@ private:
     bool pageOpen_ = false;
 };
 
+// Sets up a painter on a printer or a PDF device: images (the symbols) are kept lossless.
+void PreparePrintPainter(QPainter& painter);
+
 // The printer of this run of the program: US Letter, full resolution. The printer
 // setup dialog changes it; the choice holds until the program ends.
 QPrinter& CurrentPrinter();

@@ -1,6 +1,7 @@
 #include "print/page_printer.h"
 
 #include "print/mailer.h"
+#include "print/mailer_proof_pdf.h"
 #include "print/page.h"
 #include "print/preprint.h"
 #include "print/symbol_check.h"
@@ -27,6 +28,10 @@ void PagePrinter::VerifyMailer(const PrintRequest& request, bool barcodeMode) {
     qm::PrintMailer(request, barcodeMode, BasePrintFont(), *proof_, &symbols);
     if (const std::optional<SymbolFailure> failure = CheckSymbols(proof_->Image(), symbols))
         throw SymbolCheckError(failure->Message().toStdString());
+}
+
+void PagePrinter::WriteProof(const PrintRequest& request, bool barcodeMode, const QString& path) {
+    WriteMailerProof(request, barcodeMode, BasePrintFont(), target_, path);
 }
 
 int PagePrinter::PrePrintLabels(int count, const QString& custId, const QString& firstSerial,

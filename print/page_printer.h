@@ -18,6 +18,7 @@ public:
     // offsets, then reads its symbols back from the image. The image leaves out the texts
     // that lie away from every symbol (ImagePageTarget::SetSymbolsOnly).
     void VerifyMailer(const PrintRequest& request, bool barcodeMode) override;
+    void WriteProof(const PrintRequest& request, bool barcodeMode, const QString& path) override;
     int PrePrintLabels(int count, const QString& custId, const QString& firstSerial, int leftRight,
                        int topBottom,
                        const std::function<void(const QString& serial)>& labelPrinted) override;
