@@ -21,6 +21,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace qm {
 
 namespace {
@@ -47,38 +49,106 @@ QDateEdit* MakeDateEdit(const char* name, QWidget* parent) {
 } // namespace
 
 LogFilterProxy::LogFilterProxy(const LogSearchIndex& index, QObject* parent)
-    : QSortFilterProxyModel(parent), index_(index) {}
+    : QAbstractProxyModel(parent), index_(index) {}
+
+void LogFilterProxy::setSourceModel(QAbstractItemModel* model) {
+    beginResetModel();
+    QAbstractProxyModel::setSourceModel(model);
+    ordered_.clear();
+    rows_.clear();
+    rowOf_.clear();
+    endResetModel();
+}
 
 void LogFilterProxy::SetQuery(const LogQuery& q) {
     query_ = q;
-    invalidateFilter();
+    beginResetModel();
+    Filter();
+    endResetModel();
 }
 
 void LogFilterProxy::SetOrder(LogOrder order) {
     order_ = order;
-    invalidate();
-    sort(0, Qt::AscendingOrder);
+    beginResetModel();
+    Sort();
+    Filter();
+    endResetModel();
+}
+
+void LogFilterProxy::Rebuild() {
+    SetOrder(order_);
 }
 
 uint32_t LogFilterProxy::SourceRecNo(int sourceRow) const {
     return static_cast<const TTzDbfModel*>(sourceModel())->RecNoAt(sourceRow);
 }
 
+void LogFilterProxy::Sort() {
+    ordered_.clear();
+    if (!sourceModel()) return;
+    const int count = sourceModel()->rowCount();
+    ordered_.reserve(size_t(count));
+    for (int row = 0; row < count; ++row) {
+        const uint32_t n = SourceRecNo(row);
+        if (n >= 1 && n <= index_.Count() && !index_.Deleted(n)) ordered_.push_back(row);
+    }
+    std::vector<uint32_t> recNos(size_t(count) + 1, 0);
+    for (int row : ordered_) recNos[size_t(row)] = SourceRecNo(row);
+    std::stable_sort(ordered_.begin(), ordered_.end(), [&](int a, int b) {
+        return index_.Less(recNos[size_t(a)], recNos[size_t(b)], order_);
+    });
+}
+
+void LogFilterProxy::Filter() {
+    rows_.clear();
+    rowOf_.assign(sourceModel() ? size_t(sourceModel()->rowCount()) : 0, -1);
+    for (int row : ordered_) {
+        if (!query_.Empty() && !index_.Matches(SourceRecNo(row), query_)) continue;
+        rowOf_[size_t(row)] = int(rows_.size());
+        rows_.push_back(row);
+    }
+}
+
 uint32_t LogFilterProxy::RecNoAt(int proxyRow) const {
-    const QModelIndex source = mapToSource(index(proxyRow, 0));
-    return source.isValid() ? SourceRecNo(source.row()) : 0;
+    return proxyRow >= 0 && size_t(proxyRow) < rows_.size() ? SourceRecNo(rows_[size_t(proxyRow)])
+                                                            : 0;
 }
 
-bool LogFilterProxy::filterAcceptsRow(int sourceRow, const QModelIndex&) const {
-    const uint32_t n = SourceRecNo(sourceRow);
-    return n >= 1 && n <= index_.Count() && index_.Matches(n, query_);
+QModelIndex LogFilterProxy::index(int row, int column, const QModelIndex& parent) const {
+    if (parent.isValid() || row < 0 || column < 0 || row >= rowCount() || column >= columnCount())
+        return {};
+    return createIndex(row, column);
 }
 
-bool LogFilterProxy::lessThan(const QModelIndex& left, const QModelIndex& right) const {
-    const uint32_t a = SourceRecNo(left.row());
-    const uint32_t b = SourceRecNo(right.row());
-    if (a < 1 || b < 1 || a > index_.Count() || b > index_.Count()) return a < b;
-    return index_.Less(a, b, order_);
+QModelIndex LogFilterProxy::parent(const QModelIndex&) const {
+    return {};
+}
+
+int LogFilterProxy::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : int(rows_.size());
+}
+
+int LogFilterProxy::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() || !sourceModel() ? 0 : sourceModel()->columnCount();
+}
+
+QModelIndex LogFilterProxy::mapToSource(const QModelIndex& proxyIndex) const {
+    if (!proxyIndex.isValid() || !sourceModel() || size_t(proxyIndex.row()) >= rows_.size())
+        return {};
+    return sourceModel()->index(rows_[size_t(proxyIndex.row())], proxyIndex.column());
+}
+
+QModelIndex LogFilterProxy::mapFromSource(const QModelIndex& sourceIndex) const {
+    if (!sourceIndex.isValid() || size_t(sourceIndex.row()) >= rowOf_.size()) return {};
+    const int row = rowOf_[size_t(sourceIndex.row())];
+    return row < 0 ? QModelIndex() : createIndex(row, sourceIndex.column());
+}
+
+QVariant LogFilterProxy::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation == Qt::Horizontal && sourceModel())
+        return sourceModel()->headerData(section, orientation, role);
+    return orientation == Qt::Vertical && role == Qt::DisplayRole ? QVariant(section + 1)
+                                                                  : QVariant();
 }
 
 LogWindow::LogWindow(const QString& logPath, QWidget* parent)
@@ -94,6 +164,7 @@ LogWindow::LogWindow(const QString& logPath, QWidget* parent)
     model_ = std::make_unique<TTzDbfModel>(*table_);
     proxy_ = new LogFilterProxy(index_, this);
     proxy_->setSourceModel(model_.get());
+    connect(model_.get(), &QAbstractItemModel::modelReset, proxy_, &LogFilterProxy::Rebuild);
 
     search_ = new QLineEdit(this);
     search_->setObjectName(QStringLiteral("leLogSearch"));
@@ -185,9 +256,8 @@ void LogWindow::Reload() {
         index_ = LogSearchIndex();
         setWindowTitle(QStringLiteral("Mailing Log - ") + QString::fromStdString(e.what()));
     }
-    model_->Refresh();
-    proxy_->SetOrder(proxy_->Order());
-    ApplyQuery();
+    model_->Refresh(); // the proxy orders and filters the new rows on the model's reset
+    UpdateButtons();
 }
 
 bool LogWindow::RefreshIfChanged() {

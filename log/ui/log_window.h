@@ -9,14 +9,15 @@
 
 #include "log/log_search.h"
 
+#include <QAbstractProxyModel>
 #include <QDateTime>
-#include <QSortFilterProxyModel>
 #include <QString>
 #include <QUrl>
 #include <QWidget>
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 class QComboBox;
 class QDateEdit;
@@ -32,25 +33,40 @@ namespace table {
 class TTzDbf;
 }
 
-// The view's rows: the model's records that match the query, in the chosen order.
-class LogFilterProxy : public QSortFilterProxyModel {
+// The view's rows: the model's records that match the query, in the chosen order. The order
+// is made once (on a read or a change of order); a query walks it and keeps the matches, and
+// the view is reset rather than told of each row, so a keystroke costs one pass.
+class LogFilterProxy : public QAbstractProxyModel {
     Q_OBJECT
 public:
     LogFilterProxy(const LogSearchIndex& index, QObject* parent);
+    void setSourceModel(QAbstractItemModel* model) override;
     void SetQuery(const LogQuery& q);
     void SetOrder(LogOrder order);
     LogOrder Order() const { return order_; }
+    // Orders and filters the source's rows again (after the source was read again).
+    void Rebuild();
     uint32_t RecNoAt(int proxyRow) const;
 
-protected:
-    bool filterAcceptsRow(int sourceRow, const QModelIndex& sourceParent) const override;
-    bool lessThan(const QModelIndex& left, const QModelIndex& right) const override;
+    QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
+    QModelIndex parent(const QModelIndex& child) const override;
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QModelIndex mapToSource(const QModelIndex& proxyIndex) const override;
+    QModelIndex mapFromSource(const QModelIndex& sourceIndex) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
 
 private:
     uint32_t SourceRecNo(int sourceRow) const;
+    void Sort();
+    void Filter();
     const LogSearchIndex& index_;
     LogQuery query_;
     LogOrder order_ = LogOrder::Record;
+    std::vector<int> ordered_; // source rows of the records the index knows, in order
+    std::vector<int> rows_;    // the shown source rows
+    std::vector<int> rowOf_;   // source row -> shown row, -1 when not shown
 };
 
 class LogWindow : public QWidget {
