@@ -12,6 +12,7 @@
 
 #include <QComboBox>
 #include <QDateEdit>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -128,7 +129,6 @@ TEST_F(MailingLogWindowTest, NewestFirstAndTheReportsOrdersLeaveDeletedPiecesOut
     }
     LogWindow w(LogTablePath());
     auto* order = Find<QComboBox>(w, "cbLogOrder");
-    const QStringList adams = {"Alice Adams"}, brown = {"Bob Brown"}, carter = {"Carol Carter"};
     const struct {
         int combo;
         QStringList shown;
@@ -143,6 +143,20 @@ TEST_F(MailingLogWindowTest, NewestFirstAndTheReportsOrdersLeaveDeletedPiecesOut
         order->setCurrentIndex(c.combo);
         EXPECT_EQ(Names(w), c.shown) << "order " << c.combo;
     }
+    // A click on a column heading of an order chooses it; a second click goes back to newest
+    // first.
+    auto* view = Find<QTableView>(w, "tvLog");
+    int zipColumn = -1;
+    for (int c = 0; c < view->model()->columnCount(); ++c)
+        if (view->model()->headerData(c, Qt::Horizontal).toString().toUpper() == "ZIP")
+            zipColumn = c;
+    ASSERT_GE(zipColumn, 0);
+    order->setCurrentIndex(0);
+    emit view->horizontalHeader()->sectionClicked(zipColumn);
+    EXPECT_EQ(order->currentIndex(), 4);
+    EXPECT_EQ(Names(w), cases[4].shown);
+    emit view->horizontalHeader()->sectionClicked(zipColumn);
+    EXPECT_EQ(Names(w), cases[0].shown);
 }
 
 TEST_F(MailingLogWindowTest, OpenProofOpensThePiecesPdfOrNamesTheMissingPath) {
