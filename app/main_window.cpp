@@ -20,6 +20,7 @@
 #include "entry/print_run.h"
 #include "log/log_table.h"
 #include "log/ui/log_menu.h"
+#include "log/ui/log_window.h"
 #include "piece/piece_log.h"
 #include "print/page.h"
 #include "print/page_printer.h"
@@ -173,6 +174,7 @@ void TF_Main::BuildMenu() {
     MIByZipCode_ = AddItem(SortRepost1, "MIByZipCode", QStringLiteral("By &ZipCode"));
     AddRadioGroup(this, "groupSort", {MIByMailerNumber_, MIByName_, MIByDate_, MIByZipCode_});
     menuReport->addSeparator();
+    QAction* miMailingLog = AddItem(menuReport, "miMailingLog", QStringLiteral("Mailing Log..."));
     QAction* miFirmMailingBook =
         AddItem(menuReport, "miFirmMailingBook", QStringLiteral("Firm Mailing Book..."));
     QAction* miExportLog = AddItem(menuReport, "miExportLog", QStringLiteral("Export Log..."));
@@ -215,6 +217,7 @@ void TF_Main::BuildMenu() {
         {MIByName_, &TF_Main::MIByNameClick},
         {MIByDate_, &TF_Main::MIByDateClick},
         {MIByZipCode_, &TF_Main::MIByZipCodeClick},
+        {miMailingLog, &TF_Main::miMailingLogClick},
         {miFirmMailingBook, &TF_Main::miFirmMailingBookClick},
         {miExportLog, &TF_Main::miExportLogClick},
         {Content1, &TF_Main::Content1Click},
@@ -654,6 +657,15 @@ void TF_Main::MIByDateClick() {
 }
 void TF_Main::MIByZipCodeClick() {
     MIByZipCode_->setChecked(true);
+}
+void TF_Main::miMailingLogClick() {
+    if (!logWindow_) {
+        logWindow_ = new LogWindow(LogTablePath(), this);
+        // The window's Reprint: reprintRequested(mailernum) goes to the reprint command here.
+    }
+    logWindow_->show();
+    logWindow_->raise();
+    logWindow_->activateWindow();
 }
 void TF_Main::miFirmMailingBookClick() {
     RunFirmMailingBookCommand(this);

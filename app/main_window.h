@@ -22,6 +22,7 @@ class PieceLog;
 struct PrintOutcome;
 class TAddressBook;
 class TAddresseeBox;
+class LogWindow;
 class TF_About;
 class TF_Help;
 class TFeesGroup;
@@ -95,6 +96,7 @@ private slots:
     void MIByNameClick();
     void MIByDateClick();
     void MIByZipCodeClick();
+    void miMailingLogClick();
     void miFirmMailingBookClick();
     void miExportLogClick();
     // Help
@@ -153,6 +155,7 @@ private:
 
     QPointer<TF_About> splash_;
     QPointer<TF_Help> help_;
+    QPointer<LogWindow> logWindow_; // the Mailing Log window while open
     // How much the pixel design grew for the window's font.
     double scale_ = 1.0;
     PieceLog* pieceLog_ = nullptr;
