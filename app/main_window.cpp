@@ -18,7 +18,9 @@
 #include "core/sender.h"
 #include "core/settings.h"
 #include "entry/print_run.h"
+#include "entry/reprint.h"
 #include "log/log_table.h"
+#include "log/reprint_log.h"
 #include "log/ui/log_menu.h"
 #include "log/ui/log_window.h"
 #include "piece/piece_log.h"
@@ -42,6 +44,7 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QGroupBox>
+#include <QInputDialog>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -113,6 +116,7 @@ void TF_Main::BuildMenu() {
     menuFile->addSeparator();
     QAction* MIPrint = AddItem(menuFile, "MIPrint", QStringLiteral("&Print"));
     MIMassPrint_ = AddItem(menuFile, "MIMassPrint", QStringLiteral("&Mass Print"));
+    QAction* MIReprint = AddItem(menuFile, "MIReprint", QStringLiteral("R&eprint..."));
     MIMassPrint_->setEnabled(false);
     QAction* MIPrintBarCodes =
         AddItem(menuFile, "MIPrintBarCodes", QStringLiteral("Print &Bar Codes"));
@@ -194,6 +198,7 @@ void TF_Main::BuildMenu() {
         {MIReadWriteToDB, &TF_Main::MIReadWriteToDBClick},
         {MIPrint, &TF_Main::MIPrintClick},
         {MIMassPrint_, &TF_Main::MIMassPrintClick},
+        {MIReprint, &TF_Main::MIReprintClick},
         {MIPrintBarCodes, &TF_Main::MIPrintBarCodesClick},
         {MIExit, &TF_Main::MIExitClick},
         {MailerNumber1, &TF_Main::MailerNumber1Click},
@@ -661,7 +666,7 @@ void TF_Main::MIByZipCodeClick() {
 void TF_Main::miMailingLogClick() {
     if (!logWindow_) {
         logWindow_ = new LogWindow(LogTablePath(), this);
-        // The window's Reprint: reprintRequested(mailernum) goes to the reprint command here.
+        connect(logWindow_, &LogWindow::reprintRequested, this, &TF_Main::ReprintLoggedPiece);
     }
     logWindow_->show();
     logWindow_->raise();
@@ -673,6 +678,52 @@ void TF_Main::miFirmMailingBookClick() {
 void TF_Main::miExportLogClick() {
     RunExportLogCommand(this);
 }
+void TF_Main::MIReprintClick() {
+    ReprintLoggedPiece(QString());
+}
+
+void TF_Main::ReprintLoggedPiece(const QString& mailernum) {
+    WindowDialogs dialogs(this);
+    bool ok = true;
+    const QString number =
+        mailernum.isEmpty()
+            ? QInputDialog::getText(this, QStringLiteral("Reprint"),
+                                    QStringLiteral("Tracking number of the spoiled mailer:"),
+                                    QLineEdit::Normal, QString(), &ok)
+            : mailernum;
+    if (!ok || number.trimmed().isEmpty()) return;
+    std::optional<LogEntry> logged;
+    try {
+        logged = FindLoggedPiece(LogTablePath(), number);
+    } catch (const std::exception& e) {
+        dialogs.ShowError(QString::fromStdString(e.what()));
+        return;
+    }
+    if (!logged) {
+        dialogs.Refuse(ReprintUnknownNumberMessage(number));
+        return;
+    }
+    const QString reason = QInputDialog::getItem(
+        this, QStringLiteral("Reprint"),
+        QStringLiteral("Reprint %1 for %2. Reason:").arg(logged->mailernum, logged->addressee[0]),
+        {QStringLiteral("Jam"), QStringLiteral("Misprint"), QStringLiteral("Damaged form")}, 0,
+        true, &ok);
+    if (!ok) return;
+    PrintOutcome outcome;
+    {
+        WaitCursor wait;
+        PagePrinter printer(ActivePageTarget());
+        outcome = RunReprint(ReprintFieldsOf(*logged, sender_->Lines()), logged->mailernum,
+                             Globals(), printer, dialogs);
+    }
+    if (!outcome.Printed()) return;
+    const QString error = AppendReprint(ReprintTablePath(), logged->mailernum, reason);
+    if (!error.isEmpty())
+        dialogs.Warn(QStringLiteral("The mailer %1 was reprinted, but the reprint could not be "
+                                    "recorded in %2:\n\n%3")
+                         .arg(logged->mailernum, ReprintTablePath(), error));
+}
+
 void TF_Main::btnPrintClick() {
     WindowDialogs dialogs(this);
     MailingLog mailingLog;

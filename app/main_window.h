@@ -60,6 +60,9 @@ public:
     void SetPieceLog(PieceLog* log);
     // The free-entry form holds typed text that has not been printed.
     bool HoldsUnprintedPiece() const;
+    // File, Reprint... and the Mailing Log window's Reprint: prints the logged piece
+    // `mailernum` again with its own number (asked for when empty) and records the reprint.
+    void ReprintLoggedPiece(const QString& mailernum);
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -71,6 +74,7 @@ private slots:
     void MIReadWriteToDBClick();
     void MIPrintClick();
     void MIMassPrintClick();
+    void MIReprintClick();
     void MIPrintBarCodesClick();
     void MIExitClick();
     // Options

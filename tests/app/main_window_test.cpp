@@ -88,6 +88,7 @@ TEST_F(MainWindowTest, MenuBarHoldsEveryItemWithItsCaption) {
         {"MIReadWriteToDB", "&Read/Write to a database"},
         {"MIPrint", "&Print"},
         {"MIMassPrint", "&Mass Print"},
+        {"MIReprint", "R&eprint..."},
         {"MIPrintBarCodes", "Print &Bar Codes"},
         {"MIExit", "&Exit"},
         {"MailerNumber1", "&Mailer Number"},
@@ -96,6 +97,8 @@ TEST_F(MainWindowTest, MenuBarHoldsEveryItemWithItsCaption) {
         {"MIPrinterSetup", "&Printer Setup"},
         {"MIPrinterAlignment", "Printer &Alignment"},
         {"MIExtraLabel", "&Extra Label"},
+        {"MIVerifyBarcodes", "&Verify Barcodes Before Printing"},
+        {"MIKeepPdfCopy", "&Keep a PDF Copy of Each Mailer"},
         {"BarCodes1", "&BarCode's"},
         {"PrintBarCodeMI", "&Print"},
         {"DontPrintBarCodeMI", "&Don't Print"},
@@ -117,6 +120,7 @@ TEST_F(MainWindowTest, MenuBarHoldsEveryItemWithItsCaption) {
         {"MIByName", "By &Name"},
         {"MIByDate", "By &Date"},
         {"MIByZipCode", "By &ZipCode"},
+        {"miMailingLog", "Mailing Log..."},
         {"miFirmMailingBook", "Firm Mailing Book..."},
         {"miExportLog", "Export Log..."},
         {"Content1", "&Content"},
@@ -144,7 +148,7 @@ TEST_F(MainWindowTest, MenuBarHoldsEveryItemWithItsCaption) {
     test::Find<QAction>(*w, "MIByDate")->trigger(); // radio items: one checked at a time
     EXPECT_TRUE(test::Find<QAction>(*w, "MIByDate")->isChecked());
     EXPECT_FALSE(test::Find<QAction>(*w, "MIByName")->isChecked());
-    EXPECT_EQ(test::Find<QMenu>(*w, "File1")->actions().size(), 7); // five items and two separators
+    EXPECT_EQ(test::Find<QMenu>(*w, "File1")->actions().size(), 8); // six items and two separators
     EXPECT_EQ(test::Find<QMenu>(*w, "Help1")->actions().size(), 6);
 }
 
