@@ -24,6 +24,7 @@
 #include "log/ui/log_menu.h"
 #include "log/ui/log_window.h"
 #include "piece/piece_log.h"
+#include "print/alignment_test_page.h"
 #include "print/page.h"
 #include "print/page_printer.h"
 #include "print/ui/align_dialog.h"
@@ -135,6 +136,8 @@ void TF_Main::BuildMenu() {
         AddItem(MIPrintOptions, "MIPrinterSetup", QStringLiteral("&Printer Setup"));
     QAction* MIPrinterAlignment =
         AddItem(MIPrintOptions, "MIPrinterAlignment", QStringLiteral("Printer &Alignment"));
+    QAction* MIAlignmentTestPage = AddItem(MIPrintOptions, "MIAlignmentTestPage",
+                                           QStringLiteral("Print Alignment &Test Page"));
     QAction* MIExtraLabel = AddItem(MIPrintOptions, "MIExtraLabel", QStringLiteral("&Extra Label"));
     MIPrintOptions->addSeparator();
     MIVerifyBarcodes_ = AddItem(MIPrintOptions, "MIVerifyBarcodes",
@@ -205,6 +208,7 @@ void TF_Main::BuildMenu() {
         {YourNameAddress1, &TF_Main::YourNameAddress1Click},
         {MIPrinterSetup, &TF_Main::MIPrinterSetupClick},
         {MIPrinterAlignment, &TF_Main::MIPrinterAlignmentClick},
+        {MIAlignmentTestPage, &TF_Main::MIAlignmentTestPageClick},
         {MIExtraLabel, &TF_Main::MIExtraLabelClick},
         {PrintBarCodeMI_, &TF_Main::PrintBarCodeMIClick},
         {DontPrintBarCodeMI_, &TF_Main::DontPrintBarCodeMIClick},
@@ -617,6 +621,15 @@ void TF_Main::MIPrinterAlignmentClick() {
     if (dialog.exec() == QDialog::Accepted) {
         g.LeftRight = dialog.LeftRight();
         g.TopBottom = dialog.TopBottom();
+    }
+}
+void TF_Main::MIAlignmentTestPageClick() {
+    const GlobalVariables& g = Globals();
+    try {
+        WaitCursor wait;
+        PrintAlignmentTestPage(g.LeftRight, g.TopBottom, BasePrintFont(), ActivePageTarget());
+    } catch (const std::exception& e) {
+        ShowError(this, e);
     }
 }
 void TF_Main::MIExtraLabelClick() {

@@ -82,6 +82,7 @@ private slots:
     void YourNameAddress1Click();
     void MIPrinterSetupClick();
     void MIPrinterAlignmentClick();
+    void MIAlignmentTestPageClick();
     void MIExtraLabelClick();
     void PrintBarCodeMIClick();
     void DontPrintBarCodeMIClick();

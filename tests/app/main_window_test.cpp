@@ -96,6 +96,7 @@ TEST_F(MainWindowTest, MenuBarHoldsEveryItemWithItsCaption) {
         {"MIPrintOptions", "Print &Options"},
         {"MIPrinterSetup", "&Printer Setup"},
         {"MIPrinterAlignment", "Printer &Alignment"},
+        {"MIAlignmentTestPage", "Print Alignment &Test Page"},
         {"MIExtraLabel", "&Extra Label"},
         {"MIVerifyBarcodes", "&Verify Barcodes Before Printing"},
         {"MIKeepPdfCopy", "&Keep a PDF Copy of Each Mailer"},
