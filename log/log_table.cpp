@@ -4,6 +4,7 @@
 #include "core/form_text.h"
 #include "numbers/barcode_data.h"
 
+#include <functional>
 #include <stdexcept>
 
 namespace qm {
@@ -45,10 +46,11 @@ const std::vector<LogFieldObject>& LogFieldObjects() {
     return objects;
 }
 
-std::unique_ptr<TTzDbf> MakeLogTable(const QString& path) {
-    auto t = std::make_unique<TTzDbf>("TzDbfReport");
+std::unique_ptr<TTzDbf> MakeSharedReportTable(const char* name, const QString& path,
+                                              const std::vector<std::string>& fields) {
+    auto t = std::make_unique<TTzDbf>(name);
     t->SetDbfFileName(path.toStdString());
-    t->SetDbfFields(LogFieldLines());
+    t->SetDbfFields(fields);
     t->SetHideDeletedRecs(false);
     t->SetTableLanguage(table::TTableLanguage::tlOem);
     t->SetReadOnly(false);
@@ -56,6 +58,10 @@ std::unique_ptr<TTzDbf> MakeLogTable(const QString& path) {
     t->SetCreateIndex(table::TCreateIndex::ciNotFound);
     t->SetCreateIfNotFound(true);
     return t;
+}
+
+std::unique_ptr<TTzDbf> MakeLogTable(const QString& path) {
+    return MakeSharedReportTable("TzDbfReport", path, LogFieldLines());
 }
 
 bool IsLogShaped(const TTzDbf& t, QString* why) {
@@ -107,52 +113,63 @@ LogEntry LogEntryOf(const PrintRequest& r, const EntryFields& fields, const QStr
     return e;
 }
 
+QString AppendLockedRecord(std::unique_ptr<TTzDbf> table, const QString& lockedMessage,
+                           const std::function<void(TTzDbf&)>& fill) {
+    try {
+        table->Open();
+        table->ClearRecord();
+        fill(*table);
+        {
+            // The engine waits a bounded time for another copy's append lock.
+            table::TTableLock lock(*table, table::TTableLock::Append);
+            if (!lock.Held()) {
+                table->Close();
+                return lockedMessage;
+            }
+            table->AppendRec();
+        }
+        table->Close();
+        return {};
+    } catch (const std::exception& error) {
+        const QString text = QString::fromStdString(error.what());
+        table::TReportingOff quiet;
+        try {
+            table->Close();
+        } catch (const std::exception&) {
+            // the first failure is the one to report
+        }
+        return text;
+    }
+}
+
 QString AppendLogEntry(const QString& path, const LogEntry& e) {
     std::unique_ptr<TTzDbf> log;
     try {
         log = MakeLogTable(path);
-        log->Open();
-        log->ClearRecord();
-        auto set = [&](const char* field, const QString& text) {
-            log->SetField(field, text.toStdString());
-        };
-        for (int i = 0; i < 4; ++i)
-            set(("sentname" + std::to_string(i)).c_str(), e.addressee[size_t(i)]);
-        set("city", e.city.trimmed());
-        set("state", e.state.trimmed());
-        set("zip", e.zip);
-        set("mailernum", e.mailernum);
-        set("postage", e.postage);
-        set("certified", e.certified);
-        set("restricted", e.restricted);
-        set("return", e.returnFee);
-        set("total", e.total);
-        set("comments", e.comments);
-        set("re", e.re);
-        log->SetField("rdate", table::FormatEngineDate(table::Today()));
-        {
-            // The engine waits a bounded time for another copy's append lock.
-            table::TTableLock lock(*log, table::TTableLock::Append);
-            if (!lock.Held()) {
-                log->Close();
-                return QStringLiteral("The mailing log %1 is locked by another user.").arg(path);
-            }
-            log->AppendRec();
-        }
-        log->Close();
-        return {};
     } catch (const std::exception& error) {
-        const QString text = QString::fromStdString(error.what());
-        if (log) {
-            table::TReportingOff quiet;
-            try {
-                log->Close();
-            } catch (const std::exception&) {
-                // the first failure is the one to report
-            }
-        }
-        return text;
+        return QString::fromStdString(error.what());
     }
+    return AppendLockedRecord(
+        std::move(log), QStringLiteral("The mailing log %1 is locked by another user.").arg(path),
+        [&e](TTzDbf& log) {
+            auto set = [&](const char* field, const QString& text) {
+                log.SetField(field, text.toStdString());
+            };
+            for (int i = 0; i < 4; ++i)
+                set(("sentname" + std::to_string(i)).c_str(), e.addressee[size_t(i)]);
+            set("city", e.city.trimmed());
+            set("state", e.state.trimmed());
+            set("zip", e.zip);
+            set("mailernum", e.mailernum);
+            set("postage", e.postage);
+            set("certified", e.certified);
+            set("restricted", e.restricted);
+            set("return", e.returnFee);
+            set("total", e.total);
+            set("comments", e.comments);
+            set("re", e.re);
+            log.SetField("rdate", table::FormatEngineDate(table::Today()));
+        });
 }
 
 QString AppendPrintedPiece(const PrintRequest& request, const EntryFields& fields,

@@ -11,6 +11,7 @@
 #include <QString>
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -36,6 +37,17 @@ const std::vector<LogFieldObject>& LogFieldObjects();
 // A table component for the log at `path`, set up as the main window's TzDbfReport:
 // deleted records shown, OEM text, shared, created from the field list when missing.
 std::unique_ptr<table::TTzDbf> MakeLogTable(const QString& path);
+
+// A table of the Reports folder set up as the log is: deleted records shown, OEM text, shared,
+// created from `fields` when missing.
+std::unique_ptr<table::TTzDbf> MakeSharedReportTable(const char* name, const QString& path,
+                                                     const std::vector<std::string>& fields);
+
+// Opens `table`, fills a new record with `fill` and appends it under the append lock, then
+// closes the table. Returns an empty text on success, `lockedMessage` when another copy holds
+// the lock, otherwise the engine's error text; the table is closed in every case.
+QString AppendLockedRecord(std::unique_ptr<table::TTzDbf> table, const QString& lockedMessage,
+                           const std::function<void(table::TTzDbf&)>& fill);
 
 // True when `table` (open) has the log's sixteen fields by name, type and width; otherwise
 // `why` says what differs.

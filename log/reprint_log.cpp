@@ -20,18 +20,6 @@ QString DigitsOf(const QString& text) {
     return digits;
 }
 
-std::unique_ptr<TTzDbf> MakeReprintTable(const QString& path) {
-    auto t = std::make_unique<TTzDbf>("TzDbfReprints");
-    t->SetDbfFileName(path.toStdString());
-    t->SetDbfFields(ReprintFieldLines());
-    t->SetTableLanguage(table::TTableLanguage::tlOem);
-    t->SetReadOnly(false);
-    t->SetExclusive(false);
-    t->SetCreateIndex(table::TCreateIndex::ciNotFound);
-    t->SetCreateIfNotFound(true);
-    return t;
-}
-
 } // namespace
 
 QString ReprintTablePath() {
@@ -47,36 +35,19 @@ const std::vector<std::string>& ReprintFieldLines() {
 QString AppendReprint(const QString& path, const QString& mailernum, const QString& reason) {
     std::unique_ptr<TTzDbf> t;
     try {
-        t = MakeReprintTable(path);
-        t->Open();
-        t->ClearRecord();
-        t->SetField("mailernum", mailernum.trimmed().toStdString());
-        t->SetField("rdate", table::FormatEngineDate(table::Today()));
-        t->SetField("rtime",
-                    CurrentDateTime().time().toString(QStringLiteral("HH:mm:ss")).toStdString());
-        t->SetField("reason", reason.simplified().toStdString());
-        {
-            table::TTableLock lock(*t, table::TTableLock::Append);
-            if (!lock.Held()) {
-                t->Close();
-                return QStringLiteral("The reprints table %1 is locked by another user.").arg(path);
-            }
-            t->AppendRec();
-        }
-        t->Close();
-        return {};
+        t = MakeSharedReportTable("TzDbfReprints", path, ReprintFieldLines());
     } catch (const std::exception& error) {
-        const QString text = QString::fromStdString(error.what());
-        if (t) {
-            table::TReportingOff quiet;
-            try {
-                t->Close();
-            } catch (const std::exception&) {
-                // the first failure is the one to report
-            }
-        }
-        return text;
+        return QString::fromStdString(error.what());
     }
+    return AppendLockedRecord(
+        std::move(t), QStringLiteral("The reprints table %1 is locked by another user.").arg(path),
+        [&](TTzDbf& t) {
+            t.SetField("mailernum", mailernum.trimmed().toStdString());
+            t.SetField("rdate", table::FormatEngineDate(table::Today()));
+            t.SetField("rtime",
+                       CurrentDateTime().time().toString(QStringLiteral("HH:mm:ss")).toStdString());
+            t.SetField("reason", reason.simplified().toStdString());
+        });
 }
 
 EntryFields ReprintFieldsOf(const LogEntry& e, const std::array<QString, 5>& senderLabels) {
