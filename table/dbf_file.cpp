@@ -184,7 +184,7 @@ void TDbfFile::Open(const std::string& fileName, bool exclusive, bool readOnly,
     for (int attempt = 1;; ++attempt) {
         f = fs.Open(path_, writable ? TOpenMode::ReadWrite : TOpenMode::ReadOnly, err);
         if (!f) Fail(CodeFromErrno(err, TIoKind::Open), openFail);
-        if (int r = f->Lock(kSharingLockOffset, 1, sharing); r < 0) {
+        if (int r = LockSharingBesideSwap(*f, sharing); r < 0) {
             Fail((r == -EAGAIN || r == -EACCES) ? TErrorCode::SharingViolation
                                                 : CodeFromErrno(-r, TIoKind::Lock),
                  openFail);

@@ -49,6 +49,10 @@ inline constexpr off_t kFileLockLength = (off_t(1) << 30) - 1;
 inline constexpr int kLockWaitMs = 2000;
 // Sharing modes: shared opens hold a read lock here, exclusive opens a write lock.
 inline constexpr off_t kSharingLockOffset = (off_t(1) << 31) + (off_t(1) << 30);
+// A copy finishing another's interrupted pack write-locks this byte for as long
+// as it holds the sharing lock: an open that meets it waits those moments out
+// instead of reporting a sharing violation.
+inline constexpr off_t kSwapLockOffset = kSharingLockOffset + 1;
 
 class TDbfFile {
 public:

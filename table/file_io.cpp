@@ -47,6 +47,16 @@ public:
         if (::fcntl(fd_, F_OFD_SETLK, &fl) == 0) return 0;
         return -errno;
     }
+    int LockHeld(off_t offset, off_t len, TLockKind kind) override {
+        struct flock fl {};
+        fl.l_type = kind == TLockKind::Read ? F_RDLCK : F_WRLCK;
+        fl.l_whence = SEEK_SET;
+        fl.l_start = offset;
+        fl.l_len = len;
+        fl.l_pid = 0;
+        if (::fcntl(fd_, F_OFD_GETLK, &fl) != 0) return -errno;
+        return fl.l_type == F_UNLCK ? 0 : 1;
+    }
     off_t Size() override {
         struct stat st {};
         if (::fstat(fd_, &st) != 0) return -errno;
@@ -120,6 +130,10 @@ IFileSystem* g_fs = nullptr;
 } // namespace
 
 int IFile::Id(TFileId&) {
+    return -ENOSYS;
+}
+
+int IFile::LockHeld(off_t, off_t, TLockKind) {
     return -ENOSYS;
 }
 

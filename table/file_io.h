@@ -30,6 +30,9 @@ public:
     virtual int Sync() = 0;
     // Non-blocking byte-range lock owned by this open file (Linux OFD lock).
     virtual int Lock(off_t offset, off_t len, TLockKind kind) = 0;
+    // Whether another open file holds a lock in the range that a lock of `kind`
+    // would meet: 1 or 0, without taking one; -ENOSYS when the file cannot tell.
+    virtual int LockHeld(off_t offset, off_t len, TLockKind kind);
     virtual off_t Size() = 0; // -errno on failure
     // The file this handle has open; -ENOSYS when the file system cannot tell.
     virtual int Id(TFileId& id);

@@ -73,6 +73,26 @@ int RenameIfThere(IFileSystem& fs, const std::string& from, const std::string& t
     return r == -ENOENT ? 0 : r;
 }
 
+bool Refused(int r) {
+    return r == -EAGAIN || r == -EACCES;
+}
+
+// Holds the table for finishing a swap: the swap byte first, then the sharing
+// lock, so an open that meets the sharing lock sees why. Closing the handle
+// lets go of both at once.
+int HoldForSwap(IFile& f) {
+    if (int r = f.Lock(kSwapLockOffset, 1, TLockKind::Write); r < 0) return r;
+    if (int r = f.Lock(kSharingLockOffset, 1, TLockKind::Write); r < 0) {
+        f.Lock(kSwapLockOffset, 1, TLockKind::Unlock);
+        return r;
+    }
+    return 0;
+}
+
+bool SwapBeingFinished(IFile& f) {
+    return f.LockHeld(kSwapLockOffset, 1, TLockKind::Write) == 1;
+}
+
 } // namespace
 
 std::string PackMarkerName(const std::string& tablePath) {
@@ -157,11 +177,11 @@ void FinishInterruptedPack(const std::string& tablePath, const std::string& disp
         if (err == ENOENT) return; // no table: the open reports it
         Fail(CodeFromErrno(err, TIoKind::Open), failText);
     }
-    if (int r = held->Lock(kSharingLockOffset, 1, TLockKind::Write); r < 0) {
-        if (r != -EAGAIN && r != -EACCES) Fail(CodeFromErrno(-r, TIoKind::Lock), failText);
+    if (int r = HoldForSwap(*held); r < 0) {
+        if (!Refused(r)) Fail(CodeFromErrno(-r, TIoKind::Lock), failText);
         // Another copy is swapping (it packs, or finishes the same pack):
-        // the marker goes within moments. The open then goes on and meets
-        // that copy's sharing lock, if it still holds one.
+        // the marker goes within moments. The open then goes on: it waits
+        // for a copy finishing a swap, and meets a packing copy's exclusive hold.
         const auto deadline =
             std::chrono::steady_clock::now() + std::chrono::milliseconds(kLockWaitMs);
         while (fs.Exists(marker) && std::chrono::steady_clock::now() < deadline)
@@ -210,8 +230,7 @@ void FinishInterruptedPack(const std::string& tablePath, const std::string& disp
     // other copy opens it (or starts a pack of its own) before the marker is gone.
     std::unique_ptr<IFile> next = fs.Open(folder + lines[3], TOpenMode::ReadWrite, err);
     if (next) {
-        if (int r = next->Lock(kSharingLockOffset, 1, TLockKind::Write); r < 0)
-            Fail(CodeFromErrno(-r, TIoKind::Lock), failText);
+        if (int r = HoldForSwap(*next); r < 0) Fail(CodeFromErrno(-r, TIoKind::Lock), failText);
         if (int r = RenameIfThere(fs, folder + lines[3], table); r < 0)
             Fail(CodeFromErrno(-r, TIoKind::Write), failText);
     } else if (err != ENOENT) {
@@ -231,6 +250,22 @@ void FinishInterruptedPack(const std::string& tablePath, const std::string& disp
         return;
     }
     if (int r = RemovePackMarker(table); r < 0) Fail(CodeFromErrno(-r, TIoKind::Write), failText);
+}
+
+int LockSharingBesideSwap(IFile& table, TLockKind kind) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kLockWaitMs);
+    for (;;) {
+        const int r = table.Lock(kSharingLockOffset, 1, kind);
+        if (!Refused(r)) return r;
+        // A finishing copy may have let go between the two calls: the lock is
+        // tried once more before the holder counts as one that stays.
+        if (!SwapBeingFinished(table)) {
+            const int again = table.Lock(kSharingLockOffset, 1, kind);
+            if (!Refused(again) || !SwapBeingFinished(table)) return again;
+        }
+        if (std::chrono::steady_clock::now() >= deadline) return r;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
 }
 
 } // namespace qm::table

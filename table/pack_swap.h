@@ -9,7 +9,11 @@
 // to the memo file beside it: the old pair before the marker, the new after.
 #pragma once
 
+#include <sys/types.h>
+
 #include <string>
+
+#include "file_io.h"
 
 namespace qm::table {
 
@@ -42,5 +46,11 @@ int RemovePackMarker(const std::string& tablePath);
 // copy holding the table (the packing one) leaves it alone. A marker that
 // cannot be read or a rename that fails is an error naming the table.
 void FinishInterruptedPack(const std::string& tablePath, const std::string& display);
+
+// Takes an open's sharing lock of `kind` on the table file; 0 or -errno. A copy
+// finishing a swap holds the table for a few file operations only, marked by
+// the swap byte, so a lock that meets it is tried again until that copy lets
+// go (up to the lock wait). Any other holder fails it at once.
+int LockSharingBesideSwap(IFile& table, TLockKind kind);
 
 } // namespace qm::table

@@ -56,6 +56,7 @@ public:
             if (k != TLockKind::Unlock && fs_.Fault(kFaultLock)) return -ENOLCK;
             return inner_->Lock(o, l, k);
         }
+        int LockHeld(off_t o, off_t l, TLockKind k) override { return inner_->LockHeld(o, l, k); }
         off_t Size() override { return inner_->Size(); }
         int Id(TFileId& id) override { return inner_->Id(id); }
 

@@ -4,9 +4,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <future>
 #include <map>
 #include <memory>
 #include <thread>
@@ -475,45 +477,59 @@ TEST_F(MultiProcessTest, MemoPackKilledAnywhereLeavesOneWholePair) {
         EXPECT_TRUE(e.path() == path || e.path() == memo) << "left behind: " << e.path();
 }
 
-// A memo pack stopped right after its swap was decided (the marker is
-// written, nothing renamed yet): copies opening the table at the same moment
-// all get in, the swap is finished once, and every memo matches its record.
+// The memo of the table's record with Seq n.
+std::vector<std::string> SwapMemoOf(uint32_t n) {
+    return {"Name " + std::to_string(n), "Street " + std::to_string(n)};
+}
+
+// Fills the table at path to kTotal records with memos, deletes every other
+// one and packs it; the pack stops right after its swap was decided (the
+// marker's rename goes through, the memo file's fails), nothing renamed yet.
+void LeaveInterruptedSwap(const std::string& path, uint32_t total) {
+    TTzDbf t("Make");
+    t.SetDbfFileName(path);
+    t.SetDbfFields({"Address,M,10,0", "Seq,N,8,0"});
+    t.SetExclusive(true);
+    t.Open();
+    for (uint32_t n = t.RecCount() + 1; n <= total; ++n) {
+        t.ClearRecord();
+        t.SetMField("Address", SwapMemoOf(n));
+        t.SetField("Seq", std::to_string(n));
+        t.AppendRec();
+    }
+    for (uint32_t r = 1; r <= t.RecCount(); r += 2) {
+        t.SetRecNo(r);
+        t.DeleteRec();
+    }
+    testing::FaultyFileSystem fs;
+    fs.kinds = testing::kFaultRename;
+    fs.failAt = 2;
+    SetFileSystem(&fs);
+    EXPECT_THROW(t.Pack(), EZezudError);
+    SetFileSystem(nullptr);
+    t.Close();
+    ASSERT_TRUE(std::filesystem::exists(PackMarkerName(std::filesystem::canonical(path).string())));
+}
+
+// Every record's memo is its own.
+void ExpectMemosMatchRecords(TTzDbf& t) {
+    std::vector<std::string> lines;
+    for (uint32_t r = 1; r <= t.RecCount(); ++r) {
+        t.SetRecNo(r);
+        const uint32_t seq = uint32_t(std::stoul(t.FieldDisplay(1)));
+        t.GetMField("Address", lines);
+        ASSERT_EQ(lines, SwapMemoOf(seq)) << "record " << r;
+    }
+}
+
+// A memo pack stopped right after its swap was decided: copies opening the
+// table at the same moment all get in, the swap is finished once, and every
+// memo matches its record.
 TEST_F(MultiProcessTest, InterruptedSwapIsFinishedByCopiesOpeningTogether) {
     const std::string path = Path("book.dbf");
-    constexpr uint32_t kTotal = 300;
-    auto memoOf = [](uint32_t n) {
-        return std::vector<std::string>{"Name " + std::to_string(n), "Street " + std::to_string(n)};
-    };
     for (int round = 0; round < 4; ++round) {
         SCOPED_TRACE(round);
-        {
-            TTzDbf t("Make");
-            t.SetDbfFileName(path);
-            t.SetDbfFields({"Address,M,10,0", "Seq,N,8,0"});
-            t.SetExclusive(true);
-            t.Open();
-            for (uint32_t n = t.RecCount() + 1; n <= kTotal; ++n) {
-                t.ClearRecord();
-                t.SetMField("Address", memoOf(n));
-                t.SetField("Seq", std::to_string(n));
-                t.AppendRec();
-            }
-            for (uint32_t r = 1; r <= t.RecCount(); r += 2) {
-                t.SetRecNo(r);
-                t.DeleteRec();
-            }
-            // The first rename (the marker's) goes through, the second (the
-            // memo file's) fails: the pack stops with its swap decided.
-            testing::FaultyFileSystem fs;
-            fs.kinds = testing::kFaultRename;
-            fs.failAt = 2;
-            SetFileSystem(&fs);
-            EXPECT_THROW(t.Pack(), EZezudError);
-            SetFileSystem(nullptr);
-            t.Close();
-        }
-        ASSERT_TRUE(
-            std::filesystem::exists(PackMarkerName(std::filesystem::canonical(path).string())));
+        ASSERT_NO_FATAL_FAILURE(LeaveInterruptedSwap(path, 300));
         std::vector<std::unique_ptr<Child>> copies;
         for (int i = 0; i < 3; ++i)
             copies.push_back(std::make_unique<Child>(std::vector<std::string>{"hold", path}));
@@ -523,18 +539,85 @@ TEST_F(MultiProcessTest, InterruptedSwapIsFinishedByCopiesOpeningTogether) {
         t.SetDbfFileName(path);
         t.SetCreateIfNotFound(false);
         t.Open();
-        std::vector<std::string> lines;
-        for (uint32_t r = 1; r <= t.RecCount(); ++r) {
-            t.SetRecNo(r);
-            const uint32_t seq = uint32_t(std::stoul(t.FieldDisplay(1)));
-            t.GetMField("Address", lines);
-            ASSERT_EQ(lines, memoOf(seq)) << "record " << r;
-        }
+        ASSERT_NO_FATAL_FAILURE(ExpectMemosMatchRecords(t));
         t.Close();
         for (const auto& e : std::filesystem::directory_iterator(dir_))
             EXPECT_TRUE(e.path() == path || e.path() == Path("book.DBT"))
                 << "left behind: " << e.path();
     }
+}
+
+// Stops a copy finishing a swap while it holds the table: the marker is
+// removed then (as the copy that finished first removes it), and the copy
+// waits there until released.
+class PausedSwapFileSystem : public IFileSystem {
+public:
+    explicit PausedSwapFileSystem(std::string marker) : marker_(std::move(marker)) {}
+    std::unique_ptr<IFile> Open(const std::string& p, TOpenMode m, int& err) override {
+        return PosixFileSystem().Open(p, m, err);
+    }
+    int Remove(const std::string& p) override { return PosixFileSystem().Remove(p); }
+    int LinkNoReplace(const std::string& a, const std::string& b) override {
+        return PosixFileSystem().LinkNoReplace(a, b);
+    }
+    bool Exists(const std::string& p) override { return PosixFileSystem().Exists(p); }
+    int Rename(const std::string& a, const std::string& b) override {
+        return PosixFileSystem().Rename(a, b);
+    }
+    int SyncFolder(const std::string& p) override {
+        if (!paused_.exchange(true)) {
+            PosixFileSystem().Remove(marker_);
+            holding_.set_value();
+            release_.get_future().wait();
+        }
+        return PosixFileSystem().SyncFolder(p);
+    }
+    std::future<void> Holding() { return holding_.get_future(); }
+    void Release() { release_.set_value(); }
+
+private:
+    std::string marker_;
+    std::atomic<bool> paused_{false};
+    std::promise<void> holding_, release_;
+};
+
+// A copy that meets another one finishing the swap, after the marker is gone
+// but while that copy still holds the table for its last steps, waits those
+// moments out instead of reporting a sharing violation; a table held open
+// exclusively still refuses it at once.
+TEST_F(MultiProcessTest, OpenWaitsForACopyFinishingTheSwap) {
+    const std::string path = Path("book.dbf");
+    ASSERT_NO_FATAL_FAILURE(LeaveInterruptedSwap(path, 300));
+    PausedSwapFileSystem fs(PackMarkerName(std::filesystem::canonical(path).string()));
+    SetFileSystem(&fs);
+    std::thread finisher([&] { FinishInterruptedPack(path, path); });
+    fs.Holding().wait();
+    std::thread releaser([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        fs.Release();
+    });
+    TTzDbf t("Opener");
+    t.SetDbfFileName(path);
+    t.SetCreateIfNotFound(false);
+    EXPECT_NO_THROW(t.Open());
+    releaser.join();
+    finisher.join();
+    SetFileSystem(nullptr);
+    ASSERT_TRUE(t.Active());
+    ASSERT_NO_FATAL_FAILURE(ExpectMemosMatchRecords(t));
+
+    TTzDbf ex("Exclusive");
+    ex.SetDbfFileName(path);
+    ex.SetExclusive(true);
+    const auto start = std::chrono::steady_clock::now();
+    try {
+        ex.Open();
+        ADD_FAILURE() << "an exclusive open beside a shared one";
+    } catch (const EZezudError& e) {
+        EXPECT_EQ(e.Error(), TErrorCode::SharingViolation);
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(kLockWaitMs / 2));
+    t.Close();
 }
 
 } // namespace
