@@ -482,7 +482,7 @@ std::vector<std::string> SwapMemoOf(uint32_t n) {
     return {"Name " + std::to_string(n), "Street " + std::to_string(n)};
 }
 
-// Fills the table at path to kTotal records with memos, deletes every other
+// Fills the table at path to `total` records with memos, deletes every other
 // one and packs it; the pack stops right after its swap was decided (the
 // marker's rename goes through, the memo file's fails), nothing renamed yet.
 void LeaveInterruptedSwap(const std::string& path, uint32_t total) {
