@@ -1,14 +1,13 @@
 #include "entry/reprint.h"
 
 #include "entry/entry_fields.h"
-#include "numbers/barcode_data.h"
+#include "numbers/mailer_numbers.h"
 #include "piece/piece_printer.h"
 
 namespace qm {
 
 namespace {
 
-constexpr int kTrackingDigits = 22;
 const QString kKindTPrefix = QStringLiteral("92147");
 
 PrintOutcome Ended(PrintOutcome::Result result, const QString& message = {}) {
@@ -23,12 +22,9 @@ PrintOutcome Ended(PrintOutcome::Result result, const QString& message = {}) {
 std::optional<TrackingParts> TrackingPartsOf(const QString& trackingNumber) {
     QString digits = trackingNumber;
     digits.remove(QLatin1Char(' '));
-    if (digits.size() != kTrackingDigits || !digits.startsWith(kKindTPrefix)) return std::nullopt;
-    for (const QChar c : digits)
-        if (c < QLatin1Char('0') || c > QLatin1Char('9')) return std::nullopt;
-    if (Gs1CheckDigit(digits.left(kTrackingDigits - 1)) != digits.back().digitValue())
-        return std::nullopt;
-    return TrackingParts{digits.mid(5, 9), digits.mid(14, 7)};
+    if (!digits.startsWith(kKindTPrefix) || !TrackingCheckDigitRight(digits)) return std::nullopt;
+    const MailerNumberParts parts = SplitMailerNum(digits);
+    return TrackingParts{parts.id, parts.serial};
 }
 
 QString ReprintQuestion(const QString& mailernum) {
