@@ -82,17 +82,6 @@ private:
     int at_ = 0;
 };
 
-// The 22-digit tracking numbers of kind "T" zbarimg reads on a page.
-QStringList TrackingNumbersOn(const QImage& page) {
-    QStringList found;
-    for (const QString& symbol : DecodeSymbols(page)) {
-        const int gs = int(symbol.indexOf(QChar(0x1d)));
-        const QString tracking = gs >= 0 ? symbol.mid(gs + 1) : QString();
-        if (tracking.startsWith(QLatin1String("92147"))) found << tracking;
-    }
-    return found;
-}
-
 QByteArray Contents(const QString& file) {
     QFile f(file);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");

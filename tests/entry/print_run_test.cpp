@@ -176,17 +176,6 @@ EntryFields Fields() {
     return f;
 }
 
-// The 22-digit tracking numbers of kind "T" that zbarimg reads on a page.
-QStringList TrackingNumbersOn(const QImage& page) {
-    QStringList found;
-    for (const QString& symbol : DecodeSymbols(page)) {
-        const int gs = int(symbol.indexOf(QChar(0x1d)));
-        const QString tracking = gs >= 0 ? symbol.mid(gs + 1) : QString();
-        if (tracking.startsWith(QLatin1String("92147"))) found << tracking;
-    }
-    return found;
-}
-
 // Every test writes its settings into a folder of its own.
 class PrintRun : public ::testing::Test {
 protected:

@@ -18,23 +18,6 @@ uint32_t Le32(const QByteArray& b, int at) {
     return uint32_t(Le16(b, at)) | uint32_t(Le16(b, at + 2)) << 16;
 }
 
-EntryFields FieldsOf(const std::array<QString, 4>& lines, const QString& city, const QString& state,
-                     const QString& zipText) {
-    EntryFields f;
-    f.addresseeLines = lines;
-    f.city = city;
-    f.state = state;
-    f.zipText = zipText;
-    f.postage = QStringLiteral("  1.35");
-    f.certFee = QStringLiteral("  4.40");
-    f.returnFee = QStringLiteral("  3.55");
-    f.restrictedFee = QStringLiteral(" ");
-    f.total = QStringLiteral("  9.30");
-    f.comment = QStringLiteral("Lease");
-    f.re = QStringLiteral("Account 17");
-    return f;
-}
-
 // The entry of a piece printed from `f`, through the print request the form is printed from.
 LogEntry EntryOf(const EntryFields& f, const QString& data) {
     return LogEntryOf(BuildPrintRequest(f, GlobalVariables{}), f, data);

@@ -51,6 +51,24 @@ inline QStringList XBaseDump(const QString& dbf) {
     return lines;
 }
 
+// The fields of a piece typed into the form, with the fees of a usual certified piece.
+inline EntryFields FieldsOf(const std::array<QString, 4>& lines, const QString& city,
+                            const QString& state, const QString& zipText) {
+    EntryFields f;
+    f.addresseeLines = lines;
+    f.city = city;
+    f.state = state;
+    f.zipText = zipText;
+    f.postage = QStringLiteral("  1.35");
+    f.certFee = QStringLiteral("  4.40");
+    f.returnFee = QStringLiteral("  3.55");
+    f.restrictedFee = QStringLiteral(" ");
+    f.total = QStringLiteral("  9.30");
+    f.comment = QStringLiteral("Lease");
+    f.re = QStringLiteral("Account 17");
+    return f;
+}
+
 // A piece as the print run would log it.
 inline LogEntry Piece(const QString& name, const QString& zip, const QString& serial,
                       const QString& postage = QStringLiteral("  1.35")) {

@@ -37,32 +37,12 @@ private:
 };
 
 EntryFields Typed() {
-    EntryFields f;
+    EntryFields f =
+        FieldsOf({QStringLiteral("Jane Roe"), QStringLiteral("400 Oak Ave"), QString(), QString()},
+                 QStringLiteral("Springfield"), QStringLiteral("IL"), QStringLiteral("62701"));
     f.senderLabels = {QStringLiteral("Acme Law"), QStringLiteral("1 First St"),
                       QStringLiteral("Peoria IL 61602"), QString(), QString()};
-    f.addresseeLines = {QStringLiteral("Jane Roe"), QStringLiteral("400 Oak Ave"), QString(),
-                        QString()};
-    f.city = QStringLiteral("Springfield");
-    f.state = QStringLiteral("IL");
-    f.zipText = QStringLiteral("62701");
-    f.postage = QStringLiteral("  1.35");
-    f.certFee = QStringLiteral("  4.40");
-    f.returnFee = QStringLiteral("  3.55");
-    f.restrictedFee = QStringLiteral(" ");
-    f.total = QStringLiteral("  9.30");
-    f.comment = QStringLiteral("Lease");
-    f.re = QStringLiteral("Account 17");
     return f;
-}
-
-QStringList TrackingNumbersOn(const QImage& page) {
-    QStringList found;
-    for (const QString& symbol : test::DecodeSymbols(page)) {
-        const int gs = int(symbol.indexOf(QChar(0x1d)));
-        if (gs >= 0 && symbol.mid(gs + 1).startsWith(QLatin1String("92147")))
-            found << symbol.mid(gs + 1);
-    }
-    return found;
 }
 
 class Reprint : public LogTest {
@@ -107,7 +87,7 @@ TEST_F(Reprint, CarriesTheSameNumberIsRecordedAndLeavesLogAndNumberingAlone) {
     EXPECT_TRUE(ReprintQuestion(jammed_).startsWith("Was the first mailer for " + jammed_ +
                                                     " spoiled? The reprint carries the same"));
     ASSERT_EQ(target_.pages.size(), 1u);
-    EXPECT_EQ(TrackingNumbersOn(target_.pages[0]), QStringList{typed});
+    EXPECT_EQ(test::TrackingNumbersOn(target_.pages[0]), QStringList{typed});
     EXPECT_EQ(g_.SerialNum, QStringLiteral("0000050"));
 
     const QString reprints = File(QStringLiteral("Reports/reprints.dbf"));

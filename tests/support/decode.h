@@ -24,6 +24,18 @@ inline QStringList DecodeSymbols(const QImage& image) {
     return symbols;
 }
 
+// The 22-digit tracking numbers of kind "T" that zbarimg reads on a page (the data after the
+// GS of each GS1-128 symbol).
+inline QStringList TrackingNumbersOn(const QImage& page) {
+    QStringList found;
+    for (const QString& symbol : DecodeSymbols(page)) {
+        const int gs = int(symbol.indexOf(QChar(0x1d)));
+        const QString tracking = gs >= 0 ? symbol.mid(gs + 1) : QString();
+        if (tracking.startsWith(QLatin1String("92147"))) found << tracking;
+    }
+    return found;
+}
+
 // Every symbol zbarimg finds in the image files, read by one zbarimg run, sorted.
 inline QStringList DecodeFiles(const QStringList& files) {
     QProcess zbar;
