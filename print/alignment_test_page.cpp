@@ -31,6 +31,11 @@ FormBlock Symbol(const char* name, double x, double y, double width, double heig
     return {QString::fromLatin1(name), x, y, QRectF(x, y, width, height)};
 }
 
+// A ruler's tick at `hundredths` of an inch: longest at whole inches, longer every tenth.
+double TickLength(int hundredths) {
+    return hundredths % 100 == 0 ? 0.2 : (hundredths % 10 == 0 ? 0.12 : 0.06);
+}
+
 } // namespace
 
 const std::vector<FormBlock>& FormBlocks() {
@@ -77,14 +82,12 @@ void PrintAlignmentTestPage(int leftRight, int topBottom, const QFont& fontSourc
     const auto paperY = [&](double inch) { return InchToDot(inch, m.offsetY, m.resolutionY, 0); };
     for (int h = 25; h <= 825; h += 5) {
         const int x = paperX(h / 100.0);
-        const double length = h % 100 == 0 ? 0.2 : (h % 10 == 0 ? 0.12 : 0.06);
-        p.drawLine(x, paperY(0.25), x, paperY(0.25 + length));
+        p.drawLine(x, paperY(0.25), x, paperY(0.25 + TickLength(h)));
         if (h % 100 == 0) p.drawText(x + line * 2, paperY(0.55), QString::number(h));
     }
     for (int h = 25; h <= 1075; h += 5) {
         const int y = paperY(h / 100.0);
-        const double length = h % 100 == 0 ? 0.2 : (h % 10 == 0 ? 0.12 : 0.06);
-        p.drawLine(paperX(0.25), y, paperX(0.25 + length), y);
+        p.drawLine(paperX(0.25), y, paperX(0.25 + TickLength(h)), y);
         if (h % 100 == 0) p.drawText(paperX(0.5), y + m.resolutionY / 28, QString::number(h));
     }
 
