@@ -22,6 +22,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <iterator>
 
 namespace qm {
 
@@ -31,6 +32,10 @@ namespace {
 const QDate kNoLimit(1900, 1, 1);
 // How often an open window looks for pieces another copy logged.
 constexpr int kRefreshMs = 3000;
+// The orders of the order box, in its order.
+constexpr LogOrder kBoxOrders[] = {LogOrder::Record, LogOrder::MailerNumber, LogOrder::Name,
+                                   LogOrder::Date, LogOrder::ZipCode};
+constexpr int kBoxOrderCount = int(std::size(kBoxOrders));
 
 int DateKey(const QDate& d) {
     return d.isValid() && d != kNoLimit ? d.year() * 10000 + d.month() * 100 + d.day() : 0;
@@ -280,24 +285,19 @@ void LogWindow::ApplyQuery() {
 }
 
 void LogWindow::ApplyOrder(int comboIndex) {
-    static const LogOrder orders[] = {LogOrder::Record, LogOrder::MailerNumber, LogOrder::Name,
-                                      LogOrder::Date, LogOrder::ZipCode};
-    if (comboIndex < 0 || comboIndex >= 5) return;
-    proxy_->SetOrder(orders[comboIndex]);
+    if (comboIndex < 0 || comboIndex >= kBoxOrderCount) return;
+    proxy_->SetOrder(kBoxOrders[comboIndex]);
 }
 
 void LogWindow::HeaderClicked(int section) {
-    const QString field = model_->headerData(section, Qt::Horizontal).toString().toUpper();
-    int combo = -1;
-    if (field == QLatin1String("MAILERNUM"))
-        combo = 1;
-    else if (field == QLatin1String("SENTNAME0"))
-        combo = 2;
-    else if (field == QLatin1String("RDATE"))
-        combo = 3;
-    else if (field == QLatin1String("ZIP"))
-        combo = 4;
-    if (combo >= 0) order_->setCurrentIndex(order_->currentIndex() == combo ? 0 : combo);
+    const QString field = model_->headerData(section, Qt::Horizontal).toString();
+    for (int combo = 0; combo < kBoxOrderCount; ++combo) {
+        const LogOrderKey* key = LogOrderKeyOf(kBoxOrders[combo]);
+        if (key && field.compare(QLatin1String(key->field), Qt::CaseInsensitive) == 0) {
+            order_->setCurrentIndex(order_->currentIndex() == combo ? 0 : combo);
+            return;
+        }
+    }
 }
 
 int LogWindow::ShownRows() const {
