@@ -12,6 +12,8 @@ namespace {
 constexpr int kInk = 128; // grey values below this are ink
 
 // Five bars per digit, first bar first, 1 a full bar (weights 7 4 2 1 0; 0 is 7 + 4).
+// Written out here rather than taken from the encoder: the check must not share a mistake
+// with the drawing it checks.
 constexpr unsigned char kDigitBars[10] = {0b11000, 0b00011, 0b00101, 0b00110, 0b01001,
                                           0b01010, 0b01100, 0b10001, 0b10010, 0b10100};
 
