@@ -1,17 +1,14 @@
 #include "core/data_folder.h"
 
+#include "core/replace_file.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
-#include <QTemporaryFile>
 
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
+#include <optional>
 
 namespace qm {
 namespace {
@@ -98,20 +95,11 @@ void WriteChosenDataFolder(const QString& configPath, const QString& folder) {
     };
     if (!QDir().mkpath(QFileInfo(configPath).absolutePath()))
         throw fail(QStringLiteral("the folder cannot be created"));
-    // A new file beside it (O_EXCL) renamed over the name: a link planted at the name is
-    // replaced, never followed.
-    QTemporaryFile f(configPath + QStringLiteral(".XXXXXX"));
-    if (!f.open()) throw fail(f.errorString());
     const QByteArray text = "# The data folder of Quillmark (Options, Data Folder...).\n" +
                             (kKey + u'=' + QDir::cleanPath(folder) + u'\n').toUtf8();
-    if (f.write(text) != text.size() || !f.flush() || ::fsync(f.handle()) != 0)
-        throw fail(f.errorString());
-    f.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
-                     QFileDevice::ReadOther);
-    if (::rename(QFile::encodeName(f.fileName()).constData(),
-                 QFile::encodeName(configPath).constData()) != 0)
-        throw fail(QString::fromLocal8Bit(std::strerror(errno)));
-    f.setAutoRemove(false);
+    if (const std::optional<QString> why =
+            ReplaceFile(configPath, [&](QFile& f) { f.write(text); }))
+        throw fail(*why);
 }
 
 } // namespace qm

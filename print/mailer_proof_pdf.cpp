@@ -3,19 +3,16 @@
 #include "print/mailer.h"
 #include "print/page.h"
 
+#include "core/replace_file.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QMarginsF>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPdfWriter>
-#include <QTemporaryFile>
 
-#include <cerrno>
-#include <cstring>
 #include <memory>
-
-#include <unistd.h>
 
 namespace qm {
 
@@ -81,10 +78,6 @@ PrintError Failure(const QString& reason) {
     return PrintError(reason.toStdString());
 }
 
-QString SystemReason(int error) {
-    return QString::fromLocal8Bit(std::strerror(error));
-}
-
 } // namespace
 
 void WriteMailerProof(const PrintRequest& request, bool barcodeMode, const QFont& fontSource,
@@ -92,21 +85,11 @@ void WriteMailerProof(const PrintRequest& request, bool barcodeMode, const QFont
     const QString folder = QFileInfo(path).absolutePath();
     if (!QDir().mkpath(folder))
         throw Failure(QStringLiteral("the folder %1 cannot be created").arg(folder));
-    // A new file of its own (O_EXCL) beside the name, renamed over it when complete.
-    QTemporaryFile file(path + QStringLiteral(".XXXXXX"));
-    if (!file.open()) throw Failure(file.errorString());
-    {
-        PdfCopyTarget copy(file, printed);
-        PrintMailer(request, barcodeMode, fontSource, copy);
-    }
-    if (!file.flush() || file.error() != QFileDevice::NoError) throw Failure(file.errorString());
-    if (::fsync(file.handle()) != 0) throw Failure(SystemReason(errno));
-    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
-                        QFileDevice::ReadOther);
-    if (::rename(QFile::encodeName(file.fileName()).constData(),
-                 QFile::encodeName(path).constData()) != 0)
-        throw Failure(SystemReason(errno));
-    file.setAutoRemove(false);
+    if (const std::optional<QString> why = ReplaceFile(path, [&](QFile& file) {
+            PdfCopyTarget copy(file, printed);
+            PrintMailer(request, barcodeMode, fontSource, copy);
+        }))
+        throw Failure(*why);
 }
 
 } // namespace qm
