@@ -1,20 +1,15 @@
 #include "log/log_search.h"
 
 #include "engine_date.h"
+#include "engine_util.h"
 
 #include <QUrl>
 
 #include <algorithm>
-#include <cctype>
 
 namespace qm {
 
 namespace {
-
-std::string Upper(std::string s) {
-    for (char& c : s) c = char(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
 
 std::string WithoutBlanks(const std::string& s) {
     std::string out;
@@ -37,7 +32,7 @@ bool Contains(const std::string& hay, const std::string& needle) {
 
 LogQuery LogQuery::Of(const QString& typed, int from, int to) {
     LogQuery q;
-    q.text = Upper(typed.trimmed().toStdString());
+    q.text = table::UpperAscii(typed.trimmed().toStdString());
     const std::string bare = WithoutBlanks(q.text);
     if (AllDigits(bare)) q.digits = bare;
     q.from = from;
@@ -85,10 +80,10 @@ void LogSearchIndex::Read(table::TTzDbf& log) {
         }
         for (int i = 0; i < 4; ++i) {
             if (i) e.names += '\n';
-            e.names += Upper(field(values, names[i]));
+            e.names += table::UpperAscii(field(values, names[i]));
         }
         e.name0 = field(values, names[0]);
-        e.city = Upper(field(values, city));
+        e.city = table::UpperAscii(field(values, city));
         e.zip = field(values, zip);
         e.date = LogDateKey(field(values, date));
         e.digits = WithoutBlanks(field(values, number));
