@@ -342,14 +342,16 @@ QRect PrintPage::TextOut(int32_t x, int32_t y, const QString& text) {
     double sx = 1.0;
     const int w = Advance(text, sx);
     const int h = fm.ascent() + fm.descent();
+    // The escapement counts counter-clockwise; Qt turns clockwise on a y-down page. The cell
+    // is in the page's dots, whatever transform the target gave its painter.
+    QTransform place;
+    place.translate(x, y);
+    place.rotate(-font_.escapement / 10.0);
+    const QRect cell = place.mapRect(QRect(0, 0, w, h));
     if (target_.SymbolsOnly()) {
         // A text away from every symbol cannot reach one: its anti-aliased fringe stays
         // within a few dots of its cell, far inside this margin. A text near a symbol is
         // drawn, so the check sees a text that covers a symbol.
-        QTransform turn = painter_.transform();
-        turn.translate(x, y);
-        turn.rotate(-font_.escapement / 10.0);
-        const QRect cell = turn.mapRect(QRect(0, 0, w, h));
         const int margin = std::max(metrics_.resolutionX, metrics_.resolutionY) / 10;
         const QRect reach = cell.adjusted(-margin, -margin, margin, margin);
         if (std::none_of(symbols_.begin(), symbols_.end(),
@@ -362,12 +364,6 @@ QRect PrintPage::TextOut(int32_t x, int32_t y, const QString& text) {
         const QRegion everywhere(QRect(-kFarDots, -kFarDots, 2 * kFarDots, 2 * kFarDots));
         painter_.setClipRegion(everywhere.subtracted(keptClear_));
     }
-    // The escapement counts counter-clockwise; Qt turns clockwise on a y-down page. The cell
-    // is in the page's dots, whatever transform the target gave its painter.
-    QTransform place;
-    place.translate(x, y);
-    place.rotate(-font_.escapement / 10.0);
-    const QRect cell = place.mapRect(QRect(0, 0, w, h));
     painter_.setTransform(place, true);
     painter_.fillRect(QRect(0, 0, w, h), Qt::white);
     painter_.scale(sx, 1.0);
