@@ -131,12 +131,4 @@ QString LogSearchIndex::MailerNumber(uint32_t recNo) const {
     return out;
 }
 
-std::vector<uint32_t> LogSearchIndex::Find(const LogQuery& q, LogOrder order) const {
-    std::vector<uint32_t> out;
-    for (uint32_t n = 1; n <= Count(); ++n)
-        if (Matches(n, q)) out.push_back(n);
-    std::sort(out.begin(), out.end(), [&](uint32_t a, uint32_t b) { return Less(a, b, order); });
-    return out;
-}
-
 } // namespace qm

@@ -52,8 +52,6 @@ public:
     // The grouped tracking number as stored, and the date key.
     QString MailerNumber(uint32_t recNo) const;
     int Date(uint32_t recNo) const { return Row(recNo).date; }
-    // The records that match `q` in `order`.
-    std::vector<uint32_t> Find(const LogQuery& q, LogOrder order) const;
 
 private:
     struct Entry {
