@@ -4,10 +4,12 @@
 #include "addresses/set_aside_files.h"
 #include "table/tzdbf.h"
 
+#include "core/output_target.h"
+#include "core/whole_file.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <optional>
 #include <stdexcept>
@@ -66,11 +68,15 @@ bool ExportTableFile(const QString& tableFile, const std::function<QString()>& c
     if (!missing.isEmpty()) throw std::runtime_error(missing.toStdString());
     const QString textFile = chooseTextFile();
     if (textFile.isEmpty()) return false;
+    if (const QString refused = OutputTargetRefusal(textFile); !refused.isEmpty())
+        throw std::runtime_error(refused.toStdString());
     const QByteArray bytes = ExportTable(table);
     table.Close();
-    QSaveFile out(textFile);
-    if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit())
-        FileFailure(textFile, out.errorString());
+    try {
+        WriteWholeFile(textFile, bytes);
+    } catch (const WholeFileError& e) {
+        FileFailure(textFile, e.Reason());
+    }
     return true;
 }
 

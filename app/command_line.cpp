@@ -1,5 +1,6 @@
 #include "app/command_line.h"
 
+#include "core/output_target.h"
 #include "core/program_folder.h"
 #include "core/sender.h"
 #include "core/settings.h"
@@ -7,6 +8,7 @@
 #include "engine_date.h"
 #include "engine_error.h"
 #include "log/log_commands.h"
+#include "log/log_export.h"
 #include "log/log_table.h"
 #include "log/ui/log_menu.h"
 #include "print/page.h"
@@ -124,6 +126,13 @@ int RunCommand(const Options& o) {
         SayError(QStringLiteral("There is no mailing log %1.").arg(logPath));
         return kFailed;
     }
+    // Refused before the log is opened: an output aimed at the office's own files or at
+    // something that is not a file writes nothing.
+    const QString output = o.command == u"export" ? o.exportFile : o.pdf;
+    if (const QString refused = OutputTargetRefusal(output); !refused.isEmpty()) {
+        SayError(refused);
+        return kFailed;
+    }
     CommandLineUi ui(o);
     if (o.command == u"book") {
         LoadSettings(Globals());
@@ -227,7 +236,7 @@ std::optional<int> RunCommandLine(int argc, char** argv) {
         return usage(QStringLiteral("--pdf FILE names the PDF file to write."));
     if (o.command == u"export" && parser.isSet(pdf))
         return usage(QStringLiteral("--export-log writes its own file; it takes no --pdf."));
-    o.exportFile = parser.value(exportLog);
+    o.exportFile = WithExportSuffix(parser.value(exportLog), false);
     o.report = parser.value(report);
     if (o.command == u"report" && o.report != u"full" && o.report != u"short")
         return usage(QStringLiteral("--report takes full or short, not \"%1\".").arg(o.report));

@@ -2,6 +2,7 @@
 
 #include "core/data_folder.h"
 #include "core/program_folder.h"
+#include "core/whole_file.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -62,9 +63,14 @@ bool PrepareDataFolder(QWidget* parent) {
         }
         return true;
     }
-    if (!QDir().mkpath(folder)) {
-        QMessageBox::critical(parent, ApplicationTitle(),
-                              QStringLiteral("The data folder %1 cannot be created.").arg(folder));
+    try {
+        // The user's own folder is private: it holds the office's names and addresses.
+        if (CurrentDataFolderSource() == DataFolderSource::Default)
+            CreatePrivateFolder(folder);
+        else
+            CreateFolders(folder);
+    } catch (const Error& e) {
+        QMessageBox::critical(parent, ApplicationTitle(), QString::fromUtf8(e.what()));
         return false;
     }
     return true;

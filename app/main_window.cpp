@@ -17,6 +17,7 @@
 #include "core/program_folder.h"
 #include "core/sender.h"
 #include "core/settings.h"
+#include "core/whole_file.h"
 #include "entry/print_run.h"
 #include "entry/reprint.h"
 #include "log/log_table.h"
@@ -346,8 +347,13 @@ void TF_Main::FormCreate() {
     MIKeepPdfCopy_->setChecked(g.KeepPdfCopy);
 
     // The log table's file is DataFolder() + "Reports/report3.dbf"; it is opened when used.
-    QDir().mkpath(DataFolder() + QStringLiteral("Addresses"));
-    QDir().mkpath(DataFolder() + QStringLiteral("Reports"));
+    for (const char* folder : {"Addresses", "Reports"}) {
+        try {
+            CreateFolders(DataFolder() + QLatin1String(folder));
+        } catch (const Error&) {
+            // Reported where the folder is used (the log, the address book).
+        }
+    }
 
     g.ConfirmNumbers = true;
 

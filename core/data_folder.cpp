@@ -1,6 +1,6 @@
 #include "core/data_folder.h"
 
-#include "core/replace_file.h"
+#include "core/whole_file.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -89,17 +89,18 @@ std::optional<QString> ReadChosenDataFolder(const QString& configPath) {
 }
 
 void WriteChosenDataFolder(const QString& configPath, const QString& folder) {
-    const auto fail = [&](const QString& why) {
-        return DataFolderConfigError(
-            QStringLiteral("Unable to write to %1: %2").arg(configPath, why).toStdString());
-    };
-    if (!QDir().mkpath(QFileInfo(configPath).absolutePath()))
-        throw fail(QStringLiteral("the folder cannot be created"));
     const QByteArray text = "# The data folder of Quillmark (Options, Data Folder...).\n" +
                             (kKey + u'=' + QDir::cleanPath(folder) + u'\n').toUtf8();
-    if (const std::optional<QString> why =
-            ReplaceFile(configPath, [&](QFile& f) { f.write(text); }))
-        throw fail(*why);
+    try {
+        // The choice is the user's own: the folder and file are private to them.
+        CreatePrivateFolder(QFileInfo(configPath).absolutePath());
+        WriteWholeFile(configPath, text);
+    } catch (const WholeFileError& e) {
+        throw DataFolderConfigError(e.what());
+    } catch (const Error& e) {
+        throw DataFolderConfigError(
+            QStringLiteral("%1 could not be written: %2").arg(configPath, e.what()).toStdString());
+    }
 }
 
 } // namespace qm

@@ -1,14 +1,14 @@
 #include "core/data_folder_copy.h"
 
 #include "core/ini_profile.h"
+#include "core/whole_file.h"
+#include "file_io.h"
 #include "table_check.h"
 
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
-
-#include <unistd.h>
 
 #include <vector>
 
@@ -50,21 +50,23 @@ private:
     bool kept_ = false;
 };
 
+// The copies take the access of the new folder (a shared folder's group), not the old one's.
 void CopyFile(const QString& source, const QString& target, CreatedEntries& created) {
     const QByteArray bytes = ReadAll(source);
-    QFile out(target);
-    // NewOnly: O_EXCL, so neither a stranger's file nor a link at the name takes the write.
-    if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly))
-        throw Failure(target, out.errorString());
+    if (QFileInfo::exists(target) || QFileInfo(target).isSymLink())
+        throw Failure(target, QStringLiteral("a file of that name appeared during the copy"));
+    try {
+        WriteWholeFile(target, bytes);
+    } catch (const WholeFileError& e) {
+        throw Failure(target, e.Reason());
+    }
     created.Add(target);
-    if (out.write(bytes) != bytes.size() || !out.flush() || ::fsync(out.handle()) != 0)
-        throw Failure(target, out.errorString());
-    out.close();
-    out.setPermissions(QFileInfo(source).permissions());
 }
 
 void MakeFolder(const QString& path, CreatedEntries& created) {
-    if (!QDir().mkdir(path)) throw Failure(path, QStringLiteral("the folder cannot be created"));
+    if (QFileInfo::exists(path) ||
+        table::FileSystem().CreateFolder(QFile::encodeName(path).toStdString()) != 0)
+        throw Failure(path, QStringLiteral("the folder cannot be created"));
     created.Add(path);
 }
 

@@ -2,9 +2,16 @@
 
 #include "core/codepage.h"
 
+#include "core/whole_file.h"
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 namespace qm {
 namespace {
@@ -83,12 +90,33 @@ IniProfile IniProfile::FromText(const QString& text) {
     return p;
 }
 
+QString NotAPlainFile(const QString& path) {
+    struct stat st {};
+    if (::lstat(QFile::encodeName(path).constData(), &st) != 0 || S_ISREG(st.st_mode)) return {};
+    // A link planted in a shared folder would have us read or rewrite another user's file.
+    return QStringLiteral("%1 is %2, not a settings file. Quillmark neither reads nor writes it, "
+                          "and prints nothing, until it is a plain file again.")
+        .arg(path, S_ISLNK(st.st_mode)   ? QStringLiteral("a symbolic link")
+                   : S_ISDIR(st.st_mode) ? QStringLiteral("a folder")
+                                         : QStringLiteral("a special file"));
+}
+
 IniProfile IniProfile::Load(const QString& path) {
-    QFile f(path);
-    if (!f.exists()) return {};
-    if (!f.open(QIODevice::ReadOnly))
+    if (const QString why = NotAPlainFile(path); !why.isEmpty()) throw IniError(why.toStdString());
+    // O_NOFOLLOW: a link put in its place since the check is refused, not read.
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0 && errno == ENOENT) return {};
+    if (fd < 0)
+        throw IniError(QStringLiteral("Unable to read %1: %2")
+                           .arg(path, QString::fromLocal8Bit(std::strerror(errno)))
+                           .toStdString());
+    QFile f;
+    if (!f.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
         throw IniError(
             QStringLiteral("Unable to read %1: %2").arg(path, f.errorString()).toStdString());
+    }
     const QByteArray bytes = f.readAll();
     if (f.error() != QFileDevice::NoError)
         throw IniError(
@@ -193,14 +221,12 @@ void IniProfile::Save(const QString& path) const {
         QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
     if (info.exists() && (!info.isWritable() || !(info.permissions() & writeBits)))
         throw IniError(failure.toStdString());
-    // Written whole under a temporary name, flushed and renamed over the file: a
-    // file rewritten in place would be cut short by a full disk with success
-    // reported, so a folder without room for the copy is a failure.
-    QSaveFile f(path);
-    f.setDirectWriteFallback(false);
-    if (!f.open(QIODevice::WriteOnly)) throw IniError(failure.toStdString());
-    const QByteArray bytes = EncodeAnsi(ToText());
-    if (f.write(bytes) != bytes.size() || !f.commit()) throw IniError(failure.toStdString());
+    if (const QString why = NotAPlainFile(path); !why.isEmpty()) throw IniError(why.toStdString());
+    try {
+        WriteWholeFile(path, EncodeAnsi(ToText()));
+    } catch (const WholeFileError& e) {
+        throw IniError((failure + QStringLiteral(": ") + e.Reason()).toStdString());
+    }
 }
 
 } // namespace qm

@@ -23,6 +23,10 @@ inline constexpr int kMaxProfileValue = 2047;
 // or "0X". Anything else (also an empty text or a value beyond 32 bits) gives no value.
 std::optional<int> ParseProfileInteger(const QString& text);
 
+// Why the settings file at path must not be read or replaced (a symbolic link, a folder, a
+// special file in its place), or an empty text when it is a plain file or missing.
+QString NotAPlainFile(const QString& path);
+
 class IniProfile {
 public:
     IniProfile() = default;
@@ -30,7 +34,7 @@ public:
     // Parses the text of a profile file (CR LF or LF line ends).
     static IniProfile FromText(const QString& text);
     // Reads the file at path; a missing file gives an empty profile. Throws IniError when the
-    // file exists but cannot be read.
+    // file exists but cannot be read, or is a link or anything but a plain file.
     static IniProfile Load(const QString& path);
 
     // The stored value (trimmed, one pair of enclosing quotes removed, at most 2047

@@ -2,6 +2,7 @@
 
 #include "core/clock.h"
 #include "core/error.h"
+#include "core/output_target.h"
 #include "core/short_date.h"
 #include "log/firm_book.h"
 #include "log/log_csv.h"
@@ -72,7 +73,10 @@ void Output(LogUi& ui, PagedDocument& document, bool preview) {
     // The print dialog sets the paper to the queue's default; the pages are laid out for Letter.
     PreparePrinter(printer, document);
     const std::unique_ptr<ReportProgress> status = ui.Status();
-    PrintReport(document, printer, *status);
+    if (printer.outputFormat() == QPrinter::PdfFormat && !printer.outputFileName().isEmpty())
+        PrintReportToFile(document, printer, *status);
+    else
+        PrintReport(document, printer, *status);
 }
 
 // Saves the log's records into `archive` before the log is emptied; throws Error with the
@@ -224,7 +228,7 @@ void RunExportLog(LogUi& ui, const QString& logPath) {
     QString fileName;
     std::optional<DateRange> range;
     if (!ui.ChooseExport(fileName, range)) return;
-    const QString refused = ExportTargetRefusal(fileName, logPath);
+    const QString refused = OutputTargetRefusal(fileName);
     if (!refused.isEmpty()) {
         ui.Error(QStringLiteral("Error on export: ") + refused);
         return;

@@ -3,7 +3,7 @@
 #include "engine_date.h"
 #include "log/log_export.h"
 
-#include <QSaveFile>
+#include "core/whole_file.h"
 
 #include <stdexcept>
 
@@ -25,15 +25,10 @@ QDate LogDate(const std::string& text) {
 }
 
 int WriteLogCsv(table::TTzDbf& log, const QString& path, const std::optional<DateRange>& range) {
-    QSaveFile file(path);
-    auto fail = [&](const QString& why) {
-        throw std::runtime_error(QStringLiteral("%1: %2").arg(path, why).toStdString());
-    };
-    if (!file.open(QIODevice::WriteOnly)) fail(file.errorString());
+    QByteArray file;
     auto put = [&](const QStringList& cells, bool bom) {
-        QByteArray line = (cells.join(u',') + QStringLiteral("\r\n")).toUtf8();
-        if (bom) line.prepend("\xEF\xBB\xBF");
-        if (file.write(line) != line.size()) fail(file.errorString());
+        if (bom) file += "\xEF\xBB\xBF";
+        file += (cells.join(u',') + QStringLiteral("\r\n")).toUtf8();
     };
     const std::vector<ExportColumn>& columns = LogExportColumns();
     QStringList row;
@@ -51,7 +46,7 @@ int WriteLogCsv(table::TTzDbf& log, const QString& path, const std::optional<Dat
         put(row, false);
         ++written;
     });
-    if (!file.commit()) fail(file.errorString());
+    WriteWholeFile(path, file);
     return written;
 }
 

@@ -3,11 +3,12 @@
 #include "log/log_csv.h"
 #include "log/report_document.h"
 
+#include "core/whole_file.h"
+
 #include <xlsxwriter.h>
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -79,40 +80,6 @@ bool IsWorkbookName(const QString& fileName) {
 QString WithExportSuffix(const QString& fileName, bool workbook) {
     if (fileName.isEmpty() || !QFileInfo(fileName).suffix().isEmpty()) return fileName;
     return fileName + (workbook ? QStringLiteral(".xlsx") : QStringLiteral(".csv"));
-}
-
-namespace {
-
-// A dBase table's header: a known version byte, a valid update date, header and record
-// lengths that fit the file.
-bool LooksLikeTable(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) return false;
-    const QByteArray h = f.read(32);
-    if (h.size() < 32) return false;
-    const auto u = [&h](int i) { return uint8_t(h[i]); };
-    static const uint8_t versions[] = {0x02, 0x03, 0x04, 0x05, 0x30, 0x31, 0x43,
-                                       0x63, 0x83, 0x8B, 0xCB, 0xE5, 0xF5, 0xFB};
-    if (std::find(std::begin(versions), std::end(versions), u(0)) == std::end(versions))
-        return false;
-    if (u(2) < 1 || u(2) > 12 || u(3) < 1 || u(3) > 31) return false;
-    const qint64 header = u(8) | (u(9) << 8);
-    const qint64 record = u(10) | (u(11) << 8);
-    return header >= 33 && record >= 1 && header <= f.size();
-}
-
-} // namespace
-
-QString ExportTargetRefusal(const QString& target, const QString& logPath) {
-    const QFileInfo t(target);
-    if (t.exists() && t.canonicalFilePath() == QFileInfo(logPath).canonicalFilePath())
-        return QStringLiteral("%1 is the mailing log itself; choose another file.").arg(target);
-    const QString suffix = t.suffix().toLower();
-    const bool tableName = suffix == u"dbf" || suffix == u"dbt" || suffix == u"mdx" ||
-                           suffix == u"ndx" || suffix == u"ntx";
-    if (tableName || (t.isFile() && LooksLikeTable(target)))
-        return QStringLiteral("%1 is a table file; choose a .csv or .xlsx file.").arg(target);
-    return {};
 }
 
 namespace {
@@ -208,9 +175,8 @@ int WriteLogXlsx(table::TTzDbf& log, const QString& path, const std::optional<Da
     QFile source(built);
     if (!source.open(QIODevice::ReadOnly)) Fail(path, source.errorString());
     const QByteArray bytes = source.readAll();
-    QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly)) Fail(path, out.errorString());
-    if (out.write(bytes) != bytes.size() || !out.commit()) Fail(path, out.errorString());
+    if (source.error() != QFileDevice::NoError) Fail(path, source.errorString());
+    WriteWholeFile(path, bytes);
     return written;
 }
 

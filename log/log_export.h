@@ -39,10 +39,6 @@ bool IsWorkbookName(const QString& fileName);
 // The chosen name with ".xlsx" or ".csv" added when it has no extension.
 QString WithExportSuffix(const QString& fileName, bool workbook);
 
-// Why the export must not write `target`: the mailing log itself, or a dBase table, memo or
-// index file (an address book may be open in this or another copy). Empty when it may.
-QString ExportTargetRefusal(const QString& target, const QString& logPath);
-
 // The workbook: one sheet "Mailing Log", bold frozen header row, ZIP and texts as text, money
 // as numbers with two decimals, the date as a date, columns as wide as their texts. All or
 // nothing, like WriteLogCsv; returns the number of entries written.

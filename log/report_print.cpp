@@ -1,6 +1,12 @@
 #include "log/report_print.h"
 
+#include "core/error.h"
+#include "core/output_target.h"
+#include "core/whole_file.h"
+
+#include <QFile>
 #include <QPainter>
+#include <QTemporaryDir>
 
 #include <stdexcept>
 
@@ -41,6 +47,33 @@ bool PrintReport(PagedDocument& document, QPrinter& printer, ReportProgress& pro
     }
     if (!painter.end())
         throw std::runtime_error("The report could not be finished on the printer.");
+    return true;
+}
+
+bool PrintReportToFile(PagedDocument& document, QPrinter& printer, ReportProgress& progress) {
+    const QString target = printer.outputFileName();
+    if (const QString refused = OutputTargetRefusal(target); !refused.isEmpty())
+        throw Error(refused + QStringLiteral(" Nothing was written."));
+    // The printer writes by name: into a folder only we can enter, then the bytes are saved
+    // under the chosen name as a whole.
+    QTemporaryDir scratch;
+    if (!scratch.isValid())
+        throw Error(QStringLiteral("%1 could not be written: no temporary folder for the PDF (%2).")
+                        .arg(target, scratch.errorString()));
+    printer.setOutputFileName(scratch.filePath(QStringLiteral("report.pdf")));
+    struct Restore {
+        QPrinter& printer;
+        const QString& name;
+        ~Restore() { printer.setOutputFileName(name); }
+    } restore{printer, target};
+    if (!PrintReport(document, printer, progress)) return false;
+    QFile built(printer.outputFileName());
+    if (!built.open(QIODevice::ReadOnly))
+        throw Error(QStringLiteral("%1 could not be written: %2").arg(target, built.errorString()));
+    const QByteArray bytes = built.readAll();
+    if (built.error() != QFileDevice::NoError)
+        throw Error(QStringLiteral("%1 could not be written: %2").arg(target, built.errorString()));
+    WriteWholeFile(target, bytes);
     return true;
 }
 

@@ -16,4 +16,9 @@ void PreparePrinter(QPrinter& printer, const PagedDocument& document);
 // printer cannot be started.
 bool PrintReport(PagedDocument& document, QPrinter& printer, ReportProgress& progress);
 
+// The same for a printer that writes a PDF file: the output name is checked first
+// (OutputTargetRefusal) and the file is replaced whole once every page is written, so a
+// cancelled or failed run, or a full disk, leaves an existing file as it was. Throws Error.
+bool PrintReportToFile(PagedDocument& document, QPrinter& printer, ReportProgress& progress);
+
 } // namespace qm

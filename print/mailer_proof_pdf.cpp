@@ -3,9 +3,9 @@
 #include "print/mailer.h"
 #include "print/page.h"
 
-#include "core/replace_file.h"
+#include "core/whole_file.h"
 
-#include <QDir>
+#include <QBuffer>
 #include <QFileInfo>
 #include <QMarginsF>
 #include <QPageLayout>
@@ -82,14 +82,21 @@ PrintError Failure(const QString& reason) {
 
 void WriteMailerProof(const PrintRequest& request, bool barcodeMode, const QFont& fontSource,
                       const PageTarget& printed, const QString& path) {
-    const QString folder = QFileInfo(path).absolutePath();
-    if (!QDir().mkpath(folder))
-        throw Failure(QStringLiteral("the folder %1 cannot be created").arg(folder));
-    if (const std::optional<QString> why = ReplaceFile(path, [&](QFile& file) {
-            PdfCopyTarget copy(file, printed);
-            PrintMailer(request, barcodeMode, fontSource, copy);
-        }))
-        throw Failure(*why);
+    QByteArray bytes;
+    {
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        PdfCopyTarget copy(buffer, printed);
+        PrintMailer(request, barcodeMode, fontSource, copy);
+    }
+    try {
+        CreateFolders(QFileInfo(path).absolutePath());
+        WriteWholeFile(path, bytes);
+    } catch (const WholeFileError& e) {
+        throw Failure(e.Reason());
+    } catch (const Error& e) {
+        throw Failure(QString::fromUtf8(e.what()));
+    }
 }
 
 } // namespace qm

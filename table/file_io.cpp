@@ -15,7 +15,9 @@ namespace {
 class PosixFile final : public IFile {
 public:
     explicit PosixFile(int fd) : fd_(fd) {}
-    ~PosixFile() override { ::close(fd_); }
+    ~PosixFile() override {
+        if (fd_ >= 0) ::close(fd_);
+    }
     PosixFile(const PosixFile&) = delete;
     PosixFile& operator=(const PosixFile&) = delete;
 
@@ -68,10 +70,46 @@ public:
         id = {uint64_t(st.st_dev), uint64_t(st.st_ino)};
         return 0;
     }
+    int Close() override {
+        if (fd_ < 0) return -EBADF;
+        const int r = ::close(fd_);
+        fd_ = -1;
+        // Linux releases the descriptor even when close reports an error: never retry.
+        return r == 0 || errno == EINTR ? 0 : -errno;
+    }
 
 private:
     int fd_;
 };
+
+// Gives a file or folder just created the access its folder calls for (umask aside). Best
+// effort: a file system without Unix modes (a mounted share of another kind) keeps its own.
+void ApplyAccess(int fd, unsigned mode, const TNewEntryAccess& access) {
+    if (!access.overrideUmask) return;
+    if (::fchmod(fd, mode) != 0) return;
+    struct stat st {};
+    if (access.group >= 0 && ::fstat(fd, &st) == 0 && st.st_gid != gid_t(access.group) &&
+        ::fchown(fd, uid_t(-1), gid_t(access.group)) != 0)
+        return; // not a member of the folder's group: the file keeps the user's
+}
+
+int OpenCreating(const std::string& path, int flags, int& err) {
+    const TNewEntryAccess access = NewEntryAccess(FolderOf(path));
+    const auto mode = mode_t(access.fileMode);
+    // O_EXCL first, so that only a file this open created gets the folder's access.
+    int fd = ::open(path.c_str(), flags | O_CREAT | O_EXCL, mode);
+    if (fd >= 0) {
+        ApplyAccess(fd, access.fileMode, access);
+        return fd;
+    }
+    if (errno != EEXIST || (flags & O_EXCL)) {
+        err = errno;
+        return -1;
+    }
+    fd = ::open(path.c_str(), flags, mode);
+    if (fd < 0) err = errno;
+    return fd;
+}
 
 class PosixFs final : public IFileSystem {
 public:
@@ -81,18 +119,34 @@ public:
 
     std::unique_ptr<IFile> Open(const std::string& path, TOpenMode mode, int& err) override {
         int flags = O_CLOEXEC;
+        bool creating = true;
         switch (mode) {
-        case TOpenMode::ReadOnly: flags |= O_RDONLY; break;
-        case TOpenMode::ReadWrite: flags |= O_RDWR; break;
-        case TOpenMode::CreateNew: flags |= O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW; break;
-        case TOpenMode::CreateTruncate: flags |= O_RDWR | O_CREAT | O_TRUNC | O_NOFOLLOW; break;
-        case TOpenMode::ReadNoFollow: flags |= O_RDONLY | O_NOFOLLOW; break;
-        case TOpenMode::OpenOrCreate: flags |= O_RDWR | O_CREAT | O_NOFOLLOW; break;
+        case TOpenMode::ReadOnly:
+            flags |= O_RDONLY;
+            creating = false;
+            break;
+        case TOpenMode::ReadWrite:
+            flags |= O_RDWR;
+            creating = false;
+            break;
+        case TOpenMode::CreateNew: flags |= O_RDWR | O_EXCL | O_NOFOLLOW; break;
+        case TOpenMode::CreateTruncate: flags |= O_RDWR | O_TRUNC | O_NOFOLLOW; break;
+        case TOpenMode::ReadNoFollow:
+            flags |= O_RDONLY | O_NOFOLLOW;
+            creating = false;
+            break;
+        case TOpenMode::OpenOrCreate: flags |= O_RDWR | O_NOFOLLOW; break;
         }
-        int fd = ::open(path.c_str(), flags, 0666);
-        if (fd < 0) {
-            err = errno;
-            return nullptr;
+        int fd = -1;
+        if (creating) {
+            fd = OpenCreating(path, flags, err);
+            if (fd < 0) return nullptr;
+        } else {
+            fd = ::open(path.c_str(), flags);
+            if (fd < 0) {
+                err = errno;
+                return nullptr;
+            }
         }
         struct stat st {};
         if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
@@ -114,10 +168,7 @@ public:
         return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : -errno;
     }
     int SyncFolder(const std::string& path) override {
-        const size_t slash = path.find_last_of('/');
-        const std::string folder =
-            slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
-        const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        const int fd = ::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (fd < 0) return -errno;
         const int r = ::fsync(fd) == 0 ? 0 : -errno;
         ::close(fd);
@@ -129,8 +180,50 @@ IFileSystem* g_fs = nullptr;
 
 } // namespace
 
+std::string FolderOf(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+}
+
+TNewEntryAccess NewEntryAccess(const std::string& folder) {
+    TNewEntryAccess access;
+    struct stat st {};
+    if (::stat(folder.c_str(), &st) != 0) return access;
+    const mode_t m = st.st_mode;
+    if ((m & S_IWGRP) && !(m & S_IWOTH)) {
+        access.fileMode = 0660;
+        access.folderMode = 02770;
+        access.overrideUmask = true;
+        access.group = int(st.st_gid);
+        return access;
+    }
+    // Read access for the group and others only as far as the folder lets them in.
+    access.fileMode = 0600 | (m & (S_IRGRP | S_IROTH));
+    access.folderMode = 0700 | (m & (S_IRGRP | S_IXGRP | S_IROTH | S_IXOTH));
+    return access;
+}
+
 int IFile::Id(TFileId&) {
     return -ENOSYS;
+}
+
+int IFile::Close() {
+    return 0;
+}
+
+int IFileSystem::CreateFolder(const std::string& path) {
+    const TNewEntryAccess access = NewEntryAccess(FolderOf(path));
+    if (::mkdir(path.c_str(), mode_t(access.folderMode)) != 0) {
+        const int error = errno;
+        struct stat st {};
+        if (error == EEXIST && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return 0;
+        return -error;
+    }
+    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return -errno;
+    ApplyAccess(fd, access.folderMode, access);
+    ::close(fd);
+    return 0;
 }
 
 int IFile::LockHeld(off_t, off_t, TLockKind) {

@@ -36,11 +36,15 @@ public:
     virtual off_t Size() = 0; // -errno on failure
     // The file this handle has open; -ENOSYS when the file system cannot tell.
     virtual int Id(TFileId& id);
+    // Closes the file and reports what the close found (a write the system could not finish
+    // shows here on some file systems); the destructor closes unchecked otherwise.
+    virtual int Close();
 };
 
 // Creating modes never follow a symbolic link at the path (a planted link gives
 // an error, not a write through it); ReadNoFollow opens our own files the same way.
 // OpenOrCreate keeps an existing file's bytes (a lock file shared by every copy).
+// A file the open creates takes its access from its folder (NewEntryAccess).
 enum class TOpenMode { ReadOnly, ReadWrite, CreateNew, CreateTruncate, ReadNoFollow, OpenOrCreate };
 
 class IFileSystem {
@@ -59,7 +63,25 @@ public:
     virtual int SyncFolder(const std::string& path);
     // The file at `path` now (stat(2)); -errno on failure.
     virtual int PathId(const std::string& path, TFileId& id);
+    // Creates the folder `path` (its parent must exist) with the access NewEntryAccess gives;
+    // 0 also when it exists as a folder already, else -errno.
+    virtual int CreateFolder(const std::string& path);
 };
+
+// Who may use a file or folder created in `folder`: a group-writable folder (a shared
+// folder prepared for an office's group) gives its group read and write, whatever the
+// umask, so every member can append to the log and take the locks; any other folder gives
+// the group and others at most the read access they have to the folder, less the umask
+// (a private folder 0700 keeps its files 0600).
+struct TNewEntryAccess {
+    unsigned fileMode = 0600;
+    unsigned folderMode = 0700;
+    bool overrideUmask = false; // shared: the modes are set after creating, umask or not
+    int group = -1;             // the folder's group for a shared folder, else -1 (unchanged)
+};
+TNewEntryAccess NewEntryAccess(const std::string& folder);
+// The folder part of a path ("." for a bare name).
+std::string FolderOf(const std::string& path);
 
 // Whether `f` is still the file at `path`: false when another file took the
 // name (a pack swapped the table in) or the name is gone. A file system that

@@ -30,12 +30,6 @@ void PutBe32(uint8_t* p, uint32_t v) {
     for (int i = 0; i < 4; ++i) p[i] = uint8_t(v >> (24 - 8 * i));
 }
 
-std::string FolderOf(const std::string& path) {
-    size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 [[noreturn]] void FailIo(int negErrno, TIoKind kind, std::string context) {
     Fail(CodeFromErrno(-negErrno, kind), std::move(context));
 }

@@ -5,6 +5,8 @@
 #include "log/log_csv.h"
 #include "log/log_export.h"
 
+#include "core/output_target.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -305,7 +307,7 @@ TEST_F(ExportTest, NamesGetTheirTypeAndTablesAreNeverOverwritten) {
           File(QStringLiteral("book.dbf")), File(QStringLiteral("book.DBT")),
           File(QStringLiteral("name.mdx"))}) {
         SCOPED_TRACE(target.toStdString());
-        EXPECT_FALSE(ExportTargetRefusal(target, LogPath()).isEmpty());
+        EXPECT_FALSE(OutputTargetRefusal(target).isEmpty());
         ScriptedUi ui;
         ui.exportFile = target;
         RunExportLog(ui, LogPath());
@@ -317,7 +319,7 @@ TEST_F(ExportTest, NamesGetTheirTypeAndTablesAreNeverOverwritten) {
     EXPECT_EQ(Bytes(LogPath()), log);
     EXPECT_EQ(Bytes(disguised), log);
     EXPECT_FALSE(QFile::exists(File(QStringLiteral("book.dbf"))));
-    EXPECT_TRUE(ExportTargetRefusal(File(QStringLiteral("fine.csv")), LogPath()).isEmpty());
+    EXPECT_TRUE(OutputTargetRefusal(File(QStringLiteral("fine.csv"))).isEmpty());
 }
 
 } // namespace
