@@ -236,7 +236,10 @@ std::optional<int> RunCommandLine(int argc, char** argv) {
         return usage(QStringLiteral("--pdf FILE names the PDF file to write."));
     if (o.command == u"export" && parser.isSet(pdf))
         return usage(QStringLiteral("--export-log writes its own file; it takes no --pdf."));
-    o.exportFile = WithExportSuffix(parser.value(exportLog), false);
+    o.exportFile = parser.value(exportLog);
+    // A new name without an extension is a CSV file; an existing name is checked as it stands.
+    if (!QFileInfo(o.exportFile).exists() && !QFileInfo(o.exportFile).isSymLink())
+        o.exportFile = WithExportSuffix(o.exportFile, false);
     o.report = parser.value(report);
     if (o.command == u"report" && o.report != u"full" && o.report != u"short")
         return usage(QStringLiteral("--report takes full or short, not \"%1\".").arg(o.report));

@@ -61,9 +61,11 @@ namespace {
 IniProfile LoadForWriting(const QString& path) {
     try {
         return IniProfile::Load(path);
-    } catch (const IniError&) {
+    } catch (const IniError& e) {
         // Writing over a file we cannot read would lose its other lines.
-        throw SettingsWriteError(QStringLiteral("Unable to write to %1").arg(path).toStdString());
+        throw SettingsWriteError(QStringLiteral("Unable to write to %1: %2")
+                                     .arg(path, QString::fromUtf8(e.what()))
+                                     .toStdString());
     }
 }
 

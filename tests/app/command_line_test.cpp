@@ -5,7 +5,10 @@
 
 #include "log/firm_book.h"
 
+#include <QMap>
 #include <QRegularExpression>
+
+#include <sys/stat.h>
 
 namespace qm::testing {
 namespace {
@@ -198,6 +201,89 @@ TEST_F(CommandLineTest, EveryFailureIsOneLineAndANonZeroExit) {
     holder.closeWriteChannel();
     ASSERT_TRUE(holder.waitForFinished(10000));
     EXPECT_FALSE(QFile::exists(File(QStringLiteral("x.csv"))));
+}
+
+// Where --pdf and --export-log may write: never on the office's own files (by name or through a
+// link) nor into a folder, FIFO or device; a link to an ordinary file is replaced, not followed.
+TEST_F(CommandLineTest, OutputsNeverLandOnTheOfficesFilesOrOnWhatIsNotAFile) {
+    AppendThree();
+    QDir(dir_.path()).mkpath(QStringLiteral("Addresses"));
+    QDir(dir_.path()).mkpath(QStringLiteral("folder.pdf"));
+    {
+        QFile memo(File(QStringLiteral("Addresses/clients.dbt")));
+        ASSERT_TRUE(memo.open(QIODevice::WriteOnly));
+        memo.write(QByteArray(512, '\x1a'));
+        QFile other(File(QStringLiteral("elsewhere.txt")));
+        ASSERT_TRUE(other.open(QIODevice::WriteOnly));
+        other.write("someone else's file");
+    }
+    ASSERT_TRUE(QFile::link(File(QStringLiteral("Addresses/clients.dbt")),
+                            File(QStringLiteral("memo-link.csv"))));
+    ASSERT_TRUE(
+        QFile::link(File(QStringLiteral("elsewhere.txt")), File(QStringLiteral("link.csv"))));
+    ASSERT_TRUE(
+        QFile::link(File(QStringLiteral("gone/target.csv")), File(QStringLiteral("dangling.csv"))));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(File(QStringLiteral("fifo.csv"))).constData(), 0600), 0);
+
+    const auto snapshot = [this] {
+        QMap<QString, QByteArray> files;
+        for (const char* f :
+             {"quill4.ini", "Reports/report3.dbf", "Addresses/clients.dbt", "elsewhere.txt"}) {
+            QFile file(File(QString::fromLatin1(f)));
+            files[QString::fromLatin1(f)] = file.open(QIODevice::ReadOnly) ? file.readAll() : "-";
+        }
+        return files;
+    };
+    const auto before = snapshot();
+    struct Case {
+        const char* target; // relative to the folder, or absolute
+        bool written;
+        const char* says; // part of the refusal
+    };
+    const Case cases[] = {
+        {"Reports/report3.dbf", false, "the mailing log itself"},
+        {"Reports/../quill4.ini", false, "the settings file"},
+        {"quill4.ini.lock", false, "the lock of the mailer numbers"},
+        {"memo-link.csv", false, "a link to"},
+        {"folder.pdf", false, "a folder"},
+        {"fifo.csv", false, "a FIFO"},
+        {"/dev/null", false, "a device"},
+        {"/dev/full", false, "a device"},
+        {"dangling.csv", true, nullptr},
+        {"link.csv", true, nullptr},
+    };
+    for (const Case& c : cases) {
+        const QString target = c.target[0] == '/' ? QString::fromLatin1(c.target)
+                                                  : File(QString::fromLatin1(c.target));
+        for (const QStringList& args :
+             {QStringList{QStringLiteral("--export-log"), target},
+              QStringList{QStringLiteral("--report"), QStringLiteral("short"),
+                          QStringLiteral("--pdf"), target},
+              QStringList{QStringLiteral("--firm-mailing-book"), QStringLiteral("--pdf"),
+                          target}}) {
+            SCOPED_TRACE(args.join(u' ').toStdString());
+            const Outcome run = Quillmark(args);
+            if (c.written) {
+                EXPECT_EQ(run.code, 0) << run.err.toStdString();
+                // The link itself was replaced by the new file.
+                EXPECT_FALSE(QFileInfo(target).isSymLink());
+                EXPECT_TRUE(QFileInfo(target).isFile());
+            } else {
+                EXPECT_EQ(run.code, 1);
+                EXPECT_TRUE(run.err.contains(QString::fromLatin1(c.says))) << run.err.toStdString();
+            }
+        }
+    }
+    EXPECT_FALSE(QFileInfo::exists(File(QStringLiteral("gone/target.csv"))));
+    EXPECT_TRUE(QFileInfo(File(QStringLiteral("fifo.csv"))).isSymLink() ||
+                QFileInfo(File(QStringLiteral("fifo.csv"))).exists());
+    EXPECT_TRUE(before == snapshot());
+
+    // An export name without an extension is a CSV file.
+    const Outcome bare = Quillmark({QStringLiteral("--export-log"), File(QStringLiteral("today"))});
+    EXPECT_EQ(bare.code, 0) << bare.err.toStdString();
+    EXPECT_TRUE(QFileInfo(File(QStringLiteral("today.csv"))).isFile());
+    EXPECT_FALSE(QFileInfo::exists(File(QStringLiteral("today"))));
 }
 
 TEST_F(CommandLineTest, HelpListsTheCommands) {
