@@ -4,6 +4,7 @@
 #include "core/error.h"
 #include "core/output_target.h"
 #include "core/short_date.h"
+#include "core/whole_file.h"
 #include "log/firm_book.h"
 #include "log/log_csv.h"
 #include "log/log_export.h"
@@ -88,12 +89,23 @@ void ArchiveLog(TTzDbf& log, const QString& logPath, const QString& archive, uin
                                    "report in. Nothing was deleted.")
                         .arg(archive));
     }
-    if (!target.exists()) {
+    if (!target.exists() && !target.isSymLink()) {
+        // A copy checked to its last byte: a full disk must not leave a short archive behind a
+        // cleared log.
         QFile source(logPath);
-        if (!source.copy(archive)) {
+        QByteArray bytes;
+        if (source.open(QIODevice::ReadOnly)) bytes = source.readAll();
+        if (!source.isOpen() || source.error() != QFileDevice::NoError) {
             throw Error(
                 QStringLiteral("The report could not be saved in %1: %2. Nothing was deleted.")
                     .arg(archive, source.errorString()));
+        }
+        try {
+            WriteWholeFile(archive, bytes);
+        } catch (const WholeFileError& e) {
+            throw Error(
+                QStringLiteral("The report could not be saved in %1: %2 Nothing was deleted.")
+                    .arg(archive, e.Reason()));
         }
         return;
     }

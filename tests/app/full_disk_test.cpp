@@ -2,6 +2,8 @@
 // the last byte, then the program's writes: a print through the window's road, the settings
 // saved at exit, a log export and a firm mailing book over files that exist. Each must say it
 // failed, print nothing, and leave every file of the folder byte for byte as it was.
+#include "log_test_util.h"
+
 #include "app/main_window.h"
 #include "core/settings.h"
 #include "modal_script.h"
@@ -193,6 +195,16 @@ TEST_F(FullDisk, EveryWriteFailsAndLeavesTheFolderAsItWas) {
         EXPECT_TRUE(run.err.contains(QStringLiteral("No space left on device")))
             << run.err.toStdString();
     }
+
+    // Clearing the log after saving it in a new archive: the archive cannot be written, so
+    // nothing is deleted.
+    qm::testing::ScriptedUi clear;
+    clear.answer = LogUi::SaveAnswer::Yes;
+    clear.archive = PathOf(QStringLiteral("Reports/archive.dbf"));
+    ClearLog(clear, PathOf(QStringLiteral("Reports/report3.dbf")));
+    ASSERT_EQ(clear.errors.size(), 1);
+    EXPECT_TRUE(clear.errors[0].contains(QStringLiteral("Nothing was deleted")))
+        << clear.errors[0].toStdString();
 
     // Byte for byte as before, and no new file left behind.
     const QMap<QString, QByteArray> after = Snapshot(disk_.Path());
