@@ -7,11 +7,15 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <functional>
+#include <vector>
 
 namespace qm {
 namespace {
@@ -309,6 +313,54 @@ TEST(SenderLabels, CityLineGoesIntoTheFirstEmptyLine) {
     empty.Line1 = "Only";
     l = SenderLabelTexts(empty);
     EXPECT_EQ(l[1], ""); // empty city line leaves the first empty label empty
+}
+
+// A quill4.ini that another member of a shared folder replaced by a link (or anything but a
+// plain file): neither read nor written through; the numbers are not taken and the error names
+// the file.
+TEST_F(SettingsFile, APlantedLinkOrFolderIsNeitherReadNorWritten) {
+    QTemporaryDir elsewhere;
+    const QString victim = elsewhere.filePath(QStringLiteral("victim.rc"));
+    {
+        QFile f(victim);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("[Values]\r\nCustID=123456789\r\nSerialNum=0000500\r\n");
+    }
+    const QByteArray before = [&] {
+        QFile f(victim);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }();
+    for (const bool folder : {false, true}) {
+        SCOPED_TRACE(folder ? "a folder" : "a link");
+        QFile::remove(IniPath());
+        QDir(IniPath()).removeRecursively();
+        if (folder)
+            ASSERT_TRUE(QDir().mkdir(IniPath()));
+        else
+            ASSERT_TRUE(QFile::link(victim, IniPath()));
+
+        GlobalVariables g;
+        LoadSettings(g);
+        EXPECT_NE(g.SerialNum, QStringLiteral("0000500")) << "read through the link";
+        g.CustID = QStringLiteral("123456789");
+        g.SerialNum = QStringLiteral("0000001");
+        for (const auto& save : std::vector<std::function<void()>>{
+                 [&] { SaveSettings(g); }, [&] { NumberTransaction(g).Save(); }}) {
+            try {
+                save();
+                ADD_FAILURE() << "written through";
+            } catch (const SettingsWriteError& e) {
+                EXPECT_TRUE(QString::fromUtf8(e.what()).contains(
+                    IniPath() + (folder ? QStringLiteral(" is a folder")
+                                        : QStringLiteral(" is a symbolic link"))))
+                    << e.what();
+            }
+        }
+        EXPECT_EQ(folder ? QFileInfo(IniPath()).isDir() : QFileInfo(IniPath()).isSymLink(), true);
+    }
+    QFile f(victim);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), before);
 }
 
 } // namespace
