@@ -17,6 +17,7 @@
 #include "core/program_folder.h"
 #include "core/sender.h"
 #include "core/settings.h"
+#include "core/settings_check.h"
 #include "entry/print_run.h"
 #include "entry/reprint.h"
 #include "log/log_table.h"
@@ -561,7 +562,9 @@ void TF_Main::YourNameAddress1Click() {
 
 void TF_Main::PrintBarCodeMIClick() {
     PrintBarCodeMI_->setChecked(true);
-    Globals().PrintBarCode = true;
+    GlobalVariables& g = Globals();
+    g.PrintBarCode = true;
+    g.UnreadValues.remove(QStringLiteral("PrintBarCode"));
 }
 
 void TF_Main::DontPrintBarCodeMIClick() {
@@ -569,6 +572,8 @@ void TF_Main::DontPrintBarCodeMIClick() {
     GlobalVariables& g = Globals();
     g.PrintBarCode = false;
     g.Increment = true;
+    g.UnreadValues.remove(QStringLiteral("PrintBarCode"));
+    g.UnreadValues.remove(QStringLiteral("Increment"));
 }
 
 void TF_Main::TrackItem1Click() {
@@ -621,10 +626,16 @@ void TF_Main::MIPrinterAlignmentClick() {
     if (dialog.exec() == QDialog::Accepted) {
         g.LeftRight = dialog.LeftRight();
         g.TopBottom = dialog.TopBottom();
+        g.UnreadValues.remove(QStringLiteral("LeftRight"));
+        g.UnreadValues.remove(QStringLiteral("TopBottom"));
     }
 }
 void TF_Main::MIAlignmentTestPageClick() {
     const GlobalVariables& g = Globals();
+    if (const std::optional<SettingFault> fault = PrintSettingFault(g)) {
+        ShowError(this, fault->message);
+        return;
+    }
     try {
         WaitCursor wait;
         PrintAlignmentTestPage(g.LeftRight, g.TopBottom, BasePrintFont(), ActivePageTarget());
