@@ -1,5 +1,7 @@
 #include "app/command_line.h"
 
+#include "app/command_arguments.h"
+
 #include "core/output_target.h"
 #include "core/program_folder.h"
 #include "core/sender.h"
@@ -172,7 +174,11 @@ QString CommandLineHelp() {
         "\n"
         "Options:\n"
         "  --folder DIR   the folder of the settings and the Reports folder with the log\n"
-        "  --help         this text\n");
+        "  --help         this text\n"
+        "\n"
+        "The window also takes Qt's own options (-platform NAME, -style NAME,\n"
+        "-qwindowgeometry WxH+X+Y, -reverse, ...). Any other argument is refused with a\n"
+        "message and exit 2, and no window opens.\n");
 }
 
 std::optional<int> RunCommandLine(int argc, char** argv) {
@@ -191,20 +197,16 @@ std::optional<int> RunCommandLine(int argc, char** argv) {
     const QCommandLineOption help(QStringList{QStringLiteral("help"), QStringLiteral("h")});
     parser.addOptions({folder, book, exportLog, report, order, from, to, pdf, help});
 
-    const bool commandLine = args.contains(QStringLiteral("--firm-mailing-book")) ||
-                             std::any_of(args.begin(), args.end(), [](const QString& a) {
-                                 return a.startsWith(QStringLiteral("--export-log")) ||
-                                        a.startsWith(QStringLiteral("--report")) ||
-                                        a == u"--help" || a == u"-h";
-                             });
-    // The window program takes its --folder at start-up (ApplyFolderArgument).
-    if (!commandLine) return std::nullopt;
-
     auto usage = [](const QString& text) {
         SayError(text + QStringLiteral(" (quillmark --help lists the commands)"));
         return int(kUsage);
     };
-    if (!parser.parse(args)) return usage(parser.errorText());
+    // A mistake is refused before any window could open.
+    const ArgumentScan scan = ScanArguments(args);
+    if (!scan.mistake.isEmpty()) return usage(scan.mistake);
+    // The window program takes its --folder at start-up (ApplyFolderArgument), Qt its options.
+    if (!scan.command) return std::nullopt;
+    if (!parser.parse(scan.ours)) return usage(parser.errorText());
     if (parser.isSet(help)) {
         std::fputs(CommandLineHelp().toLocal8Bit().constData(), stdout);
         return int(kDone);

@@ -8,6 +8,7 @@
 #include "widgets/dialog_parts.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -63,7 +64,9 @@ TF_DataFolder::TF_DataFolder(const QString& current, QWidget* parent) : QDialog(
 }
 
 QString TF_DataFolder::Folder() const {
-    return editFolder->text().trimmed();
+    // As typed: a blank at either end is part of a folder's name.
+    const QString typed = editFolder->text();
+    return typed.trimmed().isEmpty() ? QString() : typed;
 }
 
 void TF_DataFolder::btnBrowseClick() {
@@ -156,7 +159,7 @@ void RunDataFolderCommand(QWidget* mainWindow) {
         }
     }
     try {
-        WriteChosenDataFolder(DataFolderConfigPath(), target);
+        WriteChosenDataFolder(DataFolderConfigPath(), QFile::encodeName(target));
     } catch (const DataFolderConfigError& e) {
         QMessageBox::critical(mainWindow, ApplicationTitle(), QString::fromUtf8(e.what()));
         return;

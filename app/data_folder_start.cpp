@@ -48,8 +48,19 @@ bool ApplyFolderArgument(const QStringList& arguments, QString& error) {
 }
 
 bool PrepareDataFolder(QWidget* parent) {
-    const QString folder = DataFolder();
-    if (CurrentDataFolderSource() == DataFolderSource::Chosen) {
+    const DataFolderChoice current = CurrentDataFolder();
+    const QString& folder = current.folder;
+    if (current.source == DataFolderSource::Chosen && current.unnamable) {
+        QMessageBox::critical(
+            parent, ApplicationTitle(),
+            QStringLiteral("The data folder kept in %2 has a name that is not UTF-8 text (%1, "
+                           "percent-encoded), and Quillmark cannot open a folder of such a name. "
+                           "Give the folder a name in UTF-8 text and delete %2; then start "
+                           "Quillmark and choose the folder again under Options, Data Folder....")
+                .arg(folder, DataFolderConfigPath()));
+        return false;
+    }
+    if (current.source == DataFolderSource::Chosen) {
         while (!QFileInfo(folder).isDir()) {
             const auto answer = QMessageBox::critical(
                 parent, ApplicationTitle(),

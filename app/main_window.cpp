@@ -17,6 +17,7 @@
 #include "core/program_folder.h"
 #include "core/sender.h"
 #include "core/settings.h"
+#include "core/settings_check.h"
 #include "core/whole_file.h"
 #include "entry/print_run.h"
 #include "entry/reprint.h"
@@ -382,13 +383,16 @@ void TF_Main::FormShow() {
         delete splash_;
     }
     GlobalVariables& g = Globals();
-    if (g.Line1.isEmpty() && g.City.isEmpty() && g.State.isEmpty() && g.Zip.isEmpty()) {
+    // A settings file that could not be read is said first: its sender is not missing.
+    const bool senderMissing = g.SettingsFileFault.isEmpty() && g.Line1.isEmpty() &&
+                               g.City.isEmpty() && g.State.isEmpty() && g.Zip.isEmpty();
+    if (senderMissing) {
         TF_YourAddress dialog(this);
         dialog.exec();
     }
     ShowSenderLabels();
     ShowMailerNumberAtStart();
-    if (g.BarCodeApp) {
+    if (g.BarCodeApp && g.SettingsFileFault.isEmpty()) {
         if (AskWithButtons(QStringLiteral("Bar Code Printing Registration"), kRegistrationMessage,
                            {QStringLiteral("&Never Print again")}, this) == 1)
             g.BarCodeApp = false;
@@ -567,7 +571,9 @@ void TF_Main::YourNameAddress1Click() {
 
 void TF_Main::PrintBarCodeMIClick() {
     PrintBarCodeMI_->setChecked(true);
-    Globals().PrintBarCode = true;
+    GlobalVariables& g = Globals();
+    g.PrintBarCode = true;
+    g.UnreadValues.remove(QStringLiteral("PrintBarCode"));
 }
 
 void TF_Main::DontPrintBarCodeMIClick() {
@@ -575,6 +581,8 @@ void TF_Main::DontPrintBarCodeMIClick() {
     GlobalVariables& g = Globals();
     g.PrintBarCode = false;
     g.Increment = true;
+    g.UnreadValues.remove(QStringLiteral("PrintBarCode"));
+    g.UnreadValues.remove(QStringLiteral("Increment"));
 }
 
 void TF_Main::TrackItem1Click() {
@@ -627,10 +635,16 @@ void TF_Main::MIPrinterAlignmentClick() {
     if (dialog.exec() == QDialog::Accepted) {
         g.LeftRight = dialog.LeftRight();
         g.TopBottom = dialog.TopBottom();
+        g.UnreadValues.remove(QStringLiteral("LeftRight"));
+        g.UnreadValues.remove(QStringLiteral("TopBottom"));
     }
 }
 void TF_Main::MIAlignmentTestPageClick() {
     const GlobalVariables& g = Globals();
+    if (const std::optional<SettingFault> fault = PrintSettingFault(g)) {
+        ShowError(this, fault->message);
+        return;
+    }
     try {
         WaitCursor wait;
         PrintAlignmentTestPage(g.LeftRight, g.TopBottom, BasePrintFont(), ActivePageTarget());

@@ -13,7 +13,9 @@
 namespace qm {
 namespace {
 
-const QString kKey = QStringLiteral("DataFolder");
+// The path's bytes, percent-encoded; the plain text of earlier versions.
+const QByteArray kPathKey = "DataFolderPath";
+const QByteArray kPlainKey = "DataFolder";
 
 QString WithSlash(QString folder) {
     if (!folder.endsWith(u'/')) folder += u'/';
@@ -48,8 +50,13 @@ DataFolderChoice ResolveDataFolder(const DataFolderInputs& in) {
                 DataFolderSource::CommandLine};
     if (in.settingsBesideProgram)
         return {WithSlash(in.programFolder), DataFolderSource::BesideProgram};
-    if (in.chosen && !in.chosen->isEmpty())
-        return {WithSlash(QDir::cleanPath(*in.chosen)), DataFolderSource::Chosen};
+    if (in.chosen && !in.chosen->isEmpty()) {
+        const QString name = QFile::decodeName(*in.chosen);
+        if (QFile::encodeName(name) != *in.chosen)
+            return {WithSlash(QString::fromLatin1(in.chosen->toPercentEncoding("/"))),
+                    DataFolderSource::Chosen, true};
+        return {WithSlash(QDir::cleanPath(name)), DataFolderSource::Chosen};
+    }
     return {WithSlash(QDir::cleanPath(in.dataHome + QStringLiteral("/quillmark"))),
             DataFolderSource::Default};
 }
@@ -60,8 +67,12 @@ QString DataFolder() {
 }
 
 DataFolderSource CurrentDataFolderSource() {
-    if (!Override().folder.isEmpty()) return Override().source;
-    return Resolved().source;
+    return CurrentDataFolder().source;
+}
+
+DataFolderChoice CurrentDataFolder() {
+    if (!Override().folder.isEmpty()) return Override();
+    return Resolved();
 }
 
 void SetDataFolderOverride(const QString& folder, DataFolderSource source) {
@@ -73,24 +84,31 @@ QString DataFolderConfigPath() {
            QStringLiteral("/quillmark/quillmark.conf");
 }
 
-std::optional<QString> ReadChosenDataFolder(const QString& configPath) {
+std::optional<QByteArray> ReadChosenDataFolder(const QString& configPath) {
     QFile f(configPath);
     if (!f.open(QIODevice::ReadOnly)) return std::nullopt;
-    const QString text = QString::fromUtf8(f.readAll());
-    for (const QString& raw : text.split(u'\n')) {
-        const QString line = raw.trimmed();
-        const qsizetype eq = line.indexOf(u'=');
-        if (line.startsWith(u'#') || eq < 0 || line.left(eq).trimmed() != kKey) continue;
-        const QString value = line.mid(eq + 1).trimmed();
-        if (value.isEmpty()) return std::nullopt;
-        return value;
+    std::optional<QByteArray> encoded, plain;
+    for (const QByteArray& raw : f.readAll().split('\n')) {
+        // An encoded value holds no blank, so trimming the line changes nothing of it.
+        const QByteArray line = raw.trimmed();
+        const qsizetype eq = line.indexOf('=');
+        if (line.startsWith('#') || eq < 0) continue;
+        const QByteArray key = line.left(eq).trimmed(), value = line.mid(eq + 1).trimmed();
+        if (key == kPathKey && !encoded)
+            encoded = QByteArray::fromPercentEncoding(value);
+        else if (key == kPlainKey && !plain)
+            plain = value;
     }
-    return std::nullopt;
+    const std::optional<QByteArray> folder = encoded ? encoded : plain;
+    if (!folder || folder->isEmpty()) return std::nullopt;
+    return folder;
 }
 
-void WriteChosenDataFolder(const QString& configPath, const QString& folder) {
-    const QByteArray text = "# The data folder of Quillmark (Options, Data Folder...).\n" +
-                            (kKey + u'=' + QDir::cleanPath(folder) + u'\n').toUtf8();
+void WriteChosenDataFolder(const QString& configPath, const QByteArray& folder) {
+    const QByteArray text =
+        "# The data folder of Quillmark (Options, Data Folder...), the bytes of\n"
+        "# its path percent-encoded.\n" +
+        kPathKey + '=' + folder.toPercentEncoding("/") + '\n';
     try {
         // The choice is the user's own: the folder and file are private to them.
         CreatePrivateFolder(QFileInfo(configPath).absolutePath());

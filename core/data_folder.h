@@ -17,15 +17,18 @@ enum class DataFolderSource { CommandLine, BesideProgram, Chosen, Default };
 struct DataFolderChoice {
     QString folder; // ends in "/"
     DataFolderSource source = DataFolderSource::Default;
+    // A chosen folder whose name is not UTF-8 text: no path of the program can name it, and
+    // folder shows its name percent-encoded, for messages only.
+    bool unnamable = false;
 };
 
 // What the choice depends on, gathered by DataFolder() from the running system.
 struct DataFolderInputs {
-    QString commandLine;           // --folder, empty when not given
-    QString programFolder;         // folder of the executable
-    bool settingsBesideProgram{};  // programFolder holds quill4.ini
-    std::optional<QString> chosen; // the folder kept in quillmark.conf
-    QString dataHome;              // $XDG_DATA_HOME or ~/.local/share
+    QString commandLine;              // --folder, empty when not given
+    QString programFolder;            // folder of the executable
+    bool settingsBesideProgram{};     // programFolder holds quill4.ini
+    std::optional<QByteArray> chosen; // the folder kept in quillmark.conf, its path's bytes
+    QString dataHome;                 // $XDG_DATA_HOME or ~/.local/share
 };
 
 DataFolderChoice ResolveDataFolder(const DataFolderInputs& in);
@@ -34,13 +37,18 @@ DataFolderChoice ResolveDataFolder(const DataFolderInputs& in);
 // run, so that a choice made while running takes effect only after a restart.
 QString DataFolder();
 DataFolderSource CurrentDataFolderSource();
+DataFolderChoice CurrentDataFolder();
 
 // Makes DataFolder() return folder (a "/" is appended when missing), as --folder does; an
 // empty text returns to the resolved folder. Tests may give the source the folder stands for.
 void SetDataFolderOverride(const QString& folder,
                            DataFolderSource source = DataFolderSource::CommandLine);
 
-// $XDG_CONFIG_HOME/quillmark/quillmark.conf: the one key "DataFolder=".
+// $XDG_CONFIG_HOME/quillmark/quillmark.conf. It keeps the chosen folder as "DataFolderPath="
+// with the bytes of the path percent-encoded ("/" as it is), so that every name a file system
+// allows (blanks at either end, line breaks, "%", bytes that are not UTF-8) comes back the same.
+// Earlier versions wrote "DataFolder=" with the path as plain text; that key is read when
+// "DataFolderPath=" is missing.
 QString DataFolderConfigPath();
 
 class DataFolderConfigError : public std::runtime_error {
@@ -48,9 +56,11 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// The folder kept in the file, or none when the file or the key is missing or empty.
-std::optional<QString> ReadChosenDataFolder(const QString& configPath);
-// Keeps folder in the file (replaced whole). Throws DataFolderConfigError naming the file.
-void WriteChosenDataFolder(const QString& configPath, const QString& folder);
+// The folder kept in the file, as the bytes of its path (QFile::encodeName), or none when the
+// file or the key is missing or empty.
+std::optional<QByteArray> ReadChosenDataFolder(const QString& configPath);
+// Keeps folder, the bytes of its path, in the file (replaced whole). Throws
+// DataFolderConfigError naming the file.
+void WriteChosenDataFolder(const QString& configPath, const QByteArray& folder);
 
 } // namespace qm

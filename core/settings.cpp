@@ -19,12 +19,28 @@ QString SettingsFilePath() {
 
 void LoadSettings(GlobalVariables& g, const std::function<void(GlobalVariables&)>& chooseBrand) {
     IniProfile ini;
+    g.SettingsFileFault.clear();
     try {
         ini = IniProfile::Load(SettingsFilePath());
-    } catch (const IniError&) {
-        // An unreadable file reads like a missing one: every key takes its default.
+    } catch (const IniError& e) {
+        // Every key takes its default, which must not print: a serial of 0000000 would hand
+        // out numbers a second time.
+        g.SettingsFileFault =
+            QString::fromUtf8(e.what()) +
+            QStringLiteral("\n\nNothing is printed until Quillmark is started again with a "
+                           "settings file it can read.");
     }
     const GlobalVariables d;
+    g.UnreadValues.clear();
+    // A number key whose text is no number is noted instead of read as its default.
+    const auto readInteger = [&](const char* section, const char* key, int def) {
+        const std::optional<QString> text =
+            ini.Value(QString::fromLatin1(section), QString::fromLatin1(key));
+        if (!text) return def;
+        if (const std::optional<int> value = ParseProfileInteger(*text)) return *value;
+        g.UnreadValues.insert(QString::fromLatin1(key), *text);
+        return def;
+    };
     g.Company = ini.ReadString("Type", "Company", d.Company);
     if (g.Company.isEmpty() && chooseBrand) chooseBrand(g);
     g.Line1 = ini.ReadString("YourAddress", "Line1", d.Line1);
@@ -38,10 +54,10 @@ void LoadSettings(GlobalVariables& g, const std::function<void(GlobalVariables&)
     g.CertFee = ini.ReadString("Values", "CertFee", d.CertFee);
     g.Return = ini.ReadString("Values", "Return", d.Return);
     g.Restricted = ini.ReadString("Values", "Restricted", d.Restricted);
-    g.PrintBarCode = ini.ReadBool("Values", "PrintBarCode", d.PrintBarCode);
+    g.PrintBarCode = readInteger("Values", "PrintBarCode", d.PrintBarCode) != 0;
     g.CustID = ini.ReadString("Values", "CustID", d.CustID);
     g.SerialNum = ini.ReadString("Values", "SerialNum", d.SerialNum);
-    g.Increment = ini.ReadBool("Values", "Increment", d.Increment);
+    g.Increment = readInteger("Values", "Increment", d.Increment) != 0;
     g.MailerNum = ini.ReadString("Values", "MailerNum", d.MailerNum);
     g.SeenSerialNum = g.SerialNum;
     g.SeenMailerNum = g.MailerNum;
@@ -49,8 +65,8 @@ void LoadSettings(GlobalVariables& g, const std::function<void(GlobalVariables&)
     g.ExtraLabel = ini.ReadString("Printing", "ExtraLabel", d.ExtraLabel);
     g.VerifyBarcodes = ini.ReadBool("Printing", "VerifyBarcodes", d.VerifyBarcodes);
     g.KeepPdfCopy = ini.ReadBool("Printing", "KeepPdfCopy", d.KeepPdfCopy);
-    g.LeftRight = ini.ReadInteger("Print Align", "LeftRight", d.LeftRight);
-    g.TopBottom = ini.ReadInteger("Print Align", "TopBottom", d.TopBottom);
+    g.LeftRight = readInteger("Print Align", "LeftRight", d.LeftRight);
+    g.TopBottom = readInteger("Print Align", "TopBottom", d.TopBottom);
     g.BarCodeApp = ini.ReadBool("Type", "BarCodeApp", d.BarCodeApp);
     g.SystemPathDefault =
         ini.ReadString("System Path", "Default", DataFolder() + QStringLiteral("Addresses"));
@@ -82,10 +98,15 @@ QString StoredValue(const IniProfile& ini, const char* key, const QString& ours)
     return ini.Value(QStringLiteral("Values"), QString::fromLatin1(key)).value_or(ours);
 }
 
+// A number key whose stored text could not be read stays as stored until the user sets it.
+bool KeptAsStored(const GlobalVariables& g, const char* key) {
+    return g.UnreadValues.contains(QString::fromLatin1(key));
+}
+
 void WriteNumberKeys(IniProfile& ini, const GlobalVariables& g) {
     ini.WriteString("Values", "CustID", g.CustID);
     ini.WriteString("Values", "SerialNum", g.SerialNum);
-    ini.WriteBool("Values", "Increment", g.Increment);
+    if (!KeptAsStored(g, "Increment")) ini.WriteBool("Values", "Increment", g.Increment);
     ini.WriteString("Values", "MailerNum", g.MailerNum);
 }
 
@@ -96,8 +117,10 @@ NumberTransaction::NumberTransaction(GlobalVariables& g)
     IniProfile ini;
     try {
         ini = IniProfile::Load(SettingsFilePath());
-    } catch (const IniError&) {
-        return; // an unreadable file holds no newer number; Save reports it
+    } catch (const IniError& e) {
+        // An unreadable file holds no newer number: nothing may print on the old ones.
+        if (g_.SettingsFileFault.isEmpty()) g_.SettingsFileFault = QString::fromUtf8(e.what());
+        return;
     }
     const QString serial = StoredValue(ini, "SerialNum", g_.SeenSerialNum);
     const QString mailer = StoredValue(ini, "MailerNum", g_.SeenMailerNum);
@@ -145,17 +168,17 @@ void SaveSettings(const GlobalVariables& settings) {
     ini.WriteString("Values", "CertFee", g.CertFee);
     ini.WriteString("Values", "Return", g.Return);
     ini.WriteString("Values", "Restricted", g.Restricted);
-    ini.WriteBool("Values", "PrintBarCode", g.PrintBarCode);
+    if (!KeptAsStored(g, "PrintBarCode")) ini.WriteBool("Values", "PrintBarCode", g.PrintBarCode);
     ini.WriteString("Values", "CustID", g.CustID);
     ini.WriteString("Values", "SerialNum", g.SerialNum);
-    ini.WriteBool("Values", "Increment", g.Increment);
+    if (!KeptAsStored(g, "Increment")) ini.WriteBool("Values", "Increment", g.Increment);
     ini.WriteString("Values", "MailerNum", g.MailerNum);
     ini.WriteString("Printing", "PrintExtraLabel", g.PrintExtraLabel);
     ini.WriteString("Printing", "ExtraLabel", g.ExtraLabel);
     ini.WriteBool("Printing", "VerifyBarcodes", g.VerifyBarcodes);
     ini.WriteBool("Printing", "KeepPdfCopy", g.KeepPdfCopy);
-    ini.WriteInteger("Print Align", "LeftRight", g.LeftRight);
-    ini.WriteInteger("Print Align", "TopBottom", g.TopBottom);
+    if (!KeptAsStored(g, "LeftRight")) ini.WriteInteger("Print Align", "LeftRight", g.LeftRight);
+    if (!KeptAsStored(g, "TopBottom")) ini.WriteInteger("Print Align", "TopBottom", g.TopBottom);
     ini.WriteBool("type", "BarCodeApp", g.BarCodeApp);
     ini.WriteString("System Path", "default", g.SystemPathDefault);
     SaveProfile(ini, path);

@@ -1,6 +1,7 @@
 #pragma once
 // All lasting settings of the program, held in memory for the whole run and shared by every
 // window. LoadSettings reads quill4.ini once at start, SaveSettings writes it once at exit.
+#include <QMap>
 #include <QString>
 
 #include <functional>
@@ -45,6 +46,14 @@ struct GlobalVariables {
     // settings file. A stored number that differs was moved by another copy.
     QString SeenSerialNum = SerialNum;
     QString SeenMailerNum = MailerNum;
+    // Not saved: the number keys whose stored text is no number (PrintBarCode, Increment,
+    // LeftRight, TopBottom), by key, with that text. Such a key keeps its default in memory but
+    // stops every print (core/settings_check.h), and stays in the file as stored, until the
+    // user sets it: whatever sets it removes it here.
+    QMap<QString, QString> UnreadValues;
+    // Not saved: why quill4.ini could not be read (a link or anything but a plain file in its
+    // place, no permission), or empty. Every key then has its default, so nothing may print.
+    QString SettingsFileFault;
 };
 
 // The one set of settings of this run.

@@ -3,6 +3,7 @@
 #include "core/clock.h"
 #include "core/integer.h"
 #include "core/mailer_proof.h"
+#include "core/settings_check.h"
 #include "core/settings_lock.h"
 #include "numbers/barcode_data.h"
 #include "numbers/mailer_numbers.h"
@@ -51,6 +52,19 @@ std::optional<NumberTransaction> BeginNumbers(GlobalVariables& g, RunDialogs& di
     }
 }
 
+// The Mailer Number dialog; its OK sets the direction of pre-numbered mode as well.
+bool EditNumbers(GlobalVariables& g, RunDialogs& dialogs, bool fromPrintRun) {
+    if (!dialogs.EditNumbers(g, fromPrintRun)) return false;
+    if (!g.PrintBarCode) g.UnreadValues.remove(QStringLiteral("Increment"));
+    return true;
+}
+
+// Empties the number of the current mode for the user to type; returns false.
+bool EmptyNumber(GlobalVariables& g) {
+    (g.PrintBarCode ? g.SerialNum : g.MailerNum).clear();
+    return false;
+}
+
 // Steps the number of the current mode. A stored number that is not a number is
 // emptied for the user to repair in the Mailer Number dialog; returns false then.
 bool AdvanceOrEmptyDamaged(GlobalVariables& g) {
@@ -58,9 +72,20 @@ bool AdvanceOrEmptyDamaged(GlobalVariables& g) {
         AdvanceNumber(g);
         return true;
     } catch (const ConversionError&) {
-        (g.PrintBarCode ? g.SerialNum : g.MailerNum).clear();
-        return false;
+        return EmptyNumber(g);
     }
+}
+
+// Says a damaged number, then steps the number unless that would build on the damage: only a
+// damaged customer ID leaves the serial to step. Returns whether the number stepped.
+bool AdvanceUnlessDamaged(GlobalVariables& g, RunDialogs& dialogs,
+                          const std::optional<SettingFault>& fault, bool printing) {
+    if (!fault) return AdvanceOrEmptyDamaged(g);
+    if (printing)
+        dialogs.Refuse(fault->message);
+    else
+        dialogs.Warn(fault->message);
+    return fault->key == u"CustID" ? AdvanceOrEmptyDamaged(g) : EmptyNumber(g);
 }
 
 // Closes the log when the run ends, however it ends.
@@ -154,12 +179,22 @@ PrintOutcome PrintOnePiece(const EntryFields& fields, GlobalVariables& g, PieceP
     QString error;
     std::optional<NumberTransaction> numbers = BeginNumbers(g, dialogs, error);
     if (!numbers) return Outcome(PrintOutcome::Result::Failed, error);
+    // Checked after the lock: a number another copy stored is checked too.
+    if (const std::optional<SettingFault> fault = PrintSettingFault(g))
+        return Refused(dialogs, fault->message);
     const NumberCopies copies = NumberCopies::Of(g);
-    const bool readable = AdvanceOrEmptyDamaged(g);
-    if ((askNumbers && g.ConfirmNumbers) || !readable) {
-        if (!dialogs.EditNumbers(g, true)) {
+    // A damaged number is said, then shown in the dialog to be corrected.
+    const std::optional<SettingFault> fault = NumberSettingFault(g, g.PrintBarCode);
+    const bool readable = AdvanceUnlessDamaged(g, dialogs, fault, true);
+    if (fault || (askNumbers && g.ConfirmNumbers) || !readable) {
+        if (!EditNumbers(g, dialogs, true)) {
             copies.RestoreTo(g);
+            if (fault) return Outcome(PrintOutcome::Result::Refused, fault->message);
             return Outcome(PrintOutcome::Result::Cancelled);
+        }
+        if (const std::optional<SettingFault> left = NumberSettingFault(g, g.PrintBarCode)) {
+            copies.RestoreTo(g);
+            return Refused(dialogs, left->message);
         }
     }
     if (g.PrintBarCode && CustomerIdUnset(g.CustID)) {
@@ -263,8 +298,9 @@ void RunMailerNumberCommand(GlobalVariables& g, RunDialogs& dialogs) {
     const NumberCopies before = NumberCopies::Of(g);
     const NumberCopies copies{WithoutHyphens(g.SerialNum).left(7), WithoutHyphens(g.CustID),
                               g.MailerNum};
-    const bool readable = AdvanceOrEmptyDamaged(g);
-    if (!dialogs.EditNumbers(g, false)) {
+    const bool readable =
+        AdvanceUnlessDamaged(g, dialogs, NumberSettingFault(g, g.PrintBarCode), false);
+    if (!EditNumbers(g, dialogs, false)) {
         copies.RestoreTo(g);
         return;
     }
@@ -287,13 +323,22 @@ void RunMailerNumberCommand(GlobalVariables& g, RunDialogs& dialogs) {
 }
 
 void RunFirstShowCustomerCheck(GlobalVariables& g, RunDialogs& dialogs) {
-    if (!g.PrintBarCode || !CustomerIdUnset(g.CustID)) return;
-    dialogs.Inform(FirstShowCustomerMessage());
+    if (!g.SettingsFileFault.isEmpty()) {
+        dialogs.ShowError(g.SettingsFileFault);
+        return;
+    }
+    const std::optional<SettingFault> fault = NumberSettingFault(g, g.PrintBarCode);
+    if (fault)
+        dialogs.Warn(fault->message);
+    else if (g.PrintBarCode && CustomerIdUnset(g.CustID))
+        dialogs.Inform(FirstShowCustomerMessage());
+    else
+        return;
     QString error;
     std::optional<NumberTransaction> numbers = BeginNumbers(g, dialogs, error);
     if (!numbers) return;
     const NumberCopies before = NumberCopies::Of(g);
-    if (!dialogs.EditNumbers(g, false) || !before.NumbersDiffer(g)) return;
+    if (!EditNumbers(g, dialogs, false) || !before.NumbersDiffer(g)) return;
     try {
         numbers->Save();
     } catch (const SettingsWriteError& e) {
@@ -307,7 +352,12 @@ PrintOutcome RunPrePrint(GlobalVariables& g, PiecePrinter& printer, RunDialogs& 
     QString error;
     std::optional<NumberTransaction> numbers = BeginNumbers(g, dialogs, error);
     if (!numbers) return Outcome(PrintOutcome::Result::Failed, error);
+    if (const std::optional<SettingFault> fault = PrintSettingFault(g))
+        return Refused(dialogs, fault->message);
     const NumberCopies copies = NumberCopies::Of(g);
+    // The labels carry the barcode's numbers in either mode; the dialog takes them anew.
+    if (const std::optional<SettingFault> fault = NumberSettingFault(g, true))
+        dialogs.Refuse(fault->message);
     AdvanceOrEmptyDamaged(g);
     QString custId = g.CustID, first = g.SerialNum;
     int count = 0;
@@ -317,6 +367,10 @@ PrintOutcome RunPrePrint(GlobalVariables& g, PiecePrinter& printer, RunDialogs& 
     }
     g.SerialNum = first;
     g.CustID = custId;
+    if (const std::optional<SettingFault> left = NumberSettingFault(g, true)) {
+        copies.RestoreTo(g);
+        return Refused(dialogs, left->message);
+    }
     if (g.PrintBarCode && CustomerIdUnset(g.CustID)) {
         // The dialog's values stay, as typed.
         try {

@@ -66,14 +66,15 @@ public:
     virtual int Choose(const QString& question, const QStringList& buttons, int defaultButton) = 0;
 };
 
-// One piece: takes the numbering lock, adopts a number another copy stored, advances,
-// confirms (the Mailer Number dialog when g.ConfirmNumbers, or when the stored number is
-// damaged), refuses an unset customer ID, checks the rendered page's symbols (when
-// g.VerifyBarcodes; a failure prints nothing and leaves the number unused), stores the
-// number, prints and enters the piece in the log, and with g.KeepPdfCopy writes its PDF copy
-// at MailerProofPath (a copy that cannot be written is a warning, as a failed log entry is).
-// The mass print calls it once per address record, with its own refusal text; askNumbers false
-// skips the Mailer Number dialog (a damaged stored number still shows it).
+// One piece: takes the numbering lock, adopts a number another copy stored, refuses a damaged
+// alignment or mode (core/settings_check.h), names a damaged number and opens the Mailer Number
+// dialog on it (Cancel refuses the piece), advances, confirms (the dialog when
+// g.ConfirmNumbers, or when the stored number is damaged), refuses an unset customer ID, checks the
+// rendered page's symbols (when g.VerifyBarcodes; a failure prints nothing and leaves the number
+// unused), stores the number, prints and enters the piece in the log, and with g.KeepPdfCopy writes
+// its PDF copy at MailerProofPath (a copy that cannot be written is a warning, as a failed log
+// entry is). The mass print calls it once per address record, with its own refusal text; askNumbers
+// false skips the Mailer Number dialog (a damaged stored number still shows it).
 PrintOutcome PrintOnePiece(const EntryFields& fields, GlobalVariables& g, PiecePrinter& printer,
                            RunDialogs& dialogs, PieceLog& log,
                            const QString& unsetCustomerMessage = SinglePrintUnsetCustomerMessage(),

@@ -1,5 +1,6 @@
 #include "entry/reprint.h"
 
+#include "core/settings_check.h"
 #include "entry/entry_fields.h"
 #include "numbers/mailer_numbers.h"
 #include "piece/piece_printer.h"
@@ -45,6 +46,10 @@ QString ReprintUnknownNumberMessage(const QString& number) {
 
 PrintOutcome RunReprint(const EntryFields& fields, const QString& mailernum,
                         const GlobalVariables& g, PiecePrinter& printer, RunDialogs& dialogs) {
+    if (const std::optional<SettingFault> fault = PrintSettingFault(g)) {
+        dialogs.Refuse(fault->message);
+        return Ended(PrintOutcome::Result::Refused, fault->message);
+    }
     if (!g.PrintBarCode) {
         dialogs.Refuse(ReprintPreNumberedMessage());
         return Ended(PrintOutcome::Result::Refused, ReprintPreNumberedMessage());

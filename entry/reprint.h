@@ -27,8 +27,8 @@ QString ReprintUnknownNumberMessage(const QString& number);
 
 // Prints the piece `mailernum` again from `fields` (the logged addressee, fees, comment and
 // reference with the current sender lines) after the user confirms ReprintQuestion. The
-// page is checked first when g.VerifyBarcodes. Refused in pre-numbered mode and for a number
-// this program does not print. g is not changed.
+// page is checked first when g.VerifyBarcodes. Refused in pre-numbered mode, with a damaged
+// alignment or mode setting, and for a number this program does not print. g is not changed.
 PrintOutcome RunReprint(const EntryFields& fields, const QString& mailernum,
                         const GlobalVariables& g, PiecePrinter& printer, RunDialogs& dialogs);
 

@@ -32,20 +32,29 @@ protected:
         QFile::copy(QStringLiteral(QM_PROGRAM_DIR "/Quill3.rav"),
                     File(QStringLiteral("Quill3.rav")));
     }
-    Outcome Quillmark(QStringList args) {
-        QProcess p;
+    // No display and no platform: a window could not open, a program that tried would abort.
+    QProcessEnvironment NoDisplay() const {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.remove(QStringLiteral("QT_QPA_PLATFORM")); // it must not need one
+        for (const char* name :
+             {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY", "LC_ALL", "LC_TIME"})
+            env.remove(QString::fromLatin1(name));
         env.insert(QStringLiteral("LANG"), QStringLiteral("C"));
-        env.remove(QStringLiteral("LC_ALL"));
-        env.remove(QStringLiteral("LC_TIME"));
-        p.setProcessEnvironment(env);
-        p.start(QStringLiteral(QM_QUILLMARK),
-                QStringList{QStringLiteral("--folder"), dir_.path()} + args);
+        // The window program's own files, should one start, stay in the test's folder.
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), File(QStringLiteral("config")));
+        env.insert(QStringLiteral("XDG_DATA_HOME"), File(QStringLiteral("data")));
+        return env;
+    }
+    Outcome Run(const QStringList& args) {
+        QProcess p;
+        p.setProcessEnvironment(NoDisplay());
+        p.start(QStringLiteral(QM_QUILLMARK), args);
         EXPECT_TRUE(p.waitForFinished(120000));
         return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
                 QString::fromLocal8Bit(p.readAllStandardOutput()),
                 QString::fromLocal8Bit(p.readAllStandardError())};
+    }
+    Outcome Quillmark(QStringList args) {
+        return Run(QStringList{QStringLiteral("--folder"), dir_.path()} + args);
     }
     void AppendThree() {
         // Logged out of numerical order.
@@ -284,6 +293,85 @@ TEST_F(CommandLineTest, OutputsNeverLandOnTheOfficesFilesOrOnWhatIsNotAFile) {
     EXPECT_EQ(bare.code, 0) << bare.err.toStdString();
     EXPECT_TRUE(QFileInfo(File(QStringLiteral("today.csv"))).isFile());
     EXPECT_FALSE(QFileInfo::exists(File(QStringLiteral("today"))));
+}
+
+// A mistyped option or a stray argument is a usage error before any window could open: exit 2
+// and one line naming it, also where no display exists (a window would abort the program).
+TEST_F(CommandLineTest, UnknownOptionsAndStrayArgumentsAreRefusedWithoutAWindow) {
+    AppendThree();
+    const QString csv = File(QStringLiteral("log.csv"));
+    struct Case {
+        QStringList args;
+        const char* names;
+    };
+    const QList<Case> cases = {
+        {{"-export-log", csv}, "-export-log"},
+        {{"--exportlog", csv}, "--exportlog"},
+        {{"--frobnicate"}, "--frobnicate"},
+        {{"--folder", dir_.path(), "--frobnicate"}, "--frobnicate"},
+        {{"--export-log", csv, "--frobnicate"}, "--frobnicate"},
+        {{"--export-log=" + csv, "-x"}, "-x"},
+        {{"-pdf", File("out.pdf"), "--report", "full"}, "-pdf"},
+        {{"--version"}, "--version"},
+        {{"-"}, "-"},
+        {{"--"}, "--"},
+        {{"log.csv"}, "log.csv"},
+        {{"--folder", dir_.path(), "stray.txt"}, "stray.txt"},
+        {{"--export-log", csv, "stray.txt"}, "stray.txt"},
+        {{"--folder"}, "--folder"},
+        {{"-platform"}, "-platform"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.join(u' ').toStdString());
+        const Outcome run = Run(c.args);
+        EXPECT_EQ(run.code, 2) << run.err.toStdString();
+        EXPECT_EQ(run.err.count(u'\n'), 1) << run.err.toStdString();
+        EXPECT_TRUE(run.err.startsWith(QStringLiteral("quillmark: "))) << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains(QStringLiteral(" %1 ").arg(QString::fromLatin1(c.names))))
+            << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains(QStringLiteral("quillmark --help"))) << run.err.toStdString();
+        EXPECT_TRUE(run.out.isEmpty()) << run.out.toStdString();
+        EXPECT_FALSE(QFile::exists(csv));
+        EXPECT_FALSE(QFile::exists(File(QStringLiteral("data/quillmark"))))
+            << "no window program started";
+    }
+    // The help and a command still run in the same surroundings.
+    const Outcome help = Run({QStringLiteral("--help")});
+    EXPECT_EQ(help.code, 0) << help.err.toStdString();
+    EXPECT_TRUE(help.out.contains(QStringLiteral("--export-log")));
+    const Outcome good = Quillmark({QStringLiteral("--export-log"), csv});
+    EXPECT_EQ(good.code, 0) << good.err.toStdString();
+    EXPECT_TRUE(QFile::exists(csv));
+}
+
+// Qt's own options of a window program (platform, style, geometry, ...) reach Qt: the window
+// program starts on the platform given although no display exists.
+TEST_F(CommandLineTest, QtsOwnOptionsStillStartTheWindow) {
+    const QList<QStringList> runs = {
+        {"-platform", "offscreen", "-style", "Fusion", "-reverse", "-qwindowgeometry",
+         "700x500+10+10", "-qwindowtitle", "Quillmark", "--folder", dir_.path()},
+        {"--platform", "offscreen", "-style=Fusion", "-widgetcount", "-platformtheme", "none",
+         "--folder=" + dir_.path()},
+    };
+    for (const QStringList& args : runs) {
+        SCOPED_TRACE(args.join(u' ').toStdString());
+        QDir(dir_.path()).rmdir(QStringLiteral("Addresses"));
+        QProcess p;
+        p.setProcessEnvironment(NoDisplay());
+        p.start(QStringLiteral(QM_QUILLMARK), args);
+        ASSERT_TRUE(p.waitForStarted());
+        // The main window makes the address books' folder while it starts.
+        bool started = false;
+        for (int i = 0; i < 300 && !started && p.state() == QProcess::Running; ++i) {
+            p.waitForFinished(100);
+            started = QFileInfo(File(QStringLiteral("Addresses"))).isDir();
+        }
+        EXPECT_TRUE(started) << "exit " << p.exitCode() << ": "
+                             << p.readAllStandardError().toStdString();
+        EXPECT_EQ(p.state(), QProcess::Running);
+        p.kill();
+        p.waitForFinished(10000);
+    }
 }
 
 TEST_F(CommandLineTest, HelpListsTheCommands) {

@@ -55,7 +55,11 @@ protected:
         w.findChild<QAction*>("MIDataFolder")->trigger();
         QApplication::processEvents();
     }
-    std::optional<QString> Kept() const { return ReadChosenDataFolder(DataFolderConfigPath()); }
+    std::optional<QString> Kept() const {
+        const std::optional<QByteArray> kept = ReadChosenDataFolder(DataFolderConfigPath());
+        if (!kept) return std::nullopt;
+        return QFile::decodeName(*kept);
+    }
     QStringList TargetEntries() const {
         QStringList entries =
             QDir(target_.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
@@ -152,6 +156,32 @@ TEST_F(DataFolderCommand, AFolderThatIsMissingOrFullOfOtherThingsIsRefusedOrAske
     }
     EXPECT_EQ(Kept(), std::nullopt);
     EXPECT_FALSE(RestartRequested());
+}
+
+// The folder typed or browsed to is kept as it is named: a blank at either end is part of it.
+TEST_F(DataFolderCommand, ANameWithBlanksAtItsEndsIsKeptAsItIs) {
+    auto w = Open();
+    for (const char* name : {" leading", "trailing ", " both "}) {
+        SCOPED_TRACE(name);
+        const QString folder = target_.filePath(QString::fromLatin1(name));
+        ASSERT_TRUE(QDir().mkdir(folder));
+        QFile theirs(QDir(folder).filePath("quill4.ini"));
+        ASSERT_TRUE(theirs.open(QIODevice::WriteOnly));
+        theirs.close();
+        ModalScript script;
+        script.Then(Choose(folder)).Then(AnswerBox(QMessageBox::No)); // restart?
+        Trigger(*w);
+        ASSERT_TRUE(script.Done()) << script.messages.join('\n').toStdString();
+        EXPECT_TRUE(script.messages.value(0).contains(folder + QStringLiteral(". Restart now?")))
+            << script.messages.value(0).toStdString();
+    }
+    ModalScript script;
+    const QString last = target_.filePath(QStringLiteral(" both "));
+    script.Then(Choose(last)).Then(AnswerBox(QMessageBox::Yes));
+    Trigger(*w);
+    ASSERT_TRUE(script.Done());
+    EXPECT_EQ(Kept(), last);
+    EXPECT_TRUE(RestartRequested());
 }
 
 TEST_F(DataFolderCommand, AFolderFixedForTheRunIsOnlyShown) {

@@ -18,6 +18,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -128,6 +129,147 @@ TEST_F(MainWindowPrint, FirstShowingAsksForAnAllZeroCustomerId) {
     QTRY_COMPARE_WITH_TIMEOUT(Globals().CustID, QStringLiteral("555666777"), 5000);
     EXPECT_EQ(Globals().SerialNum, QStringLiteral("0000007"));
     EXPECT_EQ(Saved("CustID"), QStringLiteral("555666777"));
+}
+
+// A quill4.ini that another user of a shared folder replaced by a link to someone's file: the
+// window says so at its first showing instead of asking for the sender, and Print prints
+// nothing; the file the link leads to is neither read nor changed.
+TEST_F(MainWindowPrint, APlantedSettingsLinkIsNamedAndNothingPrints) {
+    QTemporaryDir elsewhere;
+    const QString victim = elsewhere.filePath(QStringLiteral("victim.rc"));
+    const QByteArray planted = "[YourAddress]\r\nLine1=$(touch /tmp/owned)\r\n[Values]\r\n"
+                               "CustID=123456789\r\nSerialNum=0000041\r\n";
+    {
+        QFile f(victim);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(planted);
+    }
+    ASSERT_TRUE(QFile::link(victim, dir_.filePath(QStringLiteral("quill4.ini"))));
+    LoadSettings(Globals());
+    TF_Main w;
+    {
+        ModalScript script;
+        script.Then(AnswerBox(QMessageBox::Ok));
+        w.show();
+        QTRY_VERIFY_WITH_TIMEOUT(script.Done(), 5000);
+        ASSERT_EQ(script.messages.size(), 1);
+        EXPECT_TRUE(script.messages[0].contains(dir_.filePath(QStringLiteral("quill4.ini")) +
+                                                QStringLiteral(" is a symbolic link")))
+            << script.messages[0].toStdString();
+    }
+
+    Globals().ConfirmNumbers = false;
+    Child<QLineEdit>(&w, "editCity")->setText(QStringLiteral("Springfield"));
+    Child<QLineEdit>(&w, "editZip")->setText(QStringLiteral("62701"));
+    ModalScript print;
+    print.Then(AnswerBox(QMessageBox::Ok));
+    ASSERT_TRUE(test::Find<QPushButton>(w, "btnPrint")->isEnabled());
+    test::Find<QPushButton>(w, "btnPrint")->click();
+    ASSERT_EQ(print.messages.size(), 1);
+    EXPECT_TRUE(print.messages[0].contains(QStringLiteral("is a symbolic link")));
+    EXPECT_EQ(page_.DocumentsEnded(), 0);
+    w.hide();
+    QFile f(victim);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), planted);
+    EXPECT_TRUE(QFileInfo(dir_.filePath(QStringLiteral("quill4.ini"))).isSymLink());
+}
+
+// A customer ID of quill4.ini that is not nine digits: Print names the file, the key and the
+// value, then opens the Mailer Number dialog on it; the corrected ID prints and is stored.
+TEST_F(MainWindowPrint, PrintNamesADamagedCustomerIdAndOpensTheDialogOnIt) {
+    WriteSettings("CustID=12345678AB\r\nSerialNum=0000041\r\n");
+    TF_Main w;
+    Child<QPlainTextEdit>(&w, "memoAddress")->setPlainText(QStringLiteral("John Smith"));
+    Child<QLineEdit>(&w, "editCity")->setText(QStringLiteral("Springfield"));
+    Child<QLineEdit>(&w, "editState")->setText(QStringLiteral("IL"));
+    Child<QLineEdit>(&w, "editZip")->setText(QStringLiteral("62701"));
+    QString shown;
+    {
+        ModalScript script;
+        script.Then(AnswerBox(QMessageBox::Ok)).Then([&](QWidget* d) {
+            QLineEdit* cust = Child<QLineEdit>(d, "editCustID");
+            shown = cust->text();
+            PressButton("btnCancel")(d);
+        });
+        test::Find<QPushButton>(w, "btnPrint")->click();
+        ASSERT_TRUE(script.Done());
+        ASSERT_EQ(script.messages.size(), 1);
+        EXPECT_EQ(script.messages[0].toStdString(),
+                  QStringLiteral("quill4.ini (%1): CustID=12345678AB is not a nine-digit customer "
+                                 "ID.\n\nNothing is printed until it is corrected in the Mailer "
+                                 "Number dialog.")
+                      .arg(QDir::toNativeSeparators(dir_.filePath(QStringLiteral("quill4.ini"))))
+                      .toStdString());
+    }
+    EXPECT_EQ(shown, QStringLiteral("12345678")) << "the digits it holds, to complete";
+    EXPECT_EQ(page_.DocumentsEnded(), 0);
+    EXPECT_EQ(Saved("CustID"), QStringLiteral("12345678AB"));
+    {
+        ModalScript script;
+        script.Then(AnswerBox(QMessageBox::Ok)).Then([&](QWidget* d) {
+            QLineEdit* cust = Child<QLineEdit>(d, "editCustID");
+            cust->selectAll();
+            QTest::keyClicks(cust, QStringLiteral("123456789"));
+            PressButton("btnOK")(d);
+        });
+        test::Find<QPushButton>(w, "btnPrint")->click();
+        ASSERT_TRUE(script.Done());
+    }
+    ASSERT_EQ(page_.DocumentsEnded(), 1);
+    EXPECT_EQ(Saved("CustID"), QStringLiteral("123456789"));
+    EXPECT_EQ(Saved("SerialNum"), QStringLiteral("0000042"));
+    const QString dataT = QStringLiteral("420627019214712345678900000428");
+    EXPECT_EQ(DecodeSymbols(page_.Image().copy(QRect(110, 1215, 870, 250))),
+              QStringList{dataT.left(8) + QChar(0x1d) + dataT.mid(8)});
+}
+
+// An alignment of quill4.ini that is no number prints nothing until it is set again; it is never
+// read as zero, nor saved over.
+TEST_F(MainWindowPrint, ADamagedAlignmentStopsPrintingUntilItIsSet) {
+    WriteSettings("CustID=123456789\r\nSerialNum=0000041\r\n[Print Align]\r\nLeftRight=1O\r\n");
+    auto w = std::make_unique<TF_Main>();
+    Child<QPlainTextEdit>(w.get(), "memoAddress")->setPlainText(QStringLiteral("John Smith"));
+    Child<QLineEdit>(w.get(), "editZip")->setText(QStringLiteral("62701"));
+    for (const char* command : {"btnPrint", "MIAlignmentTestPage"}) {
+        ModalScript script;
+        script.Then(AnswerBox(QMessageBox::Ok));
+        if (QAction* a = Action(w.get(), command))
+            a->trigger();
+        else
+            test::Find<QPushButton>(*w, command)->click();
+        ASSERT_TRUE(script.Done()) << command;
+        EXPECT_TRUE(script.messages.value(0).startsWith(
+            QStringLiteral("quill4.ini (%1): LeftRight=1O is not ")
+                .arg(QDir::toNativeSeparators(dir_.filePath(QStringLiteral("quill4.ini"))))))
+            << script.messages.value(0).toStdString();
+        EXPECT_TRUE(script.messages.value(0).contains(QStringLiteral("Printer Alignment")));
+        EXPECT_EQ(page_.DocumentsEnded(), 0) << command;
+    }
+    w->close(); // saves the settings
+    EXPECT_EQ(Saved("LeftRight"), QStringLiteral("1O")) << "kept as stored, not a zero";
+    EXPECT_EQ(Saved("SerialNum"), QStringLiteral("0000041"));
+
+    w = std::make_unique<TF_Main>();
+    Child<QPlainTextEdit>(w.get(), "memoAddress")->setPlainText(QStringLiteral("John Smith"));
+    Child<QLineEdit>(w.get(), "editZip")->setText(QStringLiteral("62701"));
+    {
+        ModalScript script;
+        script.Then([&](QWidget* d) {
+            Child<QSpinBox>(d, "spinLeftRight")->setValue(10);
+            PressButton("btnOK")(d);
+        });
+        Action(w.get(), "MIPrinterAlignment")->trigger();
+        ASSERT_TRUE(script.Done());
+    }
+    ModalScript script;
+    script.Then(PressButton("btnOK")); // the Mailer Number dialog
+    test::Find<QPushButton>(*w, "btnPrint")->click();
+    EXPECT_TRUE(script.Done());
+    EXPECT_TRUE(script.messages.isEmpty()) << script.messages.join('|').toStdString();
+    EXPECT_EQ(page_.DocumentsEnded(), 1);
+    w->close();
+    EXPECT_EQ(Saved("LeftRight"), QStringLiteral("10"));
 }
 
 TEST_F(MainWindowPrint, AlignmentAndExtraLabelMenuItemsStoreTheirSettings) {

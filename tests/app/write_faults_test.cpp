@@ -124,7 +124,10 @@ TEST_F(WriteFaults, EveryWritePathEndsWithTheOldFileOrTheWholeNewOne) {
          },
          [](const QByteArray& b) { return b.contains("Line1=Acme Title Company\r\n"); }},
         {"chosen data folder", File(QStringLiteral("quillmark.conf")),
-         [this] { WriteChosenDataFolder(File(QStringLiteral("quillmark.conf")), dir_.path()); },
+         [this] {
+             WriteChosenDataFolder(File(QStringLiteral("quillmark.conf")),
+                                   QFile::encodeName(dir_.path()));
+         },
          [this](const QByteArray& b) { return b.endsWith(QFile::encodeName(dir_.path()) + '\n'); }},
         {"CSV export", File(QStringLiteral("log.csv")),
          [&] {

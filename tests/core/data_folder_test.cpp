@@ -28,7 +28,7 @@ TEST(DataFolderRule, FirstOfCommandLineBesideProgramChosenDefault) {
         const char* what;
         QString commandLine;
         bool iniBeside;
-        std::optional<QString> chosen;
+        std::optional<QByteArray> chosen;
         QString folder;
         DataFolderSource source;
     } cases[] = {
@@ -41,23 +41,23 @@ TEST(DataFolderRule, FirstOfCommandLineBesideProgramChosenDefault) {
         {"an empty chosen folder counts as none",
          {},
          false,
-         QString(),
+         QByteArray(),
          "/home/ann/.local/share/quillmark/",
          DataFolderSource::Default},
         {"the chosen share",
          {},
          false,
-         QStringLiteral("/mnt/office//qm/"),
+         "/mnt/office//qm/",
          "/mnt/office/qm/",
          DataFolderSource::Chosen},
         {"a quill4.ini beside the program keeps a portable copy",
          {},
          true,
-         QStringLiteral("/mnt/office/qm"),
+         "/mnt/office/qm",
          "/opt/qm/bin/",
          DataFolderSource::BesideProgram},
-        {"--folder wins over all", QStringLiteral("/srv/other"), true,
-         QStringLiteral("/mnt/office/qm"), "/srv/other/", DataFolderSource::CommandLine},
+        {"--folder wins over all", QStringLiteral("/srv/other"), true, "/mnt/office/qm",
+         "/srv/other/", DataFolderSource::CommandLine},
     };
     for (const auto& c : cases) {
         const DataFolderChoice choice =
@@ -67,20 +67,109 @@ TEST(DataFolderRule, FirstOfCommandLineBesideProgramChosenDefault) {
     }
 }
 
+void WriteConf(const QString& path, const QByteArray& text) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(text);
+}
+
+QByteArray ReadConf(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
 TEST(DataFolderConfig, KeepsOneKeyAndReadsItBack) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("quillmark/quillmark.conf"));
     EXPECT_EQ(ReadChosenDataFolder(path), std::nullopt) << "no file yet";
-    WriteChosenDataFolder(path, QStringLiteral("/mnt/share/Ann's mail/"));
-    EXPECT_EQ(ReadChosenDataFolder(path), QStringLiteral("/mnt/share/Ann's mail"));
-    WriteChosenDataFolder(path, QStringLiteral("/mnt/second"));
-    EXPECT_EQ(ReadChosenDataFolder(path), QStringLiteral("/mnt/second")) << "replaced whole";
+    WriteChosenDataFolder(path, "/mnt/share/Ann's mail");
+    EXPECT_EQ(ReadChosenDataFolder(path), "/mnt/share/Ann's mail");
+    WriteChosenDataFolder(path, "/mnt/second");
+    EXPECT_EQ(ReadChosenDataFolder(path), "/mnt/second") << "replaced whole";
+    EXPECT_EQ(ReadConf(path).count("DataFolder"), 1) << ReadConf(path).toStdString();
+}
 
-    QFile hand(path);
-    ASSERT_TRUE(hand.open(QIODevice::WriteOnly));
-    hand.write("# by hand\n\nOther=1\n  DataFolder = /mnt/typed  \n");
-    hand.close();
-    EXPECT_EQ(ReadChosenDataFolder(path), QStringLiteral("/mnt/typed"));
+// Earlier versions kept the folder as plain text under "DataFolder="; such a file still reads,
+// as they read it. A "DataFolderPath=" line, which they never wrote, comes first.
+TEST(DataFolderConfig, ThePlainValueOfEarlierVersionsStillReads) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("quillmark.conf"));
+    const struct {
+        const char* what;
+        QByteArray text;
+        std::optional<QByteArray> folder;
+    } cases[] = {
+        {"as an earlier version wrote it",
+         "# The data folder of Quillmark (Options, Data Folder...).\nDataFolder=/mnt/share/Ann's "
+         "mail\n",
+         "/mnt/share/Ann's mail"},
+        {"typed by hand", "# by hand\n\nOther=1\n  DataFolder = /mnt/typed  \r\n", "/mnt/typed"},
+        {"both keys", "DataFolder=/mnt/old\nDataFolderPath=/mnt/new%20one\n", "/mnt/new one"},
+        {"an empty new key chooses none", "DataFolderPath=\nDataFolder=/mnt/old\n", std::nullopt},
+        {"an empty old key", "DataFolder=\n", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        WriteConf(path, c.text);
+        EXPECT_EQ(ReadChosenDataFolder(path), c.folder) << c.what;
+    }
+}
+
+// Any name a Linux file system allows is kept byte for byte, and the folder it resolves to is
+// the real folder of that name. A name that is not UTF-8 text cannot be a path of the program:
+// it resolves to no folder at all, never to a look-alike.
+TEST(DataFolderConfig, AnyFolderNameComesBackByteForByte) {
+    QTemporaryDir dir;
+    const QString conf = dir.filePath(QStringLiteral("quillmark.conf"));
+    const QByteArray base = QFile::encodeName(dir.path()) + '/';
+    const struct {
+        const char* why;
+        QByteArray name;
+        bool text; // valid UTF-8: the program can use it
+    } cases[] = {
+        {"a line break would end the line", "two\nlines", true},
+        {"a carriage return too", "cr\rhere", true},
+        {"a trailing blank would be trimmed", "trailing ", true},
+        {"a leading blank too", " leading", true},
+        {"blanks only", "   ", true},
+        {"a tab", "tab\there", true},
+        {"a percent sign is no escape", "100%", true},
+        {"nor is a percent sign before hex digits", "%41%2F", true},
+        {"an equals sign", "a=b", true},
+        {"a number sign starts no comment", "#hash", true},
+        {"a backslash", "back\\slash", true},
+        {"UTF-8 beyond ASCII", "B\xc3\xbcro \xe6\x97\xa5\xe6\x9c\xac", true},
+        {"bytes that are not UTF-8", "\xff\xfe", false},
+        {"Latin-1 of an old share", "B\xfcro", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        const QByteArray folder = base + c.name;
+        ASSERT_EQ(mkdir(folder.constData(), 0700), 0) << c.name.toStdString();
+        WriteChosenDataFolder(conf, folder);
+        QByteArrayList lines = ReadConf(conf).split('\n');
+        lines.removeIf([](const QByteArray& l) { return l.isEmpty() || l.startsWith('#'); });
+        EXPECT_EQ(lines.size(), 1)
+            << "one line, whatever the name: " << lines.join("|").toStdString();
+        const std::optional<QByteArray> read = ReadChosenDataFolder(conf);
+        ASSERT_TRUE(read.has_value());
+        EXPECT_EQ(read->toHex(), folder.toHex());
+
+        const DataFolderChoice choice = ResolveDataFolder(
+            {{}, QStringLiteral("/opt/qm/bin"), false, read, QStringLiteral("/home/ann")});
+        EXPECT_EQ(choice.source, DataFolderSource::Chosen);
+        EXPECT_EQ(choice.unnamable, !c.text);
+        if (!c.text) {
+            EXPECT_FALSE(QFileInfo::exists(choice.folder)) << choice.folder.toStdString();
+            continue;
+        }
+        EXPECT_EQ(QFile::encodeName(choice.folder).toHex(), (folder + '/').toHex());
+        // A file the program writes there lands in the folder of that name.
+        QFile ini(choice.folder + QStringLiteral("quill4.ini"));
+        ASSERT_TRUE(ini.open(QIODevice::WriteOnly)) << ini.errorString().toStdString();
+        ini.close();
+        struct stat st {};
+        EXPECT_EQ(stat((folder + "/quill4.ini").constData(), &st), 0);
+    }
 }
 
 TEST(DataFolderConfig, APlantedLinkIsReplacedNotFollowed) {
@@ -92,11 +181,11 @@ TEST(DataFolderConfig, APlantedLinkIsReplacedNotFollowed) {
     v.write("keep");
     v.close();
     ASSERT_TRUE(QFile::link(victim, path));
-    WriteChosenDataFolder(path, QStringLiteral("/mnt/share"));
+    WriteChosenDataFolder(path, "/mnt/share");
     ASSERT_TRUE(v.open(QIODevice::ReadOnly));
     EXPECT_EQ(v.readAll(), "keep");
     EXPECT_FALSE(QFileInfo(path).isSymLink());
-    EXPECT_EQ(ReadChosenDataFolder(path), QStringLiteral("/mnt/share"));
+    EXPECT_EQ(ReadChosenDataFolder(path), "/mnt/share");
 }
 
 TEST(DataFolderConfig, AnUnwritablePlaceIsReportedWithTheFile) {
@@ -106,7 +195,7 @@ TEST(DataFolderConfig, AnUnwritablePlaceIsReportedWithTheFile) {
     blocker.close();
     const QString path = dir.filePath(QStringLiteral("quillmark/quillmark.conf"));
     try {
-        WriteChosenDataFolder(path, QStringLiteral("/mnt/share"));
+        WriteChosenDataFolder(path, "/mnt/share");
         FAIL() << "no error";
     } catch (const DataFolderConfigError& e) {
         EXPECT_TRUE(QString::fromUtf8(e.what()).contains(path)) << e.what();

@@ -487,6 +487,25 @@ TEST_F(PrintRun, FirstShowAsksForAnUnsetCustomerId) {
     EXPECT_TRUE(dialogs_.shown.isEmpty());
 }
 
+// A damaged customer ID is named at the first showing, and the dialog opens on it.
+TEST_F(PrintRun, FirstShowNamesADamagedCustomerId) {
+    WriteSettings("CustID=12345678AB\r\nSerialNum=0000041\r\n");
+    LoadSettings(g_);
+    dialogs_.numbers.push_back([](GlobalVariables& g, bool) {
+        g.CustID = QStringLiteral("123456789");
+        return true;
+    });
+    RunFirstShowCustomerCheck(g_, dialogs_);
+    ASSERT_EQ(dialogs_.shown.size(), 2) << dialogs_.shown.join('|').toStdString();
+    EXPECT_TRUE(dialogs_.shown[0].startsWith(
+        QStringLiteral("warn: quill4.ini (%1): CustID=12345678AB is not a nine-digit customer ID.")
+            .arg(QDir::toNativeSeparators(SettingsFilePath()))))
+        << dialogs_.shown[0].toStdString();
+    EXPECT_EQ(dialogs_.shown[1], QStringLiteral("numbers"));
+    EXPECT_EQ(SavedValue("CustID"), QStringLiteral("123456789"));
+    EXPECT_EQ(SavedValue("SerialNum"), QStringLiteral("0000041")) << "no stepping";
+}
+
 // Pre-print leaves SerialNum at the last label it printed, so the next single print
 // never repeats a label's number.
 TEST_F(PrintRun, PrePrintThenTwoSinglePrintsGiveFiveDistinctNumbers) {
@@ -587,6 +606,99 @@ TEST_F(PrintRun, DamagedStoredSerialIsRepairedThroughTheDialog) {
     RunMailerNumberCommand(g_, dialogs_);
     EXPECT_EQ(shown, QString());
     EXPECT_EQ(SavedValue("SerialNum"), QStringLiteral("0000199"));
+}
+
+// A key of quill4.ini that holds no value of its kind stops the print: the message names the
+// file, the key and the value, the Mailer Number dialog opens where it sets the key, and
+// nothing is printed, logged or stored until it is corrected. No number is made of zeros.
+TEST_F(PrintRun, ADamagedSettingIsNamedAndStopsThePrint) {
+    const struct Case {
+        const char* stored; // lines after [Values]
+        const char* named;  // as the message names it
+        bool numbersDialog; // the Mailer Number dialog sets the key
+    } cases[] = {
+        {"CustID=1234567890\r\nSerialNum=0000041\r\n", "CustID=1234567890", true},
+        {"CustID=12345678AB\r\nSerialNum=0000041\r\n", "CustID=12345678AB", true},
+        {"CustID=12345678\r\nSerialNum=0000041\r\n", "CustID=12345678", true},
+        {"CustID=123456789\r\nSerialNum=00000A1\r\n", "SerialNum=00000A1", true},
+        {"CustID=123456789\r\nSerialNum=12345678\r\n", "SerialNum=12345678", true},
+        {"CustID=123456789\r\nSerialNum=+41\r\n", "SerialNum=+41", true},
+        {"CustID=123456789\r\n[Print Align]\r\nLeftRight=abc\r\n", "LeftRight=abc", false},
+        {"CustID=123456789\r\n[Print Align]\r\nTopBottom=1.5\r\n", "TopBottom=1.5", false},
+        {"PrintBarCode=yes\r\nCustID=123456789\r\n", "PrintBarCode=yes", false},
+        {"PrintBarCode=0\r\nMailerNum=92147ABCDEFGHI12345678\r\n",
+         "MailerNum=92147ABCDEFGHI12345678", true},
+        {"PrintBarCode=0\r\nIncrement=up\r\nMailerNum=420000009214712345678900000015\r\n",
+         "Increment=up", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.stored);
+        g_ = GlobalVariables{};
+        WriteSettings(c.stored);
+        QFile file(SettingsFilePath());
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QByteArray before = file.readAll();
+        file.close();
+        LoadSettings(g_);
+        const GlobalVariables read = g_;
+        g_.ConfirmNumbers = false;
+        dialogs_.shown.clear();
+        if (c.numbersDialog) dialogs_.numbers.push_back(Cancel());
+
+        const PrintOutcome o = Print(target_);
+        EXPECT_EQ(o.result, Result::Refused);
+        const QString named =
+            QStringLiteral("quill4.ini (%1): %2 is not ")
+                .arg(QDir::toNativeSeparators(SettingsFilePath()), QString::fromLatin1(c.named));
+        EXPECT_TRUE(o.message.startsWith(named)) << o.message.toStdString();
+        QStringList expected{QStringLiteral("refuse: ") + o.message};
+        if (c.numbersDialog) expected << QStringLiteral("numbers");
+        EXPECT_EQ(dialogs_.shown, expected) << dialogs_.shown.join('|').toStdString();
+        EXPECT_EQ(target_.DocumentsEnded(), 0);
+        EXPECT_TRUE(log_.appended.isEmpty());
+        EXPECT_EQ(g_.SerialNum, read.SerialNum);
+        EXPECT_EQ(g_.MailerNum, read.MailerNum);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll(), before) << "nothing stored";
+        file.close();
+    }
+}
+
+// Corrected in the dialog the print goes on with the corrected number, which is stored; a
+// file without a fault prints as it always did.
+TEST_F(PrintRun, ASettingCorrectedInTheDialogPrints) {
+    WriteSettings("CustID=12345678AB\r\nSerialNum=0000041\r\n");
+    LoadSettings(g_);
+    g_.ConfirmNumbers = false;
+    QString shownCustomer;
+    dialogs_.numbers.push_back([&](GlobalVariables& g, bool) {
+        shownCustomer = g.CustID;
+        g.CustID = QStringLiteral("123456789");
+        return true;
+    });
+    PrintOutcome o = Print(target_);
+    ASSERT_TRUE(o.Printed()) << o.message.toStdString();
+    EXPECT_EQ(shownCustomer, QStringLiteral("12345678AB"));
+    EXPECT_EQ(o.barcodeData, QStringLiteral("420627019214712345678900000428"));
+    EXPECT_EQ(SavedValue("CustID"), QStringLiteral("123456789"));
+    EXPECT_EQ(SavedValue("SerialNum"), QStringLiteral("0000042"));
+    // The next print asks nothing.
+    dialogs_.shown.clear();
+    EXPECT_TRUE(Print(target_).Printed());
+    EXPECT_TRUE(dialogs_.shown.isEmpty()) << dialogs_.shown.join('|').toStdString();
+
+    g_ = GlobalVariables{};
+    WriteSettings("CustID=00-987-6543\r\nSerialNum=77\r\n[Print Align]\r\nLeftRight=-5\r\n"
+                  "TopBottom=$A\r\n");
+    LoadSettings(g_);
+    g_.ConfirmNumbers = false;
+    dialogs_.shown.clear();
+    o = Print(target_);
+    ASSERT_TRUE(o.Printed()) << o.message.toStdString();
+    EXPECT_TRUE(dialogs_.shown.isEmpty()) << dialogs_.shown.join('|').toStdString();
+    EXPECT_EQ(o.barcodeData.mid(8, 21), QStringLiteral("921470098765430000078"));
+    EXPECT_EQ(g_.LeftRight, -5);
+    EXPECT_EQ(g_.TopBottom, 10);
 }
 
 // Another copy moved the number since this one read it: the run adopts it, and the

@@ -307,4 +307,30 @@ TEST_F(InstalledProgram, TheChosenFolderIsUsedAndAMissingOneNeverMade) {
     EXPECT_FALSE(QFileInfo::exists(DefaultFolder()));
 }
 
+// The chosen folder is kept with its path's bytes percent-encoded: a name with a line break and
+// a trailing blank is the folder used. A name that is not UTF-8 text is said to be so, and
+// neither that folder nor another is used.
+TEST_F(InstalledProgram, TheChosenFolderIsTheOneOfExactlyThatName) {
+    const QByteArray odd = QFile::encodeName(Home("share")) + "/two\nlines ";
+    ASSERT_TRUE(QDir().mkpath(QFile::decodeName(odd)));
+    ASSERT_TRUE(QDir().mkpath(Home("share/two lines")));
+    WriteBytes(Home(".config/quillmark/quillmark.conf"),
+               "DataFolderPath=" + odd.toPercentEncoding("/") + "\n");
+    const ProgramRun run = Start({});
+    EXPECT_EQ(run.exitCode, 0) << Tell(run);
+    EXPECT_TRUE(QFileInfo::exists(QFile::decodeName(odd + "/quill4.ini"))) << Tell(run);
+    EXPECT_FALSE(QFileInfo::exists(Home("share/two lines/quill4.ini")));
+    EXPECT_FALSE(QFileInfo::exists(DefaultFolder()));
+
+    const QByteArray latin1 = QFile::encodeName(Home("share")) + "/B\xfcro";
+    WriteBytes(Home(".config/quillmark/quillmark.conf"),
+               "DataFolderPath=" + latin1.toPercentEncoding("/") + "\n");
+    const ProgramRun refused = Start({});
+    EXPECT_EQ(refused.exitCode, 1) << Tell(refused);
+    ASSERT_EQ(Errors(refused).size(), 1) << Tell(refused);
+    EXPECT_TRUE(Errors(refused)[0].contains("not UTF-8")) << Tell(refused);
+    EXPECT_TRUE(Errors(refused)[0].contains("B%FCro")) << Tell(refused);
+    EXPECT_FALSE(QFileInfo::exists(DefaultFolder()));
+}
+
 } // namespace
