@@ -1,8 +1,8 @@
 #include "app/data_folder_start.h"
 
 #include "core/data_folder.h"
+#include "core/error.h"
 #include "core/program_folder.h"
-#include "core/whole_file.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -75,11 +75,7 @@ bool PrepareDataFolder(QWidget* parent) {
         return true;
     }
     try {
-        // The user's own folder is private: it holds the office's names and addresses.
-        if (CurrentDataFolderSource() == DataFolderSource::Default)
-            CreatePrivateFolder(folder);
-        else
-            CreateFolders(folder);
+        CreateDataFolder();
     } catch (const Error& e) {
         QMessageBox::critical(parent, ApplicationTitle(), QString::fromUtf8(e.what()));
         return false;

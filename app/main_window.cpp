@@ -18,7 +18,6 @@
 #include "core/sender.h"
 #include "core/settings.h"
 #include "core/settings_check.h"
-#include "core/whole_file.h"
 #include "entry/print_run.h"
 #include "entry/reprint.h"
 #include "log/log_table.h"
@@ -348,13 +347,7 @@ void TF_Main::FormCreate() {
     MIKeepPdfCopy_->setChecked(g.KeepPdfCopy);
 
     // The log table's file is DataFolder() + "Reports/report3.dbf"; it is opened when used.
-    for (const char* folder : {"Addresses", "Reports"}) {
-        try {
-            CreateFolders(DataFolder() + QLatin1String(folder));
-        } catch (const Error&) {
-            // Reported where the folder is used (the log, the address book).
-        }
-    }
+    CreateDataSubfolders();
 
     g.ConfirmNumbers = true;
 

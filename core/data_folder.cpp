@@ -79,6 +79,25 @@ void SetDataFolderOverride(const QString& folder, DataFolderSource source) {
     Override() = {folder.isEmpty() ? QString() : WithSlash(folder), source};
 }
 
+void CreateDataFolder() {
+    switch (CurrentDataFolderSource()) {
+    case DataFolderSource::Chosen: return;
+    // The user's own folder holds the office's names and addresses: nobody else's business.
+    case DataFolderSource::Default: CreatePrivateFolder(DataFolder()); return;
+    case DataFolderSource::CommandLine:
+    case DataFolderSource::BesideProgram: CreateFolders(DataFolder()); return;
+    }
+}
+
+void CreateDataSubfolders() noexcept {
+    for (const char* folder : {"Addresses", "Reports"}) {
+        try {
+            CreateFolders(DataFolder() + QLatin1String(folder));
+        } catch (const Error&) {
+        }
+    }
+}
+
 QString DataFolderConfigPath() {
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
            QStringLiteral("/quillmark/quillmark.conf");

@@ -44,6 +44,16 @@ DataFolderChoice CurrentDataFolder();
 void SetDataFolderOverride(const QString& folder,
                            DataFolderSource source = DataFolderSource::CommandLine);
 
+// Makes the data folder of this run when it is missing, as the start does: the default folder
+// private to its user (0700; an older, wider one is narrowed), a folder given with --folder or
+// beside the program with the access of the folder it is made in. A chosen folder (a share that
+// may not be mounted) is never made: the caller asks the user. Throws Error naming the folder.
+void CreateDataFolder();
+
+// Reports/ and Addresses/ in the data folder, made at start with the folder's access. A folder
+// that cannot be made is reported where it is used (the log, the address book).
+void CreateDataSubfolders() noexcept;
+
 // $XDG_CONFIG_HOME/quillmark/quillmark.conf. It keeps the chosen folder as "DataFolderPath="
 // with the bytes of the path percent-encoded ("/" as it is), so that every name a file system
 // allows (blanks at either end, line breaks, "%", bytes that are not UTF-8) comes back the same.

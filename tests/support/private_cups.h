@@ -125,9 +125,9 @@ private:
     std::string problem_;
 };
 
-// Where the PDF back end puts the files of the user who prints.
-inline QString OutputFolder() {
-    const passwd* pw = getpwuid(geteuid());
+// Where the PDF back end puts the files of the user who prints (this process's by default).
+inline QString OutputFolder(uid_t user = geteuid()) {
+    const passwd* pw = getpwuid(user);
     return QString::fromLocal8Bit(pw ? pw->pw_dir : "/root") + "/PDF";
 }
 
