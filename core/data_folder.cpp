@@ -94,6 +94,7 @@ void CreateDataSubfolders() noexcept {
         try {
             CreateFolders(DataFolder() + QLatin1String(folder));
         } catch (const Error&) {
+            // Said where the folder is used: the log's or the address book's own error.
         }
     }
 }
