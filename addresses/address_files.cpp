@@ -38,7 +38,15 @@ QByteArray ReadNameAddressFile(const QString& textFile) {
     return bytes;
 }
 
-int ImportIntoTableFile(const QByteArray& text, const QString& tableFile, TImportInto into) {
+TImportReport ImportIntoTableFile(const QByteArray& text, const QString& tableFile,
+                                  TImportInto into) {
+    // A new or replacing table has the widths of the address format; an appended one its own,
+    // read once it is open and checked.
+    std::optional<TImportPlan> plan;
+    if (into != TImportInto::Append) {
+        plan = PlanImport(text);
+        if (plan->records.empty()) return plan->report; // nothing to write: no table touched
+    }
     // Overwrite keeps the old table aside until the new one is complete.
     std::optional<TSetAsideFiles> old;
     if (into == TImportInto::Overwrite) old.emplace(MemoFilesOf(tableFile) << tableFile);
@@ -52,10 +60,11 @@ int ImportIntoTableFile(const QByteArray& text, const QString& tableFile, TImpor
     table.Open();
     const QString missing = MissingAddressField(table);
     if (!missing.isEmpty()) throw std::runtime_error(missing.toStdString());
-    const int replaced = ImportIntoTable(table, text);
+    if (!plan) plan = PlanImport(text, AddressWidthsOf(table));
+    AppendImportRecords(table, *plan);
     table.Close();
     if (old) old->Commit();
-    return replaced;
+    return plan->report;
 }
 
 bool ExportTableFile(const QString& tableFile, const std::function<QString()>& chooseTextFile) {

@@ -4,6 +4,8 @@
 // or the file's text.
 #pragma once
 
+#include "addresses/name_address_text.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -24,10 +26,14 @@ enum class TImportInto {
     Append,    // the records are added to the existing table
 };
 
-// Stores one record for every line of the text in the table file. Returns how many characters
-// were stored as '?'. A table without the address fields is refused with the reason; a failed
-// overwrite leaves the old table as it was.
-int ImportIntoTableFile(const QByteArray& text, const QString& tableFile, TImportInto into);
+// Stores one record for every line of the text that PlanImport accepts (with the widths of the
+// table's columns) in the table file and returns what was imported and refused. When no line
+// is accepted, the table file is neither created, replaced nor opened for writing: the report
+// is all that comes back. Refused lines do not stop the others: an overwrite with some lines
+// refused replaces the table with the accepted lines. A table without the address fields is
+// refused with the reason; a failed overwrite leaves the old table as it was.
+TImportReport ImportIntoTableFile(const QByteArray& text, const QString& tableFile,
+                                  TImportInto into);
 
 // Writes every record of the address table file as a text file: the table is opened and
 // checked first, then chooseTextFile names the text file (empty: nothing is written). The

@@ -265,14 +265,13 @@ void TF_Main::MIImportClick() {
             }
         }
         if (into) {
-            const int replaced = addresses::ImportIntoTableFile(bytes, tableFile, *into);
-            QMessageBox::information(this, ApplicationTitle(), QStringLiteral("Import Done."));
-            if (replaced > 0)
-                QMessageBox::information(
-                    this, ApplicationTitle(),
-                    QStringLiteral("%1 character(s) of the text file could not be stored "
-                                   "in the table's code page and were replaced by \"?\".")
-                        .arg(replaced));
+            const addresses::TImportReport report =
+                addresses::ImportIntoTableFile(bytes, tableFile, *into);
+            if (report.refused.empty())
+                QMessageBox::information(this, ApplicationTitle(),
+                                         addresses::ImportMessage(report));
+            else
+                QMessageBox::warning(this, ApplicationTitle(), addresses::ImportMessage(report));
         }
     } catch (const std::exception& e) {
         QMessageBox::critical(this, ApplicationTitle(),

@@ -127,6 +127,16 @@ w(i, 'unquoted.txt',
 w(i, 'utf8.txt', '\ufeff"\u20acuro","\u0152",,,"Zo\u00eb","ST","1"\r\n'.encode('utf-8'))
 w(i, 'cp1252.txt', b'"Caf\xe9 Zo\xeb","\x80","","","Town","NY","10001"\r\n')
 w(i, 'control.txt', b'"a\x00b","\x01\x1f",x,"unterminated\r\n"""",,,\r\n')
+# refused lines: wrong field counts, quotes not closed, values longer than their columns
+w(i, 'refused.txt', 'a,b,c,d,e\r\na,b,c,d,e,f\r\na,b,c,d,e,f,g,h\r\na,b,c,d,e,f,g,\r\n'
+  '"Cy","3 Pine Rd","","","Tampa,FL,33602\r\na,b,c,d,e,f,"\r\n'
+  'Dee,,,,Saint Petersburg Beach Shores,FL,33706\nEd,,,,Dover,Delaw,19901-12345\n'
+  'Fay,,,,Saint Petersburg Bea,FL,33706\n')
+# one Windows-1252 line amid UTF-8 lines, blank lines between and at the end
+w(i, 'mixed.txt', '\ufeff"Jos\u00e9 Ruiz","1 Elm St","","","Tampa","FL","33602"\r\n'.encode('utf-8') +
+  b'\r\n  \r\n"Caf\xe9 Zo\xeb",,,,Dover,DE,19901\n' +
+  '"Zo\u00eb",,,,"\u00c9\u00c9\u00c9\u00c9\u00c9\u00c9\u00c9\u00c9\u00c9\u00c9\u00c9\u00c9\u00c9\u00c9'
+  '\u00c9\u00c9\u00c9\u00c9\u00c9\u00c9",DE,19901\r\n\r\n'.encode('utf-8'))
 
 # ---- clipboard texts
 p = 'paste_address'

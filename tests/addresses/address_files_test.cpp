@@ -4,6 +4,8 @@
 
 #include "addresses/address_files.h"
 #include "addresses/name_address_text.h"
+#include "fault_fs.h"
+#include "import_test_util.h"
 #include "table/tzdbf.h"
 #include "table_test_util.h"
 
@@ -96,7 +98,7 @@ TEST_F(AddressFiles, ImportIntoNewReplacedAndAppendedTables) {
         QByteArray text;
         std::string fields;
         std::vector<std::string> records;
-        int replaced;
+        TImportReport report;
         const char* error; // a part of the failure's text; null when the import succeeds
     } cases[] = {
         {"a new table in the address format",
@@ -105,7 +107,7 @@ TEST_F(AddressFiles, ImportIntoNewReplacedAndAppendedTables) {
          twoLines,
          kAddressFields,
          {ann, bob},
-         0,
+         {2, {}, 0},
          nullptr},
         {"append keeps the old records",
          Existing::AddressTable,
@@ -113,7 +115,7 @@ TEST_F(AddressFiles, ImportIntoNewReplacedAndAppendedTables) {
          twoLines,
          kAddressFields,
          {kOldRecord, ann, bob},
-         0,
+         {2, {}, 0},
          nullptr},
         {"overwrite replaces the table and its memos",
          Existing::AddressTable,
@@ -121,7 +123,7 @@ TEST_F(AddressFiles, ImportIntoNewReplacedAndAppendedTables) {
          twoLines,
          kAddressFields,
          {ann, bob},
-         0,
+         {2, {}, 0},
          nullptr},
         {"overwrite turns any table into an address table",
          Existing::NoZipTable,
@@ -129,7 +131,7 @@ TEST_F(AddressFiles, ImportIntoNewReplacedAndAppendedTables) {
          twoLines,
          kAddressFields,
          {ann, bob},
-         0,
+         {2, {}, 0},
          nullptr},
         {"append to a table without ZIP is refused and changes nothing",
          Existing::NoZipTable,
@@ -137,7 +139,7 @@ TEST_F(AddressFiles, ImportIntoNewReplacedAndAppendedTables) {
          twoLines,
          "fields ADDRESS:M:10:0,CITY:C:20:0,STATE:C:4:0",
          {},
-         0,
+         {},
          "has no character field ZIP."},
         {"characters code page 437 cannot hold are counted",
          Existing::None,
@@ -145,7 +147,7 @@ TEST_F(AddressFiles, ImportIntoNewReplacedAndAppendedTables) {
          "\x80uro Shop,,,,K\xf6ln,NW,50667\r\n\x91Quote\x94 Inn,,,,,,\r\n",
          kAddressFields,
          {"0|?uro Shop\n\r|K\x94ln|NW|50667", "0|?Quote? Inn\n\r|||"},
-         3,
+         {2, {}, 3},
          nullptr},
         {"an empty text adds nothing",
          Existing::AddressTable,
@@ -153,7 +155,7 @@ TEST_F(AddressFiles, ImportIntoNewReplacedAndAppendedTables) {
          "",
          kAddressFields,
          {kOldRecord},
-         0,
+         {},
          nullptr},
     };
     int n = 0;
@@ -161,10 +163,10 @@ TEST_F(AddressFiles, ImportIntoNewReplacedAndAppendedTables) {
         SCOPED_TRACE(c.what);
         const std::string path = Path("book" + std::to_string(++n) + ".dbf");
         Make(c.existing, path);
-        std::optional<int> replaced;
+        std::optional<TImportReport> report;
         std::string error;
         try {
-            replaced = ImportIntoTableFile(c.text, QString::fromStdString(path), c.into);
+            report = ImportIntoTableFile(c.text, QString::fromStdString(path), c.into);
         } catch (const std::exception& e) {
             error = e.what();
         }
@@ -172,7 +174,7 @@ TEST_F(AddressFiles, ImportIntoNewReplacedAndAppendedTables) {
             EXPECT_NE(error.find(c.error), std::string::npos) << error;
         } else {
             EXPECT_EQ(error, "");
-            EXPECT_EQ(replaced, c.replaced);
+            EXPECT_EQ(report, c.report);
         }
         const auto dump = XBaseDump(path);
         EXPECT_EQ(Fields(dump), c.fields);
@@ -181,6 +183,159 @@ TEST_F(AddressFiles, ImportIntoNewReplacedAndAppendedTables) {
         EXPECT_TRUE(QDir(QString::fromStdString(Path(".")))
                         .entryList({QStringLiteral("*.old")}, QDir::Files)
                         .isEmpty());
+    }
+}
+
+// A file of good and bad lines, as on main before: a six-field line became an empty record,
+// an unclosed quote shifted the fields (state "ampa", ZIP "FL"), a long city was cut, one
+// Windows-1252 line turned "José" into "Jos??" and the blank line at the end became a record.
+const QByteArray kMixedText =
+    "\"Jos\xC3\xA9 Ruiz\",\"1 Elm St\",\"\",\"\",\"Tampa\",\"FL\",\"33602\"\r\n"
+    "Bob Baker,2 Oak Ave,,,Boise,ID\r\n"
+    "\"Cy Cole\",\"3 Pine Rd\",\"\",\"\",\"Tampa,FL,33602\r\n"
+    "Dee Dunn,,,,Saint Petersburg Beach Shores,FL,33706\n"
+    "\"Caf\xE9 Zo\xEB\",,,,Dover,DE,19901\n"
+    "\r\n";
+const std::vector<TRefusedLine> kMixedRefused = {
+    {2, "6 fields, 7 expected"},
+    {3, "a quote is not closed"},
+    {4, "the city has 29 characters, its column holds 20"}};
+// José and Café Zoë in code page 437, the good records whole.
+const std::string kJose = "0|Jos\x82 Ruiz\n\r\r\n1 Elm St\n\r|Tampa|FL|33602";
+const std::string kCafe = "0|Caf\x82 Zo\x89\n\r|Dover|DE|19901";
+
+TEST_F(AddressFiles, BadLinesAreNotStoredAndEachLineKeepsItsEncoding) {
+    const struct {
+        const char* what;
+        Existing existing;
+        TImportInto into;
+        std::vector<std::string> records;
+    } cases[] = {
+        {"a new table", Existing::None, TImportInto::NewTable, {kJose, kCafe}},
+        {"appended", Existing::AddressTable, TImportInto::Append, {kOldRecord, kJose, kCafe}},
+        {"an overwrite with some lines refused replaces the table with the good lines",
+         Existing::AddressTable,
+         TImportInto::Overwrite,
+         {kJose, kCafe}},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string path = Path("mixed" + std::to_string(++n) + ".dbf");
+        Make(c.existing, path);
+        EXPECT_EQ(ImportIntoTableFile(kMixedText, QString::fromStdString(path), c.into),
+                  (TImportReport{2, kMixedRefused, 0}));
+        const auto dump = XBaseDump(path);
+        EXPECT_EQ(Fields(dump), kAddressFields);
+        EXPECT_EQ(Records(dump), c.records);
+    }
+}
+
+TEST_F(AddressFiles, NothingToImportTouchesNoTable) {
+    const QByteArray refusedOnly = "Bob Baker,2 Oak Ave,,,Boise,ID\r\n\"Cy\r\n";
+    const std::vector<TRefusedLine> refused = {{1, "6 fields, 7 expected"},
+                                               {2, "a quote is not closed"}};
+    const struct {
+        const char* what;
+        Existing existing;
+        TImportInto into;
+        QByteArray text;
+        TImportReport report;
+    } cases[] = {
+        {"every line refused: no new table",
+         Existing::None,
+         TImportInto::NewTable,
+         refusedOnly,
+         {0, refused, 0}},
+        {"every line refused: the old table stays",
+         Existing::AddressTable,
+         TImportInto::Overwrite,
+         refusedOnly,
+         {0, refused, 0}},
+        {"only blank lines: the old table stays",
+         Existing::AddressTable,
+         TImportInto::Overwrite,
+         "\r\n  \r\n\r\n",
+         {}},
+        {"every line refused: nothing appended",
+         Existing::AddressTable,
+         TImportInto::Append,
+         refusedOnly,
+         {0, refused, 0}},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string path = Path("none" + std::to_string(++n) + ".dbf");
+        Make(c.existing, path);
+        const auto before = c.existing == Existing::None ? std::vector<uint8_t>{}
+                                                         : qm::table::testing::ReadBytes(path);
+        EXPECT_EQ(ImportIntoTableFile(c.text, QString::fromStdString(path), c.into), c.report);
+        if (c.existing == Existing::None) {
+            EXPECT_FALSE(QFile::exists(QString::fromStdString(path)));
+            for (const QString& memo : MemoFilesOf(QString::fromStdString(path)))
+                EXPECT_FALSE(QFile::exists(memo));
+        } else {
+            EXPECT_EQ(qm::table::testing::ReadBytes(path), before);
+            EXPECT_EQ(Records(XBaseDump(path)), std::vector<std::string>{kOldRecord});
+        }
+        EXPECT_TRUE(QDir(QString::fromStdString(Path(".")))
+                        .entryList({QStringLiteral("*.old")}, QDir::Files)
+                        .isEmpty());
+    }
+}
+
+TEST_F(AddressFiles, AnAppendedTableLendsItsOwnWidths) {
+    const std::string path = Path("wide.dbf");
+    {
+        TTzDbf t("TzDbfWide");
+        t.SetDbfFileName(path);
+        t.SetDbfFields({"Address,M,10,0", "City,C,35,0", "State,C,2,0", "Zip,C,10,0"});
+        t.Open();
+        t.Close();
+    }
+    EXPECT_EQ(ImportIntoTableFile("Dee Dunn,,,,Saint Petersburg Beach Shores,FL,33706\r\n"
+                                  "Ed,,,,Dover,Del,19901\r\n",
+                                  QString::fromStdString(path), TImportInto::Append),
+              (TImportReport{1, {{2, "the state has 3 characters, its column holds 2"}}, 0}));
+    EXPECT_EQ(Records(XBaseDump(path)),
+              std::vector<std::string>{"0|Dee Dunn\n\r|Saint Petersburg Beach Shores|FL|33706"});
+}
+
+TEST_F(AddressFiles, AnOverwriteThatFailsLeavesTheOldTable) {
+    // Every write of the engine from the n-th on fails (the disk is full), for each n until
+    // the import gets through: the old table and its memo file come back each time.
+    for (int n = 1;; ++n) {
+        SCOPED_TRACE(n);
+        const std::string path = Path("fail" + std::to_string(n) + ".dbf");
+        Make(Existing::AddressTable, path);
+        const auto table = qm::table::testing::ReadBytes(path);
+        const auto memo = qm::table::testing::ReadBytes(Path("fail" + std::to_string(n) + ".dbt"));
+        qm::table::testing::FaultyFileSystem fs;
+        fs.kinds = qm::table::testing::kFaultWrite;
+        fs.failAt = n;
+        fs.persistent = true;
+        qm::table::SetFileSystem(&fs);
+        std::string error;
+        try {
+            ImportIntoTableFile(kMixedText, QString::fromStdString(path), TImportInto::Overwrite);
+        } catch (const std::exception& e) {
+            error = e.what();
+        }
+        qm::table::SetFileSystem(nullptr);
+        if (fs.faults == 0) {
+            EXPECT_EQ(error, "");
+            EXPECT_EQ(Records(XBaseDump(path)), (std::vector<std::string>{kJose, kCafe}));
+            EXPECT_GT(n, 2);
+            break;
+        }
+        EXPECT_NE(error, "");
+        EXPECT_EQ(qm::table::testing::ReadBytes(path), table);
+        EXPECT_EQ(qm::table::testing::ReadBytes(Path("fail" + std::to_string(n) + ".dbt")), memo);
+        EXPECT_TRUE(QDir(QString::fromStdString(Path(".")))
+                        .entryList({QStringLiteral("*.old")}, QDir::Files)
+                        .isEmpty());
+        ASSERT_LT(n, 200) << "the import never got through";
     }
 }
 

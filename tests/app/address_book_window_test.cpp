@@ -580,17 +580,80 @@ TEST_F(AddressBookWindow, ImportTellsOnceHowManyCharactersWereReplaced) {
     files_.answers = {text, table};
     TF_Main w;
     ModalScript script;
-    script.Then(AnswerBox(QMessageBox::Ok)).Then(AnswerBox(QMessageBox::Ok));
+    script.Then(AnswerBox(QMessageBox::Ok));
     test::Find<QAction>(w, "MIImport")->trigger();
-    EXPECT_EQ(
-        script.messages,
-        (QStringList{QStringLiteral("Import Done."),
-                     QStringLiteral("3 character(s) of the text file could not be stored "
-                                    "in the table's code page and were replaced by \"?\".")}));
+    EXPECT_EQ(script.messages,
+              QStringList{QStringLiteral("Import Done.\n\n3 character(s) of the text file could "
+                                         "not be stored in the table's code page and were "
+                                         "replaced by \"?\".")});
     const QStringList records = XBaseRecords(table);
     ASSERT_EQ(records.size(), 2);
     EXPECT_TRUE(records[0].startsWith(QStringLiteral("0|?uro Shop\n\r|K")))
         << records[0].toStdString();
+}
+
+TEST_F(AddressBookWindow, ImportNamesTheLinesItRefused) {
+    // Two good lines around a five-field line and an unclosed quote; a blank line at the end.
+    const QString text = Path("some.txt");
+    {
+        QFile f(text);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("Ann Able,1 Elm St,,,Akron,OH,44301\r\n"
+                "Bob Baker,2 Oak Ave,,,Boise\r\n"
+                "\"Cy Cole\",\"3 Pine Rd\",\"\",\"\",\"Tampa,FL,33602\r\n"
+                "\"Jos\xC3\xA9 Ruiz\",,,,Tampa,FL,33602\r\n"
+                "\r\n");
+    }
+    const QString table = Path("some.dbf");
+    MakeTable(table, {{{"Old Name", "Oldtown", "OR", "97001"}}});
+    TF_Main w;
+    Open(w, table);
+    auto overwrite = [](QWidget* d) {
+        for (QPushButton* b : d->findChildren<QPushButton*>())
+            if (b->text() == QStringLiteral("&Overwrite")) b->click();
+    };
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    auto noteIcon = [&](QWidget* d) {
+        if (auto* box = qobject_cast<QMessageBox*>(d)) icon = box->icon();
+        AnswerBox(QMessageBox::Ok)(d);
+    };
+    // Overwrite with some lines refused: the good lines replace the table.
+    files_.answers = {text, table};
+    {
+        ModalScript script;
+        script.Then(overwrite).Then(noteIcon);
+        test::Find<QAction>(w, "MIImport")->trigger();
+        EXPECT_TRUE(script.Done());
+        EXPECT_EQ(script.messages, QStringList{QStringLiteral("2 lines were imported; 2 were not:\n"
+                                                              "line 2: 5 fields, 7 expected\n"
+                                                              "line 3: a quote is not closed")});
+        EXPECT_EQ(icon, QMessageBox::Warning);
+    }
+    EXPECT_EQ(Order(w), QStringLiteral("1/2"));
+    EXPECT_EQ(XBaseRecords(table),
+              (QStringList{QStringLiteral("0|Ann Able\n\r\r\n1 Elm St\n\r|Akron|OH|44301"),
+                           QStringLiteral("0|Jos\u0082 Ruiz\n\r|Tampa|FL|33602")}));
+
+    // Overwrite with every line refused: the table stays as it was.
+    {
+        QFile f(text);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("Bob Baker,2 Oak Ave,,,Boise,ID,83702,USA\n");
+    }
+    files_.answers = {text, table};
+    {
+        ModalScript script;
+        script.Then(overwrite).Then(AnswerBox(QMessageBox::Ok));
+        test::Find<QAction>(w, "MIImport")->trigger();
+        EXPECT_TRUE(script.Done());
+        EXPECT_EQ(script.messages,
+                  QStringList{QStringLiteral("0 lines were imported; 1 was not:\n"
+                                             "line 1: 8 fields, 7 expected\n\n"
+                                             "Nothing was written to the table.")});
+    }
+    EXPECT_EQ(Order(w), QStringLiteral("1/2"));
+    EXPECT_EQ(test::Find<QPlainTextEdit>(w, "tzmemoAddress")->toPlainText(),
+              QStringLiteral("Ann Able\n1 Elm St"));
 }
 
 TEST_F(AddressBookWindow, CancelInTheProgressWindowStopsAfterThePieceBeingPrinted) {

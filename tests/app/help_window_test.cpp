@@ -95,6 +95,8 @@ TEST(HelpWindow, ShippedHelpExplainsTheLogsOutputs) {
                           "quillmark --help",
                           "not mass-printed",
                           "Import asks for the address table it fills",
+                          "37 lines were imported; 3 were not:",
+                          "line 9: a quote is not closed",
                           "Page Width",
                           "Letter",
                           "chgrp GROUP DIR; chmod 2770 DIR",
