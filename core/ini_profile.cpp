@@ -1,8 +1,8 @@
 #include "core/ini_profile.h"
 
 #include "core/codepage.h"
-
 #include "core/whole_file.h"
+
 #include <QFile>
 #include <QFileInfo>
 

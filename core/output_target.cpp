@@ -10,9 +10,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdint>
