@@ -93,22 +93,32 @@ void ApplyAccess(int fd, unsigned mode, const TNewEntryAccess& access) {
         return; // not a member of the folder's group: the file keeps the user's
 }
 
+// Opens the file at `path`, creating it when it is missing. An existing file is opened as it is
+// and keeps its access; only a file this open creates (O_EXCL) gets the folder's.
 int OpenCreating(const std::string& path, int flags, int& err) {
-    const TNewEntryAccess access = NewEntryAccess(FolderOf(path));
-    const auto mode = mode_t(access.fileMode);
-    // O_EXCL first, so that only a file this open created gets the folder's access.
-    int fd = ::open(path.c_str(), flags | O_CREAT | O_EXCL, mode);
-    if (fd >= 0) {
-        ApplyAccess(fd, access.fileMode, access);
-        return fd;
+    const bool mustBeNew = flags & O_EXCL;
+    for (int attempt = 0; attempt < kReopenTries; ++attempt) {
+        if (!mustBeNew) {
+            const int fd = ::open(path.c_str(), flags);
+            if (fd >= 0 || errno != ENOENT) {
+                if (fd < 0) err = errno;
+                return fd;
+            }
+        }
+        const TNewEntryAccess access = NewEntryAccess(FolderOf(path));
+        const int fd = ::open(path.c_str(), flags | O_CREAT | O_EXCL, mode_t(access.fileMode));
+        if (fd >= 0) {
+            ApplyAccess(fd, access.fileMode, access);
+            return fd;
+        }
+        if (errno != EEXIST || mustBeNew) {
+            err = errno;
+            return -1;
+        }
+        // Another copy created it meanwhile: open that one.
     }
-    if (errno != EEXIST || (flags & O_EXCL)) {
-        err = errno;
-        return -1;
-    }
-    fd = ::open(path.c_str(), flags, mode);
-    if (fd < 0) err = errno;
-    return fd;
+    err = EEXIST;
+    return -1;
 }
 
 class PosixFs final : public IFileSystem {
