@@ -27,50 +27,39 @@ bool IsQtOption(const QString& name, bool& takesValue) {
 
 } // namespace
 
-ArgumentScan ScanArguments(const QStringList& args) {
-    struct Option {
-        QString name;
-        QString value; // the value's name in the help; empty for an option without one
-        bool command;
-    };
-    static const QList<Option> options = {
-        {QStringLiteral("folder"), QStringLiteral("DIR"), false},
-        {QStringLiteral("firm-mailing-book"), {}, true},
-        {QStringLiteral("export-log"), QStringLiteral("FILE"), true},
-        {QStringLiteral("report"), QStringLiteral("full|short"), true},
-        {QStringLiteral("order"), QStringLiteral("ORDER"), true},
-        {QStringLiteral("from"), QStringLiteral("YYYY-MM-DD"), true},
-        {QStringLiteral("to"), QStringLiteral("YYYY-MM-DD"), true},
-        {QStringLiteral("pdf"), QStringLiteral("FILE"), true},
-        {QStringLiteral("help"), {}, true}};
+ArgumentScan ScanArguments(const QStringList& args, const QList<QCommandLineOption>& commands,
+                           const QList<QCommandLineOption>& window) {
     ArgumentScan scan;
     scan.ours << args.value(0);
     auto mistake = [&](const QString& text) {
         scan.mistake = text;
         return scan;
     };
+    // Long names take two dashes, one-letter names one (-h).
+    const auto takes = [](const QCommandLineOption& o, const QString& name, bool twoDashes) {
+        return o.names().contains(name) && (name.size() == 1) != twoDashes;
+    };
     for (qsizetype i = 1; i < args.size(); ++i) {
         const QString& arg = args[i];
         if (!arg.startsWith(u'-'))
             return mistake(QStringLiteral("Unexpected argument %1").arg(arg));
-        if (arg == u"-h") {
-            scan.ours << arg;
-            scan.command = true;
-            continue;
-        }
         const bool twoDashes = arg.startsWith(QStringLiteral("--"));
         const QString body = arg.mid(twoDashes ? 2 : 1);
         const QString name = body.section(u'=', 0, 0);
-        const auto ours = std::find_if(options.begin(), options.end(), [&](const Option& o) {
-            return twoDashes && o.name == name;
-        });
+        const auto isOurs = [&](const QCommandLineOption& o) { return takes(o, name, twoDashes); };
+        const auto command = std::find_if(commands.begin(), commands.end(), isOurs);
+        const auto windows = std::find_if(window.begin(), window.end(), isOurs);
+        const QCommandLineOption* ours = command != commands.end() ? &*command
+                                         : windows != window.end() ? &*windows
+                                                                   : nullptr;
         bool qtValue = false;
-        if (ours != options.end()) {
+        if (ours) {
             scan.ours << arg;
-            scan.command = scan.command || ours->command;
-            if (ours->value.isEmpty() || body.contains(u'=')) continue;
+            scan.command = scan.command || command != commands.end();
+            if (ours->valueName().isEmpty() || body.contains(u'=')) continue;
             if (i + 1 >= args.size())
-                return mistake(QStringLiteral("%1 needs its value: %1 %2").arg(arg, ours->value));
+                return mistake(
+                    QStringLiteral("%1 needs its value: %1 %2").arg(arg, ours->valueName()));
             scan.ours << args[++i];
         } else if (IsQtOption(body, qtValue)) {
             if (qtValue && ++i >= args.size())

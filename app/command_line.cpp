@@ -189,20 +189,23 @@ std::optional<int> RunCommandLine(int argc, char** argv) {
     const QCommandLineOption folder(QStringLiteral("folder"), {}, QStringLiteral("DIR"));
     const QCommandLineOption book(QStringLiteral("firm-mailing-book"));
     const QCommandLineOption exportLog(QStringLiteral("export-log"), {}, QStringLiteral("FILE"));
-    const QCommandLineOption report(QStringLiteral("report"), {}, QStringLiteral("KIND"));
+    const QCommandLineOption report(QStringLiteral("report"), {}, QStringLiteral("full|short"));
     const QCommandLineOption order(QStringLiteral("order"), {}, QStringLiteral("ORDER"));
-    const QCommandLineOption from(QStringLiteral("from"), {}, QStringLiteral("DATE"));
-    const QCommandLineOption to(QStringLiteral("to"), {}, QStringLiteral("DATE"));
+    const QCommandLineOption from(QStringLiteral("from"), {}, QStringLiteral("YYYY-MM-DD"));
+    const QCommandLineOption to(QStringLiteral("to"), {}, QStringLiteral("YYYY-MM-DD"));
     const QCommandLineOption pdf(QStringLiteral("pdf"), {}, QStringLiteral("FILE"));
     const QCommandLineOption help(QStringList{QStringLiteral("help"), QStringLiteral("h")});
-    parser.addOptions({folder, book, exportLog, report, order, from, to, pdf, help});
+    const QList<QCommandLineOption> commandOptions = {book, exportLog, report, order,
+                                                      from, to,        pdf,    help};
+    parser.addOptions(commandOptions);
+    parser.addOption(folder);
 
     auto usage = [](const QString& text) {
         SayError(text + QStringLiteral(" (quillmark --help lists the commands)"));
         return int(kUsage);
     };
     // A mistake is refused before any window could open.
-    const ArgumentScan scan = ScanArguments(args);
+    const ArgumentScan scan = ScanArguments(args, commandOptions, {folder});
     if (!scan.mistake.isEmpty()) return usage(scan.mistake);
     // The window program takes its --folder at start-up (ApplyFolderArgument), Qt its options.
     if (!scan.command) return std::nullopt;
