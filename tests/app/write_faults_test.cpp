@@ -115,7 +115,15 @@ protected:
 
 TEST_F(WriteFaults, EveryWritePathEndsWithTheOldFileOrTheWholeNewOne) {
     ScriptedUi ui;
-    QByteArray csv;
+    // The log exported to `name`, as the Export Log dialog's accept runs it.
+    const auto exportTo = [this](const char* name) {
+        return [this, name] {
+            ScriptedUi exportUi;
+            exportUi.exportFile = File(QString::fromLatin1(name));
+            RunExportLog(exportUi, LogPath());
+            ThrowIfFailed(exportUi);
+        };
+    };
     const std::vector<WritePath> paths = {
         {"settings", File(QStringLiteral("quill4.ini")),
          [] {
@@ -129,23 +137,11 @@ TEST_F(WriteFaults, EveryWritePathEndsWithTheOldFileOrTheWholeNewOne) {
                                    QFile::encodeName(dir_.path()));
          },
          [this](const QByteArray& b) { return b.endsWith(QFile::encodeName(dir_.path()) + '\n'); }},
-        {"CSV export", File(QStringLiteral("log.csv")),
-         [&] {
-             ui = ScriptedUi{};
-             ui.exportFile = File(QStringLiteral("log.csv"));
-             RunExportLog(ui, LogPath());
-             ThrowIfFailed(ui);
-         },
+        {"CSV export", File(QStringLiteral("log.csv")), exportTo("log.csv"),
          [](const QByteArray& b) {
              return b.startsWith("\xEF\xBB\xBF") && b.count("\r\n") == 4 && b.contains("Piece 3");
          }},
-        {"workbook export", File(QStringLiteral("log.xlsx")),
-         [&] {
-             ui = ScriptedUi{};
-             ui.exportFile = File(QStringLiteral("log.xlsx"));
-             RunExportLog(ui, LogPath());
-             ThrowIfFailed(ui);
-         },
+        {"workbook export", File(QStringLiteral("log.xlsx")), exportTo("log.xlsx"),
          [](const QByteArray& b) { return b.startsWith("PK\x03\x04") && b.size() > 4000; }},
         {"report PDF", File(QStringLiteral("report.pdf")),
          [&] {
