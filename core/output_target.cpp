@@ -4,11 +4,11 @@
 #include "core/data_folder.h"
 #include "core/settings.h"
 #include "core/settings_lock.h"
+#include "engine_util.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 
 #include <sys/stat.h>
 
@@ -39,14 +39,6 @@ QString LinkTarget(const QString& path) {
     for (int hops = 0; hops < 40 && QFileInfo(at).isSymLink(); ++hops)
         at = QFileInfo(at).symLinkTarget();
     return ResolvedFolder(at);
-}
-
-bool IsEngineFileName(const QString& name) {
-    static const QRegularExpression engine(
-        QStringLiteral(
-            R"(\.(dbf|dbt|mdx|ndx|ntx|fpt|@s@|packswap)$|\.pack\d+$|\.packswap\.new\d+$)"),
-        QRegularExpression::CaseInsensitiveOption);
-    return engine.match(name).hasMatch();
 }
 
 // A dBase table's header: a known version byte, a valid update date, header and record
@@ -88,7 +80,7 @@ QList<std::pair<QString, QString>> OwnFiles() {
 QString OwnFileReason(const QString& path) {
     for (const auto& [own, what] : OwnFiles())
         if (own == path) return what;
-    if (IsEngineFileName(QFileInfo(path).fileName()))
+    if (table::IsEngineFileName(QFile::encodeName(QFileInfo(path).fileName()).toStdString()))
         return QStringLiteral("a table, memo or index file");
     if (QFileInfo(path).isFile() && LooksLikeTable(path)) return QStringLiteral("a table file");
     return {};

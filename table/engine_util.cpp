@@ -28,6 +28,26 @@ std::string FileNamePart(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+bool IsEngineFileName(const std::string& name) {
+    const std::string upper = UpperAscii(name);
+    const auto endsWith = [&](std::string_view tail) {
+        return upper.size() >= tail.size() &&
+               upper.compare(upper.size() - tail.size(), tail.size(), tail) == 0;
+    };
+    for (std::string_view ext :
+         {".DBF", ".DBT", ".MDX", ".NDX", ".NTX", ".FPT", ".@S@", ".PACKSWAP"})
+        if (endsWith(ext)) return true;
+    // NAME.pack<digits> and NAME.packswap.new<digits>.
+    const size_t digits = upper.find_last_not_of("0123456789");
+    if (digits == std::string::npos || digits + 1 == upper.size()) return false;
+    const std::string head = upper.substr(0, digits + 1);
+    const auto headEnds = [&](std::string_view tail) {
+        return head.size() >= tail.size() &&
+               head.compare(head.size() - tail.size(), tail.size(), tail) == 0;
+    };
+    return headEnds(".PACK") || headEnds(".PACKSWAP.NEW");
+}
+
 std::string BaseName(const std::string& path) {
     std::string name = FileNamePart(path);
     const size_t dot = name.find_last_of('.');

@@ -23,6 +23,10 @@ std::string RTrim(std::string s);
 
 // "/a/b/name.ext" -> "name.ext".
 std::string FileNamePart(const std::string& path);
+// Whether a file name is one of the engine's formats, whatever its case: a table, memo or index
+// file (.dbf .dbt .mdx .ndx .ntx .fpt), the index semaphore (.@S@), a pack marker (.packswap)
+// or a temporary of a pack (NAME.packPID, MARKER.newPID).
+bool IsEngineFileName(const std::string& name);
 // "/a/b/name.ext" -> "name" (file-name part without its extension).
 std::string BaseName(const std::string& path);
 // The path with its extension replaced (or added): WithExtension("a/t.dbf", "DBT") -> "a/t.DBT".
