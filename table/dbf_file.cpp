@@ -15,6 +15,7 @@
 #include "engine_date.h"
 #include "engine_error.h"
 #include "engine_util.h"
+#include "leftover_files.h"
 #include "memo_file.h"
 #include "memo_pack.h"
 #include "pack_swap.h"
@@ -290,6 +291,13 @@ void TDbfFile::Open(const std::string& fileName, bool exclusive, bool readOnly,
     const uint32_t start = autoFixRecCount ? 0 : std::min(headerCount, sizeCount);
     count_ = CountValidFrom(start, sizeCount, true);
     knownCount_ = count_;
+    // With the table to ourselves, what a killed copy left beside it goes.
+    if (exclusive_) {
+        std::error_code ec;
+        std::string real = std::filesystem::canonical(path_, ec).string();
+        if (ec) real = path_;
+        RemoveLeftoverTemporaries(real, HasMemo() ? MemoFileName(real, Version()) : "");
+    }
 }
 
 uint32_t TDbfFile::CountFromSize(off_t size) const {
@@ -749,10 +757,10 @@ uint32_t TDbfFile::Pack(TMemoFile* memo) {
     // the old ones or the new ones, whole.
     // What a killed pack left is removed: holding the table exclusively, no
     // other pack can be writing it.
-    RemoveStalePackFiles(plan.target, (!plan.memoTarget.empty() &&
-                                       FolderPart(plan.memoTarget) == FolderPart(plan.target))
-                                          ? plan.memoTarget
-                                          : std::string());
+    RemoveLeftoverTemporaries(plan.target, (!plan.memoTarget.empty() &&
+                                            FolderPart(plan.memoTarget) == FolderPart(plan.target))
+                                               ? plan.memoTarget
+                                               : std::string());
     const std::string temp = plan.target + ".pack" + std::to_string(::getpid());
     IFileSystem& fs = FileSystem();
     int err = 0;

@@ -126,30 +126,6 @@ bool PublishPackMarker(const TPackPair& pair, int& err) {
     return true;
 }
 
-void RemoveStalePackFiles(const std::string& table, const std::string& memo) {
-    // Names of the form NAME.packPID (a table or memo file) and MARKER.newPID.
-    auto stale = [](const std::string& name, const std::string& prefix) {
-        if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0)
-            return false;
-        for (size_t i = prefix.size(); i < name.size(); ++i)
-            if (name[i] < '0' || name[i] > '9') return false;
-        return true;
-    };
-    const std::string prefixes[] = {BaseOf(table) + ".pack", BaseOf(PackMarkerName(table)) + ".new",
-                                    memo.empty() ? std::string() : BaseOf(memo) + ".pack"};
-    std::error_code ec;
-    std::filesystem::directory_iterator it(FolderOf(table), ec), end;
-    for (; !ec && it != end; it.increment(ec)) {
-        const std::string name = it->path().filename().string();
-        for (const std::string& prefix : prefixes) {
-            if (!prefix.empty() && stale(name, prefix)) {
-                FileSystem().Remove(it->path().string());
-                break;
-            }
-        }
-    }
-}
-
 int RemovePackMarker(const std::string& tablePath) {
     IFileSystem& fs = FileSystem();
     const std::string marker = PackMarkerName(tablePath);
