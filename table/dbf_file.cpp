@@ -64,6 +64,7 @@ void TDbfFile::Create(const std::string& fileName, const std::vector<TFieldSpec>
     const std::string badDef = "Invalid dBASE field definition [CreateDBF]";
     bool memo = false;
     std::vector<TFieldSpec> fields = specs;
+    std::unordered_set<std::string> names;
     if (fields.empty() || fields.size() > 255) Fail(TErrorCode::InvalidFieldType, badDef);
     long recordLength = 1;
     for (TFieldSpec& f : fields) {
@@ -72,6 +73,9 @@ void TDbfFile::Create(const std::string& fileName, const std::vector<TFieldSpec>
         f.name = UpperAscii(f.name);
         if (f.name.empty() || f.name.find('\0') != std::string::npos)
             Fail(TErrorCode::InvalidFieldType, badDef);
+        if (!names.insert(f.name).second)
+            Fail(TErrorCode::InvalidFieldType,
+                 "Cannot create " + fileName + ": two fields are named " + f.name + " [CreateDBF]");
         switch (f.type) {
         case 'D':
             f.width = 8;
@@ -90,7 +94,10 @@ void TDbfFile::Create(const std::string& fileName, const std::vector<TFieldSpec>
             memo = true;
             break;
         case 'C':
-            if (f.width < 1 || f.width > 254) Fail(TErrorCode::InvalidFieldType, badDef);
+            if (f.width < 1 || f.width > 254)
+                Fail(TErrorCode::InvalidFieldType, "Cannot create " + fileName + ": field " +
+                                                       f.name + " has width " +
+                                                       std::to_string(f.width) + " [CreateDBF]");
             f.decimals = 0;
             break;
         case 'N':
