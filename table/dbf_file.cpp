@@ -15,6 +15,7 @@
 #include "engine_date.h"
 #include "engine_error.h"
 #include "engine_util.h"
+#include "leftover_files.h"
 #include "memo_file.h"
 #include "memo_pack.h"
 #include "pack_swap.h"
@@ -63,6 +64,7 @@ void TDbfFile::Create(const std::string& fileName, const std::vector<TFieldSpec>
     const std::string badDef = "Invalid dBASE field definition [CreateDBF]";
     bool memo = false;
     std::vector<TFieldSpec> fields = specs;
+    std::unordered_set<std::string> names;
     if (fields.empty() || fields.size() > 255) Fail(TErrorCode::InvalidFieldType, badDef);
     long recordLength = 1;
     for (TFieldSpec& f : fields) {
@@ -71,6 +73,9 @@ void TDbfFile::Create(const std::string& fileName, const std::vector<TFieldSpec>
         f.name = UpperAscii(f.name);
         if (f.name.empty() || f.name.find('\0') != std::string::npos)
             Fail(TErrorCode::InvalidFieldType, badDef);
+        if (!names.insert(f.name).second)
+            Fail(TErrorCode::InvalidFieldType,
+                 "Cannot create " + fileName + ": two fields are named " + f.name + " [CreateDBF]");
         switch (f.type) {
         case 'D':
             f.width = 8;
@@ -89,7 +94,10 @@ void TDbfFile::Create(const std::string& fileName, const std::vector<TFieldSpec>
             memo = true;
             break;
         case 'C':
-            if (f.width < 1 || f.width > 254) Fail(TErrorCode::InvalidFieldType, badDef);
+            if (f.width < 1 || f.width > 254)
+                Fail(TErrorCode::InvalidFieldType, "Cannot create " + fileName + ": field " +
+                                                       f.name + " has width " +
+                                                       std::to_string(f.width) + " [CreateDBF]");
             f.decimals = 0;
             break;
         case 'N':
@@ -290,6 +298,13 @@ void TDbfFile::Open(const std::string& fileName, bool exclusive, bool readOnly,
     const uint32_t start = autoFixRecCount ? 0 : std::min(headerCount, sizeCount);
     count_ = CountValidFrom(start, sizeCount, true);
     knownCount_ = count_;
+    // With the table to ourselves, what a killed copy left beside it goes.
+    if (exclusive_) {
+        std::error_code ec;
+        std::string real = std::filesystem::canonical(path_, ec).string();
+        if (ec) real = path_;
+        RemoveLeftoverTemporaries(real, HasMemo() ? MemoFileName(real, Version()) : "");
+    }
 }
 
 uint32_t TDbfFile::CountFromSize(off_t size) const {
@@ -749,10 +764,10 @@ uint32_t TDbfFile::Pack(TMemoFile* memo) {
     // the old ones or the new ones, whole.
     // What a killed pack left is removed: holding the table exclusively, no
     // other pack can be writing it.
-    RemoveStalePackFiles(plan.target, (!plan.memoTarget.empty() &&
-                                       FolderPart(plan.memoTarget) == FolderPart(plan.target))
-                                          ? plan.memoTarget
-                                          : std::string());
+    RemoveLeftoverTemporaries(plan.target, (!plan.memoTarget.empty() &&
+                                            FolderPart(plan.memoTarget) == FolderPart(plan.target))
+                                               ? plan.memoTarget
+                                               : std::string());
     const std::string temp = plan.target + ".pack" + std::to_string(::getpid());
     IFileSystem& fs = FileSystem();
     int err = 0;

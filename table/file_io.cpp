@@ -70,6 +70,16 @@ public:
         id = {uint64_t(st.st_dev), uint64_t(st.st_ino)};
         return 0;
     }
+    int Stat(TFileStat& out) override {
+        struct stat st {};
+        if (::fstat(fd_, &st) != 0) return -errno;
+        out.id = {uint64_t(st.st_dev), uint64_t(st.st_ino)};
+        out.regular = S_ISREG(st.st_mode);
+        out.links = uint64_t(st.st_nlink);
+        out.owner = uint32_t(st.st_uid);
+        out.size = st.st_size;
+        return 0;
+    }
     int Close() override {
         if (fd_ < 0) return -EBADF;
         const int r = ::close(fd_);
@@ -145,6 +155,10 @@ public:
             flags |= O_RDONLY | O_NOFOLLOW;
             creating = false;
             break;
+        case TOpenMode::ReadWriteNoFollow:
+            flags |= O_RDWR | O_NOFOLLOW;
+            creating = false;
+            break;
         case TOpenMode::OpenOrCreate: flags |= O_RDWR | O_NOFOLLOW; break;
         }
         int fd = -1;
@@ -217,6 +231,10 @@ int IFile::Id(TFileId&) {
     return -ENOSYS;
 }
 
+int IFile::Stat(TFileStat&) {
+    return -ENOSYS;
+}
+
 int IFile::Close() {
     return 0;
 }
@@ -243,6 +261,13 @@ int IFile::LockHeld(off_t, off_t, TLockKind) {
 int IFileSystem::PathId(const std::string& path, TFileId& id) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) return -errno;
+    id = {uint64_t(st.st_dev), uint64_t(st.st_ino)};
+    return 0;
+}
+
+int IFileSystem::EntryId(const std::string& path, TFileId& id) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) return -errno;
     id = {uint64_t(st.st_dev), uint64_t(st.st_ino)};
     return 0;
 }

@@ -20,6 +20,17 @@ struct TFileId {
     bool operator==(const TFileId&) const = default;
 };
 
+// What fstat(2) tells of an open file: enough to judge a file found on disk
+// before renaming it into place (a link, a stranger's file or one with a
+// second name is not ours to move).
+struct TFileStat {
+    TFileId id;
+    bool regular = false;
+    uint64_t links = 0;
+    uint32_t owner = 0;
+    off_t size = 0;
+};
+
 // Calls return 0 or a byte count on success and -errno on failure.
 class IFile {
 public:
@@ -36,16 +47,27 @@ public:
     virtual off_t Size() = 0; // -errno on failure
     // The file this handle has open; -ENOSYS when the file system cannot tell.
     virtual int Id(TFileId& id);
+    // What the handle has open; -ENOSYS when the file system cannot tell.
+    virtual int Stat(TFileStat& st);
     // Closes the file and reports what the close found (a write the system could not finish
     // shows here on some file systems); the destructor closes unchecked otherwise.
     virtual int Close();
 };
 
 // Creating modes never follow a symbolic link at the path (a planted link gives
-// an error, not a write through it); ReadNoFollow opens our own files the same way.
+// an error, not a write through it); ReadNoFollow and ReadWriteNoFollow open files
+// found on disk (temporaries, markers) the same way: a link there gives -ELOOP.
 // OpenOrCreate keeps an existing file's bytes (a lock file shared by every copy).
 // A file the open creates takes its access from its folder (NewEntryAccess).
-enum class TOpenMode { ReadOnly, ReadWrite, CreateNew, CreateTruncate, ReadNoFollow, OpenOrCreate };
+enum class TOpenMode {
+    ReadOnly,
+    ReadWrite,
+    CreateNew,
+    CreateTruncate,
+    ReadNoFollow,
+    ReadWriteNoFollow,
+    OpenOrCreate
+};
 
 class IFileSystem {
 public:
@@ -63,6 +85,8 @@ public:
     virtual int SyncFolder(const std::string& path);
     // The file at `path` now (stat(2)); -errno on failure.
     virtual int PathId(const std::string& path, TFileId& id);
+    // The entry at `path` itself, a symbolic link not followed (lstat(2)); -errno on failure.
+    virtual int EntryId(const std::string& path, TFileId& id);
     // Creates the folder `path` (its parent must exist) with the access NewEntryAccess gives;
     // 0 also when it exists as a folder already, else -errno.
     virtual int CreateFolder(const std::string& path);

@@ -148,7 +148,9 @@ TKeyExpr BindKeyExpr(const std::string& expression, const std::vector<TFieldDef>
         }
         if (k.length < 1 || k.length > kMaxKeyLength)
             Fail(TErrorCode::IncorrectKeyLength,
-                 "Incorrect key length: Must be 1 to 100. " + context);
+                 "Cannot index " + f.name + ": field " + f.name + " has width " +
+                     std::to_string(f.width) + " (an index key takes 1 to " +
+                     std::to_string(kMaxKeyLength) + " characters)" + context);
         return k;
     }
     Fail(TErrorCode::WrongParserType, "Wrong parser return type: " + expression + " " + context);

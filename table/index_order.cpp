@@ -23,7 +23,7 @@ std::string ResolveIndexName(const std::string& name, const std::string& tablePa
 
 void TIndexOrder::Build(TDbfFile& table, const std::string& mdxPath,
                         const std::vector<TTagSpec>& tags) {
-    const std::string ctx = " [AddIndexTag()]";
+    const std::string ctx = " in " + table.DisplayName() + " [AddIndexTag()]";
     std::vector<TKeyExpr> exprs;
     for (const TTagSpec& spec : tags) {
         if (!Trim(spec.forExpr).empty())

@@ -11,6 +11,8 @@
 #include "dbf_file.h"
 #include "engine_error.h"
 #include "file_io.h"
+#include "found_file.h"
+#include "memo_file.h"
 
 namespace qm::table {
 
@@ -124,30 +126,6 @@ bool PublishPackMarker(const TPackPair& pair, int& err) {
     return true;
 }
 
-void RemoveStalePackFiles(const std::string& table, const std::string& memo) {
-    // Names of the form NAME.packPID (a table or memo file) and MARKER.newPID.
-    auto stale = [](const std::string& name, const std::string& prefix) {
-        if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0)
-            return false;
-        for (size_t i = prefix.size(); i < name.size(); ++i)
-            if (name[i] < '0' || name[i] > '9') return false;
-        return true;
-    };
-    const std::string prefixes[] = {BaseOf(table) + ".pack", BaseOf(PackMarkerName(table)) + ".new",
-                                    memo.empty() ? std::string() : BaseOf(memo) + ".pack"};
-    std::error_code ec;
-    std::filesystem::directory_iterator it(FolderOf(table), ec), end;
-    for (; !ec && it != end; it.increment(ec)) {
-        const std::string name = it->path().filename().string();
-        for (const std::string& prefix : prefixes) {
-            if (!prefix.empty() && stale(name, prefix)) {
-                FileSystem().Remove(it->path().string());
-                break;
-            }
-        }
-    }
-}
-
 int RemovePackMarker(const std::string& tablePath) {
     IFileSystem& fs = FileSystem();
     const std::string marker = PackMarkerName(tablePath);
@@ -156,11 +134,57 @@ int RemovePackMarker(const std::string& tablePath) {
     return fs.SyncFolder(marker);
 }
 
+namespace {
+
+// A marker the engine does not follow: said once, and removed. It is not a
+// live swap's (the table is held, so no copy is packing it), and every copy
+// would ignore it the same way, so keeping it would only repeat the warning.
+void IgnoreMarker(const std::string& marker, const std::string& why) {
+    ShowEngineMessage("Ignoring " + marker + ": " + why + "; it is removed.");
+    FileSystem().Remove(marker);
+}
+
+// The temporary `name` of the marker, opened without following a link:
+// nullptr when it is gone (renamed by a copy that finished first). A fault
+// that makes it no copy of ours is added to `faults`.
+std::unique_ptr<IFile> OpenTemporary(const std::string& path, bool forWriting,
+                                     std::vector<std::string>& faults,
+                                     const std::string& failText) {
+    int err = 0;
+    auto f = FileSystem().Open(
+        path, forWriting ? TOpenMode::ReadWriteNoFollow : TOpenMode::ReadNoFollow, err);
+    if (f || err == ENOENT) return f;
+    if (err == ELOOP) {
+        faults.push_back(path + " is a symbolic link");
+        return nullptr;
+    }
+    Fail(CodeFromErrno(err, TIoKind::Open), failText + ": " + path);
+}
+
+// Who may own the temporaries: the marker's writer (the packing copy) or the
+// owner of the file a temporary replaces (a pack gives it that owner).
+TFoundFileRules RulesFor(IFile& marker, const std::string& replaced) {
+    TFoundFileRules rules;
+    TFileStat st;
+    if (marker.Stat(st) == 0) {
+        rules.device = st.id.dev;
+        rules.owners.push_back(st.owner);
+    }
+    int err = 0;
+    if (auto old = FileSystem().Open(replaced, TOpenMode::ReadNoFollow, err);
+        old && old->Stat(st) == 0)
+        rules.owners.push_back(st.owner);
+    return rules;
+}
+
+} // namespace
+
 void FinishInterruptedPack(const std::string& tablePath, const std::string& display) {
     IFileSystem& fs = FileSystem();
     const std::string table = Canonical(tablePath);
     const std::string marker = PackMarkerName(table);
-    if (!fs.Exists(marker)) return;
+    TFileId markerEntry;
+    if (fs.EntryId(marker, markerEntry) != 0 && !fs.Exists(marker)) return;
     const std::string failText = "Cannot finish the interrupted pack of " + display + " [USE]";
 
     // Only with the table to ourselves: the packing copy holds it exclusively
@@ -184,19 +208,20 @@ void FinishInterruptedPack(const std::string& tablePath, const std::string& disp
     }
 
     std::string text;
-    {
-        auto m = fs.Open(marker, TOpenMode::ReadNoFollow, err);
-        if (!m) {
-            if (err == ENOENT) return; // finished by another copy meanwhile
-            Fail(CodeFromErrno(err, TIoKind::Open), failText);
-        }
-        const off_t size = m->Size();
-        if (size < 0 || size > 4096)
-            Fail(TErrorCode::DiskRead, failText + ": bad marker " + marker);
-        text.resize(size_t(size));
-        if (int r = ReadAll(*m, text.data(), text.size(), 0); r < 0)
-            Fail(CodeFromErrno(-r, TIoKind::Read), failText);
+    auto m = fs.Open(marker, TOpenMode::ReadNoFollow, err);
+    if (!m) {
+        if (err == ENOENT) return; // finished by another copy meanwhile
+        if (err == ELOOP) return IgnoreMarker(marker, "it is a symbolic link");
+        Fail(CodeFromErrno(err, TIoKind::Open), failText);
     }
+    if (TFileStat st; m->Stat(st) == 0 && (!st.regular || st.links != 1))
+        return IgnoreMarker(marker, "it is not a file of its own");
+    const off_t size = m->Size();
+    if (size < 0) Fail(CodeFromErrno(int(-size), TIoKind::Read), failText);
+    if (size > 4096) return IgnoreMarker(marker, "it is no pack marker");
+    text.resize(size_t(size));
+    if (int r = ReadAll(*m, text.data(), text.size(), 0); r < 0)
+        Fail(CodeFromErrno(-r, TIoKind::Read), failText);
     std::vector<std::string> lines;
     for (size_t at = 0; at < text.size();) {
         const size_t nl = text.find('\n', at);
@@ -204,42 +229,68 @@ void FinishInterruptedPack(const std::string& tablePath, const std::string& disp
         lines.push_back(text.substr(at, nl - at));
         at = nl + 1;
     }
-    if (lines.size() != 5 || lines[0] != kMarkerMagic || lines[4] != BaseOf(table))
-        Fail(TErrorCode::DiskRead, failText + ": bad marker " + marker);
-    for (size_t i = 1; i < 5; ++i)
-        if (!PlainName(lines[i])) Fail(TErrorCode::DiskRead, failText + ": bad marker " + marker);
+    if (lines.size() != 5 || lines[0] != kMarkerMagic)
+        return IgnoreMarker(marker, "it is no pack marker");
+    if (lines[4] != BaseOf(table))
+        return IgnoreMarker(marker, "it is the marker of another table (" + lines[4] + ")");
     // Only the table's own temporary names go onto the table and its memo file:
     // a marker naming any other files is not ours to follow.
-    if (!OwnSwapNames(lines[1], lines[2], lines[3], lines[4])) {
-        ShowEngineMessage("Ignoring " + marker +
-                          ": it names files that are not the table's and its memo file's.");
-        return;
+    for (size_t i = 1; i < 4; ++i)
+        if (!PlainName(lines[i]) || !OwnSwapNames(lines[1], lines[2], lines[3], lines[4]))
+            return IgnoreMarker(marker,
+                                "it names files that are not the table's and its memo file's");
+
+    // The temporaries must be the pack's own copies, judged by the open files.
+    const std::string folder = FolderOf(table) + "/";
+    const std::string memoTemp = folder + lines[1], memo = folder + lines[2];
+    const std::string tableTemp = folder + lines[3];
+    std::vector<std::string> faults;
+    std::unique_ptr<IFile> memoCopy = OpenTemporary(memoTemp, false, faults, failText);
+    std::unique_ptr<IFile> next = OpenTemporary(tableTemp, true, faults, failText);
+    if (memoCopy) {
+        uint8_t version = 0;
+        const uint8_t kind = ReadAll(*held, &version, 1, 0) == 0 ? MemoKind(version) : 0x8B;
+        if (std::string fault = MemoCopyFault(*memoCopy, kind, RulesFor(*m, memo)); !fault.empty())
+            faults.push_back(memoTemp + " " + fault);
+    }
+    if (next) {
+        if (std::string fault = TableCopyFault(*next, RulesFor(*m, table)); !fault.empty())
+            faults.push_back(tableTemp + " " + fault);
+    }
+    if (!faults.empty()) {
+        std::string list;
+        for (const std::string& f : faults) list += (list.empty() ? "" : "; ") + f;
+        return IgnoreMarker(marker, "its files are not pack copies of the table (" + list + ")");
     }
 
-    const std::string folder = FolderOf(table) + "/";
     // The memo file first, then the table: the order of the packing copy.
-    if (int r = RenameIfThere(fs, folder + lines[1], folder + lines[2]); r < 0)
-        Fail(CodeFromErrno(-r, TIoKind::Write), failText);
+    // Each name is renamed only while it is still the file judged above.
+    if (memoCopy) {
+        if (!StillNamed(*memoCopy, memoTemp))
+            Fail(TErrorCode::SharingViolation, failText + ": " + memoTemp + " was replaced");
+        if (int r = RenameIfThere(fs, memoTemp, memo); r < 0)
+            Fail(CodeFromErrno(-r, TIoKind::Write), failText);
+    }
     // The new table carries the exclusive lock before it gets its name, so no
     // other copy opens it (or starts a pack of its own) before the marker is gone.
-    std::unique_ptr<IFile> next = fs.Open(folder + lines[3], TOpenMode::ReadWrite, err);
     if (next) {
         if (int r = HoldForSwap(*next); r < 0) Fail(CodeFromErrno(-r, TIoKind::Lock), failText);
-        if (int r = RenameIfThere(fs, folder + lines[3], table); r < 0)
+        if (!StillNamed(*next, tableTemp))
+            Fail(TErrorCode::SharingViolation, failText + ": " + tableTemp + " was replaced");
+        if (int r = RenameIfThere(fs, tableTemp, table); r < 0)
             Fail(CodeFromErrno(-r, TIoKind::Write), failText);
-    } else if (err != ENOENT) {
-        Fail(CodeFromErrno(err, TIoKind::Open), failText);
     }
     if (int r = fs.SyncFolder(table); r < 0) Fail(CodeFromErrno(-r, TIoKind::Write), failText);
     // The locks go before the marker: a copy that finds no marker may open
     // the table at once. The marker goes only while it is still the one read
     // (a copy that opened meanwhile may have removed it and started a pack).
+    m.reset();
     next.reset();
     held.reset();
-    if (auto m = fs.Open(marker, TOpenMode::ReadNoFollow, err)) {
-        std::string again(text.size() + 1, '\0');
-        const ssize_t got = m->ReadAt(again.data(), again.size(), 0);
-        if (got != ssize_t(text.size()) || again.compare(0, text.size(), text) != 0) return;
+    if (auto again = fs.Open(marker, TOpenMode::ReadNoFollow, err)) {
+        std::string now(text.size() + 1, '\0');
+        const ssize_t got = again->ReadAt(now.data(), now.size(), 0);
+        if (got != ssize_t(text.size()) || now.compare(0, text.size(), text) != 0) return;
     } else {
         return;
     }

@@ -33,11 +33,6 @@ std::string PackMarkerName(const std::string& tablePath);
 // it could not be written, in which case nothing of it is left.
 bool PublishPackMarker(const TPackPair& pair, int& err);
 
-// Removes the temporary files that a pack of this table (and memo file, if
-// not empty) left when it was killed. Only for a copy that holds the table
-// exclusively: then no other pack can be writing them.
-void RemoveStalePackFiles(const std::string& table, const std::string& memo);
-
 // Removes the marker after a finished swap and flushes the folder; 0 or -errno.
 int RemovePackMarker(const std::string& tablePath);
 

@@ -145,7 +145,9 @@ bool TTzDbf::CreateFromFields() {
     try {
         TReportingOff quiet;
         TDbfFile::Create(fileName_, specs, /*noReplace=*/true);
-    } catch (const EZezudError&) {
+    } catch (const EZezudError& e) {
+        // Why, in words (a bad definition names the field), before the caller's own note.
+        ShowEngineMessage(e.Context());
         return false;
     }
     return true;

@@ -38,8 +38,9 @@ const char* const kUsage =
     "  dump [--salvage] FILE          CSV on standard output: a header row, then every\n"
     "                                 record with its DELETED column (\"*\" or empty);\n"
     "                                 values as stored (numbers and logicals as their\n"
-    "                                 text, blanks empty); memo fields show their text,\n"
-    "                                 lines ended by CR LF. --salvage goes on past a\n"
+    "                                 text, blanks empty); memo fields show their text\n"
+    "                                 exactly as stored, line ends (CR LF) included.\n"
+    "                                 --salvage goes on past a\n"
     "                                 memo it cannot read (shown as \"<unreadable memo>\")\n"
     "                                 and exits 1 when there was one\n"
     "  check FILE                     report every inconsistency; exit 1 if there is one\n"
@@ -290,12 +291,9 @@ int Dump(const std::string& file, bool ansi, bool salvage) {
                             Fail(TErrorCode::InvalidMemoAddress, memo.Path() + " Record # " +
                                                                      std::to_string(n) + ": " +
                                                                      fault + " [GetMemo]");
-                        const std::vector<std::string> lines =
-                            SplitMemoText(memo.Read(int32_t(block), n));
-                        for (size_t k = 0; k < lines.size(); ++k) {
-                            if (k) value += "\r\n";
-                            DecodeText(lang, lines[k].data(), lines[k].size(), value);
-                        }
+                        // The text as stored, line ends and all.
+                        const std::string text = memo.Read(int32_t(block), n);
+                        DecodeText(lang, text.data(), text.size(), value);
                     }
                 } catch (const EZezudError& e) {
                     if (!salvage) throw;

@@ -128,17 +128,23 @@ TEST_F(DbfFileTest, NamesCutAndUpperCased) {
 }
 
 TEST_F(DbfFileTest, InvalidDefinitionsWriteNothing) {
+    const std::string path = Path("bad.dbf");
+    const std::string generic = "Invalid dBASE field definition [CreateDBF]";
     struct Case {
         TFieldSpec spec;
-    } cases[] = {{{"a", 'C', 0, 0}}, {{"a", 'N', 0, 0}}, {{"a", 'I', 4, 0}}, {{"a", 'C', 300, 0}}};
+        std::string said;
+    } cases[] = {
+        {{"a", 'C', 0, 0}, "Cannot create " + path + ": field A has width 0 [CreateDBF]"},
+        {{"a", 'N', 0, 0}, generic},
+        {{"a", 'I', 4, 0}, generic},
+        {{"a", 'C', 300, 0}, "Cannot create " + path + ": field A has width 300 [CreateDBF]"}};
     for (const Case& c : cases) {
-        const std::string path = Path("bad.dbf");
         try {
             TDbfFile::Create(path, {c.spec});
             ADD_FAILURE() << "created " << c.spec.type;
         } catch (const EZezudError& e) {
             EXPECT_EQ(e.Error(), TErrorCode::InvalidFieldType);
-            EXPECT_EQ(e.Context(), "Invalid dBASE field definition [CreateDBF]");
+            EXPECT_EQ(e.Context(), c.said);
         }
         EXPECT_FALSE(std::filesystem::exists(path));
     }

@@ -59,6 +59,7 @@ public:
         int LockHeld(off_t o, off_t l, TLockKind k) override { return inner_->LockHeld(o, l, k); }
         off_t Size() override { return inner_->Size(); }
         int Id(TFileId& id) override { return inner_->Id(id); }
+        int Stat(TFileStat& st) override { return inner_->Stat(st); }
         int Close() override { return inner_->Close(); }
 
     private:

@@ -440,40 +440,41 @@ TEST_F(MemoPackTest, EveryFaultLeavesOneWholePair) {
     }
 }
 
-// A marker that cannot be read stops the open with a clear error and
-// changes nothing.
+// A marker that cannot be read (the disk fails) stops the open with a clear
+// error and changes nothing.
 TEST_F(MemoPackTest, UnreadableMarkerStopsTheOpen) {
     const std::string path = Path("m.dbf");
     Make(path, 0x8B, 512);
     const auto table = ReadBytes(path);
     const auto memo = ReadBytes(Path("m.DBT"));
     const std::string marker = PackMarkerName(std::filesystem::canonical(path).string());
-    for (const std::string& text :
-         {std::string("garbage"), std::string("QMPACKSWAP 1\n../x\nm.DBT\nm.dbf.pack1\nm.dbf\n")}) {
-        {
-            std::FILE* f = std::fopen(marker.c_str(), "wb");
-            std::fwrite(text.data(), 1, text.size(), f);
-            std::fclose(f);
-        }
-        TTzDbf t("Open");
-        t.SetDbfFileName(path);
-        t.SetCreateIfNotFound(false);
-        try {
-            t.Open();
-            ADD_FAILURE() << "opened";
-        } catch (const EZezudError& e) {
-            EXPECT_NE(e.Context().find("Cannot finish the interrupted pack"), std::string::npos)
-                << e.Context();
-        }
-        EXPECT_EQ(ReadBytes(path), table);
-        EXPECT_EQ(ReadBytes(Path("m.DBT")), memo);
+    const std::string text = "QMPACKSWAP 1\nm.DBT.pack1\nm.DBT\nm.dbf.pack1\nm.dbf\n";
+    WriteBytes(marker, std::vector<uint8_t>(text.begin(), text.end()));
+    FaultyFileSystem fs;
+    fs.kinds = testing::kFaultRead;
+    fs.failAt = 1; // the marker's is the first read of the open
+    SetFileSystem(&fs);
+    TTzDbf t("Open");
+    t.SetDbfFileName(path);
+    t.SetCreateIfNotFound(false);
+    try {
+        t.Open();
+        ADD_FAILURE() << "opened";
+    } catch (const EZezudError& e) {
+        EXPECT_NE(e.Context().find("Cannot finish the interrupted pack"), std::string::npos)
+            << e.Context();
     }
+    SetFileSystem(nullptr);
+    EXPECT_EQ(ReadBytes(path), table);
+    EXPECT_EQ(ReadBytes(Path("m.DBT")), memo);
+    EXPECT_TRUE(std::filesystem::exists(marker));
     std::filesystem::remove(marker);
     EXPECT_EQ(Verify(path), "old");
 }
 
-// A marker that names anything but the table's own temporary names onto the
-// table and its memo file is ignored with a warning: no file is renamed.
+// A marker that is no marker, belongs to another table or names anything but
+// the table's own temporary names onto the table and its memo file is ignored
+// with a warning and removed (no copy would ever follow it): no file is renamed.
 TEST_F(MemoPackTest, MarkerNamingOtherFilesIsIgnored) {
     const std::string path = Path("m.dbf");
     Make(path, 0x8B, 512);
@@ -485,7 +486,10 @@ TEST_F(MemoPackTest, MarkerNamingOtherFilesIsIgnored) {
         "QMPACKSWAP 1\nm.DBT.pack1\nkeep.txt\nm.dbf.pack1\nm.dbf\n",
         "QMPACKSWAP 1\nm.DBT.pack1\nm.DBT\nkeep.txt\nm.dbf\n",
         "QMPACKSWAP 1\njunk.txt\nm.DBT\nm.dbf.pack1\nm.dbf\n",
-        "QMPACKSWAP 1\nm.DBT.pack1\nm.DBT\nm.dbf.packx\nm.dbf\n"};
+        "QMPACKSWAP 1\nm.DBT.pack1\nm.DBT\nm.dbf.packx\nm.dbf\n",
+        "QMPACKSWAP 1\n../x\nm.DBT\nm.dbf.pack1\nm.dbf\n",
+        "QMPACKSWAP 1\nn.DBT.pack1\nn.DBT\nn.dbf.pack1\nn.dbf\n",
+        "garbage"};
     for (const std::string& text : markers) {
         SCOPED_TRACE(text);
         WriteBytes(Path("keep.txt"), {'k', 'e', 'e', 'p'});
@@ -505,6 +509,7 @@ TEST_F(MemoPackTest, MarkerNamingOtherFilesIsIgnored) {
         EXPECT_EQ(ReadBytes(Path("m.DBT")), memo);
         ASSERT_EQ(messages_.size(), 1u);
         EXPECT_EQ(messages_[0].rfind("Ignoring " + marker, 0), 0u) << messages_[0];
+        EXPECT_FALSE(std::filesystem::exists(marker));
     }
     std::filesystem::remove(marker);
     for (const char* name : {"keep.txt", "junk.txt"}) std::filesystem::remove(Path(name));
@@ -512,7 +517,7 @@ TEST_F(MemoPackTest, MarkerNamingOtherFilesIsIgnored) {
 }
 
 // Symbolic links planted where the engine writes its temporary files, or as the
-// marker, give an error or are removed, never a write through the link.
+// marker, give an error or are ignored and removed, never a write through the link.
 TEST_F(MemoPackTest, PlantedLinksAreNeverWrittenThrough) {
     const std::string path = Path("m.dbf");
     Make(path, 0x8B, 512);
@@ -544,14 +549,22 @@ TEST_F(MemoPackTest, PlantedLinksAreNeverWrittenThrough) {
     }
     EXPECT_EQ(ReadBytes(victim), kept);
     EXPECT_EQ(Verify(path), "packed");
-    // A marker that is a link is not followed: the open stops.
-    WriteBytes(Path("marker.txt"), {});
+    // A marker that is a link is not followed: ignored with a warning, the link removed.
+    const std::string text = "QMPACKSWAP 1\nm.DBT.pack1\nm.DBT\nm.dbf.pack1\nm.dbf\n";
+    WriteBytes(Path("marker.txt"), std::vector<uint8_t>(text.begin(), text.end()));
     std::filesystem::create_symlink(Path("marker.txt"), PackMarkerName(canonical));
+    messages_.clear();
     TTzDbf t("Open");
     t.SetDbfFileName(path);
     t.SetCreateIfNotFound(false);
-    EXPECT_THROW(t.Open(), EZezudError);
-    std::filesystem::remove(PackMarkerName(canonical));
+    t.Open();
+    EXPECT_EQ(t.RecCount(), uint32_t(kRecords - kRecords / 4));
+    ASSERT_EQ(messages_.size(), 1u);
+    EXPECT_EQ(messages_[0],
+              "Ignoring " + PackMarkerName(canonical) + ": it is a symbolic link; it is removed.");
+    EXPECT_FALSE(std::filesystem::is_symlink(PackMarkerName(canonical)));
+    EXPECT_EQ(ReadBytes(Path("marker.txt")), std::vector<uint8_t>(text.begin(), text.end()));
+    t.Close();
     std::filesystem::remove(victim);
     std::filesystem::remove(Path("marker.txt"));
 }

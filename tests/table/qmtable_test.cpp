@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <functional>
 
+#include "dbf_file.h"
 #include "memo_file.h"
 #include "table_test_util.h"
 #include "tzdbf.h"
@@ -209,6 +210,39 @@ TEST_F(QmTableTest, DumpShowsMemoText) {
     EXPECT_EQ(dump.out, "DELETED,ADDRESS,CITY\n"
                         ",\"Front office\r\nCafé\",Dover\n"
                         ",,\n");
+}
+
+// A memo's text is shown exactly as stored: a trailing line end and a line
+// end inside stay, however the program wrote them.
+TEST_F(QmTableTest, DumpKeepsMemoTextAsStored) {
+    const std::string path = Path("book.dbf");
+    {
+        TTzDbf t;
+        t.SetDbfFileName(path);
+        t.SetDbfFields({"Address,M,10,0"});
+        t.Open();
+    }
+    const std::vector<std::string> texts = {"Front office\r\nDover\r\n", "one line\r\n",
+                                            "\r\n\r\nafter blank lines", "no line end"};
+    {
+        TMemoFile memo;
+        memo.Open(path, 0x8B, false, false);
+        TDbfFile f;
+        f.Open(path, true, false, false);
+        uint32_t n = 0;
+        for (const std::string& text : texts) {
+            char record[16];
+            std::snprintf(record, sizeof record, " %10d", int(memo.Append(text, "test")));
+            f.WriteRecord(++n, record);
+        }
+        f.Close();
+    }
+    const TRun dump = QmTable("dump " + Quote(path));
+    EXPECT_EQ(dump.status, 0) << dump.out;
+    std::string want = "DELETED,ADDRESS\n";
+    for (const std::string& text : texts) want += ",\"" + text + "\"\n";
+    want.replace(want.find("\"no line end\""), 13, "no line end");
+    EXPECT_EQ(dump.out, want);
 }
 
 // Values as stored: numbers and logicals as their text, blanks empty; append

@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 
 #include "fault_fs.h"
 #include "table_test_util.h"
@@ -478,6 +479,54 @@ TEST_F(RobustnessTest, FileSizeLimitGivesError101) {
 
 namespace qm::table {
 namespace {
+
+// Temporaries of a killed copy (a pack's copies and marker, an index being
+// built) go at the next exclusive open, one message each; those of a copy
+// still running, and any at a shared open, stay.
+TEST_F(RobustnessTest, LeftoversOfADeadCopyGoAtAnExclusiveOpen) {
+    const std::string path = Path("t.dbf");
+    {
+        TTzDbf t;
+        t.SetDbfFileName(path);
+        t.SetDbfFields({"name,C,10,0", "note,M,10,0"});
+        t.Open();
+    }
+    const pid_t child = ::fork();
+    if (child == 0) ::_exit(0);
+    ASSERT_GT(child, 0);
+    ASSERT_EQ(::waitpid(child, nullptr, 0), child);
+    const std::string dead = std::to_string(child);
+    const std::string alive = std::to_string(::getppid());
+    const std::vector<std::string> names = {"t.dbf.pack", "t.DBT.pack", "t.dbf.packswap.new",
+                                            "t.MDX."};
+    auto name = [&](const std::string& prefix, const std::string& pid) {
+        return Path(prefix + pid + (prefix == "t.MDX." ? ".tmp" : ""));
+    };
+    for (const std::string& prefix : names)
+        for (const std::string& pid : {dead, alive})
+            WriteBytes(name(prefix, pid), std::vector<uint8_t>(4096, 'x'));
+    WriteBytes(Path("t.dbf.packsome"), {'k'}); // not a temporary's name
+    for (bool exclusive : {false, true}) {
+        messages_.clear();
+        TTzDbf t;
+        t.SetDbfFileName(path);
+        t.SetCreateIfNotFound(false);
+        t.SetExclusive(exclusive);
+        t.Open();
+        for (const std::string& prefix : names) {
+            EXPECT_EQ(std::filesystem::exists(name(prefix, dead)), !exclusive) << prefix;
+            EXPECT_TRUE(std::filesystem::exists(name(prefix, alive))) << prefix;
+        }
+        EXPECT_TRUE(std::filesystem::exists(Path("t.dbf.packsome")));
+        ASSERT_EQ(messages_.size(), exclusive ? names.size() : 0u);
+        for (const std::string& m : messages_) {
+            EXPECT_EQ(m.rfind("Removed " + dir_ + "/t.", 0), 0u) << m;
+            EXPECT_NE(m.find(dead + " of the program, which is no longer running."),
+                      std::string::npos)
+                << m;
+        }
+    }
+}
 
 TEST(EngineToolboxTest, TextAndNames) {
     EXPECT_EQ(TrimView(std::string_view(" a\0 ", 4), std::string_view(" \0", 2)), "a");

@@ -79,6 +79,61 @@ TEST_F(TzDbfTest, MalformedFieldListPreventsCreation) {
     EXPECT_FALSE(std::filesystem::exists(Path("log.dbf")));
 }
 
+// A bad definition is refused in words that name the table and the field:
+// creating a table, and indexing a field of an existing table.
+TEST_F(TzDbfTest, BadDefinitionsAreNamed) {
+    struct TCase {
+        const char* why;
+        std::vector<std::string> fields;
+        std::string tag; // indexed after creating, with the width of its field set to 0
+        std::string said;
+    };
+    const std::vector<TCase> cases = {
+        {"two fields, one name in two cases",
+         {"city,C,10,0", "name,C,5,0", "CITY,C,5,0"},
+         "",
+         "two fields are named CITY"},
+        {"a name cut to ten characters meets another",
+         {"postalcode1,C,5,0", "postalcode,C,5,0"},
+         "",
+         "two fields are named POSTALCODE"},
+        {"an index on a field of width 0",
+         {"name,C,10,0", "city,C,10,0"},
+         "CITY",
+         "field CITY has width 0"},
+    };
+    int n = 0;
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.why);
+        const std::string path = Path("t" + std::to_string(++n) + ".dbf");
+        messages_.clear();
+        std::string said;
+        try {
+            TTzDbf t("Create");
+            t.SetDbfFileName(path);
+            t.SetDbfFields(c.fields);
+            t.Open();
+            if (!c.tag.empty()) {
+                t.Close();
+                auto b = ReadBytes(path);
+                b[32 + 32 + 16] = 0; // the second field's width
+                testing::WriteBytes(path, b);
+                t.SetExclusive(true);
+                t.Open();
+                t.IndexOnOne(c.tag, c.tag);
+            }
+        } catch (const EZezudError& e) {
+            said = e.what();
+        }
+        for (const std::string& m : messages_) said += "\n" + m;
+        EXPECT_NE(said.find(c.said), std::string::npos) << said;
+        EXPECT_NE(said.find(path), std::string::npos) << said;
+        EXPECT_EQ(said.find("internal"), std::string::npos) << said;
+        EXPECT_EQ(said.find("key length"), std::string::npos) << said;
+        std::filesystem::remove(path);
+    }
+}
+
 TEST_F(TzDbfTest, CorrectionsOfDefinitions) {
     struct Case {
         const char* line;
