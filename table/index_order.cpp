@@ -107,6 +107,17 @@ std::vector<TTagSpec> TIndexOrder::TagSpecs() const {
     return specs;
 }
 
+bool TIndexOrder::SelectTag(std::string_view name) {
+    const std::vector<TMdxTag>& tags = mdx_.Tags();
+    for (size_t t = 0; t < tags.size(); ++t) {
+        if (UpperAscii(tags[t].name) != UpperAscii(Trim(name))) continue;
+        active_ = int(t);
+        walk_.valid = false;
+        return true;
+    }
+    return false;
+}
+
 bool TIndexOrder::FitsTable(TDbfFile& table, uint32_t count, std::string& fault) {
     TSemaphoreGuard g(semaphore_, false, "SetIndexTo");
     return CheckIndexFile(mdx_.Path(), table, count, false, [&](const std::string& text) {

@@ -45,6 +45,8 @@ public:
     const std::string& Path() const { return mdx_.Path(); }
     // The tag definitions of the open file, for rebuilding it.
     std::vector<TTagSpec> TagSpecs() const;
+    // Makes the tag of that name (any case) the active order; false when the file has none.
+    bool SelectTag(std::string_view name);
 
     // Whether every tag's pages hold together and name only records 1..count
     // (under the semaphore's read lock); the first fault goes to `fault`.

@@ -186,6 +186,11 @@ public:
     bool MakeIndex(const std::vector<TTagSpec>& tags, const std::string& indexName);
     // Opens an index file and makes its first tag the active order.
     void SetIndexTo(const std::string& indexName);
+    // Makes the tag `tag` of the open index the active order; the cursor goes to its
+    // first record. An error when no index is open or it has no such tag.
+    void SetOrderTag(std::string_view tag);
+    // An index order is in use (a production index that does not fit is not).
+    bool Ordered() const { return area_.Ordered(); }
     // The first record whose key begins with (equals) the text; the cursor stays
     // when there is none.
     bool Find(std::string_view text);

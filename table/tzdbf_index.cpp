@@ -65,6 +65,21 @@ void TTzDbf::SetIndexTo(const std::string& indexName) {
     Scrolled();
 }
 
+void TTzDbf::SetOrderTag(std::string_view tag) {
+    Guarded([&] {
+        Area("SetOrderTag");
+        if (Editing()) state_ = TDataSetState::dsBrowse;
+        if (!area_.Ordered())
+            Fail(TErrorCode::IndexNotOpen,
+                 "Index not open. (DBF=" + area_.File().DisplayName() + ") [SetOrderTag]");
+        if (!area_.Order().SelectTag(tag))
+            Fail(TErrorCode::InvalidParameter,
+                 "No tag " + std::string(tag) + " in " + area_.Order().Path() + " [SetOrderTag]");
+        area_.FirstVisible();
+    });
+    Scrolled();
+}
+
 bool TTzDbf::IndexOnOne(const std::string& keyExpression, const std::string& indexName) {
     if (!MakeIndex({{kSingleTagName, keyExpression, "", false, false}}, indexName)) return false;
     SetIndexTo(indexName);

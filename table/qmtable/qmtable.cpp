@@ -35,14 +35,17 @@ constexpr int kExitUsage = 64;
 const char* const kUsage =
     "usage: qmtable [--ansi] COMMAND FILE [ARGS]\n"
     "  info FILE                      version, date, record count, fields\n"
-    "  dump [--salvage] FILE          CSV on standard output: a header row, then every\n"
+    "  dump [--salvage] [--order TAG] FILE\n"
+    "                                 CSV on standard output: a header row, then every\n"
     "                                 record with its DELETED column (\"*\" or empty);\n"
     "                                 values as stored (numbers and logicals as their\n"
     "                                 text, blanks empty); memo fields show their text\n"
     "                                 exactly as stored, line ends (CR LF) included.\n"
     "                                 --salvage goes on past a\n"
     "                                 memo it cannot read (shown as \"<unreadable memo>\")\n"
-    "                                 and exits 1 when there was one\n"
+    "                                 and exits 1 when there was one; --order lists the\n"
+    "                                 records in the order of the production index's tag\n"
+    "                                 TAG (an order that leads round is an error)\n"
     "  check FILE                     report every inconsistency; exit 1 if there is one\n"
     "  append FILE FIELD=VALUE...     append one record (shared, under the append lock)\n"
     "                                 and print its number\n"
@@ -245,7 +248,31 @@ std::string StoredValue(const TFieldDef& f, const char* p, TTableLanguage lang) 
     }
 }
 
-int Dump(const std::string& file, bool ansi, bool salvage) {
+// The record numbers in the order of the production index's tag `tag`, walked
+// as the address book and Mass Print walk it: never more steps than the table
+// has records, so an order that leads round is an error, not an endless walk.
+std::vector<uint32_t> TagOrder(const std::string& file, const std::string& tag, bool ansi) {
+    TTzDbf t;
+    t.SetCreateIndex(TCreateIndex::ciNever);
+    OpenTable(t, file, false, true, ansi);
+    if (!t.Ordered())
+        Fail(TErrorCode::IndexNotOpen, file +
+                                           " has no usable production index: rebuild it with "
+                                           "\"qmtable reindex " +
+                                           file + "\" [dump --order]");
+    t.SetOrderTag(tag);
+    std::vector<uint32_t> order;
+    for (; !t.Eof(); t.Next()) {
+        if (order.size() >= t.RecCount())
+            Fail(TErrorCode::CorruptedIndex,
+                 "The order of tag " + tag + " in " + file + " leads round: more than " +
+                     std::to_string(t.RecCount()) + " steps [dump --order]");
+        order.push_back(t.RecNo());
+    }
+    return order;
+}
+
+int Dump(const std::string& file, bool ansi, bool salvage, const std::string& orderTag) {
     const TTableLanguage lang = ansi ? TTableLanguage::tlAnsi : TTableLanguage::tlOem;
     // The table alone, in record order: no index is opened, so a damaged one
     // stands in the way of nothing.
@@ -264,10 +291,21 @@ int Dump(const std::string& file, bool ansi, bool salvage) {
     std::string line = "DELETED";
     for (const TFieldDef& d : f.Fields()) line += "," + CsvField(d.name);
     std::printf("%s\n", line.c_str());
+    std::vector<uint32_t> order;
+    if (!orderTag.empty()) order = TagOrder(file, orderTag, ansi);
     const uint32_t count = f.RefreshCountFromSize();
+    if (orderTag.empty()) {
+        order.resize(count);
+        for (uint32_t n = 1; n <= count; ++n) order[n - 1] = n;
+    }
     std::vector<char> raw(size_t(f.RecordLength()));
     size_t unreadable = 0;
-    for (uint32_t n = 1; n <= count; ++n) {
+    for (const uint32_t n : order) {
+        if (n < 1 || n > count)
+            Fail(TErrorCode::CorruptedIndex, "The order of tag " + orderTag + " in " + file +
+                                                 " names record " + std::to_string(n) +
+                                                 ", past the table's " + std::to_string(count) +
+                                                 " [dump --order]");
         f.ReadRecordAhead(n, raw.data());
         line = raw[0] == '*' ? "*" : "";
         for (const TFieldDef& d : f.Fields()) {
@@ -414,7 +452,7 @@ int Reindex(const std::string& file) {
 // What a command needs after its name, for the usage error.
 const char* Needs(const std::string& cmd) {
     if (cmd == "info" || cmd == "check" || cmd == "pack" || cmd == "reindex") return "FILE";
-    if (cmd == "dump") return "[--salvage] FILE";
+    if (cmd == "dump") return "[--salvage] [--order TAG] FILE";
     if (cmd == "append") return "FILE FIELD=VALUE...";
     if (cmd == "set") return "FILE RECNO FIELD=VALUE...";
     if (cmd == "delete" || cmd == "recall") return "FILE RECNO";
@@ -440,9 +478,19 @@ int main(int argc, char** argv) {
         return 0;
     }
     bool salvage = false;
-    if (cmd == "dump" && args.size() > 1 && args[1] == "--salvage") {
-        salvage = true;
-        args.erase(args.begin() + 1);
+    std::string orderTag;
+    while (cmd == "dump" && args.size() > 1 && (args[1] == "--salvage" || args[1] == "--order")) {
+        if (args[1] == "--salvage") {
+            salvage = true;
+            args.erase(args.begin() + 1);
+            continue;
+        }
+        if (args.size() < 3 || args[2].empty()) {
+            std::fprintf(stderr, "qmtable: usage: qmtable dump %s\n", Needs(cmd));
+            return kExitUsage;
+        }
+        orderTag = args[2];
+        args.erase(args.begin() + 1, args.begin() + 3);
     }
     const char* needs = Needs(cmd);
     if (!needs) {
@@ -464,7 +512,7 @@ int main(int argc, char** argv) {
     const std::vector<std::string> more(args.begin() + 2, args.end());
     try {
         if (cmd == "info") return Info(file);
-        if (cmd == "dump") return Dump(file, ansi, salvage);
+        if (cmd == "dump") return Dump(file, ansi, salvage, orderTag);
         if (cmd == "check") return Check(file);
         if (cmd == "append") return Append(file, more, ansi);
         if (cmd == "set")

@@ -132,6 +132,60 @@ TEST_F(QmTableTest, InfoAndDump) {
     EXPECT_EQ(QmTable("frobnicate " + Quote(path)).status, 64);
 }
 
+// dump --order lists the records as an index walk meets them: each tag its own
+// order, records marked deleted included; a tag or an index that is not there is an error.
+TEST_F(QmTableTest, DumpInTheOrderOfATag) {
+    const std::string path = Path("o.dbf");
+    {
+        TTzDbf t;
+        t.SetDbfFileName(path);
+        t.SetDbfFields({"name,C,10,0", "qty,N,4,0"});
+        t.SetIndexList({"NAME,F,F,NAME", "", "BYQTY,T,F,QTY", ""});
+        t.Open();
+        TTableLock lock(t, TTableLock::Append);
+        ASSERT_TRUE(lock.Held());
+        for (const auto& [name, qty] :
+             {std::pair{"Cole", "7"}, {"Abel", "12"}, {"Dunn", "3"}, {"Baker", "40"}}) {
+            t.ClearRecord();
+            t.SetField("name", name);
+            t.SetField("qty", qty);
+            t.AppendRec();
+        }
+        lock.Release();
+        t.SetRecNo(3);
+        t.Delete();
+    }
+    const std::string plain = Path("plain.dbf");
+    {
+        TTzDbf t;
+        t.SetDbfFileName(plain);
+        t.SetDbfFields({"name,C,10,0"});
+        t.Open();
+    }
+    const struct {
+        std::string args;
+        int status;
+        std::string out; // the whole output, or a part of it for an error
+    } cases[] = {
+        {"--order NAME", 0, "DELETED,NAME,QTY\n,Abel,12\n,Baker,40\n,Cole,7\n*,Dunn,3\n"},
+        {"--order byqty", 0, "DELETED,NAME,QTY\n,Baker,40\n,Abel,12\n,Cole,7\n*,Dunn,3\n"},
+        {"--order NOSUCH", 2, "No tag NOSUCH"},
+        {"--order", 64, "usage: qmtable dump"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args);
+        const TRun dump = QmTable("dump " + c.args + " " + Quote(path));
+        EXPECT_EQ(dump.status, c.status) << dump.out;
+        if (c.status == 0)
+            EXPECT_EQ(dump.out, c.out);
+        else
+            EXPECT_NE(dump.out.find(c.out), std::string::npos) << dump.out;
+    }
+    const TRun none = QmTable("dump --order NAME " + Quote(plain));
+    EXPECT_EQ(none.status, 2) << none.out;
+    EXPECT_NE(none.out.find("qmtable reindex"), std::string::npos) << none.out;
+}
+
 // append and set run beside a copy of the program that holds the table open,
 // under the engine's locks; pack needs the table to itself.
 TEST_F(QmTableTest, ChangesBesideTheProgram) {
