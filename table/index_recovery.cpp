@@ -35,9 +35,9 @@ void MarkTaggedFields(TDbfFile& table, const std::vector<TTagSpec>& tags) {
     for (const TFieldDef& f : table.Fields()) {
         bool own = false;
         for (const TTagSpec& t : tags)
-            own = own || (UpperAscii(Trim(t.name)) == f.name &&
-                          UpperAscii(Trim(t.keyExpr)) == f.name && Trim(t.forExpr).empty() &&
-                          !t.descending && !t.unique);
+            own = own ||
+                  (UpperAscii(Trim(t.name)) == f.name && UpperAscii(Trim(t.keyExpr)) == f.name &&
+                   Trim(t.forExpr).empty() && !t.descending && !t.unique);
         tagged.push_back(own);
     }
     table.SetTaggedFields(tagged);

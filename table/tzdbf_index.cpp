@@ -123,7 +123,8 @@ void TTzDbf::OpenOrRecoverProductionIndex(const std::string& file) {
         fault = e.what();
     }
     const bool mayBuild = table.Exclusive() && !table.ReadOnly();
-    const std::vector<TTagSpec> tags = mayBuild ? RecoverTagSpecs(file, table) : std::vector<TTagSpec>{};
+    const std::vector<TTagSpec> tags =
+        mayBuild ? RecoverTagSpecs(file, table) : std::vector<TTagSpec>{};
     if (!tags.empty()) {
         area_.MakeIndex(tags, file);
         area_.SetIndexTo(file);

@@ -302,8 +302,8 @@ void TWorkArea::CheckRun(const char* operation) {
     // after Next), a walk handing out more records than the table has goes
     // round in a circle. Appends by other copies may have grown the table.
     if (order_.RunLength() <= file_.RecordCount() || order_.RunLength() <= Count()) return;
-    Fail(TErrorCode::CorruptedIndex, "Corrupted index file: " + order_.Path() +
-                                         " (the order leads round) [" + operation + "]");
+    Fail(TErrorCode::CorruptedIndex,
+         "Corrupted index file: " + order_.Path() + " (the order leads round) [" + operation + "]");
 }
 
 bool TWorkArea::FirstVisible() {

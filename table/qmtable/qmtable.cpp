@@ -403,8 +403,8 @@ int Reindex(const std::string& file) {
     // Built from the records, whatever is left of the old file.
     const std::vector<TTagSpec> tags = RecoverTagSpecs(index, f);
     if (tags.empty())
-        Fail(TErrorCode::CorruptedIndex, "No tag definitions of " + index +
-                                             " are left to rebuild it from [Reindex]");
+        Fail(TErrorCode::CorruptedIndex,
+             "No tag definitions of " + index + " are left to rebuild it from [Reindex]");
     TIndexOrder::Build(f, index, tags);
     f.SetProductionIndexFlag(true);
     f.Close();

@@ -172,8 +172,7 @@ TEST_F(IndexRecoveryTest, ReindexRebuildsWhateverIsLeftOfTheIndex) {
         {"empty", edit([](std::vector<uint8_t>& b) { b.clear(); })},
         {"tags255", edit([](std::vector<uint8_t>& b) { b[28] = 255; })},
         {"pagesize0", edit([](std::vector<uint8_t>& b) { b[22] = b[23] = 0; })},
-        {"garbagetag",
-         edit([](std::vector<uint8_t>& b) {
+        {"garbagetag", edit([](std::vector<uint8_t>& b) {
              const size_t header = size_t(Le32(b, 544)) * 512;
              std::fill(b.begin() + long(header), b.begin() + long(header) + 1024, 0xA5);
          })},

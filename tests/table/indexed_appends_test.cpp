@@ -50,8 +50,8 @@ void AppendLoop(const std::string& path, const std::string& tag, const std::atom
         char* end = nullptr;
         const long recNo = std::strtol(r.out.c_str(), &end, 10);
         if (r.status != 0 || recNo <= 0 || std::string(end) != "\n") {
-            log.Fault(tag + ":" + std::to_string(seq) + " exit " + std::to_string(r.status) +
-                      ": " + r.out);
+            log.Fault(tag + ":" + std::to_string(seq) + " exit " + std::to_string(r.status) + ": " +
+                      r.out);
             continue;
         }
         std::lock_guard<std::mutex> lock(log.mutex);
@@ -83,8 +83,8 @@ TEST_F(IndexedAppendsTest, EveryAppendIsInEveryTag) {
         while (!stopPacks) {
             const TRun r = QmTable("pack " + Quote(path));
             if (r.status == 0) ++packs;
-            if (r.status != 0 && r.status != 3) log.Fault("pack exit " + std::to_string(r.status) +
-                                                          ": " + r.out);
+            if (r.status != 0 && r.status != 3)
+                log.Fault("pack exit " + std::to_string(r.status) + ": " + r.out);
         }
     });
     std::this_thread::sleep_for(kPhase);
