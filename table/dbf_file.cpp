@@ -271,8 +271,10 @@ void TDbfFile::Open(const std::string& fileName, bool exclusive, bool readOnly,
             if (d[0] == 0x0D) break;
             if (wide)
                 addField(d, char(d[32]), d[33], d[34]);
-            else
+            else {
                 addField(d, char(d[11]), d[16], d[17]);
+                fields.back().tagged = d[31] == 1;
+            }
         }
         if (fields.empty()) Fail(TErrorCode::CorruptedIndex, readFail);
         headerLength_ = hl;
@@ -446,6 +448,18 @@ void TDbfFile::SetProductionIndexFlag(bool on) {
     if (int r = WriteAll(*file_, &flag, 1, 28); r < 0)
         FailIo(r, TIoKind::Write, "File:  " + display_ + " [SetIndexTo]");
     header_[28] = flag;
+}
+
+void TDbfFile::SetTaggedFields(const std::vector<bool>& tagged) {
+    const uint8_t v = Version();
+    if (readOnly_ || v == 0x02 || v == 0x04 || v == 0x8C) return;
+    for (size_t i = 0; i < fields_.size() && i < tagged.size(); ++i) {
+        if (fields_[i].tagged == tagged[i]) continue;
+        const uint8_t flag = tagged[i] ? 1 : 0;
+        if (int r = WriteAll(*file_, &flag, 1, off_t(32 + 32 * i + 31)); r < 0)
+            FailIo(r, TIoKind::Write, "File:  " + display_ + " [SetIndexTo]");
+        fields_[i].tagged = tagged[i];
+    }
 }
 
 void TDbfFile::RewriteHeader() {

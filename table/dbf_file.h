@@ -27,6 +27,9 @@ struct TFieldDef {
     int width = 0;
     int decimals = 0;
     int offset = 0; // inside the record; 1 for the first field
+    // Descriptor byte 31 of a dBase III/IV table: the production index has a
+    // tag on this field, named after it.
+    bool tagged = false;
 };
 
 // A field definition given to CreateDBF.
@@ -130,6 +133,9 @@ public:
     uint8_t ProductionIndexFlag() const { return header_[28]; }
     // Writes header byte 28, which tells that the table has a production index.
     void SetProductionIndexFlag(bool on);
+    // Writes descriptor byte 31 of every field (see TFieldDef::tagged); the
+    // layouts without that byte are left alone.
+    void SetTaggedFields(const std::vector<bool>& tagged);
 
     // Write-through: an append also rewrites the header and the end-of-file
     // byte, and every write is flushed at once. Off by default; kept across

@@ -7,6 +7,7 @@
 
 #include "engine_error.h"
 #include "engine_util.h"
+#include "index_recovery.h"
 #include "table_check.h"
 
 namespace qm::table {
@@ -52,6 +53,7 @@ void TIndexOrder::Build(TDbfFile& table, const std::string& mdxPath,
         mdx.Create(temp, BaseName(table.Path()), Today());
         for (size_t t = 0; t < exprs.size(); ++t)
             mdx.AddTag(tags[t], exprs[t].type, exprs[t].length, keys[t], recNos);
+        mdx.WriteStamp(count, false);
         mdx.Close();
         if (int rc = FileSystem().Rename(temp, mdxPath); rc < 0)
             Fail(CodeFromErrno(-rc, TIoKind::Write),
@@ -61,6 +63,7 @@ void TIndexOrder::Build(TDbfFile& table, const std::string& mdxPath,
         FileSystem().Remove(temp);
         throw;
     }
+    if (IsProductionIndex(mdxPath, table)) MarkTaggedFields(table, tags);
 }
 
 void TIndexOrder::Open(const std::string& mdxPath, const TDbfFile& table, TTableLanguage lang) {
@@ -113,16 +116,46 @@ bool TIndexOrder::SelectTag(std::string_view name) {
         if (UpperAscii(tags[t].name) != UpperAscii(Trim(name))) continue;
         active_ = int(t);
         walk_.valid = false;
+        run_.length = 0;
         return true;
     }
     return false;
 }
 
-bool TIndexOrder::FitsTable(TDbfFile& table, uint32_t count, std::string& fault) {
+bool TIndexOrder::FitsTable(TDbfFile& table, std::string& fault) {
     TSemaphoreGuard g(semaphore_, false, "SetIndexTo");
+    const uint32_t count = table.Shared() ? table.RefreshCountFromSize() : table.RecordCount();
+    mdx_.Reload();
+    const TIndexStamp stamp = mdx_.Stamp();
+    if (stamp.stale) {
+        fault = "the table has changed without it";
+        return false;
+    }
+    if (stamp.present && stamp.records != count) {
+        fault = "it was last updated with " + std::to_string(stamp.records) +
+                " records, the table has " + std::to_string(count);
+        return false;
+    }
     return CheckIndexFile(mdx_.Path(), table, count, false, [&](const std::string& text) {
         if (fault.empty()) fault = text;
     });
+}
+
+void TIndexOrder::MarkStale() {
+    if (mdx_.ReadOnly()) return;
+    TSemaphoreGuard g(semaphore_, true, "SetIndexTo");
+    mdx_.Reload();
+    mdx_.WriteStamp(mdx_.Stamp().records, true);
+}
+
+uint32_t TIndexOrder::Ran(bool forward, uint32_t from, uint32_t recNo) {
+    if (run_.length == 0 || run_.forward != forward || run_.last != from) {
+        run_.forward = forward;
+        run_.length = from == 0 ? 0 : 1;
+    }
+    if (recNo != 0) ++run_.length;
+    run_.last = recNo;
+    return recNo;
 }
 
 TMdxItem TIndexOrder::ItemOf(const char* raw, uint32_t recNo) const {
@@ -137,14 +170,16 @@ uint32_t TIndexOrder::First() {
     walk_.valid = false;
     TSemaphoreGuard g(semaphore_, false, "First");
     TMdxItem it;
-    return mdx_.First(active_, it) ? it.recNo : 0;
+    run_.length = 0;
+    return Ran(true, 0, mdx_.First(active_, it) ? it.recNo : 0);
 }
 
 uint32_t TIndexOrder::Last() {
     walk_.valid = false;
     TSemaphoreGuard g(semaphore_, false, "Last");
     TMdxItem it;
-    return mdx_.Last(active_, it) ? it.recNo : 0;
+    run_.length = 0;
+    return Ran(false, 0, mdx_.Last(active_, it) ? it.recNo : 0);
 }
 
 void TIndexOrder::StartWalkAt(bool forward, uint32_t recNo, const uint8_t* key, size_t length) {
@@ -201,11 +236,11 @@ uint32_t TIndexOrder::Step(const char* currentRaw, uint32_t currentRec, bool for
 }
 
 uint32_t TIndexOrder::Next(const char* currentRaw, uint32_t currentRec) {
-    return Step(currentRaw, currentRec, true);
+    return Ran(true, currentRec, Step(currentRaw, currentRec, true));
 }
 
 uint32_t TIndexOrder::Prior(const char* currentRaw, uint32_t currentRec) {
-    return Step(currentRaw, currentRec, false);
+    return Ran(false, currentRec, Step(currentRaw, currentRec, false));
 }
 
 int TIndexOrder::SearchKey(std::string_view text, bool exact, std::vector<uint8_t>& key) const {
@@ -241,8 +276,9 @@ uint32_t TIndexOrder::Find(std::string_view text, bool exact) {
     const int len = SearchKey(text, exact, key);
     TSemaphoreGuard g(semaphore_, false, "Find");
     TMdxItem it;
+    run_.length = 0;
     if (!mdx_.Seek(active_, key.data(), len, it)) return 0;
-    return Matches(it.key.data(), key, len) ? it.recNo : 0;
+    return Ran(true, 0, Matches(it.key.data(), key, len) ? it.recNo : 0);
 }
 
 bool TIndexOrder::KeyMatches(const char* raw, std::string_view text, bool exact) const {
@@ -252,30 +288,51 @@ bool TIndexOrder::KeyMatches(const char* raw, std::string_view text, bool exact)
     return Matches(it.key.data(), key, len);
 }
 
-void TIndexOrder::Appended(const char* raw, uint32_t recNo) {
+void TIndexOrder::Append(const char* raw, uint32_t recNo, const std::function<void()>& write) {
     TSemaphoreGuard g(semaphore_, true, "Append");
+    write();
     mdx_.Reload();
+    const TIndexStamp stamp = mdx_.Stamp();
+    if (stamp.present && (stamp.stale || stamp.records + 1 != recNo)) {
+        if (!stamp.stale) mdx_.WriteStamp(stamp.records, true);
+        return;
+    }
     std::vector<uint8_t> key;
     for (size_t t = 0; t < exprs_.size(); ++t) {
         key.resize(size_t(exprs_[t].length));
         exprs_[t].Build(raw, key.data());
         mdx_.InsertKey(int(t), key.data(), recNo);
     }
+    if (stamp.present) mdx_.WriteStamp(recNo, false);
 }
 
-void TIndexOrder::Replaced(const char* oldRaw, const char* newRaw, uint32_t recNo) {
+void TIndexOrder::Replace(const char* oldRaw, const char* newRaw, uint32_t recNo,
+                          const std::function<void()>& write) {
     TSemaphoreGuard g(semaphore_, true, "Replace");
-    mdx_.Reload();
-    std::vector<uint8_t> oldKey, newKey;
+    std::vector<std::vector<uint8_t>> oldKeys(exprs_.size()), newKeys(exprs_.size());
+    bool moves = false;
     for (size_t t = 0; t < exprs_.size(); ++t) {
-        oldKey.resize(size_t(exprs_[t].length));
-        newKey.resize(oldKey.size());
-        exprs_[t].Build(oldRaw, oldKey.data());
-        exprs_[t].Build(newRaw, newKey.data());
-        if (oldKey == newKey) continue;
-        mdx_.RemoveKey(int(t), oldKey.data(), recNo);
-        mdx_.InsertKey(int(t), newKey.data(), recNo);
+        oldKeys[t].resize(size_t(exprs_[t].length));
+        newKeys[t].resize(oldKeys[t].size());
+        exprs_[t].Build(oldRaw, oldKeys[t].data());
+        exprs_[t].Build(newRaw, newKeys[t].data());
+        moves = moves || oldKeys[t] != newKeys[t];
     }
+    if (!moves) {
+        write();
+        return;
+    }
+    mdx_.Reload();
+    const TIndexStamp stamp = mdx_.Stamp();
+    const bool marks = stamp.present && !stamp.stale;
+    if (marks) mdx_.WriteStamp(stamp.records, true);
+    write();
+    for (size_t t = 0; t < exprs_.size(); ++t) {
+        if (oldKeys[t] == newKeys[t]) continue;
+        mdx_.RemoveKey(int(t), oldKeys[t].data(), recNo);
+        mdx_.InsertKey(int(t), newKeys[t].data(), recNo);
+    }
+    if (marks) mdx_.WriteStamp(stamp.records, false);
 }
 
 } // namespace qm::table

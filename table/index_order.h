@@ -5,6 +5,7 @@
 // index semaphore.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_set>
@@ -48,9 +49,14 @@ public:
     // Makes the tag of that name (any case) the active order; false when the file has none.
     bool SelectTag(std::string_view name);
 
-    // Whether every tag's pages hold together and name only records 1..count
-    // (under the semaphore's read lock); the first fault goes to `fault`.
-    bool FitsTable(TDbfFile& table, uint32_t count, std::string& fault);
+    // Whether the index is known to hold the table's records, decided under the
+    // semaphore's read lock (so no copy appends meanwhile): its stamp is not
+    // stale and names the table's record count, and every tag's pages hold
+    // together and name only records 1..count. The first fault goes to `fault`.
+    bool FitsTable(TDbfFile& table, std::string& fault);
+    // Marks the index stale (under the write lock): the table is about to
+    // change without it, or has. Nothing for a read-only index.
+    void MarkStale();
 
     // Key order of the active tag; 0 when there is no such record.
     uint32_t First();
@@ -62,10 +68,22 @@ public:
     uint32_t Find(std::string_view text, bool exact);
     // Whether a record's key qualifies for Find(text, exact).
     bool KeyMatches(const char* raw, std::string_view text, bool exact) const;
+    // Records handed out one after the other in one direction since the walk
+    // began (First, Last, Find, or a move elsewhere): a walk of a sound index
+    // never hands out more than the table has.
+    uint64_t RunLength() const { return run_.length; }
 
-    // Keys of a record just written.
-    void Appended(const char* raw, uint32_t recNo);
-    void Replaced(const char* oldRaw, const char* newRaw, uint32_t recNo);
+    // Writes record recNo through `write` and adds its keys, both under the
+    // semaphore's write lock, so that no copy ever finds the record without
+    // its keys. An index the table has outgrown meanwhile (a copy appended
+    // without it) gets no keys but the stale mark.
+    void Append(const char* raw, uint32_t recNo, const std::function<void()>& write);
+    // Rewrites record recNo through `write` and moves its keys, both under the
+    // semaphore's write lock. When a key changes, the index carries the stale
+    // mark from before the write until its keys are moved, so a copy killed in
+    // between leaves an index the next exclusive open rebuilds.
+    void Replace(const char* oldRaw, const char* newRaw, uint32_t recNo,
+                 const std::function<void()>& write);
 
 private:
     TMdxItem ItemOf(const char* raw, uint32_t recNo) const;
@@ -96,6 +114,13 @@ private:
         std::unordered_set<uint32_t> seen;
     } walk_;
     void StartWalkAt(bool forward, uint32_t recNo, const uint8_t* key, size_t length);
+    struct TRun {
+        bool forward = true;
+        uint32_t last = 0;
+        uint64_t length = 0;
+    } run_;
+    // Counts the record `recNo` (0: the end) handed out from `from` in the direction.
+    uint32_t Ran(bool forward, uint32_t from, uint32_t recNo);
 };
 
 } // namespace qm::table

@@ -30,6 +30,13 @@ constexpr int kThHasFor = 245;
 constexpr int kThFor = 762;
 constexpr int kExpressionRoom = 221;
 
+// The engine's stamp in the header's reserved bytes.
+constexpr int kStampOffset = 48;
+constexpr uint8_t kStampSignature[4] = {'Q', 'M', 'X', 'S'};
+constexpr int kStampRecords = kStampOffset + 4;
+constexpr int kStampState = kStampOffset + 8;
+constexpr int kStampLength = 9;
+
 uint8_t* EntryAt(std::vector<uint8_t>& h, int entry) {
     return h.data() + kMdxTagTableOffset + kMdxTagEntryLength * (entry - 1);
 }
@@ -236,6 +243,24 @@ void TMdxFile::ReadTags() {
         t.maxKeys = MaxKeysPerPage(t.keyLength);
         tags_.push_back(std::move(t));
     }
+}
+
+TIndexStamp TMdxFile::Stamp() const {
+    TIndexStamp s;
+    const uint8_t* h = header_.data();
+    s.present = std::memcmp(h + kStampOffset, kStampSignature, 4) == 0;
+    if (!s.present) return s;
+    s.records = Get32(h + kStampRecords);
+    s.stale = h[kStampState] != 0;
+    return s;
+}
+
+void TMdxFile::WriteStamp(uint32_t records, bool stale) {
+    uint8_t* h = header_.data();
+    std::memcpy(h + kStampOffset, kStampSignature, 4);
+    Put32(h + kStampRecords, records);
+    h[kStampState] = stale ? 1 : 0;
+    WriteAt(h + kStampOffset, kStampLength, kStampOffset);
 }
 
 void TMdxFile::WriteHeader() {

@@ -37,6 +37,16 @@ inline constexpr int kMdxTagEntryLength = 32;
 inline constexpr int kMdxTagTableOffset = 544;
 inline constexpr int kMdxMaxTags = (kMdxHeaderSize - kMdxTagTableOffset) / kMdxTagEntryLength;
 
+// What the index covers, as the engine that last changed it wrote down: the
+// table's record count at that change, or the mark that the table has changed
+// without it (a pack, a copy working without the index). An index written by
+// another program has no stamp.
+struct TIndexStamp {
+    bool present = false;
+    bool stale = false;
+    uint32_t records = 0;
+};
+
 struct TTagSpec {
     std::string name;    // up to 10 characters
     std::string keyExpr; // at most 220 characters
@@ -86,11 +96,18 @@ public:
     // Still the file at its path (another copy's rebuild renames a new one in).
     bool IsAtPath() { return file_ && StillAtPath(*file_, path_); }
     const std::string& Path() const { return path_; }
+    bool ReadOnly() const { return readOnly_; }
     const std::vector<TMdxTag>& Tags() const { return tags_; }
     const uint8_t* Header() const { return header_.data(); }
 
     // Re-reads the header and the tag table: another copy may have grown the file.
     void Reload();
+
+    // The stamp as last read (Open, Reload) or written.
+    TIndexStamp Stamp() const;
+    // Writes the stamp: the index holds the keys of records 1..records, or
+    // (stale) the table has changed without it.
+    void WriteStamp(uint32_t records, bool stale);
 
     // Adds a tag holding `count` keys (count x keyLength bytes in `keys`, the
     // record of key i in recNos[i]): builds its B-tree, appends the tree and the

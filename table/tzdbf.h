@@ -205,6 +205,10 @@ private:
     bool CreateFromFields();
     void OpenArea();
     void OpenProductionIndex();
+    // Opens the production index a table's header names; one that cannot be
+    // read is rebuilt on an exclusive open (from the tag definitions that
+    // survive), else the table goes on in record order.
+    void OpenOrRecoverProductionIndex(const std::string& file);
     // A production index that does not fit the table (another program cut the
     // table short) is rebuilt on an exclusive open; a shared open goes on in
     // record order and tells how to rebuild it.

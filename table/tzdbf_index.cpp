@@ -2,6 +2,7 @@
 #include <algorithm>
 
 #include "engine_util.h"
+#include "index_recovery.h"
 #include "table_check.h"
 #include "tzdbf.h"
 
@@ -44,6 +45,11 @@ bool SameIndexList(const std::vector<std::string>& a, const std::vector<std::str
     for (size_t i = 0; i < a.size(); ++i)
         if (UpperAscii(Trim(a[i])) != UpperAscii(Trim(b[i]))) return false;
     return true;
+}
+
+std::string ReindexAdvice(const TDbfFile& table) {
+    return "the table is shown in record order. Rebuild the index with \"qmtable reindex " +
+           table.DisplayName() + "\" while no other copy has the table open.";
 }
 
 } // namespace
@@ -119,12 +125,38 @@ bool TTzDbf::RebuildProductionIndex(const std::string& file, const std::vector<T
     return true;
 }
 
+void TTzDbf::OpenOrRecoverProductionIndex(const std::string& file) {
+    TDbfFile& table = area_.File();
+    std::string fault;
+    try {
+        TReportingOff quiet;
+        area_.SetIndexTo(file);
+        return;
+    } catch (const EZezudError& e) {
+        if (e.Error() == TErrorCode::SharingViolation) throw;
+        // Missing or damaged: the records are intact and the table stays usable.
+        fault = e.what();
+    }
+    const bool mayBuild = table.Exclusive() && !table.ReadOnly();
+    const std::vector<TTagSpec> tags =
+        mayBuild ? RecoverTagSpecs(file, table) : std::vector<TTagSpec>{};
+    if (!tags.empty()) {
+        area_.MakeIndex(tags, file);
+        area_.SetIndexTo(file);
+        ShowEngineMessage("The index " + file + " of " + table.DisplayName() +
+                          " could not be read (" + fault + ") and has been rebuilt.");
+        return;
+    }
+    ShowEngineMessage("The index " + file + " of " + table.DisplayName() + " cannot be read (" +
+                      fault + "): " + ReindexAdvice(table));
+}
+
 void TTzDbf::OpenProductionIndex() {
     TDbfFile& table = area_.File();
     const std::string file = ResolveNameCase(WithExtension(table.Path(), "MDX"));
     if (indexList_.empty()) {
         // Only a table that says it has a production index opens one.
-        if (table.ProductionIndexFlag() != 0) area_.SetIndexTo(file);
+        if (table.ProductionIndexFlag() != 0) OpenOrRecoverProductionIndex(file);
         return;
     }
     table.SetProductionIndexFlag(true);
@@ -172,9 +204,8 @@ void TTzDbf::OpenProductionIndex() {
 void TTzDbf::KeepProductionIndexFit() {
     TDbfFile& table = area_.File();
     const std::string file = area_.Order().Path();
-    const uint32_t count = table.Shared() ? table.RefreshCountFromSize() : table.RecordCount();
     std::string fault;
-    if (area_.Order().FitsTable(table, count, fault)) return;
+    if (area_.Order().FitsTable(table, fault)) return;
     if (table.Exclusive() && !table.ReadOnly()) {
         const std::vector<TTagSpec> tags = area_.Order().TagSpecs();
         area_.CloseIndexes();
@@ -184,11 +215,12 @@ void TTzDbf::KeepProductionIndexFit() {
                           fault + ") and has been rebuilt.");
         return;
     }
+    // Decided under the index lock: the index does not hold the records, and
+    // stays marked so until it is rebuilt, whatever the record count does.
+    area_.Order().MarkStale();
     area_.CloseIndexes();
     ShowEngineMessage("The index " + file + " does not fit " + table.DisplayName() + " (" + fault +
-                      "): the table is shown in record order. Rebuild the index with "
-                      "\"qmtable reindex " +
-                      table.DisplayName() + "\" while no other copy has the table open.");
+                      "): " + ReindexAdvice(table));
 }
 
 } // namespace qm::table

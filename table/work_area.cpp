@@ -286,6 +286,7 @@ bool TWorkArea::OrderedWalk(uint32_t rec, bool forward) {
     // a copy without it open has made stale).
     uint64_t passed = 0;
     while (rec != 0) {
+        CheckRun("Skip");
         Go(rec);
         if (!Hidden()) return true;
         if (++passed > uint64_t(file_.RecordCount()) + 1)
@@ -294,6 +295,15 @@ bool TWorkArea::OrderedWalk(uint32_t rec, bool forward) {
         rec = forward ? order_.Next(raw_.data(), rec) : order_.Prior(raw_.data(), rec);
     }
     return false;
+}
+
+void TWorkArea::CheckRun(const char* operation) {
+    // One walk meets each record once: across calls too (First, then Next
+    // after Next), a walk handing out more records than the table has goes
+    // round in a circle. Appends by other copies may have grown the table.
+    if (order_.RunLength() <= file_.RecordCount() || order_.RunLength() <= Count()) return;
+    Fail(TErrorCode::CorruptedIndex,
+         "Corrupted index file: " + order_.Path() + " (the order leads round) [" + operation + "]");
 }
 
 bool TWorkArea::FirstVisible() {
@@ -590,15 +600,20 @@ void TWorkArea::Append() {
     }
     TypedToRaw();
     const uint32_t n = file_.RecordCount() + 1;
-    try {
-        file_.WriteRecord(n, raw_.data());
-    } catch (...) {
-        countFresh_ = false;
-        throw;
-    }
+    const auto write = [&] {
+        try {
+            file_.WriteRecord(n, raw_.data());
+        } catch (...) {
+            countFresh_ = false;
+            throw;
+        }
+    };
+    if (order_.IsOpen())
+        order_.Append(raw_.data(), n, write);
+    else
+        write();
     recNo_ = n;
     eof_ = bof_ = false;
-    if (order_.IsOpen()) order_.Appended(raw_.data(), n);
 }
 
 void TWorkArea::Replace() {
@@ -613,8 +628,11 @@ void TWorkArea::Replace() {
     // The old keys come from the record as it is in the file.
     if (order_.IsOpen()) file_.ReadRecord(recNo_, scratch_.data());
     TypedToRaw();
-    file_.WriteRecord(recNo_, raw_.data());
-    if (order_.IsOpen()) order_.Replaced(scratch_.data(), raw_.data(), recNo_);
+    if (order_.IsOpen())
+        order_.Replace(scratch_.data(), raw_.data(), recNo_,
+                       [&] { file_.WriteRecord(recNo_, raw_.data()); });
+    else
+        file_.WriteRecord(recNo_, raw_.data());
 }
 
 void TWorkArea::DeleteRec() {
@@ -660,6 +678,9 @@ void TWorkArea::Pack() {
             Fail(e.Error(), e.Context());
         }
     }
+    // From here the index no longer holds the records: should the pack stop
+    // halfway (the next open finishes the swap), the index says so.
+    if (order_.IsOpen()) order_.MarkStale();
     uint32_t survivors = 0;
     try {
         survivors = file_.Pack(&memo_);
@@ -717,6 +738,7 @@ bool TWorkArea::FindKey(std::string_view text, bool exact) {
     // Past hidden records as OrderedWalk goes: never more of them than the table has.
     uint64_t passed = 0;
     while (rec != 0) {
+        CheckRun("Find");
         Go(rec);
         if (!order_.KeyMatches(raw_.data(), text, exact)) break;
         if (!Hidden()) return true;

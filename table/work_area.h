@@ -180,6 +180,8 @@ private:
     bool autoFix_ = false;
     // Walks the active order from `rec` to a visible record; false when none.
     bool OrderedWalk(uint32_t rec, bool forward);
+    // Fails when the active order's walk has handed out more records than the table has.
+    void CheckRun(const char* operation);
     void RebuildIndex();
 
     TIndexOrder order_;

@@ -18,6 +18,7 @@
 #include "engine_error.h"
 #include "engine_util.h"
 #include "index_order.h"
+#include "index_recovery.h"
 #include "mdx_file.h"
 #include "memo_file.h"
 #include "table_check.h"
@@ -434,14 +435,12 @@ int Pack(const std::string& file, bool ansi) {
 int Reindex(const std::string& file) {
     TDbfFile f;
     OpenWaiting(file, [&] { f.Open(AddDefaultExtension(file), true, false, false); });
-    const std::string index = ResolveNameCase(WithExtension(f.Path(), "MDX"));
-    std::vector<TTagSpec> tags;
-    {
-        TMdxFile mdx;
-        mdx.Open(index, true);
-        for (const TMdxTag& t : mdx.Tags())
-            tags.push_back({t.name, t.expression, t.forExpr, t.descending, t.unique});
-    }
+    const std::string index = ProductionIndexName(f);
+    // Built from the records, whatever is left of the old file.
+    const std::vector<TTagSpec> tags = RecoverTagSpecs(index, f);
+    if (tags.empty())
+        Fail(TErrorCode::CorruptedIndex,
+             "No tag definitions of " + index + " are left to rebuild it from [Reindex]");
     TIndexOrder::Build(f, index, tags);
     f.SetProductionIndexFlag(true);
     f.Close();

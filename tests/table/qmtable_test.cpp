@@ -10,33 +10,16 @@
 
 #include "dbf_file.h"
 #include "memo_file.h"
+#include "qmtable_run.h"
 #include "table_test_util.h"
 #include "tzdbf.h"
 
 namespace qm::table {
 namespace {
 
-struct TRun {
-    int status = -1;
-    std::string out; // standard output and standard error
-};
-
-TRun QmTable(const std::string& args) {
-    TRun r;
-    const std::string cmd = std::string("'" QM_QMTABLE "' ") + args + " 2>&1";
-    FILE* p = popen(cmd.c_str(), "r");
-    if (!p) return r;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-    const int st = pclose(p);
-    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
-    return r;
-}
-
-std::string Quote(const std::string& s) {
-    return "'" + s + "'";
-}
+using testing::QmTable;
+using testing::Quote;
+using testing::TRun;
 
 class QmTableTest : public testing::TableTest {};
 
