@@ -722,8 +722,15 @@ private:
         const TCopy& c = check[0];
         if (c.hung)
             found.push_back("qmtable check hangs");
-        else if (c.status != 0)
-            found.push_back("qmtable check exits " + std::to_string(c.status) + ": " + Tail(c.out));
+        else if (c.status != 0) {
+            // One finding a line, each after the table's name.
+            std::istringstream lines(c.out);
+            for (std::string line; std::getline(lines, line);) {
+                if (line.rfind(table_ + ": ", 0) == 0) line = line.substr(table_.size() + 2);
+                found.push_back("qmtable check: " + line + " [exit " + std::to_string(c.status) +
+                                "]");
+            }
+        }
     }
 
     void CheckRecords(const std::vector<TRecord>& records, std::vector<std::string>& found) {
@@ -824,7 +831,7 @@ std::string KillFindingKinds(const TKillStats& s) {
             const char c = text[i];
             if (c >= '0' && c <= '9') {
                 if (kind.empty() || kind.back() != '#') kind += '#';
-            } else if (c == '(' || c == '"' || c == ':' || c == ';') {
+            } else if (c == '(' || c == '"' || c == ';' || c == '[') {
                 break;
             } else if (!(c == '-' && !kind.empty() && kind.back() == '#')) {
                 kind += c;
