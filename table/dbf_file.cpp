@@ -300,6 +300,7 @@ void TDbfFile::Open(const std::string& fileName, bool exclusive, bool readOnly,
     const uint32_t start = autoFixRecCount ? 0 : std::min(headerCount, sizeCount);
     count_ = CountValidFrom(start, sizeCount, true);
     knownCount_ = count_;
+    if (exclusive_ && !readOnly_) SettleEnd(headerCount, size);
     // With the table to ourselves, what a killed copy left beside it goes.
     if (exclusive_) {
         std::error_code ec;
@@ -307,6 +308,20 @@ void TDbfFile::Open(const std::string& fileName, bool exclusive, bool readOnly,
         if (ec) real = path_;
         RemoveLeftoverTemporaries(real, HasMemo() ? MemoFileName(real, Version()) : "");
     }
+}
+
+void TDbfFile::SettleEnd(uint32_t headerCount, off_t size) {
+    const std::string failText = "File:  " + display_ + " [USE/OpenDbf]";
+    const off_t end = RecordOffset(count_ + 1);
+    uint8_t at = 0;
+    const bool after = size > end && file_->ReadAt(&at, 1, end) == 1;
+    // Fewer bytes than a record, starting like one: an append cut short.
+    if (after && size - end < recordLength_ && ValidFlag(at)) {
+        if (int r = file_->Truncate(end); r < 0) FailIo(r, TIoKind::Write, failText);
+        size = end;
+    }
+    if (size <= end && Version() != 0x02) WriteEof(count_);
+    if (headerCount != count_) RewriteHeader();
 }
 
 uint32_t TDbfFile::CountFromSize(off_t size) const {

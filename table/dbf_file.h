@@ -166,6 +166,10 @@ private:
                      const std::string& failText);
     static void CopyOwnership(const std::string& from, const std::string& to);
     uint32_t CountFromSize(off_t size) const;
+    // With the table to ourselves: what a killed append left after the records
+    // (a header counting fewer of them, a torn record, no end-of-file mark) is
+    // set right.
+    void SettleEnd(uint32_t headerCount, off_t size);
     static bool ValidFlag(uint8_t flag);
     // The number of records: `known` ones, then every following whole record
     // up to `limit` that starts with a valid deletion flag.
