@@ -177,6 +177,24 @@ void TMemoFile::Open(const std::string& tablePath, uint8_t tableVersion, bool sh
         if (bs != 0) blockSize_ = bs;
     }
     file_ = std::move(f);
+    if (!shared && !readOnly) SettleNextFree();
+}
+
+void TMemoFile::SettleNextFree() {
+    const std::string failText = path_ + " [UpdateMemoHeader()]";
+    const off_t size = file_->Size();
+    if (size < 0) FailIo(int(size), TIoKind::Read, failText);
+    uint8_t nb[4];
+    if (int r = ReadAll(*file_, nb, sizeof nb, 0); r < 0) FailHeader(r, TIoKind::Read, failText);
+    const uint64_t next = kind_ == 0xF5 ? GetBe32(nb) : GetLe32(nb);
+    const uint64_t bs = blockSize_;
+    if (next != 0 && next * bs + bs > uint64_t(size)) return;
+    const uint32_t past = uint32_t(std::min<uint64_t>((uint64_t(size) + bs - 1) / bs, UINT32_MAX));
+    if (kind_ == 0xF5)
+        PutBe32(nb, past);
+    else
+        PutLe32(nb, past);
+    if (int r = WriteAll(*file_, nb, sizeof nb, 0); r < 0) FailHeader(r, TIoKind::Write, failText);
 }
 
 std::string TMemoFile::CheckReference(int32_t block) {

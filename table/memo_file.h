@@ -92,6 +92,10 @@ public:
     void Adopt(std::unique_ptr<IFile> file) { file_ = std::move(file); }
 
 private:
+    // With the table to ourselves: a header whose next free block lies inside
+    // the file (a copy killed between a memo's write and the header's) is set
+    // past the end, where other programs write their next memo.
+    void SettleNextFree();
     void LockMemo(const std::string& caller);
     void UnlockMemo();
 
