@@ -7,6 +7,8 @@
 //
 //   RequireSoundLog(log);   // the open log; throws LogDamageError
 
+#include "log/log_file_read.h"
+
 #include "tzdbf.h"
 
 #include <cstdint>
@@ -32,10 +34,27 @@ struct LogDamage {
     std::string what;    // "record 3 is cut short: ..."
 };
 
-// The first fault of a log file's bytes (header to end) in file order, or none. `fields` are the
-// table's fields as the engine opened them; their date fields are checked.
-std::optional<LogDamage> FindLogDamage(std::string_view image,
-                                       const std::vector<table::TFieldDef>& fields);
+// The first fault of a log file in file order, fed by ReadLogFile. `fields` are the table's
+// fields as the engine opened them; their date fields are checked.
+class LogStructureCheck : public LogFileVisitor {
+public:
+    explicit LogStructureCheck(std::vector<table::TFieldDef> fields);
+    void Header(std::string_view header, uint64_t fileSize) override;
+    void Record(uint64_t n, std::string_view record) override;
+    void Tail(std::string_view rest) override;
+    // The first fault; none for a sound file (once the whole file was read).
+    const std::optional<LogDamage>& Damage() const { return damage_; }
+
+private:
+    void Found(LogDamage::Kind kind, uint64_t record, std::string what);
+    std::vector<table::TFieldDef> fields_;
+    std::vector<const table::TFieldDef*> dates_;
+    uint32_t count_ = 0;
+    size_t recordLength_ = 0;
+    uint64_t whole_ = 0;
+    bool headerSound_ = false;
+    std::optional<LogDamage> damage_;
+};
 
 class LogDamageError : public std::runtime_error {
 public:
@@ -49,14 +68,10 @@ private:
 // "The mailing log PATH is damaged: record 3 is cut short: ..."
 std::string LogDamageText(const std::string& path, const LogDamage& damage);
 
-// The open log's file read whole under the shared append lock, with its first fault. A header
-// count behind the file is read again after a moment first: another copy may be between its
-// append and the header rewrite of its close.
-struct CheckedLog {
-    std::string image;
-    std::optional<LogDamage> damage;
-};
-CheckedLog ReadCheckedLog(table::TTzDbf& log);
+// Reads the open log's file once under the shared append lock (ReadLogFile) and returns its
+// first fault; `also` sees the same pass. A header count behind the file is read again after a
+// moment first: another copy may be between its append and the header rewrite of its close.
+std::optional<LogDamage> ReadCheckedLog(table::TTzDbf& log, LogFileVisitor* also = nullptr);
 
 // ReadCheckedLog that throws LogDamageError for a damaged log.
 void RequireSoundLog(table::TTzDbf& log);
