@@ -91,8 +91,11 @@ void LogStructureCheck::Record(uint64_t n, std::string_view record) {
 
 void LogStructureCheck::Tail(std::string_view rest) {
     if (!headerSound_) return;
-    const bool endMark = rest.size() == 1 && rest[0] == '\x1A';
-    if (!rest.empty() && !endMark)
+    if (rest.size() > 1 && rest[0] == '\x1A')
+        return Found(Kind::CutShort, whole_ + 1,
+                     std::to_string(rest.size() - 1) + " bytes follow the end-of-file mark after " +
+                         (whole_ ? "record " + std::to_string(whole_) : "the header"));
+    if (!rest.empty() && rest[0] != '\x1A')
         return Found(Kind::CutShort, whole_ + 1,
                      "record " + std::to_string(whole_ + 1) + " is cut short: the file ends " +
                          std::to_string(rest.size()) + " bytes into its " +
