@@ -9,6 +9,7 @@
 #include "log/log_csv.h"
 #include "log/log_export.h"
 #include "log/log_source.h"
+#include "log/log_structure_check.h"
 #include "log/log_table.h"
 #include "log/report_document.h"
 #include "log/report_layout.h"
@@ -155,6 +156,7 @@ void RunLogReport(LogUi& ui, const QString& logPath, const QString& projectPath,
     TableCloser closer(*log);
     try {
         log->Open();
+        RequireSoundLog(*log);
         if (log->RecCount() == 0) {
             ui.Error(QStringLiteral("Report is empty."));
             return;
@@ -223,6 +225,7 @@ void RunFirmMailingBook(LogUi& ui, const QString& logPath, const std::array<QStr
     TableCloser closer(*log);
     try {
         log->Open();
+        RequireSoundLog(*log);
         QList<BookPiece> pieces = ReadBookPieces(*log, range);
         if (pieces.isEmpty()) {
             ui.Information(QStringLiteral("No mail pieces were logged from %1 to %2.")
@@ -249,6 +252,7 @@ void RunExportLog(LogUi& ui, const QString& logPath) {
     TableCloser closer(*log);
     try {
         log->Open();
+        RequireSoundLog(*log);
         WriteLogExport(*log, fileName, range);
     } catch (const std::exception& e) {
         ui.Error(QStringLiteral("Error on export: ") + Text(e));

@@ -62,6 +62,9 @@ enum class LogReport { FullDetail = 0, ShortDetail = 1 };
 // system's long time format.
 QString MyTimeText(const QDateTime& now);
 
+// The report, the firm mailing book and the export read the log only when its structure is
+// sound (log_structure_check.h); a damaged log is shown as an error and nothing is output.
+
 // The log report: "Report is empty." for an empty log, else the report in `order` to the
 // preview or the printer, its "MyTime" read from the clock of core/clock.h. The project is
 // read for every run; its errors are shown.

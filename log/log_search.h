@@ -3,10 +3,12 @@
 // record compactly, so that filtering and ordering 100,000 pieces need no further reads.
 //
 //   LogSearchIndex index;
-//   index.Read(log);                       // the open log
+//   LogSearchIndex::Filler filler(index, fields, log.TableLanguage());
+//   ReadCheckedLog(log, &filler);            // the open log
 //   LogQuery q = LogQuery::Of("9214 8901", from, to);
 //   if (index.Matches(recNo, q)) ...
 
+#include "log/log_file_read.h"
 #include "log/log_order.h"
 #include "tzdbf.h"
 
@@ -14,6 +16,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace qm {
@@ -28,9 +31,6 @@ struct LogQuery {
     bool Empty() const { return text.empty() && from == 0 && to == 0; }
 };
 
-// YYYYMMDD of a date text in the engine's date format; 0 for a blank or unreadable date.
-int LogDateKey(const std::string& display);
-
 // The tracking number without its blanks.
 QString UngroupedNumber(const QString& mailernum);
 
@@ -39,8 +39,31 @@ QString TrackingUrlFor(const QString& mailernum);
 
 class LogSearchIndex {
 public:
-    // Reads every record of the open log (one sequential pass).
-    void Read(table::TTzDbf& log);
+    // Fills the index from one pass over the log's file (ReadLogFile, ReadCheckedLog): the
+    // whole records up to the first that begins with neither a blank nor "*", as the engine
+    // counts a shared table's records. `fields` and `lang` are the open log's.
+    class Filler : public LogFileVisitor {
+    public:
+        Filler(LogSearchIndex& index, const std::vector<table::TFieldDef>& fields,
+               table::TTableLanguage lang);
+        void Header(std::string_view header, uint64_t fileSize) override;
+        void Record(uint64_t n, std::string_view record) override;
+        void Tail(std::string_view) override {}
+
+    private:
+        // Appends the field's text as the engine shows it (decoded, trailing blanks cut);
+        // `upper` in upper case, without blanks unless `blanks`.
+        void Append(std::string_view record, const table::TFieldDef* f, bool upper, bool blanks);
+        LogSearchIndex& index_;
+        table::TTableLanguage lang_;
+        const table::TFieldDef* names_[4] = {};
+        const table::TFieldDef* city_ = nullptr;
+        const table::TFieldDef* zip_ = nullptr;
+        const table::TFieldDef* date_ = nullptr;
+        const table::TFieldDef* number_ = nullptr;
+        bool ended_ = false;
+    };
+
     uint32_t Count() const { return uint32_t(rows_.size()); }
     bool Deleted(uint32_t recNo) const { return Row(recNo).deleted; }
     // True when the record is not deleted and matches the text (addressee name, tracking
@@ -54,17 +77,21 @@ public:
     int Date(uint32_t recNo) const { return Row(recNo).date; }
 
 private:
+    // The searched texts of every record lie one after another in text_; an entry keeps
+    // where its texts begin and their lengths (one allocation for the log, not five a record).
+    enum Part { kNames, kName0, kDigits, kCity, kZip, kParts };
     struct Entry {
-        std::string names;  // the addressee lines, upper case, '\n' between
-        std::string name0;  // first addressee line as stored (the name order's key)
-        std::string digits; // tracking number without blanks
-        std::string city;   // upper case
-        std::string zip;
+        uint64_t at = 0;
+        uint16_t length[kParts] = {};
         int date = 0;
         bool deleted = false;
     };
     const Entry& Row(uint32_t recNo) const { return rows_[recNo - 1]; }
+    // names: the addressee lines, upper case, '\n' between; name0: the first line as stored
+    // (the name order's key); digits: the tracking number without blanks; city: upper case.
+    std::string_view Text(const Entry& e, Part part) const;
     std::vector<Entry> rows_;
+    std::string text_;
 };
 
 } // namespace qm

@@ -1,6 +1,7 @@
 #include "log/ui/log_window.h"
 
 #include "core/mailer_proof.h"
+#include "log/log_structure_check.h"
 #include "log/log_table.h"
 #include "tzdbf.h"
 #include "tzdbf_model.h"
@@ -252,15 +253,26 @@ void LogWindow::Reload() {
     const QFileInfo info(path_);
     seenSize_ = info.exists() ? info.size() : -1;
     seenTime_ = info.exists() ? info.lastModified() : QDateTime();
+    QString trouble;
     try {
         table::TReportingOff quiet;
         if (!table_->Active() && info.exists()) table_->Open();
-        if (table_->Active()) index_.Read(*table_);
+        if (table_->Active()) {
+            // One pass over the file under the shared lock serves the check and the index.
+            std::vector<table::TFieldDef> fields;
+            for (int i = 0; i < table_->FieldCount(); ++i) fields.push_back(table_->FieldDef(i));
+            LogSearchIndex::Filler filler(index_, fields, table_->TableLanguage());
+            // A damaged log still lists what it holds; reports refuse it.
+            if (const std::optional<LogDamage> damage = ReadCheckedLog(*table_, &filler))
+                trouble = QString::fromStdString(LogDamageText(table_->DbfFileName(), *damage));
+        }
     } catch (const std::exception& e) {
         if (table_->Active()) table_->Close();
         index_ = LogSearchIndex();
-        setWindowTitle(QStringLiteral("Mailing Log - ") + QString::fromStdString(e.what()));
+        trouble = QString::fromStdString(e.what());
     }
+    setWindowTitle(trouble.isEmpty() ? QStringLiteral("Mailing Log")
+                                     : QStringLiteral("Mailing Log - ") + trouble);
     model_->Refresh(); // the proxy orders and filters the new rows on the model's reset
     UpdateButtons();
 }

@@ -212,6 +212,93 @@ TEST_F(CommandLineTest, EveryFailureIsOneLineAndANonZeroExit) {
     EXPECT_FALSE(QFile::exists(File(QStringLiteral("x.csv"))));
 }
 
+// A damaged log stops every output before anything is written: one line naming the log and the
+// record, a non-zero exit, no new file and an existing one as it was. A log without the optional
+// end-of-file byte is sound.
+TEST_F(CommandLineTest, DamagedLogStopsEveryOutputNamingTheRecord) {
+    AppendThree();
+    QFile file(LogPath());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray sound = file.readAll();
+    file.close();
+    const auto u16 = [&](int at) { return int(uchar(sound[at])) | int(uchar(sound[at + 1])) << 8; };
+    const int headerLength = u16(8), recordLength = u16(10);
+    ASSERT_EQ(sound.size(), headerLength + 3 * recordLength + 1);
+    int dateOffset = 0;
+    {
+        const auto log = MakeLogTable(LogPath());
+        log->Open();
+        dateOffset = log->FieldDef(log->FieldIndex("rdate")).offset;
+        log->Close();
+    }
+    const auto record = [&](int n) { return headerLength + (n - 1) * recordLength; };
+
+    struct Case {
+        const char* why;
+        std::function<void(QByteArray&)> damage;
+        const char* says; // empty: the log is sound
+    };
+    const QList<Case> cases = {
+        {"last record cut short", [&](QByteArray& b) { b.chop(recordLength / 2 + 1); },
+         "record 3 is cut short"},
+        {"header counts one more", [](QByteArray& b) { b[4] = 4; }, "record 4"},
+        {"header counts one fewer", [](QByteArray& b) { b[4] = 2; }, "record 3"},
+        {"deletion flag neither blank nor *", [&](QByteArray& b) { b[record(2)] = 'X'; },
+         "record 2"},
+        {"letters in the date",
+         [&](QByteArray& b) { b.replace(record(2) + dateOffset, 8, "2008AB05"); }, "record 2"},
+        {"month 13", [&](QByteArray& b) { b.replace(record(3) + dateOffset, 8, "20081305"); },
+         "record 3"},
+        {"no end-of-file byte", [](QByteArray& b) { b.chop(1); }, ""},
+        {"blank date", [&](QByteArray& b) { b.replace(record(1) + dateOffset, 8, "        "); },
+         ""},
+    };
+    const QStringList existing = {File(QStringLiteral("existing.pdf")),
+                                  File(QStringLiteral("existing.csv"))};
+    for (const Case& c : cases) {
+        QByteArray bytes = sound;
+        c.damage(bytes);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(bytes);
+        file.close();
+        const bool damaged = *c.says != 0;
+        for (const QString& out :
+             {File(QStringLiteral("fresh.pdf")), File(QStringLiteral("fresh.csv")),
+              File(QStringLiteral("fresh.xlsx")), existing[0], existing[1]}) {
+            QFile::remove(out);
+            if (existing.contains(out)) {
+                QFile old(out);
+                ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+                old.write("the report of yesterday");
+            }
+            for (const QStringList& args :
+                 {QStringList{QStringLiteral("--report"), QStringLiteral("short"),
+                              QStringLiteral("--pdf"), out},
+                  QStringList{QStringLiteral("--firm-mailing-book"), QStringLiteral("--pdf"), out},
+                  QStringList{QStringLiteral("--export-log"), out}}) {
+                if (out.endsWith(QStringLiteral("pdf")) != (args[0] != u"--export-log")) continue;
+                SCOPED_TRACE(std::string(c.why) + ": " + args.join(u' ').toStdString());
+                const Outcome run = Quillmark(args);
+                if (!damaged) {
+                    EXPECT_EQ(run.code, 0) << run.err.toStdString();
+                    continue;
+                }
+                EXPECT_EQ(run.code, 1) << run.err.toStdString();
+                EXPECT_EQ(run.err.count(u'\n'), 1) << run.err.toStdString();
+                EXPECT_TRUE(run.err.contains(LogPath())) << run.err.toStdString();
+                EXPECT_TRUE(run.err.contains(QString::fromLatin1(c.says))) << run.err.toStdString();
+                if (existing.contains(out)) {
+                    QFile old(out);
+                    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+                    EXPECT_EQ(old.readAll(), QByteArray("the report of yesterday"));
+                } else {
+                    EXPECT_FALSE(QFile::exists(out));
+                }
+            }
+        }
+    }
+}
+
 // Where --pdf and --export-log may write: never on the office's own files (by name or through a
 // link) nor into a folder, FIFO or device; a link to an ordinary file is replaced, not followed.
 TEST_F(CommandLineTest, OutputsNeverLandOnTheOfficesFilesOrOnWhatIsNotAFile) {

@@ -8,6 +8,9 @@
 
 #include <QRegularExpression>
 
+#include <memory>
+#include <vector>
+
 namespace qm::testing {
 namespace {
 
@@ -238,6 +241,75 @@ TEST_F(LogCommandTest, DamagedLogOrProjectIsReportedAndLosesNothing) {
     ASSERT_EQ(second.errors.size(), 2);
     EXPECT_TRUE(second.errors[1].contains(QStringLiteral("no report \"ShortDetail\"")));
     EXPECT_EQ(Records(LogPath()), 5);
+}
+
+// The window's report preview, firm mailing book and export read a log whose structure is sound
+// only: a deletion flag other than blank or "*" in a record, which the engine would take for
+// the end of the records, is shown with the log and the record; nothing is previewed or written.
+TEST_F(LogCommandTest, DamagedRecordStopsPreviewBookAndExport) {
+    AppendFive();
+    QFile file(LogPath());
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    const QByteArray sound = file.readAll();
+    const int headerLength = uchar(sound[8]) | uchar(sound[9]) << 8;
+    const int recordLength = uchar(sound[10]) | uchar(sound[11]) << 8;
+    ASSERT_TRUE(file.seek(headerLength + 3 * recordLength)); // record 4
+    ASSERT_EQ(file.write("\x1A"), 1);
+    file.close();
+
+    ui.exportFile = File(QStringLiteral("x.csv"));
+    ui.bookRange = {QDate(2000, 1, 1), QDate(2030, 1, 1)};
+    ui.bookPreview = true;
+    RunLogReport(ui, LogPath(), CompanionProject(), LogOrder::Record, ReportDestination::Preview,
+                 LogReport::FullDetail);
+    RunFirmMailingBook(ui, LogPath(), {});
+    RunExportLog(ui, LogPath());
+    ASSERT_EQ(ui.errors.size(), 3) << ui.errors.join(u'\n').toStdString();
+    for (const QString& e : ui.errors) {
+        EXPECT_TRUE(e.contains(QStringLiteral("The mailing log ") + LogPath() +
+                               QStringLiteral(" is damaged: record 4 begins with 0x1A")))
+            << e.toStdString();
+    }
+    EXPECT_EQ(ui.previews, 0);
+    EXPECT_FALSE(QFile::exists(ui.exportFile));
+    EXPECT_TRUE(ui.infos.isEmpty()) << ui.infos.join(u'\n').toStdString();
+}
+
+// Other copies append while reports and exports run: the check waits for no half-written
+// append and takes no other copy's append in progress for damage.
+TEST_F(LogCommandTest, AppendsOfOtherCopiesAreNoDamage) {
+    AppendFive();
+    std::vector<std::unique_ptr<QProcess>> copies;
+    for (const char* name : {"P", "Q"}) {
+        auto& p = copies.emplace_back(std::make_unique<QProcess>());
+        p->start(QStringLiteral(QM_LOG_APPEND_HELPER),
+                 {LogPath(), QStringLiteral("20"), QString::fromLatin1(name)});
+        ASSERT_TRUE(p->waitForStarted());
+    }
+    for (auto& p : copies) {
+        p->write("go\n");
+        ASSERT_TRUE(p->waitForBytesWritten(10000));
+        p->closeWriteChannel();
+    }
+    int runs = 0;
+    auto running = [&] {
+        bool any = false;
+        for (auto& p : copies) any = !p->waitForFinished(1) || any; // notices an ended copy
+        return any;
+    };
+    while ((running() || runs < 3) && runs < 1000) {
+        ScriptedUi each;
+        each.exportFile = File(QStringLiteral("run.csv"));
+        RunExportLog(each, LogPath());
+        ASSERT_TRUE(each.errors.isEmpty()) << runs << ": " << each.errors.join(u'\n').toStdString();
+        ++runs;
+    }
+    EXPECT_GT(runs, 3);
+    for (auto& p : copies) {
+        if (p->state() != QProcess::NotRunning) ASSERT_TRUE(p->waitForFinished(60000));
+        EXPECT_EQ(p->exitCode(), 0) << p->readAllStandardError().toStdString();
+    }
+    EXPECT_EQ(Records(LogPath()), 45);
 }
 
 TEST_F(LogCommandTest, ClearFlows) {

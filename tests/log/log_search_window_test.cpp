@@ -210,6 +210,42 @@ TEST_F(MailingLogWindowTest, TrackAndReprintCarryTheSelectedNumber) {
     EXPECT_EQ(reprint[0][0].toString(), carter_.mailernum);
 }
 
+// The window lists what a damaged log holds and names the damage in its title until the log is
+// sound again.
+TEST_F(MailingLogWindowTest, ADamagedLogIsNamedInTheTitle) {
+    LogWindow w(LogTablePath());
+    EXPECT_EQ(w.windowTitle(), QStringLiteral("Mailing Log"));
+
+    QFile file(LogPath());
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    const QByteArray sound = file.readAll();
+    const int headerLength = uchar(sound[8]) | uchar(sound[9]) << 8;
+    const int recordLength = uchar(sound[10]) | uchar(sound[11]) << 8;
+    ASSERT_TRUE(file.seek(headerLength + 2 * recordLength + 1)); // record 3's first name byte
+    ASSERT_EQ(file.write("\x81"), 1);                            // u umlaut in code page 437
+    ASSERT_TRUE(file.seek(4));
+    ASSERT_EQ(file.write("\x05"), 1); // the header counts 5 records
+    file.flush();
+    file.setFileTime(QDateTime::currentDateTime().addSecs(5), QFileDevice::FileModificationTime);
+    file.close();
+    EXPECT_TRUE(w.RefreshIfChanged());
+    EXPECT_EQ(w.windowTitle(), QStringLiteral("Mailing Log - The mailing log ") + LogTablePath() +
+                                   QStringLiteral(" is damaged: record 4 is missing: the header "
+                                                  "counts 5 records, the file holds 3 records."));
+    EXPECT_EQ(w.ShownRows(), 3);
+    // The stored byte reads through the log's code page, as the report shows it.
+    Find<QLineEdit>(w, "leLogSearch")->setText(QStringLiteral("\u00FCarol"));
+    EXPECT_EQ(Names(w), QStringList{QStringLiteral("\u00FCarol Carter")});
+
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(sound);
+    file.flush();
+    file.setFileTime(QDateTime::currentDateTime().addSecs(10), QFileDevice::FileModificationTime);
+    file.close();
+    EXPECT_TRUE(w.RefreshIfChanged());
+    EXPECT_EQ(w.windowTitle(), QStringLiteral("Mailing Log"));
+}
+
 TEST_F(MailingLogWindowTest, APieceAnotherCopyLogsAppears) {
     LogWindow w(LogTablePath());
     Find<QLineEdit>(w, "leLogSearch")->setText(QStringLiteral("Z-1"));
