@@ -2,19 +2,13 @@
 
 #include "table_check.h"
 
-#include <chrono>
 #include <cstdio>
-#include <thread>
 
 namespace qm {
 
 namespace {
 
 using Kind = LogDamage::Kind;
-
-// How often, and after what pause, a header count behind the file is read again.
-constexpr int kRereads = 3;
-constexpr std::chrono::milliseconds kRereadPause(100);
 
 uint32_t Get32(const unsigned char* p) {
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
@@ -91,7 +85,9 @@ void LogStructureCheck::Record(uint64_t n, std::string_view record) {
 
 void LogStructureCheck::Tail(std::string_view rest) {
     if (!headerSound_) return;
-    if (rest.size() > 1 && rest[0] == '\x1A')
+    // Other programs pad with end-of-file bytes: sound. Anything else there may be lost records.
+    if (rest.size() > 1 && rest[0] == '\x1A' &&
+        rest.find_first_not_of('\x1A') != std::string_view::npos)
         return Found(Kind::CutShort, whole_ + 1,
                      std::to_string(rest.size() - 1) + " bytes follow the end-of-file mark after " +
                          (whole_ ? "record " + std::to_string(whole_) : "the header"));
@@ -104,10 +100,8 @@ void LogStructureCheck::Tail(std::string_view rest) {
         return Found(Kind::CountAhead, whole_ + 1,
                      "record " + std::to_string(whole_ + 1) + " is missing: the header counts " +
                          Records(count_) + ", the file holds " + Records(whole_));
-    if (count_ < whole_)
-        Found(Kind::CountBehind, uint64_t(count_) + 1,
-              "record " + std::to_string(uint64_t(count_) + 1) + " lies beyond the " +
-                  Records(count_) + " the header counts (the file holds " + Records(whole_) + ")");
+    // A count behind the file is sound: whole records after it are ones a copy appended before
+    // its header rewrite (or a copy killed in between), and every reader of ours counts them.
 }
 
 std::string LogDamageText(const std::string& path, const LogDamage& damage) {
@@ -140,12 +134,8 @@ std::optional<LogDamage> ReadCheckedLog(table::TTzDbf& log, LogFileVisitor* also
             if (second) second->Tail(rest);
         }
     } both(check, also);
-    for (int read = 0;; ++read) {
-        ReadLogFile(log.DbfFileName(), both);
-        const std::optional<LogDamage>& damage = check.Damage();
-        if (!damage || damage->kind != Kind::CountBehind || read == kRereads) return damage;
-        std::this_thread::sleep_for(kRereadPause);
-    }
+    ReadLogFile(log.DbfFileName(), both);
+    return check.Damage();
 }
 
 void RequireSoundLog(table::TTzDbf& log) {

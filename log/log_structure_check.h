@@ -1,7 +1,7 @@
 #pragma once
 // The mailing log's structure, checked before a report, the firm mailing book or an export reads
 // it: the header's record count against the file size (header, records and the optional
-// end-of-file byte 0x1A), every record's deletion flag (blank or "*") and every date field
+// end-of-file byte 0x1A; a count behind whole records is sound, as the engine reads them), every record's deletion flag (blank or "*") and every date field
 // (blank or a valid date). A damaged log stops the output with the record and what is wrong,
 // rather than giving a short or wrong one.
 //
@@ -25,7 +25,6 @@ struct LogDamage {
         Header,       // the header itself is cut short or impossible
         CutShort,     // the file ends inside a record
         CountAhead,   // the header counts records the file does not hold
-        CountBehind,  // the file holds whole records past the header's count
         DeletionFlag, // a record's first byte is neither blank nor "*"
         Date,         // a date field holds something other than blanks or a date
     };
@@ -69,8 +68,7 @@ private:
 std::string LogDamageText(const std::string& path, const LogDamage& damage);
 
 // Reads the open log's file once under the shared append lock (ReadLogFile) and returns its
-// first fault; `also` sees the same pass. A header count behind the file is read again after a
-// moment first: another copy may be between its append and the header rewrite of its close.
+// first fault; `also` sees the same pass.
 std::optional<LogDamage> ReadCheckedLog(table::TTzDbf& log, LogFileVisitor* also = nullptr);
 
 // ReadCheckedLog that throws LogDamageError for a damaged log.

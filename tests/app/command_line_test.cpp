@@ -242,7 +242,6 @@ TEST_F(CommandLineTest, DamagedLogStopsEveryOutputNamingTheRecord) {
         {"last record cut short", [&](QByteArray& b) { b.chop(recordLength / 2 + 1); },
          "record 3 is cut short"},
         {"header counts one more", [](QByteArray& b) { b[4] = 4; }, "record 4"},
-        {"header counts one fewer", [](QByteArray& b) { b[4] = 2; }, "record 3"},
         {"deletion flag neither blank nor *", [&](QByteArray& b) { b[record(2)] = 'X'; },
          "record 2"},
         {"letters in the date",
@@ -250,6 +249,8 @@ TEST_F(CommandLineTest, DamagedLogStopsEveryOutputNamingTheRecord) {
         {"month 13", [&](QByteArray& b) { b.replace(record(3) + dateOffset, 8, "20081305"); },
          "record 3"},
         {"no end-of-file byte", [](QByteArray& b) { b.chop(1); }, ""},
+        // A copy killed between its append and its header rewrite: the record is whole.
+        {"header counts one fewer", [](QByteArray& b) { b[4] = 2; }, ""},
         {"blank date", [&](QByteArray& b) { b.replace(record(1) + dateOffset, 8, "        "); },
          ""},
     };
