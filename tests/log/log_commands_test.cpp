@@ -306,7 +306,9 @@ TEST_F(LogCommandTest, AppendsOfOtherCopiesAreNoDamage) {
     }
     EXPECT_GT(runs, 3);
     for (auto& p : copies) {
-        if (p->state() != QProcess::NotRunning) ASSERT_TRUE(p->waitForFinished(60000));
+        if (p->state() != QProcess::NotRunning) {
+            ASSERT_TRUE(p->waitForFinished(60000));
+        }
         EXPECT_EQ(p->exitCode(), 0) << p->readAllStandardError().toStdString();
     }
     EXPECT_EQ(Records(LogPath()), 45);
