@@ -1,7 +1,7 @@
 #include "log/ui/log_window.h"
 
 #include "core/mailer_proof.h"
-#include "log/log_table.h"
+#include "log/shared_log.h"
 #include "tzdbf.h"
 #include "tzdbf_model.h"
 
@@ -163,10 +163,8 @@ LogWindow::LogWindow(const QString& logPath, QWidget* parent)
     setWindowTitle(QStringLiteral("Mailing Log"));
     setAttribute(Qt::WA_DeleteOnClose);
 
-    table_ = MakeLogTable(path_);
-    table_->SetReadOnly(true);
-    table_->SetCreateIfNotFound(false);
-    model_ = std::make_unique<TTzDbfModel>(*table_);
+    log_ = std::make_unique<SharedLogUse>(path_, SharedLogUse::Opening::Later);
+    model_ = std::make_unique<TTzDbfModel>(Log());
     proxy_ = new LogFilterProxy(index_, this);
     proxy_->setSourceModel(model_.get());
     connect(model_.get(), &QAbstractItemModel::modelReset, proxy_, &LogFilterProxy::Rebuild);
@@ -245,7 +243,10 @@ LogWindow::~LogWindow() {
     view_->setModel(nullptr);
     proxy_->setSourceModel(nullptr);
     model_.reset();
-    if (table_->Active()) table_->Close();
+}
+
+table::TTzDbf& LogWindow::Log() const {
+    return log_->Table();
 }
 
 void LogWindow::Reload() {
@@ -254,10 +255,9 @@ void LogWindow::Reload() {
     seenTime_ = info.exists() ? info.lastModified() : QDateTime();
     try {
         table::TReportingOff quiet;
-        if (!table_->Active() && info.exists()) table_->Open();
-        if (table_->Active()) index_.Read(*table_);
+        // The other users of the process's log go on with it: it stays open.
+        if (log_->OpenIfPresent()) index_.Read(Log());
     } catch (const std::exception& e) {
-        if (table_->Active()) table_->Close();
         index_ = LogSearchIndex();
         setWindowTitle(QStringLiteral("Mailing Log - ") + QString::fromStdString(e.what()));
     }
@@ -312,7 +312,7 @@ uint32_t LogWindow::SelectedRecNo() const {
 QString LogWindow::SelectedNumber() const {
     const QModelIndexList rows = view_->selectionModel()->selectedRows();
     if (rows.isEmpty()) return QString();
-    const int column = table_->Active() ? table_->FieldIndex("MAILERNUM") : -1;
+    const int column = Log().Active() ? Log().FieldIndex("MAILERNUM") : -1;
     if (column < 0) return QString();
     return proxy_->index(rows.first().row(), column).data().toString().trimmed();
 }
