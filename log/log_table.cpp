@@ -148,8 +148,7 @@ QString AppendLogEntry(const QString& path, const LogEntry& e) {
     try {
         SharedLogUse use(path);
         return AppendLockedRecord(
-            use.Table(),
-            QStringLiteral("The mailing log %1 is locked by another user.").arg(path),
+            use.Table(), QStringLiteral("The mailing log %1 is locked by another user.").arg(path),
             [&e](TTzDbf& log) {
                 auto set = [&](const char* field, const QString& text) {
                     log.SetField(field, text.toStdString());

@@ -87,8 +87,9 @@ LogEntry LogEntryOf(const PrintRequest& request, const EntryFields& fields,
                     const QString& barcodeData);
 
 // Appends `entry` with today's date (the engine's clock) to the log at `path` through the
-// process's shared log (log/shared_log.h), creating the table when missing, under the append lock. Returns an empty text on success, otherwise what
-// went wrong (the lock refused, or the engine's error text).
+// process's shared log (log/shared_log.h), creating the table when missing, under the append lock.
+// Returns an empty text on success, otherwise what went wrong (the lock refused, or the engine's
+// error text).
 QString AppendLogEntry(const QString& path, const LogEntry& entry);
 
 // The log step of a print run: the entry of the printed piece appended to the log beside the

@@ -8,8 +8,8 @@
 #include "core/settings.h"
 #include "entry/entry_fields.h"
 #include "entry/print_run.h"
-#include "log/ui/log_dialogs.h"
 #include "log/reprint_log.h"
+#include "log/ui/log_dialogs.h"
 #include "log/ui/log_menu.h"
 #include "log/ui/log_window.h"
 #include "tzdbf.h"
@@ -107,7 +107,8 @@ TEST_F(LogWindowTest, EveryUserOfTheLogWorksWhileTheLogWindowIsOpen) {
         {"reprint's look-up",
          [&] {
              try {
-                 return FindLoggedPiece(LogTablePath(), QStringLiteral("9214 7123 4567 8900 0001 59"))
+                 return FindLoggedPiece(LogTablePath(),
+                                        QStringLiteral("9214 7123 4567 8900 0001 59"))
                             ? QString()
                             : QStringLiteral("not found");
              } catch (const std::exception& e) {
@@ -144,8 +145,8 @@ TEST_F(LogWindowTest, EveryUserOfTheLogWorksWhileTheLogWindowIsOpen) {
     EXPECT_TRUE(window.RefreshIfChanged());
     EXPECT_EQ(window.ShownRows(), 3);
     EXPECT_EQ(XBaseDump(LogPath()).size(), 2 + 3);
-    EXPECT_EQ(RunTool(QStringLiteral("grep"), {QStringLiteral("-c"), QStringLiteral("Jane Roe"),
-                                               ui.exportFile})
+    EXPECT_EQ(RunTool(QStringLiteral("grep"),
+                      {QStringLiteral("-c"), QStringLiteral("Jane Roe"), ui.exportFile})
                   .trimmed(),
               QStringLiteral("1"));
 }
