@@ -229,7 +229,7 @@ void TF_Main::MIMassPrintClick() {
         ShowError(this, e);
     }
     ShowOrder();
-    if (!outcome.error.isEmpty())
+    if (!outcome.error.isEmpty() || !outcome.notLogged.isEmpty())
         dialogs.ShowError(MassPrintSummary(outcome));
     else if (outcome.asked && (outcome.printed > 0 || outcome.cancelled ||
                                outcome.deletedSkipped > 0 || !outcome.wrongZip.isEmpty()))

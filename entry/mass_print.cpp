@@ -19,7 +19,41 @@ private:
     PieceLog& log_;
 };
 
+// The run's dialogs, with the warnings about a printed piece kept for the run to weigh after
+// the piece instead of being shown over the progress window.
+class RunWarnings : public RunDialogs {
+public:
+    explicit RunWarnings(RunDialogs& shown) : shown_(shown) {}
+    bool EditNumbers(GlobalVariables& g, bool fromPrintRun) override {
+        return shown_.EditNumbers(g, fromPrintRun);
+    }
+    bool EditPrePrint(QString& custId, QString& serialNum, int& labelCount) override {
+        return shown_.EditPrePrint(custId, serialNum, labelCount);
+    }
+    bool AskYesNo(const QString& question, bool yesIsDefault) override {
+        return shown_.AskYesNo(question, yesIsDefault);
+    }
+    void Refuse(const QString& message) override { shown_.Refuse(message); }
+    void Inform(const QString& message) override { shown_.Inform(message); }
+    void ShowError(const QString& message) override { shown_.ShowError(message); }
+    void Warn(const QString&) override {} // the piece's outcome carries it
+    int Choose(const QString& question, const QStringList& buttons, int defaultButton) override {
+        return shown_.Choose(question, buttons, defaultButton);
+    }
+
+private:
+    RunDialogs& shown_;
+};
+
 } // namespace
+
+QString RunWarningQuestion(const QString& warning) {
+    return warning + QStringLiteral("\n\nGo on with the mass print?");
+}
+
+QStringList RunWarningButtons() {
+    return {QStringLiteral("&Go On"), QStringLiteral("&Stop")};
+}
 
 QString MassPrintUnsetCustomerMessage() {
     return QStringLiteral("You can not print a Mailer with \"000000000\" as a Customer ID. \r\n"
@@ -90,6 +124,9 @@ QString MassPrintSummary(const MassPrintOutcome& o) {
     if (o.printed > 0)
         text += QStringLiteral("\n\nFirst tracking number: %1\nLast tracking number: %2")
                     .arg(o.firstNumber, o.lastNumber);
+    if (!o.notLogged.isEmpty())
+        text += QStringLiteral("\n\nThe run was stopped after %1:\n\n%2")
+                    .arg(Records(o.printed, "piece", "pieces"), o.notLogged);
     if (o.cancelled) text += QStringLiteral("\n\nThe run was cancelled.");
     if (!o.error.isEmpty())
         text += QStringLiteral("\n\nThe run was stopped after %1 by an error of the address "
@@ -140,6 +177,7 @@ MassPrintOutcome RunMassPrint(MassPrintSource& source, GlobalVariables& g, Piece
     if (!dialogs.AskYesNo(MassPrintQuestion(out), true)) return out;
     out.asked = true;
     LogClose close(log);
+    RunWarnings runDialogs(dialogs);
     g.ConfirmNumbers = true;
     int piece = 0;
     try {
@@ -155,7 +193,7 @@ MassPrintOutcome RunMassPrint(MassPrintSource& source, GlobalVariables& g, Piece
                 break;
             }
             // The Mailer Number dialog comes once, before the first piece.
-            const PrintOutcome one = PrintOnePiece(fields, g, printer, dialogs, log,
+            const PrintOutcome one = PrintOnePiece(fields, g, printer, runDialogs, log,
                                                    MassPrintUnsetCustomerMessage(), piece == 1);
             out.stop = one.result;
             if (!one.Printed()) break;
@@ -164,6 +202,15 @@ MassPrintOutcome RunMassPrint(MassPrintSource& source, GlobalVariables& g, Piece
             const QString number = PrintedNumberText(one.barcodeData);
             if (out.printed == 1) out.firstNumber = number;
             out.lastNumber = number;
+            if (!one.logged) {
+                out.notLogged = one.warning;
+                break;
+            }
+            if (!one.warning.isEmpty() &&
+                dialogs.Choose(RunWarningQuestion(one.warning), RunWarningButtons(), 1) != 1) {
+                out.cancelled = true;
+                break;
+            }
         }
     } catch (const std::exception& e) {
         out.error = QString::fromStdString(e.what());

@@ -47,8 +47,15 @@ struct MassPrintOutcome {
     QList<MassPrintRecord> shortened; // lines longer than the log keeps, cut to it
     int withoutZip = 0;               // printed without a ZIP barcode
     QString error;                    // the table engine's error that ended the run
+    // The piece that was printed but could not be logged, which ended the run: the warning
+    // naming it and the log's error.
+    QString notLogged;
 };
 
+// A run stops at the first piece it cannot log, before the next one prints. Any other warning
+// about a printed piece asks whether to go on (RunWarningQuestion), so the run can be stopped
+// there as well.
+//
 // Called before each piece with its number (from 1) and the count, with the source on the
 // piece's record; false stops the run there.
 using MassPrintProgress = std::function<bool(int piece, int count)>;
@@ -65,6 +72,10 @@ QString MassPrintQuestion(const MassPrintOutcome& plan);
 // The closing message: how many pieces were printed and logged, first and last number, the
 // records skipped or shortened and the error that stopped the run.
 QString MassPrintSummary(const MassPrintOutcome& outcome);
+// The question after a warning about a printed piece during the run; its buttons are
+// RunWarningButtons (the first goes on, the second stops).
+QString RunWarningQuestion(const QString& warning);
+QStringList RunWarningButtons();
 // The number a person reads for a printed piece's data text.
 QString PrintedNumberText(const QString& barcodeData);
 

@@ -14,12 +14,14 @@
 #include "log/report_document.h"
 #include "log/report_layout.h"
 #include "log/report_print.h"
+#include "log/shared_log.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
 #include <QPrinter>
 
+#include <optional>
 #include <stdexcept>
 
 namespace qm {
@@ -152,10 +154,9 @@ QString MyTimeText(const QDateTime& now) {
 
 void RunLogReport(LogUi& ui, const QString& logPath, const QString& projectPath, LogOrder order,
                   ReportDestination destination, LogReport report) {
-    const std::unique_ptr<TTzDbf> log = MakeLogTable(logPath);
-    TableCloser closer(*log);
     try {
-        log->Open();
+        SharedLogUse use(logPath);
+        TTzDbf* const log = &use.Table();
         RequireSoundLog(*log);
         if (log->RecCount() == 0) {
             ui.Error(QStringLiteral("Report is empty."));
@@ -176,10 +177,9 @@ void RunLogReport(LogUi& ui, const QString& logPath, const QString& projectPath,
 }
 
 void ClearLog(LogUi& ui, const QString& logPath) {
-    const std::unique_ptr<TTzDbf> log = MakeLogTable(logPath);
-    TableCloser closer(*log);
     try {
-        log->Open();
+        SharedLogUse use(logPath);
+        TTzDbf* const log = &use.Table();
         const uint32_t count = log->RecCount();
         if (count == 0) {
             ui.Error(QStringLiteral("Report is already empty."));
@@ -191,8 +191,9 @@ void ClearLog(LogUi& ui, const QString& logPath) {
             const QString archive = ui.ChooseArchiveFile();
             if (!archive.isEmpty()) ArchiveLog(*log, logPath, archive, count);
         }
+        std::optional<ExclusiveLogUse> exclusive;
         try {
-            log->SetExclusive(true);
+            exclusive.emplace(*log);
         } catch (const std::exception& e) {
             ui.Error(Text(e) + QStringLiteral("\n\nThe report was not cleared."));
             return;
@@ -221,10 +222,9 @@ void RunFirmMailingBook(LogUi& ui, const QString& logPath, const std::array<QStr
     bool preview = true;
     if (!ui.ChooseBookRange(range, preview)) return;
 
-    const std::unique_ptr<TTzDbf> log = MakeLogTable(logPath);
-    TableCloser closer(*log);
     try {
-        log->Open();
+        SharedLogUse use(logPath);
+        TTzDbf* const log = &use.Table();
         RequireSoundLog(*log);
         QList<BookPiece> pieces = ReadBookPieces(*log, range);
         if (pieces.isEmpty()) {
@@ -248,10 +248,9 @@ void RunExportLog(LogUi& ui, const QString& logPath) {
         ui.Error(QStringLiteral("Error on export: ") + refused);
         return;
     }
-    const std::unique_ptr<TTzDbf> log = MakeLogTable(logPath);
-    TableCloser closer(*log);
     try {
-        log->Open();
+        SharedLogUse use(logPath);
+        TTzDbf* const log = &use.Table();
         RequireSoundLog(*log);
         WriteLogExport(*log, fileName, range);
     } catch (const std::exception& e) {

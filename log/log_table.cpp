@@ -2,6 +2,7 @@
 
 #include "core/data_folder.h"
 #include "core/form_text.h"
+#include "log/shared_log.h"
 #include "numbers/barcode_data.h"
 
 #include <functional>
@@ -113,23 +114,24 @@ LogEntry LogEntryOf(const PrintRequest& r, const EntryFields& fields, const QStr
     return e;
 }
 
+QString AppendLockedRecord(TTzDbf& table, const QString& lockedMessage,
+                           const std::function<void(TTzDbf&)>& fill) {
+    table.ClearRecord();
+    fill(table);
+    // The engine waits a bounded time for another copy's append lock.
+    table::TTableLock lock(table, table::TTableLock::Append);
+    if (!lock.Held()) return lockedMessage;
+    table.AppendRec();
+    return {};
+}
+
 QString AppendLockedRecord(std::unique_ptr<TTzDbf> table, const QString& lockedMessage,
                            const std::function<void(TTzDbf&)>& fill) {
     try {
         table->Open();
-        table->ClearRecord();
-        fill(*table);
-        {
-            // The engine waits a bounded time for another copy's append lock.
-            table::TTableLock lock(*table, table::TTableLock::Append);
-            if (!lock.Held()) {
-                table->Close();
-                return lockedMessage;
-            }
-            table->AppendRec();
-        }
+        const QString refused = AppendLockedRecord(*table, lockedMessage, fill);
         table->Close();
-        return {};
+        return refused;
     } catch (const std::exception& error) {
         const QString text = QString::fromStdString(error.what());
         table::TReportingOff quiet;
@@ -143,33 +145,32 @@ QString AppendLockedRecord(std::unique_ptr<TTzDbf> table, const QString& lockedM
 }
 
 QString AppendLogEntry(const QString& path, const LogEntry& e) {
-    std::unique_ptr<TTzDbf> log;
     try {
-        log = MakeLogTable(path);
+        SharedLogUse use(path);
+        return AppendLockedRecord(
+            use.Table(), QStringLiteral("The mailing log %1 is locked by another user.").arg(path),
+            [&e](TTzDbf& log) {
+                auto set = [&](const char* field, const QString& text) {
+                    log.SetField(field, text.toStdString());
+                };
+                for (int i = 0; i < 4; ++i)
+                    set(("sentname" + std::to_string(i)).c_str(), e.addressee[size_t(i)]);
+                set("city", e.city.trimmed());
+                set("state", e.state.trimmed());
+                set("zip", e.zip);
+                set("mailernum", e.mailernum);
+                set("postage", e.postage);
+                set("certified", e.certified);
+                set("restricted", e.restricted);
+                set("return", e.returnFee);
+                set("total", e.total);
+                set("comments", e.comments);
+                set("re", e.re);
+                log.SetField("rdate", table::FormatEngineDate(table::Today()));
+            });
     } catch (const std::exception& error) {
         return QString::fromStdString(error.what());
     }
-    return AppendLockedRecord(
-        std::move(log), QStringLiteral("The mailing log %1 is locked by another user.").arg(path),
-        [&e](TTzDbf& log) {
-            auto set = [&](const char* field, const QString& text) {
-                log.SetField(field, text.toStdString());
-            };
-            for (int i = 0; i < 4; ++i)
-                set(("sentname" + std::to_string(i)).c_str(), e.addressee[size_t(i)]);
-            set("city", e.city.trimmed());
-            set("state", e.state.trimmed());
-            set("zip", e.zip);
-            set("mailernum", e.mailernum);
-            set("postage", e.postage);
-            set("certified", e.certified);
-            set("restricted", e.restricted);
-            set("return", e.returnFee);
-            set("total", e.total);
-            set("comments", e.comments);
-            set("re", e.re);
-            log.SetField("rdate", table::FormatEngineDate(table::Today()));
-        });
 }
 
 QString AppendPrintedPiece(const PrintRequest& request, const EntryFields& fields,

@@ -34,7 +34,8 @@ struct LogFieldObject {
 };
 const std::vector<LogFieldObject>& LogFieldObjects();
 
-// A table component for the log at `path`, set up as the main window's TzDbfReport:
+// A table component for the log at `path`, set up as the main window's TzDbfReport (the program
+// opens it through SharedLogUse, log/shared_log.h, once per process):
 // deleted records shown, OEM text, shared, created from the field list when missing.
 std::unique_ptr<table::TTzDbf> MakeLogTable(const QString& path);
 
@@ -42,6 +43,12 @@ std::unique_ptr<table::TTzDbf> MakeLogTable(const QString& path);
 // created from `fields` when missing.
 std::unique_ptr<table::TTzDbf> MakeSharedReportTable(const char* name, const QString& path,
                                                      const std::vector<std::string>& fields);
+
+// Fills a new record of the open `table` with `fill` and appends it under the append lock.
+// Returns an empty text on success, `lockedMessage` when another copy holds the lock; throws
+// the engine's error.
+QString AppendLockedRecord(table::TTzDbf& table, const QString& lockedMessage,
+                           const std::function<void(table::TTzDbf&)>& fill);
 
 // Opens `table`, fills a new record with `fill` and appends it under the append lock, then
 // closes the table. Returns an empty text on success, `lockedMessage` when another copy holds
@@ -79,9 +86,10 @@ QString LogMailerNumber(const QString& barcodeData);
 LogEntry LogEntryOf(const PrintRequest& request, const EntryFields& fields,
                     const QString& barcodeData);
 
-// Appends `entry` with today's date (the engine's clock) to the log at `path`, creating the
-// table when missing, under the append lock. Returns an empty text on success, otherwise what
-// went wrong (the lock refused, or the engine's error text); the log is closed in every case.
+// Appends `entry` with today's date (the engine's clock) to the log at `path` through the
+// process's shared log (log/shared_log.h), creating the table when missing, under the append lock.
+// Returns an empty text on success, otherwise what went wrong (the lock refused, or the engine's
+// error text).
 QString AppendLogEntry(const QString& path, const LogEntry& entry);
 
 // The log step of a print run: the entry of the printed piece appended to the log beside the
@@ -89,8 +97,8 @@ QString AppendLogEntry(const QString& path, const LogEntry& entry);
 QString AppendPrintedPiece(const PrintRequest& request, const EntryFields& fields,
                            const QString& barcodeData);
 
-// The mailing log beside the program as the print run's log step; each piece opens, appends
-// to and closes the log, so nothing stays open between pieces.
+// The mailing log beside the program as the print run's log step; each piece joins the
+// process's shared log for its append, so nothing of the run stays open between pieces.
 class MailingLog : public PieceLog {
 public:
     QString Append(const PrintRequest& request, const EntryFields& fields,

@@ -3,6 +3,7 @@
 #include "core/clock.h"
 #include "core/data_folder.h"
 #include "core/error.h"
+#include "log/shared_log.h"
 #include "table/engine_date.h"
 
 #include <QFileInfo>
@@ -72,8 +73,8 @@ std::optional<LogEntry> FindLoggedPiece(const QString& logPath, const QString& n
     const QString wanted = DigitsOf(number);
     if (wanted.isEmpty() || !QFileInfo::exists(logPath)) return std::nullopt;
     try {
-        const std::unique_ptr<TTzDbf> log = MakeLogTable(logPath);
-        log->Open();
+        SharedLogUse use(logPath);
+        TTzDbf* const log = &use.Table();
         auto field = [&log](const char* name) { return log->FieldIndex(name); };
         const int mailernum = field("mailernum");
         const int names[4] = {field("sentname0"), field("sentname1"), field("sentname2"),
@@ -104,7 +105,6 @@ std::optional<LogEntry> FindLoggedPiece(const QString& logPath, const QString& n
             found = e;
             break;
         }
-        log->Close();
         return found;
     } catch (const std::exception& e) {
         throw Error(QStringLiteral("The mailing log %1 could not be read: %2")

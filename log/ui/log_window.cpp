@@ -2,7 +2,7 @@
 
 #include "core/mailer_proof.h"
 #include "log/log_structure_check.h"
-#include "log/log_table.h"
+#include "log/shared_log.h"
 #include "tzdbf.h"
 #include "tzdbf_model.h"
 
@@ -164,10 +164,8 @@ LogWindow::LogWindow(const QString& logPath, QWidget* parent)
     setWindowTitle(QStringLiteral("Mailing Log"));
     setAttribute(Qt::WA_DeleteOnClose);
 
-    table_ = MakeLogTable(path_);
-    table_->SetReadOnly(true);
-    table_->SetCreateIfNotFound(false);
-    model_ = std::make_unique<TTzDbfModel>(*table_);
+    log_ = std::make_unique<SharedLogUse>(path_, SharedLogUse::Opening::Later);
+    model_ = std::make_unique<TTzDbfModel>(Log());
     proxy_ = new LogFilterProxy(index_, this);
     proxy_->setSourceModel(model_.get());
     connect(model_.get(), &QAbstractItemModel::modelReset, proxy_, &LogFilterProxy::Rebuild);
@@ -246,7 +244,10 @@ LogWindow::~LogWindow() {
     view_->setModel(nullptr);
     proxy_->setSourceModel(nullptr);
     model_.reset();
-    if (table_->Active()) table_->Close();
+}
+
+table::TTzDbf& LogWindow::Log() const {
+    return log_->Table();
 }
 
 void LogWindow::Reload() {
@@ -256,18 +257,18 @@ void LogWindow::Reload() {
     QString trouble;
     try {
         table::TReportingOff quiet;
-        if (!table_->Active() && info.exists()) table_->Open();
-        if (table_->Active()) {
+        // The other users of the process's log go on with it: it stays open.
+        if (log_->OpenIfPresent()) {
+            table::TTzDbf& log = Log();
             // One pass over the file under the shared lock serves the check and the index.
             std::vector<table::TFieldDef> fields;
-            for (int i = 0; i < table_->FieldCount(); ++i) fields.push_back(table_->FieldDef(i));
-            LogSearchIndex::Filler filler(index_, fields, table_->TableLanguage());
+            for (int i = 0; i < log.FieldCount(); ++i) fields.push_back(log.FieldDef(i));
+            LogSearchIndex::Filler filler(index_, fields, log.TableLanguage());
             // A damaged log still lists what it holds; reports refuse it.
-            if (const std::optional<LogDamage> damage = ReadCheckedLog(*table_, &filler))
-                trouble = QString::fromStdString(LogDamageText(table_->DbfFileName(), *damage));
+            if (const std::optional<LogDamage> damage = ReadCheckedLog(log, &filler))
+                trouble = QString::fromStdString(LogDamageText(log.DbfFileName(), *damage));
         }
     } catch (const std::exception& e) {
-        if (table_->Active()) table_->Close();
         index_ = LogSearchIndex();
         trouble = QString::fromStdString(e.what());
     }
@@ -324,7 +325,7 @@ uint32_t LogWindow::SelectedRecNo() const {
 QString LogWindow::SelectedNumber() const {
     const QModelIndexList rows = view_->selectionModel()->selectedRows();
     if (rows.isEmpty()) return QString();
-    const int column = table_->Active() ? table_->FieldIndex("MAILERNUM") : -1;
+    const int column = Log().Active() ? Log().FieldIndex("MAILERNUM") : -1;
     if (column < 0) return QString();
     return proxy_->index(rows.first().row(), column).data().toString().trimmed();
 }

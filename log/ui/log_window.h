@@ -29,6 +29,7 @@ class TTzDbfModel;
 
 namespace qm {
 
+class SharedLogUse;
 namespace table {
 class TTzDbf;
 }
@@ -106,7 +107,10 @@ private:
     void UpdateButtons();
 
     QString path_;
-    std::unique_ptr<table::TTzDbf> table_;
+    table::TTzDbf& Log() const;
+
+    std::unique_ptr<SharedLogUse> log_; // the process's log, open while the window is
+
     std::unique_ptr<TTzDbfModel> model_;
     LogSearchIndex index_;
     LogFilterProxy* proxy_ = nullptr;

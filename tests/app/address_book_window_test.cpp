@@ -8,7 +8,9 @@
 #include "core/program_folder.h"
 #include "core/settings.h"
 #include "decode.h"
+#include "log/ui/log_window.h"
 #include "modal_script.h"
+#include "piece/piece_log.h"
 #include "print/page.h"
 #include "table/engine_error.h"
 #include "table/tzdbf.h"
@@ -20,6 +22,7 @@
 #include <QClipboard>
 #include <QDir>
 #include <QFile>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -27,6 +30,7 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
@@ -767,4 +771,132 @@ TEST_F(AddressBookWindow, MassPrintSkipsTheDeletedRecordAndAsksForTheNumberOnce)
     EXPECT_FALSE(w.AddressBook().Table().Deleted());
     EXPECT_TRUE(test::Find<QLabel>(w, "labelDeleted")->isHidden());
     EXPECT_TRUE(test::Find<QPlainTextEdit>(w, "tzmemoAddress")->isEnabled());
+}
+
+namespace {
+
+// Answers a text or item input dialog with `text` (empty: its current value).
+ModalScript::Step AnswerInput(const QString& text = {}) {
+    return [text](QWidget* d) {
+        auto* input = qobject_cast<QInputDialog*>(d);
+        if (!input) {
+            ADD_FAILURE() << "not an input dialog: " << d->metaObject()->className();
+            if (auto* dialog = qobject_cast<QDialog*>(d)) dialog->reject();
+            return;
+        }
+        if (!text.isEmpty()) input->setTextValue(text);
+        input->accept();
+    };
+}
+
+} // namespace
+
+// The Mailing Log window may stay open beside the main window while the user prints: a single
+// print, a mass print, a reprint from File, Reprint and one from the window itself each work and
+// are recorded, and the window shows the logged pieces.
+TEST_F(AddressBookWindow, PrintsAndReprintsAreLoggedWithTheMailingLogWindowOpen) {
+    const QString file = Path("three.dbf");
+    MakeTable(file, {{{"Ann Able", "Akron", "OH", "44301"}},
+                     {{"Bob Baker", "Boise", "ID", "83702"}},
+                     {{"Cy Cole", "Camden", "NJ", "08101"}}});
+    const QString log = ProgramFolder() + QStringLiteral("Reports/report3.dbf");
+    const QString reprints = ProgramFolder() + QStringLiteral("Reports/reprints.dbf");
+    TF_Main w;
+    w.show();
+    Globals().ConfirmNumbers = false;
+    test::Find<QAction>(w, "miMailingLog")->trigger();
+    auto* logWindow = w.findChild<LogWindow*>(QStringLiteral("LogWindow"));
+    ASSERT_NE(logWindow, nullptr);
+    ASSERT_TRUE(logWindow->isVisible());
+
+    const struct {
+        const char* command;
+        std::function<void(ModalScript&)> run;
+        int logged;   // pieces in the log after it
+        int reprints; // records of the reprints table after it
+    } cases[] = {
+        {"single print",
+         [&](ModalScript&) {
+             test::Find<QPlainTextEdit>(w, "memoAddress")->setPlainText(QStringLiteral("Jane Roe"));
+             test::Find<QLineEdit>(w, "editCity")->setText(QStringLiteral("Springfield"));
+             test::Find<QLineEdit>(w, "editState")->setText(QStringLiteral("IL"));
+             test::Find<QLineEdit>(w, "editZip")->setText(QStringLiteral("62701"));
+             test::Find<QPushButton>(w, "btnPrint")->click();
+         },
+         1, -1},
+        {"File, Reprint",
+         [&](ModalScript& script) {
+             script.Then(AnswerInput(QStringLiteral("9214 7123 4567 8900 0004 28")))
+                 .Then(AnswerInput())
+                 .Then(AnswerBox(QMessageBox::Yes));
+             test::Find<QAction>(w, "MIReprint")->trigger();
+         },
+         1, 1},
+        {"Reprint in the log window",
+         [&](ModalScript& script) {
+             logWindow->RefreshIfChanged();
+             ASSERT_EQ(logWindow->ShownRows(), 1);
+             test::Find<QTableView>(*logWindow, "tvLog")->selectRow(0);
+             script.Then(AnswerInput()).Then(AnswerBox(QMessageBox::Yes));
+             test::Find<QPushButton>(*logWindow, "btnReprint")->click();
+         },
+         1, 2},
+        {"mass print",
+         [&](ModalScript& script) {
+             Open(w, file);
+             script.Then(AnswerBox(QMessageBox::Yes))
+                 .Then(PressButton("btnOK"))
+                 .Then(AnswerBox(QMessageBox::Ok));
+             test::Find<QAction>(w, "MIMassPrint")->trigger();
+         },
+         4, 2},
+    };
+    for (const auto& c : cases) {
+        ModalScript script;
+        c.run(script);
+        EXPECT_TRUE(script.Done()) << c.command;
+        for (const QString& m : script.messages)
+            EXPECT_FALSE(m.contains(QStringLiteral("could not")) || m.contains(u'<'))
+                << c.command << ": " << m.toStdString();
+        EXPECT_EQ(XBaseRecords(log).size(), c.logged) << c.command;
+        if (c.reprints >= 0) {
+            EXPECT_EQ(XBaseRecords(reprints).size(), c.reprints) << c.command;
+        }
+    }
+    EXPECT_EQ(pages_.pages.size(), 6u);
+    logWindow->RefreshIfChanged();
+    EXPECT_EQ(logWindow->ShownRows(), 4);
+}
+
+// A mass print whose log refuses the pieces: the first piece prints, the run stops before the
+// second, and one message (no warning per piece over the progress window) names the piece.
+TEST_F(AddressBookWindow, MassPrintStopsAtThePieceItCouldNotLog) {
+    class RefusingLog : public PieceLog {
+    public:
+        QString Append(const PrintRequest&, const EntryFields&, const QString&) override {
+            return QStringLiteral("The log table is locked.");
+        }
+        void Close() noexcept override {}
+    } refusing;
+    const QString file = Path("three.dbf");
+    MakeTable(file, {{{"Ann Able", "Akron", "OH", "44301"}},
+                     {{"Bob Baker", "Boise", "ID", "83702"}},
+                     {{"Cy Cole", "Camden", "NJ", "08101"}}});
+    TF_Main w;
+    w.SetPieceLog(&refusing);
+    Open(w, file);
+    ModalScript script;
+    script.Then(AnswerBox(QMessageBox::Yes))
+        .Then(PressButton("btnOK"))
+        .Then(AnswerBox(QMessageBox::Ok));
+    test::Find<QAction>(w, "MIMassPrint")->trigger();
+    EXPECT_TRUE(script.Done());
+    ASSERT_EQ(script.messages.size(), 2) << script.messages.join('\n').toStdString();
+    EXPECT_TRUE(script.messages[1].startsWith(
+        QStringLiteral("1 of the pieces were printed and 0 entered in the mailing log.")))
+        << script.messages[1].toStdString();
+    EXPECT_TRUE(script.messages[1].contains(
+        QStringLiteral("9214 7123 4567 8900 0004 28 was printed, but it could not be entered")))
+        << script.messages[1].toStdString();
+    EXPECT_EQ(pages_.pages.size(), 1u);
 }

@@ -101,16 +101,20 @@ FakeDialogs::NumbersAnswer NoteSerialThenOk(QString* seen, const QString& typed 
 class FakeLog : public PieceLog {
 public:
     QString failure;
+    int failFrom = 1; // the first piece refused with `failure`, counting from 1
     QStringList appended;
     QList<EntryFields> entries; // the fields of each piece entered
     int closed = 0;
     QString Append(const PrintRequest& r, const EntryFields& fields, const QString& data) override {
-        if (!failure.isEmpty()) return failure;
+        if (!failure.isEmpty() && ++tried >= failFrom) return failure;
         appended << r.serial + QLatin1Char('/') + data;
         entries << fields;
         return {};
     }
     void Close() noexcept override { ++closed; }
+
+private:
+    int tried = 0;
 };
 
 // A printer that cannot begin a document, from the given document on (counting from 1).
@@ -895,6 +899,35 @@ TEST_F(PrintRun, MassPrintStopsAtAPrintErrorKeepingThePiecesPrinted) {
     EXPECT_TRUE(dialogs_.shown.last().startsWith(QStringLiteral("error: ")));
     // The number of the failed piece stays used.
     EXPECT_EQ(g_.SerialNum, QStringLiteral("0000044"));
+}
+
+// The first piece the log refuses ends the run before the next one prints; no warning stands
+// over the progress window meanwhile, and the closing message names the piece and the count.
+TEST_F(PrintRun, MassPrintStopsAtTheFirstPieceItCannotLog) {
+    CollectingTarget target;
+    PagePrinter printer(target);
+    FakeRecords records(5);
+    dialogs_.yesNo = {true};
+    dialogs_.numbers = {[](GlobalVariables&, bool) { return true; }};
+    log_.failure = QStringLiteral("The log table is locked.");
+    log_.failFrom = 3;
+    const MassPrintOutcome out = RunMassPrint(records, g_, printer, dialogs_, log_);
+    EXPECT_EQ(out.printed, 3);
+    EXPECT_EQ(out.logged, 2);
+    EXPECT_EQ(target.pages.size(), 3u);
+    EXPECT_EQ(log_.appended.size(), 2);
+    for (const QString& shown : dialogs_.shown)
+        EXPECT_FALSE(shown.startsWith(QStringLiteral("warn"))) << shown.toStdString();
+    const QString summary = MassPrintSummary(out);
+    EXPECT_TRUE(summary.startsWith(
+        QStringLiteral("3 of the pieces were printed and 2 entered in the mailing log.")))
+        << summary.toStdString();
+    EXPECT_TRUE(summary.contains(QStringLiteral("The run was stopped after 3 pieces:")))
+        << summary.toStdString();
+    EXPECT_TRUE(summary.contains(out.lastNumber + QStringLiteral(" was printed, but it could not "
+                                                                 "be entered in the mailing log")))
+        << summary.toStdString();
+    EXPECT_TRUE(summary.contains(log_.failure)) << summary.toStdString();
 }
 
 // The checks of the Print button stop a wrong piece before a number is used: a ZIP that is not

@@ -8,8 +8,10 @@
 #include "core/settings.h"
 #include "entry/entry_fields.h"
 #include "entry/print_run.h"
+#include "log/reprint_log.h"
 #include "log/ui/log_dialogs.h"
 #include "log/ui/log_menu.h"
+#include "log/ui/log_window.h"
 #include "tzdbf.h"
 
 #include <QAction>
@@ -68,6 +70,85 @@ TEST_F(LogWindowTest, PieceThatCannotBeLoggedIsNamedInTheRunsWarning) {
     other.Close();
     log.Close();
     EXPECT_EQ(XBaseDump(LogPath()).size(), 2 + 1);
+}
+
+// The Mailing Log window may stay open beside the main window: every other user of the log in
+// the same program (the print run's log step, reprint's look-up, the reports, the firm mailing
+// book, the export) works on while it is open, and the window shows what they appended.
+TEST_F(LogWindowTest, EveryUserOfTheLogWorksWhileTheLogWindowIsOpen) {
+    SetDay(2008, 3, 5);
+    Append(Piece(QStringLiteral("Alice Adams"), QStringLiteral("62701"), QStringLiteral("1")));
+    LogWindow window(LogTablePath());
+    window.show();
+    ASSERT_EQ(window.ShownRows(), 1);
+
+    EntryFields fields;
+    fields.addresseeLines = {QStringLiteral("Jane Roe"), QString(), QString(), QString()};
+    fields.city = QStringLiteral("Springfield");
+    fields.state = QStringLiteral("IL");
+    fields.zipText = QStringLiteral("62701-    ");
+    const PrintRequest request = BuildPrintRequest(fields, GlobalVariables{});
+    const QString data = QStringLiteral("420627019214712345678900000159");
+    ScriptedUi ui;
+    ui.bookRange = {QDate(2008, 3, 1), QDate(2008, 3, 31)};
+    ui.bookPreview = true;
+    ui.exportFile = File(QStringLiteral("log.csv"));
+    const struct {
+        const char* user;
+        std::function<QString()> run; // empty when it worked
+    } cases[] = {
+        {"print run's log step",
+         [&] {
+             MailingLog log;
+             const QString error = log.Append(request, fields, data);
+             log.Close();
+             return error;
+         }},
+        {"reprint's look-up",
+         [&] {
+             try {
+                 return FindLoggedPiece(LogTablePath(),
+                                        QStringLiteral("9214 7123 4567 8900 0001 59"))
+                            ? QString()
+                            : QStringLiteral("not found");
+             } catch (const std::exception& e) {
+                 return QString::fromUtf8(e.what());
+             }
+         }},
+        {"report preview",
+         [&] {
+             RunLogReport(ui, LogTablePath(), CompanionProject(), LogOrder::Name,
+                          ReportDestination::Preview, LogReport::FullDetail);
+             return ui.previews == 1 ? QString() : ui.errors.join(u'\n');
+         }},
+        {"firm mailing book",
+         [&] {
+             RunFirmMailingBook(ui, LogTablePath(), {});
+             return ui.previews == 2 ? QString() : ui.errors.join(u'\n');
+         }},
+        {"export",
+         [&] {
+             RunExportLog(ui, LogTablePath());
+             return ui.infos == QStringList{QStringLiteral("Export Done.")} ? QString()
+                                                                            : ui.errors.join(u'\n');
+         }},
+        {"second print run's log step",
+         [&] {
+             MailingLog log;
+             const QString error = log.Append(request, fields, data);
+             log.Close();
+             return error;
+         }},
+    };
+    for (const auto& c : cases) EXPECT_EQ(c.run(), QString()) << c.user;
+    EXPECT_TRUE(ui.errors.isEmpty()) << ui.errors.join(u'\n').toStdString();
+    EXPECT_TRUE(window.RefreshIfChanged());
+    EXPECT_EQ(window.ShownRows(), 3);
+    EXPECT_EQ(XBaseDump(LogPath()).size(), 2 + 3);
+    EXPECT_EQ(RunTool(QStringLiteral("grep"),
+                      {QStringLiteral("-c"), QStringLiteral("Jane Roe"), ui.exportFile})
+                  .trimmed(),
+              QStringLiteral("1"));
 }
 
 TEST(LogMenu, CheckedSortItemGivesTheOrder) {
