@@ -1,9 +1,9 @@
 #pragma once
 // The mailing log's structure, checked before a report, the firm mailing book or an export reads
 // it: the header's record count against the file size (header, records and the optional
-// end-of-file byte 0x1A; a count behind whole records is sound, as the engine reads them), every record's deletion flag (blank or "*") and every date field
-// (blank or a valid date). A damaged log stops the output with the record and what is wrong,
-// rather than giving a short or wrong one.
+// end-of-file byte 0x1A; a count behind whole records is sound, as the engine reads them), every
+// record's deletion flag (blank or "*") and every date field (blank or a valid date). A damaged log
+// stops the output with the record and what is wrong, rather than giving a short or wrong one.
 //
 //   RequireSoundLog(log);   // the open log; throws LogDamageError
 

@@ -27,6 +27,26 @@ QString KeyOf(const QString& path) {
     return QFileInfo(path).absoluteFilePath();
 }
 
+// Opens the log for writing; a log this user may only read opens for reading, so the windows
+// and reports still show it (an append to it then fails, naming the log).
+void OpenLog(table::TTzDbf& t) {
+    const auto reopenForReading = [&](int code) {
+        if (code != int(table::TErrorCode::AccessDenied) || t.ReadOnly()) return false;
+        t.SetReadOnly(true);
+        t.Open();
+        return true;
+    };
+    try {
+        table::ClearLastError();
+        t.Open();
+    } catch (const table::EZezudError& e) {
+        if (!reopenForReading(int(e.Error()))) throw;
+        return;
+    }
+    // With reporting off a failed open only records its error.
+    if (!t.Active()) reopenForReading(table::LastErrorCode());
+}
+
 void CloseQuietly(table::TTzDbf& t) {
     table::TReportingOff quiet;
     try {
@@ -53,7 +73,7 @@ SharedLogUse::SharedLogUse(const QString& path, Opening opening) {
     Shared& s = *it->second;
     if (opening == Opening::Now && !s.table->Active()) {
         try {
-            s.table->Open();
+            OpenLog(*s.table);
         } catch (...) {
             if (s.users == 0) logs.erase(it);
             throw;
@@ -76,7 +96,7 @@ SharedLogUse::~SharedLogUse() {
 
 bool SharedLogUse::OpenIfPresent() {
     table::TTzDbf& t = *shared_->table;
-    if (!t.Active() && QFileInfo::exists(QString::fromStdString(t.DbfFileName()))) t.Open();
+    if (!t.Active() && QFileInfo::exists(QString::fromStdString(t.DbfFileName()))) OpenLog(t);
     return t.Active();
 }
 

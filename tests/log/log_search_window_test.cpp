@@ -6,9 +6,15 @@
 
 #include "core/mailer_proof.h"
 #include "core/program_folder.h"
+#include "log/log_commands.h"
 #include "log/log_search.h"
 #include "log/ui/log_window.h"
 #include "tzdbf.h"
+
+#include <cerrno>
+#include <cstring>
+#include <sys/mount.h>
+#include <unistd.h>
 
 #include <QComboBox>
 #include <QDateEdit>
@@ -244,6 +250,31 @@ TEST_F(MailingLogWindowTest, ADamagedLogIsNamedInTheTitle) {
     file.close();
     EXPECT_TRUE(w.RefreshIfChanged());
     EXPECT_EQ(w.windowTitle(), QStringLiteral("Mailing Log"));
+}
+
+// A log on a file system mounted read-only (an archive share): the window lists it, and the
+// report of the same process reads it beside the window.
+TEST_F(MailingLogWindowTest, ALogOnAReadOnlyFileSystemIsShown) {
+    if (::geteuid() != 0) GTEST_SKIP() << "mounting needs root";
+    const QByteArray folder = QFile::encodeName(QFileInfo(LogPath()).absolutePath());
+    ASSERT_EQ(::mount(folder.constData(), folder.constData(), nullptr, MS_BIND, nullptr), 0)
+        << std::strerror(errno);
+    struct Unmount {
+        QByteArray folder;
+        ~Unmount() { ::umount2(folder.constData(), MNT_DETACH); }
+    } unmount{folder};
+    ASSERT_EQ(
+        ::mount(nullptr, folder.constData(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr), 0)
+        << std::strerror(errno);
+
+    LogWindow w(LogTablePath());
+    EXPECT_EQ(w.windowTitle(), QStringLiteral("Mailing Log"));
+    EXPECT_EQ(w.ShownRows(), 3);
+    ScriptedUi ui;
+    ui.exportFile = File(QStringLiteral("beside.csv"));
+    RunExportLog(ui, LogTablePath());
+    EXPECT_TRUE(ui.errors.isEmpty()) << ui.errors.join(u'\n').toStdString();
+    EXPECT_TRUE(QFile::exists(ui.exportFile));
 }
 
 TEST_F(MailingLogWindowTest, APieceAnotherCopyLogsAppears) {
