@@ -240,6 +240,61 @@ TEST_F(FaultTest, PackSurvivesEveryFault) {
     }
 }
 
+// A rewrite that moves a record's keys in a shared table with a production index, stopped at
+// each write (the disk gone from there on, as when the copy is killed): the next exclusive
+// open finds the table and its index agreeing, the index rebuilt where the stop left them apart.
+TEST_F(FaultTest, KeyMovingRewriteStoppedAnywhereLeavesARepairableIndex) {
+    Loop(
+        testing::kFaultWrite, true, 0,
+        [&](const std::string& path, FaultyFileSystem& fs) {
+            {
+                TTzDbf t;
+                t.SetDbfFileName(path);
+                t.SetDbfFields({"name,C,10,0", "n,N,4,0"});
+                t.SetIndexList({"NAME,F,F,NAME", "", "N,T,F,N", ""});
+                t.Open();
+                TTableLock lock(t, TTableLock::Append);
+                ASSERT_TRUE(lock.Held());
+                for (int i = 1; i <= 5; ++i) {
+                    t.ClearRecord();
+                    t.SetField("name", "rec" + std::to_string(i));
+                    t.SetField("n", std::to_string(i) + "0");
+                    t.AppendRec();
+                }
+            }
+            SetFileSystem(&fs);
+            TTzDbf t;
+            t.SetDbfFileName(path);
+            t.SetCreateIfNotFound(false);
+            try {
+                t.Open();
+                t.SetRecNo(3);
+                TTableLock lock(t, TTableLock::Record);
+                t.Edit();
+                t.SetField("name", "aaa");
+                t.SetField("n", "99");
+                t.Post();
+            } catch (const EZezudError&) {
+            }
+            try {
+                t.Close();
+            } catch (const EZezudError&) {
+            }
+            SetFileSystem(nullptr);
+        },
+        [&](const std::string& path) {
+            {
+                TTzDbf t;
+                t.SetDbfFileName(path);
+                t.SetCreateIfNotFound(false);
+                t.SetExclusive(true);
+                t.Open();
+            }
+            const TCheckReport report = CheckTable(path);
+            EXPECT_TRUE(report.Clean()) << (report.findings.empty() ? "" : report.findings[0]);
+        });
+}
+
 TEST_F(FaultTest, DiskFullWhileCreatingLeavesNothing) {
     FaultyFileSystem fs;
     fs.kinds = testing::kFaultWrite;
