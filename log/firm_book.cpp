@@ -19,8 +19,11 @@ constexpr double kMargin = 0.5; // inches on every side
 constexpr double kPageW = 11, kPageH = 8.5;
 constexpr double kPoints = 8; // the book's text
 constexpr double kLine = kPoints * 1.3 / 72.0;
-constexpr double kGap = 0.06; // inches between a column's text and the next column
+constexpr double kGap = 0.06;         // inches between a column's text and the next column
+constexpr double kBand = 3.2 * kLine; // the row of a piece of up to three address lines
 constexpr double kBoxHeight = 0.75;
+// Below the pieces: page totals, book totals and the boxes of the receiving post office.
+constexpr double kFootHeight = 0.4 * kLine + 2 * kLine + 0.15 + kBoxHeight;
 
 struct Column {
     double width;
@@ -91,15 +94,13 @@ QList<BookPiece> ReadBookPieces(table::TTzDbf& log, const DateRange& range) {
         if (!range.Contains(LogDate(values[size_t(date)]))) continue;
         BookPiece p;
         p.article = text(number);
-        p.lines[0] = text(name[0]);
-        QStringList more;
+        p.lines << text(name[0]);
         for (int i = 1; i < 4; ++i)
-            if (!text(name[i]).isEmpty()) more << text(name[i]);
-        p.lines[1] = more.join(QStringLiteral(", "));
+            if (!text(name[i]).isEmpty()) p.lines << text(name[i]);
         const QString place = text(city);
         const QString stateZip = (text(state) + u' ' + text(zip)).trimmed();
-        p.lines[2] =
-            place.isEmpty() ? stateZip : (stateZip.isEmpty() ? place : place + u' ' + stateZip);
+        p.lines << (place.isEmpty() ? stateZip
+                                    : (stateZip.isEmpty() ? place : place + u' ' + stateZip));
         for (int i = 0; i < kBookMoneyColumns; ++i) p.money[size_t(i)] = text(money[i]);
         p.restricted = MoneyCents(p.money[kBookRestricted]) > 0;
         pieces.append(p);
@@ -120,10 +121,24 @@ FirmBookDocument::FirmBookDocument(BookHeading heading, QList<BookPiece> pieces)
     : heading_(std::move(heading)), pieces_(std::move(pieces)) {
     // Title, sender block (caption and five lines), column headings of two lines.
     bodyTop_ = kMargin + 1.8 * kLine + 6.4 * kLine + 2 * kLine + 0.6 * kLine;
-    // Page totals, book totals and the boxes of the receiving post office.
-    const double bodyBottom = kPageH - kMargin - (0.4 * kLine + 2 * kLine + 0.15 + kBoxHeight);
-    band_ = 3.2 * kLine;
-    linesPerPage_ = std::max(1, int(std::floor((bodyBottom - bodyTop_) / band_ + 1e-9)));
+    bodyBottom_ = kPageH - kMargin - kFootHeight;
+    linesPerPage_ = std::max(1, int(std::floor((bodyBottom_ - bodyTop_) / kBand + 1e-9)));
+    // Whole pieces only: a piece that does not fit below the last one starts the next page.
+    pageStarts_ << 0;
+    double used = 0;
+    for (int i = 0; i < pieces_.size(); ++i) {
+        const double band = Band(pieces_[i]);
+        if (used > 0 && used + band > bodyBottom_ - bodyTop_ + 1e-9) {
+            pageStarts_ << i;
+            used = 0;
+        }
+        used += band;
+    }
+}
+
+double FirmBookDocument::Band(const BookPiece& piece) const {
+    const qsizetype lines = std::max<qsizetype>(piece.lines.size(), piece.restricted ? 2 : 1);
+    return std::max(kBand, (double(lines) + 0.2) * kLine);
 }
 
 QPageLayout FirmBookDocument::PageLayout() const {
@@ -131,15 +146,14 @@ QPageLayout FirmBookDocument::PageLayout() const {
 }
 
 int FirmBookDocument::PageCount() const {
-    return std::max(1, int((pieces_.size() + linesPerPage_ - 1) / linesPerPage_));
+    return int(pageStarts_.size());
 }
 
 QRectF FirmBookDocument::UnusedLinesArea() const {
-    const int onLast = int(pieces_.size()) - (PageCount() - 1) * linesPerPage_;
-    if (onLast >= linesPerPage_) return {};
-    const double top = bodyTop_ + onLast * band_;
-    return QRectF(QPointF(kMargin, top),
-                  QPointF(kPageW - kMargin, bodyTop_ + linesPerPage_ * band_));
+    double top = bodyTop_;
+    for (int i = pageStarts_.last(); i < pieces_.size(); ++i) top += Band(pieces_[i]);
+    if (bodyBottom_ - top < kBand - 1e-9) return {};
+    return QRectF(QPointF(kMargin, top), QPointF(kPageW - kMargin, bodyBottom_));
 }
 
 void FirmBookDocument::RenderPage(QPainter& p, int page) {
@@ -168,6 +182,15 @@ void FirmBookDocument::RenderPage(QPainter& p, int page) {
             shown = QFontMetricsF(f, dev).elidedText(s, Qt::ElideRight, X(w));
         }
         p.drawText(QRectF(X(x), Y(y), X(w), Y(h)), flags | Qt::AlignVCenter, shown);
+    };
+    // An address line whole: condensed when wider than its column, never cut.
+    auto whole = [&](double x, double y, double w, const QString& s) {
+        QFont f = plain;
+        const double wide = QFontMetricsF(f, dev).horizontalAdvance(s);
+        if (wide > X(w)) f.setStretch(std::max(1, int(std::floor(100 * X(w) / wide))));
+        p.setFont(f);
+        p.drawText(QRectF(X(x), Y(y), X(w), Y(kLine)),
+                   Qt::TextSingleLine | Qt::AlignLeft | Qt::AlignVCenter, s);
     };
     auto rule = [&](double y) { p.drawLine(QPointF(X(kMargin), Y(y)), QPointF(X(right), Y(y))); };
 
@@ -206,8 +229,8 @@ void FirmBookDocument::RenderPage(QPainter& p, int page) {
 
     // The pieces of this page.
     const int total = int(pieces_.size());
-    const int first = std::min(total, page * linesPerPage_);
-    const int end = std::min(total, first + linesPerPage_);
+    const int first = pageStarts_[page];
+    const int end = page + 1 < pageStarts_.size() ? pageStarts_[page + 1] : total;
     std::array<long long, kBookMoneyColumns> pageSums{};
     y = bodyTop_;
     for (int i = first; i < end; ++i) {
@@ -218,16 +241,15 @@ void FirmBookDocument::RenderPage(QPainter& p, int page) {
         if (piece.restricted)
             text(ColumnX(1), y + kLine, kColumns[1].width - kGap, kLine, Qt::AlignLeft,
                  QStringLiteral("Certified Mail, Restricted Delivery"), plain);
-        for (int l = 0; l < 3; ++l)
-            text(ColumnX(2), y + l * kLine, kColumns[2].width - kGap, kLine, Qt::AlignLeft,
-                 piece.lines[size_t(l)], plain);
+        for (int l = 0; l < piece.lines.size(); ++l)
+            whole(ColumnX(2), y + l * kLine, kColumns[2].width - kGap, piece.lines[l]);
         for (int m = 0; m < kBookMoneyColumns; ++m) {
             const int c = kMoneyColumn0 + m;
             text(ColumnX(c), y, kColumns[c].width - kGap, kLine, Qt::AlignRight,
                  piece.money[size_t(m)], plain);
             pageSums[size_t(m)] += MoneyCents(piece.money[size_t(m)]);
         }
-        y += band_;
+        y += Band(piece);
     }
 
     // Unused lines of the last page: one diagonal line through them.
@@ -240,7 +262,7 @@ void FirmBookDocument::RenderPage(QPainter& p, int page) {
     }
 
     // The totals of the page, and of the book on its last page.
-    y = bodyTop_ + linesPerPage_ * band_;
+    y = bodyBottom_;
     rule(y + 0.2 * kLine);
     y += 0.4 * kLine;
     auto sums = [&](double at, const QString& label, const std::array<long long, 5>& cents) {

@@ -196,7 +196,7 @@ TEST(FirmBook, UnusedLinesOfTheLastPageAreStruckThroughWithOneDiagonal) {
         for (int i = 0; i < n; ++i) {
             BookPiece p;
             p.article = Article(i + 1);
-            p.lines = {QStringLiteral("Name %1").arg(i), QString(), QStringLiteral("Town")};
+            p.lines = {QStringLiteral("Name %1").arg(i), QStringLiteral("Town")};
             p.money = {QStringLiteral("1.00"), QStringLiteral("4.40"), QString(), QString(),
                        QStringLiteral("5.40")};
             list << p;
