@@ -21,9 +21,12 @@ constexpr double kPoints = 8; // the book's text
 constexpr double kLine = kPoints * 1.3 / 72.0;
 constexpr double kGap = 0.06;         // inches between a column's text and the next column
 constexpr double kBand = 3.2 * kLine; // the row of a piece of up to three address lines
-constexpr double kBoxHeight = 0.75;
-// Below the pieces: page totals, book totals and the boxes of the receiving post office.
-constexpr double kFootHeight = 0.4 * kLine + 2 * kLine + 0.15 + kBoxHeight;
+constexpr double kBoxGap = 0.1;       // inches between the boxes at the foot
+constexpr double kCountBoxHeight = 0.6;
+constexpr double kStampBoxHeight = 0.9;
+// Below the pieces: page totals, book totals or the page that follows, then two rows of boxes.
+constexpr double kFootHeight =
+    0.4 * kLine + 2 * kLine + 0.15 + kCountBoxHeight + kBoxGap + kStampBoxHeight;
 
 struct Column {
     double width;
@@ -42,9 +45,15 @@ constexpr Column kColumns[] = {
 };
 constexpr int kMoneyColumn0 = 3;
 
-const char* const kBoxes[] = {
-    "Total Number of Pieces Listed by Sender", "Total Number of Pieces Received at Post Office",
-    "Postmark and Date of Receipt", "Postmaster, Per (Name of receiving employee)"};
+// The first row of boxes: the sender's count of the page, then the receiving post office's.
+const char* const kCountBoxes[] = {"Total Number of Pieces Listed by Sender",
+                                   "Total Number of Pieces Received at Post Office",
+                                   "Postmaster, Per (Name of receiving employee)"};
+// The second row: the post office's postmark, and the stamp of a certificate of mailing.
+const char* const kPostmarkBox = "Postmark and Date of Receipt";
+const char* const kStampBox =
+    "Affix stamp here (if issued as a certificate of mailing or for additional copies of this "
+    "bill)";
 
 double ColumnX(int column) {
     double x = kMargin;
@@ -275,40 +284,52 @@ void FirmBookDocument::RenderPage(QPainter& p, int page) {
     };
     sums(y, QStringLiteral("Totals on this page (%1)").arg(Pieces(end - first)), pageSums);
     y += kLine;
-    if (!last) {
+    if (last) {
+        std::array<long long, kBookMoneyColumns> bookSums{};
+        for (const BookPiece& piece : pieces_)
+            for (int m = 0; m < kBookMoneyColumns; ++m)
+                bookSums[size_t(m)] += MoneyCents(piece.money[size_t(m)]);
+        sums(y, QStringLiteral("Totals of this book (%1)").arg(Pieces(total)), bookSums);
+    } else {
         text(ColumnX(2), y, kColumns[2].width, kLine, Qt::AlignLeft,
              QStringLiteral("Continued on page %1").arg(page + 2), plain);
-        p.restore();
-        return;
     }
-    std::array<long long, kBookMoneyColumns> bookSums{};
-    for (const BookPiece& piece : pieces_)
-        for (int m = 0; m < kBookMoneyColumns; ++m)
-            bookSums[size_t(m)] += MoneyCents(piece.money[size_t(m)]);
-    sums(y, QStringLiteral("Totals of this book (%1)").arg(Pieces(total)), bookSums);
     y += kLine + 0.15;
 
-    // The boxes: the sender's count, and the rest for the receiving post office.
+    // First row: the sender's count of this page, then the receiving post office's boxes, each
+    // as wide as its caption and the spare width shared out.
     const QFontMetricsF metrics(plain, dev);
-    double widths[std::size(kBoxes)];
+    const double width = right - kMargin;
+    double widths[std::size(kCountBoxes)];
     double sum = 0;
-    for (size_t b = 0; b < std::size(kBoxes); ++b) {
-        widths[b] = metrics.horizontalAdvance(QString::fromLatin1(kBoxes[b])) / dx + 0.2;
+    for (size_t b = 0; b < std::size(kCountBoxes); ++b) {
+        widths[b] = metrics.horizontalAdvance(QString::fromLatin1(kCountBoxes[b])) / dx + 0.2;
         sum += widths[b];
     }
-    const double gap = 0.15;
-    const double spare = (right - kMargin) - sum - gap * (std::size(kBoxes) - 1);
+    const double spare = width - sum - kBoxGap * (std::size(kCountBoxes) - 1);
     double x = kMargin;
-    for (size_t b = 0; b < std::size(kBoxes); ++b) {
-        const double w = widths[b] + std::max(0.0, spare / std::size(kBoxes));
-        p.drawRect(QRectF(X(x), Y(y), X(w), Y(kBoxHeight)));
-        text(x + 0.05, y + 0.03, w - 0.1, kLine, Qt::AlignLeft, QString::fromLatin1(kBoxes[b]),
+    for (size_t b = 0; b < std::size(kCountBoxes); ++b) {
+        const double w = widths[b] + std::max(0.0, spare / std::size(kCountBoxes));
+        p.drawRect(QRectF(X(x), Y(y), X(w), Y(kCountBoxHeight)));
+        text(x + 0.05, y + 0.03, w - 0.1, kLine, Qt::AlignLeft, QString::fromLatin1(kCountBoxes[b]),
              plain);
         if (b == 0)
-            text(x + 0.05, y + kLine + 0.1, w - 0.1, kBoxHeight - kLine - 0.15, Qt::AlignHCenter,
-                 QString::number(total), count);
-        x += w + gap;
+            text(x + 0.05, y + kLine + 0.05, w - 0.1, kCountBoxHeight - kLine - 0.1,
+                 Qt::AlignHCenter, QString::number(end - first), count);
+        x += w + kBoxGap;
     }
+    y += kCountBoxHeight + kBoxGap;
+
+    // Second row: the postmark and the stamp box, halves of the width.
+    const double half = (width - kBoxGap) / 2;
+    const double stampX = kMargin + half + kBoxGap;
+    p.drawRect(QRectF(X(kMargin), Y(y), X(half), Y(kStampBoxHeight)));
+    text(kMargin + 0.05, y + 0.03, half - 0.1, kLine, Qt::AlignLeft,
+         QString::fromLatin1(kPostmarkBox), plain);
+    p.drawRect(QRectF(X(stampX), Y(y), X(half), Y(kStampBoxHeight)));
+    p.setFont(plain);
+    p.drawText(QRectF(X(stampX + 0.05), Y(y + 0.03), X(half - 0.1), Y(kStampBoxHeight - 0.06)),
+               Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, QString::fromLatin1(kStampBox));
     p.restore();
 }
 

@@ -1,12 +1,12 @@
 #pragma once
 // The firm mailing book: the list of accountable pieces a sender hands to the post office with
-// the mail, laid out as the post office's firm mailing book asks. Every page carries
-// the sender's name and address and the kind of mail, the pieces in numerical order of
+// the mail, laid out as the post office's firm mailing book asks. Every page is a sheet of its
+// own: the sender's name and address and the kind of mail, the pieces in numerical order of
 // their article numbers (line, article number, every logged address line whole on a line of
-// its own, postage and every fee; a piece is never split across pages) and the page's totals
-// of each money column; the last page adds the book's totals, the number of pieces listed by
-// the sender and the boxes the receiving post office fills in, and its unused lines are struck
-// through with one diagonal line.
+// its own, postage and every fee; a piece is never split across pages), the page's totals of
+// each money column, the number of pieces the sender lists on it, the boxes the receiving post
+// office fills in and the stamp box. The last page adds the book's totals, and its unused lines
+// are struck through with one diagonal line.
 
 #include "log/log_commands.h"
 #include "log/paged_document.h"

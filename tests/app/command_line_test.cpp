@@ -109,9 +109,10 @@ TEST_F(CommandLineTest, FirmMailingBookOfTodaysThreePieces) {
     EXPECT_FALSE(old.contains(QStringLiteral("Piece 11")));
 }
 
-// Every logged address line printed whole on a line of its own, no piece split across pages,
-// the book's totals on the last page.
-TEST_F(CommandLineTest, FirmMailingBookPrintsEachPieceWhole) {
+// Each page a sheet of its own: every logged address line printed whole on a line of its own,
+// no piece split across pages, the receiving post office's boxes and the stamp box on every
+// page, the book's totals on the last.
+TEST_F(CommandLineTest, FirmMailingBookPrintsEachPieceWholeOnSheetsOfTheirOwn) {
     const std::array<QString, 4> full = {QStringLiteral("WESTERN REGIONAL HOLDINGS CORP"),
                                          QStringLiteral("ATTN: ACCOUNTS PAYABLE DEPT 30"),
                                          QStringLiteral("BUILDING 7 FLOOR 12 SUITE 1200"),
@@ -155,10 +156,24 @@ TEST_F(CommandLineTest, FirmMailingBookPrintsEachPieceWhole) {
     for (int p = 0; p < pages.size(); ++p) {
         const QString& page = pages[p];
         SCOPED_TRACE(::testing::Message() << "page " << p + 1 << "\n" << page.toStdString());
-        for (auto it = article.globalMatch(page); it.hasNext();) {
+        int listed = 0;
+        for (auto it = article.globalMatch(page); it.hasNext(); ++listed) {
             const QRegularExpressionMatch m = it.next();
             pageOf[(m.captured(1) + m.captured(2) + m.captured(3)).toInt()] = p;
         }
+        for (const char* s :
+             {"Name and Address of Sender", "Acme Title Company", "Kind of Mail: Certified Mail",
+              "Totals on this page", "Total Number of Pieces Listed by Sender",
+              "Total Number of Pieces Received at Post Office",
+              "Postmaster, Per (Name of receiving employee)", "Postmark and Date of Receipt"})
+            EXPECT_TRUE(page.contains(QString::fromLatin1(s))) << s;
+        // The stamp box's caption may wrap inside its box; its words stay in order.
+        const QRegularExpression stamp(
+            QStringLiteral("Affix stamp here[\\s\\S]*\\(if issued as a certificate of mailing"
+                           "[\\s\\S]*or for additional copies of this bill\\)"));
+        EXPECT_TRUE(stamp.match(page).hasMatch());
+        EXPECT_EQ(BoxNumber(page, QStringLiteral("Total Number of Pieces Listed by Sender")),
+                  listed);
         EXPECT_EQ(page.contains(QStringLiteral("Totals of this book (12 pieces)")),
                   p == pages.size() - 1);
     }
