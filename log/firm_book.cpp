@@ -19,8 +19,14 @@ constexpr double kMargin = 0.5; // inches on every side
 constexpr double kPageW = 11, kPageH = 8.5;
 constexpr double kPoints = 8; // the book's text
 constexpr double kLine = kPoints * 1.3 / 72.0;
-constexpr double kGap = 0.06; // inches between a column's text and the next column
-constexpr double kBoxHeight = 0.75;
+constexpr double kGap = 0.06;         // inches between a column's text and the next column
+constexpr double kBand = 3.2 * kLine; // the row of a piece of up to three address lines
+constexpr double kBoxGap = 0.1;       // inches between the boxes at the foot
+constexpr double kCountBoxHeight = 0.6;
+constexpr double kStampBoxHeight = 0.9;
+// Below the pieces: page totals, book totals or the page that follows, then two rows of boxes.
+constexpr double kFootHeight =
+    0.4 * kLine + 2 * kLine + 0.15 + kCountBoxHeight + kBoxGap + kStampBoxHeight;
 
 struct Column {
     double width;
@@ -39,9 +45,15 @@ constexpr Column kColumns[] = {
 };
 constexpr int kMoneyColumn0 = 3;
 
-const char* const kBoxes[] = {
-    "Total Number of Pieces Listed by Sender", "Total Number of Pieces Received at Post Office",
-    "Postmark and Date of Receipt", "Postmaster, Per (Name of receiving employee)"};
+// The first row of boxes: the sender's count of the page, then the receiving post office's.
+const char* const kCountBoxes[] = {"Total Number of Pieces Listed by Sender",
+                                   "Total Number of Pieces Received at Post Office",
+                                   "Postmaster, Per (Name of receiving employee)"};
+// The second row: the post office's postmark, and the stamp of a certificate of mailing.
+const char* const kPostmarkBox = "Postmark and Date of Receipt";
+const char* const kStampBox =
+    "Affix stamp here (if issued as a certificate of mailing or for additional copies of this "
+    "bill)";
 
 double ColumnX(int column) {
     double x = kMargin;
@@ -91,15 +103,13 @@ QList<BookPiece> ReadBookPieces(table::TTzDbf& log, const DateRange& range) {
         if (!range.Contains(LogDate(values[size_t(date)]))) continue;
         BookPiece p;
         p.article = text(number);
-        p.lines[0] = text(name[0]);
-        QStringList more;
+        p.lines << text(name[0]);
         for (int i = 1; i < 4; ++i)
-            if (!text(name[i]).isEmpty()) more << text(name[i]);
-        p.lines[1] = more.join(QStringLiteral(", "));
+            if (!text(name[i]).isEmpty()) p.lines << text(name[i]);
         const QString place = text(city);
         const QString stateZip = (text(state) + u' ' + text(zip)).trimmed();
-        p.lines[2] =
-            place.isEmpty() ? stateZip : (stateZip.isEmpty() ? place : place + u' ' + stateZip);
+        p.lines << (place.isEmpty() ? stateZip
+                                    : (stateZip.isEmpty() ? place : place + u' ' + stateZip));
         for (int i = 0; i < kBookMoneyColumns; ++i) p.money[size_t(i)] = text(money[i]);
         p.restricted = MoneyCents(p.money[kBookRestricted]) > 0;
         pieces.append(p);
@@ -120,10 +130,24 @@ FirmBookDocument::FirmBookDocument(BookHeading heading, QList<BookPiece> pieces)
     : heading_(std::move(heading)), pieces_(std::move(pieces)) {
     // Title, sender block (caption and five lines), column headings of two lines.
     bodyTop_ = kMargin + 1.8 * kLine + 6.4 * kLine + 2 * kLine + 0.6 * kLine;
-    // Page totals, book totals and the boxes of the receiving post office.
-    const double bodyBottom = kPageH - kMargin - (0.4 * kLine + 2 * kLine + 0.15 + kBoxHeight);
-    band_ = 3.2 * kLine;
-    linesPerPage_ = std::max(1, int(std::floor((bodyBottom - bodyTop_) / band_ + 1e-9)));
+    bodyBottom_ = kPageH - kMargin - kFootHeight;
+    linesPerPage_ = std::max(1, int(std::floor((bodyBottom_ - bodyTop_) / kBand + 1e-9)));
+    // Whole pieces only: a piece that does not fit below the last one starts the next page.
+    pageStarts_ << 0;
+    double used = 0;
+    for (int i = 0; i < pieces_.size(); ++i) {
+        const double band = Band(pieces_[i]);
+        if (used > 0 && used + band > bodyBottom_ - bodyTop_ + 1e-9) {
+            pageStarts_ << i;
+            used = 0;
+        }
+        used += band;
+    }
+}
+
+double FirmBookDocument::Band(const BookPiece& piece) const {
+    const qsizetype lines = std::max<qsizetype>(piece.lines.size(), piece.restricted ? 2 : 1);
+    return std::max(kBand, (double(lines) + 0.2) * kLine);
 }
 
 QPageLayout FirmBookDocument::PageLayout() const {
@@ -131,15 +155,14 @@ QPageLayout FirmBookDocument::PageLayout() const {
 }
 
 int FirmBookDocument::PageCount() const {
-    return std::max(1, int((pieces_.size() + linesPerPage_ - 1) / linesPerPage_));
+    return int(pageStarts_.size());
 }
 
 QRectF FirmBookDocument::UnusedLinesArea() const {
-    const int onLast = int(pieces_.size()) - (PageCount() - 1) * linesPerPage_;
-    if (onLast >= linesPerPage_) return {};
-    const double top = bodyTop_ + onLast * band_;
-    return QRectF(QPointF(kMargin, top),
-                  QPointF(kPageW - kMargin, bodyTop_ + linesPerPage_ * band_));
+    double top = bodyTop_;
+    for (int i = pageStarts_.last(); i < pieces_.size(); ++i) top += Band(pieces_[i]);
+    if (bodyBottom_ - top < kBand - 1e-9) return {};
+    return QRectF(QPointF(kMargin, top), QPointF(kPageW - kMargin, bodyBottom_));
 }
 
 void FirmBookDocument::RenderPage(QPainter& p, int page) {
@@ -168,6 +191,15 @@ void FirmBookDocument::RenderPage(QPainter& p, int page) {
             shown = QFontMetricsF(f, dev).elidedText(s, Qt::ElideRight, X(w));
         }
         p.drawText(QRectF(X(x), Y(y), X(w), Y(h)), flags | Qt::AlignVCenter, shown);
+    };
+    // An address line whole: condensed when wider than its column, never cut.
+    auto whole = [&](double x, double y, double w, const QString& s) {
+        QFont f = plain;
+        const double wide = QFontMetricsF(f, dev).horizontalAdvance(s);
+        if (wide > X(w)) f.setStretch(std::max(1, int(std::floor(100 * X(w) / wide))));
+        p.setFont(f);
+        p.drawText(QRectF(X(x), Y(y), X(w), Y(kLine)),
+                   Qt::TextSingleLine | Qt::AlignLeft | Qt::AlignVCenter, s);
     };
     auto rule = [&](double y) { p.drawLine(QPointF(X(kMargin), Y(y)), QPointF(X(right), Y(y))); };
 
@@ -206,8 +238,8 @@ void FirmBookDocument::RenderPage(QPainter& p, int page) {
 
     // The pieces of this page.
     const int total = int(pieces_.size());
-    const int first = std::min(total, page * linesPerPage_);
-    const int end = std::min(total, first + linesPerPage_);
+    const int first = pageStarts_[page];
+    const int end = page + 1 < pageStarts_.size() ? pageStarts_[page + 1] : total;
     std::array<long long, kBookMoneyColumns> pageSums{};
     y = bodyTop_;
     for (int i = first; i < end; ++i) {
@@ -218,16 +250,15 @@ void FirmBookDocument::RenderPage(QPainter& p, int page) {
         if (piece.restricted)
             text(ColumnX(1), y + kLine, kColumns[1].width - kGap, kLine, Qt::AlignLeft,
                  QStringLiteral("Certified Mail, Restricted Delivery"), plain);
-        for (int l = 0; l < 3; ++l)
-            text(ColumnX(2), y + l * kLine, kColumns[2].width - kGap, kLine, Qt::AlignLeft,
-                 piece.lines[size_t(l)], plain);
+        for (int l = 0; l < piece.lines.size(); ++l)
+            whole(ColumnX(2), y + l * kLine, kColumns[2].width - kGap, piece.lines[l]);
         for (int m = 0; m < kBookMoneyColumns; ++m) {
             const int c = kMoneyColumn0 + m;
             text(ColumnX(c), y, kColumns[c].width - kGap, kLine, Qt::AlignRight,
                  piece.money[size_t(m)], plain);
             pageSums[size_t(m)] += MoneyCents(piece.money[size_t(m)]);
         }
-        y += band_;
+        y += Band(piece);
     }
 
     // Unused lines of the last page: one diagonal line through them.
@@ -240,7 +271,7 @@ void FirmBookDocument::RenderPage(QPainter& p, int page) {
     }
 
     // The totals of the page, and of the book on its last page.
-    y = bodyTop_ + linesPerPage_ * band_;
+    y = bodyBottom_;
     rule(y + 0.2 * kLine);
     y += 0.4 * kLine;
     auto sums = [&](double at, const QString& label, const std::array<long long, 5>& cents) {
@@ -253,40 +284,52 @@ void FirmBookDocument::RenderPage(QPainter& p, int page) {
     };
     sums(y, QStringLiteral("Totals on this page (%1)").arg(Pieces(end - first)), pageSums);
     y += kLine;
-    if (!last) {
+    if (last) {
+        std::array<long long, kBookMoneyColumns> bookSums{};
+        for (const BookPiece& piece : pieces_)
+            for (int m = 0; m < kBookMoneyColumns; ++m)
+                bookSums[size_t(m)] += MoneyCents(piece.money[size_t(m)]);
+        sums(y, QStringLiteral("Totals of this book (%1)").arg(Pieces(total)), bookSums);
+    } else {
         text(ColumnX(2), y, kColumns[2].width, kLine, Qt::AlignLeft,
              QStringLiteral("Continued on page %1").arg(page + 2), plain);
-        p.restore();
-        return;
     }
-    std::array<long long, kBookMoneyColumns> bookSums{};
-    for (const BookPiece& piece : pieces_)
-        for (int m = 0; m < kBookMoneyColumns; ++m)
-            bookSums[size_t(m)] += MoneyCents(piece.money[size_t(m)]);
-    sums(y, QStringLiteral("Totals of this book (%1)").arg(Pieces(total)), bookSums);
     y += kLine + 0.15;
 
-    // The boxes: the sender's count, and the rest for the receiving post office.
+    // First row: the sender's count of this page, then the receiving post office's boxes, each
+    // as wide as its caption and the spare width shared out.
     const QFontMetricsF metrics(plain, dev);
-    double widths[std::size(kBoxes)];
+    const double width = right - kMargin;
+    double widths[std::size(kCountBoxes)];
     double sum = 0;
-    for (size_t b = 0; b < std::size(kBoxes); ++b) {
-        widths[b] = metrics.horizontalAdvance(QString::fromLatin1(kBoxes[b])) / dx + 0.2;
+    for (size_t b = 0; b < std::size(kCountBoxes); ++b) {
+        widths[b] = metrics.horizontalAdvance(QString::fromLatin1(kCountBoxes[b])) / dx + 0.2;
         sum += widths[b];
     }
-    const double gap = 0.15;
-    const double spare = (right - kMargin) - sum - gap * (std::size(kBoxes) - 1);
+    const double spare = width - sum - kBoxGap * (std::size(kCountBoxes) - 1);
     double x = kMargin;
-    for (size_t b = 0; b < std::size(kBoxes); ++b) {
-        const double w = widths[b] + std::max(0.0, spare / std::size(kBoxes));
-        p.drawRect(QRectF(X(x), Y(y), X(w), Y(kBoxHeight)));
-        text(x + 0.05, y + 0.03, w - 0.1, kLine, Qt::AlignLeft, QString::fromLatin1(kBoxes[b]),
+    for (size_t b = 0; b < std::size(kCountBoxes); ++b) {
+        const double w = widths[b] + std::max(0.0, spare / std::size(kCountBoxes));
+        p.drawRect(QRectF(X(x), Y(y), X(w), Y(kCountBoxHeight)));
+        text(x + 0.05, y + 0.03, w - 0.1, kLine, Qt::AlignLeft, QString::fromLatin1(kCountBoxes[b]),
              plain);
         if (b == 0)
-            text(x + 0.05, y + kLine + 0.1, w - 0.1, kBoxHeight - kLine - 0.15, Qt::AlignHCenter,
-                 QString::number(total), count);
-        x += w + gap;
+            text(x + 0.05, y + kLine + 0.05, w - 0.1, kCountBoxHeight - kLine - 0.1,
+                 Qt::AlignHCenter, QString::number(end - first), count);
+        x += w + kBoxGap;
     }
+    y += kCountBoxHeight + kBoxGap;
+
+    // Second row: the postmark and the stamp box, halves of the width.
+    const double half = (width - kBoxGap) / 2;
+    const double stampX = kMargin + half + kBoxGap;
+    p.drawRect(QRectF(X(kMargin), Y(y), X(half), Y(kStampBoxHeight)));
+    text(kMargin + 0.05, y + 0.03, half - 0.1, kLine, Qt::AlignLeft,
+         QString::fromLatin1(kPostmarkBox), plain);
+    p.drawRect(QRectF(X(stampX), Y(y), X(half), Y(kStampBoxHeight)));
+    p.setFont(plain);
+    p.drawText(QRectF(X(stampX + 0.05), Y(y + 0.03), X(half - 0.1), Y(kStampBoxHeight - 0.06)),
+               Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, QString::fromLatin1(kStampBox));
     p.restore();
 }
 

@@ -1,11 +1,12 @@
 #pragma once
 // The firm mailing book: the list of accountable pieces a sender hands to the post office with
-// the mail, laid out as the post office's firm mailing book asks. Every page carries the
-// sender's name and address and the kind of mail, the pieces in numerical order of their
-// article numbers (line, article number, addressee as logged, postage and every fee) and the
-// page's totals of each money column; the last page adds the book's totals, the number of
-// pieces listed by the sender and the boxes the receiving post office fills in, and its unused
-// lines are struck through with one diagonal line.
+// the mail, laid out as the post office's firm mailing book asks. Every page is a sheet of its
+// own: the sender's name and address and the kind of mail, the pieces in numerical order of
+// their article numbers (line, article number, every logged address line whole on a line of
+// its own, postage and every fee; a piece is never split across pages), the page's totals of
+// each money column, the number of pieces the sender lists on it, the boxes the receiving post
+// office fills in and the stamp box. The last page adds the book's totals, and its unused lines
+// are struck through with one diagonal line.
 
 #include "log/log_commands.h"
 #include "log/paged_document.h"
@@ -13,6 +14,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <array>
 
@@ -23,8 +25,8 @@ enum BookMoney { kBookPostage, kBookCertified, kBookReturn, kBookRestricted, kBo
 constexpr int kBookMoneyColumns = 5;
 
 struct BookPiece {
-    QString article;                              // the grouped number as logged
-    std::array<QString, 3> lines;                 // name; further address lines; city, state, ZIP
+    QString article;   // the grouped number as logged
+    QStringList lines; // the name, each further address line logged, then city, state and ZIP
     std::array<QString, kBookMoneyColumns> money; // texts as logged, trimmed
     bool restricted = false;                      // a restricted delivery fee was paid
 };
@@ -51,17 +53,21 @@ public:
     int PageCount() const override;
     void RenderPage(QPainter& painter, int page) override;
 
+    // How many pieces of up to three address lines fill a page.
     int LinesPerPage() const { return linesPerPage_; }
     // Inches from the paper's corner: the area of the unused lines of the last page (empty
-    // when the last page is full).
+    // when less than one line is left).
     QRectF UnusedLinesArea() const;
 
 private:
+    double Band(const BookPiece& piece) const; // inches the piece's row takes
+
     BookHeading heading_;
     QList<BookPiece> pieces_;
+    QList<int> pageStarts_; // the index of each page's first piece
     int linesPerPage_ = 1;
     double bodyTop_ = 0;
-    double band_ = 0;
+    double bodyBottom_ = 0;
 };
 
 } // namespace qm

@@ -8,6 +8,8 @@
 #include <QMap>
 #include <QRegularExpression>
 
+#include <map>
+
 #include <sys/stat.h>
 
 namespace qm::testing {
@@ -105,6 +107,81 @@ TEST_F(CommandLineTest, FirmMailingBookOfTodaysThreePieces) {
     EXPECT_TRUE(old.contains(QStringLiteral("Earlier Person")));
     EXPECT_TRUE(old.contains(QStringLiteral("Mailed from 03/01/2008 to 03/04/2008")));
     EXPECT_FALSE(old.contains(QStringLiteral("Piece 11")));
+}
+
+// Each page a sheet of its own: every logged address line printed whole on a line of its own,
+// no piece split across pages, the receiving post office's boxes and the stamp box on every
+// page, the book's totals on the last.
+TEST_F(CommandLineTest, FirmMailingBookPrintsEachPieceWholeOnSheetsOfTheirOwn) {
+    const std::array<QString, 4> full = {QStringLiteral("WESTERN REGIONAL HOLDINGS CORP"),
+                                         QStringLiteral("ATTN: ACCOUNTS PAYABLE DEPT 30"),
+                                         QStringLiteral("BUILDING 7 FLOOR 12 SUITE 1200"),
+                                         QStringLiteral("1234 NORTH WASHINGTON BLVD STE")};
+    for (const QString& line : full) ASSERT_EQ(line.size(), 30) << line.toStdString();
+    // The four-line piece sorts into the last line a page of usual pieces holds.
+    const int perPage = FirmBookDocument({}, {}).LinesPerPage();
+    ASSERT_LT(perPage, 12);
+    ASSERT_GE(perPage, 6);
+    std::map<int, QStringList> address; // serial: the lines the book must show
+    for (int i = 0; i < 12; ++i) {
+        const int serial = 200 + i;
+        LogEntry e = Piece(QStringLiteral("Addressee %1").arg(serial), QStringLiteral("62701"),
+                           QString::number(serial));
+        if (i == 0) { // the widest letters a full field holds
+            e.addressee[0] = QString(30, u'W');
+            e.city = QString(35, u'W');
+            e.state = QStringLiteral("WY");
+            e.zip = QStringLiteral("82001-0001");
+        }
+        if (i == perPage - 1) {
+            e.addressee = full;
+            e.city = QStringLiteral("SAN FRANCISCO");
+            e.state = QStringLiteral("CA");
+            e.zip = QStringLiteral("94105-1234");
+        }
+        address[serial] = QStringList(e.addressee.begin(), e.addressee.end());
+        address[serial].removeAll(QString());
+        address[serial] << e.city + u' ' + e.state + u' ' + e.zip;
+        Append(e);
+    }
+    const Outcome run = Quillmark({QStringLiteral("--firm-mailing-book"), QStringLiteral("--pdf"),
+                                   File(QStringLiteral("book12.pdf"))});
+    ASSERT_EQ(run.code, 0) << run.err.toStdString();
+    const QStringList pages =
+        PdfText(File(QStringLiteral("book12.pdf"))).split(u'\f', Qt::SkipEmptyParts);
+    ASSERT_EQ(pages.size(), 2);
+
+    std::map<int, int> pageOf; // serial: the page listing its article number
+    const QRegularExpression article(QStringLiteral("9214 7123 4567 8900 0(\\d)(\\d\\d) (\\d)0"));
+    for (int p = 0; p < pages.size(); ++p) {
+        const QString& page = pages[p];
+        SCOPED_TRACE(::testing::Message() << "page " << p + 1 << "\n" << page.toStdString());
+        int listed = 0;
+        for (auto it = article.globalMatch(page); it.hasNext(); ++listed) {
+            const QRegularExpressionMatch m = it.next();
+            pageOf[(m.captured(1) + m.captured(2) + m.captured(3)).toInt()] = p;
+        }
+        for (const char* s :
+             {"Name and Address of Sender", "Acme Title Company", "Kind of Mail: Certified Mail",
+              "Totals on this page", "Total Number of Pieces Listed by Sender",
+              "Total Number of Pieces Received at Post Office",
+              "Postmaster, Per (Name of receiving employee)", "Postmark and Date of Receipt"})
+            EXPECT_TRUE(page.contains(QString::fromLatin1(s))) << s;
+        // The stamp box's caption may wrap inside its box; its words stay in order.
+        const QRegularExpression stamp(
+            QStringLiteral("Affix stamp here[\\s\\S]*\\(if issued as a certificate of mailing"
+                           "[\\s\\S]*or for additional copies of this bill\\)"));
+        EXPECT_TRUE(stamp.match(page).hasMatch());
+        EXPECT_EQ(BoxNumber(page, QStringLiteral("Total Number of Pieces Listed by Sender")),
+                  listed);
+        EXPECT_EQ(page.contains(QStringLiteral("Totals of this book (12 pieces)")),
+                  p == pages.size() - 1);
+    }
+    ASSERT_EQ(pageOf.size(), 12u);
+    for (const auto& [serial, lines] : address)
+        for (const QString& line : lines)
+            EXPECT_TRUE(pages[pageOf[serial]].contains(line))
+                << serial << ": " << line.toStdString() << " not whole on its page";
 }
 
 TEST_F(CommandLineTest, ExportAndReports) {

@@ -38,6 +38,24 @@ inline QString PdfText(const QString& pdf) {
                    {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
 }
 
+// The number written in a box of a page pdftotext -layout gave: the first text below the box's
+// caption, within the caption's columns; -1 when it is no number or there is none.
+inline int BoxNumber(const QString& page, const QString& caption) {
+    const QStringList lines = page.split(u'\n');
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const qsizetype at = lines[i].indexOf(caption);
+        if (at < 0) continue;
+        for (qsizetype j = i + 1; j < lines.size(); ++j) {
+            const QString under = lines[j].mid(at, caption.size()).trimmed();
+            if (under.isEmpty()) continue;
+            bool ok = false;
+            const int n = under.toInt(&ok);
+            return ok ? n : -1;
+        }
+    }
+    return -1;
+}
+
 // Perl's XBase reading a table: "version V count N", "fields ...", one line per record with
 // the deleted flag first and the fields after, separated by "|" (texts in code page 437).
 inline QStringList XBaseDump(const QString& dbf) {
