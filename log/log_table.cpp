@@ -1,7 +1,9 @@
 #include "log/log_table.h"
 
 #include "core/data_folder.h"
+#include "core/error.h"
 #include "core/form_text.h"
+#include "log/print_journal.h"
 #include "log/shared_log.h"
 #include "numbers/barcode_data.h"
 
@@ -176,6 +178,25 @@ QString AppendLogEntry(const QString& path, const LogEntry& e) {
 QString AppendPrintedPiece(const PrintRequest& request, const EntryFields& fields,
                            const QString& barcodeData) {
     return AppendLogEntry(LogTablePath(), LogEntryOf(request, fields, barcodeData));
+}
+
+QString MailingLog::Journal(const PrintRequest& request, const EntryFields& fields,
+                            const QString& barcodeData) {
+    try {
+        JournalPiece(JournalPath(), LogTablePath(), LogEntryOf(request, fields, barcodeData));
+        return {};
+    } catch (const Error& e) {
+        return QString::fromStdString(e.what());
+    }
+}
+
+QString MailingLog::Unjournal(const QString& barcodeData) {
+    try {
+        DropJournalEntry(JournalPath(), LogTablePath(), LogMailerNumber(barcodeData));
+        return {};
+    } catch (const Error& e) {
+        return QString::fromStdString(e.what());
+    }
 }
 
 } // namespace qm

@@ -98,13 +98,17 @@ QString AppendPrintedPiece(const PrintRequest& request, const EntryFields& field
                            const QString& barcodeData);
 
 // The mailing log beside the program as the print run's log step; each piece joins the
-// process's shared log for its append, so nothing of the run stays open between pieces.
+// process's shared log for its append, so nothing of the run stays open between pieces. Its
+// journal is the print journal beside the log (log/print_journal.h).
 class MailingLog : public PieceLog {
 public:
     QString Append(const PrintRequest& request, const EntryFields& fields,
                    const QString& barcodeData) override {
         return AppendPrintedPiece(request, fields, barcodeData);
     }
+    QString Journal(const PrintRequest& request, const EntryFields& fields,
+                    const QString& barcodeData) override;
+    QString Unjournal(const QString& barcodeData) override;
     void Close() noexcept override {}
 };
 
