@@ -146,12 +146,15 @@ QString AppendLockedRecord(std::unique_ptr<TTzDbf> table, const QString& lockedM
     }
 }
 
-QString AppendLogEntry(const QString& path, const LogEntry& e) {
+QString AppendLogEntry(const QString& path, const LogEntry& e, const QDate& printed) {
+    const table::TDate day = printed.isValid()
+                                 ? table::TDate{printed.year(), printed.month(), printed.day()}
+                                 : table::Today();
     try {
         SharedLogUse use(path);
         return AppendLockedRecord(
             use.Table(), QStringLiteral("The mailing log %1 is locked by another user.").arg(path),
-            [&e](TTzDbf& log) {
+            [&e, &day](TTzDbf& log) {
                 auto set = [&](const char* field, const QString& text) {
                     log.SetField(field, text.toStdString());
                 };
@@ -168,7 +171,7 @@ QString AppendLogEntry(const QString& path, const LogEntry& e) {
                 set("total", e.total);
                 set("comments", e.comments);
                 set("re", e.re);
-                log.SetField("rdate", table::FormatEngineDate(table::Today()));
+                log.SetField("rdate", table::FormatEngineDate(day));
             });
     } catch (const std::exception& error) {
         return QString::fromStdString(error.what());

@@ -8,6 +8,7 @@
 #include "piece/print_request.h"
 #include "tzdbf.h"
 
+#include <QDate>
 #include <QString>
 
 #include <array>
@@ -86,11 +87,11 @@ QString LogMailerNumber(const QString& barcodeData);
 LogEntry LogEntryOf(const PrintRequest& request, const EntryFields& fields,
                     const QString& barcodeData);
 
-// Appends `entry` with today's date (the engine's clock) to the log at `path` through the
-// process's shared log (log/shared_log.h), creating the table when missing, under the append lock.
-// Returns an empty text on success, otherwise what went wrong (the lock refused, or the engine's
-// error text).
-QString AppendLogEntry(const QString& path, const LogEntry& entry);
+// Appends `entry` with today's date (the engine's clock), or the day `printed` when the piece
+// printed earlier, to the log at `path` through the process's shared log (log/shared_log.h),
+// creating the table when missing, under the append lock. Returns an empty text on success,
+// otherwise what went wrong (the lock refused, or the engine's error text).
+QString AppendLogEntry(const QString& path, const LogEntry& entry, const QDate& printed = {});
 
 // The log step of a print run: the entry of the printed piece appended to the log beside the
 // program; empty on success, otherwise the error text (see NotLoggedMessage).

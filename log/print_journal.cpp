@@ -224,7 +224,8 @@ QString SpoiledAnswer() {
 }
 
 void LogPendingPiece(const QString& journalPath, const QString& logPath, const JournalEntry& e) {
-    const QString error = AppendLogEntry(logPath, e.piece);
+    // The day it printed, which is the day it went to the post office.
+    const QString error = AppendLogEntry(logPath, e.piece, e.time.toLocalTime().date());
     if (!error.isEmpty())
         throw Error(QStringLiteral("Mailer %1 could not be entered in the mailing log: %2")
                         .arg(e.piece.mailernum.trimmed(), error));

@@ -157,16 +157,25 @@ TEST_P(PrintJournalAnswerTest, KilledBetweenPrintAndLogIsAskedAndAnswered) {
         << question.toStdString();
     EXPECT_TRUE(question.endsWith(QStringLiteral("but is not in the mailing log.")));
 
+    // Answered a day later: the log keeps the day the piece printed.
+    const QDate printed = e.time.toLocalTime().date();
+    const QDate answered = printed.addDays(1);
+    table::SetDateClock([answered] {
+        return table::TDate{answered.year(), answered.month(), answered.day()};
+    });
     if (answer.logIt)
         LogPendingPiece(Journal(), Log(), e);
     else
         SpoilPendingPiece(Journal(), Log(), Reprints(), e);
+    table::SetDateClock(nullptr);
 
     const QStringList logged = Records(Log());
     ASSERT_EQ(logged.size(), answer.logRecords);
     if (answer.logIt) {
         EXPECT_TRUE(logged[0].contains(QStringLiteral("Ada Quill"))) << logged[0].toStdString();
         EXPECT_TRUE(logged[0].contains(e.piece.mailernum)) << logged[0].toStdString();
+        EXPECT_TRUE(logged[0].contains(printed.toString(QStringLiteral("yyyyMMdd"))))
+            << logged[0].toStdString();
     }
     const QStringList reprinted = Records(Reprints());
     ASSERT_EQ(reprinted.size(), answer.reprintRecords);
