@@ -6,6 +6,7 @@
 #include "app/fees_group.h"
 #include "app/form_parts.h"
 #include "app/help_window.h"
+#include "app/pending_pieces.h"
 #include "app/pictures.h"
 #include "app/sender_block.h"
 #include "app/settings_not_saved.h"
@@ -385,6 +386,7 @@ void TF_Main::FormShow() {
     }
     ShowSenderLabels();
     ShowMailerNumberAtStart();
+    ResolvePendingPieces(this);
     if (g.BarCodeApp && g.SettingsFileFault.isEmpty()) {
         if (AskWithButtons(QStringLiteral("Bar Code Printing Registration"), kRegistrationMessage,
                            {QStringLiteral("&Never Print again")}, this) == 1)
@@ -751,6 +753,7 @@ void TF_Main::ReprintLoggedPiece(const QString& mailernum) {
 }
 
 void TF_Main::btnPrintClick() {
+    if (!ResolvePendingPieces(this)) return;
     WindowDialogs dialogs(this);
     MailingLog mailingLog;
     WaitCursor wait;

@@ -8,6 +8,7 @@
 #include "app/fees_group.h"
 #include "app/file_choice.h"
 #include "app/main_window.h"
+#include "app/pending_pieces.h"
 #include "app/table_mode_bar.h"
 #include "app/window_dialogs.h"
 #include "core/program_folder.h"
@@ -196,6 +197,7 @@ void TF_Main::CloseAddressTable() {
 
 void TF_Main::MIMassPrintClick() {
     if (!InTableMode() || !addressBook_->IsOpen()) return;
+    if (!ResolvePendingPieces(this)) return;
     WindowDialogs dialogs(this);
     MailingLog mailingLog;
     PieceLog& log = pieceLog_ ? *pieceLog_ : mailingLog;

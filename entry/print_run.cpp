@@ -157,6 +157,12 @@ QString NotLoggedWarning(const QString& barcodeData, const QString& error) {
         .arg(PieceNumber(barcodeData), error);
 }
 
+QString NotJournaledMessage(const QString& barcodeData, const QString& error) {
+    return QStringLiteral("The mail piece with tracking number %1 was not printed: it could not "
+                          "be entered in the print journal:\n\n%2\n\nIts number is used.")
+        .arg(PieceNumber(barcodeData), error);
+}
+
 QString NotKeptWarning(const QString& barcodeData, const QString& path, const QString& error,
                        const QString& notLogged) {
     if (!notLogged.isEmpty())
@@ -221,15 +227,29 @@ PrintOutcome PrintOnePiece(const EntryFields& fields, GlobalVariables& g, PieceP
     }
     numbers.reset();
 
+    // The piece is journaled before it prints: a copy killed between the printer and the log
+    // leaves it behind to be asked about. A piece that cannot be journaled does not print.
+    const QString data =
+        g.PrintBarCode ? MailerBarcodeData(request.customerId, request.serial, request.addresseeZip)
+                       : request.mailerNumber;
+    if (const QString journalError = log.Journal(request, fields, data); !journalError.isEmpty())
+        return Failed(dialogs, NotJournaledMessage(data, journalError));
     PrintOutcome outcome = Outcome(PrintOutcome::Result::Printed);
     try {
         outcome.barcodeData = printer.PrintMailer(request, g.PrintBarCode);
     } catch (const std::exception& e) {
-        return Failed(dialogs, Text(e));
+        QString message = Text(e);
+        if (const QString dropError = log.Unjournal(data); !dropError.isEmpty())
+            message += QStringLiteral("\n\n") + dropError;
+        return Failed(dialogs, message);
     }
     const QString logError = log.Append(request, fields, outcome.barcodeData);
     outcome.logged = logError.isEmpty();
-    if (!outcome.logged) outcome.warning = NotLoggedWarning(outcome.barcodeData, logError);
+    // A piece that could not be logged stays in the journal, to be asked about again.
+    if (!outcome.logged)
+        outcome.warning = NotLoggedWarning(outcome.barcodeData, logError);
+    else if (const QString dropError = log.Unjournal(data); !dropError.isEmpty())
+        outcome.warning = dropError;
     if (g.KeepPdfCopy) {
         QString path;
         const QString proofError =

@@ -106,6 +106,8 @@ QString EmptyAddresseeQuestion();
 // The buttons of the long-line question; the second is the default.
 QStringList LongLineButtons();
 QString NotLoggedWarning(const QString& barcodeData, const QString& error);
+// The piece could not be journaled before printing (MailingLog::Journal); nothing printed.
+QString NotJournaledMessage(const QString& barcodeData, const QString& error);
 // A mailer refused by the barcode check (setting VerifyBarcodes); `error` names the symbol.
 QString BarcodeCheckFailedMessage(const QString& error);
 // The PDF copy of a printed piece could not be written at `path`; `notLogged` is the

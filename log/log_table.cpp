@@ -1,7 +1,9 @@
 #include "log/log_table.h"
 
 #include "core/data_folder.h"
+#include "core/error.h"
 #include "core/form_text.h"
+#include "log/print_journal.h"
 #include "log/shared_log.h"
 #include "numbers/barcode_data.h"
 
@@ -144,12 +146,15 @@ QString AppendLockedRecord(std::unique_ptr<TTzDbf> table, const QString& lockedM
     }
 }
 
-QString AppendLogEntry(const QString& path, const LogEntry& e) {
+QString AppendLogEntry(const QString& path, const LogEntry& e, const QDate& printed) {
+    const table::TDate day = printed.isValid()
+                                 ? table::TDate{printed.year(), printed.month(), printed.day()}
+                                 : table::Today();
     try {
         SharedLogUse use(path);
         return AppendLockedRecord(
             use.Table(), QStringLiteral("The mailing log %1 is locked by another user.").arg(path),
-            [&e](TTzDbf& log) {
+            [&e, &day](TTzDbf& log) {
                 auto set = [&](const char* field, const QString& text) {
                     log.SetField(field, text.toStdString());
                 };
@@ -166,7 +171,7 @@ QString AppendLogEntry(const QString& path, const LogEntry& e) {
                 set("total", e.total);
                 set("comments", e.comments);
                 set("re", e.re);
-                log.SetField("rdate", table::FormatEngineDate(table::Today()));
+                log.SetField("rdate", table::FormatEngineDate(day));
             });
     } catch (const std::exception& error) {
         return QString::fromStdString(error.what());
@@ -176,6 +181,25 @@ QString AppendLogEntry(const QString& path, const LogEntry& e) {
 QString AppendPrintedPiece(const PrintRequest& request, const EntryFields& fields,
                            const QString& barcodeData) {
     return AppendLogEntry(LogTablePath(), LogEntryOf(request, fields, barcodeData));
+}
+
+QString MailingLog::Journal(const PrintRequest& request, const EntryFields& fields,
+                            const QString& barcodeData) {
+    try {
+        JournalPiece(JournalPath(), LogTablePath(), LogEntryOf(request, fields, barcodeData));
+        return {};
+    } catch (const Error& e) {
+        return QString::fromStdString(e.what());
+    }
+}
+
+QString MailingLog::Unjournal(const QString& barcodeData) {
+    try {
+        DropJournalEntry(JournalPath(), LogTablePath(), LogMailerNumber(barcodeData));
+        return {};
+    } catch (const Error& e) {
+        return QString::fromStdString(e.what());
+    }
 }
 
 } // namespace qm

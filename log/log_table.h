@@ -8,6 +8,7 @@
 #include "piece/print_request.h"
 #include "tzdbf.h"
 
+#include <QDate>
 #include <QString>
 
 #include <array>
@@ -86,11 +87,11 @@ QString LogMailerNumber(const QString& barcodeData);
 LogEntry LogEntryOf(const PrintRequest& request, const EntryFields& fields,
                     const QString& barcodeData);
 
-// Appends `entry` with today's date (the engine's clock) to the log at `path` through the
-// process's shared log (log/shared_log.h), creating the table when missing, under the append lock.
-// Returns an empty text on success, otherwise what went wrong (the lock refused, or the engine's
-// error text).
-QString AppendLogEntry(const QString& path, const LogEntry& entry);
+// Appends `entry` with today's date (the engine's clock), or the day `printed` when the piece
+// printed earlier, to the log at `path` through the process's shared log (log/shared_log.h),
+// creating the table when missing, under the append lock. Returns an empty text on success,
+// otherwise what went wrong (the lock refused, or the engine's error text).
+QString AppendLogEntry(const QString& path, const LogEntry& entry, const QDate& printed = {});
 
 // The log step of a print run: the entry of the printed piece appended to the log beside the
 // program; empty on success, otherwise the error text (see NotLoggedMessage).
@@ -98,13 +99,17 @@ QString AppendPrintedPiece(const PrintRequest& request, const EntryFields& field
                            const QString& barcodeData);
 
 // The mailing log beside the program as the print run's log step; each piece joins the
-// process's shared log for its append, so nothing of the run stays open between pieces.
+// process's shared log for its append, so nothing of the run stays open between pieces. Its
+// journal is the print journal beside the log (log/print_journal.h).
 class MailingLog : public PieceLog {
 public:
     QString Append(const PrintRequest& request, const EntryFields& fields,
                    const QString& barcodeData) override {
         return AppendPrintedPiece(request, fields, barcodeData);
     }
+    QString Journal(const PrintRequest& request, const EntryFields& fields,
+                    const QString& barcodeData) override;
+    QString Unjournal(const QString& barcodeData) override;
     void Close() noexcept override {}
 };
 

@@ -66,4 +66,14 @@ QString ReadableNumber(const QString& data) {
     return grouped;
 }
 
+QString FiveDigitZip(const QString& zipText) {
+    const QString first = zipText.left(5);
+    if (!IsBarcodeInteger(first)) return QStringLiteral("00000");
+    return QString::number(first.toInt()).rightJustified(5, QLatin1Char('0'));
+}
+
+QString MailerBarcodeData(const QString& custId, const QString& serial, const QString& zipText) {
+    return BuildBarcodeData(custId, serial, FiveDigitZip(zipText), QStringLiteral("T"));
+}
+
 } // namespace qm

@@ -34,6 +34,14 @@ int Gs1CheckDigit(const QString& digits);
 QString BuildBarcodeData(const QString& custId, const QString& serial, const QString& zip,
                          const QString& flag);
 
+// The first five characters of a ZIP text as five digits, or "00000" when they are
+// not an integer.
+QString FiveDigitZip(const QString& zipText);
+
+// The kind "T" data string a mailer prints for the addressee's ZIP text (the data string a
+// print returns and the log keeps).
+QString MailerBarcodeData(const QString& custId, const QString& serial, const QString& zipText);
+
 // Tracking number of a data string in groups: characters 9-12, 13-16, 17-20,
 // 21-24, 25-28 and 29-30 joined by single blanks ("9214 7123 4567 8900 0000 15").
 // Groups beyond the end of a shorter string are empty.

@@ -16,6 +16,20 @@ public:
     // Returns an empty text on success, else what went wrong.
     virtual QString Append(const PrintRequest& request, const EntryFields& fields,
                            const QString& barcodeData) = 0;
+    // Notes a piece with the barcode data `barcodeData` as going to the printer, before its
+    // page is printed, so a copy killed before Append leaves it behind to be asked about.
+    // Returns an empty text on success, else what went wrong (the piece must not print).
+    virtual QString Journal(const PrintRequest& request, const EntryFields& fields,
+                            const QString& barcodeData) {
+        (void)request, (void)fields, (void)barcodeData;
+        return {};
+    }
+    // Drops the note of Journal once the piece is logged or its print refused. Returns an
+    // empty text on success, else what went wrong.
+    virtual QString Unjournal(const QString& barcodeData) {
+        (void)barcodeData;
+        return {};
+    }
     // Ends the log's use by one run; called once at the end of every run, whatever happened.
     virtual void Close() noexcept = 0;
 };

@@ -107,12 +107,6 @@ QString UpperLetters(const QString& text) {
     return s;
 }
 
-QString FiveDigitZip(const QString& zipText) {
-    const QString first = zipText.left(5);
-    if (!IsBarcodeInteger(first)) return QStringLiteral("00000");
-    return QString::number(first.toInt()).rightJustified(5, QLatin1Char('0'));
-}
-
 QString MailerDocumentTitle(const QString& dataT) {
     return QStringLiteral("Certified Mail ") +
            (dataT.size() > kBarcodeZipElementLength ? ReadableNumber(dataT) : dataT);
@@ -122,8 +116,7 @@ QString PrintMailer(const PrintRequest& r, bool barcodeMode, const QFont& fontSo
                     PageTarget& target, std::vector<DrawnSymbol>* drawn) {
     QString dataT, dataF;
     if (barcodeMode) {
-        const QString zipT = FiveDigitZip(r.addresseeZip);
-        dataT = BuildBarcodeData(r.customerId, r.serial, zipT, QStringLiteral("T"));
+        dataT = MailerBarcodeData(r.customerId, r.serial, r.addresseeZip);
         const QString zipF = FiveDigitZip(r.senderZip);
         dataF = BuildBarcodeData(r.customerId, r.serial, zipF, QStringLiteral("F"));
     } else {

@@ -2,6 +2,7 @@
 // The mailer layout: one mail piece printed onto one pre-printed mailer form.
 
 #include "core/form_text.h"
+#include "numbers/barcode_data.h" // FiveDigitZip
 #include "piece/print_request.h"
 #include "print/drawn_symbol.h"
 
@@ -20,9 +21,6 @@ QString UpperLetters(const QString& text);
 
 // The title of a mailer's print job: "Certified Mail " and the grouped tracking number.
 QString MailerDocumentTitle(const QString& dataT);
-// The first five characters of a ZIP text as five digits, or "00000" when they are
-// not an integer.
-QString FiveDigitZip(const QString& zipText);
 
 // Prints one mailer as one document on the target. Returns the kind "T" barcode
 // data string in barcode mode, the request's mailer number in pre-numbered mode. Errors of the

@@ -4,8 +4,10 @@
 // asks for the customer ID and the sender when they are unset (answered with ID and a fixed
 // sender, as a user would type them), prints one piece addressed to NAME through the print
 // road onto the default printer (or into the PDF file FILE), logs it, keeps its PDF copy and
-// saves the settings as the window does at exit. Prints "printed <job title>" and exits 0;
-// any message a user would have been shown goes to stderr and the exit is 1.
+// saves the settings as the window does at exit. With QM_TEST_KILL_BEFORE_LOG set in its
+// environment it kills itself (SIGKILL) after the printer call, before the log append. Prints
+// "printed <job title>" and exits 0; any message a user would have been shown goes to stderr and
+// the exit is 1.
 #include "core/data_folder.h"
 #include "core/sender.h"
 #include "core/settings.h"
@@ -23,7 +25,9 @@
 #include <QDir>
 #include <QPrinter>
 
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 
 namespace {
@@ -63,6 +67,16 @@ private:
     }
     QString customer_;
     bool troubled_ = false;
+};
+
+// The mailing log, or with QM_TEST_KILL_BEFORE_LOG a copy killed between the printer and the log.
+class HelperLog : public MailingLog {
+public:
+    QString Append(const PrintRequest& request, const EntryFields& fields,
+                   const QString& barcodeData) override {
+        if (std::getenv("QM_TEST_KILL_BEFORE_LOG")) std::raise(SIGKILL);
+        return MailingLog::Append(request, fields, barcodeData);
+    }
 };
 
 EntryFields PieceFor(const QString& name, const GlobalVariables& g) {
@@ -125,7 +139,7 @@ int Run(const QStringList& args) {
         CurrentPrinter().setOutputFormat(QPrinter::PdfFormat);
         CurrentPrinter().setOutputFileName(pdf);
     }
-    MailingLog log;
+    HelperLog log;
     PagePrinter printer(ActivePageTarget());
     const PrintOutcome outcome = RunSinglePrint(PieceFor(name, g), g, printer, dialogs, log);
     if (outcome.Printed())
