@@ -33,6 +33,7 @@ struct Options {
     QString command; // "book", "export", "report"
     QString exportFile, pdf, report, order;
     std::optional<QDate> from, to;
+    bool includeVoided = false;
 };
 
 void SayError(const QString& text) {
@@ -48,8 +49,13 @@ public:
     void Error(const QString& text) override { Fail(text); }
     void Warning(const QString& text) override { Fail(text); }
     void Information(const QString& text) override {
-        if (text != u"Export Done.") Fail(text);
+        // "Export Done." is the exit code's to say; what follows it is a note.
+        const QString done = QStringLiteral("Export Done.");
+        if (!text.startsWith(done)) return Fail(text);
+        for (const QString& line : text.mid(done.size()).split(u'\n', Qt::SkipEmptyParts))
+            Note(line);
     }
+    void Note(const QString& text) override { SayError(text); }
     SaveAnswer AskSaveLog() override { return SaveAnswer::Cancel; }
     QString ChooseArchiveFile() override { return {}; }
     bool ChooseOutput(QPrinter& printer) override {
@@ -72,13 +78,14 @@ public:
         preview = false;
         return CheckRange(range);
     }
-    bool ChooseExport(QString& fileName, std::optional<DateRange>& range) override {
-        fileName = o_.exportFile;
-        range.reset();
+    bool ChooseExport(ExportChoice& choice) override {
+        choice.fileName = o_.exportFile;
+        choice.includeVoided = o_.includeVoided;
+        choice.range.reset();
         if (o_.from || o_.to) {
-            range =
+            choice.range =
                 DateRange{o_.from.value_or(QDate(1, 1, 1)), o_.to.value_or(QDate(9999, 12, 31))};
-            return CheckRange(*range);
+            return CheckRange(*choice.range);
         }
         return true;
     }
@@ -168,7 +175,12 @@ QString CommandLineHelp() {
         "        the firm mailing book of the pieces mailed from --from (or --to) to --to\n"
         "        (or today); today's pieces without either\n"
         "  --export-log FILE.csv|FILE.xlsx [--from YYYY-MM-DD] [--to YYYY-MM-DD]\n"
-        "        the mailing log (or the pieces of the range) as CSV or Excel workbook\n"
+        "               [--include-voided]\n"
+        "        the mailing log (or the pieces of the range) as CSV or Excel workbook;\n"
+        "        voided pieces only with --include-voided, marked in a last column \"Voided\"\n"
+        "\n"
+        "Voided pieces are never listed or counted in the book and the reports; every output\n"
+        "that leaves some out says how many on standard error (\"1 voided piece left out\").\n"
         "  --report full|short [--order number|name|date|zip|record] --pdf FILE\n"
         "        the Full Detail or Short Detail report in that order (record: as printed)\n"
         "\n"
@@ -194,9 +206,10 @@ std::optional<int> RunCommandLine(int argc, char** argv) {
     const QCommandLineOption from(QStringLiteral("from"), {}, QStringLiteral("YYYY-MM-DD"));
     const QCommandLineOption to(QStringLiteral("to"), {}, QStringLiteral("YYYY-MM-DD"));
     const QCommandLineOption pdf(QStringLiteral("pdf"), {}, QStringLiteral("FILE"));
+    const QCommandLineOption includeVoided(QStringLiteral("include-voided"));
     const QCommandLineOption help(QStringList{QStringLiteral("help"), QStringLiteral("h")});
-    const QList<QCommandLineOption> commandOptions = {book, exportLog, report, order,
-                                                      from, to,        pdf,    help};
+    const QList<QCommandLineOption> commandOptions = {book, exportLog, report, order,        from,
+                                                      to,   pdf,       help,   includeVoided};
     parser.addOptions(commandOptions);
     parser.addOption(folder);
 
@@ -241,6 +254,9 @@ std::optional<int> RunCommandLine(int argc, char** argv) {
         return usage(QStringLiteral("--pdf FILE names the PDF file to write."));
     if (o.command == u"export" && parser.isSet(pdf))
         return usage(QStringLiteral("--export-log writes its own file; it takes no --pdf."));
+    o.includeVoided = parser.isSet(includeVoided);
+    if (o.includeVoided && o.command != u"export")
+        return usage(QStringLiteral("--include-voided belongs to --export-log."));
     o.exportFile = parser.value(exportLog);
     // A new name without an extension is a CSV file; an existing name is checked as it stands.
     if (!QFileInfo(o.exportFile).exists() && !QFileInfo(o.exportFile).isSymLink())

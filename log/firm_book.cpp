@@ -69,7 +69,7 @@ bool ArticleNumberLess(const QString& a, const QString& b) {
     return da < db;
 }
 
-QList<BookPiece> ReadBookPieces(table::TTzDbf& log, const DateRange& range) {
+QList<BookPiece> ReadBookPieces(table::TTzDbf& log, const DateRange& range, int* voided) {
     auto field = [&log](const char* name) { return log.FieldIndex(name); };
     const int date = field("rdate");
     const int number = field("mailernum");
@@ -79,6 +79,7 @@ QList<BookPiece> ReadBookPieces(table::TTzDbf& log, const DateRange& range) {
     const int money[kBookMoneyColumns] = {field("postage"), field("certified"), field("return"),
                                           field("restricted"), field("total")};
     QList<BookPiece> pieces;
+    if (voided) *voided = 0;
     if (date < 0) return pieces;
     std::vector<std::string> values;
     bool deleted = false;
@@ -89,6 +90,10 @@ QList<BookPiece> ReadBookPieces(table::TTzDbf& log, const DateRange& range) {
     for (uint32_t n = 1; n <= count; ++n) {
         log.PeekRecord(n, values, deleted);
         if (!range.Contains(LogDate(values[size_t(date)]))) continue;
+        if (deleted) {
+            if (voided) ++*voided;
+            continue;
+        }
         BookPiece p;
         p.article = text(number);
         p.lines[0] = text(name[0]);

@@ -33,7 +33,8 @@ struct BookPiece {
 bool ArticleNumberLess(const QString& a, const QString& b);
 
 // The entries of the open log mailed within `range`, in numerical order of article number.
-QList<BookPiece> ReadBookPieces(table::TTzDbf& log, const DateRange& range);
+// Voided entries (voided_pieces.h) are left out; `voided`, when given, counts those of the range.
+QList<BookPiece> ReadBookPieces(table::TTzDbf& log, const DateRange& range, int* voided = nullptr);
 
 struct BookHeading {
     std::array<QString, 5> sender; // the sender block of the settings

@@ -15,6 +15,7 @@
 #include "log/report_layout.h"
 #include "log/report_print.h"
 #include "log/shared_log.h"
+#include "log/voided_pieces.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -158,11 +159,12 @@ void RunLogReport(LogUi& ui, const QString& logPath, const QString& projectPath,
         SharedLogUse use(logPath);
         TTzDbf* const log = &use.Table();
         RequireSoundLog(*log);
-        if (log->RecCount() == 0) {
+        int voided = 0;
+        LogSequence sequence = WithoutVoided(*log, ApplyLogOrder(*log, order), voided);
+        if (sequence.count == 0) {
             ui.Error(QStringLiteral("Report is empty."));
             return;
         }
-        LogSequence sequence = ApplyLogOrder(*log, order);
         const ReportProject project = LoadReportProject(projectPath);
         const QString name = report == LogReport::FullDetail ? QStringLiteral("FullDetail")
                                                              : QStringLiteral("ShortDetail");
@@ -170,6 +172,7 @@ void RunLogReport(LogUi& ui, const QString& logPath, const QString& projectPath,
         LogSource source(*log, std::move(sequence));
         ReportDocument document(layout, source,
                                 {{QStringLiteral("MyTime"), MyTimeText(CurrentDateTime())}});
+        if (voided > 0) ui.Note(VoidedLeftOutText(voided));
         Output(ui, document, destination == ReportDestination::Preview);
     } catch (const std::exception& e) {
         ui.Error(Text(e));
@@ -226,12 +229,16 @@ void RunFirmMailingBook(LogUi& ui, const QString& logPath, const std::array<QStr
         SharedLogUse use(logPath);
         TTzDbf* const log = &use.Table();
         RequireSoundLog(*log);
-        QList<BookPiece> pieces = ReadBookPieces(*log, range);
+        int voided = 0;
+        QList<BookPiece> pieces = ReadBookPieces(*log, range, &voided);
         if (pieces.isEmpty()) {
-            ui.Information(QStringLiteral("No mail pieces were logged from %1 to %2.")
-                               .arg(ShortDateText(range.from), ShortDateText(range.to)));
+            QString text = QStringLiteral("No mail pieces were logged from %1 to %2.")
+                               .arg(ShortDateText(range.from), ShortDateText(range.to));
+            if (voided > 0) text += u' ' + VoidedLeftOutText(voided) + u'.';
+            ui.Information(text);
             return;
         }
+        if (voided > 0) ui.Note(VoidedLeftOutText(voided));
         FirmBookDocument document(BookHeading{sender, BookMailedText(range)}, std::move(pieces));
         Output(ui, document, preview);
     } catch (const std::exception& e) {
@@ -240,24 +247,26 @@ void RunFirmMailingBook(LogUi& ui, const QString& logPath, const std::array<QStr
 }
 
 void RunExportLog(LogUi& ui, const QString& logPath) {
-    QString fileName;
-    std::optional<DateRange> range;
-    if (!ui.ChooseExport(fileName, range)) return;
-    const QString refused = OutputTargetRefusal(fileName);
+    ExportChoice choice;
+    if (!ui.ChooseExport(choice)) return;
+    const QString refused = OutputTargetRefusal(choice.fileName);
     if (!refused.isEmpty()) {
         ui.Error(QStringLiteral("Error on export: ") + refused);
         return;
     }
+    ExportCount count;
     try {
         SharedLogUse use(logPath);
         TTzDbf* const log = &use.Table();
         RequireSoundLog(*log);
-        WriteLogExport(*log, fileName, range);
+        count = WriteLogExport(*log, choice.fileName, {choice.range, choice.includeVoided});
     } catch (const std::exception& e) {
         ui.Error(QStringLiteral("Error on export: ") + Text(e));
         return;
     }
-    ui.Information(QStringLiteral("Export Done."));
+    QString done = QStringLiteral("Export Done.");
+    if (count.voidedLeftOut > 0) done += u'\n' + VoidedLeftOutText(count.voidedLeftOut);
+    ui.Information(done);
 }
 
 } // namespace qm

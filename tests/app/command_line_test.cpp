@@ -155,6 +155,94 @@ TEST_F(CommandLineTest, ExportAndReports) {
     }
 }
 
+// The rows of a workbook's first sheet as Python's zipfile reads them: one line per row, the
+// cells' texts (shared strings resolved) joined by "|".
+const char* kSheetRows = R"py(
+import re, sys, zipfile
+z = zipfile.ZipFile(sys.argv[1])
+shared = [re.sub(r'<[^>]+>', '', s) for s in
+          re.findall(r'<si>(.*?)</si>', z.read('xl/sharedStrings.xml').decode(), re.S)]
+sheet = z.read('xl/worksheets/sheet1.xml').decode()
+for row in re.findall(r'<row [^>]*>(.*?)</row>', sheet, re.S):
+    cells = []
+    for attrs, body in re.findall(r'<c ([^>]*?)(?:/>|>(.*?)</c>)', row, re.S):
+        v = re.search(r'<v>(.*?)</v>', body or '')
+        v = v.group(1) if v else ''
+        cells.append(shared[int(v)] if 't="s"' in attrs else v)
+    print('|'.join(cells))
+)py";
+
+TEST_F(CommandLineTest, VoidedPiecesAreLeftOutOfEveryOutputAndNamed) {
+    AppendThree(); // records 1, 2, 3: Piece 13, Piece 11, Piece 12
+    RunTool(QStringLiteral("perl"), {QStringLiteral(QM_XBASE_SCRIPT), QStringLiteral("delete"),
+                                     LogPath(), QStringLiteral("2")});
+    const QString note = QStringLiteral("1 voided piece left out");
+
+    const Outcome book = Quillmark({QStringLiteral("--firm-mailing-book"), QStringLiteral("--pdf"),
+                                    File(QStringLiteral("book.pdf"))});
+    ASSERT_EQ(book.code, 0) << book.err.toStdString();
+    EXPECT_TRUE(book.err.contains(note)) << book.err.toStdString();
+    const QString bookText = PdfText(File(QStringLiteral("book.pdf")));
+    EXPECT_FALSE(bookText.contains(QStringLiteral("Piece 11"))) << bookText.toStdString();
+    const QRegularExpression totals(QStringLiteral(
+        "Totals of this book \\(2 pieces\\)\\s+2\\.70\\s+8\\.80\\s+7\\.10\\s+0\\.00\\s+18\\.60"));
+    EXPECT_TRUE(totals.match(bookText).hasMatch()) << bookText.toStdString();
+
+    for (const char* kind : {"full", "short"}) {
+        const QString pdf = File(QStringLiteral("report-%1.pdf").arg(QString::fromLatin1(kind)));
+        const Outcome run = Quillmark({QStringLiteral("--report"), QString::fromLatin1(kind),
+                                       QStringLiteral("--order"), QStringLiteral("number"),
+                                       QStringLiteral("--pdf"), pdf});
+        ASSERT_EQ(run.code, 0) << kind << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains(note)) << kind << run.err.toStdString();
+        const QString text = PdfText(pdf);
+        EXPECT_FALSE(text.contains(QStringLiteral("Piece 11"))) << kind << text.toStdString();
+        EXPECT_TRUE(text.contains(QStringLiteral("Number of pieces: 2"))) << kind;
+    }
+
+    // Left out of both exports unless asked for; asked for, a "Voided" column marks them.
+    auto rows = [&](const QString& file) {
+        QStringList lines;
+        if (file.endsWith(u".csv")) {
+            QFile f(file);
+            EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << file.toStdString();
+            lines = QString::fromUtf8(f.readAll())
+                        .remove(QChar(0xFEFF))
+                        .split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+            for (QString& l : lines) l.replace(u',', u'|');
+        } else {
+            lines = RunTool(QStringLiteral("python3"),
+                            {QStringLiteral("-c"), QString::fromLatin1(kSheetRows), file})
+                        .split(u'\n', Qt::SkipEmptyParts);
+        }
+        return lines;
+    };
+    for (const char* name : {"log.csv", "log.xlsx"}) {
+        const QString file = File(QString::fromLatin1(name));
+        const Outcome run = Quillmark({QStringLiteral("--export-log"), file});
+        ASSERT_EQ(run.code, 0) << name << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains(note)) << name << run.err.toStdString();
+        const QStringList lines = rows(file);
+        ASSERT_EQ(lines.size(), 3) << name << lines.join(u'\n').toStdString();
+        EXPECT_FALSE(lines.join(u'\n').contains(QStringLiteral("Piece 11"))) << name;
+        EXPECT_FALSE(lines[0].contains(QStringLiteral("Voided"))) << name;
+
+        const QString all = File(QStringLiteral("all-") + QString::fromLatin1(name));
+        const Outcome with =
+            Quillmark({QStringLiteral("--export-log"), all, QStringLiteral("--include-voided")});
+        ASSERT_EQ(with.code, 0) << name << with.err.toStdString();
+        EXPECT_EQ(with.err, QString()) << name;
+        const QStringList withLines = rows(all);
+        ASSERT_EQ(withLines.size(), 4) << name << withLines.join(u'\n').toStdString();
+        EXPECT_TRUE(withLines[0].endsWith(QStringLiteral("|Voided"))) << name;
+        for (int r = 1; r < 4; ++r) {
+            const bool voided = withLines[r].contains(QStringLiteral("Piece 11"));
+            EXPECT_EQ(withLines[r].endsWith(QStringLiteral("|Yes")), voided)
+                << name << withLines[r].toStdString();
+        }
+    }
+}
+
 TEST_F(CommandLineTest, EveryFailureIsOneLineAndANonZeroExit) {
     const QString pdf = File(QStringLiteral("out.pdf"));
     // No log yet.
