@@ -2,6 +2,7 @@
 
 #include "engine_date.h"
 #include "log/log_export.h"
+#include "log/report_document.h"
 
 #include "core/whole_file.h"
 
@@ -40,9 +41,12 @@ ExportCount WriteLogCsv(table::TTzDbf& log, const QString& path, const ExportSco
         row.clear();
         for (size_t i = 0; i < size_t(cells.size()); ++i) {
             const QString& cell = cells[qsizetype(i)];
-            // The program's own money and date texts stay as they are.
-            const bool text = i >= columns.size() || columns[i].kind == ExportKind::Text;
-            row << CsvField(text ? GuardedText(cell) : cell);
+            // The program's own money and date texts stay as they are; a money text another
+            // program wrote is a text like any other.
+            const ExportKind kind = i < columns.size() ? columns[i].kind : ExportKind::Text;
+            const bool own =
+                kind == ExportKind::Date || (kind == ExportKind::Money && IsWrittenMoneyText(cell));
+            row << CsvField(own ? cell : GuardedText(cell));
         }
         put(row, false);
         ++count.written;

@@ -168,13 +168,10 @@ ExportCount WriteLogXlsx(table::TTzDbf& log, const QString& path, const ExportSc
                     worksheet_write_datetime(ws, r, col, &dt, date);
                     continue;
                 }
-                if (kind == ExportKind::Money) {
-                    bool ok = false;
-                    cell.toDouble(&ok);
-                    if (ok) {
-                        worksheet_write_number(ws, r, col, double(MoneyCents(cell)) / 100, money);
-                        continue;
-                    }
+                // A money text another program wrote stays a text.
+                if (kind == ExportKind::Money && IsWrittenMoneyText(cell)) {
+                    worksheet_write_number(ws, r, col, double(MoneyCents(cell)) / 100, money);
+                    continue;
                 }
                 worksheet_write_string(ws, r, col, cell.toUtf8().constData(), text);
             }

@@ -3,6 +3,7 @@
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPen>
+#include <QRegularExpression>
 
 #include <algorithm>
 #include <cmath>
@@ -30,6 +31,12 @@ long long MoneyCents(const QString& text) {
     if (cents >= double(kMaxCents)) return kMaxCents;
     if (cents <= -double(kMaxCents)) return -kMaxCents;
     return std::llround(cents);
+}
+
+bool IsWrittenMoneyText(const QString& text) {
+    static const QRegularExpression money(QStringLiteral("^\\d+\\.\\d\\d$"));
+    const QString t = text.trimmed();
+    return t.isEmpty() || money.match(t).hasMatch();
 }
 
 long long AddCents(long long total, long long cents) {

@@ -243,6 +243,40 @@ TEST_F(CommandLineTest, VoidedPiecesAreLeftOutOfEveryOutputAndNamed) {
     }
 }
 
+// A money field changed outside the entry form reaches the spreadsheet as a text, never as a
+// formula: any money text the program would not have written is guarded like the text cells.
+TEST_F(CommandLineTest, ExportedMoneyTheProgramDidNotWriteIsGuarded) {
+    AppendThree();
+    const char* kPostage = R"py(
+import csv, sys
+rows = list(csv.reader(open(sys.argv[1], encoding='utf-8-sig', newline='')))
+print(rows[1][rows[0].index('Postage')], end='')
+)py";
+    const QList<std::pair<QString, QString>> cases = {
+        {QStringLiteral("=1+1"), QStringLiteral("'=1+1")},
+        // Cut to the field's width by the writer.
+        {QStringLiteral("=cmd|' /C calc'!A0"), QStringLiteral("'=cmd|' /C calc'")},
+        {QStringLiteral("+1"), QStringLiteral("'+1")},
+        {QStringLiteral("-1.00"), QStringLiteral("'-1.00")},
+        {QStringLiteral("@SUM(1)"), QStringLiteral("'@SUM(1)")},
+        {QStringLiteral("5,30"), QStringLiteral("5,30")},
+        {QStringLiteral("1.35"), QStringLiteral("1.35")},
+    };
+    for (const auto& [stored, exported] : cases) {
+        RunTool(QStringLiteral("perl"),
+                {QStringLiteral(QM_XBASE_SCRIPT), QStringLiteral("set"), LogPath(),
+                 QStringLiteral("1"), QStringLiteral("postage"), stored});
+        const QString csv = File(QStringLiteral("log.csv"));
+        QFile::remove(csv);
+        const Outcome run = Quillmark({QStringLiteral("--export-log"), csv});
+        ASSERT_EQ(run.code, 0) << stored.toStdString() << run.err.toStdString();
+        EXPECT_EQ(RunTool(QStringLiteral("python3"),
+                          {QStringLiteral("-c"), QString::fromLatin1(kPostage), csv}),
+                  exported)
+            << stored.toStdString();
+    }
+}
+
 TEST_F(CommandLineTest, EveryFailureIsOneLineAndANonZeroExit) {
     const QString pdf = File(QStringLiteral("out.pdf"));
     // No log yet.
