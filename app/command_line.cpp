@@ -47,7 +47,11 @@ public:
     explicit CommandLineUi(const Options& o) : o_(o) {}
 
     void Error(const QString& text) override { Fail(text); }
-    void Warning(const QString& text) override { Fail(text); }
+    // Every line of a warning is a line of its own; the output is still written, exit 1.
+    void Warning(const QString& text) override {
+        for (const QString& line : text.split(u'\n', Qt::SkipEmptyParts)) SayError(line);
+        failed_ = true;
+    }
     void Information(const QString& text) override {
         // "Export Done." is the exit code's to say; what follows it is a note.
         const QString done = QStringLiteral("Export Done.");

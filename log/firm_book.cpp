@@ -106,7 +106,8 @@ QList<BookPiece> ReadBookPieces(table::TTzDbf& log, const DateRange& range, int*
         p.lines[2] =
             place.isEmpty() ? stateZip : (stateZip.isEmpty() ? place : place + u' ' + stateZip);
         for (int i = 0; i < kBookMoneyColumns; ++i) p.money[size_t(i)] = text(money[i]);
-        p.restricted = MoneyCents(p.money[kBookRestricted]) > 0;
+        p.restricted = CountedCents(p.money[kBookRestricted]) > 0;
+        p.record = n;
         pieces.append(p);
     }
     std::stable_sort(pieces.begin(), pieces.end(), [](const BookPiece& a, const BookPiece& b) {
@@ -230,7 +231,7 @@ void FirmBookDocument::RenderPage(QPainter& p, int page) {
             const int c = kMoneyColumn0 + m;
             text(ColumnX(c), y, kColumns[c].width - kGap, kLine, Qt::AlignRight,
                  piece.money[size_t(m)], plain);
-            pageSums[size_t(m)] += MoneyCents(piece.money[size_t(m)]);
+            pageSums[size_t(m)] += CountedCents(piece.money[size_t(m)]);
         }
         y += band_;
     }
@@ -267,7 +268,7 @@ void FirmBookDocument::RenderPage(QPainter& p, int page) {
     std::array<long long, kBookMoneyColumns> bookSums{};
     for (const BookPiece& piece : pieces_)
         for (int m = 0; m < kBookMoneyColumns; ++m)
-            bookSums[size_t(m)] += MoneyCents(piece.money[size_t(m)]);
+            bookSums[size_t(m)] += CountedCents(piece.money[size_t(m)]);
     sums(y, QStringLiteral("Totals of this book (%1)").arg(Pieces(total)), bookSums);
     y += kLine + 0.15;
 

@@ -25,8 +25,9 @@ constexpr int kBookMoneyColumns = 5;
 struct BookPiece {
     QString article;                              // the grouped number as logged
     std::array<QString, 3> lines;                 // name; further address lines; city, state, ZIP
-    std::array<QString, kBookMoneyColumns> money; // texts as logged, trimmed
+    std::array<QString, kBookMoneyColumns> money; // texts as logged, trimmed; CountedCents sums
     bool restricted = false;                      // a restricted delivery fee was paid
+    uint32_t record = 0;                          // the log record
 };
 
 // Article numbers compared as numbers (digits only, leading zeros ignored).

@@ -11,6 +11,7 @@
 #include "log/log_source.h"
 #include "log/log_structure_check.h"
 #include "log/log_table.h"
+#include "log/money_check.h"
 #include "log/report_document.h"
 #include "log/report_layout.h"
 #include "log/report_print.h"
@@ -146,6 +147,12 @@ void ArchiveLog(TTzDbf& log, const QString& logPath, const QString& archive, uin
     }
 }
 
+// Names the money texts of `records` that the totals leave out (money_check.h).
+void WarnUncounted(LogUi& ui, TTzDbf& log, const std::vector<uint32_t>& records) {
+    const QStringList uncounted = UncountedMoney(log, records);
+    if (!uncounted.isEmpty()) ui.Warning(uncounted.join(u'\n'));
+}
+
 } // namespace
 
 QString MyTimeText(const QDateTime& now) {
@@ -173,6 +180,9 @@ void RunLogReport(LogUi& ui, const QString& logPath, const QString& projectPath,
         ReportDocument document(layout, source,
                                 {{QStringLiteral("MyTime"), MyTimeText(CurrentDateTime())}});
         if (voided > 0) ui.Note(VoidedLeftOutText(voided));
+        std::vector<uint32_t> records;
+        for (int i = 0; i < source.RowCount(); ++i) records.push_back(source.RecordOf(i));
+        WarnUncounted(ui, *log, records);
         Output(ui, document, destination == ReportDestination::Preview);
     } catch (const std::exception& e) {
         ui.Error(Text(e));
@@ -239,6 +249,9 @@ void RunFirmMailingBook(LogUi& ui, const QString& logPath, const std::array<QStr
             return;
         }
         if (voided > 0) ui.Note(VoidedLeftOutText(voided));
+        std::vector<uint32_t> records;
+        for (const BookPiece& p : pieces) records.push_back(p.record);
+        WarnUncounted(ui, *log, records);
         FirmBookDocument document(BookHeading{sender, BookMailedText(range)}, std::move(pieces));
         Output(ui, document, preview);
     } catch (const std::exception& e) {

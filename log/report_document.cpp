@@ -39,6 +39,10 @@ bool IsWrittenMoneyText(const QString& text) {
     return t.isEmpty() || money.match(t).hasMatch();
 }
 
+long long CountedCents(const QString& text) {
+    return IsWrittenMoneyText(text) ? MoneyCents(text) : 0;
+}
+
 long long AddCents(long long total, long long cents) {
     // Both within kMaxCents: the sum cannot overflow before it is bounded.
     return std::clamp(std::clamp(total, -kMaxCents, kMaxCents) +
@@ -113,7 +117,7 @@ QString ReportDocument::TotalText(const ReportTotal& t, int first, int end) {
     if (!t.sum) return t.text.arg(end - first);
     long long cents = 0;
     for (int row = first; row < end; ++row)
-        cents = AddCents(cents, MoneyCents(source_.Value(row, t.field)));
+        cents = AddCents(cents, CountedCents(source_.Value(row, t.field)));
     return t.text.arg(CentsText(cents));
 }
 

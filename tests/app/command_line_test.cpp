@@ -277,6 +277,38 @@ print(rows[1][rows[0].index('Postage')], end='')
     }
 }
 
+// The book and the reports count only money the program could have written; any other text is
+// named, and the command fails, though the file is written.
+TEST_F(CommandLineTest, MoneyTheProgramDidNotWriteIsNamedAndNotCounted) {
+    AppendThree();
+    for (const QString& postage : {QStringLiteral("=1+1"), QStringLiteral("$1.35"),
+                                   QStringLiteral("5,30"), QStringLiteral("1e3")}) {
+        RunTool(QStringLiteral("perl"),
+                {QStringLiteral(QM_XBASE_SCRIPT), QStringLiteral("set"), LogPath(),
+                 QStringLiteral("2"), QStringLiteral("postage"), postage});
+        const QString warning =
+            QStringLiteral("Record 2: postage '%1' is not an amount; not counted").arg(postage);
+        const QString bookPdf = File(QStringLiteral("book.pdf"));
+        QFile::remove(bookPdf);
+        const Outcome book =
+            Quillmark({QStringLiteral("--firm-mailing-book"), QStringLiteral("--pdf"), bookPdf});
+        EXPECT_EQ(book.code, 1) << postage.toStdString();
+        EXPECT_TRUE(book.err.contains(warning)) << book.err.toStdString();
+        const QString text = PdfText(bookPdf);
+        const QRegularExpression totals(QStringLiteral(
+            "Totals of this book \\(3 pieces\\)\\s+2\\.70\\s+13\\.20\\s+10\\.65\\s+0\\.00"));
+        EXPECT_TRUE(totals.match(text).hasMatch()) << postage.toStdString() << text.toStdString();
+
+        const QString reportPdf = File(QStringLiteral("report.pdf"));
+        QFile::remove(reportPdf);
+        const Outcome report = Quillmark({QStringLiteral("--report"), QStringLiteral("full"),
+                                          QStringLiteral("--pdf"), reportPdf});
+        EXPECT_EQ(report.code, 1) << postage.toStdString();
+        EXPECT_TRUE(report.err.contains(warning)) << report.err.toStdString();
+        EXPECT_TRUE(QFile::exists(reportPdf));
+    }
+}
+
 TEST_F(CommandLineTest, EveryFailureIsOneLineAndANonZeroExit) {
     const QString pdf = File(QStringLiteral("out.pdf"));
     // No log yet.
