@@ -75,11 +75,10 @@ public:
         return std::make_unique<Quiet>();
     }
     bool ChooseBookRange(DateRange& range, bool& preview) override {
-        // --from alone runs to today, --to alone is that one day, neither is today.
-        const QDate today = range.from;
-        range.from = o_.from.value_or(o_.to.value_or(today));
-        range.to = o_.to.value_or(o_.from ? today : range.from);
+        // Neither is today; an end not given is open (the first or last logged day).
         preview = false;
+        if (!o_.from && !o_.to) return true;
+        range = DateRange{o_.from.value_or(QDate()), o_.to.value_or(QDate())};
         return CheckRange(range);
     }
     bool ChooseExport(ExportChoice& choice) override {
@@ -87,8 +86,7 @@ public:
         choice.includeVoided = o_.includeVoided;
         choice.range.reset();
         if (o_.from || o_.to) {
-            choice.range =
-                DateRange{o_.from.value_or(QDate(1, 1, 1)), o_.to.value_or(QDate(9999, 12, 31))};
+            choice.range = DateRange{o_.from.value_or(QDate()), o_.to.value_or(QDate())};
             return CheckRange(*choice.range);
         }
         return true;
@@ -102,7 +100,7 @@ private:
         failed_ = true;
     }
     bool CheckRange(const DateRange& range) {
-        if (range.from <= range.to) return true;
+        if (!range.from.isValid() || !range.to.isValid() || range.from <= range.to) return true;
         Fail(QStringLiteral("The first date lies after the last date."));
         return false;
     }
@@ -176,13 +174,15 @@ QString CommandLineHelp() {
         "\n"
         "Commands (no window opens; exit 0 on success, else a message and a non-zero code):\n"
         "  --firm-mailing-book [--from YYYY-MM-DD] [--to YYYY-MM-DD] --pdf FILE\n"
-        "        the firm mailing book of the pieces mailed from --from (or --to) to --to\n"
-        "        (or today); today's pieces without either\n"
+        "        the firm mailing book of the pieces mailed from --from to --to; today's\n"
+        "        pieces without either\n"
         "  --export-log FILE.csv|FILE.xlsx [--from YYYY-MM-DD] [--to YYYY-MM-DD]\n"
         "               [--include-voided]\n"
         "        the mailing log (or the pieces of the range) as CSV or Excel workbook;\n"
         "        voided pieces only with --include-voided, marked in a last column \"Voided\"\n"
         "\n"
+        "--from alone runs to the last logged day, --to alone from the first logged day;\n"
+        "both dates are included.\n"
         "Voided pieces are never listed or counted in the book and the reports; every output\n"
         "that leaves some out says how many on standard error (\"1 voided piece left out\").\n"
         "  --report full|short [--order number|name|date|zip|record] --pdf FILE\n"

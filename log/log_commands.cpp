@@ -23,6 +23,7 @@
 #include <QLocale>
 #include <QPrinter>
 
+#include <algorithm>
 #include <optional>
 #include <stdexcept>
 
@@ -147,6 +148,34 @@ void ArchiveLog(TTzDbf& log, const QString& logPath, const QString& archive, uin
     }
 }
 
+// `range` with an open end set to the first or last day of the log's live entries; an open end
+// of an empty log becomes the other end.
+DateRange ResolvedRange(TTzDbf& log, DateRange range) {
+    if (range.from.isValid() && range.to.isValid()) return range;
+    QDate first, last;
+    if (const int field = log.FieldIndex("rdate"); field >= 0) {
+        std::vector<std::string> values;
+        bool deleted = false;
+        for (uint32_t n = 1; n <= log.RecCount(); ++n) {
+            log.PeekRecord(n, values, deleted);
+            const QDate d = LogDate(values[size_t(field)]);
+            if (deleted || !d.isValid()) continue;
+            if (!first.isValid() || d < first) first = d;
+            if (!last.isValid() || d > last) last = d;
+        }
+    }
+    if (!range.from.isValid()) range.from = first.isValid() ? first : range.to;
+    if (!range.to.isValid()) range.to = last.isValid() ? last : range.from;
+    // Past the last entry (or before the first): a range of one day, and nothing in it.
+    if (range.to < range.from) {
+        if (!first.isValid() || range.from > last)
+            range.to = range.from;
+        else
+            range.from = range.to;
+    }
+    return range;
+}
+
 // Names the money texts of `records` that the totals leave out (money_check.h).
 void WarnUncounted(LogUi& ui, TTzDbf& log, const std::vector<uint32_t>& records) {
     const QStringList uncounted = UncountedMoney(log, records);
@@ -230,6 +259,12 @@ void ClearLog(LogUi& ui, const QString& logPath) {
 }
 
 void RunFirmMailingBook(LogUi& ui, const QString& logPath, const std::array<QString, 5>& sender) {
+    if (std::all_of(sender.begin(), sender.end(),
+                    [](const QString& line) { return line.trimmed().isEmpty(); })) {
+        ui.Error(QStringLiteral("The firm mailing book needs the sender's name and address; "
+                                "enter them under Options, Your Name & Address first."));
+        return;
+    }
     const QDate day = CurrentDate();
     DateRange range{day, day};
     bool preview = true;
@@ -239,6 +274,7 @@ void RunFirmMailingBook(LogUi& ui, const QString& logPath, const std::array<QStr
         SharedLogUse use(logPath);
         TTzDbf* const log = &use.Table();
         RequireSoundLog(*log);
+        range = ResolvedRange(*log, range);
         int voided = 0;
         QList<BookPiece> pieces = ReadBookPieces(*log, range, &voided);
         if (pieces.isEmpty()) {
@@ -272,6 +308,7 @@ void RunExportLog(LogUi& ui, const QString& logPath) {
         SharedLogUse use(logPath);
         TTzDbf* const log = &use.Table();
         RequireSoundLog(*log);
+        if (choice.range) choice.range = ResolvedRange(*log, *choice.range);
         count = WriteLogExport(*log, choice.fileName, {choice.range, choice.includeVoided});
     } catch (const std::exception& e) {
         ui.Error(QStringLiteral("Error on export: ") + Text(e));

@@ -25,6 +25,8 @@ public:
     virtual bool Step(const QString& text) = 0;
 };
 
+// Both ends inclusive. A command given an open end (an invalid date) reads it as the first or
+// the last day of the log's entries.
 struct DateRange {
     QDate from;
     QDate to;

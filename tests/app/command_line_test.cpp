@@ -309,6 +309,83 @@ TEST_F(CommandLineTest, MoneyTheProgramDidNotWriteIsNamedAndNotCounted) {
     }
 }
 
+// --from alone runs to the last logged day, --to alone from the first, both inclusive, in the
+// book as in the export.
+TEST_F(CommandLineTest, FromAndToMeanTheSameInTheBookAndTheExport) {
+    const QDate today = QDate::currentDate();
+    SetDay(2008, 3, 1);
+    Append(Piece(QStringLiteral("First Day"), QStringLiteral("11111"), QStringLiteral("7")));
+    SetDay(2008, 3, 4);
+    Append(Piece(QStringLiteral("Fourth Day"), QStringLiteral("11111"), QStringLiteral("8")));
+    SetDay(today.year(), today.month(), today.day());
+    AppendThree();
+    const QString after = today.addDays(1).toString(Qt::ISODate);
+    struct Case {
+        QStringList range;
+        QStringList names; // the addressees listed, "Piece" for today's three
+        int pieces;
+    };
+    const Case cases[] = {
+        {{QStringLiteral("--to"), QStringLiteral("2008-03-04")},
+         {QStringLiteral("First Day"), QStringLiteral("Fourth Day")},
+         2},
+        {{QStringLiteral("--from"), QStringLiteral("2008-03-04")},
+         {QStringLiteral("Fourth Day"), QStringLiteral("Piece 11")},
+         4},
+        {{QStringLiteral("--from"), QStringLiteral("2008-03-02"), QStringLiteral("--to"),
+          QStringLiteral("2008-03-04")},
+         {QStringLiteral("Fourth Day")},
+         1},
+        {{QStringLiteral("--from"), after}, {}, 0},
+    };
+    for (const Case& c : cases) {
+        const std::string what = c.range.join(u' ').toStdString();
+        const QString csv = File(QStringLiteral("range.csv"));
+        QFile::remove(csv);
+        const Outcome exported =
+            Quillmark(QStringList{QStringLiteral("--export-log"), csv} + c.range);
+        ASSERT_EQ(exported.code, 0) << what << exported.err.toStdString();
+        QFile f(csv);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        const QString rows = QString::fromUtf8(f.readAll());
+        EXPECT_EQ(rows.count(u'\n'), 1 + c.pieces) << what;
+
+        const QString pdf = File(QStringLiteral("range.pdf"));
+        QFile::remove(pdf);
+        const Outcome book = Quillmark(
+            QStringList{QStringLiteral("--firm-mailing-book"), QStringLiteral("--pdf"), pdf} +
+            c.range);
+        EXPECT_FALSE(book.err.contains(QStringLiteral("first date"))) << what;
+        if (c.pieces == 0) {
+            EXPECT_EQ(book.code, 1) << what;
+            EXPECT_TRUE(book.err.contains(QStringLiteral("No mail pieces"))) << what;
+            continue;
+        }
+        ASSERT_EQ(book.code, 0) << what << book.err.toStdString();
+        const QString text = PdfText(pdf);
+        for (const QString& name : c.names) {
+            EXPECT_TRUE(rows.contains(name)) << what << " " << name.toStdString();
+            EXPECT_TRUE(text.contains(name)) << what << " " << name.toStdString();
+        }
+        EXPECT_TRUE(text.contains(QStringLiteral("Totals of this book (%1 piece").arg(c.pieces)))
+            << what << text.toStdString();
+    }
+}
+
+TEST_F(CommandLineTest, BookWithoutASenderIsRefused) {
+    AppendThree();
+    QFile ini(File(QStringLiteral("quill4.ini")));
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    ini.write("[Type]\r\nCompany=Larkfield\r\n");
+    ini.close();
+    const QString pdf = File(QStringLiteral("book.pdf"));
+    const Outcome run =
+        Quillmark({QStringLiteral("--firm-mailing-book"), QStringLiteral("--pdf"), pdf});
+    EXPECT_EQ(run.code, 1);
+    EXPECT_TRUE(run.err.contains(QStringLiteral("sender"))) << run.err.toStdString();
+    EXPECT_FALSE(QFile::exists(pdf));
+}
+
 TEST_F(CommandLineTest, EveryFailureIsOneLineAndANonZeroExit) {
     const QString pdf = File(QStringLiteral("out.pdf"));
     // No log yet.

@@ -123,7 +123,7 @@ TEST_F(LogWindowTest, EveryUserOfTheLogWorksWhileTheLogWindowIsOpen) {
          }},
         {"firm mailing book",
          [&] {
-             RunFirmMailingBook(ui, LogTablePath(), {});
+             RunFirmMailingBook(ui, LogTablePath(), {QStringLiteral("Acme")});
              return ui.previews == 2 ? QString() : ui.errors.join(u'\n');
          }},
         {"export",
