@@ -33,6 +33,7 @@ struct Options {
     QString command; // "book", "export", "report"
     QString exportFile, pdf, report, order;
     std::optional<QDate> from, to;
+    bool includeVoided = false;
 };
 
 void SayError(const QString& text) {
@@ -46,10 +47,19 @@ public:
     explicit CommandLineUi(const Options& o) : o_(o) {}
 
     void Error(const QString& text) override { Fail(text); }
-    void Warning(const QString& text) override { Fail(text); }
-    void Information(const QString& text) override {
-        if (text != u"Export Done.") Fail(text);
+    // Every line of a warning is a line of its own; the output is still written, exit 1.
+    void Warning(const QString& text) override {
+        for (const QString& line : text.split(u'\n', Qt::SkipEmptyParts)) SayError(line);
+        failed_ = true;
     }
+    void Information(const QString& text) override {
+        // "Export Done." is the exit code's to say; what follows it is a note.
+        const QString done = QStringLiteral("Export Done.");
+        if (!text.startsWith(done)) return Fail(text);
+        for (const QString& line : text.mid(done.size()).split(u'\n', Qt::SkipEmptyParts))
+            Note(line);
+    }
+    void Note(const QString& text) override { SayError(text); }
     SaveAnswer AskSaveLog() override { return SaveAnswer::Cancel; }
     QString ChooseArchiveFile() override { return {}; }
     bool ChooseOutput(QPrinter& printer) override {
@@ -65,20 +75,19 @@ public:
         return std::make_unique<Quiet>();
     }
     bool ChooseBookRange(DateRange& range, bool& preview) override {
-        // --from alone runs to today, --to alone is that one day, neither is today.
-        const QDate today = range.from;
-        range.from = o_.from.value_or(o_.to.value_or(today));
-        range.to = o_.to.value_or(o_.from ? today : range.from);
+        // Neither is today; an end not given is open (the first or last logged day).
         preview = false;
+        if (!o_.from && !o_.to) return true;
+        range = DateRange{o_.from.value_or(QDate()), o_.to.value_or(QDate())};
         return CheckRange(range);
     }
-    bool ChooseExport(QString& fileName, std::optional<DateRange>& range) override {
-        fileName = o_.exportFile;
-        range.reset();
+    bool ChooseExport(ExportChoice& choice) override {
+        choice.fileName = o_.exportFile;
+        choice.includeVoided = o_.includeVoided;
+        choice.range.reset();
         if (o_.from || o_.to) {
-            range =
-                DateRange{o_.from.value_or(QDate(1, 1, 1)), o_.to.value_or(QDate(9999, 12, 31))};
-            return CheckRange(*range);
+            choice.range = DateRange{o_.from.value_or(QDate()), o_.to.value_or(QDate())};
+            return CheckRange(*choice.range);
         }
         return true;
     }
@@ -91,7 +100,7 @@ private:
         failed_ = true;
     }
     bool CheckRange(const DateRange& range) {
-        if (range.from <= range.to) return true;
+        if (!range.from.isValid() || !range.to.isValid() || range.from <= range.to) return true;
         Fail(QStringLiteral("The first date lies after the last date."));
         return false;
     }
@@ -165,10 +174,17 @@ QString CommandLineHelp() {
         "\n"
         "Commands (no window opens; exit 0 on success, else a message and a non-zero code):\n"
         "  --firm-mailing-book [--from YYYY-MM-DD] [--to YYYY-MM-DD] --pdf FILE\n"
-        "        the firm mailing book of the pieces mailed from --from (or --to) to --to\n"
-        "        (or today); today's pieces without either\n"
+        "        the firm mailing book of the pieces mailed from --from to --to; today's\n"
+        "        pieces without either\n"
         "  --export-log FILE.csv|FILE.xlsx [--from YYYY-MM-DD] [--to YYYY-MM-DD]\n"
-        "        the mailing log (or the pieces of the range) as CSV or Excel workbook\n"
+        "               [--include-voided]\n"
+        "        the mailing log (or the pieces of the range) as CSV or Excel workbook;\n"
+        "        voided pieces only with --include-voided, marked in a last column \"Voided\"\n"
+        "\n"
+        "--from alone runs to the last logged day, --to alone from the first logged day;\n"
+        "both dates are included.\n"
+        "Voided pieces are never listed or counted in the book and the reports; every output\n"
+        "that leaves some out says how many on standard error (\"1 voided piece left out\").\n"
         "  --report full|short [--order number|name|date|zip|record] --pdf FILE\n"
         "        the Full Detail or Short Detail report in that order (record: as printed)\n"
         "\n"
@@ -194,9 +210,10 @@ std::optional<int> RunCommandLine(int argc, char** argv) {
     const QCommandLineOption from(QStringLiteral("from"), {}, QStringLiteral("YYYY-MM-DD"));
     const QCommandLineOption to(QStringLiteral("to"), {}, QStringLiteral("YYYY-MM-DD"));
     const QCommandLineOption pdf(QStringLiteral("pdf"), {}, QStringLiteral("FILE"));
+    const QCommandLineOption includeVoided(QStringLiteral("include-voided"));
     const QCommandLineOption help(QStringList{QStringLiteral("help"), QStringLiteral("h")});
-    const QList<QCommandLineOption> commandOptions = {book, exportLog, report, order,
-                                                      from, to,        pdf,    help};
+    const QList<QCommandLineOption> commandOptions = {book, exportLog, report, order,        from,
+                                                      to,   pdf,       help,   includeVoided};
     parser.addOptions(commandOptions);
     parser.addOption(folder);
 
@@ -241,6 +258,9 @@ std::optional<int> RunCommandLine(int argc, char** argv) {
         return usage(QStringLiteral("--pdf FILE names the PDF file to write."));
     if (o.command == u"export" && parser.isSet(pdf))
         return usage(QStringLiteral("--export-log writes its own file; it takes no --pdf."));
+    o.includeVoided = parser.isSet(includeVoided);
+    if (o.includeVoided && o.command != u"export")
+        return usage(QStringLiteral("--include-voided belongs to --export-log."));
     o.exportFile = parser.value(exportLog);
     // A new name without an extension is a CSV file; an existing name is checked as it stands.
     if (!QFileInfo(o.exportFile).exists() && !QFileInfo(o.exportFile).isSymLink())

@@ -81,7 +81,7 @@ bool ArticleNumberLess(const QString& a, const QString& b) {
     return da < db;
 }
 
-QList<BookPiece> ReadBookPieces(table::TTzDbf& log, const DateRange& range) {
+QList<BookPiece> ReadBookPieces(table::TTzDbf& log, const DateRange& range, int* voided) {
     auto field = [&log](const char* name) { return log.FieldIndex(name); };
     const int date = field("rdate");
     const int number = field("mailernum");
@@ -91,6 +91,7 @@ QList<BookPiece> ReadBookPieces(table::TTzDbf& log, const DateRange& range) {
     const int money[kBookMoneyColumns] = {field("postage"), field("certified"), field("return"),
                                           field("restricted"), field("total")};
     QList<BookPiece> pieces;
+    if (voided) *voided = 0;
     if (date < 0) return pieces;
     std::vector<std::string> values;
     bool deleted = false;
@@ -101,6 +102,10 @@ QList<BookPiece> ReadBookPieces(table::TTzDbf& log, const DateRange& range) {
     for (uint32_t n = 1; n <= count; ++n) {
         log.PeekRecord(n, values, deleted);
         if (!range.Contains(LogDate(values[size_t(date)]))) continue;
+        if (deleted) {
+            if (voided) ++*voided;
+            continue;
+        }
         BookPiece p;
         p.article = text(number);
         p.lines << text(name[0]);
@@ -111,7 +116,8 @@ QList<BookPiece> ReadBookPieces(table::TTzDbf& log, const DateRange& range) {
         p.lines << (place.isEmpty() ? stateZip
                                     : (stateZip.isEmpty() ? place : place + u' ' + stateZip));
         for (int i = 0; i < kBookMoneyColumns; ++i) p.money[size_t(i)] = text(money[i]);
-        p.restricted = MoneyCents(p.money[kBookRestricted]) > 0;
+        p.restricted = CountedCents(p.money[kBookRestricted]) > 0;
+        p.record = n;
         pieces.append(p);
     }
     std::stable_sort(pieces.begin(), pieces.end(), [](const BookPiece& a, const BookPiece& b) {
@@ -256,7 +262,7 @@ void FirmBookDocument::RenderPage(QPainter& p, int page) {
             const int c = kMoneyColumn0 + m;
             text(ColumnX(c), y, kColumns[c].width - kGap, kLine, Qt::AlignRight,
                  piece.money[size_t(m)], plain);
-            pageSums[size_t(m)] += MoneyCents(piece.money[size_t(m)]);
+            pageSums[size_t(m)] += CountedCents(piece.money[size_t(m)]);
         }
         y += Band(piece);
     }
@@ -288,7 +294,7 @@ void FirmBookDocument::RenderPage(QPainter& p, int page) {
         std::array<long long, kBookMoneyColumns> bookSums{};
         for (const BookPiece& piece : pieces_)
             for (int m = 0; m < kBookMoneyColumns; ++m)
-                bookSums[size_t(m)] += MoneyCents(piece.money[size_t(m)]);
+                bookSums[size_t(m)] += CountedCents(piece.money[size_t(m)]);
         sums(y, QStringLiteral("Totals of this book (%1)").arg(Pieces(total)), bookSums);
     } else {
         text(ColumnX(2), y, kColumns[2].width, kLine, Qt::AlignLeft,

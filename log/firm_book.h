@@ -27,15 +27,17 @@ constexpr int kBookMoneyColumns = 5;
 struct BookPiece {
     QString article;   // the grouped number as logged
     QStringList lines; // the name, each further address line logged, then city, state and ZIP
-    std::array<QString, kBookMoneyColumns> money; // texts as logged, trimmed
+    std::array<QString, kBookMoneyColumns> money; // texts as logged, trimmed; CountedCents sums
     bool restricted = false;                      // a restricted delivery fee was paid
+    uint32_t record = 0;                          // the log record
 };
 
 // Article numbers compared as numbers (digits only, leading zeros ignored).
 bool ArticleNumberLess(const QString& a, const QString& b);
 
 // The entries of the open log mailed within `range`, in numerical order of article number.
-QList<BookPiece> ReadBookPieces(table::TTzDbf& log, const DateRange& range);
+// Voided entries (voided_pieces.h) are left out; `voided`, when given, counts those of the range.
+QList<BookPiece> ReadBookPieces(table::TTzDbf& log, const DateRange& range, int* voided = nullptr);
 
 struct BookHeading {
     std::array<QString, 5> sender; // the sender block of the settings

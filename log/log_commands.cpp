@@ -11,16 +11,19 @@
 #include "log/log_source.h"
 #include "log/log_structure_check.h"
 #include "log/log_table.h"
+#include "log/money_check.h"
 #include "log/report_document.h"
 #include "log/report_layout.h"
 #include "log/report_print.h"
 #include "log/shared_log.h"
+#include "log/voided_pieces.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
 #include <QPrinter>
 
+#include <algorithm>
 #include <optional>
 #include <stdexcept>
 
@@ -145,6 +148,40 @@ void ArchiveLog(TTzDbf& log, const QString& logPath, const QString& archive, uin
     }
 }
 
+// `range` with an open end set to the first or last day of the log's live entries; an open end
+// of an empty log becomes the other end.
+DateRange ResolvedRange(TTzDbf& log, DateRange range) {
+    if (range.from.isValid() && range.to.isValid()) return range;
+    QDate first, last;
+    if (const int field = log.FieldIndex("rdate"); field >= 0) {
+        std::vector<std::string> values;
+        bool deleted = false;
+        for (uint32_t n = 1; n <= log.RecCount(); ++n) {
+            log.PeekRecord(n, values, deleted);
+            const QDate d = LogDate(values[size_t(field)]);
+            if (deleted || !d.isValid()) continue;
+            if (!first.isValid() || d < first) first = d;
+            if (!last.isValid() || d > last) last = d;
+        }
+    }
+    if (!range.from.isValid()) range.from = first.isValid() ? first : range.to;
+    if (!range.to.isValid()) range.to = last.isValid() ? last : range.from;
+    // Past the last entry (or before the first): a range of one day, and nothing in it.
+    if (range.to < range.from) {
+        if (!first.isValid() || range.from > last)
+            range.to = range.from;
+        else
+            range.from = range.to;
+    }
+    return range;
+}
+
+// Names the money texts of `records` that the totals leave out (money_check.h).
+void WarnUncounted(LogUi& ui, TTzDbf& log, const std::vector<uint32_t>& records) {
+    const QStringList uncounted = UncountedMoney(log, records);
+    if (!uncounted.isEmpty()) ui.Warning(uncounted.join(u'\n'));
+}
+
 } // namespace
 
 QString MyTimeText(const QDateTime& now) {
@@ -158,11 +195,12 @@ void RunLogReport(LogUi& ui, const QString& logPath, const QString& projectPath,
         SharedLogUse use(logPath);
         TTzDbf* const log = &use.Table();
         RequireSoundLog(*log);
-        if (log->RecCount() == 0) {
+        int voided = 0;
+        LogSequence sequence = WithoutVoided(*log, ApplyLogOrder(*log, order), voided);
+        if (sequence.count == 0) {
             ui.Error(QStringLiteral("Report is empty."));
             return;
         }
-        LogSequence sequence = ApplyLogOrder(*log, order);
         const ReportProject project = LoadReportProject(projectPath);
         const QString name = report == LogReport::FullDetail ? QStringLiteral("FullDetail")
                                                              : QStringLiteral("ShortDetail");
@@ -170,6 +208,10 @@ void RunLogReport(LogUi& ui, const QString& logPath, const QString& projectPath,
         LogSource source(*log, std::move(sequence));
         ReportDocument document(layout, source,
                                 {{QStringLiteral("MyTime"), MyTimeText(CurrentDateTime())}});
+        if (voided > 0) ui.Note(VoidedLeftOutText(voided));
+        std::vector<uint32_t> records;
+        for (int i = 0; i < source.RowCount(); ++i) records.push_back(source.RecordOf(i));
+        WarnUncounted(ui, *log, records);
         Output(ui, document, destination == ReportDestination::Preview);
     } catch (const std::exception& e) {
         ui.Error(Text(e));
@@ -217,6 +259,12 @@ void ClearLog(LogUi& ui, const QString& logPath) {
 }
 
 void RunFirmMailingBook(LogUi& ui, const QString& logPath, const std::array<QString, 5>& sender) {
+    if (std::all_of(sender.begin(), sender.end(),
+                    [](const QString& line) { return line.trimmed().isEmpty(); })) {
+        ui.Error(QStringLiteral("The firm mailing book needs the sender's name and address; "
+                                "enter them under Options, Your Name & Address first."));
+        return;
+    }
     const QDate day = CurrentDate();
     DateRange range{day, day};
     bool preview = true;
@@ -226,12 +274,20 @@ void RunFirmMailingBook(LogUi& ui, const QString& logPath, const std::array<QStr
         SharedLogUse use(logPath);
         TTzDbf* const log = &use.Table();
         RequireSoundLog(*log);
-        QList<BookPiece> pieces = ReadBookPieces(*log, range);
+        range = ResolvedRange(*log, range);
+        int voided = 0;
+        QList<BookPiece> pieces = ReadBookPieces(*log, range, &voided);
         if (pieces.isEmpty()) {
-            ui.Information(QStringLiteral("No mail pieces were logged from %1 to %2.")
-                               .arg(ShortDateText(range.from), ShortDateText(range.to)));
+            QString text = QStringLiteral("No mail pieces were logged from %1 to %2.")
+                               .arg(ShortDateText(range.from), ShortDateText(range.to));
+            if (voided > 0) text += u' ' + VoidedLeftOutText(voided) + u'.';
+            ui.Information(text);
             return;
         }
+        if (voided > 0) ui.Note(VoidedLeftOutText(voided));
+        std::vector<uint32_t> records;
+        for (const BookPiece& p : pieces) records.push_back(p.record);
+        WarnUncounted(ui, *log, records);
         FirmBookDocument document(BookHeading{sender, BookMailedText(range)}, std::move(pieces));
         Output(ui, document, preview);
     } catch (const std::exception& e) {
@@ -240,24 +296,27 @@ void RunFirmMailingBook(LogUi& ui, const QString& logPath, const std::array<QStr
 }
 
 void RunExportLog(LogUi& ui, const QString& logPath) {
-    QString fileName;
-    std::optional<DateRange> range;
-    if (!ui.ChooseExport(fileName, range)) return;
-    const QString refused = OutputTargetRefusal(fileName);
+    ExportChoice choice;
+    if (!ui.ChooseExport(choice)) return;
+    const QString refused = OutputTargetRefusal(choice.fileName);
     if (!refused.isEmpty()) {
         ui.Error(QStringLiteral("Error on export: ") + refused);
         return;
     }
+    ExportCount count;
     try {
         SharedLogUse use(logPath);
         TTzDbf* const log = &use.Table();
         RequireSoundLog(*log);
-        WriteLogExport(*log, fileName, range);
+        if (choice.range) choice.range = ResolvedRange(*log, *choice.range);
+        count = WriteLogExport(*log, choice.fileName, {choice.range, choice.includeVoided});
     } catch (const std::exception& e) {
         ui.Error(QStringLiteral("Error on export: ") + Text(e));
         return;
     }
-    ui.Information(QStringLiteral("Export Done."));
+    QString done = QStringLiteral("Export Done.");
+    if (count.voidedLeftOut > 0) done += u'\n' + VoidedLeftOutText(count.voidedLeftOut);
+    ui.Information(done);
 }
 
 } // namespace qm

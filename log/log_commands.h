@@ -25,10 +25,19 @@ public:
     virtual bool Step(const QString& text) = 0;
 };
 
+// Both ends inclusive. A command given an open end (an invalid date) reads it as the first or
+// the last day of the log's entries.
 struct DateRange {
     QDate from;
     QDate to;
     bool Contains(const QDate& d) const { return d.isValid() && d >= from && d <= to; }
+};
+
+// The export the user chose: the file, the optional range and whether voided pieces join it.
+struct ExportChoice {
+    QString fileName;
+    std::optional<DateRange> range;
+    bool includeVoided = false;
 };
 
 // What a command asks the user and shows.
@@ -38,6 +47,9 @@ public:
     virtual void Error(const QString& text) = 0;
     virtual void Warning(const QString& text) = 0;
     virtual void Information(const QString& text) = 0;
+    // A remark on an output that is still whole ("1 voided piece left out"); a window shows it
+    // as information.
+    virtual void Note(const QString& text) { Information(text); }
     enum class SaveAnswer { Yes, No, Cancel };
     // "Do you wish to save the data in the report?"
     virtual SaveAnswer AskSaveLog() = 0;
@@ -51,8 +63,8 @@ public:
     virtual std::unique_ptr<ReportProgress> Status() = 0;
     // The firm mailing book's dates and whether to preview (else print); false when cancelled.
     virtual bool ChooseBookRange(DateRange& range, bool& preview) = 0;
-    // Export: the file and the optional range; false when cancelled.
-    virtual bool ChooseExport(QString& fileName, std::optional<DateRange>& range) = 0;
+    // Export: the file, the optional range and the voided pieces; false when cancelled.
+    virtual bool ChooseExport(ExportChoice& choice) = 0;
 };
 
 enum class ReportDestination { Preview = 0, Printer = 1 };
@@ -75,6 +87,10 @@ void RunLogReport(LogUi& ui, const QString& logPath, const QString& projectPath,
 // empties it under exclusive access. Nothing is deleted unless the archive step succeeded, and
 // the log is left unchanged when another copy of the program has it open.
 void ClearLog(LogUi& ui, const QString& logPath);
+
+// Voided pieces (voided_pieces.h) are left out of the reports, the book and, unless the user
+// asks for them, the export; how many is noted (LogUi::Note; the export's closing message
+// "Export Done." has it on a line of its own).
 
 // "Firm Mailing Book...": the pieces mailed in a date range, with the sender block of the
 // settings at the top of every page (see firm_book.h).

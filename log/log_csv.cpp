@@ -2,6 +2,7 @@
 
 #include "engine_date.h"
 #include "log/log_export.h"
+#include "log/report_document.h"
 
 #include "core/whole_file.h"
 
@@ -24,7 +25,7 @@ QDate LogDate(const std::string& text) {
     return QDate(d.year, d.month, d.day);
 }
 
-int WriteLogCsv(table::TTzDbf& log, const QString& path, const std::optional<DateRange>& range) {
+ExportCount WriteLogCsv(table::TTzDbf& log, const QString& path, const ExportScope& scope) {
     QByteArray file;
     auto put = [&](const QStringList& cells, bool bom) {
         if (bom) file += "\xEF\xBB\xBF";
@@ -32,22 +33,26 @@ int WriteLogCsv(table::TTzDbf& log, const QString& path, const std::optional<Dat
     };
     const std::vector<ExportColumn>& columns = LogExportColumns();
     QStringList row;
-    for (const ExportColumn& c : columns) row << CsvField(QString::fromLatin1(c.heading));
+    for (const QString& heading : ExportHeadings(scope)) row << CsvField(heading);
     put(row, true);
 
-    int written = 0;
-    ForEachExportRow(log, range, [&](const QStringList& cells, const QDate&) {
+    ExportCount count;
+    count.voidedLeftOut = ForEachExportRow(log, scope, [&](const QStringList& cells) {
         row.clear();
-        for (size_t i = 0; i < columns.size(); ++i) {
+        for (size_t i = 0; i < size_t(cells.size()); ++i) {
             const QString& cell = cells[qsizetype(i)];
-            // The program's own money and date texts stay as they are.
-            row << CsvField(columns[i].kind == ExportKind::Text ? GuardedText(cell) : cell);
+            // The program's own money and date texts stay as they are; a money text another
+            // program wrote is a text like any other.
+            const ExportKind kind = i < columns.size() ? columns[i].kind : ExportKind::Text;
+            const bool own =
+                kind == ExportKind::Date || (kind == ExportKind::Money && IsWrittenMoneyText(cell));
+            row << CsvField(own ? cell : GuardedText(cell));
         }
         put(row, false);
-        ++written;
+        ++count.written;
     });
     WriteWholeFile(path, file);
-    return written;
+    return count;
 }
 
 } // namespace qm

@@ -5,6 +5,7 @@
 // where needed.
 
 #include "log/log_commands.h"
+#include "log/log_export.h"
 #include "tzdbf.h"
 
 #include <QString>
@@ -16,10 +17,9 @@ namespace qm {
 // One CSV field, quoted when it holds a comma, a quote or a line break.
 QString CsvField(const QString& text);
 
-// Writes the open log (or the entries of `range`) to `path`, all or nothing: the file is
-// replaced only when every row was written. Returns the number of entries written; throws
-// std::runtime_error naming the file on failure.
-int WriteLogCsv(table::TTzDbf& log, const QString& path, const std::optional<DateRange>& range);
+// Writes the entries of `scope` to `path`, all or nothing: the file is replaced only when every
+// row was written. Throws std::runtime_error naming the file on failure.
+ExportCount WriteLogCsv(table::TTzDbf& log, const QString& path, const ExportScope& scope);
 
 // The date of a stored date text of the engine; invalid for an empty date.
 QDate LogDate(const std::string& engineText);

@@ -12,7 +12,6 @@
 #include <QTemporaryDir>
 
 #include <algorithm>
-#include <cstring>
 #include <stdexcept>
 
 namespace qm {
@@ -39,19 +38,31 @@ const std::vector<ExportColumn>& LogExportColumns() {
     return columns;
 }
 
-void ForEachExportRow(table::TTzDbf& log, const std::optional<DateRange>& range,
-                      const std::function<void(const QStringList&, const QDate&)>& row) {
+QStringList ExportHeadings(const ExportScope& scope) {
+    QStringList headings;
+    for (const ExportColumn& c : LogExportColumns()) headings << QString::fromLatin1(c.heading);
+    if (scope.includeVoided) headings << QStringLiteral("Voided");
+    return headings;
+}
+
+int ForEachExportRow(table::TTzDbf& log, const ExportScope& scope,
+                     const std::function<void(const QStringList&)>& row) {
     const std::vector<ExportColumn>& columns = LogExportColumns();
     std::vector<int> index;
     for (const ExportColumn& c : columns) index.push_back(log.FieldIndex(c.field));
     const int dateField = log.FieldIndex("rdate");
     std::vector<std::string> values;
     bool deleted = false;
+    int voidedLeftOut = 0;
     const uint32_t count = log.RecCount();
     for (uint32_t n = 1; n <= count; ++n) {
         log.PeekRecord(n, values, deleted);
         const QDate date = dateField < 0 ? QDate() : LogDate(values[size_t(dateField)]);
-        if (range && !range->Contains(date)) continue;
+        if (scope.range && !scope.range->Contains(date)) continue;
+        if (deleted && !scope.includeVoided) {
+            ++voidedLeftOut;
+            continue;
+        }
         QStringList cells;
         for (size_t i = 0; i < columns.size(); ++i) {
             if (index[i] < 0) {
@@ -63,8 +74,10 @@ void ForEachExportRow(table::TTzDbf& log, const std::optional<DateRange>& range,
                 cells << QString::fromStdString(values[size_t(index[i])]).trimmed();
             }
         }
-        row(cells, date);
+        if (scope.includeVoided) cells << (deleted ? QStringLiteral("Yes") : QString());
+        row(cells);
     }
+    return voidedLeftOut;
 }
 
 QString GuardedText(const QString& text) {
@@ -110,13 +123,13 @@ private:
 
 } // namespace
 
-int WriteLogXlsx(table::TTzDbf& log, const QString& path, const std::optional<DateRange>& range) {
+ExportCount WriteLogXlsx(table::TTzDbf& log, const QString& path, const ExportScope& scope) {
     // The library writes by name: into a folder only we can enter, then the bytes are saved
     // under the chosen name as a whole.
     QTemporaryDir scratch;
     if (!scratch.isValid()) Fail(path, QStringLiteral("no temporary folder for the workbook"));
     const QString built = scratch.filePath(QStringLiteral("log.xlsx"));
-    int written = 0;
+    ExportCount count;
     {
         Workbook book(QFile::encodeName(built));
         lxw_workbook* wb = book.get();
@@ -134,38 +147,37 @@ int WriteLogXlsx(table::TTzDbf& log, const QString& path, const std::optional<Da
             Fail(path, QStringLiteral("the workbook cannot be started"));
 
         const std::vector<ExportColumn>& columns = LogExportColumns();
+        const QStringList headings = ExportHeadings(scope);
         std::vector<qsizetype> widths;
-        for (size_t c = 0; c < columns.size(); ++c) {
-            worksheet_write_string(ws, 0, lxw_col_t(c), columns[c].heading, heading);
-            widths.push_back(qsizetype(std::strlen(columns[c].heading)));
+        for (qsizetype c = 0; c < headings.size(); ++c) {
+            worksheet_write_string(ws, 0, lxw_col_t(c), headings[c].toUtf8().constData(), heading);
+            widths.push_back(headings[c].size());
         }
         lxw_row_t r = 0;
-        ForEachExportRow(log, range, [&](const QStringList& cells, const QDate&) {
+        count.voidedLeftOut = ForEachExportRow(log, scope, [&](const QStringList& cells) {
             ++r;
-            for (size_t c = 0; c < columns.size(); ++c) {
+            for (size_t c = 0; c < size_t(cells.size()); ++c) {
                 const QString& cell = cells[qsizetype(c)];
                 const auto col = lxw_col_t(c);
                 widths[c] = std::max(widths[c], cell.size());
                 if (cell.isEmpty()) continue;
-                if (columns[c].kind == ExportKind::Date) {
+                const ExportKind kind = c < columns.size() ? columns[c].kind : ExportKind::Text;
+                if (kind == ExportKind::Date) {
                     const QDate d = QDate::fromString(cell, Qt::ISODate);
                     lxw_datetime dt{d.year(), d.month(), d.day(), 0, 0, 0};
                     worksheet_write_datetime(ws, r, col, &dt, date);
                     continue;
                 }
-                if (columns[c].kind == ExportKind::Money) {
-                    bool ok = false;
-                    cell.toDouble(&ok);
-                    if (ok) {
-                        worksheet_write_number(ws, r, col, double(MoneyCents(cell)) / 100, money);
-                        continue;
-                    }
+                // A money text another program wrote stays a text.
+                if (kind == ExportKind::Money && IsWrittenMoneyText(cell)) {
+                    worksheet_write_number(ws, r, col, double(MoneyCents(cell)) / 100, money);
+                    continue;
                 }
                 worksheet_write_string(ws, r, col, cell.toUtf8().constData(), text);
             }
-            ++written;
+            ++count.written;
         });
-        for (size_t c = 0; c < columns.size(); ++c)
+        for (size_t c = 0; c < widths.size(); ++c)
             worksheet_set_column(ws, lxw_col_t(c), lxw_col_t(c),
                                  double(std::min<qsizetype>(widths[c], 60) + 2), nullptr);
         worksheet_freeze_panes(ws, 1, 0);
@@ -177,11 +189,11 @@ int WriteLogXlsx(table::TTzDbf& log, const QString& path, const std::optional<Da
     const QByteArray bytes = source.readAll();
     if (source.error() != QFileDevice::NoError) Fail(path, source.errorString());
     WriteWholeFile(path, bytes);
-    return written;
+    return count;
 }
 
-int WriteLogExport(table::TTzDbf& log, const QString& path, const std::optional<DateRange>& range) {
-    return IsWorkbookName(path) ? WriteLogXlsx(log, path, range) : WriteLogCsv(log, path, range);
+ExportCount WriteLogExport(table::TTzDbf& log, const QString& path, const ExportScope& scope) {
+    return IsWorkbookName(path) ? WriteLogXlsx(log, path, scope) : WriteLogCsv(log, path, scope);
 }
 
 } // namespace qm

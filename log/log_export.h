@@ -8,6 +8,7 @@
 
 #include <QDate>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <optional>
@@ -25,10 +26,27 @@ struct ExportColumn {
 // Tracking number, date, addressee lines, city, state, ZIP, the money, comment, reference.
 const std::vector<ExportColumn>& LogExportColumns();
 
-// The entries of the open log (of `range` when given) in record order: per column the trimmed
-// text (for a date column the stored date's ISO text) and the date of the entry.
-void ForEachExportRow(table::TTzDbf& log, const std::optional<DateRange>& range,
-                      const std::function<void(const QStringList& cells, const QDate& date)>& row);
+// What an export takes from the log: the entries of `range` (all when not given), the voided
+// ones only when `includeVoided`, then with a last column "Voided" ("Yes" for them).
+struct ExportScope {
+    std::optional<DateRange> range;
+    bool includeVoided = false;
+};
+
+// The headings of the export's columns, "Voided" last when the scope includes them.
+QStringList ExportHeadings(const ExportScope& scope);
+
+// What an export wrote: its rows, and the voided entries of the range it left out.
+struct ExportCount {
+    int written = 0;
+    int voidedLeftOut = 0;
+};
+
+// The entries of the open log in `scope` in record order: per column the trimmed text (for a
+// date column the stored date's ISO text), "Voided" last when the scope includes them.
+// Returns the count of voided entries of the range left out.
+int ForEachExportRow(table::TTzDbf& log, const ExportScope& scope,
+                     const std::function<void(const QStringList& cells)>& row);
 
 // A text cell that a spreadsheet would take for a formula ("=", "+", "-", "@", tab, carriage
 // return first) with a leading apostrophe; any other text unchanged.
@@ -41,10 +59,10 @@ QString WithExportSuffix(const QString& fileName, bool workbook);
 
 // The workbook: one sheet "Mailing Log", bold frozen header row, ZIP and texts as text, money
 // as numbers with two decimals, the date as a date, columns as wide as their texts. All or
-// nothing, like WriteLogCsv; returns the number of entries written.
-int WriteLogXlsx(table::TTzDbf& log, const QString& path, const std::optional<DateRange>& range);
+// nothing, like WriteLogCsv.
+ExportCount WriteLogXlsx(table::TTzDbf& log, const QString& path, const ExportScope& scope);
 
 // WriteLogXlsx for a ".xlsx" name, WriteLogCsv otherwise.
-int WriteLogExport(table::TTzDbf& log, const QString& path, const std::optional<DateRange>& range);
+ExportCount WriteLogExport(table::TTzDbf& log, const QString& path, const ExportScope& scope);
 
 } // namespace qm

@@ -3,6 +3,7 @@
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPen>
+#include <QRegularExpression>
 
 #include <algorithm>
 #include <cmath>
@@ -30,6 +31,16 @@ long long MoneyCents(const QString& text) {
     if (cents >= double(kMaxCents)) return kMaxCents;
     if (cents <= -double(kMaxCents)) return -kMaxCents;
     return std::llround(cents);
+}
+
+bool IsWrittenMoneyText(const QString& text) {
+    static const QRegularExpression money(QStringLiteral("^\\d+\\.\\d\\d$"));
+    const QString t = text.trimmed();
+    return t.isEmpty() || money.match(t).hasMatch();
+}
+
+long long CountedCents(const QString& text) {
+    return IsWrittenMoneyText(text) ? MoneyCents(text) : 0;
 }
 
 long long AddCents(long long total, long long cents) {
@@ -106,7 +117,7 @@ QString ReportDocument::TotalText(const ReportTotal& t, int first, int end) {
     if (!t.sum) return t.text.arg(end - first);
     long long cents = 0;
     for (int row = first; row < end; ++row)
-        cents = AddCents(cents, MoneyCents(source_.Value(row, t.field)));
+        cents = AddCents(cents, CountedCents(source_.Value(row, t.field)));
     return t.text.arg(CentsText(cents));
 }
 

@@ -62,5 +62,10 @@ inline constexpr long long kMaxCents = 99999999999999999LL;
 long long MoneyCents(const QString& text);
 long long AddCents(long long total, long long cents);
 QString CentsText(long long cents);
+// A money text as the program writes it, spaces aside: blank, or digits, a point and two
+// digits ("1.35"). Anything else was put there by another program.
+bool IsWrittenMoneyText(const QString& text);
+// What a total counts of a money text: MoneyCents of a written money text, else nothing.
+long long CountedCents(const QString& text);
 
 } // namespace qm

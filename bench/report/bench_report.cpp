@@ -59,7 +59,7 @@ public:
     }
     std::unique_ptr<ReportProgress> Status() override { return nullptr; }
     bool ChooseBookRange(DateRange&, bool&) override { return false; }
-    bool ChooseExport(QString&, std::optional<DateRange>&) override { return false; }
+    bool ChooseExport(ExportChoice&) override { return false; }
 };
 
 double FirstPageMs(const QString& log, const QString& project, LogOrder order) {

@@ -125,10 +125,11 @@ bool WidgetLogUi::ChooseBookRange(DateRange& range, bool& preview) {
     return true;
 }
 
-bool WidgetLogUi::ChooseExport(QString& fileName, std::optional<DateRange>& range) {
+bool WidgetLogUi::ChooseExport(ExportChoice& choice) {
     const QDate today = CurrentDate();
     TF_DateRange dialog(QStringLiteral("Export Log"), DateRange{today, today}, true, false,
                         parent_);
+    dialog.AddVoidedChoice();
     if (dialog.exec() != QDialog::Accepted) return false;
     const QString csv = QStringLiteral("CSV files (*.csv)");
     const QString xlsx = QStringLiteral("Excel workbooks (*.xlsx)");
@@ -139,9 +140,11 @@ bool WidgetLogUi::ChooseExport(QString& fileName, std::optional<DateRange>& rang
     save.setNameFilters({csv, xlsx});
     if (save.exec() != QDialog::Accepted || save.selectedFiles().isEmpty()) return false;
     SaveFolder() = save.directory().absolutePath();
-    fileName = WithExportSuffix(save.selectedFiles().first(), save.selectedNameFilter() == xlsx);
-    range.reset();
-    if (dialog.RangeChosen()) range = dialog.Range();
+    choice.fileName =
+        WithExportSuffix(save.selectedFiles().first(), save.selectedNameFilter() == xlsx);
+    choice.range.reset();
+    if (dialog.RangeChosen()) choice.range = dialog.Range();
+    choice.includeVoided = dialog.VoidedChosen();
     return true;
 }
 
@@ -198,7 +201,19 @@ TF_DateRange::TF_DateRange(const QString& title, const DateRange& initial, bool 
         accept();
     });
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    layout_ = layout;
     layout->addLayout(ButtonRow({ok, cancel}));
+}
+
+void TF_DateRange::AddVoidedChoice() {
+    cbVoided_ = new QCheckBox(QStringLiteral("Include &voided pieces (marked in a column)"), this);
+    cbVoided_->setObjectName(QStringLiteral("cbVoided"));
+    // Above the buttons.
+    layout_->insertWidget(layout_->count() - 1, cbVoided_);
+}
+
+bool TF_DateRange::VoidedChosen() const {
+    return cbVoided_ && cbVoided_->isChecked();
 }
 
 DateRange TF_DateRange::Range() const {

@@ -9,6 +9,7 @@
 class QCheckBox;
 class QDateEdit;
 class QRadioButton;
+class QVBoxLayout;
 
 namespace qm {
 
@@ -27,7 +28,7 @@ public:
     void Preview(PagedDocument& document) override;
     std::unique_ptr<ReportProgress> Status() override;
     bool ChooseBookRange(DateRange& range, bool& preview) override;
-    bool ChooseExport(QString& fileName, std::optional<DateRange>& range) override;
+    bool ChooseExport(ExportChoice& choice) override;
 
 private:
     QWidget* parent_;
@@ -44,9 +45,14 @@ public:
     DateRange Range() const;
     bool RangeChosen() const; // always true without the check box
     bool PreviewChosen() const;
+    // Adds the check box "Include voided pieces" (unchecked) above the buttons.
+    void AddVoidedChoice();
+    bool VoidedChosen() const; // false without the check box
 
 private:
+    QVBoxLayout* layout_ = nullptr;
     QCheckBox* cbRange_ = nullptr;
+    QCheckBox* cbVoided_ = nullptr;
     QDateEdit* editFrom_;
     QDateEdit* editTo_;
     QRadioButton* rbPreview_ = nullptr;

@@ -232,6 +232,237 @@ TEST_F(CommandLineTest, ExportAndReports) {
     }
 }
 
+// The rows of a workbook's first sheet as Python's zipfile reads them: one line per row, the
+// cells' texts (shared strings resolved) joined by "|".
+const char* kSheetRows = R"py(
+import re, sys, zipfile
+z = zipfile.ZipFile(sys.argv[1])
+shared = [re.sub(r'<[^>]+>', '', s) for s in
+          re.findall(r'<si>(.*?)</si>', z.read('xl/sharedStrings.xml').decode(), re.S)]
+sheet = z.read('xl/worksheets/sheet1.xml').decode()
+for row in re.findall(r'<row [^>]*>(.*?)</row>', sheet, re.S):
+    cells = []
+    for attrs, body in re.findall(r'<c ([^>]*?)(?:/>|>(.*?)</c>)', row, re.S):
+        v = re.search(r'<v>(.*?)</v>', body or '')
+        v = v.group(1) if v else ''
+        cells.append(shared[int(v)] if 't="s"' in attrs else v)
+    print('|'.join(cells))
+)py";
+
+TEST_F(CommandLineTest, VoidedPiecesAreLeftOutOfEveryOutputAndNamed) {
+    AppendThree(); // records 1, 2, 3: Piece 13, Piece 11, Piece 12
+    RunTool(QStringLiteral("perl"), {QStringLiteral(QM_XBASE_SCRIPT), QStringLiteral("delete"),
+                                     LogPath(), QStringLiteral("2")});
+    const QString note = QStringLiteral("1 voided piece left out");
+
+    const Outcome book = Quillmark({QStringLiteral("--firm-mailing-book"), QStringLiteral("--pdf"),
+                                    File(QStringLiteral("book.pdf"))});
+    ASSERT_EQ(book.code, 0) << book.err.toStdString();
+    EXPECT_TRUE(book.err.contains(note)) << book.err.toStdString();
+    const QString bookText = PdfText(File(QStringLiteral("book.pdf")));
+    EXPECT_FALSE(bookText.contains(QStringLiteral("Piece 11"))) << bookText.toStdString();
+    const QRegularExpression totals(QStringLiteral(
+        "Totals of this book \\(2 pieces\\)\\s+2\\.70\\s+8\\.80\\s+7\\.10\\s+0\\.00\\s+18\\.60"));
+    EXPECT_TRUE(totals.match(bookText).hasMatch()) << bookText.toStdString();
+
+    for (const char* kind : {"full", "short"}) {
+        const QString pdf = File(QStringLiteral("report-%1.pdf").arg(QString::fromLatin1(kind)));
+        const Outcome run = Quillmark({QStringLiteral("--report"), QString::fromLatin1(kind),
+                                       QStringLiteral("--order"), QStringLiteral("number"),
+                                       QStringLiteral("--pdf"), pdf});
+        ASSERT_EQ(run.code, 0) << kind << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains(note)) << kind << run.err.toStdString();
+        const QString text = PdfText(pdf);
+        EXPECT_FALSE(text.contains(QStringLiteral("Piece 11"))) << kind << text.toStdString();
+        EXPECT_TRUE(text.contains(QStringLiteral("Number of pieces: 2"))) << kind;
+    }
+
+    // Left out of both exports unless asked for; asked for, a "Voided" column marks them.
+    auto rows = [&](const QString& file) {
+        QStringList lines;
+        if (file.endsWith(u".csv")) {
+            QFile f(file);
+            EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << file.toStdString();
+            lines = QString::fromUtf8(f.readAll())
+                        .remove(QChar(0xFEFF))
+                        .split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+            for (QString& l : lines) l.replace(u',', u'|');
+        } else {
+            lines = RunTool(QStringLiteral("python3"),
+                            {QStringLiteral("-c"), QString::fromLatin1(kSheetRows), file})
+                        .split(u'\n', Qt::SkipEmptyParts);
+        }
+        return lines;
+    };
+    for (const char* name : {"log.csv", "log.xlsx"}) {
+        const QString file = File(QString::fromLatin1(name));
+        const Outcome run = Quillmark({QStringLiteral("--export-log"), file});
+        ASSERT_EQ(run.code, 0) << name << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains(note)) << name << run.err.toStdString();
+        const QStringList lines = rows(file);
+        ASSERT_EQ(lines.size(), 3) << name << lines.join(u'\n').toStdString();
+        EXPECT_FALSE(lines.join(u'\n').contains(QStringLiteral("Piece 11"))) << name;
+        EXPECT_FALSE(lines[0].contains(QStringLiteral("Voided"))) << name;
+
+        const QString all = File(QStringLiteral("all-") + QString::fromLatin1(name));
+        const Outcome with =
+            Quillmark({QStringLiteral("--export-log"), all, QStringLiteral("--include-voided")});
+        ASSERT_EQ(with.code, 0) << name << with.err.toStdString();
+        EXPECT_EQ(with.err, QString()) << name;
+        const QStringList withLines = rows(all);
+        ASSERT_EQ(withLines.size(), 4) << name << withLines.join(u'\n').toStdString();
+        EXPECT_TRUE(withLines[0].endsWith(QStringLiteral("|Voided"))) << name;
+        for (int r = 1; r < 4; ++r) {
+            const bool voided = withLines[r].contains(QStringLiteral("Piece 11"));
+            EXPECT_EQ(withLines[r].endsWith(QStringLiteral("|Yes")), voided)
+                << name << withLines[r].toStdString();
+        }
+    }
+}
+
+// A money field changed outside the entry form reaches the spreadsheet as a text, never as a
+// formula: any money text the program would not have written is guarded like the text cells.
+TEST_F(CommandLineTest, ExportedMoneyTheProgramDidNotWriteIsGuarded) {
+    AppendThree();
+    const char* kPostage = R"py(
+import csv, sys
+rows = list(csv.reader(open(sys.argv[1], encoding='utf-8-sig', newline='')))
+print(rows[1][rows[0].index('Postage')], end='')
+)py";
+    const QList<std::pair<QString, QString>> cases = {
+        {QStringLiteral("=1+1"), QStringLiteral("'=1+1")},
+        // Cut to the field's width by the writer.
+        {QStringLiteral("=cmd|' /C calc'!A0"), QStringLiteral("'=cmd|' /C calc'")},
+        {QStringLiteral("+1"), QStringLiteral("'+1")},
+        {QStringLiteral("-1.00"), QStringLiteral("'-1.00")},
+        {QStringLiteral("@SUM(1)"), QStringLiteral("'@SUM(1)")},
+        {QStringLiteral("5,30"), QStringLiteral("5,30")},
+        {QStringLiteral("1.35"), QStringLiteral("1.35")},
+    };
+    for (const auto& [stored, exported] : cases) {
+        RunTool(QStringLiteral("perl"),
+                {QStringLiteral(QM_XBASE_SCRIPT), QStringLiteral("set"), LogPath(),
+                 QStringLiteral("1"), QStringLiteral("postage"), stored});
+        const QString csv = File(QStringLiteral("log.csv"));
+        QFile::remove(csv);
+        const Outcome run = Quillmark({QStringLiteral("--export-log"), csv});
+        ASSERT_EQ(run.code, 0) << stored.toStdString() << run.err.toStdString();
+        EXPECT_EQ(RunTool(QStringLiteral("python3"),
+                          {QStringLiteral("-c"), QString::fromLatin1(kPostage), csv}),
+                  exported)
+            << stored.toStdString();
+    }
+}
+
+// The book and the reports count only money the program could have written; any other text is
+// named, and the command fails, though the file is written.
+TEST_F(CommandLineTest, MoneyTheProgramDidNotWriteIsNamedAndNotCounted) {
+    AppendThree();
+    for (const QString& postage : {QStringLiteral("=1+1"), QStringLiteral("$1.35"),
+                                   QStringLiteral("5,30"), QStringLiteral("1e3")}) {
+        RunTool(QStringLiteral("perl"),
+                {QStringLiteral(QM_XBASE_SCRIPT), QStringLiteral("set"), LogPath(),
+                 QStringLiteral("2"), QStringLiteral("postage"), postage});
+        const QString warning =
+            QStringLiteral("Record 2: postage '%1' is not an amount; not counted").arg(postage);
+        const QString bookPdf = File(QStringLiteral("book.pdf"));
+        QFile::remove(bookPdf);
+        const Outcome book =
+            Quillmark({QStringLiteral("--firm-mailing-book"), QStringLiteral("--pdf"), bookPdf});
+        EXPECT_EQ(book.code, 1) << postage.toStdString();
+        EXPECT_TRUE(book.err.contains(warning)) << book.err.toStdString();
+        const QString text = PdfText(bookPdf);
+        const QRegularExpression totals(QStringLiteral(
+            "Totals of this book \\(3 pieces\\)\\s+2\\.70\\s+13\\.20\\s+10\\.65\\s+0\\.00"));
+        EXPECT_TRUE(totals.match(text).hasMatch()) << postage.toStdString() << text.toStdString();
+
+        const QString reportPdf = File(QStringLiteral("report.pdf"));
+        QFile::remove(reportPdf);
+        const Outcome report = Quillmark({QStringLiteral("--report"), QStringLiteral("full"),
+                                          QStringLiteral("--pdf"), reportPdf});
+        EXPECT_EQ(report.code, 1) << postage.toStdString();
+        EXPECT_TRUE(report.err.contains(warning)) << report.err.toStdString();
+        EXPECT_TRUE(QFile::exists(reportPdf));
+    }
+}
+
+// --from alone runs to the last logged day, --to alone from the first, both inclusive, in the
+// book as in the export.
+TEST_F(CommandLineTest, FromAndToMeanTheSameInTheBookAndTheExport) {
+    const QDate today = QDate::currentDate();
+    SetDay(2008, 3, 1);
+    Append(Piece(QStringLiteral("First Day"), QStringLiteral("11111"), QStringLiteral("7")));
+    SetDay(2008, 3, 4);
+    Append(Piece(QStringLiteral("Fourth Day"), QStringLiteral("11111"), QStringLiteral("8")));
+    SetDay(today.year(), today.month(), today.day());
+    AppendThree();
+    const QString after = today.addDays(1).toString(Qt::ISODate);
+    struct Case {
+        QStringList range;
+        QStringList names; // the addressees listed, "Piece" for today's three
+        int pieces;
+    };
+    const Case cases[] = {
+        {{QStringLiteral("--to"), QStringLiteral("2008-03-04")},
+         {QStringLiteral("First Day"), QStringLiteral("Fourth Day")},
+         2},
+        {{QStringLiteral("--from"), QStringLiteral("2008-03-04")},
+         {QStringLiteral("Fourth Day"), QStringLiteral("Piece 11")},
+         4},
+        {{QStringLiteral("--from"), QStringLiteral("2008-03-02"), QStringLiteral("--to"),
+          QStringLiteral("2008-03-04")},
+         {QStringLiteral("Fourth Day")},
+         1},
+        {{QStringLiteral("--from"), after}, {}, 0},
+    };
+    for (const Case& c : cases) {
+        const std::string what = c.range.join(u' ').toStdString();
+        const QString csv = File(QStringLiteral("range.csv"));
+        QFile::remove(csv);
+        const Outcome exported =
+            Quillmark(QStringList{QStringLiteral("--export-log"), csv} + c.range);
+        ASSERT_EQ(exported.code, 0) << what << exported.err.toStdString();
+        QFile f(csv);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        const QString rows = QString::fromUtf8(f.readAll());
+        EXPECT_EQ(rows.count(u'\n'), 1 + c.pieces) << what;
+
+        const QString pdf = File(QStringLiteral("range.pdf"));
+        QFile::remove(pdf);
+        const Outcome book = Quillmark(
+            QStringList{QStringLiteral("--firm-mailing-book"), QStringLiteral("--pdf"), pdf} +
+            c.range);
+        EXPECT_FALSE(book.err.contains(QStringLiteral("first date"))) << what;
+        if (c.pieces == 0) {
+            EXPECT_EQ(book.code, 1) << what;
+            EXPECT_TRUE(book.err.contains(QStringLiteral("No mail pieces"))) << what;
+            continue;
+        }
+        ASSERT_EQ(book.code, 0) << what << book.err.toStdString();
+        const QString text = PdfText(pdf);
+        for (const QString& name : c.names) {
+            EXPECT_TRUE(rows.contains(name)) << what << " " << name.toStdString();
+            EXPECT_TRUE(text.contains(name)) << what << " " << name.toStdString();
+        }
+        EXPECT_TRUE(text.contains(QStringLiteral("Totals of this book (%1 piece").arg(c.pieces)))
+            << what << text.toStdString();
+    }
+}
+
+TEST_F(CommandLineTest, BookWithoutASenderIsRefused) {
+    AppendThree();
+    QFile ini(File(QStringLiteral("quill4.ini")));
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    ini.write("[Type]\r\nCompany=Larkfield\r\n");
+    ini.close();
+    const QString pdf = File(QStringLiteral("book.pdf"));
+    const Outcome run =
+        Quillmark({QStringLiteral("--firm-mailing-book"), QStringLiteral("--pdf"), pdf});
+    EXPECT_EQ(run.code, 1);
+    EXPECT_TRUE(run.err.contains(QStringLiteral("sender"))) << run.err.toStdString();
+    EXPECT_FALSE(QFile::exists(pdf));
+}
+
 TEST_F(CommandLineTest, EveryFailureIsOneLineAndANonZeroExit) {
     const QString pdf = File(QStringLiteral("out.pdf"));
     // No log yet.

@@ -262,7 +262,7 @@ TEST_F(LogCommandTest, DamagedRecordStopsPreviewBookAndExport) {
     ui.bookPreview = true;
     RunLogReport(ui, LogPath(), CompanionProject(), LogOrder::Record, ReportDestination::Preview,
                  LogReport::FullDetail);
-    RunFirmMailingBook(ui, LogPath(), {});
+    RunFirmMailingBook(ui, LogPath(), {QStringLiteral("Acme")});
     RunExportLog(ui, LogPath());
     ASSERT_EQ(ui.errors.size(), 3) << ui.errors.join(u'\n').toStdString();
     for (const QString& e : ui.errors) {

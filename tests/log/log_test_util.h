@@ -153,6 +153,7 @@ public:
     bool chooseBook = true;
     QString exportFile;
     std::optional<DateRange> exportRange;
+    bool exportVoided = false;
 
     void Error(const QString& t) override { errors << t; }
     void Warning(const QString& t) override { warnings << t; }
@@ -193,9 +194,8 @@ public:
         preview = bookPreview;
         return chooseBook;
     }
-    bool ChooseExport(QString& fileName, std::optional<DateRange>& range) override {
-        fileName = exportFile;
-        range = exportRange;
+    bool ChooseExport(ExportChoice& choice) override {
+        choice = {exportFile, exportRange, exportVoided};
         return !exportFile.isEmpty();
     }
 

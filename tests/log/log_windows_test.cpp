@@ -123,7 +123,7 @@ TEST_F(LogWindowTest, EveryUserOfTheLogWorksWhileTheLogWindowIsOpen) {
          }},
         {"firm mailing book",
          [&] {
-             RunFirmMailingBook(ui, LogTablePath(), {});
+             RunFirmMailingBook(ui, LogTablePath(), {QStringLiteral("Acme")});
              return ui.previews == 2 ? QString() : ui.errors.join(u'\n');
          }},
         {"export",
@@ -208,9 +208,8 @@ TEST_F(LogWindowTest, ExportRangeStartsOnTheDayOfTheProgramsClock) {
         if (auto* edit = w->findChild<QDateEdit*>(QStringLiteral("editTo"))) to = edit->date();
         qm::test::PressButton("btnCancel")(w);
     });
-    QString file;
-    std::optional<DateRange> range;
-    EXPECT_FALSE(ui.ChooseExport(file, range));
+    ExportChoice choice;
+    EXPECT_FALSE(ui.ChooseExport(choice));
     EXPECT_EQ(from, QDate(1999, 12, 31));
     EXPECT_EQ(to, QDate(1999, 12, 31));
 }
@@ -249,16 +248,27 @@ TEST_F(LogWindowTest, SaveDialogsStartInReportsAndAddTheirType) {
     const QString csv = QStringLiteral("CSV files (*.csv)");
     for (const auto& [filter, expected] : {std::pair{csv, QStringLiteral("/day.csv")},
                                            std::pair{xlsx, QStringLiteral("/day.xlsx")}}) {
+        // Voided pieces join the workbook only: the check box starts unchecked.
+        const bool voided = filter == xlsx;
+        bool startedUnchecked = false;
         ModalScript script;
-        script.Then(qm::test::PressButton("btnOK"))
+        script
+            .Then([&](QWidget* w) {
+                auto* box = w->findChild<QCheckBox*>(QStringLiteral("cbVoided"));
+                ASSERT_NE(box, nullptr);
+                startedUnchecked = !box->isChecked();
+                box->setChecked(voided);
+                qm::test::PressButton("btnOK")(w);
+            })
             .Then(answer(QStringLiteral("day"), filter, &folder, &filters));
-        QString file;
-        std::optional<DateRange> range;
-        ASSERT_TRUE(ui.ChooseExport(file, range));
-        EXPECT_EQ(file.toStdString(), (reports + expected).toStdString());
+        ExportChoice choice;
+        ASSERT_TRUE(ui.ChooseExport(choice));
+        EXPECT_EQ(choice.fileName.toStdString(), (reports + expected).toStdString());
         EXPECT_EQ(folder, reports);
         EXPECT_EQ(filters, QStringList({csv, xlsx}));
-        EXPECT_FALSE(range.has_value());
+        EXPECT_FALSE(choice.range.has_value());
+        EXPECT_TRUE(startedUnchecked);
+        EXPECT_EQ(choice.includeVoided, voided);
     }
 }
 

@@ -5,6 +5,8 @@
 #   xbase_check.pl memo3 FILE   writes a dBase III table with a memo file (0x83)
 #   xbase_check.pl memo4 FILE   writes a dBase IV table with a memo file (0x8B)
 #   xbase_check.pl addmemo FILE appends one record with a memo to an existing table
+#   xbase_check.pl delete FILE N              marks record N (from 1) deleted
+#   xbase_check.pl set FILE N FIELD VALUE     stores VALUE in FIELD of record N (from 1)
 use strict;
 use warnings;
 use XBase;
@@ -54,6 +56,14 @@ if ($mode eq 'dump') {
 } elsif ($mode eq 'addmemo') {
     my $t = XBase->new($file) or die XBase->errstr;
     $t->set_record($t->last_record + 1, "theirs", "Their line 1\r\nTheir line 2") or die $t->errstr;
+    $t->close;
+} elsif ($mode eq 'delete') {
+    my $t = XBase->new($file) or die XBase->errstr;
+    $t->delete_record($ARGV[2] - 1) or die $t->errstr;
+    $t->close;
+} elsif ($mode eq 'set') {
+    my $t = XBase->new($file) or die XBase->errstr;
+    $t->update_record_hash($ARGV[2] - 1, uc($ARGV[3]) => $ARGV[4]) or die $t->errstr;
     $t->close;
 } else {
     die "unknown mode $mode\n";
