@@ -1,6 +1,7 @@
 #include "log/log_file_read.h"
 
 #include "dbf_file.h"
+#include "engine_util.h"
 #include "file_io.h"
 
 #include <algorithm>
@@ -55,11 +56,11 @@ private:
 } // namespace
 
 size_t HeaderLengthOf(std::string_view h) {
-    return h.size() < 12 ? 0 : size_t(uint8_t(h[8])) | size_t(uint8_t(h[9])) << 8;
+    return h.size() < 12 ? 0 : table::Get16(reinterpret_cast<const uint8_t*>(h.data()) + 8);
 }
 
 size_t RecordLengthOf(std::string_view h) {
-    return h.size() < 12 ? 0 : size_t(uint8_t(h[10])) | size_t(uint8_t(h[11])) << 8;
+    return h.size() < 12 ? 0 : table::Get16(reinterpret_cast<const uint8_t*>(h.data()) + 10);
 }
 
 void ReadLogFile(const std::string& path, LogFileVisitor& visitor) {

@@ -1,5 +1,6 @@
 #include "log/log_structure_check.h"
 
+#include "engine_util.h"
 #include "table_check.h"
 
 #include <cstdio>
@@ -9,10 +10,6 @@ namespace qm {
 namespace {
 
 using Kind = LogDamage::Kind;
-
-uint32_t Get32(const unsigned char* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
 
 std::string Hex(unsigned char c) {
     char text[8];
@@ -53,7 +50,7 @@ void LogStructureCheck::Header(std::string_view header, uint64_t fileSize) {
                      "the header is cut short (" + std::to_string(fileSize) + " bytes)");
     const size_t headerLength = HeaderLengthOf(header);
     recordLength_ = RecordLengthOf(header);
-    count_ = Get32(reinterpret_cast<const unsigned char*>(header.data()) + 4);
+    count_ = table::Get32(reinterpret_cast<const uint8_t*>(header.data()) + 4);
     if (headerLength < 33 || recordLength_ < 1 || headerLength > fileSize)
         return Found(Kind::Header, 0,
                      "the header gives a header of " + std::to_string(headerLength) +

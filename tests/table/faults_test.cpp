@@ -283,15 +283,8 @@ TEST_F(FaultTest, KeyMovingRewriteStoppedAnywhereLeavesARepairableIndex) {
             SetFileSystem(nullptr);
         },
         [&](const std::string& path) {
-            {
-                TTzDbf t;
-                t.SetDbfFileName(path);
-                t.SetCreateIfNotFound(false);
-                t.SetExclusive(true);
-                t.Open();
-            }
-            const TCheckReport report = CheckTable(path);
-            EXPECT_TRUE(report.Clean()) << (report.findings.empty() ? "" : report.findings[0]);
+            OpenAlone(path);
+            EXPECT_TRUE(CheckTable(path).Clean()) << FirstFinding(path);
         });
 }
 

@@ -565,15 +565,8 @@ TEST_F(RobustnessTest, AnExclusiveOpenSettlesWhatAKilledAppendLeft) {
         WriteBytes(memoPath, memo);
         ASSERT_FALSE(CheckTable(path).Clean());
 
-        {
-            TTzDbf t;
-            t.SetDbfFileName(path);
-            t.SetCreateIfNotFound(false);
-            t.SetExclusive(true);
-            t.Open();
-        }
-        const TCheckReport after = CheckTable(path);
-        EXPECT_TRUE(after.Clean()) << (after.findings.empty() ? "" : after.findings[0]);
+        OpenAlone(path);
+        EXPECT_TRUE(CheckTable(path).Clean()) << FirstFinding(path);
         const std::vector<std::string> want =
             torn ? std::vector<std::string>{"r1", "r2", "r3"}
                  : std::vector<std::string>{"r1", "r2", "r3", "r4"};

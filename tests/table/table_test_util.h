@@ -15,6 +15,7 @@
 #include "engine_error.h"
 #include "file_io.h"
 #include "table_check.h"
+#include "tzdbf.h"
 
 namespace qm::table::testing {
 
@@ -88,6 +89,21 @@ protected:
         std::filesystem::remove_all(dir_, ec);
     }
     std::string Path(const std::string& name) const { return dir_ + "/" + name; }
+
+    // Opens the table with no other copy beside it and closes it again: what an exclusive open
+    // sets right (a stale index, the ends of a killed append) is set right.
+    static void OpenAlone(const std::string& path) {
+        TTzDbf t;
+        t.SetDbfFileName(path);
+        t.SetCreateIfNotFound(false);
+        t.SetExclusive(true);
+        t.Open();
+    }
+    // The consistency check's first finding; empty for a sound table.
+    static std::string FirstFinding(const std::string& path) {
+        const TCheckReport report = CheckTable(path);
+        return report.findings.empty() ? std::string() : report.findings.front();
+    }
 
     // Every table a test writes passes the consistency check (qmtable check).
     void CheckTablesLeft() {
