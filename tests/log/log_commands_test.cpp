@@ -276,14 +276,16 @@ TEST_F(LogCommandTest, DamagedRecordStopsPreviewBookAndExport) {
 }
 
 // Other copies append while reports and exports run: the check waits for no half-written
-// append and takes no other copy's append in progress for damage.
+// append and takes no other copy's append in progress for damage. The copies pause between
+// pieces as desks do, so that the exports surely run among their appends.
 TEST_F(LogCommandTest, AppendsOfOtherCopiesAreNoDamage) {
     AppendFive();
     std::vector<std::unique_ptr<QProcess>> copies;
     for (const char* name : {"P", "Q"}) {
         auto& p = copies.emplace_back(std::make_unique<QProcess>());
-        p->start(QStringLiteral(QM_LOG_APPEND_HELPER),
-                 {LogPath(), QStringLiteral("20"), QString::fromLatin1(name)});
+        p->start(
+            QStringLiteral(QM_LOG_APPEND_HELPER),
+            {LogPath(), QStringLiteral("20"), QString::fromLatin1(name), QStringLiteral("10")});
         ASSERT_TRUE(p->waitForStarted());
     }
     for (auto& p : copies) {

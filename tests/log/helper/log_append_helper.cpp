@@ -1,6 +1,7 @@
-// A second running copy that prints: log_append_helper PATH COUNT NAME appends COUNT entries
-// named NAME-1 ... to the log at PATH once a line arrives on stdin (so that copies start
-// together); prints the error and exits 1 at the first failure. log_append_helper PATH hold
+// A second running copy that prints: log_append_helper PATH COUNT NAME [PAUSE_MS] appends
+// COUNT entries named NAME-1 ... to the log at PATH once a line arrives on stdin (so that
+// copies start together), pausing PAUSE_MS between appends as a desk does between pieces;
+// prints the error and exits 1 at the first failure. log_append_helper PATH hold
 // opens the log exclusively (as Clear does), says "ready" and keeps it until stdin closes.
 #include "log/log_table.h"
 
@@ -8,8 +9,10 @@
 #include "engine_error.h"
 
 #include <QCoreApplication>
+#include <QThread>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 int main(int argc, char** argv) {
@@ -29,9 +32,10 @@ int main(int argc, char** argv) {
         log->Close();
         return 0;
     }
-    if (argc != 4) return 64;
+    if (argc != 4 && argc != 5) return 64;
     const int count = atoi(argv[2]);
     const QString name = QString::fromLocal8Bit(argv[3]);
+    const unsigned long pauseMs = argc == 5 ? std::strtoul(argv[4], nullptr, 10) : 0;
     char go[8];
     if (!std::fgets(go, sizeof go, stdin)) return 65;
     for (int i = 1; i <= count; ++i) {
@@ -43,6 +47,7 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "%s\n", qPrintable(error));
             return 1;
         }
+        if (pauseMs > 0 && i < count) QThread::msleep(pauseMs);
     }
     return 0;
 }
