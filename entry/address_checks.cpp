@@ -2,8 +2,10 @@
 
 #include "core/format_zip.h"
 #include "entry/money.h"
+#include "piece/print_request.h"
 
 #include <QRegularExpression>
+#include <QStringList>
 
 namespace qm {
 
@@ -24,9 +26,43 @@ QString WrongZipMessage(const QString& zipText) {
         .arg(ZipAsTyped(zipText));
 }
 
-QString EmptyZipQuestion() {
-    return QStringLiteral(
-        "The ZIP code is empty. The mailer will carry no ZIP barcode. Print anyway?");
+namespace {
+
+// "its tracking barcodes will carry ... and its extra label no ZIP barcode"
+QString NoZipConsequences(NoZipPrint print, bool plural) {
+    const QString owner = plural ? QStringLiteral("their") : QStringLiteral("its");
+    const QString label = plural ? QStringLiteral("extra labels") : QStringLiteral("extra label");
+    QStringList parts;
+    if (print.barcodeMode)
+        parts << QStringLiteral("%1 tracking barcodes will carry the tracking number alone, "
+                                "without a ZIP routing code")
+                     .arg(owner);
+    if (print.addresseeExtraLabel)
+        parts << (parts.isEmpty() ? QStringLiteral("%1 %2 will carry no ZIP barcode")
+                                  : QStringLiteral("%1 %2 no ZIP barcode"))
+                     .arg(owner, label);
+    return parts.join(QStringLiteral(", and "));
+}
+
+} // namespace
+
+NoZipPrint NoZipPrintOf(const GlobalVariables& g) {
+    return {g.PrintBarCode, ExtraLabelOf(g.PrintExtraLabel, g.ExtraLabel) == ExtraLabel::Addressee};
+}
+
+QString EmptyZipQuestion(NoZipPrint print) {
+    const QString consequences = NoZipConsequences(print, false);
+    QString text = QStringLiteral("The ZIP code is empty. The mailer will be printed without one");
+    if (!consequences.isEmpty()) text += QStringLiteral(": ") + consequences;
+    return text + QStringLiteral(". Print anyway?");
+}
+
+QString WithoutZipNote(int labels, NoZipPrint print) {
+    QString text = labels == 1 ? QStringLiteral("1 label without a ZIP code")
+                               : QStringLiteral("%1 labels without a ZIP code").arg(labels);
+    const QString consequences = NoZipConsequences(print, labels != 1);
+    if (consequences.isEmpty()) return text + QStringLiteral(" will be printed without one.");
+    return text + QStringLiteral(": ") + consequences + u'.';
 }
 
 int LineLength(const QString& line) {

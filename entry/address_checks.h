@@ -2,6 +2,7 @@
 // The checks a piece passes before it is printed: a ZIP code the barcodes can carry, address
 // lines the mailing log keeps whole, fees that are amounts of money.
 
+#include "core/settings.h"
 #include "entry/entry_fields.h"
 
 #include <QString>
@@ -17,7 +18,17 @@ ZipState CheckZip(const QString& zipText);
 // The ZIP as the user sees it, for messages: the masked text without its blank places.
 QString ZipAsTyped(const QString& zipText);
 QString WrongZipMessage(const QString& zipText);
-QString EmptyZipQuestion();
+// What a piece without a ZIP carries, by the settings it prints with: in barcode mode the
+// tracking symbols hold the tracking number alone, without the "420" ZIP routing code; an extra
+// label with the addressee has no ZIP barcode.
+struct NoZipPrint {
+    bool barcodeMode = true;
+    bool addresseeExtraLabel = false;
+};
+NoZipPrint NoZipPrintOf(const GlobalVariables& g);
+QString EmptyZipQuestion(NoZipPrint print);
+// "2 labels without a ZIP code: ..." for the mass print's question.
+QString WithoutZipNote(int labels, NoZipPrint print);
 
 // Characters of an addressee line that the mailing log keeps.
 inline constexpr int kLoggedLineLength = 30;

@@ -105,9 +105,7 @@ QString MassPrintQuestion(const MassPrintOutcome& plan) {
     QString text = QStringLiteral("You are about to print %1 labels").arg(plan.toPrint);
     if (!skipped.isEmpty()) text += QStringLiteral(" (%1)").arg(skipped.join(QStringLiteral(", ")));
     text += QLatin1Char('.');
-    if (plan.withoutZip > 0)
-        text += QStringLiteral("\n%1 without a ZIP code will carry no ZIP barcode.")
-                    .arg(Records(plan.withoutZip, "label", "labels"));
+    if (plan.withoutZip > 0) text += u'\n' + WithoutZipNote(plan.withoutZip, plan.noZipPrint);
     if (!plan.shortened.isEmpty())
         text += QStringLiteral("\n%1 an address line longer than %2 characters; it is printed "
                                "and logged shortened to %2.")
@@ -152,6 +150,7 @@ MassPrintOutcome RunMassPrint(MassPrintSource& source, GlobalVariables& g, Piece
                               RunDialogs& dialogs, PieceLog& log,
                               const MassPrintProgress& progress) {
     MassPrintOutcome out;
+    out.noZipPrint = NoZipPrintOf(g);
     // One walk over the records first: the question names what the run will print.
     try {
         for (source.First(); !source.AtEnd(); source.Next()) {

@@ -45,7 +45,8 @@ struct MassPrintOutcome {
     int deletedSkipped = 0;           // records marked deleted, never printed
     QList<MassPrintRecord> wrongZip;  // not printed: the ZIP cannot be printed
     QList<MassPrintRecord> shortened; // lines longer than the log keeps, cut to it
-    int withoutZip = 0;               // printed without a ZIP barcode
+    int withoutZip = 0;               // printed without a ZIP
+    NoZipPrint noZipPrint;            // what those carry
     QString error;                    // the table engine's error that ended the run
     // The piece that was printed but could not be logged, which ended the run: the warning
     // naming it and the log's error.

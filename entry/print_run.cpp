@@ -288,7 +288,7 @@ PrintOutcome RunSinglePrint(const EntryFields& fields, GlobalVariables& g, Piece
     }
     case ZipState::Empty:
         // An empty addressee has been asked about already.
-        if (!addresseeEmpty && !dialogs.AskYesNo(EmptyZipQuestion(), false))
+        if (!addresseeEmpty && !dialogs.AskYesNo(EmptyZipQuestion(NoZipPrintOf(g)), false))
             return Outcome(PrintOutcome::Result::Cancelled);
         break;
     case ZipState::Complete: break;

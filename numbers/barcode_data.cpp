@@ -55,6 +55,10 @@ QString BuildBarcodeData(const QString& custId, const QString& serial, const QSt
            QChar(u'0' + Gs1CheckDigit(tracking));
 }
 
+bool CarriesRoutingZip(const QString& data) {
+    return data.size() > kBarcodeZipElementLength && data.mid(3, 5) != u"00000";
+}
+
 QString ReadableNumber(const QString& data) {
     static constexpr int kStarts[] = {8, 12, 16, 20, 24, 28};
     static constexpr int kLengths[] = {4, 4, 4, 4, 4, 2};

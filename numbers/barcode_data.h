@@ -42,6 +42,10 @@ QString FiveDigitZip(const QString& zipText);
 // print returns and the log keeps).
 QString MailerBarcodeData(const QString& custId, const QString& serial, const QString& zipText);
 
+// Whether the data string routes the piece to a ZIP: a piece with no ZIP (and a pre-printed
+// label, which cannot know one) has the ZIP "00000", which is no routing code at all.
+bool CarriesRoutingZip(const QString& data);
+
 // Tracking number of a data string in groups: characters 9-12, 13-16, 17-20,
 // 21-24, 25-28 and 29-30 joined by single blanks ("9214 7123 4567 8900 0000 15").
 // Groups beyond the end of a shorter string are empty.

@@ -76,6 +76,7 @@ MailerSymbolSizes SymbolSizesFor(int h, int v) {
 
 QString MailerSymbolText(const QString& data) {
     const QChar fnc1(kFnc1Char);
+    if (!CarriesRoutingZip(data)) return fnc1 + data.mid(kBarcodeZipElementLength);
     return fnc1 + data.left(kBarcodeZipElementLength) + fnc1 + data.mid(kBarcodeZipElementLength);
 }
 

@@ -27,7 +27,8 @@ MailerSymbolSizes SymbolSizesFor(int resolutionX, int resolutionY);
 int WholeDotModule(int maxWidthDots, int modules);
 
 // Text handed to the barcode component for a barcode data string: FNC1, "420" and
-// the ZIP, FNC1 as the separator, then the tracking number.
+// the ZIP, FNC1 as the separator, then the tracking number. Without a routing ZIP
+// (CarriesRoutingZip) it is FNC1 and the tracking number alone.
 QString MailerSymbolText(const QString& data);
 
 // The three 128-type symbols and the seven tracking numbers of kinds T and F. The

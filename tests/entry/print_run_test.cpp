@@ -958,8 +958,9 @@ TEST_F(PrintRun, WrongPiecesAreStoppedBeforeANumberIsUsed) {
                         "and cents, for example 2.40."),
          PrintOutcome::Focus::Fee},
         {"empty ZIP, No", [](EntryFields& f) { f.zipText = QStringLiteral("     -    "); },
-         QStringLiteral("ask(no): The ZIP code is empty. The mailer will carry no ZIP barcode. "
-                        "Print anyway?"),
+         QStringLiteral("ask(no): The ZIP code is empty. The mailer will be printed without one: "
+                        "its tracking barcodes will carry the tracking number alone, without a "
+                        "ZIP routing code, and its extra label no ZIP barcode. Print anyway?"),
          PrintOutcome::Focus::None},
         {"long line, Edit",
          [](EntryFields& f) {
@@ -979,7 +980,7 @@ TEST_F(PrintRun, WrongPiecesAreStoppedBeforeANumberIsUsed) {
         PagePrinter printer(target_);
         const PrintOutcome out = RunSinglePrint(f, g_, printer, dialogs_, log_);
         EXPECT_FALSE(out.Printed());
-        EXPECT_EQ(dialogs_.shown, QStringList{c.shown});
+        EXPECT_EQ(dialogs_.shown.join(u'|').toStdString(), c.shown.toStdString());
         EXPECT_EQ(out.focus, c.focus);
         if (c.focus == PrintOutcome::Focus::AddressLine) {
             EXPECT_EQ(out.focusLine, 1);
@@ -1075,4 +1076,43 @@ TEST_F(PrintRun, MassPrintStopsAtATableErrorNamingThePiecesPrinted) {
 TEST(MassPrint, QuestionNamesTheCount) {
     EXPECT_EQ(MassPrintQuestion(250),
               QStringLiteral("You are about to print 250 labels.\n\rWould you like to continue?"));
+}
+
+// The questions say what a piece without a ZIP carries under the settings it prints with.
+TEST(MassPrint, QuestionsSayWhatAPieceWithoutAZipCarries) {
+    struct Case {
+        NoZipPrint print;
+        const char* single;
+        const char* mass; // two labels
+    };
+    const Case cases[] = {
+        {{true, false},
+         "The ZIP code is empty. The mailer will be printed without one: its tracking barcodes "
+         "will carry the tracking number alone, without a ZIP routing code. Print anyway?",
+         "2 labels without a ZIP code: their tracking barcodes will carry the tracking number "
+         "alone, without a ZIP routing code."},
+        {{true, true},
+         "The ZIP code is empty. The mailer will be printed without one: its tracking barcodes "
+         "will carry the tracking number alone, without a ZIP routing code, and its extra label "
+         "no ZIP barcode. Print anyway?",
+         "2 labels without a ZIP code: their tracking barcodes will carry the tracking number "
+         "alone, without a ZIP routing code, and their extra labels no ZIP barcode."},
+        {{false, true},
+         "The ZIP code is empty. The mailer will be printed without one: its extra label will "
+         "carry no ZIP barcode. Print anyway?",
+         "2 labels without a ZIP code: their extra labels will carry no ZIP barcode."},
+        {{false, false},
+         "The ZIP code is empty. The mailer will be printed without one. Print anyway?",
+         "2 labels without a ZIP code will be printed without one."},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(EmptyZipQuestion(c.print).toStdString(), c.single);
+        MassPrintOutcome plan;
+        plan.toPrint = 5;
+        plan.withoutZip = 2;
+        plan.noZipPrint = c.print;
+        EXPECT_EQ(MassPrintQuestion(plan).toStdString(),
+                  std::string("You are about to print 5 labels.\n") + c.mass +
+                      "\n\rWould you like to continue?");
+    }
 }

@@ -179,6 +179,42 @@ TEST(Mailer, PrintedAt600DpiDecodesAndPlacesEveryRow) {
     EXPECT_EQ(shortF.height(), 240);
 }
 
+// Without a ZIP a symbol carries the tracking number alone: "420 00000" would route the
+// piece to a ZIP that does not exist. The log keeps the data string as always.
+TEST(Mailer, WithoutAZipTheSymbolCarriesTheTrackingNumberAlone) {
+    struct Case {
+        const char* name;
+        const char* addresseeZip;
+        const char* senderZip;
+        QString readT, readF;
+    };
+    const QString trackingT = kDataT.mid(8);
+    const QString trackingF = kDataF.mid(8);
+    const Case cases[] = {
+        {"no addressee ZIP", "", "45459", trackingT, Decoded(kDataF)},
+        {"no ZIP at all", "", "", trackingT, trackingF},
+        {"no sender ZIP", "62701", "", Decoded(kDataT), trackingF},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        PrintRequest r = SamplePrintRequest();
+        r.addresseeZip = QString::fromLatin1(c.addresseeZip);
+        r.senderZip = QString::fromLatin1(c.senderZip);
+        QString result;
+        const Sheet s = PrintToImage(r, true, 600, 0, 0, &result);
+        EXPECT_EQ(result, QStringLiteral("420") +
+                              QString::fromLatin1(c.addresseeZip).leftJustified(5, u'0') +
+                              trackingT);
+        const double m = 0.25;
+        EXPECT_EQ(DecodeSymbols(s.image.copy(s.Area(0.62 - m, 4.1 - 0.05, 3.12 + m, 4.85 + 0.05))),
+                  QStringList{c.readT});
+        EXPECT_EQ(DecodeSymbols(s.image.copy(s.Area(4.7 - m, 5.0 - 0.05, 7.2 + m, 5.75 + 0.05))),
+                  QStringList{c.readF});
+        EXPECT_EQ(DecodeSymbols(s.image.copy(s.Area(5.2 - m, 0.8 - 0.05, 7.7 + m, 1.2 + 0.05))),
+                  QStringList{c.readF});
+    }
+}
+
 TEST(Mailer, AlignmentOffsetsAndPrinterMarginsMoveEverything) {
     struct Case {
         int dpi, offX, offY;

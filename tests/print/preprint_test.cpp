@@ -23,8 +23,10 @@ using namespace qm::test;
 
 namespace {
 
+// A blank mailer cannot know its ZIP: its symbols carry the tracking number alone, with no
+// routing code.
 QString Decoded(const QString& data) {
-    return data.left(8) + QChar(0x1d) + data.mid(8);
+    return data.mid(8);
 }
 
 } // namespace
@@ -112,7 +114,7 @@ TEST(PrePrint, ThreeLabelsIntoAPdfFileGiveThreePages) {
         ASSERT_FALSE(image.isNull()) << "page " << page;
         QStringList tracking;
         for (const QString& symbol : DecodeSymbols(image))
-            if (symbol.contains(QLatin1String("92147"))) tracking << symbol.mid(9);
+            if (symbol.startsWith(QLatin1String("92147"))) tracking << symbol;
         EXPECT_EQ(tracking, QStringList{QString::fromLatin1(expected[page - 1])})
             << "page " << page;
     }

@@ -25,12 +25,12 @@ inline QStringList DecodeSymbols(const QImage& image) {
 }
 
 // The 22-digit tracking numbers of kind "T" that zbarimg reads on a page (the data after the
-// GS of each GS1-128 symbol).
+// GS of each GS1-128 symbol, or the whole symbol when it carries no ZIP routing code).
 inline QStringList TrackingNumbersOn(const QImage& page) {
     QStringList found;
     for (const QString& symbol : DecodeSymbols(page)) {
         const int gs = int(symbol.indexOf(QChar(0x1d)));
-        const QString tracking = gs >= 0 ? symbol.mid(gs + 1) : QString();
+        const QString tracking = gs >= 0 ? symbol.mid(gs + 1) : symbol;
         if (tracking.startsWith(QLatin1String("92147"))) found << tracking;
     }
     return found;
