@@ -148,9 +148,13 @@ public:
     int previews = 0;
     std::function<void(PagedDocument&)> onPreview;
     int cancelAtStep = -1; // Step number (from 0) at which the user presses Cancel
+    // The book chosen: a date range unless asked otherwise.
+    BookChoice::Kind bookKind = BookChoice::Kind::Range;
     DateRange bookRange;
+    int bookNumber = 0;
     bool bookPreview = false;
     bool chooseBook = true;
+    bool previewPrints = false; // the user prints from the preview (onPreview does the printing)
     QString exportFile;
     std::optional<DateRange> exportRange;
     bool exportVoided = false;
@@ -169,9 +173,10 @@ public:
         printer.setOutputFileName(pdf);
         return true;
     }
-    void Preview(PagedDocument& d) override {
+    bool Preview(PagedDocument& d) override {
         ++previews;
         if (onPreview) onPreview(d);
+        return previewPrints;
     }
     std::unique_ptr<ReportProgress> Status() override {
         class Recorder : public ReportProgress {
@@ -188,10 +193,13 @@ public:
         };
         return std::make_unique<Recorder>(*this);
     }
-    bool ChooseBookRange(DateRange& range, bool& preview) override {
-        bookDefault = range;
-        range = bookRange;
-        preview = bookPreview;
+    bool ChooseBook(BookChoice& choice) override {
+        bookOffered = choice;
+        bookDefault = choice.range;
+        choice.kind = bookKind;
+        choice.range = bookRange;
+        choice.number = bookNumber;
+        choice.preview = bookPreview;
         return chooseBook;
     }
     bool ChooseExport(ExportChoice& choice) override {
@@ -201,6 +209,7 @@ public:
 
     int asked = 0;
     DateRange bookDefault;
+    BookChoice bookOffered; // what the command offered, counts included
 };
 
 } // namespace qm::testing
