@@ -10,6 +10,9 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
+#include <optional>
+
 namespace qm {
 
 using table::TTzDbf;
@@ -74,16 +77,35 @@ std::unique_ptr<TTzDbf> OpenChecked(const QString& path, bool create) {
         throw Error(QStringLiteral("The book table %1 cannot be opened.").arg(path) +
                     (existed ? LeftAsItIs() : QString()));
     if (const QString fault = ShapeFault(*t); !fault.isEmpty()) throw Damaged(path, fault);
-    std::vector<table::TFieldDef> fields;
-    for (int i = 0; i < t->FieldCount(); ++i) fields.push_back(t->FieldDef(i));
-    LogStructureCheck check(std::move(fields));
+    // The engine reads a number leniently; a book number must be digits as a book wrote it.
+    struct NumberCheck : LogFileVisitor {
+        table::TFieldDef field;
+        std::optional<QString> fault;
+        void Header(std::string_view, uint64_t) override {}
+        void Record(uint64_t n, std::string_view record) override {
+            if (fault || record[0] == '*') return;
+            const QString text =
+                QString::fromLatin1(record.substr(size_t(field.offset), size_t(field.width)));
+            bool ok = false;
+            const QString trimmed = text.trimmed();
+            const bool digits =
+                !trimmed.isEmpty() &&
+                std::all_of(trimmed.begin(), trimmed.end(), [](QChar c) { return c.isDigit(); });
+            if (!digits || trimmed.toInt(&ok) < 1 || !ok)
+                fault =
+                    QStringLiteral("record %1 holds \"%2\" as its book number").arg(n).arg(trimmed);
+        }
+        void Tail(std::string_view) override {}
+    } numbers;
+    numbers.field = t->FieldDef(t->FieldIndex("bookno"));
+    std::optional<LogDamage> damage;
     try {
-        ReadLogFile(t->DbfFileName(), check);
+        damage = ReadCheckedLog(*t, &numbers);
     } catch (const std::exception& e) {
         throw Error(QStringLiteral("The book table %1 cannot be read: %2").arg(path, Text(e)));
     }
-    if (const auto& damage = check.Damage())
-        throw Damaged(path, QString::fromStdString(damage->what));
+    if (damage) throw Damaged(path, QString::fromStdString(damage->what));
+    if (numbers.fault) throw Damaged(path, *numbers.fault);
     return t;
 }
 

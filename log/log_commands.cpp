@@ -283,10 +283,10 @@ void MakeBook(LogUi& ui, const QString& logPath, const QString& booksPath,
     }
     WarnUncounted(ui, *log, records);
     const int number = recording->NextNumber();
-    FirmBookDocument document(BookHeading{sender,
-                                          BookMailedText(fresh ? MailedRange(pieces) : range),
-                                          number, CurrentDate()},
-                              std::move(pieces));
+    // The heading before the pieces move into the document.
+    BookHeading heading{sender, BookMailedText(fresh ? MailedRange(pieces) : range), number,
+                        CurrentDate()};
+    FirmBookDocument document(std::move(heading), std::move(pieces));
     if (!choice.preview) {
         if (PrintToChosenOutput(ui, document, printer)) recording->Append(number, numbers);
         return;
@@ -341,9 +341,8 @@ void ReprintBook(LogUi& ui, const QString& logPath, const QString& booksPath,
     std::vector<uint32_t> records;
     for (const BookPiece& p : pieces) records.push_back(p.record);
     WarnUncounted(ui, *log, records);
-    FirmBookDocument document(
-        BookHeading{sender, BookMailedText(MailedRange(pieces)), book.number, book.date},
-        std::move(pieces));
+    BookHeading heading{sender, BookMailedText(MailedRange(pieces)), book.number, book.date};
+    FirmBookDocument document(std::move(heading), std::move(pieces));
     OutputReport(ui, document, choice.preview);
 }
 
