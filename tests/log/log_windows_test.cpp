@@ -9,6 +9,7 @@
 #include "entry/entry_fields.h"
 #include "entry/print_run.h"
 #include "log/reprint_log.h"
+#include "log/ui/book_dialog.h"
 #include "log/ui/log_dialogs.h"
 #include "log/ui/log_menu.h"
 #include "log/ui/log_window.h"
@@ -26,6 +27,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QTimer>
 
 namespace qm::testing {
@@ -194,6 +196,60 @@ TEST_F(LogWindowTest, DateRangeDialogRefusesABackwardRange) {
     exportRange.findChild<QCheckBox*>(QStringLiteral("cbRange"))->setChecked(true);
     EXPECT_TRUE(exportRange.RangeChosen());
     EXPECT_TRUE(exportRange.findChild<QDateEdit*>(QStringLiteral("editFrom"))->isEnabled());
+}
+
+// The book dialog offers the new pieces first, a date range, and a recorded book by number
+// only when there is one.
+TEST_F(LogWindowTest, BookDialogOffersTheNewPiecesARangeAndARecordedBook) {
+    BookChoice offered;
+    offered.range = {QDate(2008, 3, 5), QDate(2008, 3, 5)};
+    offered.unlisted = 4;
+    {
+        TF_BookChoice first(offered);
+        auto* rbNew = first.findChild<QRadioButton*>(QStringLiteral("rbNew"));
+        EXPECT_TRUE(rbNew->isChecked());
+        EXPECT_EQ(rbNew->text().remove(u'&'), QStringLiteral("The 4 pieces not yet in a book"));
+        EXPECT_FALSE(first.findChild<QRadioButton*>(QStringLiteral("rbPrevious"))->isEnabled());
+        EXPECT_FALSE(first.findChild<QDateEdit*>(QStringLiteral("editFrom"))->isEnabled());
+        const BookChoice c = first.Choice();
+        EXPECT_EQ(c.kind, BookChoice::Kind::New);
+        EXPECT_TRUE(c.preview);
+        EXPECT_EQ(c.unlisted, 4);
+    }
+
+    offered.lastBook = 3;
+    TF_BookChoice dialog(offered);
+    auto* rbPrevious = dialog.findChild<QRadioButton*>(QStringLiteral("rbPrevious"));
+    auto* spin = dialog.findChild<QSpinBox*>(QStringLiteral("spinBook"));
+    ASSERT_TRUE(rbPrevious->isEnabled());
+    EXPECT_FALSE(spin->isEnabled());
+    rbPrevious->setChecked(true);
+    EXPECT_TRUE(spin->isEnabled());
+    EXPECT_EQ(spin->maximum(), 3);
+    spin->setValue(2);
+    dialog.findChild<QRadioButton*>(QStringLiteral("rbPrint"))->setChecked(true);
+    BookChoice c = dialog.Choice();
+    EXPECT_EQ(c.kind, BookChoice::Kind::Previous);
+    EXPECT_EQ(c.number, 2);
+    EXPECT_FALSE(c.preview);
+
+    dialog.findChild<QRadioButton*>(QStringLiteral("rbRange"))->setChecked(true);
+    EXPECT_FALSE(spin->isEnabled());
+    dialog.findChild<QDateEdit*>(QStringLiteral("editFrom"))->setDate(QDate(2008, 3, 1));
+    c = dialog.Choice();
+    EXPECT_EQ(c.kind, BookChoice::Kind::Range);
+    EXPECT_EQ(c.range.from, QDate(2008, 3, 1));
+    EXPECT_EQ(c.range.to, QDate(2008, 3, 5));
+
+    dialog.findChild<QDateEdit*>(QStringLiteral("editFrom"))->setDate(QDate(2008, 3, 9));
+    QString refused;
+    OnNextModal([&](QWidget* modal) {
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) refused = box->text();
+        modal->close();
+    });
+    dialog.findChild<QPushButton*>(QStringLiteral("btnOK"))->click();
+    EXPECT_EQ(refused, QStringLiteral("The first date lies after the last date."));
+    EXPECT_EQ(dialog.result(), 0);
 }
 
 TEST_F(LogWindowTest, ExportRangeStartsOnTheDayOfTheProgramsClock) {
