@@ -231,6 +231,7 @@ void BookRecording::Append(int number, const QStringList& mailernums) {
     const std::string date = table::FormatEngineDate(table::Today());
     const std::string time =
         CurrentDateTime().time().toString(QStringLiteral("HH:mm:ss")).toStdString();
+    std::vector<uint32_t> written;
     try {
         for (const QString& piece : mailernums) {
             table_->ClearRecord();
@@ -239,17 +240,57 @@ void BookRecording::Append(int number, const QStringList& mailernums) {
             table_->SetField("btime", time);
             table_->SetField("mailernum", piece.trimmed().toStdString());
             table_->AppendRec();
+            written.push_back(table_->RecNo());
         }
     } catch (const std::exception& e) {
-        throw Error(QStringLiteral("Book No. %1 could not be recorded in %2: %3")
-                        .arg(number)
-                        .arg(path_, Text(e)));
+        QString text = QStringLiteral("Book No. %1 could not be recorded in %2: %3")
+                           .arg(number)
+                           .arg(path_, Text(e));
+        if (const int left = Withdraw(written); left == 0)
+            text += QStringLiteral(" Nothing of it is kept there: destroy the printed book and "
+                                   "make it again once the table can be written.");
+        else
+            text += QStringLiteral(" %1 of its records could not be taken back and list pieces "
+                                   "as book No. %2; restore the table from a backup or repair "
+                                   "it with a dBase tool.")
+                        .arg(left)
+                        .arg(number);
+        throw Error(text);
     }
     RecordedBook& book = books_[number];
     book.number = number;
     book.date = LogDate(date);
     book.time = QString::fromStdString(time);
     book.mailernums << mailernums;
+    // Closed here, so a failure to finish the file is told rather than lost on the way out.
+    lock_.reset();
+    try {
+        table_->Close();
+    } catch (const std::exception& e) {
+        throw Error(QStringLiteral("Book No. %1 is recorded in %2, but the table could not be "
+                                   "closed: %3")
+                        .arg(number)
+                        .arg(path_, Text(e)));
+    }
+}
+
+int BookRecording::Withdraw(const std::vector<uint32_t>& written) {
+    int left = int(written.size());
+    if (left == 0) return 0;
+    try {
+        table_->Cancel(); // the record being filled is not written over another
+        lock_.reset();
+        for (const uint32_t n : written) {
+            table_->SetRecNo(n);
+            table::TTableLock record(*table_, table::TTableLock::Record);
+            if (!record.Held()) continue;
+            table_->DeleteRec();
+            --left;
+        }
+    } catch (const std::exception&) {
+        // the records not marked yet stay; `left` counts them for the caller's message
+    }
+    return left;
 }
 
 } // namespace qm

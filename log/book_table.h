@@ -68,11 +68,15 @@ public:
     const BookList& Books() const { return books_; }
     int NextNumber() const { return books_.empty() ? 1 : books_.rbegin()->first + 1; }
     // Appends one record per number for book `number`, dated with the engine's date and the
-    // program clock's time. Throws Error naming the file; the records written before a failure
-    // stay (each one whole).
+    // program clock's time, then releases the lock and closes the table. A book that cannot be
+    // recorded whole is taken back (its records marked deleted, which every reader skips).
+    // Throws Error naming the file and what is left of the book there.
     void Append(int number, const QStringList& mailernums);
 
 private:
+    // Marks the records `written` deleted, releasing the append lock; returns how many stay.
+    int Withdraw(const std::vector<uint32_t>& written);
+
     QString path_;
     std::unique_ptr<table::TTzDbf> table_;
     std::unique_ptr<table::TTableLock> lock_;
