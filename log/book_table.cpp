@@ -64,6 +64,10 @@ std::unique_ptr<TTzDbf> OpenChecked(const QString& path, bool create) {
     const QFileInfo info(path);
     const bool existed = info.exists() || info.isSymLink();
     if (!existed && !create) return nullptr;
+    // A link planted in its place could send the books' records into another file.
+    if (info.isSymLink() || (existed && !info.isFile()))
+        throw Error(QStringLiteral("The book table %1 is a link or not a plain file.").arg(path) +
+                    LeftAsItIs());
     auto t = MakeSharedReportTable("TzDbfBooks", path, BookFieldLines());
     t->SetCreateIfNotFound(create && !existed);
     t->SetWriteThrough(true);

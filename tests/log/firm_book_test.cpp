@@ -292,6 +292,23 @@ TEST_F(BookRecordTest, DamagedBookTableIsNamedAndLeftAsItIs) {
             EXPECT_EQ(Bytes(BooksPath()), c.bytes);
         }
     }
+
+    // A link in its place, even to a sound books table, is not followed.
+    const QString elsewhere = File(QStringLiteral("elsewhere.dbf"));
+    QFile::remove(BooksPath());
+    {
+        QFile file(elsewhere);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(sound);
+    }
+    ASSERT_TRUE(QFile::link(elsewhere, BooksPath()));
+    EXPECT_TRUE(Make(BookChoice::Kind::New, QStringLiteral("linked.pdf")).isEmpty());
+    EXPECT_EQ(ui.errors, QStringList{QStringLiteral("The book table %1 is a link or not a plain "
+                                                    "file. It was left as it is; restore it from "
+                                                    "a backup or repair it with a dBase tool, "
+                                                    "then make the book again.")
+                                         .arg(BooksPath())});
+    EXPECT_EQ(Bytes(elsewhere), sound);
 }
 
 TEST_F(FirmBookTest, ThreePiecesInNumericalOrderWithTheirTotalsCountAndBoxes) {
