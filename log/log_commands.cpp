@@ -249,12 +249,14 @@ QString Unlisted(int n) {
 
 // A new book (the pieces of no book yet) or a book of a date range: printed or saved, it is
 // recorded under the next number. Printed directly, the book table's lock is held from the
-// choice of number and pieces to the record; from the preview, the record first checks that
-// no other copy recorded a book meanwhile.
+// choice of number and pieces to the record, and what the user is told waits until it is
+// released; from the preview, the record first checks that no other copy recorded a book
+// meanwhile.
 void MakeBook(LogUi& ui, const QString& logPath, const QString& booksPath,
               const std::array<QString, 5>& sender, const BookChoice& choice) {
     const bool fresh = choice.kind == BookChoice::Kind::New;
     QPrinter printer(QPrinter::HighResolution);
+    // Output Options before the lock; every book has the same page layout.
     if (!choice.preview && !ChooseReportOutput(ui, FirmBookDocument({}, {}), printer)) return;
     SharedLogUse use(logPath);
     TTzDbf* const log = &use.Table();
@@ -266,6 +268,7 @@ void MakeBook(LogUi& ui, const QString& logPath, const QString& booksPath,
         fresh ? ReadUnlistedPieces(*log, ListedNumbers(recording->Books()), &voided)
               : ReadBookPieces(*log, range, &voided);
     if (pieces.isEmpty()) {
+        recording.reset();
         QString text = fresh ? QStringLiteral("No mail pieces to list: all logged pieces are in "
                                               "a book already.")
                              : QStringLiteral("No mail pieces were logged from %1 to %2.")
@@ -274,14 +277,17 @@ void MakeBook(LogUi& ui, const QString& logPath, const QString& booksPath,
         ui.Information(text);
         return;
     }
-    if (voided > 0) ui.Note(VoidedLeftOutText(voided));
     std::vector<uint32_t> records;
     QStringList numbers;
     for (const BookPiece& p : pieces) {
         records.push_back(p.record);
         numbers << p.article;
     }
-    WarnUncounted(ui, *log, records);
+    const QStringList uncounted = UncountedMoney(*log, records);
+    const auto tell = [&] {
+        if (voided > 0) ui.Note(VoidedLeftOutText(voided));
+        if (!uncounted.isEmpty()) ui.Warning(uncounted.join(u'\n'));
+    };
     const int number = recording->NextNumber();
     // The heading before the pieces move into the document.
     BookHeading heading{sender, BookMailedText(fresh ? MailedRange(pieces) : range), number,
@@ -289,10 +295,13 @@ void MakeBook(LogUi& ui, const QString& logPath, const QString& booksPath,
     FirmBookDocument document(std::move(heading), std::move(pieces));
     if (!choice.preview) {
         if (PrintToChosenOutput(ui, document, printer)) recording->Append(number, numbers);
+        recording.reset();
+        tell();
         return;
     }
-    // Not locked while the user looks at the preview.
+    // Not locked while the user reads the notes and looks at the preview.
     recording.reset();
+    tell();
     if (!ui.Preview(document)) return;
     BookRecording again(booksPath);
     const QSet<QString> listed = ListedNumbers(again.Books());

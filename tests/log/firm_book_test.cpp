@@ -249,6 +249,52 @@ TEST_F(BookRecordTest, OnlyABookPrintedFromThePreviewIsRecorded) {
     EXPECT_EQ(BookRows().size(), 3);
 }
 
+// A message box may stay open for long: none is shown while the book table is locked, so
+// another copy making a book meanwhile is not kept waiting.
+TEST_F(BookRecordTest, NoMessageIsShownWhileTheBookTableIsLocked) {
+    Append(Piece(QStringLiteral("Piece 51"), QStringLiteral("62701"), QStringLiteral("51")));
+    LogEntry odd = Piece(QStringLiteral("Piece 52"), QStringLiteral("62701"), QStringLiteral("52"));
+    odd.postage = QStringLiteral("=1+1"); // named and not counted
+    Append(odd);
+    Append(Piece(QStringLiteral("Piece 53"), QStringLiteral("62701"), QStringLiteral("53")));
+    RunTool(QStringLiteral("perl"), {QStringLiteral(QM_XBASE_SCRIPT), QStringLiteral("delete"),
+                                     LogPath(), QStringLiteral("3")});
+    for (const bool preview : {false, true}) {
+        SCOPED_TRACE(preview ? "preview" : "printed");
+        ui = ScriptedUi();
+        ui.bookKind = BookChoice::Kind::New;
+        ui.bookPreview = preview;
+        ui.pdf = File(QStringLiteral("book.pdf"));
+        QStringList blocked;
+        ui.onMessage = [&](const QString& shown) {
+            try {
+                BookRecording other(BooksPath());
+            } catch (const std::exception& e) {
+                blocked << shown + QStringLiteral(": ") + QString::fromUtf8(e.what());
+            }
+        };
+        RunFirmMailingBook(ui, LogPath(), Sender());
+        EXPECT_EQ(ui.warnings.size(), 1);
+        EXPECT_TRUE(ui.infos.contains(QStringLiteral("1 voided piece left out")));
+        EXPECT_EQ(blocked, QStringList());
+        QFile::remove(BooksPath()); // the next round makes a new book of the same pieces
+    }
+    // Nothing left to list: said with the table free too.
+    QStringList blocked;
+    ui.onMessage = [&](const QString& shown) {
+        try {
+            BookRecording other(BooksPath());
+        } catch (const std::exception& e) {
+            blocked << shown + QStringLiteral(": ") + QString::fromUtf8(e.what());
+        }
+    };
+    ui.bookPreview = false;
+    RunFirmMailingBook(ui, LogPath(), Sender());
+    RunFirmMailingBook(ui, LogPath(), Sender());
+    EXPECT_TRUE(ui.infos.last().startsWith(QStringLiteral("No mail pieces to list")));
+    EXPECT_EQ(blocked, QStringList());
+}
+
 // A books table that is not sound is named and left as it is; no book is made from it.
 TEST_F(BookRecordTest, DamagedBookTableIsNamedAndLeftAsItIs) {
     Append(Piece(QStringLiteral("Piece 41"), QStringLiteral("62701"), QStringLiteral("41")));

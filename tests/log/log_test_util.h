@@ -159,9 +159,20 @@ public:
     std::optional<DateRange> exportRange;
     bool exportVoided = false;
 
-    void Error(const QString& t) override { errors << t; }
-    void Warning(const QString& t) override { warnings << t; }
-    void Information(const QString& t) override { infos << t; }
+    std::function<void(const QString&)> onMessage; // runs as any message is shown
+
+    void Error(const QString& t) override {
+        errors << t;
+        if (onMessage) onMessage(t);
+    }
+    void Warning(const QString& t) override {
+        warnings << t;
+        if (onMessage) onMessage(t);
+    }
+    void Information(const QString& t) override {
+        infos << t;
+        if (onMessage) onMessage(t);
+    }
     SaveAnswer AskSaveLog() override {
         ++asked;
         return answer;
