@@ -3,7 +3,6 @@
 #include "core/clock.h"
 #include "core/data_folder.h"
 #include "core/error.h"
-#include "log/log_csv.h"
 #include "log/log_file_read.h"
 #include "log/log_structure_check.h"
 #include "log/log_table.h"
@@ -21,6 +20,12 @@ namespace {
 
 QString Text(const std::exception& e) {
     return QString::fromUtf8(e.what());
+}
+
+QDate DateOf(const std::string& engineText) {
+    table::TDate d;
+    if (table::IsBlankDateText(engineText) || !table::ParseEngineDate(engineText, d)) return {};
+    return QDate(d.year, d.month, d.day);
 }
 
 QString LeftAsItIs() {
@@ -88,6 +93,7 @@ std::unique_ptr<TTzDbf> OpenChecked(const QString& path, bool create) {
         void Header(std::string_view, uint64_t) override {}
         void Record(uint64_t n, std::string_view record) override {
             if (fault || record[0] == '*') return;
+            if (size_t(field.offset) + size_t(field.width) > record.size()) return;
             const QString text =
                 QString::fromLatin1(record.substr(size_t(field.offset), size_t(field.width)));
             bool ok = false;
@@ -139,7 +145,7 @@ BookList ReadAll(TTzDbf& t, const QString& path) {
         RecordedBook& book = books[number];
         if (book.number == 0) {
             book.number = number;
-            book.date = LogDate(values[size_t(bdate)]);
+            book.date = DateOf(values[size_t(bdate)]);
             book.time = QString::fromStdString(values[size_t(btime)]).trimmed();
         }
         book.mailernums << piece;
@@ -263,7 +269,7 @@ void BookRecording::Append(int number, const QStringList& mailernums) {
     }
     RecordedBook& book = books_[number];
     book.number = number;
-    book.date = LogDate(date);
+    book.date = DateOf(date);
     book.time = QString::fromStdString(time);
     book.mailernums << mailernums;
     // Closed here, so a failure to finish the file is told rather than lost on the way out.
