@@ -17,9 +17,9 @@ namespace qm {
 namespace {
 
 QString NewPiecesText(int n) {
-    if (n == 0) return QStringLiteral("&New pieces (every logged piece is in a book already)");
-    if (n == 1) return QStringLiteral("The &1 piece not yet in a book");
-    return QStringLiteral("The &%1 pieces not yet in a book").arg(n);
+    if (n == 0) return QStringLiteral("New pieces (every logged piece is in a &book already)");
+    if (n == 1) return QStringLiteral("The 1 piece not yet in a &book");
+    return QStringLiteral("The %1 pieces not yet in a &book").arg(n);
 }
 
 } // namespace
@@ -46,8 +46,9 @@ TF_BookChoice::TF_BookChoice(const BookChoice& initial, QWidget* parent)
     editTo_->setCalendarPopup(true);
     grid->addWidget(rbRange_, 1, 0);
     grid->addWidget(editFrom_, 1, 1);
-    grid->addWidget(new QLabel(QStringLiteral("&to"), pieces), 1, 2);
-    qobject_cast<QLabel*>(grid->itemAtPosition(1, 2)->widget())->setBuddy(editTo_);
+    auto* to = new QLabel(QStringLiteral("&to"), pieces);
+    to->setBuddy(editTo_);
+    grid->addWidget(to, 1, 2);
     grid->addWidget(editTo_, 1, 3);
 
     rbPrevious_ = new QRadioButton(QStringLiteral("&Again: book No."), pieces);
