@@ -191,6 +191,36 @@ TEST_F(CommandLineTest, NewBooksAndABookAgain) {
     EXPECT_EQ(BookRows(books), rows);
 }
 
+// A books table that is not sound stops every book, new, of a range or again, with one line
+// naming it; it is left as it was and no PDF is written.
+TEST_F(CommandLineTest, DamagedBookTableStopsEveryBookAndIsLeftAsItWas) {
+    AppendThree();
+    const QString books = File(QStringLiteral("Reports/books.dbf"));
+    const QByteArray damaged("Not a dBase table: a note someone saved under the wrong name.\n");
+    {
+        QFile file(books);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(damaged);
+    }
+    const QString pdf = File(QStringLiteral("book.pdf"));
+    for (const QStringList& which : {QStringList{QStringLiteral("--new")}, QStringList{},
+                                     QStringList{QStringLiteral("--book"), QStringLiteral("1")}}) {
+        SCOPED_TRACE(which.join(u' ').toStdString());
+        const Outcome run = Quillmark(QStringList{QStringLiteral("--firm-mailing-book")} + which +
+                                      QStringList{QStringLiteral("--pdf"), pdf});
+        EXPECT_EQ(run.code, 1);
+        EXPECT_EQ(run.err.count(u'\n'), 1) << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains(QStringLiteral("The book table %1").arg(books)))
+            << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains(QStringLiteral("It was left as it is")))
+            << run.err.toStdString();
+        EXPECT_FALSE(QFile::exists(pdf));
+        QFile file(books);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll(), damaged);
+    }
+}
+
 // Copies started at once on one data folder, round after round with new pieces between: each
 // makes a book of its own number or finds nothing left; no piece is in two books, every piece
 // in one, and each PDF lists what books.dbf records for its number.
