@@ -8,6 +8,7 @@
 #include "core/settings.h"
 #include "entry/entry_fields.h"
 #include "entry/print_run.h"
+#include "log/book_table.h"
 #include "log/reprint_log.h"
 #include "log/ui/book_dialog.h"
 #include "log/ui/log_dialogs.h"
@@ -19,6 +20,7 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDateEdit>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -33,7 +35,9 @@
 namespace qm::testing {
 namespace {
 
+using qm::test::ModalScript;
 using qm::test::OnNextModal;
+using qm::test::PressButton;
 
 class LogWindowTest : public LogTest {
 protected:
@@ -250,6 +254,50 @@ TEST_F(LogWindowTest, BookDialogOffersTheNewPiecesARangeAndARecordedBook) {
     dialog.findChild<QPushButton*>(QStringLiteral("btnOK"))->click();
     EXPECT_EQ(refused, QStringLiteral("The first date lies after the last date."));
     EXPECT_EQ(dialog.result(), 0);
+}
+
+// The windows' road: the book dialog as it opens, the preview, Print... in it and the print
+// dialog's PDF file. The book printed from the preview is recorded; one only looked at is not.
+TEST_F(LogWindowTest, ABookPrintedFromThePreviewWindowIsRecorded) {
+    Append(Piece(QStringLiteral("Ann Archer"), QStringLiteral("62701"), QStringLiteral("61")));
+    Append(Piece(QStringLiteral("Ben Baker"), QStringLiteral("62701"), QStringLiteral("62")));
+    const QString books = File(QStringLiteral("Reports/books.dbf"));
+    const QString pdf = File(QStringLiteral("from-preview.pdf"));
+    QWidget parent;
+    WidgetLogUi ui(&parent);
+    for (const bool print : {false, true}) {
+        SCOPED_TRACE(print ? "printed" : "only looked at");
+        ModalScript script;
+        script
+            .Then(PressButton("btnOK")) // the book dialog: the new pieces, preview
+            .Then([print](QWidget* preview) {
+                QTimer::singleShot(0, preview, [preview, print] {
+                    if (print)
+                        preview->findChild<QPushButton*>(QStringLiteral("btnPrint"))->click();
+                    qobject_cast<QDialog*>(preview)->accept();
+                });
+            });
+        if (print)
+            script
+                .Then([&pdf](QWidget* dialog) { // Output Options: print to a PDF file
+                    auto* printers = dialog->findChild<QComboBox*>(QStringLiteral("printers"));
+                    ASSERT_NE(printers, nullptr);
+                    printers->setCurrentIndex(printers->count() - 1);
+                    auto* file = dialog->findChild<QLineEdit*>(QStringLiteral("filename"));
+                    ASSERT_NE(file, nullptr);
+                    file->setText(pdf);
+                    qobject_cast<QDialog*>(dialog)->accept();
+                })
+                .Then([](QWidget*) {}); // the status window
+        RunFirmMailingBook(ui, LogPath(), {QStringLiteral("Acme Title Company")});
+        // The status window may pass too quickly to be met.
+        EXPECT_EQ(script.Answered(), print ? 3 + int(script.Done()) : 2);
+        EXPECT_EQ(script.messages, QStringList());
+        EXPECT_EQ(QFile::exists(pdf), print);
+        EXPECT_EQ(ReadBooks(books).size(), print ? 1u : 0u);
+    }
+    EXPECT_TRUE(PdfText(pdf).contains(QStringLiteral("Book No. 1"))) << PdfText(pdf).toStdString();
+    EXPECT_EQ(ReadBooks(books).at(1).mailernums.size(), 2);
 }
 
 TEST_F(LogWindowTest, ExportRangeStartsOnTheDayOfTheProgramsClock) {
