@@ -119,7 +119,8 @@ std::unique_ptr<TTzDbf> OpenChecked(const QString& path, bool create) {
     return t;
 }
 
-// Every record of the open table; throws a damage error for a record no book could have left.
+// Every live record of the open table; throws a damage error for a book number no book could
+// have left.
 BookList ReadAll(TTzDbf& t, const QString& path) {
     const int bookno = t.FieldIndex("bookno"), bdate = t.FieldIndex("bdate");
     const int btime = t.FieldIndex("btime"), mailernum = t.FieldIndex("mailernum");
@@ -138,10 +139,7 @@ BookList ReadAll(TTzDbf& t, const QString& path) {
                 path,
                 QStringLiteral("record %1 holds \"%2\" as its book number").arg(n).arg(numberText));
         const QString piece = QString::fromStdString(values[size_t(mailernum)]).trimmed();
-        if (NumberDigits(piece).isEmpty())
-            throw Damaged(
-                path,
-                QStringLiteral("record %1 of book %2 holds no tracking number").arg(n).arg(number));
+        // A log entry without a number (edited by hand) is listed as it was: blank.
         RecordedBook& book = books[number];
         if (book.number == 0) {
             book.number = number;

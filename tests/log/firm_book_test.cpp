@@ -249,6 +249,27 @@ TEST_F(BookRecordTest, OnlyABookPrintedFromThePreviewIsRecorded) {
     EXPECT_EQ(BookRows().size(), 3);
 }
 
+// A log entry without a tracking number (edited by hand) is listed once like any other; the
+// table that records it stays usable.
+TEST_F(BookRecordTest, APieceWithoutANumberIsListedOnceAndTheTableStaysUsable) {
+    LogEntry blank =
+        Piece(QStringLiteral("No Number"), QStringLiteral("62701"), QStringLiteral("71"));
+    blank.mailernum.clear();
+    Append(blank);
+    Append(Piece(QStringLiteral("Piece 72"), QStringLiteral("62701"), QStringLiteral("72")));
+    const QString first = Make(BookChoice::Kind::New, QStringLiteral("first.pdf"));
+    EXPECT_TRUE(ui.errors.isEmpty()) << ui.errors.join(u'\n').toStdString();
+    EXPECT_TRUE(first.contains(QStringLiteral("No Number"))) << first.toStdString();
+    EXPECT_EQ(BookRows().size(), 2);
+
+    Append(Piece(QStringLiteral("Piece 73"), QStringLiteral("62701"), QStringLiteral("73")));
+    const QString second = Make(BookChoice::Kind::New, QStringLiteral("second.pdf"));
+    EXPECT_TRUE(ui.errors.isEmpty()) << ui.errors.join(u'\n').toStdString();
+    EXPECT_FALSE(second.contains(QStringLiteral("No Number"))) << second.toStdString();
+    EXPECT_TRUE(second.contains(QStringLiteral("Book No. 2")));
+    EXPECT_EQ(Make(BookChoice::Kind::Previous, QStringLiteral("again.pdf"), 1), first);
+}
+
 // A message box may stay open for long: none is shown while the book table is locked, so
 // another copy making a book meanwhile is not kept waiting.
 TEST_F(BookRecordTest, NoMessageIsShownWhileTheBookTableIsLocked) {
