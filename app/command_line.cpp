@@ -34,6 +34,8 @@ struct Options {
     QString exportFile, pdf, report, order;
     std::optional<QDate> from, to;
     bool includeVoided = false;
+    bool newBook = false;
+    int bookNumber = 0; // --book N
 };
 
 void SayError(const QString& text) {
@@ -67,19 +69,29 @@ public:
         printer.setOutputFileName(o_.pdf);
         return true;
     }
-    void Preview(PagedDocument&) override {}
+    bool Preview(PagedDocument&) override { return false; }
     std::unique_ptr<ReportProgress> Status() override {
         struct Quiet : ReportProgress {
             bool Step(const QString&) override { return true; }
         };
         return std::make_unique<Quiet>();
     }
-    bool ChooseBookRange(DateRange& range, bool& preview) override {
-        // Neither is today; an end not given is open (the first or last logged day).
-        preview = false;
+    bool ChooseBook(BookChoice& choice) override {
+        choice.preview = false;
+        if (o_.newBook) {
+            choice.kind = BookChoice::Kind::New;
+            return true;
+        }
+        if (o_.bookNumber > 0) {
+            choice.kind = BookChoice::Kind::Previous;
+            choice.number = o_.bookNumber;
+            return true;
+        }
+        // Neither date is today; an end not given is open (the first or last logged day).
+        choice.kind = BookChoice::Kind::Range;
         if (!o_.from && !o_.to) return true;
-        range = DateRange{o_.from.value_or(QDate()), o_.to.value_or(QDate())};
-        return CheckRange(range);
+        choice.range = DateRange{o_.from.value_or(QDate()), o_.to.value_or(QDate())};
+        return CheckRange(choice.range);
     }
     bool ChooseExport(ExportChoice& choice) override {
         choice.fileName = o_.exportFile;
@@ -176,6 +188,12 @@ QString CommandLineHelp() {
         "  --firm-mailing-book [--from YYYY-MM-DD] [--to YYYY-MM-DD] --pdf FILE\n"
         "        the firm mailing book of the pieces mailed from --from to --to; today's\n"
         "        pieces without either\n"
+        "  --firm-mailing-book --new --pdf FILE\n"
+        "        the book of the logged pieces that no book has listed yet\n"
+        "  --firm-mailing-book --book N --pdf FILE\n"
+        "        book number N again, as it was made\n"
+        "A new or date-range book is recorded under the next number in Reports/books.dbf;\n"
+        "book N again records nothing.\n"
         "  --export-log FILE.csv|FILE.xlsx [--from YYYY-MM-DD] [--to YYYY-MM-DD]\n"
         "               [--include-voided]\n"
         "        the mailing log (or the pieces of the range) as CSV or Excel workbook;\n"
@@ -211,9 +229,11 @@ std::optional<int> RunCommandLine(int argc, char** argv) {
     const QCommandLineOption to(QStringLiteral("to"), {}, QStringLiteral("YYYY-MM-DD"));
     const QCommandLineOption pdf(QStringLiteral("pdf"), {}, QStringLiteral("FILE"));
     const QCommandLineOption includeVoided(QStringLiteral("include-voided"));
+    const QCommandLineOption newBook(QStringLiteral("new"));
+    const QCommandLineOption bookNumber(QStringLiteral("book"), {}, QStringLiteral("N"));
     const QCommandLineOption help(QStringList{QStringLiteral("help"), QStringLiteral("h")});
-    const QList<QCommandLineOption> commandOptions = {book, exportLog, report, order,        from,
-                                                      to,   pdf,       help,   includeVoided};
+    const QList<QCommandLineOption> commandOptions = {
+        book, exportLog, report, order, from, to, pdf, help, includeVoided, newBook, bookNumber};
     parser.addOptions(commandOptions);
     parser.addOption(folder);
 
@@ -253,6 +273,22 @@ std::optional<int> RunCommandLine(int argc, char** argv) {
             return usage(QStringLiteral("--report lists the whole log; it takes no --%1.")
                              .arg(option->names()[0]));
     }
+    o.newBook = parser.isSet(newBook);
+    if (parser.isSet(bookNumber)) {
+        bool ok = false;
+        o.bookNumber = parser.value(bookNumber).toInt(&ok);
+        if (!ok || o.bookNumber < 1)
+            return usage(QStringLiteral("--book takes the number of a book, not \"%1\".")
+                             .arg(parser.value(bookNumber)));
+    }
+    if ((o.newBook || o.bookNumber > 0) && o.command != u"book")
+        return usage(QStringLiteral("--%1 belongs to --firm-mailing-book.")
+                         .arg(o.newBook ? QStringLiteral("new") : QStringLiteral("book")));
+    if (o.newBook && o.bookNumber > 0)
+        return usage(QStringLiteral("Give one of --new and --book."));
+    if ((o.newBook || o.bookNumber > 0) && (o.from || o.to))
+        return usage(QStringLiteral("--%1 takes no --from or --to.")
+                         .arg(o.newBook ? QStringLiteral("new") : QStringLiteral("book")));
     o.pdf = parser.value(pdf);
     if (o.command != u"export" && o.pdf.isEmpty())
         return usage(QStringLiteral("--pdf FILE names the PDF file to write."));

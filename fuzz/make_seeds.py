@@ -155,3 +155,29 @@ w(k, 'stranger.txt', 'QMPACKSWAP 1\njunk.txt\nkeep.txt\nt.dbf.pack77\nt.dbf\n')
 w(k, 'bad_magic.txt', 'QMPACKSWAP 2\nt.dbt.pack77\nt.dbt\nt.dbf.pack77\nt.dbf\n')
 w(k, 'short.txt', 'QMPACKSWAP 1\nt.dbt.pack77\n')
 w(k, 'slash.txt', 'QMPACKSWAP 1\n../t.dbt.pack77\nt.dbt\nt.dbf.pack77\nt.dbf\n')
+
+# ---- books tables (Reports/books.dbf): BOOKNO N 6, BDATE D 8, BTIME C 8, MAILERNUM C 35
+def books_table(records, fields=(('BOOKNO', 'N', 6), ('BDATE', 'D', 8), ('BTIME', 'C', 8),
+                                 ('MAILERNUM', 'C', 35))):
+    length = 1 + sum(f[2] for f in fields)
+    header = struct.pack('<BBBBIHH20x', 0x03, 126, 12, 11, len(records),
+                         32 + 32 * len(fields) + 1, length)
+    for name, kind, width in fields:
+        header += struct.pack('<11sc4xBB14x', name.encode(), kind.encode(), width, 0)
+    body = b''.join(r.encode('latin-1').ljust(length)[:length] for r in records)
+    return header + b'\r' + body + b'\x1a'
+
+
+def book_record(number, piece, flag=' ', date='20261211', time='09:30:00'):
+    return flag + str(number).rjust(6) + date + time + piece.ljust(35)
+
+
+b = 'book_table'
+a, c = '9214 7123 4567 8900 0001 10', '9214 7123 4567 8900 0001 20'
+w(b, 'two_books.dbf', books_table([book_record(1, a), book_record(1, c), book_record(2, a)]))
+w(b, 'empty.dbf', books_table([]))
+w(b, 'deleted.dbf', books_table([book_record(1, a, '*'), book_record(2, c)]))
+w(b, 'damaged_number.dbf', books_table([book_record(1, a), ' ' + '  1x2 ' + '20261211' * 2]))
+w(b, 'damaged_date.dbf', books_table([book_record(1, a, date='2026ab11')]))
+w(b, 'damaged_cut.dbf', books_table([book_record(1, a), book_record(1, c)])[:-20])
+w(b, 'damaged_fields.dbf', books_table([book_record(1, a)], fields=(('BOOKNO', 'C', 6),)))

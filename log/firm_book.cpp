@@ -1,10 +1,12 @@
 #include "log/firm_book.h"
 
 #include "core/short_date.h"
+#include "log/book_table.h"
 #include "log/log_csv.h"
 #include "log/report_document.h"
 
 #include <QFontMetricsF>
+#include <QHash>
 #include <QPainter>
 #include <QPen>
 
@@ -81,49 +83,144 @@ bool ArticleNumberLess(const QString& a, const QString& b) {
     return da < db;
 }
 
-QList<BookPiece> ReadBookPieces(table::TTzDbf& log, const DateRange& range, int* voided) {
-    auto field = [&log](const char* name) { return log.FieldIndex(name); };
-    const int date = field("rdate");
-    const int number = field("mailernum");
-    const int name[4] = {field("sentname0"), field("sentname1"), field("sentname2"),
-                         field("sentname3")};
-    const int city = field("city"), state = field("state"), zip = field("zip");
-    const int money[kBookMoneyColumns] = {field("postage"), field("certified"), field("return"),
-                                          field("restricted"), field("total")};
+namespace {
+
+// The fields of the log a book piece is read from.
+class BookPieceReader {
+public:
+    explicit BookPieceReader(table::TTzDbf& log)
+        : date_(log.FieldIndex("rdate")),
+          number_(log.FieldIndex("mailernum")), name_{log.FieldIndex("sentname0"),
+                                                      log.FieldIndex("sentname1"),
+                                                      log.FieldIndex("sentname2"),
+                                                      log.FieldIndex("sentname3")},
+          city_(log.FieldIndex("city")), state_(log.FieldIndex("state")),
+          zip_(log.FieldIndex("zip")), money_{log.FieldIndex("postage"),
+                                              log.FieldIndex("certified"), log.FieldIndex("return"),
+                                              log.FieldIndex("restricted"),
+                                              log.FieldIndex("total")} {}
+
+    bool Usable() const { return date_ >= 0; }
+    QDate Date(const std::vector<std::string>& values) const {
+        return date_ < 0 ? QDate() : LogDate(values[size_t(date_)]);
+    }
+    QString Number(const std::vector<std::string>& values) const { return Text(values, number_); }
+
+    BookPiece Piece(const std::vector<std::string>& values, uint32_t record) const {
+        BookPiece p;
+        p.article = Text(values, number_);
+        p.lines << Text(values, name_[0]);
+        for (int i = 1; i < 4; ++i)
+            if (!Text(values, name_[i]).isEmpty()) p.lines << Text(values, name_[i]);
+        const QString place = Text(values, city_);
+        const QString stateZip = (Text(values, state_) + u' ' + Text(values, zip_)).trimmed();
+        p.lines << (place.isEmpty() ? stateZip
+                                    : (stateZip.isEmpty() ? place : place + u' ' + stateZip));
+        for (int i = 0; i < kBookMoneyColumns; ++i) p.money[size_t(i)] = Text(values, money_[i]);
+        p.restricted = CountedCents(p.money[kBookRestricted]) > 0;
+        p.record = record;
+        p.mailed = Date(values);
+        return p;
+    }
+
+private:
+    static QString Text(const std::vector<std::string>& values, int i) {
+        return i < 0 ? QString() : QString::fromStdString(values[size_t(i)]).trimmed();
+    }
+    int date_, number_;
+    int name_[4];
+    int city_, state_, zip_;
+    int money_[kBookMoneyColumns];
+};
+
+void SortByArticle(QList<BookPiece>& pieces) {
+    std::stable_sort(pieces.begin(), pieces.end(), [](const BookPiece& a, const BookPiece& b) {
+        return ArticleNumberLess(a.article, b.article);
+    });
+}
+
+// The live entries `take` accepts; `voided` counts the voided ones it accepts.
+template <class Take> QList<BookPiece> ReadLivePieces(table::TTzDbf& log, int* voided, Take take) {
+    const BookPieceReader reader(log);
     QList<BookPiece> pieces;
     if (voided) *voided = 0;
-    if (date < 0) return pieces;
+    if (!reader.Usable()) return pieces;
     std::vector<std::string> values;
     bool deleted = false;
-    auto text = [&values](int i) {
-        return i < 0 ? QString() : QString::fromStdString(values[size_t(i)]).trimmed();
-    };
     const uint32_t count = log.RecCount();
     for (uint32_t n = 1; n <= count; ++n) {
         log.PeekRecord(n, values, deleted);
-        if (!range.Contains(LogDate(values[size_t(date)]))) continue;
+        if (!take(reader, values)) continue;
         if (deleted) {
             if (voided) ++*voided;
             continue;
         }
-        BookPiece p;
-        p.article = text(number);
-        p.lines << text(name[0]);
-        for (int i = 1; i < 4; ++i)
-            if (!text(name[i]).isEmpty()) p.lines << text(name[i]);
-        const QString place = text(city);
-        const QString stateZip = (text(state) + u' ' + text(zip)).trimmed();
-        p.lines << (place.isEmpty() ? stateZip
-                                    : (stateZip.isEmpty() ? place : place + u' ' + stateZip));
-        for (int i = 0; i < kBookMoneyColumns; ++i) p.money[size_t(i)] = text(money[i]);
-        p.restricted = CountedCents(p.money[kBookRestricted]) > 0;
-        p.record = n;
-        pieces.append(p);
+        pieces.append(reader.Piece(values, n));
     }
-    std::stable_sort(pieces.begin(), pieces.end(), [](const BookPiece& a, const BookPiece& b) {
-        return ArticleNumberLess(a.article, b.article);
-    });
+    SortByArticle(pieces);
     return pieces;
+}
+
+} // namespace
+
+QList<BookPiece> ReadBookPieces(table::TTzDbf& log, const DateRange& range, int* voided) {
+    return ReadLivePieces(log, voided, [&range](const BookPieceReader& reader, const auto& values) {
+        return range.Contains(reader.Date(values));
+    });
+}
+
+QList<BookPiece> ReadUnlistedPieces(table::TTzDbf& log, const QSet<QString>& listed, int* voided) {
+    return ReadLivePieces(log, voided,
+                          [&listed](const BookPieceReader& reader, const auto& values) {
+                              return !listed.contains(NumberDigits(reader.Number(values)));
+                          });
+}
+
+QList<BookPiece> ReadListedPieces(table::TTzDbf& log, const QStringList& numbers,
+                                  QStringList& missing) {
+    const BookPieceReader reader(log);
+    QHash<QString, BookPiece> live, voided;
+    std::vector<std::string> values;
+    bool deleted = false;
+    QSet<QString> wanted;
+    for (const QString& number : numbers) wanted.insert(NumberDigits(number));
+    const uint32_t count = log.RecCount();
+    for (uint32_t n = 1; n <= count; ++n) {
+        log.PeekRecord(n, values, deleted);
+        const QString digits = NumberDigits(reader.Number(values));
+        if (!wanted.contains(digits)) continue;
+        (deleted ? voided : live).insert(digits, reader.Piece(values, n)); // the newest wins
+    }
+    QList<BookPiece> pieces;
+    missing.clear();
+    for (const QString& number : numbers) {
+        const QString digits = NumberDigits(number);
+        if (live.contains(digits))
+            pieces.append(live.value(digits));
+        else if (voided.contains(digits))
+            pieces.append(voided.value(digits));
+        else
+            missing << number.trimmed();
+    }
+    SortByArticle(pieces);
+    return pieces;
+}
+
+DateRange MailedRange(const QList<BookPiece>& pieces) {
+    DateRange range;
+    for (const BookPiece& p : pieces) {
+        if (!p.mailed.isValid()) continue;
+        if (!range.from.isValid() || p.mailed < range.from) range.from = p.mailed;
+        if (!range.to.isValid() || p.mailed > range.to) range.to = p.mailed;
+    }
+    return range;
+}
+
+QString BookNumberText(const BookHeading& heading) {
+    if (heading.number <= 0) return {};
+    const QString text = QStringLiteral("Book No. %1").arg(heading.number);
+    return heading.made.isValid() ? text + QStringLiteral(" of ") + ShortDateText(heading.made)
+                                  : text;
 }
 
 QString BookMailedText(const DateRange& range) {
@@ -215,6 +312,7 @@ void FirmBookDocument::RenderPage(QPainter& p, int page) {
          QStringLiteral("Firm Mailing Book for Accountable Mail"), title);
     text(kMargin, y, right - kMargin, 1.6 * kLine, Qt::AlignRight,
          QStringLiteral("Page %1 of %2").arg(page + 1).arg(PageCount()), plain);
+    text(kMargin, y, 4.5, 1.6 * kLine, Qt::AlignLeft, BookNumberText(heading_), bold);
     y += 1.8 * kLine;
 
     // The sender on the left, the kind of mail and the date on the right.

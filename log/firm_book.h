@@ -12,7 +12,9 @@
 #include "log/paged_document.h"
 #include "tzdbf.h"
 
+#include <QDate>
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -30,6 +32,7 @@ struct BookPiece {
     std::array<QString, kBookMoneyColumns> money; // texts as logged, trimmed; CountedCents sums
     bool restricted = false;                      // a restricted delivery fee was paid
     uint32_t record = 0;                          // the log record
+    QDate mailed;                                 // the day it was logged
 };
 
 // Article numbers compared as numbers (digits only, leading zeros ignored).
@@ -39,10 +42,29 @@ bool ArticleNumberLess(const QString& a, const QString& b);
 // Voided entries (voided_pieces.h) are left out; `voided`, when given, counts those of the range.
 QList<BookPiece> ReadBookPieces(table::TTzDbf& log, const DateRange& range, int* voided = nullptr);
 
+// The live entries of the open log whose tracking number (digits only) is not in `listed`, in
+// numerical order of article number; `voided`, when given, counts the voided ones left out.
+QList<BookPiece> ReadUnlistedPieces(table::TTzDbf& log, const QSet<QString>& listed,
+                                    int* voided = nullptr);
+
+// The entries of the open log with the tracking numbers `numbers` (the newest live entry of
+// each, else the newest voided one), in numerical order of article number. `missing` gets the
+// numbers the log no longer holds.
+QList<BookPiece> ReadListedPieces(table::TTzDbf& log, const QStringList& numbers,
+                                  QStringList& missing);
+
+// The first and last day the pieces were logged.
+DateRange MailedRange(const QList<BookPiece>& pieces);
+
 struct BookHeading {
     std::array<QString, 5> sender; // the sender block of the settings
     QString mailed;                // "Date Mailed: ..." or "Mailed from ... to ..."
+    int number = 0;                // the recorded book's number; 0 for none
+    QDate made;                    // the day the book was recorded
 };
+
+// "Book No. 7 of 3/5/2008" (short date), "Book No. 7" without a day; empty for number 0.
+QString BookNumberText(const BookHeading& heading);
 
 // "Date Mailed: D" for one day, "Mailed from A to B" for a longer range (short dates).
 QString BookMailedText(const DateRange& range);

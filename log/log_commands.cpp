@@ -5,6 +5,7 @@
 #include "core/output_target.h"
 #include "core/short_date.h"
 #include "core/whole_file.h"
+#include "log/book_table.h"
 #include "log/firm_book.h"
 #include "log/log_csv.h"
 #include "log/log_export.h"
@@ -66,24 +67,6 @@ const ReportLayout& FindLayout(const ReportProject& project, const QString& name
                                      .arg(projectPath, name)
                                      .toStdString());
     return *layout;
-}
-
-// Previews or prints a laid-out report.
-void Output(LogUi& ui, PagedDocument& document, bool preview) {
-    if (preview) {
-        ui.Preview(document);
-        return;
-    }
-    QPrinter printer(QPrinter::HighResolution);
-    PreparePrinter(printer, document);
-    if (!ui.ChooseOutput(printer)) return;
-    // The print dialog sets the paper to the queue's default; the pages are laid out for Letter.
-    PreparePrinter(printer, document);
-    const std::unique_ptr<ReportProgress> status = ui.Status();
-    if (printer.outputFormat() == QPrinter::PdfFormat && !printer.outputFileName().isEmpty())
-        PrintReportToFile(document, printer, *status);
-    else
-        PrintReport(document, printer, *status);
 }
 
 // Saves the log's records into `archive` before the log is emptied; throws Error with the
@@ -212,7 +195,7 @@ void RunLogReport(LogUi& ui, const QString& logPath, const QString& projectPath,
         std::vector<uint32_t> records;
         for (int i = 0; i < source.RowCount(); ++i) records.push_back(source.RecordOf(i));
         WarnUncounted(ui, *log, records);
-        Output(ui, document, destination == ReportDestination::Preview);
+        OutputReport(ui, document, destination == ReportDestination::Preview);
     } catch (const std::exception& e) {
         ui.Error(Text(e));
     }
@@ -258,6 +241,122 @@ void ClearLog(LogUi& ui, const QString& logPath) {
     }
 }
 
+namespace {
+
+QString Unlisted(int n) {
+    return n == 1 ? QStringLiteral("1 piece") : QStringLiteral("%1 pieces").arg(n);
+}
+
+// A new book (the pieces of no book yet) or a book of a date range: printed or saved, it is
+// recorded under the next number. Printed directly, the book table's lock is held from the
+// choice of number and pieces to the record, and what the user is told waits until it is
+// released; from the preview, the record first checks that no other copy recorded a book
+// meanwhile.
+void MakeBook(LogUi& ui, const QString& logPath, const QString& booksPath,
+              const std::array<QString, 5>& sender, const BookChoice& choice) {
+    const bool fresh = choice.kind == BookChoice::Kind::New;
+    QPrinter printer(QPrinter::HighResolution);
+    // Output Options before the lock; every book has the same page layout.
+    if (!choice.preview && !ChooseReportOutput(ui, FirmBookDocument({}, {}), printer)) return;
+    SharedLogUse use(logPath);
+    TTzDbf* const log = &use.Table();
+    RequireSoundLog(*log);
+    const DateRange range = fresh ? DateRange{} : ResolvedRange(*log, choice.range);
+    auto recording = std::make_unique<BookRecording>(booksPath);
+    int voided = 0;
+    QList<BookPiece> pieces =
+        fresh ? ReadUnlistedPieces(*log, ListedNumbers(recording->Books()), &voided)
+              : ReadBookPieces(*log, range, &voided);
+    if (pieces.isEmpty()) {
+        recording.reset();
+        QString text = fresh ? QStringLiteral("No mail pieces to list: all logged pieces are in "
+                                              "a book already.")
+                             : QStringLiteral("No mail pieces were logged from %1 to %2.")
+                                   .arg(ShortDateText(range.from), ShortDateText(range.to));
+        if (voided > 0) text += u' ' + VoidedLeftOutText(voided) + u'.';
+        ui.Information(text);
+        return;
+    }
+    std::vector<uint32_t> records;
+    QStringList numbers;
+    for (const BookPiece& p : pieces) {
+        records.push_back(p.record);
+        numbers << p.article;
+    }
+    const QStringList uncounted = UncountedMoney(*log, records);
+    const auto tell = [&] {
+        if (voided > 0) ui.Note(VoidedLeftOutText(voided));
+        if (!uncounted.isEmpty()) ui.Warning(uncounted.join(u'\n'));
+    };
+    const int number = recording->NextNumber();
+    // The heading before the pieces move into the document.
+    BookHeading heading{sender, BookMailedText(fresh ? MailedRange(pieces) : range), number,
+                        CurrentDate()};
+    FirmBookDocument document(std::move(heading), std::move(pieces));
+    if (!choice.preview) {
+        if (PrintToChosenOutput(ui, document, printer)) recording->Append(number, numbers);
+        recording.reset();
+        tell();
+        return;
+    }
+    // Not locked while the user reads the notes and looks at the preview.
+    recording.reset();
+    tell();
+    if (!ui.Preview(document)) return;
+    BookRecording again(booksPath);
+    const QSet<QString> listed = ListedNumbers(again.Books());
+    const bool taken = std::any_of(numbers.begin(), numbers.end(), [&listed](const QString& n) {
+        return listed.contains(NumberDigits(n));
+    });
+    if (again.NextNumber() != number || taken)
+        throw Error(QStringLiteral("Book No. %1 was not recorded in %2: another copy of the "
+                                   "program recorded a book while this one was in the preview. "
+                                   "Destroy the printed book and make it again.")
+                        .arg(number)
+                        .arg(booksPath));
+    again.Append(number, numbers);
+}
+
+// A recorded book printed again as it was: its pieces, its number and its date. Nothing is
+// recorded.
+void ReprintBook(LogUi& ui, const QString& logPath, const QString& booksPath,
+                 const std::array<QString, 5>& sender, const BookChoice& choice) {
+    const BookList books = ReadBooks(booksPath);
+    const auto it = books.find(choice.number);
+    if (it == books.end()) {
+        ui.Error(books.empty()
+                     ? QStringLiteral("No firm mailing book is recorded in %1 yet.").arg(booksPath)
+                     : QStringLiteral("There is no book No. %1 in %2; the last book is No. %3.")
+                           .arg(choice.number)
+                           .arg(booksPath)
+                           .arg(books.rbegin()->first));
+        return;
+    }
+    const RecordedBook& book = it->second;
+    SharedLogUse use(logPath);
+    TTzDbf* const log = &use.Table();
+    RequireSoundLog(*log);
+    QStringList missing;
+    QList<BookPiece> pieces = ReadListedPieces(*log, book.mailernums, missing);
+    if (!missing.isEmpty()) {
+        ui.Error(QStringLiteral("Book No. %1 cannot be printed again: the mailing log %2 no "
+                                "longer holds %3 of its %4: %5. Nothing was printed.")
+                     .arg(book.number)
+                     .arg(logPath, Unlisted(int(missing.size())),
+                          Unlisted(int(book.mailernums.size())),
+                          missing.join(QStringLiteral(", "))));
+        return;
+    }
+    std::vector<uint32_t> records;
+    for (const BookPiece& p : pieces) records.push_back(p.record);
+    WarnUncounted(ui, *log, records);
+    BookHeading heading{sender, BookMailedText(MailedRange(pieces)), book.number, book.date};
+    FirmBookDocument document(std::move(heading), std::move(pieces));
+    OutputReport(ui, document, choice.preview);
+}
+
+} // namespace
+
 void RunFirmMailingBook(LogUi& ui, const QString& logPath, const std::array<QString, 5>& sender) {
     if (std::all_of(sender.begin(), sender.end(),
                     [](const QString& line) { return line.trimmed().isEmpty(); })) {
@@ -265,31 +364,26 @@ void RunFirmMailingBook(LogUi& ui, const QString& logPath, const std::array<QStr
                                 "enter them under Options, Your Name & Address first."));
         return;
     }
+    const QString booksPath = BookTablePathBeside(logPath);
+    BookChoice choice;
     const QDate day = CurrentDate();
-    DateRange range{day, day};
-    bool preview = true;
-    if (!ui.ChooseBookRange(range, preview)) return;
-
+    choice.range = DateRange{day, day};
     try {
+        const BookList books = ReadBooks(booksPath);
+        choice.lastBook = books.empty() ? 0 : books.rbegin()->first;
         SharedLogUse use(logPath);
-        TTzDbf* const log = &use.Table();
-        RequireSoundLog(*log);
-        range = ResolvedRange(*log, range);
-        int voided = 0;
-        QList<BookPiece> pieces = ReadBookPieces(*log, range, &voided);
-        if (pieces.isEmpty()) {
-            QString text = QStringLiteral("No mail pieces were logged from %1 to %2.")
-                               .arg(ShortDateText(range.from), ShortDateText(range.to));
-            if (voided > 0) text += u' ' + VoidedLeftOutText(voided) + u'.';
-            ui.Information(text);
-            return;
-        }
-        if (voided > 0) ui.Note(VoidedLeftOutText(voided));
-        std::vector<uint32_t> records;
-        for (const BookPiece& p : pieces) records.push_back(p.record);
-        WarnUncounted(ui, *log, records);
-        FirmBookDocument document(BookHeading{sender, BookMailedText(range)}, std::move(pieces));
-        Output(ui, document, preview);
+        RequireSoundLog(use.Table());
+        choice.unlisted = int(ReadUnlistedPieces(use.Table(), ListedNumbers(books)).size());
+    } catch (const std::exception& e) {
+        ui.Error(Text(e));
+        return;
+    }
+    if (!ui.ChooseBook(choice)) return;
+    try {
+        if (choice.kind == BookChoice::Kind::Previous)
+            ReprintBook(ui, logPath, booksPath, sender, choice);
+        else
+            MakeBook(ui, logPath, booksPath, sender, choice);
     } catch (const std::exception& e) {
         ui.Error(Text(e));
     }

@@ -40,6 +40,20 @@ struct ExportChoice {
     bool includeVoided = false;
 };
 
+// The firm mailing book the user chose: the pieces of no book yet, the pieces of a date range,
+// or a book made before, printed again; and whether to preview it (else print).
+struct BookChoice {
+    enum class Kind { New, Range, Previous };
+    Kind kind = Kind::New;
+    DateRange range;
+    int number = 0; // the book printed again (Previous)
+    bool preview = true;
+    // Offered with the choice: the live pieces no book lists yet, and the last book's number
+    // (0 when there is none).
+    int unlisted = 0;
+    int lastBook = 0;
+};
+
 // What a command asks the user and shows.
 class LogUi {
 public:
@@ -57,12 +71,14 @@ public:
     virtual QString ChooseArchiveFile() = 0;
     // "Output Options" for a printed report: sets up `printer`; false when cancelled.
     virtual bool ChooseOutput(QPrinter& printer) = 0;
-    // "Report Preview" of the document, until the user closes it.
-    virtual void Preview(PagedDocument& document) = 0;
+    // "Report Preview" of the document, until the user closes it. True when the user printed
+    // it or saved it as a PDF file from the preview.
+    virtual bool Preview(PagedDocument& document) = 0;
     // The "Report Status" window while a report is printed.
     virtual std::unique_ptr<ReportProgress> Status() = 0;
-    // The firm mailing book's dates and whether to preview (else print); false when cancelled.
-    virtual bool ChooseBookRange(DateRange& range, bool& preview) = 0;
+    // The firm mailing book to make, starting from `choice` (its range today's); false when
+    // cancelled.
+    virtual bool ChooseBook(BookChoice& choice) = 0;
     // Export: the file, the optional range and the voided pieces; false when cancelled.
     virtual bool ChooseExport(ExportChoice& choice) = 0;
 };
@@ -92,8 +108,10 @@ void ClearLog(LogUi& ui, const QString& logPath);
 // asks for them, the export; how many is noted (LogUi::Note; the export's closing message
 // "Export Done." has it on a line of its own).
 
-// "Firm Mailing Book...": the pieces mailed in a date range, with the sender block of the
-// settings at the top of every page (see firm_book.h).
+// "Firm Mailing Book...": the pieces of no book yet, of a date range, or of a book made before,
+// with the sender block of the settings at the top of every page (see firm_book.h). A new or
+// range book printed or saved (also from the preview) is recorded under the next number in
+// books.dbf beside the log (book_table.h); a book printed again records nothing.
 void RunFirmMailingBook(LogUi& ui, const QString& logPath, const std::array<QString, 5>& sender);
 
 // "Export Log...": the log, or a date range of it, as CSV or, for a name ending in ".xlsx", as

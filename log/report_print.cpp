@@ -18,6 +18,28 @@ void PreparePrinter(QPrinter& printer, const PagedDocument& document) {
     printer.setDocName(QStringLiteral("ReportPrinter Report"));
 }
 
+bool ChooseReportOutput(LogUi& ui, const PagedDocument& document, QPrinter& printer) {
+    PreparePrinter(printer, document);
+    if (!ui.ChooseOutput(printer)) return false;
+    // The print dialog sets the paper to the queue's default; the pages are laid out for Letter.
+    PreparePrinter(printer, document);
+    return true;
+}
+
+bool PrintToChosenOutput(LogUi& ui, PagedDocument& document, QPrinter& printer) {
+    const std::unique_ptr<ReportProgress> status = ui.Status();
+    if (printer.outputFormat() == QPrinter::PdfFormat && !printer.outputFileName().isEmpty())
+        return PrintReportToFile(document, printer, *status);
+    return PrintReport(document, printer, *status);
+}
+
+bool OutputReport(LogUi& ui, PagedDocument& document, bool preview) {
+    if (preview) return ui.Preview(document);
+    QPrinter printer(QPrinter::HighResolution);
+    if (!ChooseReportOutput(ui, document, printer)) return false;
+    return PrintToChosenOutput(ui, document, printer);
+}
+
 bool PrintReport(PagedDocument& document, QPrinter& printer, ReportProgress& progress) {
     const int pages = document.PageCount();
     if (!progress.Step(QStringLiteral("Generating page %1").arg(1))) return false;

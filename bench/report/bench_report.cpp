@@ -53,12 +53,13 @@ public:
     SaveAnswer AskSaveLog() override { return SaveAnswer::Cancel; }
     QString ChooseArchiveFile() override { return {}; }
     bool ChooseOutput(QPrinter&) override { return false; }
-    void Preview(PagedDocument& document) override {
+    bool Preview(PagedDocument& document) override {
         TF_ReportPreview preview(document);
         shown = Clock::now();
+        return false;
     }
     std::unique_ptr<ReportProgress> Status() override { return nullptr; }
-    bool ChooseBookRange(DateRange&, bool&) override { return false; }
+    bool ChooseBook(BookChoice&) override { return false; }
     bool ChooseExport(ExportChoice&) override { return false; }
 };
 

@@ -4,6 +4,8 @@
 #include "core/program_folder.h"
 #include "log/log_export.h"
 #include "log/log_table.h"
+#include "log/report_print.h"
+#include "log/ui/book_dialog.h"
 #include "log/ui/report_preview.h"
 #include "widgets/dialog_parts.h"
 
@@ -16,6 +18,7 @@
 #include <QGroupBox>
 #include <QMessageBox>
 #include <QPrintDialog>
+#include <QPrinter>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
@@ -107,21 +110,32 @@ bool WidgetLogUi::ChooseOutput(QPrinter& printer) {
     return dialog.exec() == QDialog::Accepted;
 }
 
-void WidgetLogUi::Preview(PagedDocument& document) {
+bool WidgetLogUi::Preview(PagedDocument& document) {
     TF_ReportPreview preview(document, parent_);
+    preview.SetPrintAction([&document, &preview] {
+        WidgetLogUi over(&preview); // the print dialogs and messages over the preview
+        QPrinter printer(QPrinter::HighResolution);
+        try {
+            return ChooseReportOutput(over, document, printer) &&
+                   PrintToChosenOutput(over, document, printer);
+        } catch (const std::exception& e) {
+            over.Error(QString::fromUtf8(e.what()));
+            return false;
+        }
+    });
     preview.setWindowState(preview.windowState() | Qt::WindowMaximized);
     preview.exec();
+    return preview.Printed();
 }
 
 std::unique_ptr<ReportProgress> WidgetLogUi::Status() {
     return std::make_unique<StatusWindow>(parent_);
 }
 
-bool WidgetLogUi::ChooseBookRange(DateRange& range, bool& preview) {
-    TF_DateRange dialog(QStringLiteral("Firm Mailing Book"), range, false, true, parent_);
+bool WidgetLogUi::ChooseBook(BookChoice& choice) {
+    TF_BookChoice dialog(choice, parent_);
     if (dialog.exec() != QDialog::Accepted) return false;
-    range = dialog.Range();
-    preview = dialog.PreviewChosen();
+    choice = dialog.Choice();
     return true;
 }
 

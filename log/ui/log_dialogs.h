@@ -1,6 +1,6 @@
 #pragma once
 // The windows of the log commands: message boxes, file dialogs, "Output Options", "Report
-// Preview", "Report Status" and the date range dialogs, behind LogUi.
+// Preview", "Report Status", the book's and the date range dialogs, behind LogUi.
 
 #include "log/log_commands.h"
 
@@ -25,9 +25,9 @@ public:
     SaveAnswer AskSaveLog() override;
     QString ChooseArchiveFile() override;
     bool ChooseOutput(QPrinter& printer) override;
-    void Preview(PagedDocument& document) override;
+    bool Preview(PagedDocument& document) override;
     std::unique_ptr<ReportProgress> Status() override;
-    bool ChooseBookRange(DateRange& range, bool& preview) override;
+    bool ChooseBook(BookChoice& choice) override;
     bool ChooseExport(ExportChoice& choice) override;
 
 private:

@@ -48,6 +48,8 @@ TF_ReportPreview::TF_ReportPreview(PagedDocument& document, QWidget* parent)
     cbZoom_->addItem(QStringLiteral("Page Width"), 0);
     for (int z : {50, 75, 100, 125, 150, 200, 300})
         cbZoom_->addItem(QStringLiteral("%1%").arg(z), z);
+    btnPrint_ = ToolButton(QStringLiteral("P&rint..."), "btnPrint", this);
+    btnPrint_->hide();
     auto* btnClose = ToolButton(QStringLiteral("&Close"), "btnClose", this);
 
     auto* bar = new QHBoxLayout;
@@ -58,6 +60,7 @@ TF_ReportPreview::TF_ReportPreview(PagedDocument& document, QWidget* parent)
     bar->addWidget(new QLabel(QStringLiteral("Zoom:"), this));
     bar->addWidget(cbZoom_);
     bar->addStretch();
+    bar->addWidget(btnPrint_);
     bar->addWidget(btnClose);
 
     pageImage_ = new QLabel(this);
@@ -79,11 +82,19 @@ TF_ReportPreview::TF_ReportPreview(PagedDocument& document, QWidget* parent)
     connect(cbZoom_, &QComboBox::currentIndexChanged, this,
             [this](int i) { SetZoom(cbZoom_->itemData(i).toInt()); });
     connect(btnClose, &QPushButton::clicked, this, &QDialog::accept);
+    connect(btnPrint_, &QPushButton::clicked, this, [this] {
+        if (print_ && print_()) printed_ = true;
+    });
 
     cbZoom_->setCurrentIndex(cbZoom_->findData(0));
     resize(1000, 800);
     FitWidth();
     Redraw();
+}
+
+void TF_ReportPreview::SetPrintAction(std::function<bool()> print) {
+    print_ = std::move(print);
+    btnPrint_->setVisible(bool(print_));
 }
 
 void TF_ReportPreview::resizeEvent(QResizeEvent* event) {

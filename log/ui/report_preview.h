@@ -1,9 +1,12 @@
 #pragma once
 // "Report Preview": one page at a time, drawn when it is shown, with zoom and page navigation.
 // It opens at "Page Width", the zoom at which the page's width fills the window, and keeps to
-// it as the window changes size until another zoom is chosen.
+// it as the window changes size until another zoom is chosen. With a print action, "Print..."
+// prints the document (to a printer or a PDF file) from the preview.
 
 #include <QDialog>
+
+#include <functional>
 
 class QComboBox;
 class QLabel;
@@ -26,6 +29,12 @@ public:
     void ShowPage(int page);
     void SetZoom(int percent); // 0: page width
 
+    // Shows "Print..." running `print`, which returns true when the document was printed or
+    // saved.
+    void SetPrintAction(std::function<bool()> print);
+    // The document was printed or saved from this preview.
+    bool Printed() const { return printed_; }
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
@@ -35,6 +44,8 @@ private:
     void FitWidth();
 
     PagedDocument& document_;
+    std::function<bool()> print_;
+    bool printed_ = false;
     int page_ = 0;
     int zoom_ = 100;
     bool fitWidth_ = true;
@@ -47,6 +58,7 @@ private:
     QSpinBox* spinPage_;
     QLabel* lblPages_;
     QComboBox* cbZoom_;
+    QPushButton* btnPrint_;
 };
 
 } // namespace qm

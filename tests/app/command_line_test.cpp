@@ -109,6 +109,185 @@ TEST_F(CommandLineTest, FirmMailingBookOfTodaysThreePieces) {
     EXPECT_FALSE(old.contains(QStringLiteral("Piece 11")));
 }
 
+// The rows of books.dbf as Perl's XBase reads them: book number and tracking number.
+QList<std::pair<int, QString>> BookRows(const QString& books) {
+    QList<std::pair<int, QString>> rows;
+    const QStringList dump = XBaseDump(books);
+    for (qsizetype i = 2; i < dump.size(); ++i) {
+        const QStringList f = dump[i].split(u'|');
+        if (f.size() == 5) rows.append({f[1].toInt(), f[4]});
+    }
+    return rows;
+}
+
+// The tracking numbers a book's PDF text lists, in their order.
+QStringList ListedNumbers(const QString& text) {
+    QStringList found;
+    const QRegularExpression number(QStringLiteral("9214 7123 4567 8900 \\d{4} \\d\\d"));
+    for (auto it = number.globalMatch(text); it.hasNext();) found << it.next().captured(0);
+    return found;
+}
+
+TEST_F(CommandLineTest, NewBooksAndABookAgain) {
+    AppendThree();
+    const QString today = QDate::currentDate().toString(QStringLiteral("MM/dd/yyyy"));
+    auto book = [this](const QStringList& which, const QString& pdf) {
+        return Quillmark(QStringList{QStringLiteral("--firm-mailing-book")} + which +
+                         QStringList{QStringLiteral("--pdf"), File(pdf)});
+    };
+    const Outcome first = book({QStringLiteral("--new")}, QStringLiteral("new1.pdf"));
+    ASSERT_EQ(first.code, 0) << first.err.toStdString();
+    EXPECT_EQ(first.err, QString());
+    const QString made = PdfText(File(QStringLiteral("new1.pdf")));
+    EXPECT_TRUE(made.contains(QStringLiteral("Book No. 1 of ") + today)) << made.toStdString();
+    EXPECT_EQ(ListedNumbers(made).size(), 3);
+
+    const Outcome none = book({QStringLiteral("--new")}, QStringLiteral("new2.pdf"));
+    EXPECT_EQ(none.code, 1);
+    EXPECT_TRUE(none.err.contains(QStringLiteral("all logged pieces are in a book already")))
+        << none.err.toStdString();
+    EXPECT_FALSE(QFile::exists(File(QStringLiteral("new2.pdf"))));
+
+    Append(Piece(QStringLiteral("Piece 14"), QStringLiteral("62701"), QStringLiteral("14")));
+    const Outcome second = book({QStringLiteral("--new")}, QStringLiteral("new3.pdf"));
+    ASSERT_EQ(second.code, 0) << second.err.toStdString();
+    const QString next = PdfText(File(QStringLiteral("new3.pdf")));
+    EXPECT_TRUE(next.contains(QStringLiteral("Book No. 2 of ") + today)) << next.toStdString();
+    EXPECT_EQ(ListedNumbers(next), QStringList{QStringLiteral("9214 7123 4567 8900 0001 40")});
+
+    // Book 1 again: the same pages; nothing new recorded.
+    const QString books = File(QStringLiteral("Reports/books.dbf"));
+    const auto rows = BookRows(books);
+    EXPECT_EQ(rows.size(), 4);
+    const Outcome again =
+        book({QStringLiteral("--book"), QStringLiteral("1")}, QStringLiteral("again.pdf"));
+    ASSERT_EQ(again.code, 0) << again.err.toStdString();
+    EXPECT_EQ(PdfText(File(QStringLiteral("again.pdf"))), made);
+    EXPECT_EQ(BookRows(books), rows);
+
+    const Outcome missing =
+        book({QStringLiteral("--book"), QStringLiteral("3")}, QStringLiteral("none.pdf"));
+    EXPECT_EQ(missing.code, 1);
+    EXPECT_TRUE(missing.err.contains(QStringLiteral("There is no book No. 3 in %1").arg(books)))
+        << missing.err.toStdString();
+    EXPECT_FALSE(QFile::exists(File(QStringLiteral("none.pdf"))));
+
+    const struct {
+        QStringList args;
+        const char* says;
+    } usage[] = {
+        {{"--firm-mailing-book", "--new", "--book", "1", "--pdf", "x.pdf"}, "Give one of --new"},
+        {{"--firm-mailing-book", "--new", "--from", "2020-01-01", "--pdf", "x.pdf"},
+         "--new takes no --from or --to"},
+        {{"--firm-mailing-book", "--book", "first", "--pdf", "x.pdf"}, "--book takes the number"},
+        {{"--firm-mailing-book", "--book", "0", "--pdf", "x.pdf"}, "--book takes the number"},
+        {{"--export-log", "x.csv", "--new"}, "--new belongs to --firm-mailing-book"},
+    };
+    for (const auto& c : usage) {
+        const Outcome run = Quillmark(c.args);
+        EXPECT_EQ(run.code, 2) << c.args.join(u' ').toStdString();
+        EXPECT_TRUE(run.err.contains(QString::fromLatin1(c.says))) << run.err.toStdString();
+    }
+    EXPECT_EQ(BookRows(books), rows);
+}
+
+// A books table that is not sound stops every book, new, of a range or again, with one line
+// naming it; it is left as it was and no PDF is written.
+TEST_F(CommandLineTest, DamagedBookTableStopsEveryBookAndIsLeftAsItWas) {
+    AppendThree();
+    const QString books = File(QStringLiteral("Reports/books.dbf"));
+    const QByteArray damaged("Not a dBase table: a note someone saved under the wrong name.\n");
+    {
+        QFile file(books);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(damaged);
+    }
+    const QString pdf = File(QStringLiteral("book.pdf"));
+    for (const QStringList& which : {QStringList{QStringLiteral("--new")}, QStringList{},
+                                     QStringList{QStringLiteral("--book"), QStringLiteral("1")}}) {
+        SCOPED_TRACE(which.join(u' ').toStdString());
+        const Outcome run = Quillmark(QStringList{QStringLiteral("--firm-mailing-book")} + which +
+                                      QStringList{QStringLiteral("--pdf"), pdf});
+        EXPECT_EQ(run.code, 1);
+        EXPECT_EQ(run.err.count(u'\n'), 1) << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains(QStringLiteral("The book table %1").arg(books)))
+            << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains(QStringLiteral("It was left as it is")))
+            << run.err.toStdString();
+        EXPECT_FALSE(QFile::exists(pdf));
+        QFile file(books);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll(), damaged);
+    }
+}
+
+// Copies started at once on one data folder, round after round with new pieces between: each
+// makes a book of its own number or finds nothing left; no piece is in two books, every piece
+// in one, and each PDF lists what books.dbf records for its number.
+TEST_F(CommandLineTest, CopiesMakingNewBooksAtOnceNeverListAPieceTwice) {
+    const QString books = File(QStringLiteral("Reports/books.dbf"));
+    QStringList logged;
+    std::map<int, QStringList> printed; // book number: the numbers its PDF lists
+    int serial = 100;
+    for (int round = 0; round < 4; ++round) {
+        for (int i = 0; i < 3; ++i) {
+            const LogEntry piece = Piece(QStringLiteral("Piece %1").arg(serial),
+                                         QStringLiteral("62701"), QString::number(serial));
+            ++serial;
+            Append(piece);
+            logged << piece.mailernum;
+        }
+        std::vector<std::unique_ptr<QProcess>> copies;
+        QStringList pdfs;
+        for (int copy = 0; copy < 3; ++copy) {
+            pdfs << File(QStringLiteral("round%1-copy%2.pdf").arg(round).arg(copy));
+            auto p = std::make_unique<QProcess>();
+            p->setProcessEnvironment(NoDisplay());
+            p->start(QStringLiteral(QM_QUILLMARK),
+                     {QStringLiteral("--folder"), dir_.path(),
+                      QStringLiteral("--firm-mailing-book"), QStringLiteral("--new"),
+                      QStringLiteral("--pdf"), pdfs.last()});
+            copies.push_back(std::move(p));
+        }
+        int made = 0;
+        for (size_t copy = 0; copy < copies.size(); ++copy) {
+            QProcess& p = *copies[copy];
+            ASSERT_TRUE(p.waitForFinished(120000));
+            const QString err = QString::fromLocal8Bit(p.readAllStandardError());
+            SCOPED_TRACE(::testing::Message()
+                         << "round " << round << " copy " << copy << ": " << err.toStdString());
+            if (p.exitCode() == 1) {
+                EXPECT_TRUE(
+                    err.contains(QStringLiteral("all logged pieces are in a book already")));
+                EXPECT_FALSE(QFile::exists(pdfs[qsizetype(copy)]));
+                continue;
+            }
+            ASSERT_EQ(p.exitCode(), 0);
+            ++made;
+            const QString text = PdfText(pdfs[qsizetype(copy)]);
+            const QRegularExpressionMatch m =
+                QRegularExpression(QStringLiteral("Book No\\. (\\d+) of")).match(text);
+            ASSERT_TRUE(m.hasMatch()) << text.toStdString();
+            const int number = m.captured(1).toInt();
+            EXPECT_EQ(printed.count(number), 0u) << "book " << number << " made twice";
+            printed[number] = ListedNumbers(text);
+        }
+        EXPECT_GE(made, 1);
+    }
+    std::map<int, QStringList> recorded;
+    QStringList all;
+    for (const auto& [number, piece] : BookRows(books)) {
+        recorded[number] << piece;
+        all << piece;
+    }
+    EXPECT_EQ(recorded, printed);
+    int expected = 0;
+    for (const auto& entry : recorded) EXPECT_EQ(entry.first, ++expected);
+    all.sort();
+    logged.sort();
+    EXPECT_EQ(all, logged); // every piece once
+}
+
 // Each page a sheet of its own: every logged address line printed whole on a line of its own,
 // no piece split across pages, the receiving post office's boxes and the stamp box on every
 // page, the book's totals on the last.

@@ -10,10 +10,12 @@
 #include "core/data_folder.h"
 #include "core/settings.h"
 #include "entry/entry_fields.h"
+#include "log/book_table.h"
 #include "print/mailer_proof_pdf.h"
 #include "print/page.h"
 
 #include <QDirIterator>
+#include <QRegularExpression>
 
 namespace qm::testing {
 namespace {
@@ -53,6 +55,12 @@ bool IsPdf(const QByteArray& b) {
 // A LogUi command reports its failure to the user; here it becomes an exception.
 void ThrowIfFailed(const ScriptedUi& ui) {
     if (!ui.errors.isEmpty()) throw std::runtime_error(ui.errors.join(u'\n').toStdString());
+}
+
+// The bytes of a new, empty books table at `path` (left there).
+QByteArray EmptyBookTable(const QString& path) {
+    { BookRecording create(path); }
+    return Bytes(path);
 }
 
 class WriteFaults : public LogTest {
@@ -115,6 +123,7 @@ protected:
 
 TEST_F(WriteFaults, EveryWritePathEndsWithTheOldFileOrTheWholeNewOne) {
     ScriptedUi ui;
+    const QByteArray emptyBooks = EmptyBookTable(File(QStringLiteral("Reports/books.dbf")));
     // The log exported to `name`, as the Export Log dialog's accept runs it.
     const auto exportTo = [this](const char* name) {
         return [this, name] {
@@ -154,6 +163,8 @@ TEST_F(WriteFaults, EveryWritePathEndsWithTheOldFileOrTheWholeNewOne) {
          IsPdf},
         {"firm mailing book PDF", File(QStringLiteral("book.pdf")),
          [&] {
+             // Every run records book No. 1 in an empty books table: the same calls each time.
+             Put(File(QStringLiteral("Reports/books.dbf")), emptyBooks);
              ui = ScriptedUi{};
              ui.pdf = File(QStringLiteral("book.pdf"));
              ui.bookRange = {QDate(2008, 3, 5), QDate(2008, 3, 5)};
@@ -191,6 +202,67 @@ TEST_F(WriteFaults, EveryWritePathEndsWithTheOldFileOrTheWholeNewOne) {
                                    File(QStringLiteral("book.dbf")),
                                    addresses::TImportInto::NewTable);
     for (const WritePath& path : paths) Walk(path, "the old contents\n");
+}
+
+// A new book through the file seam: the n-th write or sync fails, once or from then on (the
+// disk gone), for every n of a clean run. Each run ends with book No. 1 recorded whole, or with
+// an error and no record of it that a reader counts, or with an error that says how many of
+// its records stay; Perl's XBase reads the table every time.
+TEST_F(WriteFaults, ABookIsRecordedWholeOrTheErrorSaysWhatStays) {
+    const QString books = File(QStringLiteral("Reports/books.dbf"));
+    const QByteArray empty = EmptyBookTable(books);
+    FaultyFileSystem fs;
+    fs.kinds = table::testing::kFaultWrite | table::testing::kFaultSync;
+    const auto run = [&] {
+        Put(books, empty);
+        ScriptedUi ui;
+        ui.bookKind = BookChoice::Kind::New;
+        ui.pdf = File(QStringLiteral("book.pdf"));
+        table::SetFileSystem(&fs);
+        RunFirmMailingBook(ui, LogPath(), {QStringLiteral("Acme"), QStringLiteral("1 Oak St")});
+        table::SetFileSystem(nullptr);
+        return ui.errors;
+    };
+    // Live records of book No. 1 as XBase reads them.
+    const auto recorded = [&] {
+        int live = 0;
+        const QStringList dump = XBaseDump(books);
+        for (qsizetype i = 2; i < dump.size(); ++i) {
+            const QStringList f = dump[i].split(u'|');
+            if (f.size() == 5 && f[0] == u"0" && f[1] == u"1") ++live;
+        }
+        return live;
+    };
+    ASSERT_EQ(run(), QStringList());
+    ASSERT_EQ(recorded(), 3);
+    const int last = fs.calls;
+    for (const bool persistent : {false, true}) {
+        for (int n = 1; n <= last; ++n) {
+            SCOPED_TRACE(::testing::Message() << "failing call " << n << " of " << last
+                                              << (persistent ? " and every later one" : ""));
+            fs.calls = 0;
+            fs.faults = 0;
+            fs.failAt = n;
+            fs.persistent = persistent;
+            const QStringList errors = run();
+            ASSERT_EQ(errors.size(), 1) << "a failed call was reported as success";
+            const QString& error = errors[0];
+            const int live = recorded();
+            const QRegularExpression stay(QStringLiteral("(\\d+) of its records could not be "
+                                                         "taken back"));
+            const QRegularExpressionMatch m = stay.match(error);
+            if (error.contains(QStringLiteral("is recorded in "))) {
+                EXPECT_EQ(live, 3) << error.toStdString();
+            } else if (m.hasMatch()) {
+                EXPECT_EQ(live, m.captured(1).toInt()) << error.toStdString();
+            } else {
+                EXPECT_EQ(live, 0) << error.toStdString();
+            }
+            if (error.contains(QStringLiteral("Book No. 1 "))) {
+                EXPECT_TRUE(error.contains(books)) << error.toStdString();
+            }
+        }
+    }
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 
 #include "core/sender.h"
 #include "core/settings.h"
+#include "log/book_table.h"
 #include "log/firm_book.h"
 
 #include <QImage>
@@ -68,6 +69,314 @@ protected:
     }
     ScriptedUi ui;
 };
+
+// Recorded books: a new book lists the live pieces of no book yet and takes the next number;
+// books.dbf as Perl's XBase reads it.
+class BookRecordTest : public FirmBookTest {
+protected:
+    QString BooksPath() const { return File(QStringLiteral("Reports/books.dbf")); }
+    // A book of `kind` printed to `name`; the PDF's text, empty when none was written.
+    QString Make(BookChoice::Kind kind, const QString& name, int number = 0) {
+        ui = ScriptedUi();
+        ui.bookKind = kind;
+        ui.bookNumber = number;
+        ui.bookRange = {QDate(2008, 3, 1), QDate(2008, 3, 31)};
+        ui.pdf = File(name);
+        RunFirmMailingBook(ui, LogPath(), Sender());
+        return QFile::exists(ui.pdf) ? PdfText(ui.pdf) : QString();
+    }
+    // The records of books.dbf as "book|date|number", in file order (the time checked apart).
+    QStringList BookRows() {
+        QStringList rows;
+        const QStringList dump = XBaseDump(BooksPath());
+        if (dump.size() < 2) return rows;
+        EXPECT_EQ(dump[1], QStringLiteral("fields BOOKNO:N:6:0,BDATE:D:8:0,BTIME:C:8:0,"
+                                          "MAILERNUM:C:35:0"));
+        const QRegularExpression time(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d$"));
+        for (qsizetype i = 2; i < dump.size(); ++i) {
+            const QStringList f = dump[i].split(u'|');
+            EXPECT_EQ(f.size(), 5) << dump[i].toStdString();
+            if (f.size() != 5) continue;
+            EXPECT_EQ(f[0], QStringLiteral("0")) << dump[i].toStdString(); // not deleted
+            EXPECT_TRUE(time.match(f[3]).hasMatch()) << dump[i].toStdString();
+            rows << f[1] + u'|' + f[2] + u'|' + f[4];
+        }
+        return rows;
+    }
+    static QString Row(int book, const char* date, int serial) {
+        return QStringLiteral("%1|%2|%3").arg(book).arg(QString::fromLatin1(date), Article(serial));
+    }
+    QByteArray Bytes(const QString& path) {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+};
+
+TEST_F(BookRecordTest, NewBooksListEachLivePieceOnceAndAreNumbered) {
+    SetDay(2008, 3, 4);
+    for (const char* serial : {"12", "11"})
+        Append(Piece(QStringLiteral("Piece %1").arg(QString::fromLatin1(serial)),
+                     QStringLiteral("62701"), QString::fromLatin1(serial)));
+    SetDay(2008, 3, 5);
+    for (const char* serial : {"13", "14"})
+        Append(Piece(QStringLiteral("Piece %1").arg(QString::fromLatin1(serial)),
+                     QStringLiteral("62701"), QString::fromLatin1(serial)));
+    // Piece 12 voided: never in a book.
+    RunTool(QStringLiteral("perl"), {QStringLiteral(QM_XBASE_SCRIPT), QStringLiteral("delete"),
+                                     LogPath(), QStringLiteral("1")});
+
+    const QString first = Make(BookChoice::Kind::New, QStringLiteral("book1.pdf"));
+    EXPECT_TRUE(ui.errors.isEmpty()) << ui.errors.join(u'\n').toStdString();
+    EXPECT_EQ(ui.bookOffered.unlisted, 3);
+    EXPECT_EQ(ui.bookOffered.lastBook, 0);
+    EXPECT_TRUE(ui.infos.contains(QStringLiteral("1 voided piece left out")));
+    EXPECT_TRUE(first.contains(QStringLiteral("Book No. 1 of 03/05/2008"))) << first.toStdString();
+    EXPECT_TRUE(first.contains(QStringLiteral("Mailed from 03/04/2008 to 03/05/2008")))
+        << first.toStdString();
+    for (int serial : {11, 13, 14}) EXPECT_TRUE(first.contains(Article(serial))) << serial;
+    EXPECT_FALSE(first.contains(Article(12)));
+    const QStringList book1 = {Row(1, "20080305", 11), Row(1, "20080305", 13),
+                               Row(1, "20080305", 14)};
+    EXPECT_EQ(BookRows(), book1);
+
+    // More prints the next day: the second new book lists just those.
+    SetDay(2008, 3, 6);
+    for (const char* serial : {"16", "15"})
+        Append(Piece(QStringLiteral("Piece %1").arg(QString::fromLatin1(serial)),
+                     QStringLiteral("62701"), QString::fromLatin1(serial)));
+    const QString second = Make(BookChoice::Kind::New, QStringLiteral("book2.pdf"));
+    EXPECT_TRUE(ui.errors.isEmpty()) << ui.errors.join(u'\n').toStdString();
+    EXPECT_EQ(ui.bookOffered.unlisted, 2);
+    EXPECT_EQ(ui.bookOffered.lastBook, 1);
+    EXPECT_TRUE(second.contains(QStringLiteral("Book No. 2 of 03/06/2008")))
+        << second.toStdString();
+    EXPECT_TRUE(second.contains(QStringLiteral("Totals of this book (2 pieces)")));
+    for (int serial : {11, 12, 13, 14}) EXPECT_FALSE(second.contains(Article(serial))) << serial;
+    EXPECT_EQ(BookRows(), book1 + (QStringList{Row(2, "20080306", 15), Row(2, "20080306", 16)}));
+
+    // Nothing left: said so, no file, nothing recorded.
+    const QByteArray before = Bytes(BooksPath());
+    EXPECT_TRUE(Make(BookChoice::Kind::New, QStringLiteral("book3.pdf")).isEmpty());
+    EXPECT_EQ(ui.infos, QStringList{"No mail pieces to list: all logged pieces are in a book "
+                                    "already. 1 voided piece left out."});
+    EXPECT_FALSE(QFile::exists(ui.pdf));
+    EXPECT_EQ(Bytes(BooksPath()), before);
+
+    // A range book is printed, so it is recorded too, under the next number.
+    const QString range = Make(BookChoice::Kind::Range, QStringLiteral("range.pdf"));
+    EXPECT_TRUE(range.contains(QStringLiteral("Book No. 3 of 03/06/2008"))) << range.toStdString();
+    EXPECT_EQ(BookRows().size(), 5 + 5);
+    EXPECT_TRUE(BookRows().contains(Row(3, "20080306", 11)));
+}
+
+TEST_F(BookRecordTest, ABookPrintsAgainAsItWasAndRecordsNothing) {
+    for (const char* serial : {"22", "21"})
+        Append(Piece(QStringLiteral("Piece %1").arg(QString::fromLatin1(serial)),
+                     QStringLiteral("62701"), QString::fromLatin1(serial)));
+    const QString made = Make(BookChoice::Kind::New, QStringLiteral("made.pdf"));
+    ASSERT_TRUE(made.contains(QStringLiteral("Book No. 1 of 03/05/2008"))) << made.toStdString();
+    SetDay(2008, 3, 9);
+    Append(Piece(QStringLiteral("Piece 23"), QStringLiteral("62701"), QStringLiteral("23")));
+    const QByteArray books = Bytes(BooksPath());
+
+    // Days later, with another piece logged since: the same pages, its number and its date.
+    const QString again = Make(BookChoice::Kind::Previous, QStringLiteral("again.pdf"), 1);
+    EXPECT_TRUE(ui.errors.isEmpty()) << ui.errors.join(u'\n').toStdString();
+    EXPECT_EQ(again, made);
+    EXPECT_EQ(Bytes(BooksPath()), books);
+
+    EXPECT_TRUE(Make(BookChoice::Kind::Previous, QStringLiteral("none.pdf"), 4).isEmpty());
+    EXPECT_EQ(ui.errors, QStringList{QStringLiteral("There is no book No. 4 in %1; the last book "
+                                                    "is No. 1.")
+                                         .arg(BooksPath())});
+
+    // The log cleared: the book's pieces are gone from it; named, and nothing printed.
+    ScriptedUi clear;
+    clear.answer = LogUi::SaveAnswer::No;
+    ClearLog(clear, LogPath());
+    ASSERT_TRUE(clear.errors.isEmpty()) << clear.errors.join(u'\n').toStdString();
+    EXPECT_TRUE(Make(BookChoice::Kind::Previous, QStringLiteral("gone.pdf"), 1).isEmpty());
+    ASSERT_EQ(ui.errors.size(), 1);
+    EXPECT_EQ(ui.errors[0],
+              QStringLiteral("Book No. 1 cannot be printed again: the mailing log %1 no longer "
+                             "holds 2 pieces of its 2 pieces: %2, %3. Nothing was printed.")
+                  .arg(LogPath(), Article(21), Article(22)));
+    EXPECT_FALSE(QFile::exists(ui.pdf));
+    EXPECT_EQ(Bytes(BooksPath()), books);
+}
+
+TEST_F(BookRecordTest, OnlyABookPrintedFromThePreviewIsRecorded) {
+    for (const char* serial : {"31", "32"})
+        Append(Piece(QStringLiteral("Piece %1").arg(QString::fromLatin1(serial)),
+                     QStringLiteral("62701"), QString::fromLatin1(serial)));
+    auto preview = [this](bool prints, const std::function<void()>& meanwhile = {}) {
+        ui = ScriptedUi();
+        ui.bookKind = BookChoice::Kind::New;
+        ui.bookPreview = true;
+        ui.previewPrints = prints;
+        ui.pdf = File(QStringLiteral("previewed.pdf"));
+        ui.onPreview = [this, prints, meanwhile](PagedDocument& document) {
+            if (prints) {
+                QPrinter printer(QPrinter::HighResolution);
+                ASSERT_TRUE(ChooseReportOutput(ui, document, printer));
+                ASSERT_TRUE(PrintToChosenOutput(ui, document, printer));
+            }
+            if (meanwhile) meanwhile();
+        };
+        RunFirmMailingBook(ui, LogPath(), Sender());
+        EXPECT_EQ(ui.previews, 1);
+    };
+    preview(false);
+    EXPECT_TRUE(ui.errors.isEmpty()) << ui.errors.join(u'\n').toStdString();
+    EXPECT_TRUE(BookRows().isEmpty());
+
+    preview(true);
+    EXPECT_TRUE(ui.errors.isEmpty()) << ui.errors.join(u'\n').toStdString();
+    EXPECT_TRUE(PdfText(ui.pdf).contains(QStringLiteral("Book No. 1")));
+    EXPECT_EQ(BookRows(), (QStringList{Row(1, "20080305", 31), Row(1, "20080305", 32)}));
+
+    // Another copy records a book while this one is in the preview: this one's number is taken,
+    // so its book is not recorded, and the user is told.
+    Append(Piece(QStringLiteral("Piece 33"), QStringLiteral("62701"), QStringLiteral("33")));
+    preview(true, [this] {
+        BookRecording other(BooksPath());
+        other.Append(other.NextNumber(), {Article(33)});
+    });
+    ASSERT_EQ(ui.errors.size(), 1);
+    EXPECT_TRUE(ui.errors[0].startsWith(
+        QStringLiteral("Book No. 2 was not recorded in %1: another copy").arg(BooksPath())))
+        << ui.errors[0].toStdString();
+    EXPECT_EQ(BookRows().size(), 3);
+}
+
+// A log entry without a tracking number (edited by hand) is listed once like any other; the
+// table that records it stays usable.
+TEST_F(BookRecordTest, APieceWithoutANumberIsListedOnceAndTheTableStaysUsable) {
+    LogEntry blank =
+        Piece(QStringLiteral("No Number"), QStringLiteral("62701"), QStringLiteral("71"));
+    blank.mailernum.clear();
+    Append(blank);
+    Append(Piece(QStringLiteral("Piece 72"), QStringLiteral("62701"), QStringLiteral("72")));
+    const QString first = Make(BookChoice::Kind::New, QStringLiteral("first.pdf"));
+    EXPECT_TRUE(ui.errors.isEmpty()) << ui.errors.join(u'\n').toStdString();
+    EXPECT_TRUE(first.contains(QStringLiteral("No Number"))) << first.toStdString();
+    EXPECT_EQ(BookRows().size(), 2);
+
+    Append(Piece(QStringLiteral("Piece 73"), QStringLiteral("62701"), QStringLiteral("73")));
+    const QString second = Make(BookChoice::Kind::New, QStringLiteral("second.pdf"));
+    EXPECT_TRUE(ui.errors.isEmpty()) << ui.errors.join(u'\n').toStdString();
+    EXPECT_FALSE(second.contains(QStringLiteral("No Number"))) << second.toStdString();
+    EXPECT_TRUE(second.contains(QStringLiteral("Book No. 2")));
+    EXPECT_EQ(Make(BookChoice::Kind::Previous, QStringLiteral("again.pdf"), 1), first);
+}
+
+// A message box may stay open for long: none is shown while the book table is locked, so
+// another copy making a book meanwhile is not kept waiting.
+TEST_F(BookRecordTest, NoMessageIsShownWhileTheBookTableIsLocked) {
+    Append(Piece(QStringLiteral("Piece 51"), QStringLiteral("62701"), QStringLiteral("51")));
+    LogEntry odd = Piece(QStringLiteral("Piece 52"), QStringLiteral("62701"), QStringLiteral("52"));
+    odd.postage = QStringLiteral("=1+1"); // named and not counted
+    Append(odd);
+    Append(Piece(QStringLiteral("Piece 53"), QStringLiteral("62701"), QStringLiteral("53")));
+    RunTool(QStringLiteral("perl"), {QStringLiteral(QM_XBASE_SCRIPT), QStringLiteral("delete"),
+                                     LogPath(), QStringLiteral("3")});
+    for (const bool preview : {false, true}) {
+        SCOPED_TRACE(preview ? "preview" : "printed");
+        ui = ScriptedUi();
+        ui.bookKind = BookChoice::Kind::New;
+        ui.bookPreview = preview;
+        ui.pdf = File(QStringLiteral("book.pdf"));
+        QStringList blocked;
+        ui.onMessage = [&](const QString& shown) {
+            try {
+                BookRecording other(BooksPath());
+            } catch (const std::exception& e) {
+                blocked << shown + QStringLiteral(": ") + QString::fromUtf8(e.what());
+            }
+        };
+        RunFirmMailingBook(ui, LogPath(), Sender());
+        EXPECT_EQ(ui.warnings.size(), 1);
+        EXPECT_TRUE(ui.infos.contains(QStringLiteral("1 voided piece left out")));
+        EXPECT_EQ(blocked, QStringList());
+        QFile::remove(BooksPath()); // the next round makes a new book of the same pieces
+    }
+    // Nothing left to list: said with the table free too.
+    QStringList blocked;
+    ui.onMessage = [&](const QString& shown) {
+        try {
+            BookRecording other(BooksPath());
+        } catch (const std::exception& e) {
+            blocked << shown + QStringLiteral(": ") + QString::fromUtf8(e.what());
+        }
+    };
+    ui.bookPreview = false;
+    RunFirmMailingBook(ui, LogPath(), Sender());
+    RunFirmMailingBook(ui, LogPath(), Sender());
+    EXPECT_TRUE(ui.infos.last().startsWith(QStringLiteral("No mail pieces to list")));
+    EXPECT_EQ(blocked, QStringList());
+}
+
+// A books table that is not sound is named and left as it is; no book is made from it.
+TEST_F(BookRecordTest, DamagedBookTableIsNamedAndLeftAsItIs) {
+    Append(Piece(QStringLiteral("Piece 41"), QStringLiteral("62701"), QStringLiteral("41")));
+    Append(Piece(QStringLiteral("Piece 42"), QStringLiteral("62701"), QStringLiteral("42")));
+    Make(BookChoice::Kind::New, QStringLiteral("sound.pdf"));
+    ASSERT_EQ(BookRows().size(), 2);
+    const QByteArray sound = Bytes(BooksPath());
+    const int header = uchar(sound[8]) | uchar(sound[9]) << 8;
+    const int record = uchar(sound[10]) | uchar(sound[11]) << 8;
+    QByteArray badNumber = sound;
+    badNumber.replace(header + record + 1, 6, "  1x2 ");
+    QByteArray logShaped = Bytes(LogPath());
+    const struct {
+        const char* what;
+        QByteArray bytes;
+        const char* says;
+    } cases[] = {
+        {"not a table", QByteArray("This is no dBase table at all, just words.\n"), ""},
+        {"cut inside a record", sound.left(header + record + 10), "is cut short"},
+        {"a book number that is no number", badNumber, "record 2 holds \"1x2\" as its book number"},
+        {"another table's fields", logShaped, "it has 16 fields, a book table has 4"},
+    };
+    Append(Piece(QStringLiteral("Piece 43"), QStringLiteral("62701"), QStringLiteral("43")));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        QFile file(BooksPath());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(c.bytes);
+        file.close();
+        for (const auto kind : {BookChoice::Kind::New, BookChoice::Kind::Previous}) {
+            EXPECT_TRUE(Make(kind, QStringLiteral("damaged.pdf"), 1).isEmpty());
+            ASSERT_EQ(ui.errors.size(), 1);
+            EXPECT_TRUE(
+                ui.errors[0].startsWith(QStringLiteral("The book table %1 ").arg(BooksPath())))
+                << ui.errors[0].toStdString();
+            EXPECT_TRUE(ui.errors[0].contains(QString::fromLatin1(c.says)))
+                << ui.errors[0].toStdString();
+            EXPECT_TRUE(ui.errors[0].contains(QStringLiteral("It was left as it is")))
+                << ui.errors[0].toStdString();
+            EXPECT_FALSE(QFile::exists(ui.pdf));
+            EXPECT_EQ(Bytes(BooksPath()), c.bytes);
+        }
+    }
+
+    // A link in its place, even to a sound books table, is not followed.
+    const QString elsewhere = File(QStringLiteral("elsewhere.dbf"));
+    QFile::remove(BooksPath());
+    {
+        QFile file(elsewhere);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(sound);
+    }
+    ASSERT_TRUE(QFile::link(elsewhere, BooksPath()));
+    EXPECT_TRUE(Make(BookChoice::Kind::New, QStringLiteral("linked.pdf")).isEmpty());
+    EXPECT_EQ(ui.errors, QStringList{QStringLiteral("The book table %1 is a link or not a plain "
+                                                    "file. It was left as it is; restore it from "
+                                                    "a backup or repair it with a dBase tool, "
+                                                    "then make the book again.")
+                                         .arg(BooksPath())});
+    EXPECT_EQ(Bytes(elsewhere), sound);
+}
 
 TEST_F(FirmBookTest, ThreePiecesInNumericalOrderWithTheirTotalsCountAndBoxes) {
     SetDay(2008, 3, 4);

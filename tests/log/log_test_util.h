@@ -148,16 +148,31 @@ public:
     int previews = 0;
     std::function<void(PagedDocument&)> onPreview;
     int cancelAtStep = -1; // Step number (from 0) at which the user presses Cancel
+    // The book chosen: a date range unless asked otherwise.
+    BookChoice::Kind bookKind = BookChoice::Kind::Range;
     DateRange bookRange;
+    int bookNumber = 0;
     bool bookPreview = false;
     bool chooseBook = true;
+    bool previewPrints = false; // the user prints from the preview (onPreview does the printing)
     QString exportFile;
     std::optional<DateRange> exportRange;
     bool exportVoided = false;
 
-    void Error(const QString& t) override { errors << t; }
-    void Warning(const QString& t) override { warnings << t; }
-    void Information(const QString& t) override { infos << t; }
+    std::function<void(const QString&)> onMessage; // runs as any message is shown
+
+    void Error(const QString& t) override {
+        errors << t;
+        if (onMessage) onMessage(t);
+    }
+    void Warning(const QString& t) override {
+        warnings << t;
+        if (onMessage) onMessage(t);
+    }
+    void Information(const QString& t) override {
+        infos << t;
+        if (onMessage) onMessage(t);
+    }
     SaveAnswer AskSaveLog() override {
         ++asked;
         return answer;
@@ -169,9 +184,10 @@ public:
         printer.setOutputFileName(pdf);
         return true;
     }
-    void Preview(PagedDocument& d) override {
+    bool Preview(PagedDocument& d) override {
         ++previews;
         if (onPreview) onPreview(d);
+        return previewPrints;
     }
     std::unique_ptr<ReportProgress> Status() override {
         class Recorder : public ReportProgress {
@@ -188,10 +204,13 @@ public:
         };
         return std::make_unique<Recorder>(*this);
     }
-    bool ChooseBookRange(DateRange& range, bool& preview) override {
-        bookDefault = range;
-        range = bookRange;
-        preview = bookPreview;
+    bool ChooseBook(BookChoice& choice) override {
+        bookOffered = choice;
+        bookDefault = choice.range;
+        choice.kind = bookKind;
+        choice.range = bookRange;
+        choice.number = bookNumber;
+        choice.preview = bookPreview;
         return chooseBook;
     }
     bool ChooseExport(ExportChoice& choice) override {
@@ -201,6 +220,7 @@ public:
 
     int asked = 0;
     DateRange bookDefault;
+    BookChoice bookOffered; // what the command offered, counts included
 };
 
 } // namespace qm::testing

@@ -8,7 +8,9 @@
 #include "core/settings.h"
 #include "entry/entry_fields.h"
 #include "entry/print_run.h"
+#include "log/book_table.h"
 #include "log/reprint_log.h"
+#include "log/ui/book_dialog.h"
 #include "log/ui/log_dialogs.h"
 #include "log/ui/log_menu.h"
 #include "log/ui/log_window.h"
@@ -18,6 +20,7 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDateEdit>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -26,12 +29,15 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QTimer>
 
 namespace qm::testing {
 namespace {
 
+using qm::test::ModalScript;
 using qm::test::OnNextModal;
+using qm::test::PressButton;
 
 class LogWindowTest : public LogTest {
 protected:
@@ -194,6 +200,104 @@ TEST_F(LogWindowTest, DateRangeDialogRefusesABackwardRange) {
     exportRange.findChild<QCheckBox*>(QStringLiteral("cbRange"))->setChecked(true);
     EXPECT_TRUE(exportRange.RangeChosen());
     EXPECT_TRUE(exportRange.findChild<QDateEdit*>(QStringLiteral("editFrom"))->isEnabled());
+}
+
+// The book dialog offers the new pieces first, a date range, and a recorded book by number
+// only when there is one.
+TEST_F(LogWindowTest, BookDialogOffersTheNewPiecesARangeAndARecordedBook) {
+    BookChoice offered;
+    offered.range = {QDate(2008, 3, 5), QDate(2008, 3, 5)};
+    offered.unlisted = 4;
+    {
+        TF_BookChoice first(offered);
+        auto* rbNew = first.findChild<QRadioButton*>(QStringLiteral("rbNew"));
+        EXPECT_TRUE(rbNew->isChecked());
+        EXPECT_EQ(rbNew->text().remove(u'&'), QStringLiteral("The 4 pieces not yet in a book"));
+        EXPECT_FALSE(first.findChild<QRadioButton*>(QStringLiteral("rbPrevious"))->isEnabled());
+        EXPECT_FALSE(first.findChild<QDateEdit*>(QStringLiteral("editFrom"))->isEnabled());
+        const BookChoice c = first.Choice();
+        EXPECT_EQ(c.kind, BookChoice::Kind::New);
+        EXPECT_TRUE(c.preview);
+        EXPECT_EQ(c.unlisted, 4);
+    }
+
+    offered.lastBook = 3;
+    TF_BookChoice dialog(offered);
+    auto* rbPrevious = dialog.findChild<QRadioButton*>(QStringLiteral("rbPrevious"));
+    auto* spin = dialog.findChild<QSpinBox*>(QStringLiteral("spinBook"));
+    ASSERT_TRUE(rbPrevious->isEnabled());
+    EXPECT_FALSE(spin->isEnabled());
+    rbPrevious->setChecked(true);
+    EXPECT_TRUE(spin->isEnabled());
+    EXPECT_EQ(spin->maximum(), 3);
+    spin->setValue(2);
+    dialog.findChild<QRadioButton*>(QStringLiteral("rbPrint"))->setChecked(true);
+    BookChoice c = dialog.Choice();
+    EXPECT_EQ(c.kind, BookChoice::Kind::Previous);
+    EXPECT_EQ(c.number, 2);
+    EXPECT_FALSE(c.preview);
+
+    dialog.findChild<QRadioButton*>(QStringLiteral("rbRange"))->setChecked(true);
+    EXPECT_FALSE(spin->isEnabled());
+    dialog.findChild<QDateEdit*>(QStringLiteral("editFrom"))->setDate(QDate(2008, 3, 1));
+    c = dialog.Choice();
+    EXPECT_EQ(c.kind, BookChoice::Kind::Range);
+    EXPECT_EQ(c.range.from, QDate(2008, 3, 1));
+    EXPECT_EQ(c.range.to, QDate(2008, 3, 5));
+
+    dialog.findChild<QDateEdit*>(QStringLiteral("editFrom"))->setDate(QDate(2008, 3, 9));
+    QString refused;
+    OnNextModal([&](QWidget* modal) {
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) refused = box->text();
+        modal->close();
+    });
+    dialog.findChild<QPushButton*>(QStringLiteral("btnOK"))->click();
+    EXPECT_EQ(refused, QStringLiteral("The first date lies after the last date."));
+    EXPECT_EQ(dialog.result(), 0);
+}
+
+// The windows' road: the book dialog as it opens, the preview, Print... in it and the print
+// dialog's PDF file. The book printed from the preview is recorded; one only looked at is not.
+TEST_F(LogWindowTest, ABookPrintedFromThePreviewWindowIsRecorded) {
+    Append(Piece(QStringLiteral("Ann Archer"), QStringLiteral("62701"), QStringLiteral("61")));
+    Append(Piece(QStringLiteral("Ben Baker"), QStringLiteral("62701"), QStringLiteral("62")));
+    const QString books = File(QStringLiteral("Reports/books.dbf"));
+    const QString pdf = File(QStringLiteral("from-preview.pdf"));
+    QWidget parent;
+    WidgetLogUi ui(&parent);
+    for (const bool print : {false, true}) {
+        SCOPED_TRACE(print ? "printed" : "only looked at");
+        ModalScript script;
+        script
+            .Then(PressButton("btnOK")) // the book dialog: the new pieces, preview
+            .Then([print](QWidget* preview) {
+                QTimer::singleShot(0, preview, [preview, print] {
+                    if (print)
+                        preview->findChild<QPushButton*>(QStringLiteral("btnPrint"))->click();
+                    qobject_cast<QDialog*>(preview)->accept();
+                });
+            });
+        if (print)
+            script
+                .Then([&pdf](QWidget* dialog) { // Output Options: print to a PDF file
+                    auto* printers = dialog->findChild<QComboBox*>(QStringLiteral("printers"));
+                    ASSERT_NE(printers, nullptr);
+                    printers->setCurrentIndex(printers->count() - 1);
+                    auto* file = dialog->findChild<QLineEdit*>(QStringLiteral("filename"));
+                    ASSERT_NE(file, nullptr);
+                    file->setText(pdf);
+                    qobject_cast<QDialog*>(dialog)->accept();
+                })
+                .Then([](QWidget*) {}); // the status window
+        RunFirmMailingBook(ui, LogPath(), {QStringLiteral("Acme Title Company")});
+        // The status window may pass too quickly to be met.
+        EXPECT_EQ(script.Answered(), print ? 3 + int(script.Done()) : 2);
+        EXPECT_EQ(script.messages, QStringList());
+        EXPECT_EQ(QFile::exists(pdf), print);
+        EXPECT_EQ(ReadBooks(books).size(), print ? 1u : 0u);
+    }
+    EXPECT_TRUE(PdfText(pdf).contains(QStringLiteral("Book No. 1"))) << PdfText(pdf).toStdString();
+    EXPECT_EQ(ReadBooks(books).at(1).mailernums.size(), 2);
 }
 
 TEST_F(LogWindowTest, ExportRangeStartsOnTheDayOfTheProgramsClock) {

@@ -236,6 +236,27 @@ TEST(ReportPreview, ShowsPagesOnDemandWithZoomAndNavigation) {
     EXPECT_EQ(doc.PagesRendered(), 6); // first, 100 %, next, last, page 7, 200 %: nothing else
 }
 
+// "Print..." shows only with a print action, and the preview tells whether it printed.
+TEST(ReportPreview, PrintButtonRunsThePrintActionAndRemembersASuccess) {
+    const ReportProject p = ParseReportProject(QString::fromUtf8(kSmallProject), "p");
+    CountingSource source(3);
+    ReportDocument doc(*p.Find(QStringLiteral("Small")), source);
+    TF_ReportPreview preview(doc);
+    auto* print = preview.findChild<QPushButton*>(QStringLiteral("btnPrint"));
+    ASSERT_NE(print, nullptr);
+    EXPECT_TRUE(print->isHidden());
+    std::vector<bool> outcomes = {false, true, false}; // cancelled, printed, cancelled again
+    size_t runs = 0;
+    preview.SetPrintAction([&] { return outcomes[runs++]; });
+    EXPECT_FALSE(print->isHidden());
+    print->click();
+    EXPECT_FALSE(preview.Printed());
+    print->click();
+    print->click();
+    EXPECT_EQ(runs, 3u);
+    EXPECT_TRUE(preview.Printed()); // a later cancel does not undo a print
+}
+
 // The preview opens at the zoom at which the whole width of the page is seen, the Total column
 // and "Page 1 of 1" included, and keeps to it when the window changes size.
 TEST(ReportPreview, OpensAtThePageWidth) {
