@@ -327,12 +327,16 @@ TEST_F(OfficeDay, EveryPieceIsLoggedProvedNumberedOnceAndInTheBook) {
     EXPECT_EQ(desk2.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(desk2.exitCode(), 0) << desk2.readAll().toStdString();
 
-    // The book of the day's pieces.
+    // The book of the new pieces, the dialog's first choice.
     const QString bookPdf = Path(QStringLiteral("book.pdf"));
     {
         ModalScript script;
         script
             .Then([](QWidget* d) {
+                auto* fresh = d->findChild<QRadioButton*>(QStringLiteral("rbNew"));
+                ASSERT_NE(fresh, nullptr);
+                EXPECT_TRUE(fresh->isChecked());
+                EXPECT_EQ(fresh->text(), QStringLiteral("The 16 pieces not yet in a &book"));
                 d->findChild<QRadioButton*>(QStringLiteral("rbPrint"))->setChecked(true);
                 d->findChild<QAbstractButton*>(QStringLiteral("btnOK"))->click();
             })
@@ -418,6 +422,15 @@ TEST_F(OfficeDay, EveryPieceIsLoggedProvedNumberedOnceAndInTheBook) {
         EXPECT_TRUE(text.contains(QLatin1String(name))) << name;
     EXPECT_FALSE(text.contains(QStringLiteral("Vera Void")));
     EXPECT_FALSE(text.contains(QStringLiteral("Wanda")));
+
+    // The book is recorded with every piece it listed.
+    const Column listed = XBaseColumn(Reports("books.dbf"), QStringLiteral("MAILERNUM"));
+    QSet<QString> listedNumbers;
+    for (const QString& n : listed.values) listedNumbers.insert(Digits(n));
+    EXPECT_EQ(listed.values.size(), 16);
+    EXPECT_EQ(listedNumbers, loggedNumbers);
+    EXPECT_EQ(XBaseColumn(Reports("books.dbf"), QStringLiteral("BOOKNO")).values,
+              QStringList(16, QStringLiteral("1")));
 
     // The export has every piece; the log window shows them all; nothing is left in the journal.
     const QString exported = RunTool(QStringLiteral("cat"), {csv});
