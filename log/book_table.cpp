@@ -38,31 +38,6 @@ Error Damaged(const QString& path, const QString& what) {
                  LeftAsItIs());
 }
 
-// The table's fields against BookFieldLines(); empty when they match, else what differs.
-QString ShapeFault(const TTzDbf& t) {
-    const auto& lines = BookFieldLines();
-    if (t.FieldCount() != int(lines.size()))
-        return QStringLiteral("it has %1 fields, a book table has %2")
-            .arg(t.FieldCount())
-            .arg(lines.size());
-    for (const std::string& line : lines) {
-        table::TFieldSpec given, used;
-        bool corrected = false, skip = false;
-        table::ParseFieldLine(line, given, used, corrected, skip);
-        const int i = t.FieldIndex(used.name);
-        const QString name = QString::fromStdString(used.name).toUpper();
-        if (i < 0) return QStringLiteral("it has no field %1").arg(name);
-        const table::TFieldDef& d = t.FieldDef(i);
-        if (d.type != used.type || d.width != used.width)
-            return QStringLiteral("its field %1 is %2 %3 wide, a book table's is %4 %5 wide")
-                .arg(name, QChar(d.type))
-                .arg(d.width)
-                .arg(QChar(used.type))
-                .arg(used.width);
-    }
-    return {};
-}
-
 // Opens the table at `path` (creating it when `create` and missing) and checks its file and
 // fields; nullptr when it is missing and not to be created.
 std::unique_ptr<TTzDbf> OpenChecked(const QString& path, bool create) {
@@ -85,7 +60,9 @@ std::unique_ptr<TTzDbf> OpenChecked(const QString& path, bool create) {
     if (!t->Active())
         throw Error(QStringLiteral("The book table %1 cannot be opened.").arg(path) +
                     (existed ? LeftAsItIs() : QString()));
-    if (const QString fault = ShapeFault(*t); !fault.isEmpty()) throw Damaged(path, fault);
+    if (const QString fault = FieldShapeFault(*t, BookFieldLines(), QStringLiteral("a book table"));
+        !fault.isEmpty())
+        throw Damaged(path, fault);
     // The engine reads a number leniently; a book number must be digits as a book wrote it.
     struct NumberCheck : LogFileVisitor {
         table::TFieldDef field;

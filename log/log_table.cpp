@@ -67,32 +67,35 @@ std::unique_ptr<TTzDbf> MakeLogTable(const QString& path) {
     return MakeSharedReportTable("TzDbfReport", path, LogFieldLines());
 }
 
-bool IsLogShaped(const TTzDbf& t, QString* why) {
-    const auto& lines = LogFieldLines();
-    auto fail = [why](const QString& text) {
-        if (why) *why = text;
-        return false;
-    };
-    if (t.FieldCount() != int(lines.size()))
-        return fail(QStringLiteral("it has %1 fields, a mailing log has %2")
-                        .arg(t.FieldCount())
-                        .arg(lines.size()));
-    for (const std::string& line : lines) {
+QString FieldShapeFault(const TTzDbf& t, const std::vector<std::string>& fields,
+                        const QString& kind) {
+    if (t.FieldCount() != int(fields.size()))
+        return QStringLiteral("it has %1 fields, %2 has %3")
+            .arg(t.FieldCount())
+            .arg(kind)
+            .arg(fields.size());
+    for (const std::string& line : fields) {
         table::TFieldSpec given, used;
         bool corrected = false, skip = false;
         table::ParseFieldLine(line, given, used, corrected, skip);
         const int i = t.FieldIndex(used.name);
         const QString name = QString::fromStdString(used.name).toUpper();
-        if (i < 0) return fail(QStringLiteral("it has no field %1").arg(name));
+        if (i < 0) return QStringLiteral("it has no field %1").arg(name);
         const table::TFieldDef& d = t.FieldDef(i);
         if (d.type != used.type || d.width != used.width)
-            return fail(QStringLiteral("its field %1 is %2 %3 wide, a mailing log's is %4 %5 wide")
-                            .arg(name, QChar(d.type))
-                            .arg(d.width)
-                            .arg(QChar(used.type))
-                            .arg(used.width));
+            return QStringLiteral("its field %1 is %2 %3 wide, %4's is %5 %6 wide")
+                .arg(name, QChar(d.type))
+                .arg(d.width)
+                .arg(kind, QChar(used.type))
+                .arg(used.width);
     }
-    return true;
+    return {};
+}
+
+bool IsLogShaped(const TTzDbf& t, QString* why) {
+    const QString fault = FieldShapeFault(t, LogFieldLines(), QStringLiteral("a mailing log"));
+    if (why) *why = fault;
+    return fault.isEmpty();
 }
 
 QString LogMailerNumber(const QString& data) {

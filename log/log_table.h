@@ -57,6 +57,12 @@ QString AppendLockedRecord(table::TTzDbf& table, const QString& lockedMessage,
 QString AppendLockedRecord(std::unique_ptr<table::TTzDbf> table, const QString& lockedMessage,
                            const std::function<void(table::TTzDbf&)>& fill);
 
+// What differs between the fields of `table` (open) and `fields` (field lines, as tables are
+// created from) by name, type and width, in words naming `kind` ("a mailing log"); empty when
+// nothing does.
+QString FieldShapeFault(const table::TTzDbf& table, const std::vector<std::string>& fields,
+                        const QString& kind);
+
 // True when `table` (open) has the log's sixteen fields by name, type and width; otherwise
 // `why` says what differs.
 bool IsLogShaped(const table::TTzDbf& table, QString* why = nullptr);
