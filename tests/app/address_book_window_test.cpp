@@ -12,6 +12,7 @@
 #include "modal_script.h"
 #include "piece/piece_log.h"
 #include "print/page.h"
+#include "scripted_files.h"
 #include "table/engine_error.h"
 #include "table/tzdbf.h"
 #include "test_support.h"
@@ -36,36 +37,10 @@
 #include <QToolButton>
 #include <gtest/gtest.h>
 
-#include <deque>
-
 using namespace qm;
 using namespace qm::test;
 
 namespace {
-
-// File dialogs answered by script: each call takes the next answer (empty: cancelled).
-class ScriptedFiles : public FileChoice {
-public:
-    std::deque<QString> answers;
-    QStringList proposed; // what the save dialogs proposed
-    QString OpenFile(QWidget*, const QString&, const QString&, const QString&,
-                     const QString&) override {
-        return Next();
-    }
-    QString SaveFile(QWidget*, const QString&, const QString&, const QString& name,
-                     const QString&) override {
-        proposed << name;
-        return Next();
-    }
-
-private:
-    QString Next() {
-        if (answers.empty()) return {};
-        QString a = answers.front();
-        answers.pop_front();
-        return a;
-    }
-};
 
 // The records of a table as Perl's XBase module reads them: "deleted|field|field...".
 QStringList XBaseRecords(const QString& file) {
@@ -772,24 +747,6 @@ TEST_F(AddressBookWindow, MassPrintSkipsTheDeletedRecordAndAsksForTheNumberOnce)
     EXPECT_TRUE(test::Find<QLabel>(w, "labelDeleted")->isHidden());
     EXPECT_TRUE(test::Find<QPlainTextEdit>(w, "tzmemoAddress")->isEnabled());
 }
-
-namespace {
-
-// Answers a text or item input dialog with `text` (empty: its current value).
-ModalScript::Step AnswerInput(const QString& text = {}) {
-    return [text](QWidget* d) {
-        auto* input = qobject_cast<QInputDialog*>(d);
-        if (!input) {
-            ADD_FAILURE() << "not an input dialog: " << d->metaObject()->className();
-            if (auto* dialog = qobject_cast<QDialog*>(d)) dialog->reject();
-            return;
-        }
-        if (!text.isEmpty()) input->setTextValue(text);
-        input->accept();
-    };
-}
-
-} // namespace
 
 // The Mailing Log window may stay open beside the main window while the user prints: a single
 // print, a mass print, a reprint from File, Reprint and one from the window itself each work and

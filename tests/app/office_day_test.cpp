@@ -16,6 +16,7 @@
 #include "log_test_util.h"
 #include "modal_script.h"
 #include "private_cups.h"
+#include "scripted_files.h"
 #include "table/engine_error.h"
 #include "table/tzdbf.h"
 #include "test_support.h"
@@ -37,8 +38,6 @@
 
 #include <gtest/gtest.h>
 
-#include <deque>
-
 using namespace qm;
 using namespace qm::test;
 using qm::testing::PdfText;
@@ -48,38 +47,6 @@ using qm::testing::XBaseDump;
 namespace {
 
 const QString kQueue = QStringLiteral("QuillmarkOfficeDay");
-
-// The address book's file dialog answered by script.
-class ScriptedFiles : public FileChoice {
-public:
-    std::deque<QString> answers;
-    QString OpenFile(QWidget*, const QString&, const QString&, const QString&,
-                     const QString&) override {
-        return Next();
-    }
-    QString SaveFile(QWidget*, const QString&, const QString&, const QString&,
-                     const QString&) override {
-        return Next();
-    }
-
-private:
-    QString Next() {
-        if (answers.empty()) return {};
-        QString a = answers.front();
-        answers.pop_front();
-        return a;
-    }
-};
-
-// Answers a text or item input dialog with its current value.
-ModalScript::Step AcceptInput() {
-    return [](QWidget* d) {
-        if (auto* input = qobject_cast<QInputDialog*>(d))
-            input->accept();
-        else
-            ADD_FAILURE() << "not an input dialog: " << d->metaObject()->className();
-    };
-}
 
 // The values of one field of a table as Perl's XBase reads it, with each record's deleted flag.
 struct Column {
@@ -297,7 +264,7 @@ TEST_F(OfficeDay, EveryPieceIsLoggedProvedNumberedOnceAndInTheBook) {
          [&](ModalScript& script) {
              logWindow->RefreshIfChanged();
              Find<QTableView>(*logWindow, "tvLog")->selectRow(0);
-             script.Then(AcceptInput()).Then(AnswerBox(QMessageBox::Yes));
+             script.Then(AnswerInput()).Then(AnswerBox(QMessageBox::Yes));
              Find<QPushButton>(*logWindow, "btnReprint")->click();
          }},
     };

@@ -2,6 +2,7 @@
 // Answers the modal windows a command opens, one step per window, in order.
 #include <QAbstractButton>
 #include <QApplication>
+#include <QInputDialog>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
@@ -10,6 +11,8 @@
 
 #include <deque>
 #include <functional>
+
+#include <gtest/gtest.h>
 
 namespace qm::test {
 
@@ -82,6 +85,20 @@ inline ModalScript::Step AnswerBoxNotingDefault(QMessageBox::StandardButton butt
         if (auto* box = qobject_cast<QMessageBox*>(w))
             defaultButton = box->standardButton(box->defaultButton());
         AnswerBox(button)(w);
+    };
+}
+
+// Answers a text or item input dialog with `text` (empty: its current value).
+inline ModalScript::Step AnswerInput(const QString& text = {}) {
+    return [text](QWidget* d) {
+        auto* input = qobject_cast<QInputDialog*>(d);
+        if (!input) {
+            ADD_FAILURE() << "not an input dialog: " << d->metaObject()->className();
+            if (auto* dialog = qobject_cast<QDialog*>(d)) dialog->reject();
+            return;
+        }
+        if (!text.isEmpty()) input->setTextValue(text);
+        input->accept();
     };
 }
 
