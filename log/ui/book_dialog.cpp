@@ -1,13 +1,11 @@
 #include "log/ui/book_dialog.h"
 
-#include "widgets/dialog_parts.h"
+#include "log/ui/range_buttons.h"
 
 #include <QDateEdit>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
-#include <QMessageBox>
-#include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
@@ -90,19 +88,8 @@ TF_BookChoice::TF_BookChoice(const BookChoice& initial, QWidget* parent)
     }
     enable();
 
-    auto* ok = NamedButton(QStringLiteral("OK"), "btnOK", this);
-    auto* cancel = NamedButton(QStringLiteral("Cancel"), "btnCancel", this);
-    ok->setDefault(true);
-    connect(ok, &QPushButton::clicked, this, [this] {
-        if (rbRange_->isChecked() && editFrom_->date() > editTo_->date()) {
-            QMessageBox::critical(this, windowTitle(),
-                                  QStringLiteral("The first date lies after the last date."));
-            return;
-        }
-        accept();
-    });
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-    layout->addLayout(ButtonRow({ok, cancel}));
+    layout->addLayout(RangeDialogButtons(
+        *this, [this] { return rbRange_->isChecked() && editFrom_->date() > editTo_->date(); }));
 }
 
 BookChoice TF_BookChoice::Choice() const {

@@ -6,8 +6,8 @@
 #include "log/log_table.h"
 #include "log/report_print.h"
 #include "log/ui/book_dialog.h"
+#include "log/ui/range_buttons.h"
 #include "log/ui/report_preview.h"
-#include "widgets/dialog_parts.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -15,13 +15,10 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFormLayout>
-#include <QGroupBox>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QProgressDialog>
-#include <QPushButton>
-#include <QRadioButton>
 #include <QVBoxLayout>
 
 namespace qm {
@@ -141,8 +138,7 @@ bool WidgetLogUi::ChooseBook(BookChoice& choice) {
 
 bool WidgetLogUi::ChooseExport(ExportChoice& choice) {
     const QDate today = CurrentDate();
-    TF_DateRange dialog(QStringLiteral("Export Log"), DateRange{today, today}, true, false,
-                        parent_);
+    TF_DateRange dialog(QStringLiteral("Export Log"), DateRange{today, today}, parent_);
     dialog.AddVoidedChoice();
     if (dialog.exec() != QDialog::Accepted) return false;
     const QString csv = QStringLiteral("CSV files (*.csv)");
@@ -162,17 +158,14 @@ bool WidgetLogUi::ChooseExport(ExportChoice& choice) {
     return true;
 }
 
-TF_DateRange::TF_DateRange(const QString& title, const DateRange& initial, bool optional,
-                           bool withDestination, QWidget* parent)
+TF_DateRange::TF_DateRange(const QString& title, const DateRange& initial, QWidget* parent)
     : QDialog(parent) {
     setObjectName(QStringLiteral("TF_DateRange"));
     setWindowTitle(title);
     auto* layout = new QVBoxLayout(this);
-    if (optional) {
-        cbRange_ = new QCheckBox(QStringLiteral("Only the mail pieces logged"), this);
-        cbRange_->setObjectName(QStringLiteral("cbRange"));
-        layout->addWidget(cbRange_);
-    }
+    cbRange_ = new QCheckBox(QStringLiteral("Only the mail pieces logged"), this);
+    cbRange_->setObjectName(QStringLiteral("cbRange"));
+    layout->addWidget(cbRange_);
     auto* form = new QFormLayout;
     editFrom_ = new QDateEdit(initial.from, this);
     editFrom_->setObjectName(QStringLiteral("editFrom"));
@@ -183,40 +176,15 @@ TF_DateRange::TF_DateRange(const QString& title, const DateRange& initial, bool 
     form->addRow(QStringLiteral("&From:"), editFrom_);
     form->addRow(QStringLiteral("&To:"), editTo_);
     layout->addLayout(form);
-    if (cbRange_) {
-        auto enable = [this](bool on) {
-            editFrom_->setEnabled(on);
-            editTo_->setEnabled(on);
-        };
-        connect(cbRange_, &QCheckBox::toggled, this, enable);
-        enable(false);
-    }
-    if (withDestination) {
-        auto* box = new QGroupBox(QStringLiteral("Output"), this);
-        auto* v = new QVBoxLayout(box);
-        rbPreview_ = new QRadioButton(QStringLiteral("Pre&view"), box);
-        rbPreview_->setObjectName(QStringLiteral("rbPreview"));
-        auto* rbPrint = new QRadioButton(QStringLiteral("&Print"), box);
-        rbPrint->setObjectName(QStringLiteral("rbPrint"));
-        rbPreview_->setChecked(true);
-        v->addWidget(rbPreview_);
-        v->addWidget(rbPrint);
-        layout->addWidget(box);
-    }
-    auto* ok = NamedButton(QStringLiteral("OK"), "btnOK", this);
-    auto* cancel = NamedButton(QStringLiteral("Cancel"), "btnCancel", this);
-    ok->setDefault(true);
-    connect(ok, &QPushButton::clicked, this, [this] {
-        if (editFrom_->isEnabled() && editFrom_->date() > editTo_->date()) {
-            QMessageBox::critical(this, windowTitle(),
-                                  QStringLiteral("The first date lies after the last date."));
-            return;
-        }
-        accept();
-    });
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    auto enable = [this](bool on) {
+        editFrom_->setEnabled(on);
+        editTo_->setEnabled(on);
+    };
+    connect(cbRange_, &QCheckBox::toggled, this, enable);
+    enable(false);
     layout_ = layout;
-    layout->addLayout(ButtonRow({ok, cancel}));
+    layout->addLayout(RangeDialogButtons(
+        *this, [this] { return editFrom_->isEnabled() && editFrom_->date() > editTo_->date(); }));
 }
 
 void TF_DateRange::AddVoidedChoice() {
@@ -235,11 +203,7 @@ DateRange TF_DateRange::Range() const {
 }
 
 bool TF_DateRange::RangeChosen() const {
-    return !cbRange_ || cbRange_->isChecked();
-}
-
-bool TF_DateRange::PreviewChosen() const {
-    return rbPreview_ && rbPreview_->isChecked();
+    return cbRange_->isChecked();
 }
 
 } // namespace qm

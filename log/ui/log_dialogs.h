@@ -8,7 +8,6 @@
 
 class QCheckBox;
 class QDateEdit;
-class QRadioButton;
 class QVBoxLayout;
 
 namespace qm {
@@ -34,28 +33,25 @@ private:
     QWidget* parent_;
 };
 
-// Asks for a date range; `optional` adds a check box "Only the mail pieces logged" that must
-// be checked for the range to count, `withDestination` the choice of preview or printer.
+// The export's date range: it counts only when the check box "Only the mail pieces logged" is
+// checked.
 class TF_DateRange : public QDialog {
     Q_OBJECT
 public:
-    TF_DateRange(const QString& title, const DateRange& initial, bool optional,
-                 bool withDestination, QWidget* parent = nullptr);
+    TF_DateRange(const QString& title, const DateRange& initial, QWidget* parent = nullptr);
 
     DateRange Range() const;
-    bool RangeChosen() const; // always true without the check box
-    bool PreviewChosen() const;
+    bool RangeChosen() const;
     // Adds the check box "Include voided pieces" (unchecked) above the buttons.
     void AddVoidedChoice();
     bool VoidedChosen() const; // false without the check box
 
 private:
     QVBoxLayout* layout_ = nullptr;
-    QCheckBox* cbRange_ = nullptr;
+    QCheckBox* cbRange_;
     QCheckBox* cbVoided_ = nullptr;
     QDateEdit* editFrom_;
     QDateEdit* editTo_;
-    QRadioButton* rbPreview_ = nullptr;
 };
 
 } // namespace qm

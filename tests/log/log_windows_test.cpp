@@ -177,29 +177,23 @@ TEST(LogMenu, CheckedSortItemGivesTheOrder) {
 
 TEST_F(LogWindowTest, DateRangeDialogRefusesABackwardRange) {
     const DateRange today{QDate(2008, 3, 5), QDate(2008, 3, 5)};
-    TF_DateRange book(QStringLiteral("Firm Mailing Book"), today, false, true);
-    EXPECT_EQ(book.Range().from, today.from);
-    EXPECT_TRUE(book.RangeChosen());
-    EXPECT_TRUE(book.PreviewChosen());
-    book.findChild<QRadioButton*>(QStringLiteral("rbPrint"))->setChecked(true);
-    EXPECT_FALSE(book.PreviewChosen());
-
-    book.findChild<QDateEdit*>(QStringLiteral("editFrom"))->setDate(QDate(2008, 3, 9));
-    QString refused;
-    OnNextModal([&](QWidget* modal) {
-        if (auto* box = qobject_cast<QMessageBox*>(modal)) refused = box->text();
-        modal->close();
-    });
-    book.findChild<QPushButton*>(QStringLiteral("btnOK"))->click();
-    EXPECT_EQ(refused, QStringLiteral("The first date lies after the last date."));
-    EXPECT_EQ(book.result(), 0);
-
-    TF_DateRange exportRange(QStringLiteral("Export Log"), today, true, false);
+    TF_DateRange exportRange(QStringLiteral("Export Log"), today);
     EXPECT_FALSE(exportRange.RangeChosen()); // the whole log unless asked
     EXPECT_FALSE(exportRange.findChild<QDateEdit*>(QStringLiteral("editFrom"))->isEnabled());
     exportRange.findChild<QCheckBox*>(QStringLiteral("cbRange"))->setChecked(true);
     EXPECT_TRUE(exportRange.RangeChosen());
     EXPECT_TRUE(exportRange.findChild<QDateEdit*>(QStringLiteral("editFrom"))->isEnabled());
+    EXPECT_EQ(exportRange.Range().from, today.from);
+
+    exportRange.findChild<QDateEdit*>(QStringLiteral("editFrom"))->setDate(QDate(2008, 3, 9));
+    QString refused;
+    OnNextModal([&](QWidget* modal) {
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) refused = box->text();
+        modal->close();
+    });
+    exportRange.findChild<QPushButton*>(QStringLiteral("btnOK"))->click();
+    EXPECT_EQ(refused, QStringLiteral("The first date lies after the last date."));
+    EXPECT_EQ(exportRange.result(), 0);
 }
 
 // The book dialog offers the new pieces first, a date range, and a recorded book by number
