@@ -280,20 +280,24 @@ TEST_F(BookRecordTest, NoMessageIsShownWhileTheBookTableIsLocked) {
     Append(Piece(QStringLiteral("Piece 53"), QStringLiteral("62701"), QStringLiteral("53")));
     RunTool(QStringLiteral("perl"), {QStringLiteral(QM_XBASE_SCRIPT), QStringLiteral("delete"),
                                      LogPath(), QStringLiteral("3")});
+    // Each message shown tries the book table as another copy would; `blocked` names those
+    // shown while it was locked.
+    QStringList blocked;
+    const auto tryTheTable = [&](const QString& shown) {
+        try {
+            BookRecording other(BooksPath());
+        } catch (const std::exception& e) {
+            blocked << shown + QStringLiteral(": ") + QString::fromUtf8(e.what());
+        }
+    };
     for (const bool preview : {false, true}) {
         SCOPED_TRACE(preview ? "preview" : "printed");
         ui = ScriptedUi();
         ui.bookKind = BookChoice::Kind::New;
         ui.bookPreview = preview;
         ui.pdf = File(QStringLiteral("book.pdf"));
-        QStringList blocked;
-        ui.onMessage = [&](const QString& shown) {
-            try {
-                BookRecording other(BooksPath());
-            } catch (const std::exception& e) {
-                blocked << shown + QStringLiteral(": ") + QString::fromUtf8(e.what());
-            }
-        };
+        blocked.clear();
+        ui.onMessage = tryTheTable;
         RunFirmMailingBook(ui, LogPath(), Sender());
         EXPECT_EQ(ui.warnings.size(), 1);
         EXPECT_TRUE(ui.infos.contains(QStringLiteral("1 voided piece left out")));
@@ -301,14 +305,7 @@ TEST_F(BookRecordTest, NoMessageIsShownWhileTheBookTableIsLocked) {
         QFile::remove(BooksPath()); // the next round makes a new book of the same pieces
     }
     // Nothing left to list: said with the table free too.
-    QStringList blocked;
-    ui.onMessage = [&](const QString& shown) {
-        try {
-            BookRecording other(BooksPath());
-        } catch (const std::exception& e) {
-            blocked << shown + QStringLiteral(": ") + QString::fromUtf8(e.what());
-        }
-    };
+    blocked.clear();
     ui.bookPreview = false;
     RunFirmMailingBook(ui, LogPath(), Sender());
     RunFirmMailingBook(ui, LogPath(), Sender());
