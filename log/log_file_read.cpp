@@ -6,10 +6,8 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <cstring>
 #include <memory>
-#include <thread>
 #include <vector>
 
 namespace qm {
@@ -26,19 +24,9 @@ std::string Why(int err) {
 // The read lock on the append byte, waited for as long as an appender's write lock is.
 class SharedAppendLock {
 public:
-    explicit SharedAppendLock(table::IFile& file) : file_(file) {
-        const auto deadline =
-            std::chrono::steady_clock::now() + std::chrono::milliseconds(table::kLockWaitMs);
-        std::chrono::microseconds pause(100);
-        for (;;) {
-            result_ = file_.Lock(table::kAppendLockOffset, 1, table::TLockKind::Read);
-            if (result_ == 0 || (result_ != -EAGAIN && result_ != -EACCES) ||
-                std::chrono::steady_clock::now() >= deadline)
-                break;
-            std::this_thread::sleep_for(pause);
-            pause = std::min<std::chrono::microseconds>(pause * 2, std::chrono::milliseconds(2));
-        }
-    }
+    explicit SharedAppendLock(table::IFile& file)
+        : file_(file), result_(table::LockWithin(file, table::kAppendLockOffset, 1,
+                                                 table::TLockKind::Read, table::kLockWaitMs)) {}
     ~SharedAppendLock() {
         if (result_ == 0) file_.Lock(table::kAppendLockOffset, 1, table::TLockKind::Unlock);
     }
@@ -50,7 +38,7 @@ public:
 
 private:
     table::IFile& file_;
-    int result_ = -EAGAIN;
+    int result_;
 };
 
 } // namespace

@@ -5,11 +5,9 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <thread>
 #include <unordered_set>
 
 #include "engine_date.h"
@@ -842,18 +840,7 @@ void TDbfFile::SwapInPacked(std::unique_ptr<IFile> packed, const std::string& te
 
 bool TDbfFile::TryLockFor(off_t offset, off_t length, int waitMs) {
     DropReadAhead();
-    if (!file_) return false;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
-    std::chrono::microseconds pause(100);
-    for (;;) {
-        const int r = file_->Lock(offset, length, TLockKind::Write);
-        if (r == 0) return true;
-        // Only another copy's lock is worth waiting for.
-        if (r != -EAGAIN && r != -EACCES) return false;
-        if (std::chrono::steady_clock::now() >= deadline) return false;
-        std::this_thread::sleep_for(pause);
-        pause = std::min<std::chrono::microseconds>(pause * 2, std::chrono::milliseconds(2));
-    }
+    return file_ && LockWithin(*file_, offset, length, TLockKind::Write, waitMs) == 0;
 }
 
 bool TDbfFile::TryLock(off_t offset, off_t length) {

@@ -4,9 +4,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <thread>
 
 namespace qm::table {
 
@@ -309,6 +312,19 @@ int WriteAll(IFile& f, const void* buf, size_t len, off_t offset) {
         offset += r;
     }
     return 0;
+}
+
+int LockWithin(IFile& f, off_t offset, off_t length, TLockKind kind, int waitMs) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
+    std::chrono::microseconds pause(100);
+    for (;;) {
+        const int r = f.Lock(offset, length, kind);
+        // Only another copy's lock is worth waiting for.
+        if (r == 0 || (r != -EAGAIN && r != -EACCES)) return r;
+        if (std::chrono::steady_clock::now() >= deadline) return r;
+        std::this_thread::sleep_for(pause);
+        pause = std::min<std::chrono::microseconds>(pause * 2, std::chrono::milliseconds(2));
+    }
 }
 
 int ReadAll(IFile& f, void* buf, size_t len, off_t offset) {

@@ -126,4 +126,9 @@ void SetFileSystem(IFileSystem* fs);
 int WriteAll(IFile& f, const void* buf, size_t len, off_t offset);
 int ReadAll(IFile& f, void* buf, size_t len, off_t offset);
 
+// Takes a byte-range lock, waiting up to `waitMs` while another copy holds a conflicting one
+// (pauses growing from 0.1 to 2 ms). Returns 0 when held, else the last -errno (-EAGAIN or
+// -EACCES: the other copy kept it; any other error is returned at once).
+int LockWithin(IFile& f, off_t offset, off_t length, TLockKind kind, int waitMs);
+
 } // namespace qm::table
